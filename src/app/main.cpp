@@ -1,0 +1,70 @@
+#include <QApplication>
+#include <QLocale>
+#include <QStandardPaths>
+#include <cstdio>
+#include <memory>
+
+#include "common/clock.h"
+#include "devices/hidapi/hidapi_platform.h"
+#include "devices/sim/simulated_evm.h"
+#include "evm.h"
+#include "gui/shell/form_main.h"
+#include "gui/shell/qt_user_interface.h"
+#include "hid/board_ids.h"
+#include "shell/program_options.h"
+#include "shell/state_folder.h"
+
+int main(int argc, char* argv[]) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const evm::ProgramOptions options = evm::ParseProgramOptions(args);
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "zm5520-evm: %s\n%s", options.error.c_str(),
+                 evm::ProgramUsage("zm5520-evm").c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(evm::ProgramUsage("zm5520-evm").c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("zm5520-evm %s\n", EVM_VERSION_STRING);
+    return 0;
+  }
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("zm5520-evm");
+  QApplication::setOrganizationName("zm5520-evm");
+
+  const uint16_t vendorId = options.vendorId.value_or(evm::kDefaultBoardVendorId);
+  evm::SystemClock clock;
+  std::unique_ptr<evm::HidPlatform> hid;
+  if (options.simulate) {
+    hid = evm::sim::SimulatedEvm::CreateDefault(clock, vendorId);
+  } else {
+    hid = std::make_unique<evm::HidapiPlatform>();
+  }
+
+  const QString point = QLocale::system().decimalPoint();
+  const QString group = QLocale::system().groupSeparator();
+  evm::NumberLocale locale;
+  locale.decimalSeparator = point.size() == 1 ? point.at(0).toLatin1() : '.';
+  locale.groupSeparator =
+      group.size() == 1 && group.at(0).toLatin1() ? group.at(0).toLatin1() : ' ';
+
+  const std::filesystem::path stateFolder = evm::ChooseStateFolder(
+      options.configDir, QCoreApplication::applicationDirPath().toStdString(),
+      QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString());
+
+  evm::gui::QtUserInterface ui;
+  evm::Evm context(evm::EvmSeams{*hid, clock, ui, locale, stateFolder, vendorId});
+  evm::gui::formMain_QMA740 window(context);
+  ui.SetParentWindow(&window);
+  if (!window.Load()) {
+    // "Abort Program": unload what there is and end.
+    evm::MainUnload(context);
+    return 0;
+  }
+  window.show();
+  window.activateWindow();
+  return QApplication::exec();
+}

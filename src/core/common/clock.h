@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+
+namespace evm {
+
+struct DateTime {
+  int year = 0;
+  int month = 0;  // 1..12
+  int day = 0;    // 1..31
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+};
+
+// Every wait of the program goes through here, so that a test can run a
+// 6-second time-out in microseconds and start-up can be tried in any month.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual void SleepMs(int64_t ms) = 0;
+  virtual double SecondsSinceMidnight() = 0;
+  virtual DateTime Now() = 0;
+};
+
+class SystemClock final : public Clock {
+ public:
+  void SleepMs(int64_t ms) override;
+  double SecondsSinceMidnight() override;
+  DateTime Now() override;
+};
+
+// Virtual time: sleeping advances it at once.
+class FakeClock final : public Clock {
+ public:
+  explicit FakeClock(DateTime start = {2026, 1, 15, 9, 0, 0});
+  void SleepMs(int64_t ms) override;
+  double SecondsSinceMidnight() override;
+  DateTime Now() override;
+
+  void Set(DateTime now);
+  void AdvanceMs(int64_t ms);
+  int64_t ElapsedMs() const { return elapsedMs_; }
+
+ private:
+  DateTime start_;
+  int64_t startMsOfDay_ = 0;
+  int64_t offsetMs_ = 0;   // since start_, drives the time of day
+  int64_t elapsedMs_ = 0;  // total slept or advanced, for assertions
+};
+
+}  // namespace evm

@@ -1,0 +1,14 @@
+#include "evm.h"
+
+namespace evm {
+
+Evm::Evm(const EvmSeams& seams)
+    : hid(seams.hid),
+      clock(seams.clock),
+      ui(seams.ui),
+      locale(seams.locale),
+      stateFolder(seams.stateFolder),
+      BoardVendorId(seams.boardVendorId),
+      regLink(seams.hid, seams.clock, results, seams.boardVendorId) {}
+
+}  // namespace evm

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <filesystem>
+
+#include "calibration/calibration_panel.h"
+#include "common/clock.h"
+#include "common/i2c_results.h"
+#include "common/number_locale.h"
+#include "common/user_interface.h"
+#include "hid/hid_platform.h"
+#include "reglink/register_link.h"
+#include "shell/shell_state.h"
+
+namespace evm {
+
+// The seams a context is built on; the program passes the real ones, tests
+// the simulated EVM, a fake clock and a recording user interface.
+struct EvmSeams {
+  HidPlatform& hid;
+  Clock& clock;
+  UserInterface& ui;
+  NumberLocale locale;
+  std::filesystem::path stateFolder;
+  uint16_t boardVendorId;
+};
+
+// One program run's state, all of it. Windows and commands get it by
+// reference; two contexts never share anything.
+class Evm {
+ public:
+  explicit Evm(const EvmSeams& seams);
+  Evm(const Evm&) = delete;
+  Evm& operator=(const Evm&) = delete;
+
+  std::filesystem::path StateFile(const char* name) const { return stateFolder / name; }
+
+  HidPlatform& hid;
+  Clock& clock;
+  UserInterface& ui;
+  NumberLocale locale;
+  std::filesystem::path stateFolder;
+  uint16_t BoardVendorId;
+
+  I2CResults results;
+  RegisterLink regLink;
+  ShellState shell;
+  CalibrationPanel calibration;
+};
+
+}  // namespace evm

@@ -1,0 +1,166 @@
+#include "reglink/register_link.h"
+
+#include <algorithm>
+
+#include "hid/board_ids.h"
+#include "reglink/reglink_reports.h"
+
+namespace evm {
+
+RegisterLink::RegisterLink(HidPlatform& hid, Clock& clock, I2CResults& results,
+                           uint16_t boardVendorId)
+    : hid_(hid), clock_(clock), results_(results), boardVendorId_(boardVendorId) {}
+
+bool RegisterLink::OpenRegLink() {
+  if (LinkOpen_) return true;
+  LinkOpen_ = FindRegBoard();
+  return LinkOpen_;
+}
+
+bool RegisterLink::FindRegBoard() {
+  LinkOpen_ = false;
+  (void)hid_.HidClassGuid();
+  const bool listed = hid_.BeginEnumeration();
+  for (int index = 0; listed && !LinkOpen_; ++index) {
+    if (!hid_.EnumerateMember(index)) break;
+    (void)hid_.InterfaceDetailSize(index);
+    const auto path = hid_.InterfacePath(index);
+    if (!path) continue;
+    const HidHandle handle = hid_.Open(*path, false);
+    if (handle == kInvalidHidHandle) continue;  // cannot be opened: never matches
+    const auto attributes = hid_.GetAttributes(handle);
+    if (attributes && attributes->vendorId == boardVendorId_ &&
+        attributes->productId == kRegLinkProductId) {
+      WriteHandle_ = handle;
+      DevicePath_ = *path;
+      LinkOpen_ = true;
+    } else {
+      hid_.Close(handle);
+    }
+  }
+  hid_.EndEnumeration();
+  if (!LinkOpen_) return false;
+
+  GetReportSizes();
+  ReadHandle_ = hid_.Open(DevicePath_, true);
+  if (ReadHandle_ == kInvalidHidHandle) {
+    // Half a link is no link: the invariant says both handles or none.
+    hid_.Close(WriteHandle_);
+    WriteHandle_ = kInvalidHidHandle;
+    LinkOpen_ = false;
+    return false;
+  }
+  PrepareReadEvent();
+  return true;
+}
+
+void RegisterLink::GetReportSizes() {
+  const auto caps = hid_.GetCaps(WriteHandle_);
+  InReportLength_ = caps && caps->inputReportByteLength ? caps->inputReportByteLength
+                                                        : kRegLinkDefaultReportLength;
+  OutReportLength_ = caps && caps->outputReportByteLength ? caps->outputReportByteLength
+                                                          : kRegLinkDefaultReportLength;
+}
+
+void RegisterLink::PrepareReadEvent() {
+  if (!readEventCreated_) {
+    ReadEvent_ = hid_.CreateReadEvent();
+    readEventCreated_ = true;
+  }
+}
+
+void RegisterLink::CloseHandles() {
+  if (WriteHandle_ != kInvalidHidHandle) hid_.Close(WriteHandle_);
+  if (ReadHandle_ != kInvalidHidHandle) hid_.Close(ReadHandle_);
+  WriteHandle_ = kInvalidHidHandle;
+  ReadHandle_ = kInvalidHidHandle;
+}
+
+void RegisterLink::CloseRegLink() {
+  CloseHandles();
+  LinkOpen_ = false;
+}
+
+bool RegisterLink::SendReport(std::span<const uint8_t> payload) {
+  return hid_.WriteReport(WriteHandle_, BuildOutputReport(payload, OutReportLength_));
+}
+
+bool RegisterLink::ReceiveReport(std::vector<uint8_t>& buffer) {
+  std::vector<uint8_t> report;
+  HidWaitResult result = HidWaitResult::Failed;
+  if (hid_.StartRead(ReadHandle_, InReportLength_)) {
+    result = hid_.WaitRead(ReadHandle_, kReplyTimeoutMs, report);
+  }
+  const bool signalled = result == HidWaitResult::Signalled;
+  if (!signalled) {
+    hid_.CancelRead(ReadHandle_);
+    CloseHandles();
+    LinkOpen_ = false;
+  } else {
+    report.resize(InReportLength_, 0);
+    buffer = TransferBufferFromReport(report);
+  }
+  hid_.ResetReadEvent(ReadEvent_);
+  return signalled;
+}
+
+bool RegisterLink::I2CWrite(int address, int pointer, int count, std::span<const uint8_t> data,
+                            int settleMs) {
+  if (!LinkOpen_) {
+    LinkOpen_ = FindRegBoard();
+    if (!LinkOpen_) return false;
+  }
+  // Arguments that cannot be put into a request are refused before anything
+  // goes on the wire.
+  const int maxCount = std::min(97, static_cast<int>(OutReportLength_) - 5);
+  if (address < 0 || address > 127 || pointer < 0 || pointer > 255 || count < 0 ||
+      count > maxCount || static_cast<size_t>(count) > data.size()) {
+    return false;
+  }
+  const auto payload = BuildWriteRequest(address, pointer, data.first(static_cast<size_t>(count)));
+  clock_.SleepMs(settleMs);
+  if (!SendReport(payload)) return false;
+  std::vector<uint8_t> buffer;
+  if (!ReceiveReport(buffer)) return false;
+  return ReplyIsSuccess(buffer, kI2CWriteCommand);
+}
+
+bool RegisterLink::I2CRead(int address, int pointer, int count, std::span<uint8_t> data,
+                           int settleMs) {
+  if (!LinkOpen_) {
+    LinkOpen_ = FindRegBoard();
+    if (!LinkOpen_) return false;
+  }
+  const int maxCount = std::min(99, static_cast<int>(InReportLength_) - 3);
+  if (address < 0 || address > 127 || pointer < 0 || pointer > 255 || count < 0 ||
+      count > maxCount || static_cast<size_t>(count) > data.size()) {
+    return false;
+  }
+  const auto payload = BuildReadRequest(address, pointer, count);
+  clock_.SleepMs(settleMs);
+  if (!SendReport(payload)) return false;
+  std::vector<uint8_t> buffer;
+  if (!ReceiveReport(buffer)) return false;
+  if (!ReplyIsSuccess(buffer, kI2CReadCommand)) return false;
+  for (int i = 1; i <= count; ++i)
+    data[static_cast<size_t>(i - 1)] = buffer[static_cast<size_t>(i + 1)];
+  return true;
+}
+
+void RegisterLink::ReadRegWord(int address, int pointer) {
+  uint8_t data[2] = {0, 0};
+  if (I2CRead(address, pointer, 2, data, kRegisterSettleMs)) {
+    results_.I2C_AckStatus[0] = 0;
+    results_.I2C_ReadData[0] = data[0];
+    results_.I2C_ReadData[1] = data[1];
+  } else {
+    results_.I2C_AckStatus[0] = 1;
+  }
+}
+
+bool RegisterLink::WriteRegWord(int address, int pointer, uint8_t msb, uint8_t lsb) {
+  const uint8_t data[2] = {msb, lsb};
+  return I2CWrite(address, pointer, 2, data, kRegisterSettleMs);
+}
+
+}  // namespace evm

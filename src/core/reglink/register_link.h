@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/clock.h"
+#include "common/i2c_results.h"
+#include "hid/hid_platform.h"
+
+namespace evm {
+
+// The register link (module i2cKVUSB): the lean HID connection to the board
+// that carries one I2C transaction of the ZM5520/1's bus per report.
+class RegisterLink {
+ public:
+  static constexpr int kRegisterSettleMs = 100;
+  static constexpr int kReplyTimeoutMs = 1000;
+
+  RegisterLink(HidPlatform& hid, Clock& clock, I2CResults& results, uint16_t boardVendorId);
+
+  bool OpenRegLink();
+  bool FindRegBoard();
+  void CloseRegLink();
+
+  bool I2CWrite(int address, int pointer, int count, std::span<const uint8_t> data, int settleMs);
+  // On success the first `count` bytes of `data` receive the bytes read; on
+  // failure `data` is left as it was.
+  bool I2CRead(int address, int pointer, int count, std::span<uint8_t> data, int settleMs);
+
+  void ReadRegWord(int address, int pointer);
+  // The callers ignore the outcome, as the register cycle does; it is
+  // returned for the command line, which reports it.
+  bool WriteRegWord(int address, int pointer, uint8_t msb, uint8_t lsb);
+
+  bool LinkOpen() const { return LinkOpen_; }
+  uint16_t InReportLength() const { return InReportLength_; }
+  uint16_t OutReportLength() const { return OutReportLength_; }
+  const std::string& DevicePath() const { return DevicePath_; }
+  uint16_t BoardVendorId() const { return boardVendorId_; }
+  void SetBoardVendorId(uint16_t id) { boardVendorId_ = id; }
+
+ private:
+  bool SendReport(std::span<const uint8_t> payload);
+  bool ReceiveReport(std::vector<uint8_t>& buffer);
+  void GetReportSizes();
+  void PrepareReadEvent();
+  void CloseHandles();
+
+  HidPlatform& hid_;
+  Clock& clock_;
+  I2CResults& results_;
+  uint16_t boardVendorId_;
+
+  bool LinkOpen_ = false;
+  HidHandle WriteHandle_ = kInvalidHidHandle;
+  HidHandle ReadHandle_ = kInvalidHidHandle;
+  HidEvent ReadEvent_ = 0;
+  bool readEventCreated_ = false;
+  std::string DevicePath_;
+  uint16_t InReportLength_ = 0;
+  uint16_t OutReportLength_ = 0;
+};
+
+}  // namespace evm

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+#include "evm.h"
+
+namespace evm {
+
+enum class LoadOutcome {
+  Loaded,         // every step ran
+  LoadErrorPath,  // a step failed; the reminder was shown, initial texts kept
+  Aborted,        // "Abort Program" in the USB-problem dialog
+};
+
+// The main window's load, from the locale test on (the window itself shows
+// its first tab before and fills its lists from the core tables).
+LoadOutcome MainLoad(Evm& evm);
+
+// The part of the load from the register tables to the reminder; the load's
+// error path takes over when it throws.
+void LoadAfterLink(Evm& evm);
+
+// Runs once, when the main window is first activated after the load.
+void FirstActivation(Evm& evm);
+
+// The main window's unload: the state files, then the register link.
+void MainUnload(Evm& evm);
+
+// 1 when the locale writes 1.1 as "1,1".
+int DecimalCommaOf(const NumberLocale& locale);
+
+bool ReminderDue(double storedMonth, double storedYear, const DateTime& now);
+
+std::string AboutText();
+
+}  // namespace evm

@@ -1,0 +1,77 @@
+#include "shell/program_options.h"
+
+#include <cctype>
+
+namespace evm {
+
+std::optional<uint16_t> ParseHex16(const std::string& text) {
+  std::string t = text;
+  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t = t.substr(2);
+  if (!t.empty() && (t.back() == 'h' || t.back() == 'H')) t.pop_back();
+  if (t.empty() || t.size() > 4) return std::nullopt;
+  unsigned value = 0;
+  for (char c : t) {
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
+    value = value * 16 +
+            static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(c))
+                                      ? c - '0'
+                                      : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
+  }
+  return static_cast<uint16_t>(value);
+}
+
+ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
+  ProgramOptions o;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](const std::string& name) -> std::optional<std::string> {
+      const std::string prefix = name + "=";
+      if (a.rfind(prefix, 0) == 0) return a.substr(prefix.size());
+      if (a == name) {
+        if (i + 1 < args.size()) return args[++i];
+        o.error = name + " needs a value";
+      }
+      return std::nullopt;
+    };
+    if (a == "--simulate") {
+      o.simulate = true;
+    } else if (a == "--help" || a == "-h") {
+      o.help = true;
+    } else if (a == "--version") {
+      o.version = true;
+    } else if (a == "--config-dir" || a.rfind("--config-dir=", 0) == 0) {
+      if (auto v = value("--config-dir")) {
+        if (v->empty()) {
+          o.error = "--config-dir needs a folder";
+        } else {
+          o.configDir = *v;
+        }
+      }
+    } else if (a == "--vendor-id" || a.rfind("--vendor-id=", 0) == 0) {
+      if (auto v = value("--vendor-id")) {
+        o.vendorId = ParseHex16(*v);
+        if (!o.vendorId) o.error = "--vendor-id: '" + *v + "' is not a 16-bit hexadecimal id";
+      }
+    } else {
+      o.error = "unknown option '" + a + "'";
+    }
+    if (!o.error.empty()) break;
+  }
+  return o;
+}
+
+std::string ProgramUsage(const std::string& programName) {
+  return "Usage: " + programName +
+         " [options]\n"
+         "Control program of the ZM5520/1 evaluation module.\n\n"
+         "Options:\n"
+         "  --simulate          run against the simulated EVM instead of USB boards\n"
+         "  --config-dir DIR    keep the state files in DIR (default: the program's\n"
+         "                      folder, or the user's configuration folder when that\n"
+         "                      cannot be written)\n"
+         "  --vendor-id HEX     USB vendor id of the boards (default 3A5F)\n"
+         "  --help              show this text\n"
+         "  --version           show the program version\n";
+}
+
+}  // namespace evm

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace evm {
+
+struct ProgramOptions {
+  bool simulate = false;
+  bool help = false;
+  bool version = false;
+  std::optional<std::filesystem::path> configDir;
+  std::optional<uint16_t> vendorId;
+  std::string error;  // non-empty: bad usage, names the argument at fault
+};
+
+ProgramOptions ParseProgramOptions(const std::vector<std::string>& args);
+std::string ProgramUsage(const std::string& programName);
+
+// "0x3A5F", "3a5f" or "3A5Fh"; nullopt unless it is a 16-bit hexadecimal number.
+std::optional<uint16_t> ParseHex16(const std::string& text);
+
+}  // namespace evm

@@ -1,0 +1,43 @@
+#include "shell/settings_file.h"
+
+#include <cmath>
+
+#include "common/atomic_file.h"
+#include "common/write_records.h"
+
+namespace evm {
+
+std::optional<StoredSettings> ParseSettings(const std::string& content) {
+  const auto fields = ReadRecordFields(content);
+  if (fields.size() < 5) return std::nullopt;
+  const auto month = FieldAsNumber(fields[3]);
+  const auto year = FieldAsNumber(fields[4]);
+  // Month 0 is what a run that never got to the reminder leaves behind.
+  if (!month || !year || *month < 0 || *month > 12 || *year < 0 || *year > 9999 ||
+      std::floor(*month) != *month || std::floor(*year) != *year) {
+    return std::nullopt;
+  }
+  return StoredSettings{fields[0].text, fields[1].text, fields[2].text, *month, *year};
+}
+
+std::optional<StoredSettings> ReadSettingsFile(const std::filesystem::path& path) {
+  const auto content = ReadWholeFile(path);
+  if (!content) return std::nullopt;
+  return ParseSettings(*content);
+}
+
+std::string FormatSettings(const StoredSettings& settings) {
+  RecordWriter w;
+  w.Text(settings.rshunt).EndRecord();
+  w.Text(settings.maxExpectedCurrent).EndRecord();
+  w.Text(settings.selectedCurrentLsb).EndRecord();
+  w.Number(settings.month).EndRecord();
+  w.Number(settings.year).EndRecord();
+  return w.Content();
+}
+
+bool WriteSettingsFile(const std::filesystem::path& path, const StoredSettings& settings) {
+  return WriteFileAtomically(path, FormatSettings(settings));
+}
+
+}  // namespace evm

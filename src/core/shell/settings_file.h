@@ -1,0 +1,27 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace evm {
+
+inline constexpr const char* kSettingsFileName = "ZM5520_1EVM_Settings.csv";
+
+struct StoredSettings {
+  std::string rshunt;
+  std::string maxExpectedCurrent;
+  std::string selectedCurrentLsb;
+  double month = 0;
+  double year = 0;
+};
+
+// Three values of any type, then two numbers, taken field by field. A file
+// that is missing, short or holds something else yields nullopt.
+std::optional<StoredSettings> ParseSettings(const std::string& content);
+std::optional<StoredSettings> ReadSettingsFile(const std::filesystem::path& path);
+
+std::string FormatSettings(const StoredSettings& settings);
+bool WriteSettingsFile(const std::filesystem::path& path, const StoredSettings& settings);
+
+}  // namespace evm

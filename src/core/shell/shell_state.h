@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace evm {
+
+struct ShellState {
+  bool UsbRetry = false;
+  bool RunWithoutUsb = false;
+  int DecimalComma = 0;
+  double StoredMonth = 0;
+  double StoredYear = 0;
+  // Empty until the address is read from its file or chosen.
+  std::optional<uint16_t> UsbAddress;
+  bool LegacyAddressing = false;
+
+  // True once the load has got past the point where the stored settings are
+  // read (or found unreadable); before that the shutdown must not replace
+  // them with texts that were never loaded.
+  bool SettingsFileOwned = false;
+  bool FirstActivationDone = false;
+};
+
+}  // namespace evm

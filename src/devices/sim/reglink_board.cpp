@@ -1,0 +1,58 @@
+#include "devices/sim/reglink_board.h"
+
+namespace evm::sim {
+
+namespace {
+constexpr uint8_t kWrite = 0x14, kRead = 0x15, kReplyFlag = 0x80;
+constexpr uint8_t kStatusNack = 0x01, kStatusBadRequest = 0x02;
+}  // namespace
+
+HidCaps RegLinkBoard::Caps() const {
+  HidCaps caps;
+  caps.usage = 1;
+  caps.usagePage = 0xFF00;
+  caps.inputReportByteLength = reportLength_;
+  caps.outputReportByteLength = reportLength_;
+  caps.numberLinkCollectionNodes = 1;
+  caps.numberInputValueCaps = 1;
+  caps.numberInputDataIndices = 1;
+  caps.numberOutputValueCaps = 1;
+  caps.numberOutputDataIndices = 1;
+  return caps;
+}
+
+std::optional<std::vector<uint8_t>> RegLinkBoard::HandleOutputReport(
+    const std::vector<uint8_t>& report) {
+  std::vector<uint8_t> payload(report.begin() + (report.empty() ? 0 : 1), report.end());
+  requests_.push_back(payload);
+  payload.resize(8, 0);
+
+  std::vector<uint8_t> reply(reportLength_, 0);  // reply[0] is the report id
+  const uint8_t command = payload[0];
+  reply[1] = static_cast<uint8_t>(command | kReplyFlag);
+  uint8_t status = 0;
+  if (command == kWrite) {
+    const uint8_t count = payload[3];
+    std::vector<uint8_t> data;
+    for (size_t i = 0; i < count && 5 + i < report.size(); ++i) data.push_back(report[5 + i]);
+    const bool addressIsWrite = (payload[1] & 1) == 0;
+    if (!addressIsWrite || !device_.Write(payload[1] >> 1, payload[2], data)) status = kStatusNack;
+  } else if (command == kRead) {
+    const int count = payload[4];
+    const bool addressesMatch = (payload[1] | 1) == payload[3] && (payload[1] & 1) == 0;
+    const auto bytes =
+        addressesMatch ? device_.Read(payload[1] >> 1, payload[2], count) : std::nullopt;
+    if (!bytes || 3 + bytes->size() > reply.size()) {
+      status = kStatusNack;
+    } else {
+      for (size_t i = 0; i < bytes->size(); ++i) reply[3 + i] = (*bytes)[i];
+    }
+  } else {
+    status = kStatusBadRequest;
+  }
+  reply[2] = forcedStatus != 0 ? forcedStatus : status;
+  if (wrongReplyCode) reply[1] = static_cast<uint8_t>(reply[1] ^ 0x01);
+  return reply;
+}
+
+}  // namespace evm::sim

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "devices/sim/sim_device.h"
+#include "devices/sim/zm5520_model.h"
+#include "hid/board_ids.h"
+
+namespace evm::sim {
+
+// The register-link board: executes the I2C write (0x14) and read (0x15)
+// requests on a bus that carries the ZM5520/1.
+class RegLinkBoard final : public SimDevice {
+ public:
+  explicit RegLinkBoard(uint16_t vendorId, uint16_t reportLength = kRegLinkDefaultReportLength)
+      : vendorId_(vendorId), reportLength_(reportLength) {}
+
+  uint16_t VendorId() const override { return vendorId_; }
+  uint16_t ProductId() const override { return kRegLinkProductId; }
+  HidCaps Caps() const override;
+  std::optional<std::vector<uint8_t>> HandleOutputReport(
+      const std::vector<uint8_t>& report) override;
+
+  Zm5520Model& Device() { return device_; }
+  // Requests received, payload only (report id dropped), for inspection.
+  const std::vector<std::vector<uint8_t>>& Requests() const { return requests_; }
+
+  // Protocol faults.
+  bool wrongReplyCode = false;  // answers with another reply code
+  uint8_t forcedStatus = 0;     // non-zero: every reply carries it
+
+ private:
+  uint16_t vendorId_;
+  uint16_t reportLength_;
+  Zm5520Model device_;
+  std::vector<std::vector<uint8_t>> requests_;
+};
+
+}  // namespace evm::sim

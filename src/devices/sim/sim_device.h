@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "hid/hid_platform.h"
+
+namespace evm::sim {
+
+// One simulated USB HID board on the simulated bus. The platform delivers
+// output reports to it and queues what it answers as input reports.
+class SimDevice {
+ public:
+  virtual ~SimDevice() = default;
+
+  virtual uint16_t VendorId() const = 0;
+  virtual uint16_t ProductId() const = 0;
+  virtual uint16_t VersionNumber() const { return 0x0100; }
+  virtual HidCaps Caps() const = 0;
+  // `report` carries the report id in byte 0. Returns the input report to
+  // queue (report id in byte 0), or nullopt when the board stays silent.
+  virtual std::optional<std::vector<uint8_t>> HandleOutputReport(
+      const std::vector<uint8_t>& report) = 0;
+
+  // Faults any board can show on the wire.
+  bool plugged = true;      // false: absent from enumeration, opens fail
+  bool noReply = false;     // reports are taken but never answered
+  bool writeFails = false;  // the output report write itself fails
+  std::string path;         // set by the platform when the board is added
+};
+
+}  // namespace evm::sim

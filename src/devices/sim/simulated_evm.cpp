@@ -1,0 +1,224 @@
+#include "devices/sim/simulated_evm.h"
+
+#include <algorithm>
+
+namespace evm::sim {
+
+namespace {
+// Codes and texts as the Windows system tables give them, so the debug log
+// reads the same on every platform.
+constexpr uint32_t kErrorSuccess = 0;
+constexpr uint32_t kErrorInvalidHandle = 6;
+constexpr uint32_t kErrorGenFailure = 31;
+constexpr uint32_t kErrorInsufficientBuffer = 122;
+constexpr uint32_t kErrorNoMoreItems = 259;
+constexpr uint32_t kErrorDeviceNotConnected = 1167;
+constexpr uint32_t kErrorTimeout = 1460;
+}  // namespace
+
+SimulatedEvm::SimulatedEvm(Clock& clock, uint16_t boardVendorId)
+    : clock_(clock), vendorId_(boardVendorId) {}
+
+std::unique_ptr<SimulatedEvm> SimulatedEvm::CreateDefault(Clock& clock, uint16_t boardVendorId) {
+  auto evm = std::make_unique<SimulatedEvm>(clock, boardVendorId);
+  evm->AddBoard<RegLinkBoard>(boardVendorId);
+  return evm;
+}
+
+void SimulatedEvm::Attach(std::unique_ptr<SimDevice> board) {
+  board->path = "sim:hid#" + std::to_string(boards_.size()) + "#vid_" +
+                std::to_string(board->VendorId()) + "&pid_" + std::to_string(board->ProductId());
+  boards_.push_back(std::move(board));
+}
+
+RegLinkBoard* SimulatedEvm::RegLink() {
+  for (auto& board : boards_) {
+    if (auto* link = dynamic_cast<RegLinkBoard*>(board.get())) return link;
+  }
+  return nullptr;
+}
+
+HidGuid SimulatedEvm::HidClassGuid() {
+  lastError_ = kErrorSuccess;
+  return {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+}
+
+bool SimulatedEvm::BeginEnumeration() {
+  ++enumerations_;
+  snapshot_.clear();
+  for (auto& board : boards_) {
+    if (board->plugged) snapshot_.push_back(board.get());
+  }
+  lastError_ = kErrorSuccess;
+  return true;
+}
+
+SimDevice* SimulatedEvm::SnapshotMember(int index) {
+  if (index < 0 || static_cast<size_t>(index) >= snapshot_.size()) return nullptr;
+  return snapshot_[static_cast<size_t>(index)];
+}
+
+std::optional<HidInterfaceInfo> SimulatedEvm::EnumerateMember(int index) {
+  if (!SnapshotMember(index)) {
+    lastError_ = kErrorNoMoreItems;
+    return std::nullopt;
+  }
+  lastError_ = kErrorSuccess;
+  HidInterfaceInfo info;
+  info.interfaceClassGuid = HidClassGuid();
+  info.flags = 1;  // active
+  return info;
+}
+
+uint32_t SimulatedEvm::InterfaceDetailSize(int index) {
+  SimDevice* board = SnapshotMember(index);
+  // The size query fails by design: it only reports the size it needs.
+  lastError_ = board ? kErrorInsufficientBuffer : kErrorNoMoreItems;
+  return board ? static_cast<uint32_t>(board->path.size() + 5) : 0;
+}
+
+std::optional<std::string> SimulatedEvm::InterfacePath(int index) {
+  SimDevice* board = SnapshotMember(index);
+  lastError_ = board ? kErrorSuccess : kErrorNoMoreItems;
+  if (!board) return std::nullopt;
+  return board->path;
+}
+
+void SimulatedEvm::EndEnumeration() {
+  snapshot_.clear();
+  lastError_ = kErrorSuccess;
+}
+
+HidHandle SimulatedEvm::Open(const std::string& path, bool overlapped) {
+  for (auto& board : boards_) {
+    if (board->path == path && board->plugged) {
+      const HidHandle handle = nextHandle_++;
+      handles_[handle] = OpenHandle{board.get(), overlapped, 0};
+      lastError_ = kErrorSuccess;
+      return handle;
+    }
+  }
+  lastError_ = kErrorDeviceNotConnected;
+  return kInvalidHidHandle;
+}
+
+SimulatedEvm::OpenHandle* SimulatedEvm::Find(HidHandle handle) {
+  const auto it = handles_.find(handle);
+  return it == handles_.end() ? nullptr : &it->second;
+}
+
+void SimulatedEvm::Close(HidHandle handle) {
+  OpenHandle* open = Find(handle);
+  if (!open) {
+    lastError_ = kErrorInvalidHandle;
+    return;
+  }
+  SimDevice* board = open->board;
+  handles_.erase(handle);
+  const bool stillOpen = std::any_of(handles_.begin(), handles_.end(),
+                                     [board](const auto& h) { return h.second.board == board; });
+  if (!stillOpen) pendingInput_.erase(board);
+  lastError_ = kErrorSuccess;
+}
+
+std::optional<HidAttributes> SimulatedEvm::GetAttributes(HidHandle handle) {
+  OpenHandle* open = Find(handle);
+  if (!open || !open->board->plugged) {
+    lastError_ = open ? kErrorDeviceNotConnected : kErrorInvalidHandle;
+    return std::nullopt;
+  }
+  lastError_ = kErrorSuccess;
+  return HidAttributes{12, open->board->VendorId(), open->board->ProductId(),
+                       open->board->VersionNumber()};
+}
+
+std::optional<HidCaps> SimulatedEvm::GetCaps(HidHandle handle) {
+  OpenHandle* open = Find(handle);
+  if (!open) {
+    lastError_ = kErrorInvalidHandle;
+    return std::nullopt;
+  }
+  lastError_ = kErrorSuccess;
+  return open->board->Caps();
+}
+
+HidEvent SimulatedEvm::CreateReadEvent() {
+  lastError_ = kErrorSuccess;
+  return ++eventsCreated_;
+}
+
+void SimulatedEvm::ResetReadEvent(HidEvent) {
+  lastError_ = kErrorSuccess;
+}
+
+bool SimulatedEvm::WriteReport(HidHandle handle, const std::vector<uint8_t>& report) {
+  OpenHandle* open = Find(handle);
+  if (!open) {
+    lastError_ = kErrorInvalidHandle;
+    return false;
+  }
+  SimDevice* board = open->board;
+  if (!board->plugged) {
+    lastError_ = kErrorDeviceNotConnected;
+    return false;
+  }
+  if (board->writeFails) {
+    lastError_ = kErrorGenFailure;
+    return false;
+  }
+  auto reply = board->HandleOutputReport(report);
+  if (reply && !board->noReply) pendingInput_[board].push_back(std::move(*reply));
+  lastError_ = kErrorSuccess;
+  return true;
+}
+
+bool SimulatedEvm::StartRead(HidHandle handle, size_t length) {
+  OpenHandle* open = Find(handle);
+  if (!open) {
+    lastError_ = kErrorInvalidHandle;
+    return false;
+  }
+  open->readLength = length;
+  lastError_ = 997;  // ERROR_IO_PENDING: an overlapped read always starts pending
+  return true;
+}
+
+HidWaitResult SimulatedEvm::WaitRead(HidHandle handle, int timeoutMs,
+                                     std::vector<uint8_t>& report) {
+  OpenHandle* open = Find(handle);
+  if (!open) {
+    lastError_ = kErrorInvalidHandle;
+    return HidWaitResult::Failed;
+  }
+  auto& queue = pendingInput_[open->board];
+  if (queue.empty() || !open->board->plugged) {
+    clock_.SleepMs(timeoutMs);
+    lastError_ = kErrorTimeout;
+    return HidWaitResult::TimedOut;
+  }
+  report = std::move(queue.front());
+  queue.pop_front();
+  report.resize(open->readLength, 0);
+  lastError_ = kErrorSuccess;
+  return HidWaitResult::Signalled;
+}
+
+void SimulatedEvm::CancelRead(HidHandle handle) {
+  lastError_ = Find(handle) ? kErrorSuccess : kErrorInvalidHandle;
+}
+
+std::string SimulatedEvm::ErrorText(uint32_t code) {
+  switch (code) {
+    case kErrorSuccess: return "The operation completed successfully.";
+    case kErrorInvalidHandle: return "The handle is invalid.";
+    case kErrorGenFailure: return "A device attached to the system is not functioning.";
+    case kErrorInsufficientBuffer: return "The data area passed to a system call is too small.";
+    case kErrorNoMoreItems: return "No more data is available.";
+    case 997: return "Overlapped I/O operation is in progress.";
+    case kErrorDeviceNotConnected: return "The device is not connected.";
+    case kErrorTimeout: return "This operation returned because the timeout period expired.";
+    default: return "";
+  }
+}
+
+}  // namespace evm::sim

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "common/clock.h"
+#include "devices/sim/reglink_board.h"
+#include "devices/sim/sim_device.h"
+#include "hid/hid_platform.h"
+
+namespace evm::sim {
+
+// The simulated EVM as a HID platform: the boards of the evaluation set-up on
+// a bus of their own, answering at once. A read that gets no answer waits
+// out its time-out on the clock, so a fake clock makes it instant.
+class SimulatedEvm final : public HidPlatform {
+ public:
+  SimulatedEvm(Clock& clock, uint16_t boardVendorId);
+  // The full evaluation set-up: the register link and the interface board.
+  static std::unique_ptr<SimulatedEvm> CreateDefault(Clock& clock, uint16_t boardVendorId);
+
+  // Boards are enumerated in the order they were added.
+  template <typename Board, typename... Args>
+  Board& AddBoard(Args&&... args) {
+    auto board = std::make_unique<Board>(std::forward<Args>(args)...);
+    Board& ref = *board;
+    Attach(std::move(board));
+    return ref;
+  }
+  // The first register-link board, or nullptr.
+  RegLinkBoard* RegLink();
+  const std::vector<std::unique_ptr<SimDevice>>& Boards() const { return boards_; }
+  uint16_t BoardVendorId() const { return vendorId_; }
+
+  int EventsCreated() const { return eventsCreated_; }
+  int OpenHandleCount() const { return static_cast<int>(handles_.size()); }
+  int EnumerationCount() const { return enumerations_; }
+
+  HidGuid HidClassGuid() override;
+  bool BeginEnumeration() override;
+  std::optional<HidInterfaceInfo> EnumerateMember(int index) override;
+  uint32_t InterfaceDetailSize(int index) override;
+  std::optional<std::string> InterfacePath(int index) override;
+  void EndEnumeration() override;
+  HidHandle Open(const std::string& path, bool overlapped) override;
+  void Close(HidHandle handle) override;
+  std::optional<HidAttributes> GetAttributes(HidHandle handle) override;
+  std::optional<HidCaps> GetCaps(HidHandle handle) override;
+  HidEvent CreateReadEvent() override;
+  void ResetReadEvent(HidEvent event) override;
+  bool WriteReport(HidHandle handle, const std::vector<uint8_t>& report) override;
+  bool StartRead(HidHandle handle, size_t length) override;
+  HidWaitResult WaitRead(HidHandle handle, int timeoutMs, std::vector<uint8_t>& report) override;
+  void CancelRead(HidHandle handle) override;
+  uint32_t LastError() override { return lastError_; }
+  std::string ErrorText(uint32_t code) override;
+
+ private:
+  struct OpenHandle {
+    SimDevice* board = nullptr;
+    bool overlapped = false;
+    size_t readLength = 0;
+  };
+
+  void Attach(std::unique_ptr<SimDevice> board);
+  OpenHandle* Find(HidHandle handle);
+  SimDevice* SnapshotMember(int index);
+
+  Clock& clock_;
+  uint16_t vendorId_;
+  std::vector<std::unique_ptr<SimDevice>> boards_;
+  std::vector<SimDevice*> snapshot_;
+  std::map<HidHandle, OpenHandle> handles_;
+  std::map<SimDevice*, std::deque<std::vector<uint8_t>>> pendingInput_;
+  HidHandle nextHandle_ = 0x100;
+  int eventsCreated_ = 0;
+  int enumerations_ = 0;
+  uint32_t lastError_ = 0;
+};
+
+}  // namespace evm::sim

@@ -1,0 +1,163 @@
+#include "gui/shell/form_main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "common/number_text.h"
+
+namespace evm::gui {
+
+namespace {
+
+QGroupBox* Frame(QWidget* parent, const char* name, const char* caption) {
+  auto* frame = new QGroupBox(caption, parent);
+  frame->setObjectName(name);
+  return frame;
+}
+
+QWidget* Page(QTabWidget* tabs, const char* name, const char* caption) {
+  auto* page = new QWidget(tabs);
+  page->setObjectName(name);
+  tabs->addTab(page, caption);
+  return page;
+}
+
+}  // namespace
+
+formMain_QMA740::formMain_QMA740(Evm& evm, QWidget* parent) : QMainWindow(parent), evm_(evm) {
+  setObjectName("formMain_QMA740");
+  setWindowTitle("ZM5520/1 EVM");
+  BuildMenus();
+  BuildTabs();
+  resize(900, 640);
+}
+
+void formMain_QMA740::BuildMenus() {
+  mnuEvmControls = menuBar()->addMenu("EVM Controls");
+  mnuEvmControls->setObjectName("mnuEvmControls");
+  auto add = [](QMenu* menu, const char* name, const char* caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    return action;
+  };
+  mnuSaveReg = add(mnuEvmControls, "mnuSaveReg", "Save Registers To File");
+  mnuLoadReg = add(mnuEvmControls, "mnuLoadReg", "Load Registers From File");
+  mnuLogToFile = add(mnuEvmControls, "mnuLogToFile", "Log ZM5520/1 To File");
+  mnuEngineeringMode = add(mnuEvmControls, "mnuEngineeringMode", "Engineering Mode");
+  mnuEngineeringMode->setCheckable(true);
+
+  mnuUsbControls = menuBar()->addMenu("USB Controls");
+  mnuUsbControls->setObjectName("mnuUsbControls");
+  mnuC_Bits = add(mnuUsbControls, "mnuC_Bits", "Control and Measure Bits");
+  cmdDac_Adc = add(mnuUsbControls, "cmdDac_Adc", "DAC and ADC");
+  cmdDUT_Writer = add(mnuUsbControls, "cmdDUT_Writer", "DUT Writer");
+  mnuSetAddress = add(mnuUsbControls, "mnuSetAddress", "Set Address");
+  mnuDebug = add(mnuUsbControls, "mnuDebug", "Debug");
+
+  mnuHelp = menuBar()->addMenu("Help");
+  mnuHelp->setObjectName("mnuHelp");
+  mnuAbout = add(mnuHelp, "mnuAbout", "About");
+  connect(mnuAbout, &QAction::triggered, this, &formMain_QMA740::ShowAbout);
+
+  // Entries whose windows are not built yet stay visible but cannot be used.
+  for (QAction* later : {mnuSaveReg, mnuLoadReg, mnuLogToFile, mnuEngineeringMode, mnuC_Bits,
+                         cmdDac_Adc, cmdDUT_Writer, mnuSetAddress, mnuDebug}) {
+    later->setEnabled(false);
+  }
+}
+
+void formMain_QMA740::BuildTabs() {
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  SSTab1 = new QTabWidget(central);
+  SSTab1->setObjectName("SSTab1");
+  layout->addWidget(SSTab1, 1);
+
+  txtDutNotAck = new QLineEdit("ZM5520/1 Did Not Acknowledge!", central);
+  txtDutNotAck->setObjectName("txtDutNotAck");
+  txtDutNotAck->setReadOnly(true);
+  txtDutNotAck->setAlignment(Qt::AlignCenter);
+  txtDutNotAck->setStyleSheet(
+      "QLineEdit { color: white; background: #C00000; font-weight: bold; }");
+  txtDutNotAck->setVisible(false);
+  layout->addWidget(txtDutNotAck);
+  setCentralWidget(central);
+
+  tabOverview = Page(SSTab1, "tabOverview", "Overview");
+  tabAdConfig = Page(SSTab1, "tabAdConfig", "A/D Config");
+  tabCalibrate = Page(SSTab1, "tabCalibrate", "Calibrate");
+  tabScaling = Page(SSTab1, "tabScaling", "Scaling");
+  tabRegisters = Page(SSTab1, "tabRegisters", "Registers");
+
+  auto* overview = new QVBoxLayout(tabOverview);
+  Text1 = new QLineEdit(tabOverview);
+  Text1->setObjectName("Text1");
+  Text1->setVisible(false);  // only the locale test uses it
+  Frame7 = Frame(tabOverview, "Frame7", "External Controls");
+  overview->addWidget(Frame7);
+  overview->addStretch(1);
+
+  auto* adConfig = new QVBoxLayout(tabAdConfig);
+  Frame9 = Frame(tabAdConfig, "Frame9", "A/D Configuration");
+  adConfig->addWidget(Frame9);
+  adConfig->addStretch(1);
+
+  auto* calibrate = new QHBoxLayout(tabCalibrate);
+  Frame3 = Frame(tabCalibrate, "Frame3", "Initial Calibration ( Compute Full Scale Cal Reg)");
+  Frame13 = Frame(tabCalibrate, "Frame13", "Second Calibration");
+  calibrate->addWidget(Frame3, 3);
+  calibrate->addWidget(Frame13, 2);
+
+  auto* scaling = new QVBoxLayout(tabScaling);
+  Frame10 = Frame(tabScaling, "Frame10", "Scaling Overview");
+  scaling->addWidget(Frame10);
+
+  auto* registers = new QHBoxLayout(tabRegisters);
+  Frame1 = Frame(tabRegisters, "Frame1", "ZM5520/1 Registers");
+  Frame2 = Frame(tabRegisters, "Frame2", "Register Bit Map");
+  registers->addWidget(Frame1, 3);
+  registers->addWidget(Frame2, 2);
+
+  for (QGroupBox* frame : {Frame7, Frame9, Frame3, Frame13, Frame10, Frame1, Frame2}) {
+    frame->setMinimumHeight(120);
+  }
+}
+
+bool formMain_QMA740::Load() {
+  SSTab1->setCurrentIndex(0);
+  Text1->setText(QString::fromStdString(FormatGeneral(1.1, evm_.locale)));
+  outcome_ = MainLoad(evm_);
+  return outcome_ != LoadOutcome::Aborted;
+}
+
+bool formMain_QMA740::event(QEvent* e) {
+  if (e->type() == QEvent::WindowActivate && !evm_.shell.FirstActivationDone) {
+    FirstActivation(evm_);
+  }
+  return QMainWindow::event(e);
+}
+
+void formMain_QMA740::closeEvent(QCloseEvent* e) {
+  if (!unloaded_) {
+    unloaded_ = true;
+    MainUnload(evm_);
+    // Every other window goes with the main window.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w != this) w->close();
+    }
+  }
+  e->accept();
+}
+
+void formMain_QMA740::ShowAbout() {
+  evm_.ui.MessageBox(AboutText(), "About");
+}
+
+}  // namespace evm::gui

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include "evm.h"
+#include "shell/main_load.h"
+
+class QAction;
+class QGroupBox;
+class QLineEdit;
+class QMenu;
+class QTabWidget;
+
+namespace evm::gui {
+
+// The main window "ZM5520/1 EVM": owns the program's lifetime.
+class formMain_QMA740 : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit formMain_QMA740(Evm& evm, QWidget* parent = nullptr);
+
+  // The window's load; false when the user chose "Abort Program".
+  bool Load();
+  LoadOutcome Outcome() const { return outcome_; }
+
+  QTabWidget* SSTab1;
+  QWidget* tabOverview;
+  QWidget* tabAdConfig;
+  QWidget* tabCalibrate;
+  QWidget* tabScaling;
+  QWidget* tabRegisters;
+  QLineEdit* Text1;
+  QLineEdit* txtDutNotAck;
+  QGroupBox* Frame7;
+  QGroupBox* Frame9;
+  QGroupBox* Frame3;
+  QGroupBox* Frame13;
+  QGroupBox* Frame10;
+  QGroupBox* Frame1;
+  QGroupBox* Frame2;
+
+  QMenu* mnuEvmControls;
+  QMenu* mnuUsbControls;
+  QMenu* mnuHelp;
+  QAction* mnuSaveReg;
+  QAction* mnuLoadReg;
+  QAction* mnuLogToFile;
+  QAction* mnuEngineeringMode;
+  QAction* mnuC_Bits;
+  QAction* cmdDac_Adc;
+  QAction* cmdDUT_Writer;
+  QAction* mnuSetAddress;
+  QAction* mnuDebug;
+  QAction* mnuAbout;
+
+ protected:
+  bool event(QEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  void BuildMenus();
+  void BuildTabs();
+  void ShowAbout();
+
+  Evm& evm_;
+  LoadOutcome outcome_ = LoadOutcome::Loaded;
+  bool unloaded_ = false;
+};
+
+}  // namespace evm::gui

@@ -1,0 +1,86 @@
+#include "gui/shell/qt_user_interface.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStringList>
+
+#include "gui/shell/frm_check_software_rev.h"
+#include "gui/shell/frm_usb_com_prob.h"
+
+namespace evm::gui {
+
+QString QtFileFilter(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split('|');
+  QStringList filters;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString description = parts[i];
+    const QString pattern = QString(parts[i + 1]).replace(';', ' ');
+    if (!description.contains('(')) description += " (" + pattern + ")";
+    filters << description;
+  }
+  return filters.join(";;");
+}
+
+void QtUserInterface::MessageBox(const std::string& text, const std::string& title) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(text),
+                  QMessageBox::Ok, parent_);
+  box.setObjectName("MessageBox");
+  box.exec();
+}
+
+UsbProblemChoice QtUserInterface::UsbProblemDialog() {
+  frmUSB_Com_Prob dialog(parent_);
+  if (openAddress_) {
+    dialog.onSetAddress = openAddress_;
+    dialog.Command4->setEnabled(true);
+  }
+  return dialog.Ask();
+}
+
+void QtUserInterface::ShowReminder() {
+  frmCheckSoftwareRev dialog(parent_);
+  dialog.exec();
+}
+
+std::optional<std::string> QtUserInterface::InputBox(const std::string& prompt,
+                                                     const std::string& title,
+                                                     const std::string& defaultText) {
+  bool ok = false;
+  const QString text =
+      QInputDialog::getText(parent_, QString::fromStdString(title), QString::fromStdString(prompt),
+                            QLineEdit::Normal, QString::fromStdString(defaultText), &ok);
+  if (!ok) return std::nullopt;
+  return text.toStdString();
+}
+
+std::optional<std::string> QtUserInterface::OpenFileDialog(const FileDialogRequest& request) {
+  const QString file = QFileDialog::getOpenFileName(parent_, QString::fromStdString(request.title),
+                                                    QString::fromStdString(request.initialFolder),
+                                                    QtFileFilter(request.filter));
+  if (file.isEmpty()) return std::nullopt;
+  return QDir::toNativeSeparators(file).toStdString();
+}
+
+std::optional<std::string> QtUserInterface::SaveFileDialog(const FileDialogRequest& request) {
+  QString start = QString::fromStdString(request.initialFolder);
+  if (!request.defaultName.empty()) {
+    start = QDir(start).filePath(QString::fromStdString(request.defaultName));
+  }
+  const QString file = QFileDialog::getSaveFileName(parent_, QString::fromStdString(request.title),
+                                                    start, QtFileFilter(request.filter));
+  if (file.isEmpty()) return std::nullopt;
+  return QDir::toNativeSeparators(file).toStdString();
+}
+
+void QtUserInterface::Beep() {
+  QApplication::beep();
+}
+
+void QtUserInterface::ProcessEvents() {
+  QApplication::processEvents();
+}
+
+}  // namespace evm::gui

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "common/user_interface.h"
+
+namespace evm::gui {
+
+// The user interface seam answered with Qt dialogs.
+class QtUserInterface final : public UserInterface {
+ public:
+  void SetParentWindow(QWidget* parent) { parent_ = parent; }
+  // Shows the address window modally for "Set Address and Try Again".
+  void SetAddressWindowOpener(std::function<void()> opener) { openAddress_ = std::move(opener); }
+
+  void MessageBox(const std::string& text, const std::string& title) override;
+  UsbProblemChoice UsbProblemDialog() override;
+  void ShowReminder() override;
+  std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
+                                      const std::string& defaultText) override;
+  std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;
+  std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override;
+  void Beep() override;
+  void ProcessEvents() override;
+
+ private:
+  QWidget* parent_ = nullptr;
+  std::function<void()> openAddress_;
+};
+
+// "Text (*.txt)|*.txt|All (*.*)|*.*" as a Qt name filter list.
+QString QtFileFilter(const std::string& filter);
+
+}  // namespace evm::gui

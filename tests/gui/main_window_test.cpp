@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "gui/shell/form_main.h"
+#include "gui/shell/frm_usb_com_prob.h"
+#include "support/sim_fixture.h"
+
+namespace evm::gui {
+namespace {
+
+TEST(MainWindow, OpensWithItsCaptionTabsFramesAndMenus) {
+  test::SimContext c;
+  formMain_QMA740 w(c.evm);
+  ASSERT_TRUE(w.Load());
+  w.show();
+  EXPECT_EQ(w.windowTitle(), "ZM5520/1 EVM");
+
+  auto* tabs = w.findChild<QTabWidget*>("SSTab1");
+  ASSERT_NE(tabs, nullptr);
+  const QStringList expected{"Overview", "A/D Config", "Calibrate", "Scaling", "Registers"};
+  ASSERT_EQ(tabs->count(), expected.size());
+  for (int i = 0; i < tabs->count(); ++i) EXPECT_EQ(tabs->tabText(i), expected[i]);
+  EXPECT_EQ(tabs->currentIndex(), 0);
+
+  const std::pair<const char*, const char*> frames[] = {
+      {"Frame7", "External Controls"},
+      {"Frame9", "A/D Configuration"},
+      {"Frame3", "Initial Calibration ( Compute Full Scale Cal Reg)"},
+      {"Frame13", "Second Calibration"},
+      {"Frame10", "Scaling Overview"},
+      {"Frame1", "ZM5520/1 Registers"},
+      {"Frame2", "Register Bit Map"},
+  };
+  for (const auto& [name, caption] : frames) {
+    auto* frame = w.findChild<QGroupBox*>(name);
+    ASSERT_NE(frame, nullptr) << name;
+    EXPECT_EQ(frame->title(), caption);
+  }
+
+  QStringList menus;
+  for (QAction* a : w.menuBar()->actions()) menus << a->text();
+  EXPECT_EQ(menus, (QStringList{"EVM Controls", "USB Controls", "Help"}));
+  const std::pair<const char*, const char*> entries[] = {
+      {"mnuSaveReg", "Save Registers To File"},
+      {"mnuLoadReg", "Load Registers From File"},
+      {"mnuLogToFile", "Log ZM5520/1 To File"},
+      {"mnuEngineeringMode", "Engineering Mode"},
+      {"mnuC_Bits", "Control and Measure Bits"},
+      {"cmdDac_Adc", "DAC and ADC"},
+      {"cmdDUT_Writer", "DUT Writer"},
+      {"mnuSetAddress", "Set Address"},
+      {"mnuDebug", "Debug"},
+      {"mnuAbout", "About"},
+  };
+  for (const auto& [name, caption] : entries) {
+    auto* action = w.findChild<QAction*>(name);
+    ASSERT_NE(action, nullptr) << name;
+    EXPECT_EQ(action->text(), caption);
+  }
+  EXPECT_TRUE(w.findChild<QAction*>("mnuEngineeringMode")->isCheckable());
+  EXPECT_FALSE(w.findChild<QLineEdit*>("txtDutNotAck")->isVisible());
+  EXPECT_EQ(w.findChild<QLineEdit*>("txtDutNotAck")->text(), "ZM5520/1 Did Not Acknowledge!");
+}
+
+TEST(MainWindow, AboutShowsTheVersionLine) {
+  test::SimContext c;
+  formMain_QMA740 w(c.evm);
+  ASSERT_TRUE(w.Load());
+  w.findChild<QAction*>("mnuAbout")->trigger();
+  ASSERT_EQ(c.ui.messages.size(), 1u);
+  EXPECT_EQ(c.ui.messages[0].text.rfind("ZM5520/1 Software  Rev. 1.0.0", 0), 0u);
+}
+
+TEST(MainWindow, ClosingWritesTheSettingsFile) {
+  test::SimContext c;
+  {
+    formMain_QMA740 w(c.evm);
+    ASSERT_TRUE(w.Load());
+    w.show();
+    w.close();
+  }
+  EXPECT_TRUE(std::filesystem::exists(c.evm.StateFile("ZM5520_1EVM_Settings.csv")));
+  EXPECT_FALSE(c.evm.regLink.LinkOpen());
+}
+
+TEST(UsbProblemDialog, EachButtonGivesItsChoice) {
+  const std::pair<const char*, UsbProblemChoice> buttons[] = {
+      {"Command1", UsbProblemChoice::TryAgain},
+      {"Command2", UsbProblemChoice::RunWithoutUsb},
+      {"Command3", UsbProblemChoice::AbortProgram},
+      {"Command4", UsbProblemChoice::SetAddressAndTryAgain},
+  };
+  for (const auto& [name, choice] : buttons) {
+    frmUSB_Com_Prob dialog;
+    bool addressShown = false;
+    dialog.onSetAddress = [&] { addressShown = true; };
+    auto* button = dialog.findChild<QPushButton*>(name);
+    ASSERT_NE(button, nullptr);
+    button->setEnabled(true);
+    QTimer::singleShot(0, button, &QPushButton::click);
+    EXPECT_EQ(dialog.Ask(), choice) << name;
+    EXPECT_EQ(addressShown, choice == UsbProblemChoice::SetAddressAndTryAgain);
+  }
+  frmUSB_Com_Prob dialog;
+  EXPECT_EQ(dialog.windowTitle(), "USB Communication Problem");
+  EXPECT_EQ(dialog.findChild<QPushButton*>("Command2")->text(),
+            "Run Without USB:  Put USB to Sleep");
+}
+
+}  // namespace
+}  // namespace evm::gui

@@ -1,0 +1,169 @@
+#include "shell/main_load.h"
+
+#include <gtest/gtest.h>
+
+#include "common/atomic_file.h"
+#include "shell/settings_file.h"
+#include "shell/usb_address_file.h"
+#include "support/sim_fixture.h"
+
+namespace evm {
+namespace {
+
+using test::SimContext;
+
+void WriteSettings(SimContext& c, const std::string& content) {
+  ASSERT_TRUE(WriteFileAtomically(c.evm.StateFile(kSettingsFileName), content));
+}
+
+TEST(MainLoad, ReminderFollowsStoredMonthAndYear) {
+  struct Case {
+    const char* name;
+    int storedMonth, storedYear;
+    DateTime now;
+    bool reminder;
+  };
+  const Case cases[] = {
+      {"same month", 3, 2026, {2026, 3, 10}, false},
+      {"next month", 3, 2026, {2026, 4, 1}, true},
+      {"December, opened in January", 12, 2025, {2026, 1, 2}, true},
+      {"stored ahead of the clock", 5, 2027, {2026, 4, 1}, false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    SimContext c;
+    c.clock.Set(k.now);
+    WriteSettings(c, "\"0.02\"\r\n\"3\"\r\n\"50u\"\r\n" + std::to_string(k.storedMonth) + "\r\n" +
+                         std::to_string(k.storedYear) + "\r\n");
+    EXPECT_EQ(MainLoad(c.evm), LoadOutcome::Loaded);
+    EXPECT_EQ(c.ui.reminders, k.reminder ? 1 : 0);
+    EXPECT_EQ(c.evm.calibration.txtRshunt, "0.02");
+    if (k.reminder) {
+      EXPECT_EQ(c.evm.shell.StoredMonth, k.now.month);
+      EXPECT_EQ(c.evm.shell.StoredYear, k.now.year);
+    }
+  }
+}
+
+TEST(MainLoad, FirstRunWithoutSettingsShowsReminderOnceAndWritesAFileAtShutdown) {
+  SimContext c;
+  c.clock.Set({2026, 4, 1});
+  EXPECT_EQ(MainLoad(c.evm), LoadOutcome::LoadErrorPath);
+  EXPECT_EQ(c.ui.reminders, 1);
+  EXPECT_EQ(c.evm.calibration.txtRshunt, "0.01");
+  EXPECT_EQ(c.evm.calibration.txtMaxExpectedCurrent, "2");
+  EXPECT_EQ(c.evm.calibration.txtSelectedCurrentLSB, "100u");
+  EXPECT_FALSE(c.evm.regLink.LinkOpen()) << "the error path closes the link";
+
+  MainUnload(c.evm);
+  const auto content = ReadWholeFile(c.evm.StateFile(kSettingsFileName));
+  ASSERT_TRUE(content);
+  EXPECT_EQ(*content, "\"0.01\"\r\n\"2\"\r\n\"100u\"\r\n0\r\n0\r\n");
+}
+
+TEST(MainLoad, GarbledSettingsTakeTheErrorPath) {
+  const char* files[] = {
+      "",
+      "\"0.02\"\r\n\"3\"\r\n",
+      "\"0.02\"\r\n\"3\"\r\n\"50u\"\r\nMarch\r\n2026\r\n",
+      "\"0.02\"\r\n\"3\"\r\n\"50u\"\r\n\"4\"\r\n2026\r\n",
+      "\"0.02\"\r\n\"3\"\r\n\"50u\"\r\n13\r\n2026\r\n",
+      "\"0.02\"\r\n\"3\"\r\n\"50u\"\r\n4.5\r\n2026\r\n",
+      "\x01\x02\xff\xfe garbage",
+  };
+  for (const char* file : files) {
+    SCOPED_TRACE(file);
+    SimContext c;
+    WriteSettings(c, file);
+    EXPECT_EQ(MainLoad(c.evm), LoadOutcome::LoadErrorPath);
+    EXPECT_EQ(c.ui.reminders, 1);
+    EXPECT_EQ(c.evm.calibration.txtRshunt, "0.01");
+    EXPECT_EQ(c.evm.shell.StoredMonth, 0);
+  }
+}
+
+TEST(MainLoad, DecimalSeparatorOfTheLocaleSetsDecimalCommaAndLocalizesTexts) {
+  for (const bool comma : {false, true}) {
+    SCOPED_TRACE(comma ? "comma" : "point");
+    SimContext c(comma ? NumberLocale::Comma() : NumberLocale::Point());
+    c.clock.Set({2026, 4, 1});
+    WriteSettings(c, "\"0.02\",\"1,5\",\"100u\"\r\n4\r\n2026\r\n");
+    EXPECT_EQ(MainLoad(c.evm), LoadOutcome::Loaded);
+    EXPECT_EQ(c.evm.shell.DecimalComma, comma ? 1 : 0);
+    EXPECT_EQ(c.evm.calibration.txtRshunt, comma ? "0,02" : "0.02");
+    EXPECT_EQ(c.evm.calibration.txtMaxExpectedCurrent, comma ? "1,5" : "1.5");
+  }
+}
+
+TEST(MainLoad, UsbProblemDialogLoopsUntilTheUserDecides) {
+  SimContext c;
+  c.sim->RegLink()->plugged = false;
+  c.ui.usbProblemAnswers = {UsbProblemChoice::TryAgain, UsbProblemChoice::SetAddressAndTryAgain,
+                            UsbProblemChoice::RunWithoutUsb};
+  MainLoad(c.evm);
+  EXPECT_EQ(c.ui.usbProblemDialogs, 3);
+  EXPECT_TRUE(c.evm.shell.RunWithoutUsb);
+  EXPECT_FALSE(c.evm.shell.UsbRetry);
+}
+
+// The board is plugged in while the dialog is up.
+class PlugInOnDialogUi final : public test::RecordingUi {
+ public:
+  sim::RegLinkBoard* board = nullptr;
+  UsbProblemChoice UsbProblemDialog() override {
+    ++usbProblemDialogs;
+    board->plugged = true;
+    return UsbProblemChoice::TryAgain;
+  }
+};
+
+TEST(MainLoad, TryAgainFindsABoardPluggedInMeanwhile) {
+  SimContext c;
+  PlugInOnDialogUi ui;
+  ui.board = c.sim->RegLink();
+  ui.board->plugged = false;
+  Evm evm(
+      EvmSeams{*c.sim, c.clock, ui, NumberLocale::Point(), c.dir.path(), kDefaultBoardVendorId});
+  MainLoad(evm);
+  EXPECT_EQ(ui.usbProblemDialogs, 1);
+  EXPECT_FALSE(evm.shell.RunWithoutUsb);
+  EXPECT_TRUE(evm.shell.SettingsFileOwned);
+}
+
+TEST(MainLoad, AbortBeforeTheSettingsWereReadKeepsTheStoredSettings) {
+  SimContext c;
+  const std::string stored = "\"0.05\"\r\n\"4\"\r\n\"200u\"\r\n6\r\n2026\r\n";
+  WriteSettings(c, stored);
+  c.sim->RegLink()->plugged = false;
+  c.ui.usbProblemAnswers = {UsbProblemChoice::AbortProgram};
+  EXPECT_EQ(MainLoad(c.evm), LoadOutcome::Aborted);
+  MainUnload(c.evm);
+  EXPECT_EQ(*ReadWholeFile(c.evm.StateFile(kSettingsFileName)), stored);
+}
+
+TEST(MainLoad, SettingsAndAddressSurviveARoundTrip) {
+  SimContext c;
+  c.clock.Set({2026, 7, 1});
+  WriteSettings(c, "\"0.05\"\r\n\"4\"\r\n\"200u\"\r\n7\r\n2026\r\n");
+  ASSERT_TRUE(WriteUsbAddressFile(c.evm.StateFile(kUsbAddressFileName), 0x1235));
+  ASSERT_EQ(MainLoad(c.evm), LoadOutcome::Loaded);
+  c.evm.calibration.txtRshunt = "0.5";
+  MainUnload(c.evm);
+  EXPECT_EQ(*ReadWholeFile(c.evm.StateFile(kSettingsFileName)),
+            "\"0.5\"\r\n\"4\"\r\n\"200u\"\r\n7\r\n2026\r\n");
+  EXPECT_EQ(*ReadWholeFile(c.evm.StateFile(kUsbAddressFileName)), "4661\r\n");
+}
+
+TEST(MainLoad, UnloadWithoutAnAddressLeavesNoAddressFile) {
+  SimContext c;
+  MainLoad(c.evm);
+  MainUnload(c.evm);
+  EXPECT_FALSE(ReadWholeFile(c.evm.StateFile(kUsbAddressFileName)).has_value());
+}
+
+TEST(MainLoad, AboutNamesTheVersion) {
+  EXPECT_EQ(AboutText().rfind("ZM5520/1 Software  Rev. 1.0.0\n", 0), 0u);
+}
+
+}  // namespace
+}  // namespace evm
