@@ -107,7 +107,9 @@ std::string FormatWithPattern(double value, std::string_view pattern, const Numb
   while (static_cast<int>(frac.size()) > minDec && frac.back() == '0') frac.pop_back();
   while (whole.size() > 1 && whole.front() == '0') whole.erase(0, 1);
   if (whole == "0" && minInt == 0) whole.clear();
-  while (static_cast<int>(whole.size()) < minInt) whole.insert(0, "0");
+  if (static_cast<int>(whole.size()) < minInt) {
+    whole = std::string(static_cast<size_t>(minInt) - whole.size(), '0') + whole;
+  }
 
   bool allZero = true;
   for (char c : whole + frac) allZero = allZero && c == '0';
