@@ -8,6 +8,8 @@
 #include "common/number_locale.h"
 #include "common/user_interface.h"
 #include "hid/hid_platform.h"
+#include "mnemonic/usb_debug_log.h"
+#include "mnemonic/usb_dut_writer.h"
 #include "reglink/register_link.h"
 #include "shell/shell_state.h"
 
@@ -45,6 +47,11 @@ class Evm {
   RegisterLink regLink;
   ShellState shell;
   CalibrationPanel calibration;
+  // The interface board's command path and its debug log (UsbDebugLevel
+  // lives in the log).
+  UsbDebugLog usbDebug;
+  DebugUsbPanel debugPanel;
+  UsbDutWriter dutWriter;
 };
 
 }  // namespace evm

@@ -4,6 +4,7 @@
 
 #include "calibration/localize_decimal.h"
 #include "common/number_text.h"
+#include "shell/set_usb_address.h"
 #include "shell/settings_file.h"
 #include "shell/usb_address_file.h"
 
@@ -57,6 +58,15 @@ LoadOutcome MainLoad(Evm& evm) {
   ShellState& shell = evm.shell;
   shell.DecimalComma = DecimalCommaOf(evm.locale);
 
+  // The address the mnemonic path looks for survives runs in which the
+  // address window is never opened; a fresh install starts at the standard
+  // range with both jumpers at 0, so the interface board is reachable at
+  // once. Read before the link loop, whose "Set Address and Try Again" may
+  // choose another.
+  shell.UsbAddress =
+      ReadUsbAddressFile(evm.StateFile(kUsbAddressFileName)).value_or(kStandardUsbAddressBase);
+  shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
+
   shell.UsbRetry = true;
   while (shell.UsbRetry) {
     if (evm.regLink.OpenRegLink()) {
@@ -72,12 +82,6 @@ LoadOutcome MainLoad(Evm& evm) {
         break;
       case UsbProblemChoice::AbortProgram: return LoadOutcome::Aborted;
     }
-  }
-
-  // The address the mnemonic path looks for survives runs in which the
-  // address window is never opened.
-  if (const auto address = ReadUsbAddressFile(evm.StateFile(kUsbAddressFileName))) {
-    shell.UsbAddress = *address;
   }
 
   try {

@@ -21,7 +21,9 @@ SimulatedEvm::SimulatedEvm(Clock& clock, uint16_t boardVendorId)
 
 std::unique_ptr<SimulatedEvm> SimulatedEvm::CreateDefault(Clock& clock, uint16_t boardVendorId) {
   auto evm = std::make_unique<SimulatedEvm>(clock, boardVendorId);
-  evm->AddBoard<RegLinkBoard>(boardVendorId);
+  RegLinkBoard& link = evm->AddBoard<RegLinkBoard>(boardVendorId);
+  link.Device().supply = &evm->Supply();
+  evm->AddBoard<InterfaceBoard>(boardVendorId, evm->Supply());
   return evm;
 }
 
@@ -34,6 +36,13 @@ void SimulatedEvm::Attach(std::unique_ptr<SimDevice> board) {
 RegLinkBoard* SimulatedEvm::RegLink() {
   for (auto& board : boards_) {
     if (auto* link = dynamic_cast<RegLinkBoard*>(board.get())) return link;
+  }
+  return nullptr;
+}
+
+InterfaceBoard* SimulatedEvm::Interface() {
+  for (auto& board : boards_) {
+    if (auto* found = dynamic_cast<InterfaceBoard*>(board.get())) return found;
   }
   return nullptr;
 }

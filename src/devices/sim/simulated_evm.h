@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "common/clock.h"
+#include "devices/sim/dut_supply.h"
+#include "devices/sim/interface_board.h"
 #include "devices/sim/reglink_board.h"
 #include "devices/sim/sim_device.h"
 #include "hid/hid_platform.h"
@@ -31,6 +33,10 @@ class SimulatedEvm final : public HidPlatform {
   }
   // The first register-link board, or nullptr.
   RegLinkBoard* RegLink();
+  // The first interface board, or nullptr.
+  InterfaceBoard* Interface();
+  // The supply of the device under test, shared by the boards.
+  DutSupply& Supply() { return supply_; }
   const std::vector<std::unique_ptr<SimDevice>>& Boards() const { return boards_; }
   uint16_t BoardVendorId() const { return vendorId_; }
 
@@ -70,6 +76,7 @@ class SimulatedEvm final : public HidPlatform {
 
   Clock& clock_;
   uint16_t vendorId_;
+  DutSupply supply_;
   std::vector<std::unique_ptr<SimDevice>> boards_;
   std::vector<SimDevice*> snapshot_;
   std::map<HidHandle, OpenHandle> handles_;
