@@ -10,6 +10,8 @@ Evm::Evm(const EvmSeams& seams)
       stateFolder(seams.stateFolder),
       BoardVendorId(seams.boardVendorId),
       regLink(seams.hid, seams.clock, results, seams.boardVendorId),
-      dutWriter(seams.hid, seams.clock, seams.ui, results, shell, usbDebug, seams.boardVendorId) {}
+      dutWriter(seams.hid, seams.clock, seams.ui, results, shell, usbDebug, seams.boardVendorId),
+      calBoard(dutWriter, results, seams.ui, locale, usbDebug,
+               seams.stateFolder / kFactoryCalFileName) {}
 
 }  // namespace evm

@@ -12,6 +12,7 @@
 #include "mnemonic/usb_dut_writer.h"
 #include "reglink/register_link.h"
 #include "shell/shell_state.h"
+#include "testboard/calibration_board.h"
 
 namespace evm {
 
@@ -52,6 +53,8 @@ class Evm {
   UsbDebugLog usbDebug;
   DebugUsbPanel debugPanel;
   UsbDutWriter dutWriter;
+  // The test board's instruments (RefMode, VrefVolts, DacAutoCal live here).
+  CalibrationBoard calBoard;
 };
 
 }  // namespace evm

@@ -100,7 +100,7 @@ TEST(UsbWindows, RawCommandWindowShowsBothReportsAndKeepsItsTexts) {
             QString::number(sequence, 16).toUpper());
   EXPECT_EQ(Opened::Child<QLineEdit>(writer, "txtFromUSB_31")->text(),
             QString::number(sequence + 1, 16).toUpper());
-  EXPECT_EQ(Opened::Child<QLineEdit>(writer, "Text2")->text(), "1 1 1 1 ");
+  EXPECT_EQ(Opened::Child<QLineEdit>(writer, "Text2")->text(), "0 0 0 0 ");
 
   auto* box3 = Opened::Child<QLineEdit>(writer, "txtCmdString_3");
   box3->setText("I2C CH3 S 90 P");

@@ -36,11 +36,11 @@ TEST(UsbDebugLog, LevelTwoTracesTextsReadsAndAcknowledgesOnly) {
   c.evm.usbDebug.UsbDebugLevel = 2;
   c.sim->Interface()->measureInputs = 0x5A;
   c.evm.dutWriter.SendMnemonic("CMD ON");
-  c.evm.dutWriter.SendMnemonic("I2C CH2 S 91 ACKS R ACKM R ACKM P");
+  c.evm.dutWriter.SendMnemonic("I2C CH2 S A5 ACKS R ACKM R ACKM P");
   c.evm.dutWriter.SendMnemonic("CMD MEAS ");
   EXPECT_EQ(c.evm.usbDebug.Text(),
             "CMD ON\r\n"
-            "I2C CH2 S 91 ACKS R ACKM R ACKM P\r\nFF FF \r\n1 \r\n"
+            "I2C CH2 S A5 ACKS R ACKM R ACKM P\r\nFF FF \r\n1 \r\n"
             "CMD MEAS \r\n5A \r\n");
 }
 

@@ -42,8 +42,8 @@ struct Board : SimContext {
 
 TEST(SendMnemonic, DecodesReadsAndAcknowledgesAtTheirPositions) {
   Board c;
-  c.board().AddSlave<ByteSource>(2, uint8_t{0x49}, std::deque<uint8_t>{0x12, 0x34});
-  c.writer().SendMnemonic("I2C CH2 S 93 ACKS R ACKM R ACKM P");
+  c.board().AddSlave<ByteSource>(2, uint8_t{0x50}, std::deque<uint8_t>{0x12, 0x34});
+  c.writer().SendMnemonic("I2C CH2 S A1 ACKS R ACKM R ACKM P");
   EXPECT_TRUE(c.writer().MnemonicError.empty());
   EXPECT_EQ(c.writer().ReadCount, 2);
   EXPECT_EQ(c.writer().AckCount, 1);
@@ -59,13 +59,13 @@ TEST(SendMnemonic, DecodesReadsAndAcknowledgesAtTheirPositions) {
 
 TEST(SendMnemonic, AMissingSlaveAnswersANonZeroAcknowledge) {
   Board c;
-  auto& dac = c.board().AddSlave<ByteSource>(2, uint8_t{0x4C}, std::deque<uint8_t>{});
-  c.writer().SendMnemonic("I2C CH2 S 98 ACKS 10 ACKS 40 ACKS 11 ACKS P");
+  auto& sink = c.board().AddSlave<ByteSource>(2, uint8_t{0x51}, std::deque<uint8_t>{});
+  c.writer().SendMnemonic("I2C CH2 S A2 ACKS 10 ACKS 40 ACKS 11 ACKS P");
   EXPECT_EQ(c.writer().AckCount, 4);
   EXPECT_EQ(c.writer().exchange.Text2, "0 0 0 0 ");
-  EXPECT_EQ(dac.written, (std::vector<uint8_t>{0x10, 0x40, 0x11}));
+  EXPECT_EQ(sink.written, (std::vector<uint8_t>{0x10, 0x40, 0x11}));
 
-  c.writer().SendMnemonic("I2C CH2 S 91 ACKS R ACKM P");
+  c.writer().SendMnemonic("I2C CH2 S A5 ACKS R ACKM P");
   EXPECT_EQ(c.evm.results.I2C_AckStatus[0], 1);
   EXPECT_EQ(c.evm.results.I2C_ReadData[0], 0xFF);
   // Entries past the counts keep what earlier transactions left.

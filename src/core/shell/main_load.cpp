@@ -7,6 +7,7 @@
 #include "shell/set_usb_address.h"
 #include "shell/settings_file.h"
 #include "shell/usb_address_file.h"
+#include "testboard/eval_control_panel.h"
 
 namespace evm {
 
@@ -104,6 +105,8 @@ void MainUnload(Evm& evm) {
   if (shell.UsbAddress) {
     WriteUsbAddressFile(evm.StateFile(kUsbAddressFileName), *shell.UsbAddress);
   }
+  WriteControlEvmSettings(evm.StateFile(kControlEvmSettingsFileName), evm.calBoard.VrefVolts,
+                          evm.calBoard.RefMode);
   if (shell.SettingsFileOwned) {
     StoredSettings settings{evm.calibration.txtRshunt, evm.calibration.txtMaxExpectedCurrent,
                             evm.calibration.txtSelectedCurrentLSB, shell.StoredMonth,

@@ -23,7 +23,8 @@ std::unique_ptr<SimulatedEvm> SimulatedEvm::CreateDefault(Clock& clock, uint16_t
   auto evm = std::make_unique<SimulatedEvm>(clock, boardVendorId);
   RegLinkBoard& link = evm->AddBoard<RegLinkBoard>(boardVendorId);
   link.Device().supply = &evm->Supply();
-  evm->AddBoard<InterfaceBoard>(boardVendorId, evm->Supply());
+  InterfaceBoard& board = evm->AddBoard<InterfaceBoard>(boardVendorId, evm->Supply());
+  AttachTestBoard(board, evm->TestBoard());
   return evm;
 }
 
