@@ -68,7 +68,7 @@ void formMain_QMA740::BuildMenus() {
   connect(mnuAbout, &QAction::triggered, this, &formMain_QMA740::ShowAbout);
 
   // Entries whose windows are not built yet stay visible but cannot be used.
-  for (QAction* later : {mnuSaveReg, mnuLoadReg, mnuLogToFile, mnuEngineeringMode, cmdDac_Adc}) {
+  for (QAction* later : {mnuSaveReg, mnuLoadReg, mnuLogToFile, mnuEngineeringMode}) {
     later->setEnabled(false);
   }
 }

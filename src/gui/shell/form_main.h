@@ -17,6 +17,7 @@ namespace evm::gui {
 
 class frmC_M_Bits;
 class frmDebugUSB;
+class frmEvalControl;
 class frmSetUSBAddress;
 class frmUSB_DUT_Writer;
 
@@ -69,6 +70,7 @@ class formMain_QMA740 : public QMainWindow {
   QPointer<frmUSB_DUT_Writer> dutWriter;
   QPointer<frmSetUSBAddress> setAddress;
   QPointer<frmDebugUSB> debugUsb;
+  QPointer<frmEvalControl> evalControl;
   // "Set Address and Try Again" shows the address window modally.
   void ShowSetAddressModal();
 

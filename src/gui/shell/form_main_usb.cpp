@@ -11,6 +11,7 @@
 #include "gui/shell/qt_user_interface.h"
 #include "gui/testboard/frm_c_m_bits.h"
 #include "gui/testboard/frm_debug_usb.h"
+#include "gui/testboard/frm_eval_control.h"
 #include "gui/testboard/frm_usb_dut_writer.h"
 
 namespace evm::gui {
@@ -51,6 +52,7 @@ void formMain_QMA740::BuildUsbControls() {
   connect(mnuC_Bits, &QAction::triggered, this, [this] { ShowSingle(cMBits, this, evm_); });
   connect(cmdDUT_Writer, &QAction::triggered, this, [this] { ShowSingle(dutWriter, this, evm_); });
   connect(mnuDebug, &QAction::triggered, this, [this] { ShowSingle(debugUsb, this, evm_); });
+  connect(cmdDac_Adc, &QAction::triggered, this, [this] { ShowSingle(evalControl, this, evm_); });
   connect(mnuSetAddress, &QAction::triggered, this, [this] {
     frmSetUSBAddress* window = SetAddressWindow();
     window->show();
