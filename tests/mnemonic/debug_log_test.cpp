@@ -109,6 +109,21 @@ TEST(UsbDebugLog, ATimeOutIsTraced) {
   EXPECT_NE(log.find("\r\nCloseHandle (ReadHandle)\r\n", timeout), std::string::npos);
 }
 
+TEST(UsbDebugLog, AFailedReadIsLoggedAndClosesTheConnection) {
+  for (int level : {1, 2}) {
+    Logged c;
+    c.evm.dutWriter.SendMnemonic("CMD ON");
+    c.sim->Interface()->readFails = true;
+    c.evm.usbDebug.UsbDebugLevel = level;
+    c.ui.usbProblemAnswers = {UsbProblemChoice::TryAgain};
+    c.evm.dutWriter.SendMnemonic("CMD OFF");
+    EXPECT_NE(c.evm.usbDebug.Text().find("Readfile undefined error\r\n"), std::string::npos);
+    EXPECT_FALSE(c.evm.dutWriter.MnemonicBoardFound);
+    EXPECT_EQ(c.sim->OpenHandleCount(), 0);
+    EXPECT_EQ(c.ui.usbProblemDialogs, 1);
+  }
+}
+
 TEST(SystemErrorText, IsTheSystemTextWithoutItsLineEnd) {
   Logged c;
   EXPECT_EQ(c.evm.dutWriter.SystemErrorText(0), "The operation completed successfully.");

@@ -200,6 +200,10 @@ HidWaitResult SimulatedEvm::WaitRead(HidHandle handle, int timeoutMs,
     lastError_ = kErrorInvalidHandle;
     return HidWaitResult::Failed;
   }
+  if (open->board->readFails) {
+    lastError_ = kErrorGenFailure;
+    return HidWaitResult::Failed;
+  }
   auto& queue = pendingInput_[open->board];
   if (queue.empty() || !open->board->plugged) {
     clock_.SleepMs(timeoutMs);
