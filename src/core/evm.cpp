@@ -9,6 +9,9 @@ Evm::Evm(const EvmSeams& seams)
       locale(seams.locale),
       stateFolder(seams.stateFolder),
       BoardVendorId(seams.boardVendorId),
-      regLink(seams.hid, seams.clock, results, seams.boardVendorId) {}
+      regLink(seams.hid, seams.clock, results, seams.boardVendorId),
+      dutWriter(seams.hid, seams.clock, seams.ui, results, shell, usbDebug, seams.boardVendorId),
+      calBoard(dutWriter, results, seams.ui, locale, usbDebug,
+               seams.stateFolder / kFactoryCalFileName) {}
 
 }  // namespace evm

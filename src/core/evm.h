@@ -8,8 +8,11 @@
 #include "common/number_locale.h"
 #include "common/user_interface.h"
 #include "hid/hid_platform.h"
+#include "mnemonic/usb_debug_log.h"
+#include "mnemonic/usb_dut_writer.h"
 #include "reglink/register_link.h"
 #include "shell/shell_state.h"
+#include "testboard/calibration_board.h"
 
 namespace evm {
 
@@ -45,6 +48,13 @@ class Evm {
   RegisterLink regLink;
   ShellState shell;
   CalibrationPanel calibration;
+  // The interface board's command path and its debug log (UsbDebugLevel
+  // lives in the log).
+  UsbDebugLog usbDebug;
+  DebugUsbPanel debugPanel;
+  UsbDutWriter dutWriter;
+  // The test board's instruments (RefMode, VrefVolts, DacAutoCal live here).
+  CalibrationBoard calBoard;
 };
 
 }  // namespace evm

@@ -154,9 +154,18 @@ TEST(MainLoad, SettingsAndAddressSurviveARoundTrip) {
   EXPECT_EQ(*ReadWholeFile(c.evm.StateFile(kUsbAddressFileName)), "4661\r\n");
 }
 
-TEST(MainLoad, UnloadWithoutAnAddressLeavesNoAddressFile) {
+TEST(MainLoad, FreshInstallStartsAtTheStandardBaseAddress) {
   SimContext c;
   MainLoad(c.evm);
+  ASSERT_TRUE(c.evm.shell.UsbAddress.has_value());
+  EXPECT_EQ(*c.evm.shell.UsbAddress, 0x2F90);
+  EXPECT_FALSE(c.evm.shell.LegacyAddressing);
+  MainUnload(c.evm);
+  EXPECT_EQ(*ReadWholeFile(c.evm.StateFile(kUsbAddressFileName)), "12176\r\n");
+}
+
+TEST(MainLoad, UnloadWithoutAnAddressLeavesNoAddressFile) {
+  SimContext c;
   MainUnload(c.evm);
   EXPECT_FALSE(ReadWholeFile(c.evm.StateFile(kUsbAddressFileName)).has_value());
 }

@@ -4,8 +4,10 @@
 
 #include "calibration/localize_decimal.h"
 #include "common/number_text.h"
+#include "shell/set_usb_address.h"
 #include "shell/settings_file.h"
 #include "shell/usb_address_file.h"
+#include "testboard/eval_control_panel.h"
 
 namespace evm {
 
@@ -57,6 +59,15 @@ LoadOutcome MainLoad(Evm& evm) {
   ShellState& shell = evm.shell;
   shell.DecimalComma = DecimalCommaOf(evm.locale);
 
+  // The address the mnemonic path looks for survives runs in which the
+  // address window is never opened; a fresh install starts at the standard
+  // range with both jumpers at 0, so the interface board is reachable at
+  // once. Read before the link loop, whose "Set Address and Try Again" may
+  // choose another.
+  shell.UsbAddress =
+      ReadUsbAddressFile(evm.StateFile(kUsbAddressFileName)).value_or(kStandardUsbAddressBase);
+  shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
+
   shell.UsbRetry = true;
   while (shell.UsbRetry) {
     if (evm.regLink.OpenRegLink()) {
@@ -72,12 +83,6 @@ LoadOutcome MainLoad(Evm& evm) {
         break;
       case UsbProblemChoice::AbortProgram: return LoadOutcome::Aborted;
     }
-  }
-
-  // The address the mnemonic path looks for survives runs in which the
-  // address window is never opened.
-  if (const auto address = ReadUsbAddressFile(evm.StateFile(kUsbAddressFileName))) {
-    shell.UsbAddress = *address;
   }
 
   try {
@@ -100,6 +105,8 @@ void MainUnload(Evm& evm) {
   if (shell.UsbAddress) {
     WriteUsbAddressFile(evm.StateFile(kUsbAddressFileName), *shell.UsbAddress);
   }
+  WriteControlEvmSettings(evm.StateFile(kControlEvmSettingsFileName), evm.calBoard.VrefVolts,
+                          evm.calBoard.RefMode);
   if (shell.SettingsFileOwned) {
     StoredSettings settings{evm.calibration.txtRshunt, evm.calibration.txtMaxExpectedCurrent,
                             evm.calibration.txtSelectedCurrentLSB, shell.StoredMonth,

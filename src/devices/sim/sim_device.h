@@ -28,6 +28,7 @@ class SimDevice {
   bool plugged = true;      // false: absent from enumeration, opens fail
   bool noReply = false;     // reports are taken but never answered
   bool writeFails = false;  // the output report write itself fails
+  bool readFails = false;   // a read ends in a device error, not a time-out
   std::string path;         // set by the platform when the board is added
 };
 

@@ -21,7 +21,10 @@ SimulatedEvm::SimulatedEvm(Clock& clock, uint16_t boardVendorId)
 
 std::unique_ptr<SimulatedEvm> SimulatedEvm::CreateDefault(Clock& clock, uint16_t boardVendorId) {
   auto evm = std::make_unique<SimulatedEvm>(clock, boardVendorId);
-  evm->AddBoard<RegLinkBoard>(boardVendorId);
+  RegLinkBoard& link = evm->AddBoard<RegLinkBoard>(boardVendorId);
+  link.Device().supply = &evm->Supply();
+  InterfaceBoard& board = evm->AddBoard<InterfaceBoard>(boardVendorId, evm->Supply());
+  AttachTestBoard(board, evm->TestBoard());
   return evm;
 }
 
@@ -34,6 +37,13 @@ void SimulatedEvm::Attach(std::unique_ptr<SimDevice> board) {
 RegLinkBoard* SimulatedEvm::RegLink() {
   for (auto& board : boards_) {
     if (auto* link = dynamic_cast<RegLinkBoard*>(board.get())) return link;
+  }
+  return nullptr;
+}
+
+InterfaceBoard* SimulatedEvm::Interface() {
+  for (auto& board : boards_) {
+    if (auto* found = dynamic_cast<InterfaceBoard*>(board.get())) return found;
   }
   return nullptr;
 }
@@ -188,6 +198,10 @@ HidWaitResult SimulatedEvm::WaitRead(HidHandle handle, int timeoutMs,
   OpenHandle* open = Find(handle);
   if (!open) {
     lastError_ = kErrorInvalidHandle;
+    return HidWaitResult::Failed;
+  }
+  if (open->board->readFails) {
+    lastError_ = kErrorGenFailure;
     return HidWaitResult::Failed;
   }
   auto& queue = pendingInput_[open->board];

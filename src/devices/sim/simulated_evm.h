@@ -6,8 +6,11 @@
 #include <vector>
 
 #include "common/clock.h"
+#include "devices/sim/dut_supply.h"
+#include "devices/sim/interface_board.h"
 #include "devices/sim/reglink_board.h"
 #include "devices/sim/sim_device.h"
+#include "devices/sim/test_board.h"
 #include "hid/hid_platform.h"
 
 namespace evm::sim {
@@ -31,6 +34,12 @@ class SimulatedEvm final : public HidPlatform {
   }
   // The first register-link board, or nullptr.
   RegLinkBoard* RegLink();
+  // The first interface board, or nullptr.
+  InterfaceBoard* Interface();
+  // The supply of the device under test, shared by the boards.
+  DutSupply& Supply() { return supply_; }
+  // The analogue side of the test board behind the interface board.
+  TestBoardAnalog& TestBoard() { return testBoard_; }
   const std::vector<std::unique_ptr<SimDevice>>& Boards() const { return boards_; }
   uint16_t BoardVendorId() const { return vendorId_; }
 
@@ -70,6 +79,8 @@ class SimulatedEvm final : public HidPlatform {
 
   Clock& clock_;
   uint16_t vendorId_;
+  DutSupply supply_;
+  TestBoardAnalog testBoard_;
   std::vector<std::unique_ptr<SimDevice>> boards_;
   std::vector<SimDevice*> snapshot_;
   std::map<HidHandle, OpenHandle> handles_;

@@ -60,8 +60,18 @@ void Zm5520Model::Convert() {
   if (std::llabs(current) > 32767) regs_[kBus] |= 0x1;
 }
 
+bool Zm5520Model::Powered() {
+  if (!supply) return true;
+  if (!supply->on) return false;
+  if (supply->powerUps != powerUpsSeen_) {
+    powerUpsSeen_ = supply->powerUps;
+    Reset();
+  }
+  return true;
+}
+
 bool Zm5520Model::Write(uint8_t address7, uint8_t pointer, const std::vector<uint8_t>& data) {
-  if (address7 != address || pointer > 7) return false;
+  if (!Powered() || address7 != address || pointer > 7) return false;
   if (data.size() < 2) return true;  // pointer set only
   const uint16_t value = static_cast<uint16_t>(data[0] << 8 | data[1]);
   if (pointer == kConfig && (value & kResetBit)) {
@@ -75,7 +85,7 @@ bool Zm5520Model::Write(uint8_t address7, uint8_t pointer, const std::vector<uin
 
 std::optional<std::vector<uint8_t>> Zm5520Model::Read(uint8_t address7, uint8_t pointer,
                                                       int count) {
-  if (address7 != address || pointer > 7) return std::nullopt;
+  if (!Powered() || address7 != address || pointer > 7) return std::nullopt;
   Convert();
   std::vector<uint8_t> bytes;
   const uint16_t value = regs_[pointer];

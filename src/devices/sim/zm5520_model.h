@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "devices/sim/dut_supply.h"
+
 namespace evm::sim {
 
 // What the device's inputs see.
@@ -38,14 +40,19 @@ class Zm5520Model {
 
   SimLoad load;
   uint8_t address = kDefaultAddress;
+  // The supply it hangs on; none means always powered.
+  const DutSupply* supply = nullptr;
 
  private:
   void Reset();
+  // False while unpowered; after a power cycle the registers are reset.
+  bool Powered();
   void Convert();
   int Noise(int span);
 
   std::array<uint16_t, 8> regs_{};
   uint32_t noiseState_ = 12345;
+  int powerUpsSeen_ = 0;
 };
 
 }  // namespace evm::sim

@@ -36,6 +36,7 @@ formMain_QMA740::formMain_QMA740(Evm& evm, QWidget* parent) : QMainWindow(parent
   setWindowTitle("ZM5520/1 EVM");
   BuildMenus();
   BuildTabs();
+  BuildUsbControls();
   resize(900, 640);
 }
 
@@ -67,8 +68,7 @@ void formMain_QMA740::BuildMenus() {
   connect(mnuAbout, &QAction::triggered, this, &formMain_QMA740::ShowAbout);
 
   // Entries whose windows are not built yet stay visible but cannot be used.
-  for (QAction* later : {mnuSaveReg, mnuLoadReg, mnuLogToFile, mnuEngineeringMode, mnuC_Bits,
-                         cmdDac_Adc, cmdDUT_Writer, mnuSetAddress, mnuDebug}) {
+  for (QAction* later : {mnuSaveReg, mnuLoadReg, mnuLogToFile, mnuEngineeringMode}) {
     later->setEnabled(false);
   }
 }

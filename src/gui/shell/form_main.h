@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include "evm.h"
 #include "shell/main_load.h"
@@ -9,9 +10,16 @@ class QAction;
 class QGroupBox;
 class QLineEdit;
 class QMenu;
+class QPushButton;
 class QTabWidget;
 
 namespace evm::gui {
+
+class frmC_M_Bits;
+class frmDebugUSB;
+class frmEvalControl;
+class frmSetUSBAddress;
+class frmUSB_DUT_Writer;
 
 // The main window "ZM5520/1 EVM": owns the program's lifetime.
 class formMain_QMA740 : public QMainWindow {
@@ -53,6 +61,19 @@ class formMain_QMA740 : public QMainWindow {
   QAction* mnuDebug;
   QAction* mnuAbout;
 
+  // Supply of the device under test, in "External Controls".
+  QPushButton* Command14;
+  QPushButton* Command30;
+
+  // The interface board's windows, one instance each while open.
+  QPointer<frmC_M_Bits> cMBits;
+  QPointer<frmUSB_DUT_Writer> dutWriter;
+  QPointer<frmSetUSBAddress> setAddress;
+  QPointer<frmDebugUSB> debugUsb;
+  QPointer<frmEvalControl> evalControl;
+  // "Set Address and Try Again" shows the address window modally.
+  void ShowSetAddressModal();
+
  protected:
   bool event(QEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
@@ -61,6 +82,8 @@ class formMain_QMA740 : public QMainWindow {
   void BuildMenus();
   void BuildTabs();
   void ShowAbout();
+  void BuildUsbControls();
+  frmSetUSBAddress* SetAddressWindow();
 
   Evm& evm_;
   LoadOutcome outcome_ = LoadOutcome::Loaded;

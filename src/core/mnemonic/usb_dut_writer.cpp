@@ -1,0 +1,205 @@
+#include "mnemonic/usb_dut_writer.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "mnemonic/mnemonic_words.h"
+
+namespace evm {
+
+std::string LogNumber(long long value) {
+  const std::string digits = std::to_string(value);
+  return value < 0 ? digits : " " + digits;
+}
+
+std::string GeneralDateText(const DateTime& now) {
+  const int hour12 = now.hour % 12 == 0 ? 12 : now.hour % 12;
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%d/%d/%d %d:%02d:%02d %s", now.month, now.day, now.year,
+                hour12, now.minute, now.second, now.hour < 12 ? "AM" : "PM");
+  return buffer;
+}
+
+UsbDutWriter::UsbDutWriter(HidPlatform& hid, Clock& clock, UserInterface& ui, I2CResults& results,
+                           ShellState& shell, UsbDebugLog& log, uint16_t boardVendorId)
+    : hid_(hid),
+      clock_(clock),
+      ui_(ui),
+      results_(results),
+      shell_(shell),
+      log_(log),
+      boardVendorId_(boardVendorId) {}
+
+void UsbDutWriter::ParseMnemonic(const std::string& text) {
+  if (log_.UsbDebugLevel == 2) log_.Entry(text);
+  SequenceNumber = NextSequenceNumber(SequenceNumber);
+  ParsedMnemonic parsed;
+  parsed.report = MnemonicReport;  // bytes 32..40 are kept as they are
+  ParseMnemonicText(text, SequenceNumber, parsed);
+  MnemonicWords = parsed.words;
+  MnemonicReport = parsed.report;
+  MnemonicError = parsed.error;
+  if (!MnemonicError.empty()) ui_.MessageBox(MnemonicErrorMessage(MnemonicError), "Error!");
+}
+
+bool UsbDutWriter::EchoMatches() const {
+  return ResponseData[kReportSequenceByte] == MnemonicReport[kReportSequenceByte] + 1;
+}
+
+void UsbDutWriter::SendMnemonic(const std::string& text) {
+  if (shell_.RunWithoutUsb) return;
+  ParseMnemonic(text);
+  if (!MnemonicError.empty()) return;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    ExchangeReport();
+    DecodeReadsAndAcks();
+    ShowExchange();
+    if (EchoMatches()) return;
+  }
+  // The command is not repeated after the dialog, whatever the answer.
+  switch (ui_.UsbProblemDialog()) {
+    case UsbProblemChoice::RunWithoutUsb: shell_.RunWithoutUsb = true; break;
+    case UsbProblemChoice::AbortProgram:
+      if (onAbortProgram) onAbortProgram();
+      break;
+    case UsbProblemChoice::TryAgain:
+    case UsbProblemChoice::SetAddressAndTryAgain: break;
+  }
+}
+
+void UsbDutWriter::ExchangeReport() {
+  if (Verbose()) {
+    log_.Entry("");
+    log_.Entry("***** HID Test Report *****");
+    log_.Entry(GeneralDateText(clock_.Now()));
+  }
+  if (!MnemonicBoardFound) FindMnemonicBoard();
+  if (MnemonicBoardFound) {
+    WriteMnemonicReport();
+    ReadMnemonicReport();
+  }
+}
+
+void UsbDutWriter::WriteMnemonicReport() {
+  const size_t length = MnemonicOutLength;
+  std::vector<uint8_t> buffer(length, 0);
+  for (size_t j = 1; j < length && j - 1 < MnemonicReport.size(); ++j) {
+    buffer[j] = MnemonicReport[j - 1];
+  }
+  const bool written = hid_.WriteReport(MnemonicHidHandle, buffer);
+  LogApiResult("WriteFile");
+  if (Verbose()) {
+    log_.Entry(" OutputReportByteLength = " + LogNumber(static_cast<long long>(length)));
+    log_.Entry(" NumberOfBytesWritten = " +
+               LogNumber(written ? static_cast<long long>(length) : 0));
+    log_.Entry(" Report ID: " + LogNumber(buffer.empty() ? 0 : buffer[0]));
+    log_.Entry(" Report Data:");
+    for (size_t j = 1; j < length; ++j) log_.Entry(" " + HexText(buffer[j]));
+  }
+}
+
+void UsbDutWriter::ReadMnemonicReport() {
+  const size_t length = MnemonicInLength;
+  std::vector<uint8_t> buffer(length, 0);
+  const bool started = hid_.StartRead(MnemonicReadHandle, length);
+  LogApiResult("ReadFile");
+  Trace("waiting for ReadFile");
+
+  std::vector<uint8_t> report;
+  const HidWaitResult result =
+      started ? hid_.WaitRead(MnemonicReadHandle, kReadTimeoutMs, report) : HidWaitResult::Failed;
+  LogApiResult("WaitForSingleObject");
+  switch (result) {
+    case HidWaitResult::Signalled:
+      Trace("ReadFile completed successfully.");
+      std::copy_n(report.begin(), std::min(report.size(), length), buffer.begin());
+      break;
+    case HidWaitResult::TimedOut:
+      Trace("Readfile timeout");
+      hid_.CancelRead(MnemonicReadHandle);
+      Trace("************ReadFile timeout*************");
+      Trace("CancelIO");
+      LogApiResult("CancelIo");
+      CloseBoardHandles();
+      break;
+    case HidWaitResult::Failed:
+      // Not the user's business, but worth a line in any trace; the board
+      // is found again by the next exchange.
+      if (log_.UsbDebugLevel != 0) log_.Entry("Readfile undefined error");
+      hid_.CancelRead(MnemonicReadHandle);
+      CloseBoardHandles();
+      break;
+  }
+
+  if (Verbose()) {
+    log_.Entry(" Report ID: " + LogNumber(buffer.empty() ? 0 : buffer[0]));
+    log_.Entry(" Report Data:");
+  }
+  for (size_t j = 1; j < length && j - 1 < ResponseData.size(); ++j) {
+    ResponseData[j - 1] = buffer[j];
+    if (Verbose()) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, " %02X", buffer[j]);
+      log_.Entry(hex);
+    }
+  }
+  hid_.ResetReadEvent(MnemonicEvent);
+  LogApiResult("ResetEvent");
+}
+
+void UsbDutWriter::DecodeReadsAndAcks() {
+  ReadCount = 0;
+  AckCount = 0;
+  int c = 0;
+  for (size_t i = 0; i <= 31; ++i) {
+    if (MnemonicWords[i + 3] == "R")
+      results_.I2C_ReadData[static_cast<size_t>(c++)] = ResponseData[i];
+    if (MnemonicWords[i] == "MEAS") {
+      results_.I2C_ReadData[static_cast<size_t>(c++)] = ResponseData[i];
+    }
+  }
+  ReadCount = c;
+  c = 0;
+  for (size_t i = 0; i <= 31; ++i) {
+    if (MnemonicWords[i + 3] == "ACKS") {
+      results_.I2C_AckStatus[static_cast<size_t>(c++)] = ResponseData[i];
+    }
+  }
+  AckCount = c;
+}
+
+void UsbDutWriter::ShowExchange() {
+  for (size_t i = 0; i < 32; ++i) {
+    exchange.txtToUSB[i] = HexText(MnemonicReport[i]);
+    exchange.txtFromUSB[i] = HexText(ResponseData[i]);
+  }
+  const bool mnemonicTrace = log_.UsbDebugLevel == 2;
+  exchange.Text1.clear();
+  for (int i = 0; i < ReadCount; ++i) {
+    const std::string entry =
+        HexText(results_.I2C_ReadData[static_cast<size_t>(i)].value_or(0)) + " ";
+    exchange.Text1 += entry;
+    if (mnemonicTrace) log_.Append(entry);
+  }
+  if (mnemonicTrace && ReadCount > 0) log_.Append("\r\n");
+  exchange.Text2.clear();
+  for (int i = 0; i < AckCount; ++i) {
+    const std::string entry = HexText(results_.I2C_AckStatus[static_cast<size_t>(i)]) + " ";
+    exchange.Text2 += entry;
+    if (mnemonicTrace) log_.Append(entry);
+  }
+  if (mnemonicTrace && AckCount > 0) log_.Append("\r\n");
+  if (onExchangeShown) onExchangeShown();
+}
+
+void UsbDutWriter::WaitSeconds(double seconds) {
+  const double start = clock_.SecondsSinceMidnight();
+  double now = start;
+  // A wait across midnight ends at midnight, when the clock starts again.
+  while (now < start + seconds && now >= start) {
+    clock_.SleepMs(1);
+    now = clock_.SecondsSinceMidnight();
+  }
+}
+
+}  // namespace evm

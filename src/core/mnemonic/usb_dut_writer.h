@@ -1,0 +1,108 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "common/clock.h"
+#include "common/i2c_results.h"
+#include "common/user_interface.h"
+#include "hid/hid_platform.h"
+#include "mnemonic/mnemonic_language.h"
+#include "mnemonic/usb_debug_log.h"
+#include "shell/shell_state.h"
+
+namespace evm {
+
+// What the raw-command window shows of the last exchange; kept here so the
+// window shows it whenever it is opened.
+struct DutExchangeView {
+  std::array<std::string, 32> txtToUSB{};
+  std::array<std::string, 32> txtFromUSB{};
+  std::string Text1;  // "Read Response"
+  std::string Text2;  // "Command Response"
+};
+
+// The interface board's command path (module USB_DutWriter): the mnemonic
+// parse, the board's own HID connection with its debug trace, and the
+// command transaction with the decoding of the answer.
+class UsbDutWriter {
+ public:
+  static constexpr int kReadTimeoutMs = 6000;
+  static constexpr uint32_t kWaitTimeout = 258;
+
+  UsbDutWriter(HidPlatform& hid, Clock& clock, UserInterface& ui, I2CResults& results,
+               ShellState& shell, UsbDebugLog& log, uint16_t boardVendorId);
+
+  // Language.
+  void ParseMnemonic(const std::string& text);
+
+  // Transaction.
+  void SendMnemonic(const std::string& text);
+  void ExchangeReport();
+  void DecodeReadsAndAcks();
+  void ShowExchange();
+  void WaitSeconds(double seconds);
+
+  // Connection.
+  bool FindMnemonicBoard();
+  void LogApiResult(const std::string& name);
+  std::string SystemErrorText(uint32_t code);
+
+  MnemonicWordArray MnemonicWords{};
+  MnemonicReportArray MnemonicReport{};
+  uint8_t SequenceNumber = 0;
+  std::string MnemonicError;
+
+  std::array<uint8_t, kMnemonicSlots> ResponseData{};
+  int ReadCount = 0;
+  int AckCount = 0;
+
+  bool MnemonicBoardFound = false;
+  HidHandle MnemonicHidHandle = kInvalidHidHandle;
+  HidHandle MnemonicReadHandle = kInvalidHidHandle;
+  HidEvent MnemonicEvent = 0;
+  std::string DevicePath;
+  uint16_t MnemonicInLength = 0;
+  uint16_t MnemonicOutLength = 0;
+
+  DutExchangeView exchange;
+  // Told after every ShowExchange, so an open raw-command window redraws.
+  std::function<void()> onExchangeShown;
+  // "Abort Program" in the USB-problem dialog ends the program; the window
+  // layer knows how.
+  std::function<void()> onAbortProgram;
+
+  uint16_t BoardVendorId() const { return boardVendorId_; }
+
+ private:
+  void WriteMnemonicReport();
+  void ReadMnemonicReport();
+  void GetMnemonicCaps();
+  void PrepareMnemonicEvent();
+  void CloseBoardHandles();
+  bool Verbose() const { return log_.UsbDebugLevel == 1; }
+  void Trace(const std::string& line) {
+    if (Verbose()) log_.Entry(line);
+  }
+  bool EchoMatches() const;
+
+  HidPlatform& hid_;
+  Clock& clock_;
+  UserInterface& ui_;
+  I2CResults& results_;
+  ShellState& shell_;
+  UsbDebugLog& log_;
+  uint16_t boardVendorId_;
+  bool eventCreated_ = false;
+};
+
+// A number as the log writes it after "=" or ":": a leading space when it
+// is not negative.
+std::string LogNumber(long long value);
+
+// The platform's general date format: "1/15/2026 9:00:00 AM".
+std::string GeneralDateText(const DateTime& now);
+
+}  // namespace evm

@@ -1,0 +1,143 @@
+#include "testboard/eval_control_panel.h"
+
+#include <cctype>
+#include <cstdlib>
+
+#include "calibration/eng_number.h"
+#include "common/atomic_file.h"
+#include "common/number_text.h"
+#include "common/write_records.h"
+
+namespace evm {
+
+namespace {
+
+const char* MuxWord(int choice) {
+  switch (choice) {
+    case kMuxOpen: return "OPEN";
+    case kMuxDac: return "DAC";
+    case kMuxGnd: return "GND";
+    default: return "";
+  }
+}
+
+std::string Shown(double value, const NumberLocale& locale) {
+  return FormatWithPattern(value, "#.####", locale);
+}
+
+}  // namespace
+
+double LeadingNumber(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  const size_t start = i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  bool digits = false;
+  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, digits = true;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, digits = true;
+  }
+  if (!digits) return 0;
+  // An exponent counts only when digits follow it ("2E3", not "2Elephants").
+  if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
+    size_t j = i + 1;
+    if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+    if (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) {
+      while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) ++j;
+      i = j;
+    }
+  }
+  return std::strtod(std::string(text.substr(start, i - start)).c_str(), nullptr);
+}
+
+void EvalReferenceClick(Evm& evm, EvalControlPanel& panel, int mode) {
+  CalibrationBoard& board = evm.calBoard;
+  board.RefMode = mode;
+  if (mode == kRef5VFactory) board.VrefVolts = 5.0;
+  if (mode == kRef3VFactory) board.VrefVolts = 3.0;
+  if (mode == kRefUser) {
+    const auto answer = evm.ui.InputBox("Enter reference value.", "", "");
+    const double volts = ParseEngNumber(answer.value_or(""), evm.locale);
+    if (volts > 0) {
+      board.VrefVolts = volts;
+    } else {
+      // A reference of 0 V would divide every reading and DAC code by zero.
+      evm.ui.MessageBox("The reference voltage must be greater than 0 V; " +
+                            FormatGeneral(board.VrefVolts, evm.locale) + " V is kept.",
+                        "");
+    }
+  }
+  if (mode != kRefDigitalCodes) panel.Text5 = FormatGeneral(board.VrefVolts, evm.locale);
+}
+
+void EvalMuxClick(Evm& evm, EvalControlPanel& panel, MuxGroup group, MuxChoice choice) {
+  panel.muxChoice[group] = choice;
+  const int which = group == kCnv1Plus || group == kCnv1Minus ? 1 : 2;
+  const bool plus = group == kCnv1Plus || group == kCnv2Plus;
+  evm.calBoard.SetCnvMux(which, plus ? MuxWord(choice) : "", plus ? "" : MuxWord(choice));
+}
+
+void EvalLoopCheckClick(Evm& evm, EvalControlPanel& panel, bool checked) {
+  panel.Check1 = checked;
+  if (checked) {
+    evm.calBoard.SetCnv2Mux("OPEN", "GND");
+    evm.dutWriter.SendMnemonic("CMD ILOOP ON");
+    panel.cnv2ChoicesEnabled = false;
+    panel.loopReadEnabled = true;
+    return;
+  }
+  evm.dutWriter.SendMnemonic("CMD MUX 40");
+  evm.dutWriter.SendMnemonic("CMD ILOOP OFF");
+  panel.loopReadEnabled = false;
+  panel.cnv2ChoicesEnabled = true;
+  if (panel.muxChoice[kCnv2Plus] != kMuxNone) {
+    evm.calBoard.SetCnv2Mux(MuxWord(panel.muxChoice[kCnv2Plus]), "");
+  }
+  if (panel.muxChoice[kCnv2Minus] != kMuxNone) {
+    evm.calBoard.SetCnv2Mux("", MuxWord(panel.muxChoice[kCnv2Minus]));
+  }
+}
+
+void EvalReadCnvClick(Evm& evm, EvalControlPanel& panel, int which) {
+  const double value = evm.calBoard.ReadCnv(which, evm.calBoard.RefMode);
+  (which == 1 ? panel.Text10 : panel.Text11) = Shown(value, evm.locale);
+}
+
+void EvalReadLoopClick(Evm& evm, EvalControlPanel& panel) {
+  const auto amps = evm.calBoard.ReadLoopCurrent(evm.calBoard.RefMode);
+  panel.txt_I_Loop = amps ? Shown(*amps * 1000, evm.locale) : std::string();
+}
+
+void EvalAutoCalClick(Evm& evm, EvalControlPanel& panel, bool checked) {
+  panel.chkDAC_AutoCal = checked;
+  evm.calBoard.DacAutoCal = checked ? 1 : 0;
+}
+
+void EvalWriteDacClick(Evm& evm, EvalControlPanel& panel, DacChannel channel) {
+  const double volts = LeadingNumber(panel.dacText[static_cast<size_t>(channel)]);
+  evm.calBoard.SetDac(channel, volts, evm.calBoard.RefMode, panel.chkDAC_AutoCal ? 1 : 0);
+}
+
+void EvalSupplyClick(Evm& evm, EvalControlPanel& panel) {
+  if (panel.Command3 == "Press to turn Vdut On") {
+    evm.dutWriter.SendMnemonic("CMD ON");
+    panel.Command3 = "Press to turn Vdut Off";
+  } else {
+    evm.dutWriter.SendMnemonic("CMD OFF");
+    panel.Command3 = "Press to turn Vdut On";
+  }
+}
+
+bool WriteControlEvmSettings(const std::filesystem::path& file, double vrefVolts, int refMode) {
+  RecordWriter w;
+  w.Number(vrefVolts).EndRecord().Number(refMode).EndRecord();
+  return WriteFileAtomically(file, w.Content());
+}
+
+bool EvalControlUnload(Evm& evm, const EvalControlPanel& panel) {
+  return WriteControlEvmSettings(evm.StateFile(kControlEvmSettingsFileName),
+                                 ParseEngNumber(panel.Text5, evm.locale), evm.calBoard.RefMode);
+}
+
+}  // namespace evm

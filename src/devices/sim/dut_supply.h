@@ -1,0 +1,18 @@
+#pragma once
+
+namespace evm::sim {
+
+// The supply of the device under test, switched by the interface board and
+// felt by the ZM5520/1: a device without supply does not acknowledge, and
+// comes back from a power cycle with its reset values.
+struct DutSupply {
+  bool on = true;
+  int powerUps = 0;  // counts off-to-on switchings
+
+  void Switch(bool toOn) {
+    if (toOn && !on) ++powerUps;
+    on = toOn;
+  }
+};
+
+}  // namespace evm::sim

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+
+#include "evm.h"
+#include "shell/set_usb_address.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+
+namespace evm::gui {
+
+class ClickBox;
+
+// "Set Address": the interface board's product id from its jumpers and range.
+class frmSetUSBAddress : public QDialog {
+  Q_OBJECT
+ public:
+  explicit frmSetUSBAddress(Evm& evm, QWidget* parent = nullptr);
+
+  ClickBox* Text4;
+  ClickBox* Text5;
+  QLabel* Label3;
+  QPushButton* Command2;
+  QCheckBox* Check1;
+  QPushButton* Command1;
+  QPushButton* Command3;
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  void Render();
+
+  Evm& evm_;
+  SetUsbAddressPanel panel_;
+};
+
+// "What is a Legacy Address".
+class frmCalDate : public QDialog {
+  Q_OBJECT
+ public:
+  explicit frmCalDate(QWidget* parent = nullptr);
+  QLabel* Label1;
+};
+
+}  // namespace evm::gui

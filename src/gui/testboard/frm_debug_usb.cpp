@@ -1,0 +1,76 @@
+#include "gui/testboard/frm_debug_usb.h"
+
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QVBoxLayout>
+
+namespace evm::gui {
+
+namespace {
+QString WithoutCr(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).remove('\r');
+}
+}  // namespace
+
+frmDebugUSB::frmDebugUSB(Evm& evm, QWidget* parent) : QWidget(parent, Qt::Window), evm_(evm) {
+  setObjectName("frmDebugUSB");
+  setWindowTitle("Debug the USB");
+  auto* layout = new QVBoxLayout(this);
+  auto* buttons = new QHBoxLayout;
+  Command1 = new QPushButton(this);
+  Command1->setObjectName("Command1");
+  chkVerbose = new QCheckBox("Verbose Output", this);
+  chkVerbose->setObjectName("chkVerbose");
+  Command2 = new QPushButton("Clear Screen", this);
+  Command2->setObjectName("Command2");
+  buttons->addWidget(Command1);
+  buttons->addWidget(chkVerbose);
+  buttons->addStretch(1);
+  buttons->addWidget(Command2);
+  layout->addLayout(buttons);
+
+  txtUSB_Debug = new QPlainTextEdit(this);
+  txtUSB_Debug->setObjectName("txtUSB_Debug");
+  txtUSB_Debug->setReadOnly(true);
+  txtUSB_Debug->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  txtUSB_Debug->setPlainText(WithoutCr(evm_.usbDebug.Text()));
+  txtUSB_Debug->moveCursor(QTextCursor::End);
+  layout->addWidget(txtUSB_Debug, 1);
+
+  Command1->setText(QString::fromStdString(DebugButtonCaption(evm_.usbDebug)));
+  chkVerbose->setChecked(evm_.debugPanel.chkVerbose);
+
+  connect(Command1, &QPushButton::clicked, this, [this] {
+    DebugToggleClick(evm_.usbDebug, evm_.debugPanel);
+    Command1->setText(QString::fromStdString(DebugButtonCaption(evm_.usbDebug)));
+  });
+  connect(chkVerbose, &QCheckBox::clicked, this,
+          [this](bool checked) { DebugVerboseClick(evm_.usbDebug, evm_.debugPanel, checked); });
+  connect(Command2, &QPushButton::clicked, this, [this] { evm_.usbDebug.Clear(); });
+
+  evm_.usbDebug.onAppended = [this](std::string_view text) { AppendToView(text); };
+  evm_.usbDebug.onCleared = [this] { txtUSB_Debug->clear(); };
+  resize(560, 480);
+}
+
+frmDebugUSB::~frmDebugUSB() {
+  evm_.usbDebug.onAppended = nullptr;
+  evm_.usbDebug.onCleared = nullptr;
+}
+
+void frmDebugUSB::AppendToView(std::string_view text) {
+  // Insert at the end only: the view never re-lays out the whole log, and
+  // the newest lines stay in sight.
+  QTextCursor cursor(txtUSB_Debug->document());
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(WithoutCr(text));
+  txtUSB_Debug->setTextCursor(cursor);
+  txtUSB_Debug->verticalScrollBar()->setValue(txtUSB_Debug->verticalScrollBar()->maximum());
+}
+
+}  // namespace evm::gui

@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "common/atomic_file.h"
+#include "support/sim_fixture.h"
+
+namespace evm {
+namespace {
+
+using test::SimContext;
+
+std::string Golden(const char* name) {
+  return ReadWholeFile(std::string(EVM_TEST_DATA_DIR) + "/mnemonic/" + name).value_or("<missing>");
+}
+
+struct Logged : SimContext {
+  Logged() {
+    evm.shell.UsbAddress = 0x2F90;
+    evm.usbDebug.onAppended = [this](std::string_view) { ++appends; };
+  }
+  int appends = 0;
+};
+
+TEST(UsbDebugLog, LevelZeroWritesNothing) {
+  Logged c;
+  c.evm.dutWriter.SendMnemonic("I2C CH2 S 91 ACKS R ACKM P");
+  c.evm.dutWriter.SendMnemonic("CMD MEAS");
+  EXPECT_EQ(c.evm.usbDebug.Text(), "");
+  EXPECT_EQ(c.appends, 0);
+}
+
+TEST(UsbDebugLog, LevelTwoTracesTextsReadsAndAcknowledgesOnly) {
+  Logged c;
+  c.evm.usbDebug.UsbDebugLevel = 2;
+  c.sim->Interface()->measureInputs = 0x5A;
+  c.evm.dutWriter.SendMnemonic("CMD ON");
+  c.evm.dutWriter.SendMnemonic("I2C CH2 S A5 ACKS R ACKM R ACKM P");
+  c.evm.dutWriter.SendMnemonic("CMD MEAS ");
+  EXPECT_EQ(c.evm.usbDebug.Text(),
+            "CMD ON\r\n"
+            "I2C CH2 S A5 ACKS R ACKM R ACKM P\r\nFF FF \r\n1 \r\n"
+            "CMD MEAS \r\n5A \r\n");
+}
+
+TEST(UsbDebugLog, LevelOneTracesOneTransactionOnAFoundBoard) {
+  Logged c;
+  c.clock.Set({2026, 3, 4, 14, 5, 6});
+  c.evm.dutWriter.SendMnemonic("CMD ON");  // discovery, not traced
+  c.evm.usbDebug.UsbDebugLevel = 1;
+  c.evm.dutWriter.SendMnemonic("CMD MUX 40");
+  EXPECT_EQ(c.evm.usbDebug.Text(), Golden("level1_transaction.log"));
+}
+
+TEST(UsbDebugLog, LevelOneTracesTheDiscoveryStepByStep) {
+  Logged c;
+  c.evm.usbDebug.UsbDebugLevel = 1;
+  c.evm.dutWriter.SendMnemonic("CMD ON");
+  const std::string log = c.evm.usbDebug.Text();
+  // The steps in their order; the register link is member 0 and is closed
+  // again, the interface board is member 1.
+  const char* steps[] = {
+      "\r\nGetHidGuid\r\n  Result = The operation completed successfully.\r\n",
+      "  GUID for system HIDs: 4D1E55B2-F16F-11CF-88 CB 00 11 11 00 00 30 \r\n",
+      "\r\nSetupDiClassDevs\r\n",
+      "  DeviceInfoSet for device #0: \r\n",
+      "\r\nSetupDiGetDeviceInterfaceDetail\r\n  Result = The data area passed to a system "
+      "call is too small.\r\n  (OK to say too small)\r\n",
+      "\r\n Result of second call: \r\n",
+      "  MyDeviceInterfaceDetailData.cbSize:  5\r\n  Device pathname: \r\n    sim:hid#0",
+      "  Product ID: 5F00h\r\n",
+      "\r\nCloseHandle\r\n",
+      "  DeviceInfoSet for device #1: \r\n",
+      "  Product ID: 2F90h\r\n",
+      "  My device detected\r\n",
+      "\r\nDestroyDeviceInfoList\r\n",
+      "\r\nHidD_GetPreparsedData\r\n",
+      "\r\nHidP_GetCaps\r\n",
+      "  Input Report Byte Length:  33\r\n  Output Report Byte Length:  33\r\n",
+      "\r\nHidD_FreePreparsedData\r\n",
+      "\r\nCreateFile, ReadHandle\r\n",
+      "  Returned handle: ",
+      "\r\nCreateEvent\r\n",
+      "\r\nWriteFile\r\n",
+  };
+  size_t at = 0;
+  for (const char* step : steps) {
+    const size_t found = log.find(step, at);
+    ASSERT_NE(found, std::string::npos) << "missing or out of order: " << step;
+    at = found;
+  }
+  EXPECT_EQ(log.find("***** HID Test Report *****"), 2u) << "the header comes first";
+}
+
+TEST(UsbDebugLog, ATimeOutIsTraced) {
+  Logged c;
+  c.evm.dutWriter.SendMnemonic("CMD ON");
+  c.sim->Interface()->noReply = true;
+  c.evm.usbDebug.UsbDebugLevel = 1;
+  c.ui.usbProblemAnswers = {UsbProblemChoice::TryAgain};
+  c.evm.dutWriter.SendMnemonic("CMD OFF");
+  const std::string& log = c.evm.usbDebug.Text();
+  const size_t timeout = log.find(
+      "Readfile timeout\r\n************ReadFile "
+      "timeout*************\r\nCancelIO\r\n\r\nCancelIo\r\n");
+  ASSERT_NE(timeout, std::string::npos);
+  EXPECT_NE(log.find("\r\nCloseHandle (HIDHandle)\r\n", timeout), std::string::npos);
+  EXPECT_NE(log.find("\r\nCloseHandle (ReadHandle)\r\n", timeout), std::string::npos);
+}
+
+TEST(UsbDebugLog, AFailedReadIsLoggedAndClosesTheConnection) {
+  for (int level : {1, 2}) {
+    Logged c;
+    c.evm.dutWriter.SendMnemonic("CMD ON");
+    c.sim->Interface()->readFails = true;
+    c.evm.usbDebug.UsbDebugLevel = level;
+    c.ui.usbProblemAnswers = {UsbProblemChoice::TryAgain};
+    c.evm.dutWriter.SendMnemonic("CMD OFF");
+    EXPECT_NE(c.evm.usbDebug.Text().find("Readfile undefined error\r\n"), std::string::npos);
+    EXPECT_FALSE(c.evm.dutWriter.MnemonicBoardFound);
+    EXPECT_EQ(c.sim->OpenHandleCount(), 0);
+    EXPECT_EQ(c.ui.usbProblemDialogs, 1);
+  }
+}
+
+TEST(SystemErrorText, IsTheSystemTextWithoutItsLineEnd) {
+  Logged c;
+  EXPECT_EQ(c.evm.dutWriter.SystemErrorText(0), "The operation completed successfully.");
+  EXPECT_EQ(c.evm.dutWriter.SystemErrorText(1460),
+            "This operation returned because the timeout period expired.");
+  EXPECT_EQ(c.evm.dutWriter.SystemErrorText(4242), "");
+}
+
+TEST(DebugUsbPanel, ButtonAndVerboseBoxChooseTheLevel) {
+  UsbDebugLog log;
+  DebugUsbPanel panel;
+  EXPECT_EQ(DebugButtonCaption(log), "Press for Debug");
+  DebugToggleClick(log, panel);
+  EXPECT_EQ(log.UsbDebugLevel, 2);
+  EXPECT_EQ(DebugButtonCaption(log), "Press to Turn off Debug");
+  DebugVerboseClick(log, panel, true);
+  EXPECT_EQ(log.UsbDebugLevel, 1);
+  DebugToggleClick(log, panel);
+  EXPECT_EQ(log.UsbDebugLevel, 0);
+  DebugVerboseClick(log, panel, false);
+  EXPECT_EQ(log.UsbDebugLevel, 0) << "the box alone does not switch logging on";
+  DebugVerboseClick(log, panel, true);
+  DebugToggleClick(log, panel);
+  EXPECT_EQ(log.UsbDebugLevel, 1);
+}
+
+}  // namespace
+}  // namespace evm

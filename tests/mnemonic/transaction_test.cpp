@@ -1,0 +1,259 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "support/sim_fixture.h"
+
+namespace evm {
+namespace {
+
+using test::SimContext;
+
+// A converter-like device: acknowledges its address and answers reads from
+// a queue of bytes.
+class ByteSource final : public sim::SimI2CSlave {
+ public:
+  ByteSource(uint8_t address7, std::deque<uint8_t> bytes)
+      : address_(address7), bytes_(std::move(bytes)) {}
+  uint8_t Address7() const override { return address_; }
+  bool Start(bool) override { return true; }
+  bool WriteByte(uint8_t value) override {
+    written.push_back(value);
+    return true;
+  }
+  uint8_t ReadByte() override {
+    if (bytes_.empty()) return 0;
+    const uint8_t b = bytes_.front();
+    bytes_.pop_front();
+    return b;
+  }
+  std::vector<uint8_t> written;
+
+ private:
+  uint8_t address_;
+  std::deque<uint8_t> bytes_;
+};
+
+struct Board : SimContext {
+  Board() { evm.shell.UsbAddress = 0x2F90; }
+  sim::InterfaceBoard& board() { return *sim->Interface(); }
+  UsbDutWriter& writer() { return evm.dutWriter; }
+};
+
+TEST(SendMnemonic, DecodesReadsAndAcknowledgesAtTheirPositions) {
+  Board c;
+  c.board().AddSlave<ByteSource>(2, uint8_t{0x50}, std::deque<uint8_t>{0x12, 0x34});
+  c.writer().SendMnemonic("I2C CH2 S A1 ACKS R ACKM R ACKM P");
+  EXPECT_TRUE(c.writer().MnemonicError.empty());
+  EXPECT_EQ(c.writer().ReadCount, 2);
+  EXPECT_EQ(c.writer().AckCount, 1);
+  EXPECT_EQ(c.evm.results.I2C_ReadData[0], 0x12);
+  EXPECT_EQ(c.evm.results.I2C_ReadData[1], 0x34);
+  EXPECT_EQ(c.evm.results.I2C_AckStatus[0], 0);
+  EXPECT_EQ(c.writer().ResponseData[3], 0x12);
+  EXPECT_EQ(c.writer().ResponseData[5], 0x34);
+  EXPECT_EQ(c.writer().exchange.Text1, "12 34 ");
+  EXPECT_EQ(c.writer().exchange.Text2, "0 ");
+  EXPECT_EQ(c.ui.usbProblemDialogs, 0);
+}
+
+TEST(SendMnemonic, AMissingSlaveAnswersANonZeroAcknowledge) {
+  Board c;
+  auto& sink = c.board().AddSlave<ByteSource>(2, uint8_t{0x51}, std::deque<uint8_t>{});
+  c.writer().SendMnemonic("I2C CH2 S A2 ACKS 10 ACKS 40 ACKS 11 ACKS P");
+  EXPECT_EQ(c.writer().AckCount, 4);
+  EXPECT_EQ(c.writer().exchange.Text2, "0 0 0 0 ");
+  EXPECT_EQ(sink.written, (std::vector<uint8_t>{0x10, 0x40, 0x11}));
+
+  c.writer().SendMnemonic("I2C CH2 S A5 ACKS R ACKM P");
+  EXPECT_EQ(c.evm.results.I2C_AckStatus[0], 1);
+  EXPECT_EQ(c.evm.results.I2C_ReadData[0], 0xFF);
+  // Entries past the counts keep what earlier transactions left.
+  EXPECT_EQ(c.evm.results.I2C_AckStatus[1], 0);
+}
+
+TEST(SendMnemonic, CommandsLatchOnTheBoardAndMeasReturnsTheMeasureBits) {
+  Board c;
+  c.writer().SendMnemonic("CMD MUX 40");
+  EXPECT_EQ(c.board().muxByte, 0x40);
+  EXPECT_EQ(c.writer().ReadCount, 0);
+  EXPECT_EQ(c.writer().AckCount, 0);
+  EXPECT_EQ(c.writer().exchange.Text1, "");
+  EXPECT_EQ(c.writer().exchange.Text2, "");
+
+  c.board().measureInputs = 0x81;
+  c.writer().SendMnemonic("CMD MEAS ");
+  EXPECT_EQ(c.writer().ReadCount, 1);
+  EXPECT_EQ(c.writer().ResponseData[1], 0x81);
+  EXPECT_EQ(c.evm.results.I2C_ReadData[0], 0x81);
+  EXPECT_EQ(c.writer().exchange.txtToUSB[0], "4");
+  EXPECT_EQ(c.writer().exchange.txtToUSB[1], "3");
+  EXPECT_EQ(c.writer().exchange.txtFromUSB[1], "81");
+  EXPECT_EQ(c.writer().exchange.txtFromUSB[31], HexText(c.writer().MnemonicReport[31] + 1u));
+}
+
+TEST(SendMnemonic, SupplyOffSilencesTheDeviceUnderTest) {
+  Board c;
+  ASSERT_TRUE(c.evm.regLink.OpenRegLink());
+  c.writer().SendMnemonic("CMD OFF ");
+  EXPECT_FALSE(c.sim->Supply().on);
+  c.evm.regLink.ReadRegWord(0x40, 0);
+  EXPECT_EQ(c.evm.results.I2C_AckStatus[0], 1);
+  c.writer().SendMnemonic("CMD ON ");
+  c.evm.regLink.ReadRegWord(0x40, 0);
+  EXPECT_EQ(c.evm.results.I2C_AckStatus[0], 0);
+  EXPECT_EQ(c.evm.results.I2C_ReadData[0], 0x39);  // reset value after the power cycle
+}
+
+TEST(ParseMnemonic, RefusedTextShowsTheErrorBoxAndSendsNothing) {
+  Board c;
+  c.writer().SendMnemonic("I2C CH3 S 90 P");
+  ASSERT_EQ(c.ui.messages.size(), 1u);
+  EXPECT_EQ(c.ui.messages[0].title, "Error!");
+  EXPECT_EQ(c.ui.messages[0].text,
+            "Error in Mnemonic Command:\r\nCH3 is not a valid interface channel.\r\n"
+            "USB Mnemomic command will not be sent.");
+  EXPECT_TRUE(c.board().Reports().empty());
+  EXPECT_EQ(c.writer().SequenceNumber, 1) << "a refused text still uses up its number";
+}
+
+TEST(ParseMnemonic, ConsecutiveParsesCarryConsecutiveNumbersAcrossTheWrap) {
+  Board c;
+  c.writer().SequenceNumber = 252;
+  std::vector<int> sent;
+  for (int i = 0; i < 4; ++i) {
+    c.writer().SendMnemonic("CMD TEST");
+    sent.push_back(c.board().Reports().back()[31]);
+  }
+  EXPECT_EQ(sent, (std::vector<int>{253, 254, 1, 2}));
+  EXPECT_EQ(c.ui.usbProblemDialogs, 0) << "254 is answered with 255";
+}
+
+struct FaultCase {
+  const char* name;
+  void (*inject)(sim::InterfaceBoard&);
+  int reportsSeen;
+  int64_t msWaited;
+};
+
+TEST(SendMnemonic, AFaultyAnswerIsRetriedOnceThenTheDialogIsShown) {
+  const FaultCase cases[] = {
+      {"echo unchanged", [](sim::InterfaceBoard& b) { b.echoUnchanged = true; }, 2, 0},
+      {"garbage", [](sim::InterfaceBoard& b) { b.garbageAnswer = true; }, 2, 0},
+      {"no answer", [](sim::InterfaceBoard& b) { b.noReply = true; }, 2, 12000},
+      {"unplugged", [](sim::InterfaceBoard& b) { b.plugged = false; }, 0, 6000},
+  };
+  for (const auto& f : cases) {
+    Board c;
+    c.writer().SendMnemonic("CMD ON");  // connected before the fault
+    const size_t before = c.board().Reports().size();
+    f.inject(c.board());
+    const int64_t start = c.clock.ElapsedMs();
+    c.ui.usbProblemAnswers = {UsbProblemChoice::TryAgain};
+    c.writer().SendMnemonic("CMD MUX 40");
+    EXPECT_EQ(static_cast<int>(c.board().Reports().size() - before), f.reportsSeen) << f.name;
+    EXPECT_EQ(c.ui.usbProblemDialogs, 1) << f.name;
+    EXPECT_EQ(c.clock.ElapsedMs() - start, f.msWaited) << f.name;
+    EXPECT_FALSE(c.evm.shell.RunWithoutUsb) << f.name;
+  }
+}
+
+TEST(SendMnemonic, UnplugTimesOutAndReplugIsFoundAgain) {
+  Board c;
+  c.writer().SendMnemonic("CMD ON");
+  ASSERT_TRUE(c.writer().MnemonicBoardFound);
+  c.board().plugged = false;
+  c.ui.usbProblemAnswers = {UsbProblemChoice::TryAgain};
+  const int64_t start = c.clock.ElapsedMs();
+  c.writer().SendMnemonic("CMD OFF");
+  // The first read times out, the retry finds nothing and waits no more.
+  EXPECT_EQ(c.clock.ElapsedMs() - start, 6000);
+  EXPECT_EQ(c.ui.usbProblemDialogs, 1);
+  EXPECT_FALSE(c.writer().MnemonicBoardFound);
+  EXPECT_EQ(c.sim->OpenHandleCount(), 0) << "both handles are closed";
+
+  c.board().plugged = true;
+  const int enumerations = c.sim->EnumerationCount();
+  c.writer().SendMnemonic("CMD OFF");
+  EXPECT_EQ(c.sim->EnumerationCount(), enumerations + 1);
+  EXPECT_EQ(c.ui.usbProblemDialogs, 1);
+  EXPECT_FALSE(c.sim->Supply().on);
+  EXPECT_EQ(c.sim->EventsCreated(), 1) << "the event of the first discovery is reused";
+}
+
+TEST(SendMnemonic, RunWithoutUsbFromTheDialogSilencesThePath) {
+  Board c;
+  c.board().noReply = true;
+  c.ui.usbProblemAnswers = {UsbProblemChoice::RunWithoutUsb};
+  c.writer().SendMnemonic("CMD ON");
+  EXPECT_TRUE(c.evm.shell.RunWithoutUsb);
+
+  c.evm.results.I2C_ReadData[0] = 0x77;
+  const size_t reports = c.board().Reports().size();
+  const uint8_t sequence = c.writer().SequenceNumber;
+  c.writer().SendMnemonic("NOT A COMMAND");
+  c.writer().SendMnemonic("CMD MEAS");
+  EXPECT_TRUE(c.ui.messages.empty()) << "not even parsed";
+  EXPECT_EQ(c.writer().SequenceNumber, sequence);
+  EXPECT_EQ(c.board().Reports().size(), reports);
+  EXPECT_EQ(c.evm.results.I2C_ReadData[0], 0x77);
+}
+
+TEST(SendMnemonic, AbortProgramInTheDialogEndsTheProgram) {
+  Board c;
+  c.board().echoUnchanged = true;
+  bool aborted = false;
+  c.writer().onAbortProgram = [&] { aborted = true; };
+  c.ui.usbProblemAnswers = {UsbProblemChoice::AbortProgram};
+  c.writer().SendMnemonic("CMD ON");
+  EXPECT_TRUE(aborted);
+}
+
+TEST(FindMnemonicBoard, MatchesOnlyTheChosenAddress) {
+  const struct {
+    std::optional<uint16_t> address;
+    int jump4, jump5;
+    bool legacy;
+    bool found;
+  } cases[] = {
+      {0x2F90, 0, 0, false, true}, {0x2F91, 0, 0, false, false}, {0x2F93, 1, 1, false, true},
+      {0x1235, 0, 1, true, true},  {0x2F91, 0, 1, true, false},  {std::nullopt, 0, 0, false, false},
+  };
+  for (const auto& t : cases) {
+    Board c;
+    c.evm.shell.UsbAddress = t.address;
+    c.board().jump4 = t.jump4;
+    c.board().jump5 = t.jump5;
+    c.board().legacy = t.legacy;
+    c.evm.usbDebug.UsbDebugLevel = 1;
+    EXPECT_EQ(c.writer().FindMnemonicBoard(), t.found);
+    EXPECT_EQ(c.writer().MnemonicBoardFound, t.found);
+    const bool notFoundLogged =
+        c.evm.usbDebug.Text().find(" Device not found.\r\n") != std::string::npos;
+    EXPECT_EQ(notFoundLogged, !t.found);
+    EXPECT_EQ(c.sim->OpenHandleCount(), t.found ? 2 : 0);
+    if (t.found) {
+      EXPECT_EQ(c.writer().MnemonicInLength, 33);
+      EXPECT_EQ(c.writer().MnemonicOutLength, 33);
+    }
+  }
+}
+
+TEST(WaitSeconds, BusyWaitsOnTheClockAndEndsAtMidnight) {
+  Board c;
+  int64_t start = c.clock.ElapsedMs();
+  c.writer().WaitSeconds(2.5);
+  EXPECT_NEAR(static_cast<double>(c.clock.ElapsedMs() - start), 2500.0, 2.0);
+
+  c.clock.Set({2026, 1, 15, 23, 59, 59});
+  start = c.clock.ElapsedMs();
+  c.writer().WaitSeconds(5);
+  EXPECT_NEAR(static_cast<double>(c.clock.ElapsedMs() - start), 1000.0, 2.0);
+
+  start = c.clock.ElapsedMs();
+  c.writer().WaitSeconds(0);
+  EXPECT_EQ(c.clock.ElapsedMs(), start);
+}
+
+}  // namespace
+}  // namespace evm

@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "common/atomic_file.h"
+#include "support/sim_fixture.h"
+#include "testboard/calibration_board.h"
+
+namespace evm {
+namespace {
+
+struct Bench : test::SimContext {
+  Bench() { evm.shell.UsbAddress = 0x2F90; }
+  CalibrationBoard& board() { return evm.calBoard; }
+  sim::InterfaceBoard& iface() { return *sim->Interface(); }
+  sim::TestBoardAnalog& analog() { return sim->TestBoard(); }
+  // Command reports sent since `from`, as "04 05 81"-style texts of their
+  // first bytes.
+  std::vector<std::string> CommandsSince(size_t from, size_t bytes = 3) {
+    std::vector<std::string> out;
+    const auto& reports = iface().Reports();
+    for (size_t i = from; i < reports.size(); ++i) {
+      std::string text;
+      for (size_t b = 0; b < bytes; ++b) text += (b ? " " : "") + HexText(reports[i][b]);
+      out.push_back(text);
+    }
+    return out;
+  }
+};
+
+TEST(ReadCnv, CodesAreSignedAndScaledByTheReference) {
+  const struct {
+    double inputVolts;
+    int mode;
+    double vrefBefore;
+    double expected;
+    double vrefAfter;
+  } cases[] = {
+      {-10, 3, 2.5, -2.5, 2.5},          // 0x8000
+      {10, 3, 2.5, 2.49992370605, 2.5},  // 0x7FFF
+      {-10, 4, 2.5, -32768, 2.5},        // digital codes leave the reference alone
+      {10, 4, 2.5, 32767, 2.5},
+      {1.25, 1, 2.5, 1.25, 5},  // mode 1 chooses 5 V
+      {1.5, 2, 2.5, 1.5, 3},    // mode 2 chooses 3 V (on a 3 V board)
+      {1.25, 0, 5, 1.25, 5},    // mode 0 reads like mode 3
+  };
+  for (const auto& t : cases) {
+    Bench c;
+    c.analog().referenceVolts = t.mode == 2 ? 3 : 5;
+    c.analog().openPlusVolts = t.inputVolts;
+    c.analog().openMinusVolts = 0;
+    c.board().VrefVolts = t.vrefBefore;
+    EXPECT_NEAR(c.board().ReadCnv1(t.mode), t.expected, 1e-4) << t.inputVolts << " mode " << t.mode;
+    EXPECT_EQ(c.board().VrefVolts, t.vrefAfter);
+  }
+}
+
+TEST(ReadCnv, FactoryCoefficientsCorrectByReferenceAndSign) {
+  Bench c;
+  std::string file;
+  // CNV1 5V positive: gain 2, offset 0.1; CNV1 5V not positive: gain 3, offset 0; rest neutral.
+  const double values[34] = {2, 0.1, 3, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1,
+                             0, 1,   0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0};
+  for (double v : values) file += std::to_string(v) + "\r\n";
+  ASSERT_TRUE(WriteFileAtomically(c.evm.StateFile("FactoryCal.csv"), file));
+  c.analog().openMinusVolts = 0;
+  c.analog().openPlusVolts = 1.0;
+  EXPECT_NEAR(c.board().ReadCnv1(1), 2.1, 1e-3);
+  c.analog().openPlusVolts = -1.0;
+  EXPECT_NEAR(c.board().ReadCnv1(1), -3.0, 1e-3);
+  EXPECT_NEAR(c.board().ReadCnv1(3), -1.0, 1e-3) << "mode 3 is not corrected";
+  EXPECT_NEAR(c.board().ReadCnv2(1), c.analog().openPlusVolts, 1e-3) << "CNV2 keeps gain 1";
+}
+
+TEST(FactoryCal, ZeroGainIsReplacedAndNoted) {
+  Bench c;
+  std::string file;
+  for (int i = 0; i < 34; ++i)
+    file += (i == 32 ? "0" : i % 2 == 0 ? "1" : "0") + std::string("\r\n");
+  ASSERT_TRUE(WriteFileAtomically(c.evm.StateFile("FactoryCal.csv"), file));
+  EXPECT_EQ(c.board().FactoryCal().loop.gain, 1);
+  EXPECT_NE(c.evm.usbDebug.Text().find("gain of loop read-back is 0; 1 is used."),
+            std::string::npos);
+
+  Bench d;
+  ASSERT_TRUE(WriteFileAtomically(d.evm.StateFile("FactoryCal.csv"), "2\r\n0\r\n"));
+  EXPECT_EQ(d.board().FactoryCal().cnv[0][0][0].gain, 1) << "a short file changes nothing";
+  EXPECT_EQ(FactoryCalFileContent(FactoryCalTable{}).size(), 34u * 3);
+}
+
+TEST(SetCnvMux, FollowsTheBitTableAndSendsTheByte) {
+  const struct {
+    int which;
+    const char* plus;
+    const char* minus;
+    uint8_t from;
+    uint8_t to;
+  } cases[] = {
+      {1, "OPEN", "", 0xFF, 0xF6}, {1, "GND", "", 0x01, 0x08}, {1, "DAC", "", 0x08, 0x01},
+      {1, "", "OPEN", 0xFF, 0xF9}, {1, "", "GND", 0x02, 0x04}, {1, "", "DAC", 0x04, 0x02},
+      {2, "OPEN", "", 0xFF, 0x6F}, {2, "GND", "", 0x10, 0x80}, {2, "DAC", "", 0x80, 0x10},
+      {2, "", "OPEN", 0xFF, 0x9F}, {2, "", "GND", 0x20, 0x40}, {2, "", "DAC", 0x40, 0x20},
+  };
+  for (const auto& t : cases) {
+    Bench c;
+    c.board().MuxState = t.from;
+    c.board().SetCnvMux(t.which, t.plus, t.minus);
+    EXPECT_EQ(c.board().MuxState, t.to) << t.which << t.plus << t.minus;
+    EXPECT_EQ(c.iface().muxByte, t.to);
+  }
+}
+
+TEST(SetCnvMux, SendsOneCommandPerInputInOrder) {
+  Bench c;
+  c.board().SetCnv1Mux("DAC", "");
+  c.board().SetCnv2Mux("GND", "GND");
+  EXPECT_EQ(c.CommandsSince(0), (std::vector<std::string>{"4 5 1", "4 5 81", "4 5 C1"}));
+  EXPECT_EQ(c.board().SavedCnv2Plus, "GND");
+  EXPECT_EQ(c.board().SavedCnv1Minus, "");
+}
+
+TEST(SetCnvMux, WordsAreCaseSensitive) {
+  Bench c;
+  c.board().SetCnv1Mux("Open", "gnd");
+  ASSERT_EQ(c.ui.messages.size(), 2u);
+  EXPECT_EQ(c.ui.messages[0].text, "ERROR IN CNV_MUX+");
+  EXPECT_EQ(c.ui.messages[1].text, "ERROR IN CNV_MUX-");
+  EXPECT_TRUE(c.iface().Reports().empty());
+  EXPECT_EQ(c.board().SavedCnv1Plus, "Open") << "kept even when refused";
+}
+
+TEST(WriteDac, CodesRoundTiesToEvenAndBuildTheCommand) {
+  EXPECT_EQ(CalibrationBoard::DacCode(2.5, 5), 32768);
+  EXPECT_EQ(CalibrationBoard::DacCode(0.5, 65535), 0);
+  EXPECT_EQ(CalibrationBoard::DacCode(1.5, 65535), 2);
+  EXPECT_EQ(CalibrationBoard::DacCode(2.5, 65535), 2);
+  EXPECT_EQ(CalibrationBoard::DacCode(3.5, 65535), 4);
+  EXPECT_EQ(CalibrationBoard::DacCode(6, 5), 65535) << "held to 16 bits";
+  EXPECT_EQ(CalibrationBoard::DacCode(-1, 5), 0);
+
+  Bench c;
+  c.board().WriteDacA(2.5, 3);
+  EXPECT_EQ(c.CommandsSince(0, 11), (std::vector<std::string>{"2 2 0 A AA C0 0 3 98 6 10"}));
+  EXPECT_EQ(c.evm.dutWriter.MnemonicWords[8], "80");
+  EXPECT_EQ(c.evm.dutWriter.MnemonicWords[10], "0");
+  EXPECT_EQ(CalibrationBoard::DacWriteText(DacChannel::A, 0),
+            "I2C CH2 S 98 ACKS 10 ACKS 0 ACKS 0 ACKS P");
+  EXPECT_EQ(CalibrationBoard::DacWriteText(DacChannel::D, 0x1234),
+            "I2C CH2 S 98 ACKS 16 ACKS 12 ACKS 34 ACKS P");
+  EXPECT_EQ(c.analog().dacCode[0], 32768);
+  EXPECT_EQ(c.ui.usbProblemDialogs, 0);
+}
+
+TEST(WriteDac, GoesToTheBoardEvenWithoutUsbAndSkipsTheRawView) {
+  Bench c;
+  c.evm.shell.RunWithoutUsb = true;
+  c.board().WriteDacC(1.0, 3);
+  EXPECT_EQ(c.analog().dacCode[2], 13107);
+  EXPECT_TRUE(c.evm.dutWriter.exchange.txtToUSB[0].empty());
+}
+
+TEST(SetDac, RangeChecksAtTheBoundaries) {
+  const struct {
+    double volts;
+    int mode;
+    bool written;
+  } cases[] = {
+      {4.95, 1, false}, {4.9, 1, true},   {0.05, 1, true}, {0.04, 1, false},
+      {2.95, 2, true},  {2.96, 2, false}, {0.05, 2, true}, {0.049, 2, false},
+      {5.0, 3, true},   {5.01, 3, false}, {0, 3, false},   {0.001, 3, true},
+      {0, 0, false},    {2.5, 0, true},   {5.0, 4, true},  {-1, 4, false},
+  };
+  for (const auto& t : cases) {
+    Bench c;
+    c.board().SetDacB(t.volts, t.mode, 0);
+    const bool refused = !c.ui.messages.empty();
+    EXPECT_EQ(!refused, t.written) << t.volts << " mode " << t.mode;
+    EXPECT_EQ(c.iface().Reports().empty(), !t.written);
+    if (refused) {
+      EXPECT_EQ(c.ui.messages[0].text, "Vin > max input voltage or Vin< min input voltage ");
+    }
+  }
+}
+
+TEST(AutoCalDac, ConvergesOnEveryChannelWithinTheTolerance) {
+  for (const DacChannel channel : {DacChannel::A, DacChannel::B, DacChannel::C, DacChannel::D}) {
+    Bench c;
+    const int ch = static_cast<int>(channel);
+    const double target = 2.0;
+    const int64_t start = c.clock.ElapsedMs();
+    c.board().SetDac(channel, target, 1, 1);
+    EXPECT_TRUE(c.ui.messages.empty()) << ch;
+    EXPECT_NEAR(c.analog().DacVolts(ch), target, 0.0002) << ch;
+    EXPECT_GE(c.clock.ElapsedMs() - start, 600) << "settling waits";
+    // Converters off first, on last.
+    const auto commands = c.CommandsSince(0);
+    EXPECT_EQ(commands.front(), "4 6 0");
+    EXPECT_EQ(commands.back(), "4 6 1");
+  }
+  Bench c;
+  c.board().SetDacB(3.0, 1, 1);
+  EXPECT_NEAR(c.analog().DacVolts(1), 3.0, 0.0002);
+  c.board().SetCnv1Mux("DAC", "GND");
+  EXPECT_NEAR(c.board().ReadCnv1(1), 3.0, 0.0003) << "read back through the converter";
+}
+
+TEST(AutoCalDac, UsesTwoOrThreeWritesAndFailsWhenTheErrorIsTooLarge) {
+  Bench c;
+  c.board().AutoCalDacB(2.0, 1);
+  int dacWrites = 0;
+  for (const auto& r : c.iface().Reports()) dacWrites += r[0] == 2 && r[8] == 0x98;
+  EXPECT_GE(dacWrites, 2);
+  EXPECT_LE(dacWrites, 3);
+
+  Bench bad;
+  bad.analog().dacGain[1] = 1.2;
+  bad.board().AutoCalDacB(2.0, 1);
+  int badWrites = 0;
+  for (const auto& r : bad.iface().Reports()) badWrites += r[0] == 2 && r[8] == 0x98;
+  EXPECT_EQ(badWrites, 3);
+  ASSERT_EQ(bad.ui.messages.size(), 1u);
+  EXPECT_EQ(bad.ui.messages[0].text, "Fail dac autocal.");
+  EXPECT_EQ(bad.CommandsSince(0).back(), "4 6 1") << "converters enabled again";
+}
+
+TEST(AutoCalDac, RestoresTheRememberedSelections) {
+  Bench c;
+  c.board().SetCnv1Mux("OPEN", "OPEN");
+  c.board().AutoCalDacA(1.0, 1);
+  EXPECT_EQ(c.board().MuxState & 0x0F, 0) << "back to open";
+
+  Bench fresh;
+  fresh.board().AutoCalDacA(1.0, 1);
+  EXPECT_EQ(fresh.board().MuxState & 0x0F, 0x0A)
+      << "no selection: stays in the calibration connection";
+}
+
+TEST(ReadLoopCurrent, OnlyWithTheFiveVoltReference) {
+  Bench c;
+  EXPECT_FALSE(c.board().ReadLoopCurrent(3).has_value());
+  ASSERT_EQ(c.ui.messages.size(), 1u);
+  EXPECT_EQ(c.ui.messages[0].text, "You must use the 5V reference for 4mA to 20mA readback");
+  c.evm.dutWriter.SendMnemonic("CMD ILOOP ON");
+  c.board().SetCnv2Mux("OPEN", "GND");
+  const auto amps = c.board().ReadLoopCurrent(1);
+  ASSERT_TRUE(amps.has_value());
+  EXPECT_NEAR(*amps, c.analog().loopAmps, 0.0002);
+}
+
+}  // namespace
+}  // namespace evm

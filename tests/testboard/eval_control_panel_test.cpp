@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include "common/atomic_file.h"
+#include "support/sim_fixture.h"
+#include "testboard/eval_control_panel.h"
+
+namespace evm {
+namespace {
+
+struct Eval : test::SimContext {
+  explicit Eval(NumberLocale locale = NumberLocale::Point()) : SimContext(locale) {
+    evm.shell.UsbAddress = 0x2F90;
+  }
+  EvalControlPanel panel;
+  std::vector<std::string> Sent(size_t from = 0) {
+    std::vector<std::string> out;
+    const auto& reports = sim->Interface()->Reports();
+    for (size_t i = from; i < reports.size(); ++i) {
+      out.push_back(HexText(reports[i][0]) + " " + HexText(reports[i][1]) + " " +
+                    HexText(reports[i][2]));
+    }
+    return out;
+  }
+};
+
+TEST(EvalControl, LoopConnectAndDisconnectSendInOrder) {
+  Eval c;
+  EvalMuxClick(c.evm, c.panel, kCnv2Plus, kMuxDac);   // Option11
+  EvalMuxClick(c.evm, c.panel, kCnv2Minus, kMuxGnd);  // Option15
+  const size_t before = c.sim->Interface()->Reports().size();
+  EvalLoopCheckClick(c.evm, c.panel, true);
+  // CNV2+ open, CNV2- ground, then the loop: MuxState 0x10|0x40 -> 0x40 -> 0x40.
+  EXPECT_EQ(c.Sent(before), (std::vector<std::string>{"4 5 40", "4 5 40", "4 9 0"}));
+  EXPECT_FALSE(c.panel.cnv2ChoicesEnabled);
+  EXPECT_TRUE(c.panel.loopReadEnabled);
+
+  const size_t connected = c.sim->Interface()->Reports().size();
+  EvalLoopCheckClick(c.evm, c.panel, false);
+  EXPECT_EQ(c.Sent(connected), (std::vector<std::string>{"4 5 40", "4 9 1", "4 5 50", "4 5 50"}));
+  EXPECT_TRUE(c.panel.cnv2ChoicesEnabled);
+  EXPECT_FALSE(c.panel.loopReadEnabled);
+
+  Eval none;
+  EvalLoopCheckClick(none.evm, none.panel, true);
+  const size_t on = none.sim->Interface()->Reports().size();
+  EvalLoopCheckClick(none.evm, none.panel, false);
+  EXPECT_EQ(none.Sent(on).size(), 2u) << "no CNV2 choice: nothing to restore";
+}
+
+TEST(EvalControl, ReferenceOptionsSetModeAndVoltage) {
+  Eval c;
+  EvalReferenceClick(c.evm, c.panel, 2);
+  EXPECT_EQ(c.evm.calBoard.RefMode, 2);
+  EXPECT_EQ(c.panel.Text5, "3");
+  EvalReferenceClick(c.evm, c.panel, 4);
+  EXPECT_EQ(c.evm.calBoard.RefMode, 4);
+  EXPECT_EQ(c.panel.Text5, "3") << "digital codes keep the reference";
+  EXPECT_EQ(c.evm.calBoard.VrefVolts, 3);
+
+  c.ui.inputAnswers = {std::string("2.5")};
+  EvalReferenceClick(c.evm, c.panel, 3);
+  EXPECT_EQ(c.ui.inputPrompts.back(), "Enter reference value.");
+  EXPECT_EQ(c.evm.calBoard.VrefVolts, 2.5);
+  EXPECT_EQ(c.panel.Text5, "2.5");
+
+  c.ui.inputAnswers = {std::nullopt};
+  EvalReferenceClick(c.evm, c.panel, 3);
+  EXPECT_EQ(c.evm.calBoard.VrefVolts, 2.5) << "a cancelled answer keeps the reference";
+  EXPECT_EQ(c.ui.messages.size(), 1u);
+  c.ui.inputAnswers = {std::string("-1")};
+  EvalReferenceClick(c.evm, c.panel, 3);
+  EXPECT_EQ(c.evm.calBoard.VrefVolts, 2.5);
+
+  Eval comma(NumberLocale::Comma());
+  comma.ui.inputAnswers = {std::string("2,5")};
+  EvalReferenceClick(comma.evm, comma.panel, 3);
+  EXPECT_EQ(comma.evm.calBoard.VrefVolts, 2.5);
+  EXPECT_EQ(comma.panel.Text5, "2,5");
+}
+
+TEST(EvalControl, DacBoxesTakeTheirLeadingNumber) {
+  const std::pair<const char*, double> cases[] = {
+      {"1.25V", 1.25},   {"abc", 0},  {"", 0},   {" -2.5e1x", -25},
+      {"2Elephants", 2}, {".5", 0.5}, {"3.", 3}, {"+4", 4},
+  };
+  for (const auto& [text, value] : cases) EXPECT_DOUBLE_EQ(LeadingNumber(text), value) << text;
+
+  Eval c;
+  EvalReferenceClick(c.evm, c.panel, 1);
+  c.panel.dacText[1] = "1.25V";
+  EvalWriteDacClick(c.evm, c.panel, DacChannel::B);
+  EXPECT_EQ(c.sim->TestBoard().dacCode[1], CalibrationBoard::DacCode(1.25, 5));
+  c.panel.dacText[3] = "none";
+  EvalWriteDacClick(c.evm, c.panel, DacChannel::D);
+  ASSERT_EQ(c.ui.messages.size(), 1u) << "0 V is below the range";
+}
+
+TEST(EvalControl, ReadsShowFourDecimalsAndTheLoopInMilliamperes) {
+  Eval c;
+  EvalReferenceClick(c.evm, c.panel, 1);
+  c.evm.calBoard.SetCnv1Mux("DAC", "GND");
+  c.panel.chkDAC_AutoCal = true;
+  EvalAutoCalClick(c.evm, c.panel, true);
+  EXPECT_EQ(c.evm.calBoard.DacAutoCal, 1);
+  c.panel.dacText[1] = "2.5";
+  EvalWriteDacClick(c.evm, c.panel, DacChannel::B);
+  EvalReadCnvClick(c.evm, c.panel, 1);
+  EXPECT_EQ(c.panel.Text10, "2.5") << "#.#### drops trailing zeros";
+  EXPECT_NEAR(std::stod(c.panel.Text10), 2.5, 0.001);
+
+  EvalLoopCheckClick(c.evm, c.panel, true);
+  EvalReadLoopClick(c.evm, c.panel);
+  EXPECT_NEAR(std::stod(c.panel.txt_I_Loop), 12.5, 0.2);
+
+  EvalReferenceClick(c.evm, c.panel, 4);
+  EvalReadLoopClick(c.evm, c.panel);
+  EXPECT_EQ(c.panel.txt_I_Loop, "");
+}
+
+TEST(EvalControl, ReadBeforeAnyReferencePassesModeZero) {
+  Eval c;
+  c.sim->TestBoard().openPlusVolts = 1.0;
+  c.sim->TestBoard().openMinusVolts = 0;
+  EvalReadCnvClick(c.evm, c.panel, 1);
+  EXPECT_EQ(c.evm.calBoard.RefMode, 0);
+  EXPECT_NEAR(std::stod(c.panel.Text10), 1.0, 0.001);
+}
+
+TEST(EvalControl, SupplyButtonTogglesWhateverTheBoardAnswers) {
+  Eval c;
+  EvalSupplyClick(c.evm, c.panel);
+  EXPECT_EQ(c.panel.Command3, "Press to turn Vdut Off");
+  EXPECT_TRUE(c.sim->Supply().on);
+  EvalSupplyClick(c.evm, c.panel);
+  EXPECT_EQ(c.panel.Command3, "Press to turn Vdut On");
+  EXPECT_FALSE(c.sim->Supply().on);
+  c.evm.shell.RunWithoutUsb = true;
+  EvalSupplyClick(c.evm, c.panel);
+  EXPECT_EQ(c.panel.Command3, "Press to turn Vdut Off");
+}
+
+TEST(EvalControl, UnloadWritesReferenceAndMode) {
+  Eval c;
+  c.ui.inputAnswers = {std::string("2.5")};
+  EvalReferenceClick(c.evm, c.panel, 3);
+  ASSERT_TRUE(EvalControlUnload(c.evm, c.panel));
+  EXPECT_EQ(*ReadWholeFile(c.evm.StateFile("ControlEVM_Settings.csv")), "2.5\r\n3\r\n");
+  c.panel.Text5 = "500m";
+  ASSERT_TRUE(EvalControlUnload(c.evm, c.panel));
+  EXPECT_EQ(*ReadWholeFile(c.evm.StateFile("ControlEVM_Settings.csv")), ".5\r\n3\r\n");
+}
+
+}  // namespace
+}  // namespace evm
