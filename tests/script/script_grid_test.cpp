@@ -83,9 +83,10 @@ TEST(ScriptFiles, SaveAfterLoadWritesOneMoreEmptyLine) {
   test::TempDir dir;
   test::RecordingUi ui;
   const auto in = dir.path() / "in.txt";
-  ASSERT_TRUE(WriteFileAtomically(
-      in, "\"\",\"I2C CH2 S 98 ACKS 10 ACKS 40 ACKS 11 ACKS P\",\"\",\"\"\r\n"
-          "\"check\",\"result\",\"0\",\"FF\"\r\n"));
+  ASSERT_TRUE(
+      WriteFileAtomically(in,
+                          "\"\",\"I2C CH2 S 98 ACKS 10 ACKS 40 ACKS 11 ACKS P\",\"\",\"\"\r\n"
+                          "\"check\",\"result\",\"0\",\"FF\"\r\n"));
   ScriptGrid g;
   ASSERT_TRUE(LoadScript(g, in, ui));
   EXPECT_EQ(g.ScriptLastRow, 3);
@@ -111,8 +112,9 @@ TEST(ScriptFiles, ALineWithThreeFieldsStopsTheLoadAndKeepsEarlierRows) {
   test::TempDir dir;
   test::RecordingUi ui;
   const auto in = dir.path() / "bad.txt";
-  ASSERT_TRUE(WriteFileAtomically(in, "\"\",\"CMD ON\",\"\",\"\"\r\n\"\",\"CMD OFF\",\"\"\r\n"
-                                      "\"\",\"CMD MUX 40\",\"\",\"\"\r\n"));
+  ASSERT_TRUE(WriteFileAtomically(in,
+                                  "\"\",\"CMD ON\",\"\",\"\"\r\n\"\",\"CMD OFF\",\"\"\r\n"
+                                  "\"\",\"CMD MUX 40\",\"\",\"\"\r\n"));
   ScriptGrid g;
   EXPECT_FALSE(LoadScript(g, in, ui));
   ASSERT_EQ(ui.messages.size(), 1u);
@@ -144,8 +146,7 @@ TEST(ScriptFiles, DialogCommandsSetTheCaptionAndReportFailedSaves) {
   g.Cell(1, 6) = "PASS";
   SaveResultsCommand(g, ui);
   EXPECT_EQ(ui.fileDialogs.back().filter, "Result (*.RSL)|*.txt|All Files (*.*)|*.*");
-  EXPECT_EQ(*ReadWholeFile(dir.path() / "r.txt"),
-            "\"\",\"CMD ON\",\"\",\"\",\"AB\",\"PASS\"\r\n");
+  EXPECT_EQ(*ReadWholeFile(dir.path() / "r.txt"), "\"\",\"CMD ON\",\"\",\"\",\"AB\",\"PASS\"\r\n");
 }
 
 }  // namespace

@@ -20,7 +20,9 @@ bool WriteRows(ScriptGrid& grid, const std::filesystem::path& file, int lastColu
 }
 
 // Splits one line into fields the way the file is read back.
-std::vector<RecordField> LineFields(const std::string& line) { return ReadRecordFields(line); }
+std::vector<RecordField> LineFields(const std::string& line) {
+  return ReadRecordFields(line);
+}
 
 }  // namespace
 

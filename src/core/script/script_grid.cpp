@@ -4,7 +4,9 @@
 
 namespace evm {
 
-std::string RowNumberText(int n) { return " " + std::to_string(n); }
+std::string RowNumberText(int n) {
+  return " " + std::to_string(n);
+}
 
 ScriptGrid::ScriptGrid() {
   cells.resize(kInitialRows);

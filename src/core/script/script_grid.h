@@ -20,7 +20,7 @@ struct ScriptGrid {
   std::vector<Row> cells;  // row 0 is the fixed header
   int Row_ = 1;            // current cell
   int Col = 1;
-  int TopRow = 1;          // top visible row below the header
+  int TopRow = 1;  // top visible row below the header
   int HighlightRow = 0;
   int HighlightCol = 0;
   std::string Text1;
@@ -36,7 +36,9 @@ struct ScriptGrid {
   ScriptGrid();
 
   int Rows() const { return static_cast<int>(cells.size()); }
-  std::string& Cell(int row, int col) { return cells[static_cast<size_t>(row)][static_cast<size_t>(col)]; }
+  std::string& Cell(int row, int col) {
+    return cells[static_cast<size_t>(row)][static_cast<size_t>(col)];
+  }
   const std::string& Cell(int row, int col) const {
     return cells[static_cast<size_t>(row)][static_cast<size_t>(col)];
   }

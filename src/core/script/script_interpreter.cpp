@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "calibration/eng_number.h"
-#include "common/number_text.h"
 #include "common/i2c_results.h"
+#include "common/number_text.h"
 
 namespace evm {
 
@@ -24,9 +24,10 @@ std::optional<uint64_t> HexLimit(const std::string& text) {
   uint64_t value = 0;
   for (char c : text) {
     if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
-    value = value * 16 + static_cast<uint64_t>(std::isdigit(static_cast<unsigned char>(c))
-                                                   ? c - '0'
-                                                   : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10);
+    value = value * 16 +
+            static_cast<uint64_t>(std::isdigit(static_cast<unsigned char>(c))
+                                      ? c - '0'
+                                      : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10);
   }
   return value;
 }
@@ -41,7 +42,9 @@ std::string Hex(unsigned value) {
   return s;
 }
 
-void Verdict(ScriptGrid& g, int row, bool pass) { g.Cell(row, 6) = pass ? kPass : kFail; }
+void Verdict(ScriptGrid& g, int row, bool pass) {
+  g.Cell(row, 6) = pass ? kPass : kFail;
+}
 
 void Fail(ScriptGrid& g, int row, const std::string& reason) {
   g.Cell(row, 5) = reason;
@@ -109,8 +112,7 @@ void ReadCnv(ScriptContext& ctx, int row, bool second) {
   g.Cell(row, 5) = FormatWithPattern(v, "#.###", ctx.locale);
   if (!low || !high) {
     // The reading stays visible; the verdict says why it cannot pass.
-    g.Cell(row, 5) += " (limit '" + (!low ? g.Cell(row, 3) : g.Cell(row, 4)) +
-                      "' is not a number)";
+    g.Cell(row, 5) += " (limit '" + (!low ? g.Cell(row, 3) : g.Cell(row, 4)) + "' is not a number)";
     g.Cell(row, 6) = kFail;
     return;
   }
@@ -212,6 +214,8 @@ void SingleStep(ScriptContext& ctx) {
   ScrollIfBelowView(g);
 }
 
-void PressExitLoop(ScriptGrid& grid) { grid.ExitLoop = 1; }
+void PressExitLoop(ScriptGrid& grid) {
+  grid.ExitLoop = 1;
+}
 
 }  // namespace evm
