@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+#include <ostream>
+
+#include "cli/cli_options.h"
+#include "cli/console_ui.h"
+#include "common/clock.h"
+#include "evm.h"
+#include "hid/hid_platform.h"
+
+namespace evm::cli {
+
+// One command's world: the platform the options chose and a context on it.
+struct CliContext {
+  CliContext(const CliOptions& options, std::ostream& out, std::ostream& err);
+
+  const CliOptions& options;
+  std::ostream& out;
+  std::ostream& err;
+  SystemClock clock;
+  ConsoleUi ui;
+  std::unique_ptr<HidPlatform> hid;
+  std::unique_ptr<Evm> evm;
+};
+
+}  // namespace evm::cli

@@ -1,0 +1,61 @@
+#include <cstdio>
+
+#include "cli/commands.h"
+#include "hid/board_ids.h"
+
+namespace evm::cli {
+
+namespace {
+std::string Hex4(unsigned v) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%04X", v & 0xFFFF);
+  return buf;
+}
+
+bool IsInterfaceBoardId(uint16_t pid) {
+  return (pid >= 0x2F90 && pid <= 0x2F93) || (pid >= 0x1234 && pid <= 0x1237);
+}
+}  // namespace
+
+int RunDevices(CliContext& ctx) {
+  if (!ctx.options.args.empty()) {
+    ctx.err << "evmctl devices: unexpected argument '" << ctx.options.args.front() << "'\n";
+    return kExitUsage;
+  }
+  HidPlatform& hid = *ctx.hid;
+  const uint16_t vendor = ctx.evm->BoardVendorId;
+  int boards = 0;
+  if (hid.BeginEnumeration()) {
+    for (int i = 0; hid.EnumerateMember(i); ++i) {
+      const auto path = hid.InterfacePath(i);
+      if (!path) continue;
+      const HidHandle h = hid.Open(*path, false);
+      std::optional<HidAttributes> attributes;
+      if (h != kInvalidHidHandle) {
+        attributes = hid.GetAttributes(h);
+        hid.Close(h);
+      }
+      std::string vid = "????", pid = "????", mark;
+      if (attributes) {
+        vid = Hex4(attributes->vendorId);
+        pid = Hex4(attributes->productId);
+        if (attributes->vendorId == vendor && attributes->productId == kRegLinkProductId) {
+          mark = "  register link";
+          ++boards;
+        } else if (attributes->vendorId == vendor && IsInterfaceBoardId(attributes->productId)) {
+          mark = "  interface board";
+          ++boards;
+        }
+      }
+      ctx.out << vid << ":" << pid << "  " << *path << mark << "\n";
+    }
+  }
+  hid.EndEnumeration();
+  if (boards == 0) {
+    ctx.err << "evmctl devices: no board with vendor id " << Hex4(vendor) << " found\n";
+    return kExitNoBoard;
+  }
+  return kExitOk;
+}
+
+}  // namespace evm::cli

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/cli_context.h"
+
+namespace evm::cli {
+
+struct Command {
+  std::string name;
+  std::string synopsis;
+  std::string help;
+  std::function<int(CliContext&)> run;
+};
+
+const std::vector<Command>& Commands();
+
+// One command per file; each returns an exit status.
+int RunDevices(CliContext& ctx);
+
+}  // namespace evm::cli

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace evm {
+
+// What a script step does to the test set-up: the interface board's
+// transaction and the test board's instruments.
+class ScriptBoard {
+ public:
+  virtual ~ScriptBoard() = default;
+  virtual void SendMnemonic(const std::string& text) = 0;
+  // Byte `index` of the latest transaction's reads; empty when none was read.
+  virtual std::optional<uint8_t> ReadData(int index) = 0;
+  virtual double ReadCnv1(int mode) = 0;
+  virtual double ReadCnv2(int mode) = 0;
+  // channel 'A' to 'D', volts in 0 < v <= 5.
+  virtual void SetDac(char channel, double volts) = 0;
+  virtual void WaitSeconds(double seconds) = 0;
+};
+
+}  // namespace evm

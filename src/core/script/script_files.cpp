@@ -1,0 +1,116 @@
+#include "script/script_files.h"
+
+#include "common/atomic_file.h"
+#include "common/write_records.h"
+
+namespace evm {
+
+namespace {
+
+constexpr const char* kLoadError = "Error Loading Script!  Check file format.";
+constexpr const char* kSaveError = "Error Saving Script!  Check file format.";
+
+bool WriteRows(ScriptGrid& grid, const std::filesystem::path& file, int lastColumn) {
+  TrimForSave(grid);
+  std::string content;
+  for (int r = 1; r <= grid.ScriptLastRow && r < grid.Rows(); ++r) {
+    content += FormatScriptLine(grid, r, lastColumn);
+  }
+  return WriteFileAtomically(file, content);
+}
+
+// Splits one line into fields the way the file is read back.
+std::vector<RecordField> LineFields(const std::string& line) {
+  return ReadRecordFields(line);
+}
+
+}  // namespace
+
+std::string FormatScriptLine(const ScriptGrid& grid, int row, int lastColumn) {
+  std::string line;
+  for (int c = 1; c <= lastColumn; ++c) {
+    if (c > 1) line += ",";
+    line += "\"" + grid.Cell(row, c) + "\"";
+  }
+  return line + "\r\n";
+}
+
+bool SaveScript(ScriptGrid& grid, const std::filesystem::path& file) {
+  return WriteRows(grid, file, 4);
+}
+
+bool SaveResults(ScriptGrid& grid, const std::filesystem::path& file, UserInterface& ui) {
+  if (WriteRows(grid, file, 6)) return true;
+  ui.MessageBox(kSaveError, "");
+  return false;
+}
+
+bool LoadScript(ScriptGrid& grid, const std::filesystem::path& file, UserInterface& ui) {
+  grid.ScriptLastRow = 1;
+  const auto content = ReadWholeFile(file);
+  if (!content) {
+    ui.MessageBox(kLoadError, "");
+    return false;
+  }
+  size_t pos = 0;
+  while (pos < content->size()) {
+    size_t end = content->find_first_of("\r\n", pos);
+    if (end == std::string::npos) end = content->size();
+    const std::string line = content->substr(pos, end - pos);
+    pos = end;
+    while (pos < content->size() && ((*content)[pos] == '\r' || (*content)[pos] == '\n')) ++pos;
+    if (line.find_first_not_of(" \t") == std::string::npos) continue;
+    const auto fields = LineFields(line);
+    if (fields.size() != 4) {
+      ui.MessageBox(kLoadError, "");
+      return false;
+    }
+    while (grid.ScriptLastRow >= grid.Rows()) grid.AppendRow();
+    for (int c = 1; c <= 4; ++c) {
+      grid.Cell(grid.ScriptLastRow, c) = fields[static_cast<size_t>(c - 1)].text;
+    }
+    ++grid.ScriptLastRow;
+    if (grid.ScriptLastRow + 2 >= grid.Rows()) {
+      grid.AppendRow();
+      grid.Row_ = grid.ScriptLastRow + 1;
+      grid.Cell(grid.Row_, 0) = RowNumberText(grid.ScriptLastRow + 1);
+    }
+  }
+  return true;
+}
+
+void SaveScriptCommand(ScriptGrid& grid, UserInterface& ui) {
+  FileDialogRequest request;
+  request.title = "Save Script";
+  request.filter = kScriptFilter;
+  request.defaultName = grid.DialogFileName;
+  if (const auto file = ui.SaveFileDialog(request); file && !file->empty()) {
+    grid.DialogFileName = *file;
+    if (!SaveScript(grid, *file)) ui.MessageBox(kSaveError, "");
+  }
+  grid.Caption = "Script - " + grid.DialogFileName;
+}
+
+void LoadScriptCommand(ScriptGrid& grid, UserInterface& ui) {
+  FileDialogRequest request;
+  request.title = "Load Script";
+  request.filter = kScriptFilter;
+  if (const auto file = ui.OpenFileDialog(request); file && !file->empty()) {
+    grid.DialogFileName = *file;
+    ClearScriptGrid(grid);
+    LoadScript(grid, *file, ui);
+  }
+  grid.Caption = "Script - " + grid.DialogFileName;
+}
+
+void SaveResultsCommand(ScriptGrid& grid, UserInterface& ui) {
+  FileDialogRequest request;
+  request.title = "Save Results";
+  request.filter = kResultsFilter;
+  if (const auto file = ui.SaveFileDialog(request); file && !file->empty()) {
+    grid.DialogFileName = *file;
+    SaveResults(grid, *file, ui);
+  }
+}
+
+}  // namespace evm

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "common/user_interface.h"
+#include "script/script_grid.h"
+
+namespace evm {
+
+inline constexpr const char* kScriptFilter = "Text (*.txt)|*.txt|All Files (*.*)|*.*";
+inline constexpr const char* kResultsFilter = "Result (*.RSL)|*.txt|All Files (*.*)|*.*";
+
+// Row texts as a script line: the given columns as quoted strings, quotes
+// inside a cell written as they are.
+std::string FormatScriptLine(const ScriptGrid& grid, int row, int lastColumn);
+
+// Writes rows 1 to ScriptLastRow after the save trim; false when the file
+// could not be written (the old file is then untouched).
+bool SaveScript(ScriptGrid& grid, const std::filesystem::path& file);
+bool SaveResults(ScriptGrid& grid, const std::filesystem::path& file, UserInterface& ui);
+// Fills the grid from row 1; a line that does not hold four fields stops the
+// load with a message, the rows read before it stay.
+bool LoadScript(ScriptGrid& grid, const std::filesystem::path& file, UserInterface& ui);
+
+// The buttons: file dialog, then the file operation.
+void SaveScriptCommand(ScriptGrid& grid, UserInterface& ui);
+void LoadScriptCommand(ScriptGrid& grid, UserInterface& ui);
+void SaveResultsCommand(ScriptGrid& grid, UserInterface& ui);
+
+}  // namespace evm

@@ -1,0 +1,105 @@
+#include "script/script_grid.h"
+
+#include <algorithm>
+
+namespace evm {
+
+std::string RowNumberText(int n) {
+  return " " + std::to_string(n);
+}
+
+ScriptGrid::ScriptGrid() {
+  cells.resize(kInitialRows);
+  for (int r = 1; r < kInitialRows; ++r) Cell(r, 0) = RowNumberText(r);
+}
+
+void SelectCell(ScriptGrid& grid) {
+  grid.HighlightRow = grid.Row_;
+  grid.HighlightCol = grid.Col;
+  grid.Text1 = grid.Cell(grid.Row_, grid.Col);
+}
+
+void ScrollIfBelowView(ScriptGrid& grid) {
+  if (grid.Row_ - grid.TopRow > ScriptGrid::kVisibleSpan) ++grid.TopRow;
+}
+
+void EnterText(ScriptGrid& grid) {
+  grid.Cell(grid.Row_, grid.Col) = grid.Text1;
+  grid.ScriptLastRow = std::max(grid.ScriptLastRow, grid.Row_);
+  ++grid.Row_;
+  if (grid.Row_ >= grid.Rows()) grid.AppendRow();
+  if (grid.ScriptLastRow + 2 >= grid.Rows()) {
+    grid.AppendRow();
+    grid.Cell(grid.Row_, 0) = RowNumberText(grid.ScriptLastRow + 1);
+  }
+  SelectCell(grid);
+  ScrollIfBelowView(grid);
+}
+
+namespace {
+// Appends numbered rows until the grid has `count` rows.
+void EnsureRows(ScriptGrid& grid, int count) {
+  while (grid.Rows() < count) {
+    grid.AppendRow();
+    grid.Cell(grid.Rows() - 1, 0) = RowNumberText(grid.Rows() - 1);
+  }
+}
+}  // namespace
+
+void InsertRowAbove(ScriptGrid& grid) {
+  const int current = grid.Row_;
+  // The rows from the current one down to the end of the script move one row
+  // lower; the grid grows with them, so no script is too long for it.
+  const int last = std::max(grid.ScriptLastRow, current - 1);
+  EnsureRows(grid, last + 3);
+  for (int r = last; r >= current; --r) {
+    for (int c = 1; c <= 4; ++c) grid.Cell(r + 1, c) = grid.Cell(r, c);
+  }
+  for (int c = 1; c <= 4; ++c) grid.Cell(current, c).clear();
+  ++grid.ScriptLastRow;
+  SelectCell(grid);
+  grid.Cell(grid.ScriptLastRow, 0) = RowNumberText(grid.ScriptLastRow);
+}
+
+void DeleteCurrentRow(ScriptGrid& grid) {
+  const int current = grid.Row_;
+  if (current > grid.ScriptLastRow) {
+    // Below the script there is nothing to move up.
+    for (int c = 1; c <= 4; ++c) grid.Cell(current, c).clear();
+    return;
+  }
+  for (int r = current; r < grid.ScriptLastRow; ++r) {
+    for (int c = 1; c <= 4; ++c) grid.Cell(r, c) = grid.Cell(r + 1, c);
+  }
+  for (int c = 1; c <= 4; ++c) grid.Cell(grid.ScriptLastRow, c).clear();
+  grid.ScriptLastRow = std::max(0, grid.ScriptLastRow - 1);
+}
+
+void ClearScriptGrid(ScriptGrid& grid) {
+  for (int r = 1; r < grid.Rows(); ++r) {
+    for (int c = 1; c <= 6; ++c) grid.Cell(r, c).clear();
+  }
+  grid.TopRow = 1;
+}
+
+void TrimForSave(ScriptGrid& grid) {
+  const int end = std::min(grid.ScriptLastRow, grid.Rows() - 1);
+  for (int i = 1; i <= end; ++i) {
+    if (grid.Cell(i, 2).empty() && i < grid.ScriptLastRow) {
+      grid.ScriptLastRow = i;
+      break;
+    }
+  }
+}
+
+void TrimForRun(ScriptGrid& grid) {
+  const int end = std::min(grid.ScriptLastRow, grid.Rows() - 1);
+  for (int i = 1; i <= end; ++i) {
+    if (grid.Cell(i, 2).empty()) {
+      grid.ScriptLastRow = i - 1;
+      break;
+    }
+  }
+}
+
+}  // namespace evm

@@ -1,0 +1,221 @@
+#include "script/script_interpreter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <optional>
+#include <string_view>
+
+#include "calibration/eng_number.h"
+#include "common/i2c_results.h"
+#include "common/number_text.h"
+
+namespace evm {
+
+namespace {
+
+constexpr const char* kPass = "PASS";
+constexpr const char* kFail = "FAIL";
+constexpr double kGotoPauseSeconds = 0.5;
+
+// A hexadecimal limit with a leading zero digit added: empty reads as 0.
+std::optional<uint64_t> HexLimit(const std::string& text) {
+  if (text.size() > 15) return std::nullopt;
+  uint64_t value = 0;
+  for (char c : text) {
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
+    value = value * 16 +
+            static_cast<uint64_t>(std::isdigit(static_cast<unsigned char>(c))
+                                      ? c - '0'
+                                      : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10);
+  }
+  return value;
+}
+
+std::string Hex(unsigned value) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string s;
+  do {
+    s.insert(s.begin(), kDigits[value % 16]);
+    value /= 16;
+  } while (value != 0);
+  return s;
+}
+
+void Verdict(ScriptGrid& g, int row, bool pass) {
+  g.Cell(row, 6) = pass ? kPass : kFail;
+}
+
+void Fail(ScriptGrid& g, int row, const std::string& reason) {
+  g.Cell(row, 5) = reason;
+  g.Cell(row, 6) = kFail;
+}
+
+// The byte the latest transaction read at `index`, or the reason there is none.
+std::optional<uint8_t> ByteAt(ScriptContext& ctx, int row, int index) {
+  if (index < 0 || index >= kI2CResultSlots) {
+    Fail(ctx.grid, row, "no read byte " + std::to_string(index));
+    return std::nullopt;
+  }
+  const auto byte = ctx.board.ReadData(index);
+  if (!byte) Fail(ctx.grid, row, "no read byte " + std::to_string(index));
+  return byte;
+}
+
+bool HexLimits(ScriptGrid& g, int row, uint64_t& low, uint64_t& high) {
+  const auto lo = HexLimit(g.Cell(row, 3));
+  const auto hi = HexLimit(g.Cell(row, 4));
+  if (!lo || !hi) {
+    Fail(g, row, "limit '" + (!lo ? g.Cell(row, 3) : g.Cell(row, 4)) + "' is not hexadecimal");
+    return false;
+  }
+  low = *lo;
+  high = *hi;
+  return true;
+}
+
+void Result8(ScriptContext& ctx, int row) {
+  ScriptGrid& g = ctx.grid;
+  uint64_t low = 0, high = 0;
+  if (!HexLimits(g, row, low, high)) {
+    ++g.ReadIndex;
+    return;
+  }
+  const auto d = ByteAt(ctx, row, g.ReadIndex);
+  ++g.ReadIndex;
+  if (!d) return;
+  g.Cell(row, 5) = Hex(*d);
+  Verdict(g, row, low <= *d && *d <= high);
+}
+
+void Result16(ScriptContext& ctx, int row) {
+  ScriptGrid& g = ctx.grid;
+  uint64_t low = 0, high = 0;
+  if (!HexLimits(g, row, low, high)) {
+    g.ReadIndex += 2;
+    return;
+  }
+  const auto hi = ByteAt(ctx, row, g.ReadIndex);
+  const auto lo = hi ? ByteAt(ctx, row, g.ReadIndex + 1) : std::nullopt;
+  g.ReadIndex += 2;
+  if (!hi || !lo) return;
+  const unsigned w = *hi * 256u + *lo;
+  g.Cell(row, 5) = Hex(w);
+  Verdict(g, row, low <= w && w <= high);
+}
+
+void ReadCnv(ScriptContext& ctx, int row, bool second) {
+  ScriptGrid& g = ctx.grid;
+  const auto low = ParseLocaleNumber(g.Cell(row, 3), ctx.locale);
+  const auto high = ParseLocaleNumber(g.Cell(row, 4), ctx.locale);
+  const double v = second ? ctx.board.ReadCnv2(0) : ctx.board.ReadCnv1(0);
+  g.Cell(row, 5) = FormatWithPattern(v, "#.###", ctx.locale);
+  if (!low || !high) {
+    // The reading stays visible; the verdict says why it cannot pass.
+    g.Cell(row, 5) += " (limit '" + (!low ? g.Cell(row, 3) : g.Cell(row, 4)) + "' is not a number)";
+    g.Cell(row, 6) = kFail;
+    return;
+  }
+  const double value = ParseEngNumber(FormatWithPattern(v, "#.###", ctx.locale), ctx.locale);
+  Verdict(g, row, *low <= value && value <= *high);
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+void ExeScript(ScriptContext& ctx, int row) {
+  ScriptGrid& g = ctx.grid;
+  const std::string step = g.Cell(row, 2);
+  if (step == "break") {
+    ctx.ui.MessageBox("PRESS TO CONTINUE", "");
+  } else if (step == "result") {
+    Result8(ctx, row);
+  } else if (step == "result16") {
+    Result16(ctx, row);
+  } else if (step == "read_cnv1") {
+    ReadCnv(ctx, row, false);
+  } else if (step == "read_cnv2") {
+    ReadCnv(ctx, row, true);
+  } else if (StartsWith(step, "write_dac_a") || StartsWith(step, "write_dac_b") ||
+             StartsWith(step, "write_dac_c") || StartsWith(step, "write_dac_d")) {
+    const double v = ParseEngNumber(step.substr(11), ctx.locale);
+    if (v > 0 && v <= 5) {
+      ctx.board.SetDac(static_cast<char>(std::toupper(static_cast<unsigned char>(step[10]))), v);
+    }
+  } else if (StartsWith(step, "pause")) {
+    const double s = ParseEngNumber(step.substr(5), ctx.locale);
+    if (s > 0) ctx.board.WaitSeconds(s);
+  } else if (StartsWith(step, "goto")) {
+    const double target = ParseEngNumber(step.substr(4), ctx.locale);
+    // Rows are whole numbers; a fraction would name no row.
+    g.GotoRow = static_cast<int>(std::trunc(std::clamp(target, -1e9, 1e9)));
+  } else {
+    ctx.board.SendMnemonic(step);
+    g.ReadIndex = 0;
+  }
+}
+
+void RunScript(ScriptContext& ctx) {
+  ScriptGrid& g = ctx.grid;
+  if (g.Running) return;  // a click on Run while a run is going on
+  g.Running = true;
+  g.ExitLoop = 0;
+  g.TopRow = 1;
+  g.ScriptLastRow = std::min(g.ScriptLastRow, g.Rows() - 1);
+  TrimForRun(g);
+  for (int r = 1; r <= g.ScriptLastRow; ++r) {
+    g.Cell(r, 5).clear();
+    g.Cell(r, 6).clear();
+  }
+  const int last = g.ScriptLastRow;
+  for (int i = 1; i <= last; ++i) {
+    g.Row_ = i;
+    g.Col = 2;
+    SelectCell(g);
+    ExeScript(ctx, i);
+    if (g.GotoRow != 0 && g.ExitLoop == 0) {
+      const int target = g.GotoRow;
+      g.GotoRow = 0;
+      if (target < 1) break;  // no row to go to: the run ends
+      i = target - 1;
+      ctx.board.WaitSeconds(kGotoPauseSeconds);
+    }
+    ScrollIfBelowView(g);
+    ctx.ui.ProcessEvents();
+  }
+  g.Running = false;
+}
+
+void SingleStep(ScriptContext& ctx) {
+  ScriptGrid& g = ctx.grid;
+  if (g.Running) return;
+  g.ScriptLastRow = std::min(g.ScriptLastRow, g.Rows() - 1);
+  TrimForRun(g);
+  const int r = g.Row_;
+  if (r <= g.ScriptLastRow) {
+    g.Cell(r, 5).clear();
+    g.Cell(r, 6).clear();
+    g.Col = 2;
+    SelectCell(g);
+    ExeScript(ctx, r);
+    if (g.GotoRow != 0 && g.ExitLoop == 0) {
+      g.Row_ = g.GotoRow >= 1 && g.GotoRow < g.Rows() ? g.GotoRow : r;
+      g.GotoRow = 0;
+    } else {
+      g.Row_ = r + 1;
+      if (g.Row_ >= g.Rows()) g.AppendRow();
+    }
+    g.Col = 2;
+    SelectCell(g);
+  }
+  ScrollIfBelowView(g);
+}
+
+void PressExitLoop(ScriptGrid& grid) {
+  grid.ExitLoop = 1;
+}
+
+}  // namespace evm

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "common/number_locale.h"
+#include "common/user_interface.h"
+#include "script/script_board.h"
+#include "script/script_grid.h"
+
+namespace evm {
+
+struct ScriptContext {
+  ScriptGrid& grid;
+  ScriptBoard& board;
+  UserInterface& ui;
+  NumberLocale locale;
+};
+
+// Executes row `row`: reads columns 2 to 4, writes columns 5 and 6.
+void ExeScript(ScriptContext& ctx, int row);
+
+// Runs rows 1 to the end of the script. Window events are processed between
+// steps so that "Exit Loop" can end an endless goto loop.
+void RunScript(ScriptContext& ctx);
+void SingleStep(ScriptContext& ctx);
+void PressExitLoop(ScriptGrid& grid);
+
+}  // namespace evm

@@ -1,0 +1,206 @@
+#include "gui/script/frm_script.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "script/script_files.h"
+#include "script/script_interpreter.h"
+
+namespace evm::gui {
+
+namespace {
+// 0xFFFFC0 in the grid's blue-green-red order: light cyan.
+const QColor kHighlight(0xC0, 0xFF, 0xFF);
+}  // namespace
+
+// Forwards to the real user interface, drawing the grid first whenever the
+// run lets events through, so a running script shows its progress.
+class frmScript::RenderingUi final : public UserInterface {
+ public:
+  RenderingUi(UserInterface& inner, frmScript& window) : inner_(inner), window_(window) {}
+  void MessageBox(const std::string& text, const std::string& title) override {
+    window_.Render();
+    inner_.MessageBox(text, title);
+  }
+  UsbProblemChoice UsbProblemDialog() override { return inner_.UsbProblemDialog(); }
+  void ShowReminder() override { inner_.ShowReminder(); }
+  std::optional<std::string> InputBox(const std::string& p, const std::string& t,
+                                      const std::string& d) override {
+    return inner_.InputBox(p, t, d);
+  }
+  std::optional<std::string> OpenFileDialog(const FileDialogRequest& r) override {
+    return inner_.OpenFileDialog(r);
+  }
+  std::optional<std::string> SaveFileDialog(const FileDialogRequest& r) override {
+    return inner_.SaveFileDialog(r);
+  }
+  void Beep() override { inner_.Beep(); }
+  void ProcessEvents() override {
+    window_.Render();
+    inner_.ProcessEvents();
+  }
+
+ private:
+  UserInterface& inner_;
+  frmScript& window_;
+};
+
+frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale, QWidget* parent)
+    : QWidget(parent, Qt::Window), board_(board), ui_(ui), locale_(locale) {
+  setObjectName("frmScript");
+  renderingUi_ = std::make_unique<RenderingUi>(ui_, *this);
+
+  MSFlexGrid1 = new QTableWidget(this);
+  MSFlexGrid1->setObjectName("MSFlexGrid1");
+  MSFlexGrid1->setColumnCount(ScriptGrid::kColumns - 1);
+  MSFlexGrid1->setHorizontalHeaderLabels(QStringList(ScriptGrid::kColumns - 1, QString()));
+  MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  MSFlexGrid1->setSelectionMode(QAbstractItemView::NoSelection);
+  MSFlexGrid1->setColumnWidth(0, 140);
+  MSFlexGrid1->setColumnWidth(1, 300);
+  MSFlexGrid1->setColumnWidth(2, 70);
+  MSFlexGrid1->setColumnWidth(3, 70);
+  MSFlexGrid1->setColumnWidth(4, 110);
+  MSFlexGrid1->setColumnWidth(5, 60);
+  MSFlexGrid1->verticalHeader()->setDefaultSectionSize(22);
+
+  Text1 = new QLineEdit(this);
+  Text1->setObjectName("Text1");
+
+  auto button = [this](const char* name, const char* caption) {
+    auto* b = new QPushButton(caption, this);
+    b->setObjectName(name);
+    return b;
+  };
+  Command1 = button("Command1", "Enter");
+  Command2 = button("Command2", "Run Script");
+  Command3 = button("Command3", "Save Script");
+  Command4 = button("Command4", "Load Script");
+  Command5 = button("Command5", "Insert Row Above");
+  Command6 = button("Command6", "Delete Current Row");
+  Command7 = button("Command7", "Single Step");
+  Command8 = button("Command8", "Save Results");
+  Command9 = button("Command9", "Exit Loop");
+
+  auto* entry = new QHBoxLayout;
+  entry->addWidget(Text1, 1);
+  entry->addWidget(Command1);
+  auto* buttons = new QGridLayout;
+  buttons->addWidget(Command2, 0, 0);
+  buttons->addWidget(Command7, 0, 1);
+  buttons->addWidget(Command9, 0, 2);
+  buttons->addWidget(Command5, 1, 0);
+  buttons->addWidget(Command6, 1, 1);
+  buttons->addWidget(Command3, 2, 0);
+  buttons->addWidget(Command4, 2, 1);
+  buttons->addWidget(Command8, 2, 2);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(MSFlexGrid1, 1);
+  layout->addLayout(entry);
+  layout->addLayout(buttons);
+  resize(860, 560);
+
+  connect(MSFlexGrid1, &QTableWidget::cellClicked, this, &frmScript::CellClicked);
+  connect(Text1, &QLineEdit::textEdited, this,
+          [this](const QString& text) { grid_.Text1 = text.toStdString(); });
+  connect(Text1, &QLineEdit::returnPressed, Command1, &QPushButton::click);
+  connect(Command1, &QPushButton::clicked, this, [this] {
+    EnterText(grid_);
+    Render();
+  });
+  connect(Command5, &QPushButton::clicked, this, [this] {
+    InsertRowAbove(grid_);
+    Render();
+  });
+  connect(Command6, &QPushButton::clicked, this, [this] {
+    DeleteCurrentRow(grid_);
+    Render();
+  });
+  connect(Command3, &QPushButton::clicked, this, [this] {
+    SaveScriptCommand(grid_, ui_);
+    Render();
+  });
+  connect(Command4, &QPushButton::clicked, this, [this] {
+    LoadScriptCommand(grid_, ui_);
+    Render();
+  });
+  connect(Command8, &QPushButton::clicked, this, [this] {
+    SaveResultsCommand(grid_, ui_);
+    Render();
+  });
+  connect(Command2, &QPushButton::clicked, this, [this] {
+    SetRunning(true);
+    ScriptContext ctx{grid_, board_, *renderingUi_, locale_};
+    RunScript(ctx);
+    SetRunning(false);
+    Render();
+  });
+  connect(Command7, &QPushButton::clicked, this, [this] {
+    SetRunning(true);
+    ScriptContext ctx{grid_, board_, *renderingUi_, locale_};
+    SingleStep(ctx);
+    SetRunning(false);
+    Render();
+  });
+  connect(Command9, &QPushButton::clicked, this, [this] { PressExitLoop(grid_); });
+
+  SelectCell(grid_);
+  Render();
+}
+
+frmScript::~frmScript() = default;
+
+void frmScript::SetRunning(bool running) {
+  // While a run lets events through, only Exit Loop may act on the grid.
+  for (QPushButton* b :
+       {Command1, Command2, Command3, Command4, Command5, Command6, Command7, Command8}) {
+    b->setEnabled(!running);
+  }
+  MSFlexGrid1->setEnabled(!running);
+}
+
+void frmScript::CellClicked(int row, int column) {
+  grid_.Row_ = row + 1;
+  grid_.Col = column + 1;
+  SelectCell(grid_);
+  Render();
+  Text1->setFocus();
+}
+
+void frmScript::Render() {
+  if (rendering_) return;
+  rendering_ = true;
+  setWindowTitle(QString::fromStdString(grid_.Caption));
+  const int rows = grid_.Rows() - 1;
+  if (MSFlexGrid1->rowCount() != rows) MSFlexGrid1->setRowCount(rows);
+  QStringList numbers;
+  for (int r = 1; r <= rows; ++r) {
+    numbers << QString::fromStdString(grid_.Cell(r, 0));
+    for (int c = 1; c < ScriptGrid::kColumns; ++c) {
+      QTableWidgetItem* item = MSFlexGrid1->item(r - 1, c - 1);
+      if (!item) {
+        item = new QTableWidgetItem;
+        MSFlexGrid1->setItem(r - 1, c - 1, item);
+      }
+      const QString text = QString::fromStdString(grid_.Cell(r, c));
+      if (item->text() != text) item->setText(text);
+      const bool lit = r == grid_.HighlightRow && c == grid_.HighlightCol;
+      item->setBackground(lit ? QBrush(kHighlight) : QBrush());
+    }
+  }
+  MSFlexGrid1->setVerticalHeaderLabels(numbers);
+  if (grid_.TopRow >= 1 && grid_.TopRow <= rows) {
+    MSFlexGrid1->scrollToItem(MSFlexGrid1->item(grid_.TopRow - 1, 0),
+                              QAbstractItemView::PositionAtTop);
+  }
+  if (Text1->text().toStdString() != grid_.Text1)
+    Text1->setText(QString::fromStdString(grid_.Text1));
+  rendering_ = false;
+}
+
+}  // namespace evm::gui

@@ -1,0 +1,30 @@
+#include "gui/script/frm_usb_template.h"
+
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace evm::gui {
+
+frmUSB_Template::frmUSB_Template(Openers openers, QWidget* parent) : QWidget(parent, Qt::Window) {
+  setObjectName("frmUSB_Template");
+  setWindowTitle("USB DUT Write Software Template");
+  auto* layout = new QVBoxLayout(this);
+  auto add = [&](const char* name, const char* caption, const std::function<void()>& open) {
+    auto* b = new QPushButton(caption, this);
+    b->setObjectName(name);
+    b->setMinimumHeight(32);
+    layout->addWidget(b);
+    // A window that is not part of this build cannot be opened from here.
+    b->setEnabled(static_cast<bool>(open));
+    if (open) connect(b, &QPushButton::clicked, this, open);
+    return b;
+  };
+  Command1 = add("Command1", "Set Address", openers.setAddress);
+  Command2 = add("Command2", "Eval Control", openers.evalControl);
+  Command3 = add("Command3", "DUT Writer", openers.dutWriter);
+  Command4 = add("Command4", "Control and Measure Bits", openers.controlBits);
+  Command7 = add("Command7", "Script", openers.script);
+  setMinimumWidth(320);
+}
+
+}  // namespace evm::gui

@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "gui/script/frm_script.h"
+#include "gui/script/frm_usb_template.h"
+#include "script/fake_script_board.h"
+#include "support/recording_ui.h"
+
+namespace evm::gui {
+namespace {
+
+struct ScriptWindow {
+  FakeClock clock;
+  test::FakeScriptBoard board{clock};
+  test::RecordingUi ui;
+  frmScript w{board, ui, NumberLocale::Point()};
+
+  void Type(int row, int col, const QString& text) {
+    auto* grid = w.findChild<QTableWidget*>("MSFlexGrid1");
+    emit grid->cellClicked(row - 1, col - 1);
+    auto* entry = w.findChild<QLineEdit*>("Text1");
+    entry->clear();
+    QTest::keyClicks(entry, text);
+    QTest::mouseClick(w.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+  }
+  QString Cell(int row, int col) {
+    auto* item = w.findChild<QTableWidget*>("MSFlexGrid1")->item(row - 1, col - 1);
+    return item ? item->text() : QString();
+  }
+};
+
+TEST(ScriptWindow, TypedStepsRunAndShowTheirVerdicts) {
+  ScriptWindow s;
+  EXPECT_EQ(s.w.windowTitle(), "Script");
+  auto* grid = s.w.findChild<QTableWidget*>("MSFlexGrid1");
+  ASSERT_EQ(grid->rowCount(), 20);
+  EXPECT_EQ(grid->verticalHeaderItem(0)->text(), " 1");
+  s.Type(1, 2, "I2C CH2 S 91 ACKS R ACKM R ACKM P");
+  s.Type(2, 2, "result");
+  s.Type(2, 3, "10");
+  s.Type(2, 4, "20");
+  s.board.data[0] = 0x15;
+  QTest::mouseClick(s.w.findChild<QPushButton*>("Command2"), Qt::LeftButton);
+  EXPECT_EQ(s.board.sent.size(), 1u);
+  EXPECT_EQ(s.Cell(2, 5), "15");
+  EXPECT_EQ(s.Cell(2, 6), "PASS");
+  EXPECT_TRUE(s.w.findChild<QPushButton*>("Command2")->isEnabled()) << "buttons come back";
+}
+
+TEST(ScriptWindow, CellClickHighlightsInLightCyanAndFillsTheEntryBox) {
+  ScriptWindow s;
+  s.Type(3, 2, "CMD ON");
+  auto* grid = s.w.findChild<QTableWidget*>("MSFlexGrid1");
+  emit grid->cellClicked(2, 1);
+  EXPECT_EQ(s.w.findChild<QLineEdit*>("Text1")->text(), "CMD ON");
+  EXPECT_EQ(grid->item(2, 1)->background().color(), QColor(0xC0, 0xFF, 0xFF));
+  EXPECT_EQ(grid->item(3, 1)->background().style(), Qt::NoBrush);
+}
+
+TEST(Launcher, ButtonsWithoutAWindowAreDisabledAndScriptOpens) {
+  bool opened = false;
+  frmUSB_Template::Openers openers;
+  openers.script = [&] { opened = true; };
+  frmUSB_Template launcher(openers);
+  EXPECT_EQ(launcher.windowTitle(), "USB DUT Write Software Template");
+  EXPECT_FALSE(launcher.findChild<QPushButton*>("Command1")->isEnabled());
+  auto* script = launcher.findChild<QPushButton*>("Command7");
+  EXPECT_EQ(script->text(), "Script");
+  QTest::mouseClick(script, Qt::LeftButton);
+  EXPECT_TRUE(opened);
+}
+
+}  // namespace
+}  // namespace evm::gui

@@ -1,0 +1,153 @@
+#include "script/script_grid.h"
+
+#include <gtest/gtest.h>
+
+#include "common/atomic_file.h"
+#include "script/script_files.h"
+#include "support/recording_ui.h"
+#include "support/temp_dir.h"
+
+namespace evm {
+namespace {
+
+std::vector<std::string> Steps(const ScriptGrid& g, int from, int to) {
+  std::vector<std::string> s;
+  for (int r = from; r <= to; ++r) s.push_back(g.Cell(r, 2));
+  return s;
+}
+
+ScriptGrid Typed(const std::vector<std::string>& steps) {
+  ScriptGrid g;
+  g.Col = 2;
+  for (const auto& step : steps) {
+    g.Text1 = step;
+    EnterText(g);
+  }
+  return g;
+}
+
+TEST(ScriptGrid, StartsWithTwentyNumberedRows) {
+  ScriptGrid g;
+  EXPECT_EQ(g.Rows(), 21);
+  EXPECT_EQ(g.Cell(1, 0), " 1");
+  EXPECT_EQ(g.Cell(20, 0), " 20");
+  EXPECT_EQ(g.Cell(0, 0), "");
+}
+
+TEST(ScriptGrid, EnterMovesDownAndGrowsTheGridBeforeItIsFull) {
+  ScriptGrid g = Typed({"a", "b"});
+  EXPECT_EQ(Steps(g, 1, 2), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(g.ScriptLastRow, 2);
+  EXPECT_EQ(g.Row_, 3);
+  EXPECT_EQ(g.HighlightRow, 3);
+  std::vector<std::string> many(30, "x");
+  ScriptGrid big = Typed(many);
+  EXPECT_EQ(big.ScriptLastRow, 30);
+  EXPECT_GE(big.Rows(), 32);
+  EXPECT_EQ(big.Cell(30, 0), " 30");
+  EXPECT_EQ(big.TopRow, 31 - 15 + 1) << "the grid scrolls to keep the entry row in view";
+}
+
+TEST(ScriptGrid, InsertAndDeleteAroundTheLastRow) {
+  ScriptGrid g = Typed({"a", "b", "c"});
+  g.Cell(2, 5) = "res";
+  g.Row_ = 2;
+  InsertRowAbove(g);
+  EXPECT_EQ(Steps(g, 1, 4), (std::vector<std::string>{"a", "", "b", "c"}));
+  EXPECT_EQ(g.ScriptLastRow, 4);
+  EXPECT_EQ(g.Cell(2, 5), "res") << "results do not move with the steps";
+  g.Row_ = 1;
+  DeleteCurrentRow(g);
+  EXPECT_EQ(Steps(g, 1, 4), (std::vector<std::string>{"", "b", "c", ""}));
+  EXPECT_EQ(g.ScriptLastRow, 3);
+  EXPECT_EQ(g.Row_, 1);
+  g.Row_ = 3;
+  DeleteCurrentRow(g);
+  EXPECT_EQ(Steps(g, 1, 3), (std::vector<std::string>{"", "b", ""}));
+  EXPECT_EQ(g.ScriptLastRow, 2);
+}
+
+TEST(ScriptGrid, ScriptsPastAThousandRowsStillTakeInsertedRows) {
+  ScriptGrid g;
+  while (g.Rows() < 1003) g.AppendRow();
+  for (int r = 1; r <= 1001; ++r) g.Cell(r, 2) = "s" + std::to_string(r);
+  g.ScriptLastRow = 1001;
+  g.Row_ = 1;
+  InsertRowAbove(g);
+  EXPECT_EQ(g.ScriptLastRow, 1002);
+  EXPECT_EQ(g.Cell(1002, 2), "s1001");
+  EXPECT_EQ(g.Cell(2, 2), "s1");
+}
+
+TEST(ScriptFiles, SaveAfterLoadWritesOneMoreEmptyLine) {
+  test::TempDir dir;
+  test::RecordingUi ui;
+  const auto in = dir.path() / "in.txt";
+  ASSERT_TRUE(
+      WriteFileAtomically(in,
+                          "\"\",\"I2C CH2 S 98 ACKS 10 ACKS 40 ACKS 11 ACKS P\",\"\",\"\"\r\n"
+                          "\"check\",\"result\",\"0\",\"FF\"\r\n"));
+  ScriptGrid g;
+  ASSERT_TRUE(LoadScript(g, in, ui));
+  EXPECT_EQ(g.ScriptLastRow, 3);
+  const auto out = dir.path() / "out.txt";
+  ASSERT_TRUE(SaveScript(g, out));
+  EXPECT_EQ(*ReadWholeFile(out),
+            "\"\",\"I2C CH2 S 98 ACKS 10 ACKS 40 ACKS 11 ACKS P\",\"\",\"\"\r\n"
+            "\"check\",\"result\",\"0\",\"FF\"\r\n"
+            "\"\",\"\",\"\",\"\"\r\n");
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST(ScriptFiles, EmptyStepEndsTheSavedScriptAndQuotesAreWrittenAsTheyAre) {
+  test::TempDir dir;
+  ScriptGrid g = Typed({"CMD ON", "", "CMD OFF"});
+  g.Cell(1, 1) = "say \"on\"";
+  const auto out = dir.path() / "s.txt";
+  ASSERT_TRUE(SaveScript(g, out));
+  EXPECT_EQ(*ReadWholeFile(out), "\"say \"on\"\",\"CMD ON\",\"\",\"\"\r\n\"\",\"\",\"\",\"\"\r\n");
+}
+
+TEST(ScriptFiles, ALineWithThreeFieldsStopsTheLoadAndKeepsEarlierRows) {
+  test::TempDir dir;
+  test::RecordingUi ui;
+  const auto in = dir.path() / "bad.txt";
+  ASSERT_TRUE(WriteFileAtomically(in,
+                                  "\"\",\"CMD ON\",\"\",\"\"\r\n\"\",\"CMD OFF\",\"\"\r\n"
+                                  "\"\",\"CMD MUX 40\",\"\",\"\"\r\n"));
+  ScriptGrid g;
+  EXPECT_FALSE(LoadScript(g, in, ui));
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, "Error Loading Script!  Check file format.");
+  EXPECT_EQ(g.Cell(1, 2), "CMD ON");
+  EXPECT_EQ(g.Cell(2, 2), "");
+}
+
+TEST(ScriptFiles, DialogCommandsSetTheCaptionAndReportFailedSaves) {
+  test::TempDir dir;
+  test::RecordingUi ui;
+  ScriptGrid g = Typed({"CMD ON"});
+  ui.saveFileAnswers = {std::nullopt};
+  SaveScriptCommand(g, ui);
+  EXPECT_EQ(g.Caption, "Script - ") << "cancel the first time: the name is still empty";
+  const std::string good = (dir.path() / "a.txt").string();
+  ui.saveFileAnswers = {good, std::nullopt, (dir.path() / "no" / "b.txt").string()};
+  SaveScriptCommand(g, ui);
+  EXPECT_EQ(g.Caption, "Script - " + good);
+  SaveScriptCommand(g, ui);
+  EXPECT_EQ(g.Caption, "Script - " + good) << "cancel keeps the previous name";
+  EXPECT_EQ(ui.fileDialogs.back().filter, "Text (*.txt)|*.txt|All Files (*.*)|*.*");
+  SaveScriptCommand(g, ui);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, "Error Saving Script!  Check file format.");
+
+  ui.saveFileAnswers = {(dir.path() / "r.txt").string()};
+  g.Cell(1, 5) = "AB";
+  g.Cell(1, 6) = "PASS";
+  SaveResultsCommand(g, ui);
+  EXPECT_EQ(ui.fileDialogs.back().filter, "Result (*.RSL)|*.txt|All Files (*.*)|*.*");
+  EXPECT_EQ(*ReadWholeFile(dir.path() / "r.txt"), "\"\",\"CMD ON\",\"\",\"\",\"AB\",\"PASS\"\r\n");
+}
+
+}  // namespace
+}  // namespace evm

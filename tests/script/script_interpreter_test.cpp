@@ -1,0 +1,166 @@
+#include "script/script_interpreter.h"
+
+#include <gtest/gtest.h>
+
+#include "script/fake_script_board.h"
+#include "support/recording_ui.h"
+
+namespace evm {
+namespace {
+
+struct Row {
+  std::string step, low, high;
+};
+
+struct Runner {
+  explicit Runner(const std::vector<Row>& rows, NumberLocale locale = NumberLocale::Point())
+      : board(clock), ctx{grid, board, ui, locale} {
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const int r = static_cast<int>(i) + 1;
+      grid.Cell(r, 2) = rows[i].step;
+      grid.Cell(r, 3) = rows[i].low;
+      grid.Cell(r, 4) = rows[i].high;
+    }
+    grid.ScriptLastRow = static_cast<int>(rows.size());
+  }
+  std::string Result(int r) const { return grid.Cell(r, 5); }
+  std::string Verdict(int r) const { return grid.Cell(r, 6); }
+
+  FakeClock clock;
+  ScriptGrid grid;
+  test::FakeScriptBoard board;
+  test::RecordingUi ui;
+  ScriptContext ctx;
+};
+
+TEST(ScriptInterpreter, ResultChecksCompareReadBytesWithHexLimits) {
+  Runner r({{"I2C CH2 S 91 ACKS R ACKM R ACKM P", "", ""},
+            {"result", "", ""},
+            {"result", "0", "FF"},
+            {"result16", "0", "FFFF"},
+            {"result16", "1234", "1234"},
+            {"result", "zz", "FF"}});
+  r.board.data[0] = 0x00;
+  r.board.data[1] = 0xAB;
+  r.board.data[2] = 0x12;
+  r.board.data[3] = 0x34;
+  r.board.data[4] = 0x12;
+  r.board.data[5] = 0x35;
+  RunScript(r.ctx);
+  EXPECT_EQ(r.board.sent, std::vector<std::string>{"I2C CH2 S 91 ACKS R ACKM R ACKM P"});
+  EXPECT_EQ(r.Result(2), "0");
+  EXPECT_EQ(r.Verdict(2), "PASS") << "empty limits pass a zero byte";
+  EXPECT_EQ(r.Result(3), "AB");
+  EXPECT_EQ(r.Verdict(3), "PASS");
+  EXPECT_EQ(r.Result(4), "1234");
+  EXPECT_EQ(r.Verdict(4), "PASS");
+  EXPECT_EQ(r.Result(5), "1235");
+  EXPECT_EQ(r.Verdict(5), "FAIL");
+  EXPECT_EQ(r.Verdict(6), "FAIL");
+  EXPECT_NE(r.Result(6).find("zz"), std::string::npos) << "the reason names the limit";
+}
+
+TEST(ScriptInterpreter, ResultWithoutAReadByteFailsInsteadOfPassingAsZero) {
+  Runner r({{"CMD ON", "", ""}, {"result", "", ""}});
+  RunScript(r.ctx);
+  EXPECT_EQ(r.Verdict(2), "FAIL");
+  Runner past({{"CMD ON", "", ""}});
+  while (past.grid.Rows() < 24) past.grid.AppendRow();
+  for (int i = 2; i <= 22; ++i) past.grid.Cell(i, 2) = "result16", past.grid.Cell(i, 4) = "FFFF";
+  past.grid.ScriptLastRow = 22;
+  for (auto& d : past.board.data) d = 0;
+  RunScript(past.ctx);
+  EXPECT_EQ(past.Verdict(21), "PASS") << "bytes 38 and 39";
+  EXPECT_EQ(past.Verdict(22), "FAIL") << "index 40 and 41: past the table";
+}
+
+TEST(ScriptInterpreter, ConverterChecksUseDecimalLimitsInBothLocales) {
+  for (const bool comma : {false, true}) {
+    SCOPED_TRACE(comma ? "comma" : "point");
+    const NumberLocale locale = comma ? NumberLocale::Comma() : NumberLocale::Point();
+    Runner r({{"read_cnv1", comma ? "2,4" : "2.4", comma ? "2,6" : "2.6"},
+              {"read_cnv2", "0", "1"},
+              {"read_cnv1", "", "3"}},
+             locale);
+    r.board.cnv1 = 2.50049;
+    r.board.cnv2 = 1.25;
+    RunScript(r.ctx);
+    EXPECT_EQ(r.Result(1), comma ? "2,5" : "2.5");
+    EXPECT_EQ(r.Verdict(1), "PASS");
+    EXPECT_EQ(r.Result(2), comma ? "1,25" : "1.25");
+    EXPECT_EQ(r.Verdict(2), "FAIL");
+    EXPECT_EQ(r.Verdict(3), "FAIL") << "an empty limit is no number";
+  }
+}
+
+TEST(ScriptInterpreter, KeywordsMatchAsTheTableSaysAndLookAlikesAreSent) {
+  Runner r({{"write_dac_a 5", "", ""},
+            {"write_dac_a 5.1", "", ""},
+            {"write_dac_a 0", "", ""},
+            {"write_dac_b2500m", "", ""},
+            {"write_dac_d 1.25", "", ""},
+            {"pause 1.5", "", ""},
+            {"pause 0", "", ""},
+            {"result 1", "", ""},
+            {"break ", "", ""},
+            {"break", "", ""}});
+  RunScript(r.ctx);
+  const std::vector<std::pair<char, double>> dac{{'A', 5}, {'B', 2.5}, {'D', 1.25}};
+  EXPECT_EQ(r.board.dac, dac);
+  EXPECT_EQ(r.board.waits, std::vector<double>{1.5});
+  EXPECT_EQ(r.board.sent, (std::vector<std::string>{"result 1", "break "}));
+  ASSERT_EQ(r.ui.messages.size(), 1u);
+  EXPECT_EQ(r.ui.messages[0].text, "PRESS TO CONTINUE");
+}
+
+TEST(ScriptInterpreter, GotoLoopsPauseAndEndAsTold) {
+  // goto past the end ends the run; goto 0 is not followed.
+  Runner r({{"CMD ON", "", ""}, {"goto 0", "", ""}, {"goto 9", "", ""}, {"CMD OFF", "", ""}});
+  RunScript(r.ctx);
+  EXPECT_EQ(r.board.sent, std::vector<std::string>{"CMD ON"});
+  EXPECT_EQ(r.board.waits, std::vector<double>{0.5});
+
+  // An endless loop ends when Exit Loop is pressed while the run goes on.
+  Runner loop({{"CMD ON", "", ""}, {"goto 1", "", ""}});
+  int passes = 0;
+  loop.ui.onProcessEvents = [&] {
+    if (++passes == 7) PressExitLoop(loop.grid);
+  };
+  RunScript(loop.ctx);
+  EXPECT_EQ(loop.board.sent.size(), 4u);
+  EXPECT_EQ(loop.board.waits.size(), 3u);
+  EXPECT_FALSE(loop.grid.Running);
+
+  Runner below({{"CMD ON", "", ""}, {"goto -3", "", ""}, {"CMD OFF", "", ""}});
+  RunScript(below.ctx);
+  EXPECT_EQ(below.board.sent, std::vector<std::string>{"CMD ON"}) << "a row below 1 ends the run";
+}
+
+TEST(ScriptInterpreter, EmptyStepEndsTheRunAndOldResultsAreCleared) {
+  Runner r({{"CMD ON", "", ""}, {"", "", ""}, {"CMD OFF", "", ""}});
+  r.grid.Cell(3, 5) = "old";
+  r.grid.Cell(1, 6) = "FAIL";
+  RunScript(r.ctx);
+  EXPECT_EQ(r.board.sent, std::vector<std::string>{"CMD ON"});
+  EXPECT_EQ(r.grid.ScriptLastRow, 1);
+  EXPECT_EQ(r.Verdict(1), "");
+  EXPECT_EQ(r.Result(3), "old") << "rows past the end are not touched";
+}
+
+TEST(ScriptInterpreter, SingleStepFollowsGotoWithoutPause) {
+  Runner r({{"CMD ON", "", ""}, {"goto 1", "", ""}});
+  r.grid.Row_ = 1;
+  SingleStep(r.ctx);
+  EXPECT_EQ(r.grid.Row_, 2);
+  SingleStep(r.ctx);
+  EXPECT_EQ(r.grid.Row_, 1);
+  EXPECT_TRUE(r.board.waits.empty());
+  PressExitLoop(r.grid);
+  r.grid.Row_ = 2;
+  SingleStep(r.ctx);
+  EXPECT_EQ(r.grid.Row_, 3) << "after Exit Loop a goto is not followed";
+  EXPECT_EQ(r.grid.GotoRow, 1);
+}
+
+}  // namespace
+}  // namespace evm
