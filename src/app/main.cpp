@@ -1,5 +1,7 @@
+#include <QAction>
 #include <QApplication>
 #include <QLocale>
+#include <QPointer>
 #include <QStandardPaths>
 #include <cstdio>
 #include <memory>
@@ -8,9 +10,12 @@
 #include "devices/hidapi/hidapi_platform.h"
 #include "devices/sim/simulated_evm.h"
 #include "evm.h"
+#include "gui/script/frm_script.h"
+#include "gui/script/frm_usb_template.h"
 #include "gui/shell/form_main.h"
 #include "gui/shell/qt_user_interface.h"
 #include "hid/board_ids.h"
+#include "script/evm_script_board.h"
 #include "shell/program_options.h"
 #include "shell/state_folder.h"
 
@@ -66,5 +71,27 @@ int main(int argc, char* argv[]) {
   }
   window.show();
   window.activateWindow();
+
+  evm::EvmScriptBoard scriptBoard(context);
+  QPointer<evm::gui::frmScript> script;
+  if (options.launcher) {
+    evm::gui::frmUSB_Template::Openers openers;
+    openers.setAddress = [&window] { window.mnuSetAddress->trigger(); };
+    openers.evalControl = [&window] { window.cmdDac_Adc->trigger(); };
+    openers.dutWriter = [&window] { window.cmdDUT_Writer->trigger(); };
+    openers.controlBits = [&window] { window.mnuC_Bits->trigger(); };
+    openers.script = [&] {
+      if (!script) {
+        script = new evm::gui::frmScript(scriptBoard, ui, locale, &window);
+        script->setAttribute(Qt::WA_DeleteOnClose);
+      }
+      script->show();
+      script->raise();
+      script->activateWindow();
+    };
+    auto* launcher = new evm::gui::frmUSB_Template(openers, &window);
+    launcher->setAttribute(Qt::WA_DeleteOnClose);
+    launcher->show();
+  }
   return QApplication::exec();
 }

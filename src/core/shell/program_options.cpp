@@ -35,6 +35,8 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
     };
     if (a == "--simulate") {
       o.simulate = true;
+    } else if (a == "--launcher") {
+      o.launcher = true;
     } else if (a == "--help" || a == "-h") {
       o.help = true;
     } else if (a == "--version") {
@@ -70,6 +72,8 @@ std::string ProgramUsage(const std::string& programName) {
          "                      folder, or the user's configuration folder when that\n"
          "                      cannot be written)\n"
          "  --vendor-id HEX     USB vendor id of the boards (default 3A5F)\n"
+         "  --launcher          also open the launcher window (\"USB DUT Write Software\n"
+         "                      Template\"), from which the script window is reached\n"
          "  --help              show this text\n"
          "  --version           show the program version\n";
 }

@@ -12,6 +12,7 @@ struct ProgramOptions {
   bool simulate = false;
   bool help = false;
   bool version = false;
+  bool launcher = false;  // open the launcher window, the way to the script engine
   std::optional<std::filesystem::path> configDir;
   std::optional<uint16_t> vendorId;
   std::string error;  // non-empty: bad usage, names the argument at fault

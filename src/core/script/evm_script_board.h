@@ -1,0 +1,30 @@
+#pragma once
+
+#include "evm.h"
+#include "script/script_board.h"
+
+namespace evm {
+
+// Script steps carried out on a context's interface board and test board.
+class EvmScriptBoard final : public ScriptBoard {
+ public:
+  explicit EvmScriptBoard(Evm& evm) : evm_(evm) {}
+
+  void SendMnemonic(const std::string& text) override { evm_.dutWriter.SendMnemonic(text); }
+  std::optional<uint8_t> ReadData(int index) override {
+    if (index < 0 || index >= kI2CResultSlots) return std::nullopt;
+    return evm_.results.I2C_ReadData[static_cast<size_t>(index)];
+  }
+  double ReadCnv1(int mode) override { return evm_.calBoard.ReadCnv1(mode); }
+  double ReadCnv2(int mode) override { return evm_.calBoard.ReadCnv2(mode); }
+  void SetDac(char channel, double volts) override {
+    const auto c = static_cast<DacChannel>(channel - 'A');
+    evm_.calBoard.SetDac(c, volts, evm_.calBoard.RefMode, evm_.calBoard.DacAutoCal);
+  }
+  void WaitSeconds(double seconds) override { evm_.dutWriter.WaitSeconds(seconds); }
+
+ private:
+  Evm& evm_;
+};
+
+}  // namespace evm
