@@ -8,6 +8,8 @@
 #include "common/number_locale.h"
 #include "common/user_interface.h"
 #include "hid/hid_platform.h"
+#include "registers/register_panel.h"
+#include "registers/register_store.h"
 #include "reglink/register_link.h"
 #include "shell/shell_state.h"
 
@@ -44,6 +46,8 @@ class Evm {
   I2CResults results;
   RegisterLink regLink;
   ShellState shell;
+  RegisterStore registers;
+  RegisterPanel registerPanel;
   CalibrationPanel calibration;
 };
 

@@ -10,6 +10,9 @@ struct CalibrationPanel {
   std::string txtRshunt = "0.01";
   std::string txtMaxExpectedCurrent = "2";
   std::string txtSelectedCurrentLSB = "100u";
+  // Follow the A/D configuration.
+  std::string txtMaxShunt;
+  std::string txtMaxBus;
 };
 
 }  // namespace evm

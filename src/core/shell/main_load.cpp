@@ -4,6 +4,7 @@
 
 #include "calibration/localize_decimal.h"
 #include "common/number_text.h"
+#include "registers/register_cycle.h"
 #include "shell/settings_file.h"
 #include "shell/usb_address_file.h"
 
@@ -33,6 +34,7 @@ struct LoadError : std::runtime_error {
 
 void LoadAfterLink(Evm& evm) {
   ShellState& shell = evm.shell;
+  InitRegisters(evm);
   shell.SettingsFileOwned = true;
 
   const auto settings = ReadSettingsFile(evm.StateFile(kSettingsFileName));
@@ -92,6 +94,7 @@ LoadOutcome MainLoad(Evm& evm) {
 
 void FirstActivation(Evm& evm) {
   if (evm.shell.FirstActivationDone) return;
+  ReadAllRegs(evm);
   evm.shell.FirstActivationDone = true;
 }
 
