@@ -24,7 +24,7 @@ class GridModel {
 
   GridModel();
 
-  int Rows() const { return static_cast<int>(text_.size()); }
+  int Rows() const { return static_cast<int>(text_.size() / kCols); }
   // Rows beyond the new count go; a current row among them moves to the last.
   void SetRows(int rows);
 
