@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "common/number_text.h"
+#include "gui/registers/register_views.h"
 
 namespace evm::gui {
 
@@ -36,6 +37,7 @@ formMain_QMA740::formMain_QMA740(Evm& evm, QWidget* parent) : QMainWindow(parent
   setWindowTitle("ZM5520/1 EVM");
   BuildMenus();
   BuildTabs();
+  registerViews = new RegisterViews(evm, *this);
   resize(900, 640);
 }
 
@@ -67,8 +69,8 @@ void formMain_QMA740::BuildMenus() {
   connect(mnuAbout, &QAction::triggered, this, &formMain_QMA740::ShowAbout);
 
   // Entries whose windows are not built yet stay visible but cannot be used.
-  for (QAction* later : {mnuSaveReg, mnuLoadReg, mnuLogToFile, mnuEngineeringMode, mnuC_Bits,
-                         cmdDac_Adc, cmdDUT_Writer, mnuSetAddress, mnuDebug}) {
+  for (QAction* later : {mnuSaveReg, mnuLoadReg, mnuLogToFile, mnuC_Bits, cmdDac_Adc, cmdDUT_Writer,
+                         mnuSetAddress, mnuDebug}) {
     later->setEnabled(false);
   }
 }
@@ -109,7 +111,10 @@ void formMain_QMA740::BuildTabs() {
   adConfig->addWidget(Frame9);
   adConfig->addStretch(1);
 
-  auto* calibrate = new QHBoxLayout(tabCalibrate);
+  // Frames side by side; the tab's buttons go in a row below them.
+  auto* calibrateTab = new QVBoxLayout(tabCalibrate);
+  auto* calibrate = new QHBoxLayout();
+  calibrateTab->addLayout(calibrate, 1);
   Frame3 = Frame(tabCalibrate, "Frame3", "Initial Calibration ( Compute Full Scale Cal Reg)");
   Frame13 = Frame(tabCalibrate, "Frame13", "Second Calibration");
   calibrate->addWidget(Frame3, 3);
@@ -119,7 +124,9 @@ void formMain_QMA740::BuildTabs() {
   Frame10 = Frame(tabScaling, "Frame10", "Scaling Overview");
   scaling->addWidget(Frame10);
 
-  auto* registers = new QHBoxLayout(tabRegisters);
+  auto* registersTab = new QVBoxLayout(tabRegisters);
+  auto* registers = new QHBoxLayout();
+  registersTab->addLayout(registers, 1);
   Frame1 = Frame(tabRegisters, "Frame1", "ZM5520/1 Registers");
   Frame2 = Frame(tabRegisters, "Frame2", "Register Bit Map");
   registers->addWidget(Frame1, 3);
@@ -134,12 +141,14 @@ bool formMain_QMA740::Load() {
   SSTab1->setCurrentIndex(0);
   Text1->setText(QString::fromStdString(FormatGeneral(1.1, evm_.locale)));
   outcome_ = MainLoad(evm_);
+  registerViews->Render();
   return outcome_ != LoadOutcome::Aborted;
 }
 
 bool formMain_QMA740::event(QEvent* e) {
   if (e->type() == QEvent::WindowActivate && !evm_.shell.FirstActivationDone) {
     FirstActivation(evm_);
+    registerViews->Render();
   }
   return QMainWindow::event(e);
 }

@@ -13,6 +13,8 @@ class QTabWidget;
 
 namespace evm::gui {
 
+class RegisterViews;
+
 // The main window "ZM5520/1 EVM": owns the program's lifetime.
 class formMain_QMA740 : public QMainWindow {
   Q_OBJECT
@@ -52,6 +54,8 @@ class formMain_QMA740 : public QMainWindow {
   QAction* mnuSetAddress;
   QAction* mnuDebug;
   QAction* mnuAbout;
+
+  RegisterViews* registerViews;
 
  protected:
   bool event(QEvent* e) override;
