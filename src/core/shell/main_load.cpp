@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "calibration/initial_calibration.h"
 #include "calibration/localize_decimal.h"
 #include "common/number_text.h"
 #include "registers/register_cycle.h"
@@ -95,6 +96,7 @@ LoadOutcome MainLoad(Evm& evm) {
 void FirstActivation(Evm& evm) {
   if (evm.shell.FirstActivationDone) return;
   ReadAllRegs(evm);
+  if (!evm.shell.RunWithoutUsb) RestoreCalibration(evm);
   evm.shell.FirstActivationDone = true;
 }
 
