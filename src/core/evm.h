@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "calibration/calibration_panel.h"
+#include "calibration/measurement_state.h"
 #include "common/clock.h"
 #include "common/i2c_results.h"
 #include "common/number_locale.h"
@@ -49,6 +50,7 @@ class Evm {
   RegisterStore registers;
   RegisterPanel registerPanel;
   CalibrationPanel calibration;
+  MeasurementState measurement;
 };
 
 }  // namespace evm

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "calibration/continuous_read.h"
 #include "calibration/initial_calibration.h"
 #include "calibration/localize_decimal.h"
 #include "common/number_text.h"
@@ -101,6 +102,7 @@ void FirstActivation(Evm& evm) {
 }
 
 void MainUnload(Evm& evm) {
+  StopMeasurement(evm);
   const ShellState& shell = evm.shell;
   if (shell.UsbAddress) {
     WriteUsbAddressFile(evm.StateFile(kUsbAddressFileName), *shell.UsbAddress);
