@@ -17,6 +17,9 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "calibration/continuous_read.h"
+#include "calibration/initial_calibration.h"
+#include "calibration/register_file.h"
 #include "gui/registers/frm_help_with_reg.h"
 #include "gui/shell/form_main.h"
 #include "registers/register_cycle.h"
@@ -76,6 +79,17 @@ RegisterViews::RegisterViews(Evm& evm, formMain_QMA740& form)
   helpWithReg->hide();
 
   form.mnuEngineeringMode->setEnabled(true);
+  form.mnuSaveReg->setEnabled(true);
+  form.mnuLoadReg->setEnabled(true);
+  form.mnuLogToFile->setEnabled(true);
+  form.mnuLogToFile->setCheckable(true);
+  connect(form.mnuSaveReg, &QAction::triggered, this,
+          [this] { Act([this] { mnuSaveReg_Click(evm_); }); });
+  connect(form.mnuLoadReg, &QAction::triggered, this,
+          [this] { Act([this] { mnuLoadReg_Click(evm_); }); });
+  connect(form.mnuLogToFile, &QAction::triggered, this,
+          [this] { Act([this] { mnuLogToFile_Click(evm_); }); });
+  evm.measurement.onPass = [this] { form_.RenderPanels(); };
   connect(form.mnuEngineeringMode, &QAction::triggered, this,
           [this] { Act([this] { mnuEngineeringMode_Click(evm_); }); });
 }
@@ -84,7 +98,7 @@ template <typename Handler>
 void RegisterViews::Act(Handler handler) {
   if (rendering_) return;
   handler();
-  Render();
+  form_.RenderPanels();
 }
 
 QLineEdit* RegisterViews::ValueBox(QWidget* parent, const QString& name, int width) {
@@ -112,9 +126,10 @@ void RegisterViews::AddReadWriteButtons(QWidget* parent, QBoxLayout* layout,
     start->setObjectName("cmdStartContinuousRead");
     auto* stop = new QPushButton("Stop Continuous Read", parent);
     stop->setObjectName("cmdStopContinuousRead");
-    // Continuous reading is wired with the measurement loop.
-    start->setEnabled(false);
-    stop->setEnabled(false);
+    connect(start, &QPushButton::clicked, this,
+            [this] { Act([this] { cmdStartContinuousRead_Click(evm_); }); });
+    connect(stop, &QPushButton::clicked, this,
+            [this] { Act([this] { cmdStopContinuousRead_Click(evm_); }); });
     cmdStartContinuousRead.push_back(start);
     cmdStopContinuousRead.push_back(stop);
     layout->addWidget(start);
@@ -216,19 +231,6 @@ void RegisterViews::BuildAdConfig() {
 }
 
 void RegisterViews::BuildCalibrate() {
-  QGroupBox* frame = form_.Frame3;
-  auto* grid = new QGridLayout(frame);
-  txtMaxShunt = ValueBox(frame, "txtMaxShunt");
-  txtMaxBus = ValueBox(frame, "txtMaxBus");
-  grid->addWidget(Caption(frame, "Max Shunt Voltage"), 0, 0);
-  grid->addWidget(txtMaxShunt, 0, 1);
-  grid->addWidget(Caption(frame, "V"), 0, 2);
-  grid->addWidget(Caption(frame, "Max Bus Voltage"), 1, 0);
-  grid->addWidget(txtMaxBus, 1, 1);
-  grid->addWidget(Caption(frame, "V"), 1, 2);
-  grid->setColumnStretch(3, 1);
-  grid->setRowStretch(2, 1);
-
   auto* tab = qobject_cast<QBoxLayout*>(form_.tabCalibrate->layout());
   auto* buttons = new QHBoxLayout();
   tab->addLayout(buttons);
@@ -393,6 +395,10 @@ void RegisterViews::BuildRegisters() {
   txtCurrent_Decmal->setObjectName("txtCurrent_Decmal");
   txtCurrent_Decmal->setAlignment(Qt::AlignCenter);
   txtCurrent_Decmal->setFixedWidth(110);
+  connect(txtCurrent_Decmal, &QLineEdit::editingFinished, this, [this] {
+    const std::string text = txtCurrent_Decmal->text().toStdString();
+    Act([this, &text] { txtCurrent_Decmal_LostFocus(evm_, text); });
+  });
   entry->addWidget(Caption(bitFrame, "Hex"));
   entry->addWidget(txtReg);
   entry->addWidget(updwnReg);
@@ -495,6 +501,14 @@ void RegisterViews::Render() {
   form_.txtDutNotAck->setText(kDutNotAckText);
   form_.txtDutNotAck->setVisible(panel.txtDutNotAckVisible);
   form_.mnuEngineeringMode->setChecked(panel.mnuEngineeringMode);
+  form_.mnuLogToFile->setChecked(evm_.measurement.mnuLogToFile);
+  for (size_t i = 0; i < cmdStartContinuousRead.size(); ++i) {
+    const uint32_t colour = evm_.measurement.startColours[i % 3];
+    cmdStartContinuousRead[i]->setStyleSheet(
+        colour == kButtonFace
+            ? QString()
+            : QString("QPushButton { background-color: %1; }").arg(FromRgbValue(colour).name()));
+  }
 
   for (auto& [index, box] : txtShunt) box->setText(Q(panel.txtShunt[static_cast<size_t>(index)]));
   for (auto& [index, box] : txtVbus) box->setText(Q(panel.txtVbus[static_cast<size_t>(index)]));
@@ -516,8 +530,6 @@ void RegisterViews::Render() {
     if (list->currentIndex() != position) list->setCurrentIndex(position);
   }
   txtAddress->setText(Q(panel.txtAddress));
-  txtMaxShunt->setText(Q(evm_.calibration.txtMaxShunt));
-  txtMaxBus->setText(Q(evm_.calibration.txtMaxBus));
   rendering_ = wasRendering;
 }
 

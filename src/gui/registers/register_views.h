@@ -54,8 +54,6 @@ class RegisterViews : public QObject {
   QComboBox* cmbA0;
   QComboBox* cmbA1;
   QLineEdit* txtAddress;
-  QLineEdit* txtMaxShunt;
-  QLineEdit* txtMaxBus;
   // Value boxes by the index they carry.
   std::vector<std::pair<int, QLineEdit*>> txtShunt;
   std::vector<std::pair<int, QLineEdit*>> txtVbus;

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "common/number_text.h"
+#include "gui/calibration/calibration_views.h"
 #include "gui/registers/register_views.h"
 
 namespace evm::gui {
@@ -38,6 +39,7 @@ formMain_QMA740::formMain_QMA740(Evm& evm, QWidget* parent) : QMainWindow(parent
   BuildMenus();
   BuildTabs();
   registerViews = new RegisterViews(evm, *this);
+  calibrationViews = new CalibrationViews(evm, *this);
   resize(900, 640);
 }
 
@@ -69,8 +71,7 @@ void formMain_QMA740::BuildMenus() {
   connect(mnuAbout, &QAction::triggered, this, &formMain_QMA740::ShowAbout);
 
   // Entries whose windows are not built yet stay visible but cannot be used.
-  for (QAction* later : {mnuSaveReg, mnuLoadReg, mnuLogToFile, mnuC_Bits, cmdDac_Adc, cmdDUT_Writer,
-                         mnuSetAddress, mnuDebug}) {
+  for (QAction* later : {mnuC_Bits, cmdDac_Adc, cmdDUT_Writer, mnuSetAddress, mnuDebug}) {
     later->setEnabled(false);
   }
 }
@@ -141,14 +142,14 @@ bool formMain_QMA740::Load() {
   SSTab1->setCurrentIndex(0);
   Text1->setText(QString::fromStdString(FormatGeneral(1.1, evm_.locale)));
   outcome_ = MainLoad(evm_);
-  registerViews->Render();
+  RenderPanels();
   return outcome_ != LoadOutcome::Aborted;
 }
 
 bool formMain_QMA740::event(QEvent* e) {
   if (e->type() == QEvent::WindowActivate && !evm_.shell.FirstActivationDone) {
     FirstActivation(evm_);
-    registerViews->Render();
+    RenderPanels();
   }
   return QMainWindow::event(e);
 }
@@ -163,6 +164,11 @@ void formMain_QMA740::closeEvent(QCloseEvent* e) {
     }
   }
   e->accept();
+}
+
+void formMain_QMA740::RenderPanels() {
+  registerViews->Render();
+  calibrationViews->Render();
 }
 
 void formMain_QMA740::ShowAbout() {

@@ -13,6 +13,7 @@ class QTabWidget;
 
 namespace evm::gui {
 
+class CalibrationViews;
 class RegisterViews;
 
 // The main window "ZM5520/1 EVM": owns the program's lifetime.
@@ -56,6 +57,10 @@ class formMain_QMA740 : public QMainWindow {
   QAction* mnuAbout;
 
   RegisterViews* registerViews;
+  CalibrationViews* calibrationViews;
+
+  // Draws every panel model of core into its controls.
+  void RenderPanels();
 
  protected:
   bool event(QEvent* e) override;
