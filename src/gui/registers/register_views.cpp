@@ -177,7 +177,6 @@ void RegisterViews::BuildOverview() {
   const Reading readings[] = {
       {"Shunt Voltage", "txtShunt_0", 0, &txtShunt, "V"},
       {"Bus Voltage", "txtVbus_0", 0, &txtVbus, "V"},
-      {"Power", "txtPower_0", 0, &txtPower, "W"},
   };
   int row = 0;
   for (const Reading& r : readings) {
@@ -188,10 +187,6 @@ void RegisterViews::BuildOverview() {
     grid->addWidget(Caption(frame, r.unit), row, 5);
     ++row;
   }
-  cmd_I_shunt = ValueBox(frame, "cmd_I_shunt");
-  grid->addWidget(Caption(frame, "Current"), row, 3);
-  grid->addWidget(cmd_I_shunt, row, 4);
-  grid->addWidget(Caption(frame, "A"), row, 5);
   grid->setColumnStretch(6, 1);
   grid->setRowStretch(5, 1);
 }
@@ -253,8 +248,8 @@ void RegisterViews::BuildScaling() {
   const Row rows[] = {
       {"Shunt Voltage", "txtShunt_1", &txtShunt, "V", "txtShunt_5"},
       {"Bus Voltage", "txtVbus_1", &txtVbus, "V", "txtVbus_6"},
-      {"Power", nullptr, nullptr, nullptr, "txtPower_3"},
-      {"Current", nullptr, nullptr, nullptr, "txtCurrent2"},
+      {"Power", "txtPower_0", &txtPower, "W", "txtPower_3"},
+      {"Current", "cmd_I_shunt", nullptr, "A", "txtCurrent2"},
       {"Calibration Reg", nullptr, nullptr, nullptr, "txtFSC"},
   };
   int r = 0;
@@ -262,7 +257,12 @@ void RegisterViews::BuildScaling() {
     grid->addWidget(Caption(frame, row.caption), r, 0);
     if (row.scaledName) {
       QLineEdit* box = ValueBox(frame, row.scaledName);
-      row.scaledBoxes->emplace_back(1, box);
+      const QString scaledName = row.scaledName;
+      if (row.scaledBoxes) {
+        row.scaledBoxes->emplace_back(scaledName.endsWith("_0") ? 0 : 1, box);
+      } else {
+        cmd_I_shunt = box;
+      }
       grid->addWidget(box, r, 1);
       grid->addWidget(Caption(frame, row.unit), r, 2);
     }
