@@ -94,6 +94,11 @@ RegisterViews::RegisterViews(Evm& evm, formMain_QMA740& form)
           [this] { Act([this] { mnuEngineeringMode_Click(evm_); }); });
 }
 
+RegisterViews::~RegisterViews() {
+  // The context may outlive the window; its reading loop must not draw here.
+  evm_.measurement.onPass = nullptr;
+}
+
 template <typename Handler>
 void RegisterViews::Act(Handler handler) {
   if (rendering_) return;

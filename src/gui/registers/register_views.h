@@ -28,6 +28,7 @@ class RegisterViews : public QObject {
   Q_OBJECT
  public:
   RegisterViews(Evm& evm, formMain_QMA740& form);
+  ~RegisterViews() override;
 
   // Draws the panel model into the controls.
   void Render();
