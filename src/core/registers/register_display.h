@@ -37,10 +37,9 @@ void updwnReg_DownClick(Evm& evm);
 void updwnReg_UpClick(Evm& evm);
 void mnuEngineeringMode_Click(Evm& evm);
 
-// The platform's "&H" conversion of a typed hexadecimal text: nullopt when
-// the text is not a hexadecimal number; values too large for 32 bits come
-// back as they are, so a caller's range test rejects them instead of
-// seeing them wrap.
+// The platform's "&H" conversion of a typed hexadecimal text: not valid when
+// the text is not a hexadecimal number; values too long for 32 bits stay
+// large (saturated) instead of wrapping, so the range test rejects them.
 struct HexEntry {
   bool valid = false;
   long long value = 0;

@@ -40,11 +40,11 @@ QString Q(const std::string& text) {
 }
 
 QLabel* Caption(QWidget* parent, const QString& text) {
-  auto* label = new QLabel(text, parent);
-  return label;
+  return new QLabel(text, parent);
 }
 
-void SetTextKeepingCursor(QLineEdit* box, const QString& text) {
+// Setting an unchanged text would still move the cursor and drop a selection.
+void SetTextIfChanged(QLineEdit* box, const QString& text) {
   if (box->text() != text) box->setText(text);
 }
 
@@ -485,11 +485,11 @@ void RegisterViews::Render() {
   RenderGrid();
 
   for (size_t k = 0; k < 16; ++k) {
-    SetTextKeepingCursor(txtBit[k], Q(panel.txtBit[k]));
+    SetTextIfChanged(txtBit[k], Q(panel.txtBit[k]));
     lblBit[k]->setText(Q(panel.lblBit[k]));
   }
-  SetTextKeepingCursor(txtReg, Q(panel.txtReg));
-  SetTextKeepingCursor(txtCurrent_Decmal, Q(panel.txtCurrent_Decmal));
+  SetTextIfChanged(txtReg, Q(panel.txtReg));
+  SetTextIfChanged(txtCurrent_Decmal, Q(panel.txtCurrent_Decmal));
   QPalette look = form_.palette();
   if (panel.bitMapReadOnly) look.setColor(QPalette::Base, FromRgbValue(kReadOnlyColour));
   std::vector<QLineEdit*> bitMapBoxes(txtBit.begin(), txtBit.end());
