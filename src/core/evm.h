@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "calibration/calibration_panel.h"
+#include "calibration/measurement_state.h"
 #include "common/clock.h"
 #include "common/i2c_results.h"
 #include "common/number_locale.h"
@@ -10,6 +11,8 @@
 #include "hid/hid_platform.h"
 #include "mnemonic/usb_debug_log.h"
 #include "mnemonic/usb_dut_writer.h"
+#include "registers/register_panel.h"
+#include "registers/register_store.h"
 #include "reglink/register_link.h"
 #include "shell/shell_state.h"
 #include "testboard/calibration_board.h"
@@ -47,6 +50,8 @@ class Evm {
   I2CResults results;
   RegisterLink regLink;
   ShellState shell;
+  RegisterStore registers;
+  RegisterPanel registerPanel;
   CalibrationPanel calibration;
   // The interface board's command path and its debug log (UsbDebugLevel
   // lives in the log).
@@ -55,6 +60,7 @@ class Evm {
   UsbDutWriter dutWriter;
   // The test board's instruments (RefMode, VrefVolts, DacAutoCal live here).
   CalibrationBoard calBoard;
+  MeasurementState measurement;
 };
 
 }  // namespace evm

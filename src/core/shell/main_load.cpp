@@ -2,8 +2,11 @@
 
 #include <stdexcept>
 
+#include "calibration/continuous_read.h"
+#include "calibration/initial_calibration.h"
 #include "calibration/localize_decimal.h"
 #include "common/number_text.h"
+#include "registers/register_cycle.h"
 #include "shell/set_usb_address.h"
 #include "shell/settings_file.h"
 #include "shell/usb_address_file.h"
@@ -35,6 +38,7 @@ struct LoadError : std::runtime_error {
 
 void LoadAfterLink(Evm& evm) {
   ShellState& shell = evm.shell;
+  InitRegisters(evm);
   shell.SettingsFileOwned = true;
 
   const auto settings = ReadSettingsFile(evm.StateFile(kSettingsFileName));
@@ -97,10 +101,13 @@ LoadOutcome MainLoad(Evm& evm) {
 
 void FirstActivation(Evm& evm) {
   if (evm.shell.FirstActivationDone) return;
+  ReadAllRegs(evm);
+  if (!evm.shell.RunWithoutUsb) RestoreCalibration(evm);
   evm.shell.FirstActivationDone = true;
 }
 
 void MainUnload(Evm& evm) {
+  StopMeasurement(evm);
   const ShellState& shell = evm.shell;
   if (shell.UsbAddress) {
     WriteUsbAddressFile(evm.StateFile(kUsbAddressFileName), *shell.UsbAddress);

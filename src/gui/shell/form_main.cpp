@@ -11,6 +11,8 @@
 #include <QVBoxLayout>
 
 #include "common/number_text.h"
+#include "gui/calibration/calibration_views.h"
+#include "gui/registers/register_views.h"
 
 namespace evm::gui {
 
@@ -36,6 +38,8 @@ formMain_QMA740::formMain_QMA740(Evm& evm, QWidget* parent) : QMainWindow(parent
   setWindowTitle("ZM5520/1 EVM");
   BuildMenus();
   BuildTabs();
+  registerViews = new RegisterViews(evm, *this);
+  calibrationViews = new CalibrationViews(evm, *this);
   BuildUsbControls();
   resize(900, 640);
 }
@@ -66,11 +70,6 @@ void formMain_QMA740::BuildMenus() {
   mnuHelp->setObjectName("mnuHelp");
   mnuAbout = add(mnuHelp, "mnuAbout", "About");
   connect(mnuAbout, &QAction::triggered, this, &formMain_QMA740::ShowAbout);
-
-  // Entries whose windows are not built yet stay visible but cannot be used.
-  for (QAction* later : {mnuSaveReg, mnuLoadReg, mnuLogToFile, mnuEngineeringMode}) {
-    later->setEnabled(false);
-  }
 }
 
 void formMain_QMA740::BuildTabs() {
@@ -109,7 +108,10 @@ void formMain_QMA740::BuildTabs() {
   adConfig->addWidget(Frame9);
   adConfig->addStretch(1);
 
-  auto* calibrate = new QHBoxLayout(tabCalibrate);
+  // Frames side by side; the tab's buttons go in a row below them.
+  auto* calibrateTab = new QVBoxLayout(tabCalibrate);
+  auto* calibrate = new QHBoxLayout();
+  calibrateTab->addLayout(calibrate, 1);
   Frame3 = Frame(tabCalibrate, "Frame3", "Initial Calibration ( Compute Full Scale Cal Reg)");
   Frame13 = Frame(tabCalibrate, "Frame13", "Second Calibration");
   calibrate->addWidget(Frame3, 3);
@@ -119,7 +121,9 @@ void formMain_QMA740::BuildTabs() {
   Frame10 = Frame(tabScaling, "Frame10", "Scaling Overview");
   scaling->addWidget(Frame10);
 
-  auto* registers = new QHBoxLayout(tabRegisters);
+  auto* registersTab = new QVBoxLayout(tabRegisters);
+  auto* registers = new QHBoxLayout();
+  registersTab->addLayout(registers, 1);
   Frame1 = Frame(tabRegisters, "Frame1", "ZM5520/1 Registers");
   Frame2 = Frame(tabRegisters, "Frame2", "Register Bit Map");
   registers->addWidget(Frame1, 3);
@@ -134,12 +138,14 @@ bool formMain_QMA740::Load() {
   SSTab1->setCurrentIndex(0);
   Text1->setText(QString::fromStdString(FormatGeneral(1.1, evm_.locale)));
   outcome_ = MainLoad(evm_);
+  RenderPanels();
   return outcome_ != LoadOutcome::Aborted;
 }
 
 bool formMain_QMA740::event(QEvent* e) {
   if (e->type() == QEvent::WindowActivate && !evm_.shell.FirstActivationDone) {
     FirstActivation(evm_);
+    RenderPanels();
   }
   return QMainWindow::event(e);
 }
@@ -154,6 +160,11 @@ void formMain_QMA740::closeEvent(QCloseEvent* e) {
     }
   }
   e->accept();
+}
+
+void formMain_QMA740::RenderPanels() {
+  registerViews->Render();
+  calibrationViews->Render();
 }
 
 void formMain_QMA740::ShowAbout() {

@@ -15,6 +15,8 @@ class QTabWidget;
 
 namespace evm::gui {
 
+class CalibrationViews;
+class RegisterViews;
 class frmC_M_Bits;
 class frmDebugUSB;
 class frmEvalControl;
@@ -61,6 +63,11 @@ class formMain_QMA740 : public QMainWindow {
   QAction* mnuDebug;
   QAction* mnuAbout;
 
+  RegisterViews* registerViews;
+  CalibrationViews* calibrationViews;
+
+  // Draws every panel model of core into its controls.
+  void RenderPanels();
   // Supply of the device under test, in "External Controls".
   QPushButton* Command14;
   QPushButton* Command30;

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include "common/clock.h"
+
+namespace evm {
+
+class Evm;
+
+// Reads all registers over and over, logging each pass when a log is open,
+// until Stop; window events are processed once per pass.
+void cmdStartContinuousRead_Click(Evm& evm);
+void cmdStopContinuousRead_Click(Evm& evm);
+
+// Opens a log file (choosing it first) or closes the open one.
+void mnuLogToFile_Click(Evm& evm);
+// Ends reading and closes the log, as the main window's unload does.
+void StopMeasurement(Evm& evm);
+
+std::string LogHeaderRecord();
+std::string LogDataRecord(const Evm& evm, const DateTime& now);
+
+}  // namespace evm

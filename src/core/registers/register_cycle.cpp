@@ -1,0 +1,94 @@
+#include "registers/register_cycle.h"
+
+#include "evm.h"
+#include "registers/config_controls.h"
+#include "registers/register_display.h"
+#include "registers/register_map.h"
+
+namespace evm {
+
+void ReadAllRegs(Evm& evm) {
+  RegisterStore& store = evm.registers;
+  const int address = store.DeviceAddress & 0xFFFF;
+  for (int i = 0; i <= store.LastReg; ++i) {
+    evm.regLink.ReadRegWord(address, i);
+    const bool acknowledged = evm.results.I2C_AckStatus[0] == 0;
+    // The indicator follows the last read of the pass.
+    evm.registerPanel.txtDutNotAckVisible = !acknowledged;
+    // The read-data slots still hold an earlier register's bytes after a
+    // failed read; taking them would flag the register edited and a later
+    // write of edited registers would send them to the device.
+    if (acknowledged) {
+      const auto& data = evm.results.I2C_ReadData;
+      store.RegValue[static_cast<size_t>(i)] = data[0].value_or(0) * 256 + data[1].value_or(0);
+    }
+  }
+  for (int i = 0; i <= store.LastReg; ++i) ScaleReg(store, i);
+  RefreshRegDisplay(evm);
+  for (int i = 0; i <= store.LastReg; ++i) {
+    evm.registerPanel.gridReg.SetText(i + 1, 1, store.RegName[static_cast<size_t>(i + 1)]);
+  }
+}
+
+bool WriteReg(Evm& evm, int n) {
+  RegisterStore& store = evm.registers;
+  const int32_t value = store.RegValue[static_cast<size_t>(n)];
+  const auto msb = static_cast<uint8_t>((value / 256) & 0xFF);
+  const auto lsb = static_cast<uint8_t>(value & 0xFF);
+  const bool written = evm.regLink.WriteRegWord(store.DeviceAddress, n, msb, lsb);
+  // The bit names describe the range the device works in, which a refused
+  // write did not change.
+  if (written) UpdateRangeBits(store, n);
+  return written;
+}
+
+void WriteAllEdited(Evm& evm) {
+  RegisterStore& store = evm.registers;
+  GridModel& grid = evm.registerPanel.gridReg;
+  bool anyWritten = false;
+  bool anyFailed = false;
+  for (int i = 0; i <= store.LastReg; ++i) {
+    const auto s = static_cast<size_t>(i);
+    if (!store.RegEdited[s]) continue;
+    if (WriteReg(evm, i)) {
+      store.RegEdited[s] = false;
+      anyWritten = true;
+    } else {
+      anyFailed = true;
+    }
+  }
+  for (int i = 0; i <= store.LastReg; ++i) {
+    const auto s = static_cast<size_t>(i);
+    const std::string& name = store.RegName[s + 1];
+    grid.SetText(i + 1, 1, store.RegEdited[s] ? " *** " + name + " *** " : name);
+  }
+  if (anyFailed) {
+    evm.registerPanel.txtDutNotAckVisible = true;
+  } else if (anyWritten) {
+    evm.registerPanel.txtDutNotAckVisible = false;
+  }
+}
+
+void WriteCurrentReg(Evm& evm) {
+  evm.registerPanel.txtDutNotAckVisible = !WriteReg(evm, evm.registerPanel.CurReg);
+}
+
+void InitRegisters(Evm& evm) {
+  RegisterStore& store = evm.registers;
+  BuildRegTables(store);
+  for (int i = 0; i <= 15; ++i) store.RegValue[static_cast<size_t>(i)] = 0;
+  SetRegNames(store);
+
+  store.ControlsUpdating = true;
+  store.PowerLsb = 0;
+  store.CurrentLsb = 0;
+  RefreshRegDisplay(evm);
+  RefreshRegDisplay(evm);
+  gridReg_Click(evm);
+  store.ControlsUpdating = false;
+
+  ConfigListChosen(evm, ConfigList::A0, 0);
+  ConfigListChosen(evm, ConfigList::A1, 0);
+}
+
+}  // namespace evm

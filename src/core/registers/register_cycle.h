@@ -1,0 +1,28 @@
+#pragma once
+
+namespace evm {
+
+class Evm;
+
+inline constexpr const char* kDutNotAckText = "ZM5520/1 Did Not Acknowledge!";
+
+// Registers 00h to LastReg from the device into the store, then the display.
+// A register whose read is not acknowledged keeps its value.
+void ReadAllRegs(Evm& evm);
+
+// Register n of the store to the device; true when the device took it.
+bool WriteReg(Evm& evm, int n);
+
+// Every edited register 00h to LastReg to the device, in ascending order.
+// Registers written clear their flag and mark; a register the device did
+// not take keeps both and the not-acknowledged indicator shows.
+void WriteAllEdited(Evm& evm);
+
+// "Write Current Reg": the bit map's register only; its flag stays.
+void WriteCurrentReg(Evm& evm);
+
+// The register side of the main window's load: tables, names, the first
+// refreshes and the address lists at "GND".
+void InitRegisters(Evm& evm);
+
+}  // namespace evm

@@ -1,0 +1,184 @@
+#include "gui/calibration/calibration_views.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "calibration/initial_calibration.h"
+#include "calibration/second_calibration.h"
+#include "gui/shell/form_main.h"
+#include "registers/register_panel.h"
+
+namespace evm::gui {
+
+CalibrationViews::CalibrationViews(Evm& evm, formMain_QMA740& form)
+    : QObject(&form), evm_(evm), form_(form) {
+  BuildInitial();
+  BuildSecond();
+}
+
+QLineEdit* CalibrationViews::Input(QWidget* parent, const char* name,
+                                   std::string CalibrationPanel::*text) {
+  auto* box = new QLineEdit(parent);
+  box->setObjectName(name);
+  box->setFixedWidth(110);
+  // The panel holds what the box shows; the handlers read it from there.
+  connect(box, &QLineEdit::textEdited, this,
+          [this, text](const QString& typed) { evm_.calibration.*text = typed.toStdString(); });
+  boxes_.emplace_back(box, text);
+  return box;
+}
+
+QLineEdit* CalibrationViews::Output(QWidget* parent, const char* name,
+                                    std::string CalibrationPanel::*text) {
+  QLineEdit* box = Input(parent, name, text);
+  box->setReadOnly(true);
+  box->setFocusPolicy(Qt::NoFocus);
+  QPalette grey = box->palette();
+  grey.setColor(QPalette::Base, QColor(0xE0, 0xE0, 0xE0));
+  box->setPalette(grey);
+  return box;
+}
+
+QPushButton* CalibrationViews::Button(QWidget* parent, const char* name, const char* caption,
+                                      void (*handler)(Evm&)) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  connect(button, &QPushButton::clicked, this, [this, handler] {
+    if (rendering_) return;
+    handler(evm_);
+    form_.RenderPanels();
+  });
+  return button;
+}
+
+namespace {
+
+void EnterShuntR(Evm& evm) {
+  cmdEnterShuntR_Click(evm);
+}
+void EnterMaxExpCur(Evm& evm) {
+  cmdEnterMaxExpCur_Click(evm);
+}
+void EnterCurrentLsb(Evm& evm) {
+  cmdEnterCurrentLSB_Click(evm);
+}
+void SecondCal(Evm& evm) {
+  cmdSecondCal_Click(evm);
+}
+
+QLabel* Text(QWidget* parent, const char* text) {
+  return new QLabel(text, parent);
+}
+
+}  // namespace
+
+void CalibrationViews::BuildInitial() {
+  QGroupBox* frame = form_.Frame3;
+  auto* grid = new QGridLayout(frame);
+  grid->setVerticalSpacing(4);
+  using P = CalibrationPanel;
+  txtRshunt = Input(frame, "txtRshunt", &P::txtRshunt);
+  txtMaxShunt = Output(frame, "txtMaxShunt", &P::txtMaxShunt);
+  txtMaxBus = Output(frame, "txtMaxBus", &P::txtMaxBus);
+  txtMaxPosCur = Output(frame, "txtMaxPosCur", &P::txtMaxPosCur);
+  txtMaxExpectedCurrent = Input(frame, "txtMaxExpectedCurrent", &P::txtMaxExpectedCurrent);
+  txtMinLSB = Output(frame, "txtMinLSB", &P::txtMinLSB);
+  txtMaxLSB = Output(frame, "txtMaxLSB", &P::txtMaxLSB);
+  txtSelectedCurrentLSB = Input(frame, "txtSelectedCurrentLSB", &P::txtSelectedCurrentLSB);
+  txtFSC_Hex = Output(frame, "txtFSC_Hex", &P::txtFSC_Hex);
+  txtFSC_Dec = Output(frame, "txtFSC_Dec", &P::txtFSC_Dec);
+  txtPowerLSB = Output(frame, "txtPowerLSB", &P::txtPowerLSB);
+  txtMaxI = Output(frame, "txtMaxI", &P::txtMaxI);
+  txtMaxI_Hex = Output(frame, "txtMaxI_Hex", &P::txtMaxI_Hex);
+  txtMaxShunt_NoOverflow = Output(frame, "txtMaxShunt_NoOverflow", &P::txtMaxShunt_NoOverflow);
+  txtMaxPower = Output(frame, "txtMaxPower", &P::txtMaxPower);
+  Label91 = new QLabel(frame);
+  Label91->setObjectName("Label91");
+  cmdEnterShuntR = Button(frame, "cmdEnterShuntR", "Enter Shunt Resistance", EnterShuntR);
+  cmdEnterMaxExpCur =
+      Button(frame, "cmdEnterMaxExpCur", "Enter Max Expected Current", EnterMaxExpCur);
+  cmdEnterCurrentLSB = Button(frame, "cmdEnterCurrentLSB", "Enter Current LSB", EnterCurrentLsb);
+
+  struct Row {
+    const char* caption;
+    QLineEdit* box;
+    const char* unit;
+    QWidget* extra;
+    const char* extraUnit;
+  };
+  const Row rows[] = {
+      {"Rshunt", txtRshunt, "Ohms", cmdEnterShuntR, nullptr},
+      {"Max Shunt Voltage", txtMaxShunt, "V", nullptr, nullptr},
+      {"Max Bus Voltage", txtMaxBus, "V", nullptr, nullptr},
+      {"Max Possible Current +/-", txtMaxPosCur, "A", nullptr, nullptr},
+      {"Max Expected Current +/-", txtMaxExpectedCurrent, "A", cmdEnterMaxExpCur, nullptr},
+      {"Min Current LSB  (15 bit Resolution)", txtMinLSB, "A/bit", nullptr, nullptr},
+      {"Max Current LSB (12 bit Resolution)", txtMaxLSB, "A/bit", nullptr, nullptr},
+      {"Enter LSB", txtSelectedCurrentLSB, "A/bit", cmdEnterCurrentLSB, nullptr},
+      {"Calibration Reg", txtFSC_Hex, "Hex", txtFSC_Dec, "Int"},
+      {"Power LSB", txtPowerLSB, "W/bit", nullptr, nullptr},
+      {"Max Current Before Overflow", txtMaxI, "A", txtMaxI_Hex, "hex"},
+      {"Max Shunt Voltage Before Current Overflow", txtMaxShunt_NoOverflow, "V", Label91, nullptr},
+      {"Max Power", txtMaxPower, "W", nullptr, nullptr},
+  };
+  int r = 0;
+  for (const Row& row : rows) {
+    grid->addWidget(Text(frame, row.caption), r, 0);
+    grid->addWidget(row.box, r, 1);
+    grid->addWidget(Text(frame, row.unit), r, 2);
+    if (row.extra) grid->addWidget(row.extra, r, 3);
+    if (row.extraUnit) grid->addWidget(Text(frame, row.extraUnit), r, 4);
+    ++r;
+  }
+  grid->setColumnStretch(5, 1);
+  grid->setRowStretch(r, 1);
+}
+
+void CalibrationViews::BuildSecond() {
+  QGroupBox* frame = form_.Frame13;
+  auto* grid = new QGridLayout(frame);
+  using P = CalibrationPanel;
+  txtMeasShuntCurrent = Input(frame, "txtMeasShuntCurrent", &P::txtMeasShuntCurrent);
+  txtQMA740_Current = Output(frame, "txtQMA740_Current", &P::txtQMA740_Current);
+  txtNewFullScaleCal_dec = Output(frame, "txtNewFullScaleCal_dec", &P::txtNewFullScaleCal_dec);
+  txtNewFullScaleCal = Output(frame, "txtNewFullScaleCal", &P::txtNewFullScaleCal);
+  txtPostCal_Current = Output(frame, "txtPostCal_Current", &P::txtPostCal_Current);
+  cmdReadInitCalCurrent = Button(frame, "cmdReadInitCalCurrent", "Read Initial Cal Current",
+                                 cmdReadInitCalCurrent_Click);
+  cmdSecondCal = Button(frame, "cmdSecondCal",
+                        "Compute New Full Scale Cal and Read Post Second Cal Current", SecondCal);
+  int r = 0;
+  grid->addWidget(Text(frame, "Measured Shunt Current"), r, 0);
+  grid->addWidget(txtMeasShuntCurrent, r++, 1);
+  grid->addWidget(cmdReadInitCalCurrent, r++, 0, 1, 3);
+  grid->addWidget(Text(frame, "ZM5520/1 Pre Second Cal Current"), r, 0);
+  grid->addWidget(txtQMA740_Current, r++, 1);
+  grid->addWidget(cmdSecondCal, r++, 0, 1, 3);
+  grid->addWidget(Text(frame, "New Full Scale Cal"), r, 0);
+  grid->addWidget(txtNewFullScaleCal_dec, r, 1);
+  grid->addWidget(Text(frame, "Int"), r++, 2);
+  grid->addWidget(txtNewFullScaleCal, r, 1);
+  grid->addWidget(Text(frame, "Hex"), r++, 2);
+  grid->addWidget(Text(frame, "ZM5520/1 Post Second Cal Current"), r, 0);
+  grid->addWidget(txtPostCal_Current, r++, 1);
+  grid->setColumnStretch(3, 1);
+  grid->setRowStretch(r, 1);
+}
+
+void CalibrationViews::Render() {
+  rendering_ = true;
+  const CalibrationPanel& p = evm_.calibration;
+  for (const auto& [box, text] : boxes_) {
+    const QString shown = QString::fromStdString(p.*text);
+    if (box->text() != shown) box->setText(shown);
+  }
+  Label91->setText(QString::fromStdString(p.Label91));
+  cmdReadInitCalCurrent->setEnabled(p.cmdReadInitCalCurrentEnabled);
+  cmdSecondCal->setEnabled(p.cmdSecondCalEnabled);
+  rendering_ = false;
+}
+
+}  // namespace evm::gui

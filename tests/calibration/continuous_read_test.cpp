@@ -1,0 +1,164 @@
+#include "calibration/continuous_read.h"
+
+#include <gtest/gtest.h>
+
+#include "calibration/register_file.h"
+#include "common/atomic_file.h"
+#include "registers/register_display.h"
+#include "registers/register_fixture.h"
+
+namespace evm {
+namespace {
+
+// A steady device: 1 A through 10 mOhm at 12 V, calibrated to A000h.
+struct ReadContext : test::RegContext {
+  ReadContext() {
+    Device().load.noise = false;
+    Device().SetRegisterForTest(5, 0xA000);
+    Store().CurrentLsb = 1e-4;
+    Store().PowerLsb = 0.002;
+    logPath = (dir.path() / "log.csv").string();
+  }
+  // Stops the loop from inside its event processing after `passes` passes.
+  void StopAfter(int passes) {
+    ui.onProcessEvents = [this, passes] {
+      if (ui.eventPasses >= passes) cmdStopContinuousRead_Click(evm);
+    };
+  }
+  void OpenLog() {
+    ui.saveFileAnswers.push_back(logPath);
+    mnuLogToFile_Click(evm);
+  }
+  std::string Log() { return ReadWholeFile(logPath).value_or("<none>"); }
+  std::string logPath;
+};
+
+const std::string kRecordEnd = "\"\r\n\"\r\n";
+
+TEST(ContinuousRead, StopEndsTheLoopAfterThePassInProgress) {
+  for (int passes : {1, 3}) {
+    ReadContext c;
+    std::vector<std::array<uint32_t, 3>> colours;
+    c.evm.measurement.onPass = [&] { colours.push_back(c.evm.measurement.startColours); };
+    c.StopAfter(passes);
+    cmdStartContinuousRead_Click(c.evm);
+    EXPECT_EQ(c.Reads().size(), 6u * static_cast<size_t>(passes));
+    EXPECT_EQ(c.ui.eventPasses, passes);
+    EXPECT_FALSE(c.evm.measurement.ContinuousRead);
+    ASSERT_EQ(colours.size(), static_cast<size_t>(passes) + 1);
+    for (int i = 0; i < passes; ++i) {
+      const uint32_t blink = i % 2 == 0 ? kBlinkBlue : kBlinkRed;
+      EXPECT_EQ(colours[static_cast<size_t>(i)], (std::array<uint32_t, 3>{blink, blink, blink}));
+    }
+    EXPECT_EQ(c.evm.measurement.startColours,
+              (std::array<uint32_t, 3>{kButtonFace, kButtonFace, kButtonFace}));
+    EXPECT_EQ(c.clock.ElapsedMs(), 600 * passes);
+  }
+}
+
+TEST(ContinuousRead, AStartDuringReadingNestsAndOneStopEndsBoth) {
+  ReadContext c;
+  c.ui.onProcessEvents = [&c] {
+    if (c.ui.eventPasses == 1) cmdStartContinuousRead_Click(c.evm);
+    if (c.ui.eventPasses == 3) cmdStopContinuousRead_Click(c.evm);
+  };
+  cmdStartContinuousRead_Click(c.evm);
+  EXPECT_EQ(c.ui.eventPasses, 3);
+  EXPECT_EQ(c.Reads().size(), 18u);
+}
+
+TEST(LogFile, HeaderAndRecordsByteForByte) {
+  std::string header = "\"Date_Stamp\",";
+  for (int i = 3; i <= 21; ++i) header += "\"Dec_Reg " + std::to_string(i) + "\",";
+  for (int i = 0; i <= 22; ++i) header += "\"Int_Reg " + std::to_string(i) + "\",";
+  header += kRecordEnd;
+  EXPECT_EQ(header.substr(0, 40), "\"Date_Stamp\",\"Dec_Reg 3\",\"Dec_Reg 4\",\"De");
+
+  ReadContext c;
+  c.clock.Set({2026, 3, 7, 14, 5, 9});
+  c.OpenLog();
+  EXPECT_EQ(c.Log(), header) << "only the header until reading starts";
+  EXPECT_TRUE(c.evm.measurement.mnuLogToFile);
+  c.StopAfter(2);
+  cmdStartContinuousRead_Click(c.evm);
+  // 12 W, 1 A, config 399Fh, 10 mV, 12 V with conversion-ready, power, current, cal.
+  const std::string normal = "12,1,0,14751,1000,24002,6000,10000,40960," + kRecordEnd;
+  EXPECT_EQ(c.Log(),
+            header + "\"03-07-2026 14:05:09\"," + normal + "\"03-07-2026 14:05:10\"," + normal);
+
+  // Small values in exponent form, below 1 without the leading zero; the
+  // engineering view adds the trim registers.
+  c.Store().CurrentLsb = 1e-9;
+  c.Store().PowerLsb = 0.00002;
+  c.Device().SetRegisterForTest(6, 0x0042);
+  mnuEngineeringMode_Click(c.evm);
+  c.clock.Set({2026, 12, 31, 23, 59, 58});
+  c.ui.eventPasses = 0;
+  c.StopAfter(1);
+  cmdStartContinuousRead_Click(c.evm);
+  const std::string engineering =
+      "\"12-31-2026 23:59:58\",.12,1E-05,0,0,0,"
+      "14751,1000,24002,6000,10000,40960,66,0," +
+      kRecordEnd;
+  EXPECT_EQ(c.Log().substr(c.Log().size() - engineering.size()), engineering);
+
+  // Off while stopped: the file is closed and no further records come.
+  mnuLogToFile_Click(c.evm);
+  EXPECT_FALSE(c.evm.measurement.LogActive);
+  EXPECT_FALSE(c.evm.measurement.mnuLogToFile);
+  const std::string closed = c.Log();
+  c.ui.eventPasses = 0;
+  c.StopAfter(1);
+  cmdStartContinuousRead_Click(c.evm);
+  EXPECT_EQ(c.Log(), closed);
+}
+
+TEST(LogFile, SwitchedOffDuringReadingStopsRecordsButNotReading) {
+  ReadContext c;
+  c.OpenLog();
+  c.ui.onProcessEvents = [&c] {
+    if (c.ui.eventPasses == 2) mnuLogToFile_Click(c.evm);
+    if (c.ui.eventPasses == 4) cmdStopContinuousRead_Click(c.evm);
+  };
+  cmdStartContinuousRead_Click(c.evm);
+  EXPECT_EQ(c.Reads().size(), 24u);
+  const std::string log = c.Log();
+  size_t records = 0;
+  for (size_t at = log.find(kRecordEnd); at != std::string::npos;
+       at = log.find(kRecordEnd, at + 1)) {
+    ++records;
+  }
+  EXPECT_EQ(records, 3u) << "header and the two passes before the switch";
+}
+
+TEST(LogFile, CancelKeepsTheCheckAndAnUncreatableFileTurnsLoggingOff) {
+  ReadContext c;
+  c.ui.saveFileAnswers.push_back(std::nullopt);
+  mnuLogToFile_Click(c.evm);
+  EXPECT_TRUE(c.evm.measurement.mnuLogToFile);
+  EXPECT_FALSE(c.evm.measurement.LogActive);
+  mnuLogToFile_Click(c.evm);
+  EXPECT_FALSE(c.evm.measurement.mnuLogToFile);
+
+  const std::string nowhere = (c.dir.path() / "missing" / "log.csv").string();
+  c.ui.saveFileAnswers.push_back(nowhere);
+  mnuLogToFile_Click(c.evm);
+  EXPECT_FALSE(c.evm.measurement.mnuLogToFile);
+  EXPECT_FALSE(c.evm.measurement.LogActive);
+  ASSERT_EQ(c.ui.messages.size(), 1u);
+  EXPECT_NE(c.ui.messages[0].text.find(nowhere), std::string::npos);
+  EXPECT_EQ(c.evm.measurement.LastChosenFolder, ExtractFolder(nowhere));
+}
+
+TEST(LogFile, UnloadStopsReadingAndClosesTheLog) {
+  ReadContext c;
+  c.OpenLog();
+  c.ui.onProcessEvents = [&c] { MainUnload(c.evm); };
+  cmdStartContinuousRead_Click(c.evm);
+  EXPECT_EQ(c.ui.eventPasses, 1);
+  EXPECT_FALSE(c.evm.measurement.LogActive);
+  EXPECT_EQ(c.evm.measurement.logFile, nullptr);
+}
+
+}  // namespace
+}  // namespace evm

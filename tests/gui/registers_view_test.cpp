@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QToolButton>
+
+#include "gui/shell/form_main.h"
+#include "support/sim_fixture.h"
+
+namespace evm::gui {
+namespace {
+
+// A left click as the window system delivers it: press, then release.
+void Click(QWidget* w) {
+  const QPointF at(w->width() / 2.0, w->height() / 2.0);
+  const QPointF global = w->mapToGlobal(at);
+  QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(w, &press);
+  QApplication::sendEvent(w, &release);
+}
+
+void Type(QWidget* w, const QString& text) {
+  for (QChar ch : text) {
+    QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+    QApplication::sendEvent(w, &key);
+  }
+}
+
+void PressReturn(QWidget* w) {
+  QKeyEvent key(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(w, &key);
+}
+
+struct Window {
+  test::SimContext c;
+  formMain_QMA740 w{c.evm};
+  Window() {
+    EXPECT_TRUE(w.Load());
+    w.show();
+  }
+  template <typename T>
+  T* Find(const char* name) {
+    T* control = w.findChild<T*>(name);
+    EXPECT_NE(control, nullptr) << name;
+    return control;
+  }
+  QTableWidget* Grid() { return Find<QTableWidget>("gridReg"); }
+  QString Cell(int row, int col) { return Grid()->item(row, col)->text(); }
+  // The copy of a button group on the tab that holds `tabName`.
+  QPushButton* Button(const char* name, const char* tabName) {
+    for (QPushButton* b : Find<QWidget>(tabName)->findChildren<QPushButton*>(name)) return b;
+    ADD_FAILURE() << name << " on " << tabName;
+    return nullptr;
+  }
+};
+
+TEST(RegisterTab, ReadButtonsOnEveryTabFillTheGridFromTheDevice) {
+  for (const char* tab : {"tabOverview", "tabAdConfig", "tabCalibrate", "tabRegisters"}) {
+    SCOPED_TRACE(tab);
+    Window win;
+    win.Button("Command8", tab)->click();
+    EXPECT_EQ(win.Cell(1, 2), "0x399F");
+    EXPECT_EQ(win.Cell(1, 3), "0011_1001_1001_1111");
+    EXPECT_EQ(win.Cell(1, 1), " Config");
+    EXPECT_EQ(win.Find<QComboBox>("cmbShuntGain")->currentText(), "div 8 (320mV max)");
+    EXPECT_EQ(win.Find<QComboBox>("cmbCnvMode")->currentText(), "Shunt & Bus Voltage, Continuous");
+    EXPECT_EQ(win.Find<QLineEdit>("txtMaxShunt")->text(), "0.32");
+    EXPECT_FALSE(win.Find<QLineEdit>("txtDutNotAck")->isVisible());
+  }
+  Window win;
+  EXPECT_EQ(win.Button("Command9", "tabOverview")->text(), "Write All Edited ");
+  EXPECT_EQ(win.Button("Command9", "tabRegisters")->text(), "Write all Edited ");
+  EXPECT_EQ(win.Button("Command31", "tabRegisters")->text(), "Write Current Reg");
+}
+
+TEST(RegisterTab, ListChoiceMarksConfigAndWriteAllEditedSendsIt) {
+  Window win;
+  win.Button("Command8", "tabAdConfig")->click();
+  auto* list = win.Find<QComboBox>("cmbShuntResolution");
+  list->setCurrentIndex(11);
+  emit list->activated(11);
+  EXPECT_EQ(win.Cell(1, 2), "0x39FF");
+  EXPECT_EQ(win.Cell(1, 1), " ***  Config *** ");
+  win.Button("Command9", "tabAdConfig")->click();
+  EXPECT_EQ(win.c.sim->RegLink()->Device().Register(0), 0x39FF);
+  EXPECT_EQ(win.Cell(1, 1), " Config");
+}
+
+TEST(RegisterTab, ClickingABitBoxTogglesTheBitUnlessReadOnly) {
+  Window win;
+  auto* bit15 = win.Find<QLineEdit>("txtBit_15");
+  Click(bit15);
+  EXPECT_EQ(bit15->text(), "1");
+  EXPECT_EQ(win.Cell(1, 2), "0x8000");
+  EXPECT_EQ(win.Cell(1, 1), " ***  Config *** ");
+  EXPECT_EQ(win.Find<QLineEdit>("txtReg")->text(), "8000");
+
+  win.Grid()->setCurrentCell(2, 1);  // 01h
+  auto* bit0 = win.Find<QLineEdit>("txtBit_0");
+  EXPECT_EQ(bit0->palette().color(QPalette::Base), QColor(0xE0, 0xE0, 0xE0));
+  Click(bit0);
+  EXPECT_EQ(bit0->text(), "0");
+  EXPECT_EQ(win.Cell(2, 2), "0x0000");
+  EXPECT_EQ(win.Find<QLabel>("lblBit_15")->text(), "D15");
+}
+
+TEST(RegisterTab, TypingInTxtRegStoresHexAndRefusesTooLargeValues) {
+  Window win;
+  win.Grid()->setCurrentCell(6, 1);  // 05h
+  auto* txtReg = win.Find<QLineEdit>("txtReg");
+  txtReg->setFocus();
+  txtReg->selectAll();
+  Type(txtReg, "a000");
+  PressReturn(txtReg);
+  EXPECT_EQ(txtReg->text(), "A000");
+  EXPECT_EQ(win.Cell(6, 2), "0xA000");
+  EXPECT_EQ(win.Cell(6, 1), " ***  Full Scale Cal *** ");
+
+  txtReg->selectAll();
+  Type(txtReg, "10000");
+  PressReturn(txtReg);
+  EXPECT_EQ(txtReg->text(), "A000");
+  ASSERT_EQ(win.c.ui.messages.size(), 1u);
+  EXPECT_EQ(win.c.ui.messages[0].text,
+            "The value you entered is larger then 16 bits.  Register Length = 16 bit.");
+
+  win.Find<QToolButton>("updwnRegUp")->click();
+  EXPECT_EQ(win.Cell(6, 2), "0xA001");
+}
+
+TEST(RegisterTab, EngineeringModeAddsAndRemovesTheTrimRows) {
+  Window win;
+  QAction* mode = win.Find<QAction>("mnuEngineeringMode");
+  ASSERT_TRUE(mode->isEnabled());
+  mode->trigger();
+  EXPECT_TRUE(mode->isChecked());
+  ASSERT_EQ(win.Grid()->rowCount(), 9);
+  EXPECT_EQ(win.Cell(7, 0), "06h");
+  EXPECT_EQ(win.Cell(7, 1), " Trim control/test ");
+  EXPECT_EQ(win.Cell(8, 1), " Trim data read ");
+  mode->trigger();
+  EXPECT_FALSE(mode->isChecked());
+  EXPECT_EQ(win.Grid()->rowCount(), 7);
+}
+
+}  // namespace
+}  // namespace evm::gui
