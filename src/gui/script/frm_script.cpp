@@ -1,10 +1,13 @@
 #include "gui/script/frm_script.h"
 
+#include <algorithm>
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -194,10 +197,9 @@ void frmScript::Render() {
     }
   }
   MSFlexGrid1->setVerticalHeaderLabels(numbers);
-  if (grid_.TopRow >= 1 && grid_.TopRow <= rows) {
-    MSFlexGrid1->scrollToItem(MSFlexGrid1->item(grid_.TopRow - 1, 0),
-                              QAbstractItemView::PositionAtTop);
-  }
+  // The grid scrolls by whole rows, so the bar's value is the top row.
+  MSFlexGrid1->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  MSFlexGrid1->verticalScrollBar()->setValue(std::max(0, grid_.TopRow - 1));
   if (Text1->text().toStdString() != grid_.Text1)
     Text1->setText(QString::fromStdString(grid_.Text1));
   rendering_ = false;
