@@ -6,6 +6,18 @@
 
 namespace evm {
 
+namespace {
+std::tm LocalTime(std::time_t t) {
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &t);
+#else
+  localtime_r(&t, &local);
+#endif
+  return local;
+}
+}  // namespace
+
 void SystemClock::SleepMs(int64_t ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
@@ -13,25 +25,13 @@ void SystemClock::SleepMs(int64_t ms) {
 double SystemClock::SecondsSinceMidnight() {
   using namespace std::chrono;
   const auto now = system_clock::now();
-  const std::time_t t = system_clock::to_time_t(now);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &t);
-#else
-  localtime_r(&t, &local);
-#endif
+  const std::tm local = LocalTime(system_clock::to_time_t(now));
   const auto frac = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
   return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + frac / 1000.0;
 }
 
 DateTime SystemClock::Now() {
-  const std::time_t t = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &t);
-#else
-  localtime_r(&t, &local);
-#endif
+  const std::tm local = LocalTime(std::time(nullptr));
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
           local.tm_hour,        local.tm_min,     local.tm_sec};
 }

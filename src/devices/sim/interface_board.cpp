@@ -16,17 +16,7 @@ uint16_t InterfaceBoard::ProductId() const {
 }
 
 HidCaps InterfaceBoard::Caps() const {
-  HidCaps caps;
-  caps.usage = 1;
-  caps.usagePage = 0xFFA0;
-  caps.inputReportByteLength = kInterfaceBoardReportLength;
-  caps.outputReportByteLength = kInterfaceBoardReportLength;
-  caps.numberLinkCollectionNodes = 1;
-  caps.numberInputValueCaps = 1;
-  caps.numberInputDataIndices = 1;
-  caps.numberOutputValueCaps = 1;
-  caps.numberOutputDataIndices = 1;
-  return caps;
+  return VendorReportCaps(0xFFA0, kInterfaceBoardReportLength);
 }
 
 SimI2CSlave* InterfaceBoard::FindSlave(int channel, uint8_t address7) {

@@ -8,17 +8,7 @@ constexpr uint8_t kStatusNack = 0x01, kStatusBadRequest = 0x02;
 }  // namespace
 
 HidCaps RegLinkBoard::Caps() const {
-  HidCaps caps;
-  caps.usage = 1;
-  caps.usagePage = 0xFF00;
-  caps.inputReportByteLength = reportLength_;
-  caps.outputReportByteLength = reportLength_;
-  caps.numberLinkCollectionNodes = 1;
-  caps.numberInputValueCaps = 1;
-  caps.numberInputDataIndices = 1;
-  caps.numberOutputValueCaps = 1;
-  caps.numberOutputDataIndices = 1;
-  return caps;
+  return VendorReportCaps(0xFF00, reportLength_);
 }
 
 std::optional<std::vector<uint8_t>> RegLinkBoard::HandleOutputReport(

@@ -9,6 +9,21 @@
 
 namespace evm::sim {
 
+// Capabilities of a vendor-defined board with one report each way.
+inline HidCaps VendorReportCaps(uint16_t usagePage, uint16_t reportLength) {
+  HidCaps caps;
+  caps.usage = 1;
+  caps.usagePage = usagePage;
+  caps.inputReportByteLength = reportLength;
+  caps.outputReportByteLength = reportLength;
+  caps.numberLinkCollectionNodes = 1;
+  caps.numberInputValueCaps = 1;
+  caps.numberInputDataIndices = 1;
+  caps.numberOutputValueCaps = 1;
+  caps.numberOutputDataIndices = 1;
+  return caps;
+}
+
 // One simulated USB HID board on the simulated bus. The platform delivers
 // output reports to it and queues what it answers as input reports.
 class SimDevice {
