@@ -1,6 +1,7 @@
 #include "devices/sim/simulated_evm.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace evm::sim {
 
@@ -29,8 +30,9 @@ std::unique_ptr<SimulatedEvm> SimulatedEvm::CreateDefault(Clock& clock, uint16_t
 }
 
 void SimulatedEvm::Attach(std::unique_ptr<SimDevice> board) {
-  board->path = "sim:hid#" + std::to_string(boards_.size()) + "#vid_" +
-                std::to_string(board->VendorId()) + "&pid_" + std::to_string(board->ProductId());
+  char ids[32];
+  std::snprintf(ids, sizeof ids, "#vid_%04x&pid_%04x", board->VendorId(), board->ProductId());
+  board->path = "sim:hid#" + std::to_string(boards_.size()) + ids;
   boards_.push_back(std::move(board));
 }
 
