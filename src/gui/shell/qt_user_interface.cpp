@@ -69,8 +69,10 @@ std::optional<std::string> QtUserInterface::SaveFileDialog(const FileDialogReque
   if (!request.defaultName.empty()) {
     start = QDir(start).filePath(QString::fromStdString(request.defaultName));
   }
+  // Files the program writes are replaced without a question.
   const QString file = QFileDialog::getSaveFileName(parent_, QString::fromStdString(request.title),
-                                                    start, QtFileFilter(request.filter));
+                                                    start, QtFileFilter(request.filter), nullptr,
+                                                    QFileDialog::DontConfirmOverwrite);
   if (file.isEmpty()) return std::nullopt;
   return QDir::toNativeSeparators(file).toStdString();
 }
