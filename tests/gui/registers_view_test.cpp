@@ -83,6 +83,22 @@ TEST(RegisterTab, ReadButtonsOnEveryTabFillTheGridFromTheDevice) {
   EXPECT_EQ(win.Button("Command31", "tabRegisters")->text(), "Write Current Reg");
 }
 
+TEST(RegisterTab, UnacknowledgedReadShowsTheRedIndicatorAcrossTheTop) {
+  Window win;
+  win.c.sim->RegLink()->plugged = false;
+  win.Button("Command8", "tabRegisters")->click();
+  auto* indicator = win.Find<QLineEdit>("txtDutNotAck");
+  auto* tabs = win.Find<QWidget>("SSTab1");
+  ASSERT_TRUE(indicator->isVisible());
+  EXPECT_EQ(indicator->text(), "ZM5520/1 Did Not Acknowledge!");
+  EXPECT_EQ(indicator->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+  EXPECT_EQ(indicator->palette().color(QPalette::Text), QColor(Qt::red));
+  const QPoint indicatorTop = indicator->mapTo(&win.w, QPoint(0, 0));
+  const QPoint tabsTop = tabs->mapTo(&win.w, QPoint(0, 0));
+  EXPECT_LT(indicatorTop.y(), tabsTop.y());
+  EXPECT_GE(indicator->width(), tabs->width());
+}
+
 TEST(RegisterTab, ListChoiceMarksConfigAndWriteAllEditedSendsIt) {
   Window win;
   win.Button("Command8", "tabAdConfig")->click();

@@ -75,18 +75,22 @@ void formMain_QMA740::BuildMenus() {
 void formMain_QMA740::BuildTabs() {
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
-  SSTab1 = new QTabWidget(central);
-  SSTab1->setObjectName("SSTab1");
-  layout->addWidget(SSTab1, 1);
-
   txtDutNotAck = new QLineEdit("ZM5520/1 Did Not Acknowledge!", central);
   txtDutNotAck->setObjectName("txtDutNotAck");
   txtDutNotAck->setReadOnly(true);
   txtDutNotAck->setAlignment(Qt::AlignCenter);
-  txtDutNotAck->setStyleSheet(
-      "QLineEdit { color: white; background: #C00000; font-weight: bold; }");
+  QPalette warning = txtDutNotAck->palette();
+  warning.setColor(QPalette::Text, Qt::red);
+  txtDutNotAck->setPalette(warning);
+  QFont bold = txtDutNotAck->font();
+  bold.setBold(true);
+  txtDutNotAck->setFont(bold);
   txtDutNotAck->setVisible(false);
   layout->addWidget(txtDutNotAck);
+
+  SSTab1 = new QTabWidget(central);
+  SSTab1->setObjectName("SSTab1");
+  layout->addWidget(SSTab1, 1);
   setCentralWidget(central);
 
   tabOverview = Page(SSTab1, "tabOverview", "Overview");
