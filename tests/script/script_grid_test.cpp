@@ -67,6 +67,18 @@ TEST(ScriptGrid, InsertAndDeleteAroundTheLastRow) {
   EXPECT_EQ(g.ScriptLastRow, 2);
 }
 
+TEST(ScriptGrid, EnterOnTheLastGridRowAddsOneRow) {
+  ScriptGrid g;
+  g.Row_ = 20;
+  g.Col = 2;
+  g.Text1 = "CMD ON";
+  EnterText(g);
+  EXPECT_EQ(g.ScriptLastRow, 20);
+  EXPECT_EQ(g.Row_, 21);
+  EXPECT_EQ(g.Rows(), 22);
+  EXPECT_EQ(g.Cell(21, 0), " 21");
+}
+
 TEST(ScriptGrid, InsertGrowsTheGridByOneRowPerRowMoved) {
   struct Case {
     int row;           // where Insert Row Above is pressed

@@ -26,8 +26,8 @@ void ScrollIfBelowView(ScriptGrid& grid) {
 void EnterText(ScriptGrid& grid) {
   grid.Cell(grid.Row_, grid.Col) = grid.Text1;
   grid.ScriptLastRow = std::max(grid.ScriptLastRow, grid.Row_);
+  // A row past the grid's end is always one the growth below appends.
   ++grid.Row_;
-  if (grid.Row_ >= grid.Rows()) grid.AppendRow();
   if (grid.ScriptLastRow + 2 >= grid.Rows()) {
     grid.AppendRow();
     grid.Cell(grid.Row_, 0) = RowNumberText(grid.ScriptLastRow + 1);
