@@ -61,6 +61,26 @@ TEST(ScriptWindow, CellClickHighlightsInLightCyanAndFillsTheEntryBox) {
   EXPECT_EQ(grid->item(3, 1)->background().style(), Qt::NoBrush);
 }
 
+TEST(ScriptWindow, EntryBoxTakesTheFocusWheneverACellIsSelected) {
+  ScriptWindow s;
+  s.w.show();
+  s.w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&s.w));
+  auto* entry = s.w.findChild<QLineEdit*>("Text1");
+  s.Type(1, 2, "CMD ON");
+  s.Type(2, 2, "CMD OFF");
+  const char* buttons[] = {"Command1", "Command5", "Command7", "Command2"};
+  for (const char* name : buttons) {
+    auto* button = s.w.findChild<QPushButton*>(name);
+    button->setFocus();
+    ASSERT_TRUE(button->hasFocus());
+    emit s.w.findChild<QTableWidget*>("MSFlexGrid1")->cellClicked(0, 1);
+    button->setFocus();
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(entry->hasFocus()) << name << " ends with the entry box ready for typing";
+  }
+}
+
 TEST(Launcher, ButtonsWithoutAWindowAreDisabledAndScriptOpens) {
   bool opened = false;
   frmUSB_Template::Openers openers;

@@ -93,6 +93,32 @@ TEST(UsbDebugLog, LevelOneTracesTheDiscoveryStepByStep) {
   EXPECT_EQ(log.find("***** HID Test Report *****"), 2u) << "the header comes first";
 }
 
+TEST(UsbDebugLog, ACandidateThatCannotBeOpenedIsStillClosedInTheTrace) {
+  Logged c;
+  c.sim->RegLink()->openRefused = true;
+  c.evm.usbDebug.UsbDebugLevel = 1;
+  c.evm.dutWriter.SendMnemonic("CMD ON");
+  const std::string log = c.evm.usbDebug.Text();
+  const size_t first = log.find("  DeviceInfoSet for device #0: ");
+  const size_t second = log.find("  DeviceInfoSet for device #1: ");
+  ASSERT_NE(first, std::string::npos);
+  ASSERT_NE(second, std::string::npos);
+  const std::string member = log.substr(first, second - first);
+  const char* steps[] = {
+      "\r\nCreateFile\r\n  Result = Access is denied.\r\n",
+      "\r\nHidD_GetAttributes\r\n",
+      "  Error in filling HIDD_ATTRIBUTES structure.\r\n",
+      "\r\nCloseHandle\r\n",
+  };
+  size_t at = 0;
+  for (const char* step : steps) {
+    const size_t found = member.find(step, at);
+    ASSERT_NE(found, std::string::npos) << "missing or out of order: " << step;
+    at = found;
+  }
+  EXPECT_TRUE(c.evm.dutWriter.MnemonicBoardFound) << "the next member is the board";
+}
+
 TEST(UsbDebugLog, ATimeOutIsTraced) {
   Logged c;
   c.evm.dutWriter.SendMnemonic("CMD ON");

@@ -67,6 +67,44 @@ TEST(ScriptGrid, InsertAndDeleteAroundTheLastRow) {
   EXPECT_EQ(g.ScriptLastRow, 2);
 }
 
+TEST(ScriptGrid, EnterOnTheLastGridRowAddsOneRow) {
+  ScriptGrid g;
+  g.Row_ = 20;
+  g.Col = 2;
+  g.Text1 = "CMD ON";
+  EnterText(g);
+  EXPECT_EQ(g.ScriptLastRow, 20);
+  EXPECT_EQ(g.Row_, 21);
+  EXPECT_EQ(g.Rows(), 22);
+  EXPECT_EQ(g.Cell(21, 0), " 21");
+}
+
+TEST(ScriptGrid, InsertGrowsTheGridByOneRowPerRowMoved) {
+  struct Case {
+    int row;           // where Insert Row Above is pressed
+    int rowsAfter;     // grid rows, header included
+    int lastRowAfter;  // ScriptLastRow
+  };
+  // A script of three steps in the twenty rows of a new grid.
+  const Case cases[] = {
+      {1, 24, 4},   // three rows move
+      {3, 22, 4},   // one row moves
+      {10, 21, 4},  // below the script nothing moves
+  };
+  for (const Case& t : cases) {
+    ScriptGrid g = Typed({"a", "b", "c"});
+    ASSERT_EQ(g.Rows(), 21);
+    g.Row_ = t.row;
+    InsertRowAbove(g);
+    EXPECT_EQ(g.Rows(), t.rowsAfter) << "insert at row " << t.row;
+    EXPECT_EQ(g.ScriptLastRow, t.lastRowAfter) << "insert at row " << t.row;
+    EXPECT_EQ(g.Cell(t.lastRowAfter, 0), RowNumberText(t.lastRowAfter));
+    for (int r = 21; r < g.Rows(); ++r) {
+      EXPECT_EQ(g.Cell(r, 0), "") << "only the last script row is numbered, row " << r;
+    }
+  }
+}
+
 TEST(ScriptGrid, ScriptsPastAThousandRowsStillTakeInsertedRows) {
   ScriptGrid g;
   while (g.Rows() < 1003) g.AppendRow();

@@ -100,8 +100,10 @@ bool UsbDutWriter::FindMnemonicBoard() {
       MnemonicHidHandle = handle;
       DevicePath = *path;
       MnemonicBoardFound = true;
-    } else if (handle != kInvalidHidHandle) {
-      hid_.Close(handle);
+    } else {
+      // The trace names the close for every candidate passed over, also for
+      // one that could not be opened, as it names the attribute read.
+      if (handle != kInvalidHidHandle) hid_.Close(handle);
       LogApiResult("CloseHandle");
     }
   }

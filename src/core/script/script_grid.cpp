@@ -26,8 +26,8 @@ void ScrollIfBelowView(ScriptGrid& grid) {
 void EnterText(ScriptGrid& grid) {
   grid.Cell(grid.Row_, grid.Col) = grid.Text1;
   grid.ScriptLastRow = std::max(grid.ScriptLastRow, grid.Row_);
+  // A row past the grid's end is always one the growth below appends.
   ++grid.Row_;
-  if (grid.Row_ >= grid.Rows()) grid.AppendRow();
   if (grid.ScriptLastRow + 2 >= grid.Rows()) {
     grid.AppendRow();
     grid.Cell(grid.Row_, 0) = RowNumberText(grid.ScriptLastRow + 1);
@@ -36,22 +36,12 @@ void EnterText(ScriptGrid& grid) {
   ScrollIfBelowView(grid);
 }
 
-namespace {
-// Appends numbered rows until the grid has `count` rows.
-void EnsureRows(ScriptGrid& grid, int count) {
-  while (grid.Rows() < count) {
-    grid.AppendRow();
-    grid.Cell(grid.Rows() - 1, 0) = RowNumberText(grid.Rows() - 1);
-  }
-}
-}  // namespace
-
 void InsertRowAbove(ScriptGrid& grid) {
   const int current = grid.Row_;
   // The rows from the current one down to the end of the script move one row
-  // lower; the grid grows with them, so no script is too long for it.
-  const int last = std::max(grid.ScriptLastRow, current - 1);
-  EnsureRows(grid, last + 3);
+  // lower; the grid gains a row for each, so no script is too long for it.
+  const int last = grid.ScriptLastRow;
+  for (int r = current; r <= last; ++r) grid.AppendRow();
   for (int r = last; r >= current; --r) {
     for (int c = 1; c <= 4; ++c) grid.Cell(r + 1, c) = grid.Cell(r, c);
   }

@@ -45,6 +45,10 @@ class SimDevice {
   bool writeFails = false;  // the output report write itself fails
   bool readFails = false;   // a read ends in a device error, not a time-out
   std::string path;         // set by the platform when the board is added
+
+  // Listed, but every open is refused, as the system does with the keyboards
+  // and mice it keeps for itself.
+  bool openRefused = false;
 };
 
 }  // namespace evm::sim

@@ -9,6 +9,7 @@ namespace {
 // Codes and texts as the Windows system tables give them, so the debug log
 // reads the same on every platform.
 constexpr uint32_t kErrorSuccess = 0;
+constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorInvalidHandle = 6;
 constexpr uint32_t kErrorGenFailure = 31;
 constexpr uint32_t kErrorInsufficientBuffer = 122;
@@ -104,6 +105,10 @@ void SimulatedEvm::EndEnumeration() {
 HidHandle SimulatedEvm::Open(const std::string& path, bool overlapped) {
   for (auto& board : boards_) {
     if (board->path == path && board->plugged) {
+      if (board->openRefused) {
+        lastError_ = kErrorAccessDenied;
+        return kInvalidHidHandle;
+      }
       const HidHandle handle = nextHandle_++;
       handles_[handle] = OpenHandle{board.get(), overlapped, 0};
       lastError_ = kErrorSuccess;
@@ -226,6 +231,7 @@ void SimulatedEvm::CancelRead(HidHandle handle) {
 std::string SimulatedEvm::ErrorText(uint32_t code) {
   switch (code) {
     case kErrorSuccess: return "The operation completed successfully.";
+    case kErrorAccessDenied: return "Access is denied.";
     case kErrorInvalidHandle: return "The handle is invalid.";
     case kErrorGenFailure: return "A device attached to the system is not functioning.";
     case kErrorInsufficientBuffer: return "The data area passed to a system call is too small.";

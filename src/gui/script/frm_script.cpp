@@ -112,13 +112,17 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   connect(Text1, &QLineEdit::textEdited, this,
           [this](const QString& text) { grid_.Text1 = text.toStdString(); });
   connect(Text1, &QLineEdit::returnPressed, Command1, &QPushButton::click);
+  // Every command that selects a cell hands the entry box the focus, so the
+  // next step can be typed at once.
   connect(Command1, &QPushButton::clicked, this, [this] {
     EnterText(grid_);
     Render();
+    Text1->setFocus();
   });
   connect(Command5, &QPushButton::clicked, this, [this] {
     InsertRowAbove(grid_);
     Render();
+    Text1->setFocus();
   });
   connect(Command6, &QPushButton::clicked, this, [this] {
     DeleteCurrentRow(grid_);
@@ -142,6 +146,7 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
     RunScript(ctx);
     SetRunning(false);
     Render();
+    Text1->setFocus();
   });
   connect(Command7, &QPushButton::clicked, this, [this] {
     SetRunning(true);
@@ -149,6 +154,7 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
     SingleStep(ctx);
     SetRunning(false);
     Render();
+    Text1->setFocus();
   });
   connect(Command9, &QPushButton::clicked, this, [this] { PressExitLoop(grid_); });
 
