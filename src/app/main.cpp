@@ -62,6 +62,9 @@ int main(int argc, char* argv[]) {
 
   evm::gui::QtUserInterface ui;
   evm::Evm context(evm::EvmSeams{*hid, clock, ui, locale, stateFolder, vendorId});
+  if (auto* simulated = dynamic_cast<evm::sim::SimulatedEvm*>(hid.get())) {
+    simulated->TestBoard().followReference = &context.calBoard.VrefVolts;
+  }
   evm::gui::formMain_QMA740 window(context);
   ui.SetParentWindow(&window);
   if (!window.Load()) {

@@ -16,7 +16,9 @@ namespace evm::test {
 struct SimContext {
   explicit SimContext(NumberLocale locale = NumberLocale::Point())
       : sim(sim::SimulatedEvm::CreateDefault(clock, kDefaultBoardVendorId)),
-        evm(EvmSeams{*sim, clock, ui, locale, dir.path(), kDefaultBoardVendorId}) {}
+        evm(EvmSeams{*sim, clock, ui, locale, dir.path(), kDefaultBoardVendorId}) {
+    sim->TestBoard().followReference = &evm.calBoard.VrefVolts;
+  }
 
   TempDir dir;
   FakeClock clock;

@@ -41,12 +41,11 @@ TEST(ReadCnv, CodesAreSignedAndScaledByTheReference) {
       {-10, 4, 2.5, -32768, 2.5},        // digital codes leave the reference alone
       {10, 4, 2.5, 32767, 2.5},
       {1.25, 1, 2.5, 1.25, 5},  // mode 1 chooses 5 V
-      {1.5, 2, 2.5, 1.5, 3},    // mode 2 chooses 3 V (on a 3 V board)
+      {1.5, 2, 2.5, 1.5, 3},    // mode 2 chooses 3 V, and the board follows
       {1.25, 0, 5, 1.25, 5},    // mode 0 reads like mode 3
   };
   for (const auto& t : cases) {
     Bench c;
-    c.analog().referenceVolts = t.mode == 2 ? 3 : 5;
     c.analog().openPlusVolts = t.inputVolts;
     c.analog().openMinusVolts = 0;
     c.board().VrefVolts = t.vrefBefore;

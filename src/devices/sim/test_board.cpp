@@ -7,8 +7,9 @@ namespace evm::sim {
 
 double TestBoardAnalog::DacVolts(int channel) const {
   const size_t ch = static_cast<size_t>(channel);
-  const double ideal = dacCode[ch] / 65535.0 * referenceVolts;
-  return std::clamp(ideal * dacGain[ch] + dacOffset[ch], 0.0, referenceVolts);
+  const double reference = Reference();
+  const double ideal = dacCode[ch] / 65535.0 * reference;
+  return std::clamp(ideal * dacGain[ch] + dacOffset[ch], 0.0, reference);
 }
 
 bool SimQdx4470::Start(bool read) {
@@ -56,7 +57,7 @@ int16_t SimCnv3800::Code(double volts, double referenceVolts) {
 }
 
 bool SimCnv3800::Start(bool read) {
-  const auto code = static_cast<uint16_t>(Code(InputVolts(), analog_.referenceVolts));
+  const auto code = static_cast<uint16_t>(Code(InputVolts(), analog_.Reference()));
   answer_ = {static_cast<uint8_t>(code >> 8), static_cast<uint8_t>(code & 0xFF)};
   next_ = 0;
   return read;
