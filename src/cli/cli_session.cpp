@@ -88,14 +88,19 @@ bool ConnectInterfaceBoard(CliContext& ctx) {
   return false;
 }
 
+void ReadRegisters(CliContext& ctx) {
+  ReadAllRegs(*ctx.evm);
+  ctx.evm->registers.RegEdited.fill(false);
+}
+
 void ReadScaledRegisters(CliContext& ctx) {
   Evm& evm = *ctx.evm;
   // The calculator checks its inputs against the ranges register 00h sets,
   // so the registers are read before it and again after it, which leaves
   // the device's own register 05h in the store.
-  ReadAllRegs(evm);
+  ReadRegisters(ctx);
   if (cmdEnterShuntR_Click(evm) && cmdEnterMaxExpCur_Click(evm)) CalculateCurrentLsb(evm);
-  ReadAllRegs(evm);
+  ReadRegisters(ctx);
 }
 
 }  // namespace evm::cli

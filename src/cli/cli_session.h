@@ -18,6 +18,11 @@ void LoadState(CliContext& ctx);
 bool ConnectRegisterLink(CliContext& ctx);
 bool ConnectInterfaceBoard(CliContext& ctx);
 
+// Reads the registers into the store. What was read is the device's own,
+// so nothing is left flagged for writing; the main window gets to the same
+// state at its first activation by writing everything back.
+void ReadRegisters(CliContext& ctx);
+
 // Reads the registers and scales power and current by the calibration the
 // calibration tab holds, without writing it: the values the main window
 // shows after its first activation.

@@ -90,7 +90,7 @@ int RunCalibrate(CliContext& ctx) {
   const bool needBoard = write || !pga || !bus;
   if (needBoard) {
     if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
-    ReadAllRegs(evm);
+    ReadRegisters(ctx);
     if (evm.registerPanel.txtDutNotAckVisible) {
       return Fail(ctx, kExitFailed,
                   "the device at address " +
@@ -142,22 +142,23 @@ int RunCalibrate(CliContext& ctx) {
   }
   const bool acknowledged = !evm.registerPanel.txtDutNotAckVisible;
   const int32_t stored = evm.registers.RegValue[5];
-  const std::string wanted = p.txtFSC_Hex;
-  // The inputs go with the calibration now on the device, so the next
-  // command scales by it: the settings file, as the main window's close
-  // writes it.
-  if (acknowledged) MainUnload(evm);
-  evm.regLink.CloseRegLink();
-  if (!acknowledged)
-    return Fail(ctx, kExitFailed, "the device did not acknowledge the write of register 05h");
-  if (Hex4(static_cast<unsigned>(stored)) !=
-      Hex4(static_cast<unsigned>(std::stoul(wanted, nullptr, 16)))) {
+  const auto wanted = static_cast<int32_t>(std::stoul(p.txtFSC_Hex, nullptr, 16));
+  if (!acknowledged || stored != wanted) {
+    evm.regLink.CloseRegLink();
+    if (!acknowledged) {
+      return Fail(ctx, kExitFailed, "the device did not acknowledge the write of register 05h");
+    }
     return Fail(
         ctx, kExitFailed,
-        "register 05h reads back " + Hex4(static_cast<unsigned>(stored)) + ", not " + wanted);
+        "register 05h reads back " + Hex4(static_cast<unsigned>(stored)) + ", not " + p.txtFSC_Hex);
   }
-  if (!ctx.options.json)
+  // The inputs go with the calibration now on the device, so later commands
+  // scale by it: the settings file, written as the main window's close
+  // writes it (which also closes the link).
+  MainUnload(evm);
+  if (!ctx.options.json) {
     ctx.out << "register 05h = " << Hex4(static_cast<unsigned>(stored)) << " written\n";
+  }
   return kExitOk;
 }
 

@@ -16,7 +16,7 @@ int RunSaveRegs(CliContext& ctx) {
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
   // What the main window holds when its menu item is chosen: the registers
   // as read at its first activation.
-  ReadAllRegs(evm);
+  ReadRegisters(ctx);
   const bool acknowledged = !evm.registerPanel.txtDutNotAckVisible;
   evm.regLink.CloseRegLink();
   if (!acknowledged) {
@@ -52,7 +52,7 @@ int RunLoadRegs(CliContext& ctx) {
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
   // Only registers the file changes are written, as after the window's
   // first read.
-  ReadAllRegs(evm);
+  ReadRegisters(ctx);
   ctx.ui.fileAnswer = file;
   mnuLoadReg_Click(evm);
   const bool acknowledged = !evm.registerPanel.txtDutNotAckVisible;
