@@ -49,13 +49,20 @@ int RunLog(CliContext& ctx) {
   LoadState(ctx);
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
   ReadScaledRegisters(ctx);
+  const auto notAcknowledged = [&](const char* what) {
+    return Fail(ctx, kExitFailed,
+                "the device at address " +
+                    Hex2(static_cast<unsigned>(evm.registers.DeviceAddress)) +
+                    "h did not acknowledge " + what);
+  };
+  // No log of values the device never gave.
+  if (evm.registerPanel.txtDutNotAckVisible) return notAcknowledged("(see --address)");
 
   // The menu item opens the log through its file dialog, which the file
   // named on the command line answers.
   ctx.ui.fileAnswer = file;
   mnuLogToFile_Click(evm);
   if (!evm.measurement.LogActive) {
-    evm.regLink.CloseRegLink();
     return Fail(ctx, kExitUsage, "cannot create the log file '" + file + "'");
   }
 
@@ -77,12 +84,7 @@ int RunLog(CliContext& ctx) {
 
   if (!ctx.options.json)
     ctx.out << file << ": " << done << (done == 1 ? " pass" : " passes") << " logged\n";
-  if (anyNotAcknowledged) {
-    return Fail(ctx, kExitFailed,
-                "the device at address " +
-                    Hex2(static_cast<unsigned>(evm.registers.DeviceAddress)) +
-                    "h did not acknowledge every read");
-  }
+  if (anyNotAcknowledged) return notAcknowledged("every read");
   return kExitOk;
 }
 
