@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "calibration/initial_calibration.h"
+#include "cli/commands.h"
 #include "hid/board_ids.h"
 #include "registers/config_controls.h"
 #include "registers/register_cycle.h"
@@ -38,7 +39,11 @@ bool CheckArguments(CliContext& ctx, const std::vector<std::string>& args, size_
     }
   }
   if (args.size() < min) {
-    Fail(ctx, kExitUsage, "missing argument; see evmctl " + ctx.options.command + " --help");
+    std::string synopsis = ctx.options.command;
+    for (const Command& c : Commands()) {
+      if (c.name == ctx.options.command) synopsis = c.synopsis;
+    }
+    Fail(ctx, kExitUsage, "missing argument; usage: evmctl " + synopsis);
     return false;
   }
   if (args.size() > max) {

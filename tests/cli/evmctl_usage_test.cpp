@@ -39,7 +39,7 @@ TEST_F(Evmctl, FailuresExitWithTheirStatusAndNameTheInput) {
       {"register out of range", {"--simulate", "write", "8", "0"}, 2, "'8'"},
       {"value not hexadecimal", {"--simulate", "write", "5", "12G4"}, 2, "'12G4'"},
       {"value above 16 bits", {"--simulate", "write", "5", "10000"}, 2, "'10000'"},
-      {"write without value", {"--simulate", "write", "5"}, 2, "missing argument"},
+      {"write without value", {"--simulate", "write", "5"}, 2, "write REG VALUE"},
       {"malformed mnemonic", {"encode", "CMD", "MUX", "4G"}, 2, "4G"},
       {"unknown mnemonic", {"encode", "FOO BAR"}, 2, "'FOO BAR'"},
       {"malformed mnemonic is not sent",
