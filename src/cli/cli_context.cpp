@@ -36,4 +36,8 @@ CliContext::CliContext(const CliOptions& o, std::ostream& o_out, std::ostream& o
   evm = std::make_unique<Evm>(EvmSeams{*hid, clock, ui, NumberLocale::Point(), folder, vendorId});
 }
 
+CliContext::~CliContext() {
+  if (evm) evm->regLink.CloseRegLink();
+}
+
 }  // namespace evm::cli

@@ -14,6 +14,11 @@ namespace evm::cli {
 // One command's world: the platform the options chose and a context on it.
 struct CliContext {
   CliContext(const CliOptions& options, std::ostream& out, std::ostream& err);
+  // However a command ends, the register link is let go, as the main
+  // window's unload does.
+  ~CliContext();
+  CliContext(const CliContext&) = delete;
+  CliContext& operator=(const CliContext&) = delete;
 
   const CliOptions& options;
   std::ostream& out;

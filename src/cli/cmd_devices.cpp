@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "hid/board_ids.h"
+#include "shell/set_usb_address.h"
 
 namespace evm::cli {
 
@@ -13,7 +14,7 @@ std::string Hex4(unsigned v) {
 }
 
 bool IsInterfaceBoardId(uint16_t pid) {
-  return (pid >= 0x2F90 && pid <= 0x2F93) || (pid >= 0x1234 && pid <= 0x1237);
+  return InUsbAddressRange(pid, false) || InUsbAddressRange(pid, true);
 }
 }  // namespace
 

@@ -8,6 +8,50 @@ const std::vector<Command>& Commands() {
        "Lists the HID devices with vendor id, product id and path, marking the\n"
        "register link and the interface boards.\n",
        RunDevices},
+      {"read", "read [--engineering]",
+       "Reads registers 00h-05h (00h-07h with --engineering) and prints address,\n"
+       "name, hexadecimal and binary value, and the scaled value of 01h-04h.\n"
+       "Power and current are scaled by the calibration of the last session\n"
+       "(see calibrate --write); nothing is written to the device.\n",
+       RunRead},
+      {"write", "write REG VALUE",
+       "Writes VALUE to register REG (both hexadecimal), reads it back and says\n"
+       "whether it matches. Exit status 1 when it does not or the device did\n"
+       "not acknowledge.\n",
+       RunWrite},
+      {"send", "send TEXT...",
+       "Sends each TEXT as a mnemonic command to the interface board and prints\n"
+       "the command and answer reports, the bytes read and the acknowledges.\n"
+       "Nothing is sent unless every TEXT parses. Exit status 1 when an\n"
+       "acknowledge is not 00 or the board does not answer.\n",
+       RunSend},
+      {"encode", "encode TEXT",
+       "Parses TEXT as a mnemonic command without sending it and prints the 32\n"
+       "bytes of its command report (stamped with sequence number 01), or the\n"
+       "parse error. Words given as several arguments are joined by spaces.\n",
+       RunEncode},
+      {"calibrate",
+       "calibrate --rshunt R --max-current I --lsb L [--pga div1..div8] [--bus 16|32] [--write]",
+       "Runs the initial calibration calculator and prints every result the\n"
+       "calibration tab shows. Values take engineering prefixes (10m, 100u).\n"
+       "The ranges come from the device's register 00h unless --pga and --bus\n"
+       "are both given, in which case no board is needed. --write stores the\n"
+       "calibration in register 05h (and a changed --pga/--bus in 00h), checks\n"
+       "it by reading back, and keeps the inputs for the next commands.\n",
+       RunCalibrate},
+      {"log", "log FILE (--passes N | --seconds S)",
+       "Reads the registers continuously into the log FILE, in the format of the\n"
+       "main window's log, for N passes or S seconds.\n",
+       RunLog},
+      {"save-regs", "save-regs FILE",
+       "Reads the registers and saves them into the register settings FILE.\n", RunSaveRegs},
+      {"load-regs", "load-regs FILE",
+       "Loads the register settings FILE and writes the registers it changes.\n", RunLoadRegs},
+      {"script", "script FILE [--results OUT]",
+       "Runs the script FILE as the script window does and prints each row's\n"
+       "step, result and verdict; --results writes the results file. A break\n"
+       "step is reported and skipped. Exit status 1 when a row FAILs.\n",
+       RunScriptFile},
   };
   return kCommands;
 }

@@ -19,5 +19,14 @@ const std::vector<Command>& Commands();
 
 // One command per file; each returns an exit status.
 int RunDevices(CliContext& ctx);
+int RunRead(CliContext& ctx);
+int RunWrite(CliContext& ctx);
+int RunSend(CliContext& ctx);
+int RunEncode(CliContext& ctx);
+int RunCalibrate(CliContext& ctx);
+int RunLog(CliContext& ctx);
+int RunSaveRegs(CliContext& ctx);
+int RunLoadRegs(CliContext& ctx);
+int RunScriptFile(CliContext& ctx);
 
 }  // namespace evm::cli

@@ -18,15 +18,18 @@ class ConsoleUi final : public UserInterface {
   void ShowReminder() override {}
   std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
                                       const std::string& defaultText) override;
+  // The file a command was given stands in for the user's choice, so the
+  // menu commands of core run as they are.
   std::optional<std::string> OpenFileDialog(const FileDialogRequest&) override {
-    return std::nullopt;
+    return fileAnswer;
   }
   std::optional<std::string> SaveFileDialog(const FileDialogRequest&) override {
-    return std::nullopt;
+    return fileAnswer;
   }
   void Beep() override {}
   void ProcessEvents() override {}
 
+  std::optional<std::string> fileAnswer;
   int messages = 0;
   int usbProblems = 0;
 

@@ -129,6 +129,41 @@ TEST(InitialCalibration, EachButtonRefusesItsOwnBadInput) {
   }
 }
 
+TEST(InitialCalibration, CalculationWithoutWriteMatchesTheButtonAndLeavesTheDevice) {
+  CalContext clicked;
+  clicked.UseConfig(0x399F);
+  clicked.Inputs("0.1", "1", "100u");
+  ASSERT_TRUE(clicked.RunButtons());
+
+  CalContext calculated;
+  calculated.UseConfig(0x399F);
+  calculated.Inputs("0.1", "1", "100u");
+  const uint16_t before = calculated.Device().Register(5);
+  const size_t writes = calculated.Writes().size();
+  ASSERT_TRUE(cmdEnterShuntR_Click(calculated.evm));
+  ASSERT_TRUE(cmdEnterMaxExpCur_Click(calculated.evm));
+  ASSERT_TRUE(CalculateCurrentLsb(calculated.evm));
+
+  const CalibrationPanel& a = clicked.Cal();
+  const CalibrationPanel& b = calculated.Cal();
+  for (auto field : {&CalibrationPanel::txtFSC_Hex, &CalibrationPanel::txtFSC_Dec,
+                     &CalibrationPanel::txtMaxI, &CalibrationPanel::txtMaxI_Hex,
+                     &CalibrationPanel::txtMaxShunt_NoOverflow, &CalibrationPanel::Label91,
+                     &CalibrationPanel::txtPowerLSB, &CalibrationPanel::txtMaxPower}) {
+    EXPECT_EQ(b.*field, a.*field);
+  }
+  EXPECT_EQ(calculated.Store().RegValue[5], 4096);
+  EXPECT_DOUBLE_EQ(calculated.Store().PowerLsb, clicked.Store().PowerLsb);
+  EXPECT_EQ(calculated.Device().Register(5), before);
+  EXPECT_EQ(calculated.Writes().size(), writes);
+  EXPECT_FALSE(b.cmdSecondCalEnabled) << "nothing on the device to correct yet";
+
+  calculated.Inputs("0.1", "1", "10u");
+  EXPECT_FALSE(CalculateCurrentLsb(calculated.evm));
+  ASSERT_EQ(calculated.ui.messages.size(), 1u);
+  EXPECT_EQ(calculated.ui.messages[0].text, kLsbOutOfRangeMessage);
+}
+
 TEST(InitialCalibration, RefusalsEmptyTheirBoxesAndARejectedLsbIsStillUsed) {
   CalContext c;
   c.UseConfig(0x399F);

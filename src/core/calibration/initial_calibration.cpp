@@ -39,7 +39,9 @@ double CalibrationValue(Evm& evm) {
   return FloorOfQuotient(kCalibrationScale / (evm.registers.CurrentLsb * r));
 }
 
-bool EnterCurrentLsb(Evm& evm, bool showMessages) {
+// The third step up to the write: the results in their boxes and the
+// calibration in the store.
+bool ComputeCurrentLsb(Evm& evm, bool showMessages) {
   CalibrationPanel& p = evm.calibration;
   RegisterStore& store = evm.registers;
   auto refuse = [&](const char* message) {
@@ -96,7 +98,12 @@ bool EnterCurrentLsb(Evm& evm, bool showMessages) {
   const double byRegister = store.PowerLsb * 65535;
   p.MaxPower = byCurrent < byRegister ? byCurrent : byRegister;
   p.txtMaxPower = FormatEngNumber(p.MaxPower, evm.locale);
+  return true;
+}
 
+bool EnterCurrentLsb(Evm& evm, bool showMessages) {
+  if (!ComputeCurrentLsb(evm, showMessages)) return false;
+  CalibrationPanel& p = evm.calibration;
   WriteAllEdited(evm);
   ReadAllRegs(evm);
   p.cmdReadInitCalCurrentEnabled = true;
@@ -141,6 +148,10 @@ bool cmdEnterMaxExpCur_Click(Evm& evm) {
 
 bool cmdEnterCurrentLSB_Click(Evm& evm) {
   return EnterCurrentLsb(evm, true);
+}
+
+bool CalculateCurrentLsb(Evm& evm) {
+  return ComputeCurrentLsb(evm, true);
 }
 
 void txtCurrent_Decmal_LostFocus(Evm& evm, const std::string& text) {

@@ -20,6 +20,10 @@ inline constexpr const char* kCalibrationTooLargeMessage =
 bool cmdEnterShuntR_Click(Evm& evm);
 bool cmdEnterMaxExpCur_Click(Evm& evm);
 bool cmdEnterCurrentLSB_Click(Evm& evm);
+// The third button without storing anything on the device: the results and
+// register 05h in the store only, for callers that must leave the device as
+// it is (a calculation, or scaling by the calibration in use).
+bool CalculateCurrentLsb(Evm& evm);
 
 // The focus left the bit map's value box.
 void txtCurrent_Decmal_LostFocus(Evm& evm, const std::string& text);

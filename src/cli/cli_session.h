@@ -1,0 +1,42 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/cli_context.h"
+
+namespace evm::cli {
+
+// The parts of the main window's load a command needs, without the USB
+// dialog and the reminder: the number format, the interface board's
+// address, the register tables, the calibration inputs of the last session
+// and the device address of the command line.
+void LoadState(CliContext& ctx);
+
+// Each names what it looked for on standard error when it is not there.
+bool ConnectRegisterLink(CliContext& ctx);
+bool ConnectInterfaceBoard(CliContext& ctx);
+
+// Reads the registers into the store. What was read is the device's own,
+// so nothing is left flagged for writing; the main window gets to the same
+// state at its first activation by writing everything back.
+void ReadRegisters(CliContext& ctx);
+
+// Reads the registers and scales power and current by the calibration the
+// calibration tab holds, without writing it: the values the main window
+// shows after its first activation.
+void ReadScaledRegisters(CliContext& ctx);
+
+// Options of a command: anything left that looks like an option is an
+// error naming it, as is a count of positional arguments outside
+// [min, max]. Returns false after writing the error.
+bool CheckArguments(CliContext& ctx, const std::vector<std::string>& args, size_t min, size_t max);
+
+// Writes "evmctl COMMAND: text" on standard error and returns `code`.
+int Fail(CliContext& ctx, int code, const std::string& text);
+
+std::string Hex2(unsigned value);
+std::string Hex4(unsigned value);
+
+}  // namespace evm::cli

@@ -1,0 +1,91 @@
+#include <cstdlib>
+
+#include "calibration/continuous_read.h"
+#include "cli/cli_session.h"
+#include "cli/commands.h"
+
+namespace evm::cli {
+
+namespace {
+
+constexpr double kSecondsPerDay = 86400;
+
+std::optional<double> PositiveNumber(const std::string& text) {
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !(v > 0) || v > 1e9) return std::nullopt;
+  return v;
+}
+
+}  // namespace
+
+int RunLog(CliContext& ctx) {
+  std::vector<std::string> args = ctx.options.args;
+  std::string error;
+  const auto passesText = TakeOption(args, "--passes", error);
+  const auto secondsText = TakeOption(args, "--seconds", error);
+  if (!error.empty()) return Fail(ctx, kExitUsage, error);
+  if (!CheckArguments(ctx, args, 1, 1)) return kExitUsage;
+  if (passesText.has_value() == secondsText.has_value()) {
+    return Fail(ctx, kExitUsage, "give either --passes N or --seconds S");
+  }
+  long passes = 0;
+  double seconds = 0;
+  if (passesText) {
+    const auto n = PositiveNumber(*passesText);
+    if (!n || *n != static_cast<double>(static_cast<long>(*n))) {
+      return Fail(ctx, kExitUsage, "--passes '" + *passesText + "' is not a whole number above 0");
+    }
+    passes = static_cast<long>(*n);
+  } else {
+    const auto s = PositiveNumber(*secondsText);
+    if (!s)
+      return Fail(ctx, kExitUsage, "--seconds '" + *secondsText + "' is not a number above 0");
+    seconds = *s;
+  }
+  const std::string& file = args[0];
+
+  Evm& evm = *ctx.evm;
+  LoadState(ctx);
+  if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
+  ReadScaledRegisters(ctx);
+  const auto notAcknowledged = [&](const char* what) {
+    return Fail(ctx, kExitFailed,
+                "the device at address " +
+                    Hex2(static_cast<unsigned>(evm.registers.DeviceAddress)) +
+                    "h did not acknowledge " + what);
+  };
+  // No log of values the device never gave.
+  if (evm.registerPanel.txtDutNotAckVisible) return notAcknowledged("(see --address)");
+
+  // The menu item opens the log through its file dialog, which the file
+  // named on the command line answers.
+  ctx.ui.fileAnswer = file;
+  mnuLogToFile_Click(evm);
+  if (!evm.measurement.LogActive) {
+    return Fail(ctx, kExitUsage, "cannot create the log file '" + file + "'");
+  }
+
+  long done = 0;
+  bool anyNotAcknowledged = false;
+  const double start = evm.clock.SecondsSinceMidnight();
+  evm.measurement.onPass = [&] {
+    if (!evm.measurement.ContinuousRead) return;  // the pass after Stop
+    ++done;
+    anyNotAcknowledged = anyNotAcknowledged || evm.registerPanel.txtDutNotAckVisible;
+    double elapsed = evm.clock.SecondsSinceMidnight() - start;
+    if (elapsed < 0) elapsed += kSecondsPerDay;
+    if (passes > 0 ? done >= passes : elapsed >= seconds) cmdStopContinuousRead_Click(evm);
+  };
+  cmdStartContinuousRead_Click(evm);
+  StopMeasurement(evm);
+  evm.measurement.onPass = nullptr;
+  evm.regLink.CloseRegLink();
+
+  if (!ctx.options.json)
+    ctx.out << file << ": " << done << (done == 1 ? " pass" : " passes") << " logged\n";
+  if (anyNotAcknowledged) return notAcknowledged("every read");
+  return kExitOk;
+}
+
+}  // namespace evm::cli

@@ -1,0 +1,129 @@
+// The interface-board commands of evmctl, send and script, run as processes.
+#include "cli/cli_fixture.h"
+#include "common/atomic_file.h"
+#include "common/write_records.h"
+#include "mnemonic/mnemonic_language.h"
+
+namespace evm::test {
+namespace {
+
+std::string ReportText(const std::string& text, uint8_t sequence) {
+  ParsedMnemonic parsed;
+  ParseMnemonicText(text, sequence, parsed);
+  std::string hex;
+  for (size_t i = 0; i < 32; ++i) {
+    char b[4];
+    std::snprintf(b, sizeof b, "%02X", parsed.report[i]);
+    hex += (i ? " " : "") + std::string(b);
+  }
+  return hex;
+}
+
+const char* kReadCnv1 = "I2C CH2 S 91 ACKS R ACKM R ACKM P";
+
+TEST_F(Evmctl, SendPrintsReportsReadsAndAcknowledges) {
+  const ProcessResult r = Sim({"send", "CMD MUX 05", kReadCnv1});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 10u) << r.out;
+  EXPECT_EQ(lines[0], "> CMD MUX 05");
+  EXPECT_EQ(lines[1], "  command  " + ReportText("CMD MUX 05", 1));
+  EXPECT_EQ(lines[3], "  reads    -");
+  EXPECT_EQ(lines[5], std::string("> ") + kReadCnv1);
+  EXPECT_EQ(lines[6], "  command  " + ReportText(kReadCnv1, 2)) << "sequence numbers go on";
+  EXPECT_EQ(lines[7].substr(0, 11), "  answer   ");
+  EXPECT_EQ(lines[8].size(), std::string("  reads    00 00").size()) << lines[8];
+  EXPECT_EQ(lines[9], "  acks     00");
+
+  const Json doc = Parsed(Sim({"--json", "send", "CMD MUX 05", kReadCnv1}));
+  const auto& commands = doc["commands"].items;
+  ASSERT_EQ(commands.size(), 2u);
+  const Json& read = commands[1];
+  EXPECT_EQ(read["text"].text, kReadCnv1);
+  ASSERT_EQ(read["command"].items.size(), 32u);
+  ASSERT_EQ(read["answer"].items.size(), 32u);
+  EXPECT_EQ(read["command"][31].number, 2);
+  EXPECT_EQ(read["answer"][31].number, 3) << "the board's echo";
+  EXPECT_EQ(read["reads"].items.size(), 2u);
+  ASSERT_EQ(read["acks"].items.size(), 1u);
+  EXPECT_EQ(read["acks"][0].number, 0);
+  EXPECT_TRUE(read["answered"].boolean);
+  EXPECT_TRUE(read["acknowledged"].boolean);
+
+  const ProcessResult nak = Sim({"--json", "send", "I2C CH2 S 92 ACKS R ACKM P"});
+  EXPECT_EQ(nak.code, 1);
+  EXPECT_FALSE(Parsed(nak)["commands"][0]["acknowledged"].boolean);
+}
+
+TEST_F(Evmctl, ExampleScriptPasses) {
+  const ProcessResult r = Sim({"script", (kExamples / "dac_to_converters.txt").string()});
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back().rfind("PASS: ", 0), 0u) << lines.back();
+  EXPECT_EQ(r.out.find("FAIL"), std::string::npos) << r.out;
+}
+
+// The results file is the script window's (the stored golden file), and the
+// JSON rows agree with it.
+TEST_F(Evmctl, ScriptWithFailsWritesTheWindowsResults) {
+  const std::string results = File("results.txt");
+  const ProcessResult r =
+      Sim({"--json", "script", (kScripts / "dac_to_cnv1.txt").string(), "--results", results});
+  EXPECT_EQ(r.code, 1);
+  const auto written = ReadWholeFile(results);
+  const auto expected = ReadWholeFile(kScripts / "dac_to_cnv1.expected.txt");
+  ASSERT_TRUE(written);
+  ASSERT_TRUE(expected);
+  EXPECT_EQ(*written, *expected);
+
+  const Json doc = Parsed(r);
+  EXPECT_EQ(doc["verdict"].text, "FAIL");
+  const auto& rows = doc["rows"].items;
+  const auto lines = Lines(*expected);
+  ASSERT_EQ(rows.size(), lines.size());
+  int fails = 0;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(lines[i]);
+    const auto fields = ReadRecordFields(lines[i]);
+    ASSERT_EQ(fields.size(), 6u);
+    EXPECT_EQ(rows[i]["row"].number, static_cast<double>(i + 1));
+    EXPECT_EQ(rows[i]["description"].text, fields[0].text);
+    EXPECT_EQ(rows[i]["step"].text, fields[1].text);
+    EXPECT_EQ(rows[i]["result"].text, fields[4].text);
+    if (fields[5].text.empty()) {
+      EXPECT_EQ(rows[i]["verdict"].type, Json::Type::Null);
+    } else {
+      EXPECT_EQ(rows[i]["verdict"].text, fields[5].text);
+    }
+    fails += fields[5].text == "FAIL";
+  }
+  EXPECT_EQ(doc["fail"].number, fails);
+
+  const ProcessResult text = Sim({"script", (kScripts / "dac_to_cnv1.txt").string()});
+  EXPECT_EQ(text.code, 1);
+  EXPECT_EQ(Lines(text.out).back(),
+            "FAIL: " + std::to_string(static_cast<int>(doc["pass"].number)) + " passed, " +
+                std::to_string(fails) + " failed");
+}
+
+TEST_F(Evmctl, BreakStepsAreReportedAndSkipped) {
+  const std::string script = File("with_break.txt");
+  ASSERT_TRUE(WriteFileAtomically(script,
+                                  "\"route\",\"CMD MUX 05\",\"\",\"\"\r\n"
+                                  "\"wait for the user\",\"break\",\"\",\"\"\r\n"
+                                  "\"set\",\"write_dac_b 2.5\",\"\",\"\"\r\n"
+                                  "\"check\",\"read_cnv1\",\"2.49\",\"2.51\"\r\n"));
+  const ProcessResult r = Sim({"--json", "script", script});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("row 2: break skipped"), std::string::npos) << r.err;
+  const Json doc = Parsed(r);
+  ASSERT_EQ(doc["rows"].items.size(), 4u);
+  EXPECT_TRUE(doc["rows"][1]["skipped"].boolean);
+  EXPECT_FALSE(doc["rows"][2]["skipped"].boolean);
+  EXPECT_EQ(doc["rows"][3]["verdict"].text, "PASS") << "the run went on after the break";
+  EXPECT_EQ(doc["verdict"].text, "PASS");
+}
+
+}  // namespace
+}  // namespace evm::test

@@ -1,0 +1,217 @@
+// The register commands of evmctl on the simulated EVM, run as processes.
+#include <cmath>
+
+#include "calibration/continuous_read.h"
+#include "calibration/register_file.h"
+#include "cli/cli_fixture.h"
+#include "common/atomic_file.h"
+#include "common/write_records.h"
+#include "registers/register_map.h"
+#include "shell/settings_file.h"
+#include "support/sim_fixture.h"
+
+namespace evm::test {
+namespace {
+
+TEST_F(Evmctl, ReadTextAndJsonShowTheSameRegisters) {
+  for (const bool engineering : {false, true}) {
+    SCOPED_TRACE(engineering ? "engineering" : "normal");
+    std::vector<std::string> args = {"read"};
+    if (engineering) args.push_back("--engineering");
+    const ProcessResult text = Sim(args);
+    args.insert(args.begin(), "--json");
+    const ProcessResult json = Sim(args);
+    ASSERT_EQ(text.code, 0) << text.err;
+    ASSERT_EQ(json.code, 0) << json.err;
+
+    const Json doc = Parsed(json);
+    EXPECT_EQ(doc["device_address"].text, "40");
+    const auto& regs = doc["registers"].items;
+    const size_t count = engineering ? 8 : 6;
+    ASSERT_EQ(regs.size(), count);
+    const auto lines = Lines(text.out);
+    ASSERT_EQ(lines.size(), count) << text.out;
+    for (size_t i = 0; i < count; ++i) {
+      SCOPED_TRACE("register " + std::to_string(i));
+      const Json& reg = regs[i];
+      const auto value = static_cast<int32_t>(reg["value"].number);
+      EXPECT_EQ(reg["register"].number, static_cast<double>(i));
+      EXPECT_EQ(reg["address"].text, "0" + std::to_string(i) + "h");
+      std::string name = kRegNames[i];
+      name.erase(0, name.find_first_not_of(' '));
+      name.erase(name.find_last_not_of(' ') + 1);
+      EXPECT_EQ(reg["name"].text, name);
+      EXPECT_EQ(reg["hex"].text, FormatRegText(value, kFormHex, false));
+      EXPECT_EQ(reg["binary"].text, FormatRegText(value, kFormBinary, false));
+      // Each run starts the simulation afresh, so both read the same values.
+      const std::string& line = lines[i];
+      EXPECT_EQ(line.rfind(reg["address"].text + "  " + name, 0), 0u) << line;
+      EXPECT_NE(line.find("0x" + reg["hex"].text), std::string::npos) << line;
+      EXPECT_NE(line.find(reg["binary"].text), std::string::npos) << line;
+      const bool quantity = i >= 1 && i <= 4;
+      EXPECT_EQ(reg["scaled"].type, quantity ? Json::Type::Number : Json::Type::Null);
+    }
+    // The bus voltage of the simulated supply, in volts, in both outputs.
+    EXPECT_NEAR(regs[2]["scaled"].number, 12.0, 0.05);
+    EXPECT_NE(lines[2].find(" V"), std::string::npos);
+    EXPECT_EQ(regs[0]["value"].number, 0x399F) << "the configuration at power-up";
+  }
+}
+
+TEST_F(Evmctl, WriteSaysWhetherTheReadBackMatches) {
+  const ProcessResult ok = Sim({"write", "5", "a000"});
+  EXPECT_EQ(ok.code, 0) << ok.err;
+  EXPECT_EQ(ok.out, "05h  wrote A000  read A000  match\n");
+
+  const ProcessResult trim = Sim({"write", "6", "1"});
+  EXPECT_EQ(trim.code, 0) << "the trim register is reached too: " << trim.err;
+
+  const ProcessResult readOnly = Sim({"write", "2", "1234"});
+  EXPECT_EQ(readOnly.code, 1);
+  EXPECT_NE(readOnly.out.find("wrote 1234"), std::string::npos) << readOnly.out;
+  EXPECT_NE(readOnly.out.find("MISMATCH"), std::string::npos) << readOnly.out;
+  EXPECT_NE(readOnly.err.find("read-only"), std::string::npos) << readOnly.err;
+}
+
+TEST_F(Evmctl, CalibrateShowsTheTabsResultsWithOrWithoutABoard) {
+  // Both ranges given: a calculation only, even where there is no board.
+  const ProcessResult offline =
+      Run({"--vendor-id", "0001", "--json", "calibrate", "--rshunt", "0.01", "--max-current", "2",
+           "--lsb", "100u", "--pga", "div1", "--bus", "16"});
+  ASSERT_EQ(offline.code, 0) << offline.err;
+  const Json a = Parsed(offline);
+  EXPECT_EQ(a["max_shunt_voltage"].text, "0.04");
+  EXPECT_EQ(a["max_bus_voltage"].text, "16");
+  EXPECT_EQ(a["max_possible_current"].text, "4.");
+  EXPECT_EQ(a["min_current_lsb"].text, "61.037u");
+  EXPECT_EQ(a["max_current_lsb"].text, "488.400u");
+  EXPECT_EQ(a["calibration_hex"].text, "A000");
+  EXPECT_EQ(a["calibration"].text, "40960");
+  EXPECT_EQ(a["power_lsb"].text, "2.000m");
+  EXPECT_EQ(a["max_current_before_overflow"].text, "3.2767");
+  EXPECT_EQ(a["max_current_before_overflow_hex"].text, "7FFF");
+  EXPECT_EQ(a["max_shunt_voltage_before_overflow"].text, "0.032767");
+  EXPECT_EQ(a["max_power"].text, "52.427");
+  EXPECT_EQ(a["overflow"].text, "(Overflow Possible)");
+  EXPECT_FALSE(a["written"].boolean);
+
+  // The ranges from the device's register 00h (0.32 V, 32 V at power-up).
+  const ProcessResult text =
+      Sim({"calibrate", "--rshunt", "100m", "--max-current", "1", "--lsb", "100u"});
+  ASSERT_EQ(text.code, 0) << text.err;
+  const auto lines = Lines(text.out);
+  ASSERT_EQ(lines.size(), 16u) << text.out;
+  for (const auto& [caption, value] :
+       {std::pair{"Max Shunt Voltage ", "0.32 "}, std::pair{"Max Bus Voltage", "32 "},
+        std::pair{"Max Possible Current", "3.2 "}, std::pair{"Calibration Reg", "1000 "},
+        std::pair{"Max Power", "102.400 "}}) {
+    bool found = false;
+    for (const std::string& line : lines) {
+      if (line.rfind(caption, 0) == 0 && line.find(value) != std::string::npos) found = true;
+    }
+    EXPECT_TRUE(found) << caption << " " << value << " in\n" << text.out;
+  }
+  EXPECT_EQ(lines.back(), "(Overflow Not Possible)");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / kSettingsFileName)) << "nothing kept";
+}
+
+TEST_F(Evmctl, CalibrateWriteStoresTheRegisterAndKeepsTheInputs) {
+  const ProcessResult r =
+      Sim({"calibrate", "--rshunt", "0.1", "--max-current", "1", "--lsb", "50u", "--write"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("register 05h = 2000 written"), std::string::npos) << r.out;
+  const auto settings = ReadSettingsFile(dir.path() / kSettingsFileName);
+  ASSERT_TRUE(settings);
+  EXPECT_EQ(settings->rshunt, "0.1");
+  EXPECT_EQ(settings->maxExpectedCurrent, "1");
+  EXPECT_EQ(settings->selectedCurrentLsb, "50u");
+
+  // A later calculation starts from them: without --write nothing changes.
+  const ProcessResult json = Sim(
+      {"--json", "calibrate", "--rshunt", "0.1", "--max-current", "1", "--lsb", "50u", "--write"});
+  ASSERT_EQ(json.code, 0) << json.err;
+  EXPECT_TRUE(Parsed(json)["written"].boolean) << "the JSON stays the only output";
+}
+
+// The log is the main window's: the header record, then one record per pass
+// exactly as core's log writer makes it from the values read.
+TEST_F(Evmctl, LogFileHasTheMainWindowsFormat) {
+  const std::string file = File("log.csv");
+  const ProcessResult r = Sim({"log", file, "--passes", "3"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("3 passes logged"), std::string::npos) << r.out;
+  const auto content = ReadWholeFile(file);
+  ASSERT_TRUE(content);
+
+  const std::string header = LogHeaderRecord();
+  ASSERT_EQ(content->substr(0, header.size()), header);
+  const std::string kRecordEnd = "\"\r\n\"\r\n";
+  std::vector<std::string> records;
+  for (size_t pos = header.size(); pos < content->size();) {
+    const size_t end = content->find(kRecordEnd, pos);
+    ASSERT_NE(end, std::string::npos) << "a record without its end";
+    records.push_back(content->substr(pos, end + kRecordEnd.size() - pos));
+    pos = end + kRecordEnd.size();
+  }
+  ASSERT_EQ(records.size(), 3u);
+
+  SimContext c;
+  RegisterStore& store = c.evm.registers;
+  // The calibration tab's initial inputs (100u A/bit) scale power and current.
+  store.CurrentLsb = 100e-6;
+  store.PowerLsb = 2e-3;
+  for (const std::string& record : records) {
+    SCOPED_TRACE(record);
+    const auto fields = ReadRecordFields(record);
+    ASSERT_GE(fields.size(), 10u);
+    DateTime t;
+    ASSERT_EQ(std::sscanf(fields[0].text.c_str(), "%d-%d-%d %d:%d:%d", &t.month, &t.day, &t.year,
+                          &t.hour, &t.minute, &t.second),
+              6);
+    for (int i = 0; i <= kNormalLastReg; ++i) {
+      store.RegValue[static_cast<size_t>(i)] = std::stoi(fields[static_cast<size_t>(4 + i)].text);
+      ScaleReg(store, i);
+    }
+    EXPECT_EQ(store.RegValue[0], 0x399F);
+    EXPECT_EQ(record, LogDataRecord(c.evm, t));
+  }
+}
+
+TEST_F(Evmctl, LogForSecondsStopsOnTime) {
+  const std::string file = File("timed.csv");
+  const ProcessResult r = Sim({"log", file, "--seconds", "0.5"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto content = ReadWholeFile(file);
+  ASSERT_TRUE(content);
+  size_t records = 0;
+  for (size_t pos = 0; (pos = content->find("\"\r\n\"\r\n", pos)) != std::string::npos; pos += 6) {
+    ++records;
+  }
+  // A pass takes six register reads; the header is a record too.
+  EXPECT_GE(records, 2u);
+  EXPECT_LE(records, 4u);
+}
+
+TEST_F(Evmctl, RegisterFilesRoundTrip) {
+  const std::string file = File("regs.csv");
+  const ProcessResult saved = Sim({"save-regs", file});
+  ASSERT_EQ(saved.code, 0) << saved.err;
+  const auto content = ReadWholeFile(file);
+  ASSERT_TRUE(content);
+  const auto values = ParseRegisterFile(*content);
+  ASSERT_TRUE(values) << *content;
+  EXPECT_EQ((*values)[0], 0x399F);
+  EXPECT_EQ(Lines(*content).size(), static_cast<size_t>(kRegisterFileValues));
+  EXPECT_EQ(content->substr(0, 7), "14751\r\n");
+
+  const ProcessResult loaded = Sim({"load-regs", file});
+  EXPECT_EQ(loaded.code, 0) << loaded.err;
+  EXPECT_NE(loaded.out.find("registers loaded"), std::string::npos);
+
+  const ProcessResult elsewhere = Sim({"--address", "45", "load-regs", file});
+  EXPECT_EQ(elsewhere.code, 1);
+  EXPECT_NE(elsewhere.err.find("45h"), std::string::npos) << elsewhere.err;
+}
+
+}  // namespace
+}  // namespace evm::test
