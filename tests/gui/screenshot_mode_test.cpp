@@ -117,12 +117,14 @@ TEST(ScreenshotMode, GivenStateFolderIsUsedAndItsSettingsKept) {
   test::TempDir dir;
   const auto state = dir.path() / "state";
   std::filesystem::create_directories(state);
-  // A later month than any clock shows: the reminder stays away.
-  const std::string settings = "\"0.02\"\r\n\"3\"\r\n\"50u\"\r\n12\r\n9999\r\n";
+  // Another shunt, valid throughout the calibration; a later month than any
+  // clock shows, so the reminder stays away.
+  const std::string settings = "\"0.02\"\r\n\"3\"\r\n\"100u\"\r\n12\r\n9999\r\n";
   ASSERT_TRUE(WriteFileAtomically(state / "ZM5520_1EVM_Settings.csv", settings));
   const ProgramRun run = RunProgram(
       {"--simulate", "--config-dir", Q(state), "--screenshots", Q(dir.path() / "pictures")});
   ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+  EXPECT_TRUE(run.errors.isEmpty()) << run.errors.toStdString();
   EXPECT_EQ(ReadWholeFile(state / "ZM5520_1EVM_Settings.csv"), settings);
   // The windows' unloads wrote their files there, as a normal run does.
   for (const char* file :
