@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "common/atomic_file.h"
 #include "common/clock.h"
