@@ -6,7 +6,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libhidapi-
             libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test test-asan bench format clean
+.PHONY: all deps build run test test-asan bench format screenshots clean
 
 all: build
 
@@ -44,6 +44,15 @@ bench: deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DEVM_BUILD_BENCH=ON
 	cmake --build $(BUILD_DIR)
 	@for b in $(BUILD_DIR)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done; true
+
+# Every window to $(BUILD_DIR)/screenshots; the README's few to docs/.
+SHOTS_DIR := $(BUILD_DIR)/screenshots
+README_SHOTS := formMain_QMA740_tabRegisters formMain_QMA740_tabCalibrate frmEvalControl frmScript
+screenshots: build
+	rm -rf $(SHOTS_DIR)
+	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/src/zm5520-evm --simulate --screenshots $(SHOTS_DIR)
+	mkdir -p docs/screenshots
+	for s in $(README_SHOTS); do cp $(SHOTS_DIR)/$$s.png docs/screenshots/; done
 
 format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

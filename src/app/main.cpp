@@ -1,7 +1,5 @@
-#include <QAction>
 #include <QApplication>
 #include <QLocale>
-#include <QPointer>
 #include <QStandardPaths>
 #include <cstdio>
 #include <memory>
@@ -10,10 +8,10 @@
 #include "devices/hidapi/hidapi_platform.h"
 #include "devices/sim/simulated_evm.h"
 #include "evm.h"
-#include "gui/script/frm_script.h"
-#include "gui/script/frm_usb_template.h"
+#include "gui/script/open_launcher.h"
 #include "gui/shell/form_main.h"
 #include "gui/shell/qt_user_interface.h"
+#include "gui/shell/screenshot_tour.h"
 #include "hid/board_ids.h"
 #include "script/evm_script_board.h"
 #include "shell/program_options.h"
@@ -41,6 +39,9 @@ int main(int argc, char* argv[]) {
   QApplication::setOrganizationName("zm5520-evm");
 
   const uint16_t vendorId = options.vendorId.value_or(evm::kDefaultBoardVendorId);
+  if (options.screenshots) {
+    return evm::gui::ScreenshotMode({*options.screenshots, options.configDir, vendorId});
+  }
   evm::SystemClock clock;
   std::unique_ptr<evm::HidPlatform> hid;
   if (options.simulate) {
@@ -76,25 +77,6 @@ int main(int argc, char* argv[]) {
   window.activateWindow();
 
   evm::EvmScriptBoard scriptBoard(context);
-  QPointer<evm::gui::frmScript> script;
-  if (options.launcher) {
-    evm::gui::frmUSB_Template::Openers openers;
-    openers.setAddress = [&window] { window.mnuSetAddress->trigger(); };
-    openers.evalControl = [&window] { window.cmdDac_Adc->trigger(); };
-    openers.dutWriter = [&window] { window.cmdDUT_Writer->trigger(); };
-    openers.controlBits = [&window] { window.mnuC_Bits->trigger(); };
-    openers.script = [&] {
-      if (!script) {
-        script = new evm::gui::frmScript(scriptBoard, ui, locale, &window);
-        script->setAttribute(Qt::WA_DeleteOnClose);
-      }
-      script->show();
-      script->raise();
-      script->activateWindow();
-    };
-    auto* launcher = new evm::gui::frmUSB_Template(openers, &window);
-    launcher->setAttribute(Qt::WA_DeleteOnClose);
-    launcher->show();
-  }
+  if (options.launcher) evm::gui::OpenLauncher(window, scriptBoard, ui, locale);
   return QApplication::exec();
 }

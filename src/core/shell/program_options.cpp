@@ -49,6 +49,14 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
           o.configDir = *v;
         }
       }
+    } else if (a == "--screenshots" || a.rfind("--screenshots=", 0) == 0) {
+      if (auto v = value("--screenshots")) {
+        if (v->empty()) {
+          o.error = "--screenshots needs a folder";
+        } else {
+          o.screenshots = *v;
+        }
+      }
     } else if (a == "--vendor-id" || a.rfind("--vendor-id=", 0) == 0) {
       if (auto v = value("--vendor-id")) {
         o.vendorId = ParseHex16(*v);
@@ -58,6 +66,10 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
       o.error = "unknown option '" + a + "'";
     }
     if (!o.error.empty()) break;
+  }
+  // Real boards would bring up the USB-problem dialog and wait for a person.
+  if (o.error.empty() && o.screenshots && !o.simulate) {
+    o.error = "--screenshots works on the simulated EVM only; add --simulate";
   }
   return o;
 }
@@ -74,6 +86,9 @@ std::string ProgramUsage(const std::string& programName) {
          "  --vendor-id HEX     USB vendor id of the boards (default 3A5F)\n"
          "  --launcher          also open the launcher window (\"USB DUT Write Software\n"
          "                      Template\"), from which the script window is reached\n"
+         "  --screenshots DIR   with --simulate: bring the program into a typical state,\n"
+         "                      save a picture of every window to DIR/<window>.png\n"
+         "                      and end (status 1 names the windows that failed)\n"
          "  --help              show this text\n"
          "  --version           show the program version\n";
 }

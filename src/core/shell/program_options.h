@@ -13,6 +13,8 @@ struct ProgramOptions {
   bool help = false;
   bool version = false;
   bool launcher = false;  // open the launcher window, the way to the script engine
+  // Render every window into this folder and end; needs the simulated EVM.
+  std::optional<std::filesystem::path> screenshots;
   std::optional<std::filesystem::path> configDir;
   std::optional<uint16_t> vendorId;
   std::string error;  // non-empty: bad usage, names the argument at fault

@@ -160,6 +160,9 @@ frmEvalControl::frmEvalControl(Evm& evm, QWidget* parent) : QWidget(parent, Qt::
       Render();
     });
   }
+  // The frame is as wide as the mux frame above it; the room left over goes
+  // to the right, so each box stays beside its label.
+  dacLayout->setColumnStretch(3, 1);
   layout->addWidget(dac, 2, 1);
 
   Command3 = Named(new QPushButton(QString::fromStdString(panel_.Command3), this), "Command3");

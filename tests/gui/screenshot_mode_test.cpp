@@ -1,0 +1,137 @@
+// The program's --screenshots mode, run as the user runs it: a process on the
+// offscreen platform that leaves one picture per window.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QSet>
+
+#include "common/atomic_file.h"
+#include "support/temp_dir.h"
+
+namespace evm {
+namespace {
+
+// Every window of the program, each tab of the main window on its own.
+const QStringList kPictures{
+    "formMain_QMA740_tabOverview",
+    "formMain_QMA740_tabAdConfig",
+    "formMain_QMA740_tabCalibrate",
+    "formMain_QMA740_tabScaling",
+    "formMain_QMA740_tabRegisters",
+    "frmUSB_Com_Prob",
+    "frmCheckSoftwareRev",
+    "frmHelpWithReg",
+    "frmSetUSBAddress",
+    "frmCalDate",
+    "frmEvalControl",
+    "frmC_M_Bits",
+    "frmDebugUSB",
+    "frmUSB_DUT_Writer",
+    "frmUSB_Template",
+    "frmScript",
+};
+
+struct ProgramRun {
+  int exitCode = -1;
+  QString errors;  // the program's own lines on standard error
+};
+
+ProgramRun RunProgram(const QStringList& arguments) {
+  QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  program.setProcessEnvironment(env);
+  program.start(EVM_PROGRAM_PATH, arguments);
+  const bool finished = program.waitForFinished(30000);
+  EXPECT_TRUE(finished) << "the program did not end";
+  ProgramRun run;
+  if (!finished) {
+    program.kill();
+    program.waitForFinished();
+    return run;
+  }
+  run.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+  // Qt's own notes about the offscreen platform are not the program's.
+  for (const QString& line : QString::fromLocal8Bit(program.readAllStandardError()).split('\n')) {
+    if (line.startsWith("zm5520-evm")) run.errors += line + '\n';
+  }
+  return run;
+}
+
+QString Q(const std::filesystem::path& path) {
+  return QString::fromStdString(path.string());
+}
+
+int ColoursUpTo(const QImage& image, int enough) {
+  QSet<QRgb> colours;
+  for (int y = 0; y < image.height() && colours.size() < enough; y += 2) {
+    for (int x = 0; x < image.width() && colours.size() < enough; x += 2) {
+      colours.insert(image.pixel(x, y));
+    }
+  }
+  return static_cast<int>(colours.size());
+}
+
+TEST(ScreenshotMode, PicturesEveryWindowDrawn) {
+  test::TempDir dir;
+  const auto pictures = dir.path() / "pictures";
+  const ProgramRun run = RunProgram({"--simulate", "--screenshots", Q(pictures)});
+  ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+  EXPECT_TRUE(run.errors.isEmpty()) << "the tour met a message or dialog:\n"
+                                    << run.errors.toStdString();
+
+  QStringList written = QDir(Q(pictures)).entryList({"*.png"}, QDir::Files, QDir::Name);
+  QStringList expected;
+  for (const QString& name : kPictures) expected << name + ".png";
+  expected.sort();
+  EXPECT_EQ(written, expected);
+
+  for (const QString& name : kPictures) {
+    SCOPED_TRACE(name.toStdString());
+    const QImage image(QDir(Q(pictures)).filePath(name + ".png"));
+    ASSERT_FALSE(image.isNull());
+    // From the smallest dialog to the main window with its register grid.
+    EXPECT_GE(image.width(), 250);
+    EXPECT_GE(image.height(), 100);
+    EXPECT_LE(image.width(), 1600);
+    EXPECT_LE(image.height(), 1200);
+    // Text, frames and controls: far more than a background and a border.
+    EXPECT_GE(ColoursUpTo(image, 16), 16);
+  }
+}
+
+TEST(ScreenshotMode, AFolderThatCannotBeMadeFailsNamingEachWindow) {
+  test::TempDir dir;
+  const auto blocker = dir.path() / "file";
+  ASSERT_TRUE(WriteFileAtomically(blocker, "not a folder"));
+  const ProgramRun run = RunProgram({"--simulate", "--screenshots", Q(blocker / "pictures")});
+  EXPECT_EQ(run.exitCode, 1);
+  for (const QString& name : kPictures) {
+    EXPECT_TRUE(run.errors.contains("no picture of " + name + ":")) << name.toStdString();
+  }
+}
+
+TEST(ScreenshotMode, GivenStateFolderIsUsedAndItsSettingsKept) {
+  test::TempDir dir;
+  const auto state = dir.path() / "state";
+  std::filesystem::create_directories(state);
+  // Another shunt, valid throughout the calibration; a later month than any
+  // clock shows, so the reminder stays away.
+  const std::string settings = "\"0.02\"\r\n\"3\"\r\n\"100u\"\r\n12\r\n9999\r\n";
+  ASSERT_TRUE(WriteFileAtomically(state / "ZM5520_1EVM_Settings.csv", settings));
+  const ProgramRun run = RunProgram(
+      {"--simulate", "--config-dir", Q(state), "--screenshots", Q(dir.path() / "pictures")});
+  ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+  EXPECT_TRUE(run.errors.isEmpty()) << run.errors.toStdString();
+  EXPECT_EQ(ReadWholeFile(state / "ZM5520_1EVM_Settings.csv"), settings);
+  // The windows' unloads wrote their files there, as a normal run does.
+  for (const char* file :
+       {"EVM_Address_Settings.csv", "DUT_Writer.csv", "ControlEVM_Settings.csv"}) {
+    EXPECT_TRUE(std::filesystem::exists(state / file)) << file;
+  }
+}
+
+}  // namespace
+}  // namespace evm
