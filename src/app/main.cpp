@@ -64,7 +64,7 @@ int main(int argc, char* argv[]) {
   evm::gui::QtUserInterface ui;
   evm::Evm context(evm::EvmSeams{*hid, clock, ui, locale, stateFolder, vendorId});
   if (auto* simulated = dynamic_cast<evm::sim::SimulatedEvm*>(hid.get())) {
-    simulated->TestBoard().followReference = &context.calBoard.VrefVolts;
+    evm::sim::AttachToProgram(*simulated, context);
   }
   evm::gui::formMain_QMA740 window(context);
   ui.SetParentWindow(&window);

@@ -34,6 +34,9 @@ CliContext::CliContext(const CliOptions& o, std::ostream& o_out, std::ostream& o
   const std::filesystem::path folder =
       ChooseStateFolder(o.configDir, UserConfigFolder(), UserConfigFolder());
   evm = std::make_unique<Evm>(EvmSeams{*hid, clock, ui, NumberLocale::Point(), folder, vendorId});
+  if (auto* simulated = dynamic_cast<sim::SimulatedEvm*>(hid.get())) {
+    sim::AttachToProgram(*simulated, *evm);
+  }
 }
 
 CliContext::~CliContext() {

@@ -17,7 +17,7 @@ struct SimContext {
   explicit SimContext(NumberLocale locale = NumberLocale::Point())
       : sim(sim::SimulatedEvm::CreateDefault(clock, kDefaultBoardVendorId)),
         evm(EvmSeams{*sim, clock, ui, locale, dir.path(), kDefaultBoardVendorId}) {
-    sim->TestBoard().followReference = &evm.calBoard.VrefVolts;
+    sim::AttachToProgram(*sim, evm);
   }
 
   TempDir dir;

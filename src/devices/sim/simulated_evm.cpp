@@ -243,4 +243,8 @@ std::string SimulatedEvm::ErrorText(uint32_t code) {
   }
 }
 
+void AttachToProgram(SimulatedEvm& sim, Evm& evm) {
+  sim.TestBoard().followReference = &evm.calBoard.VrefVolts;
+}
+
 }  // namespace evm::sim

@@ -11,6 +11,7 @@
 #include "devices/sim/reglink_board.h"
 #include "devices/sim/sim_device.h"
 #include "devices/sim/test_board.h"
+#include "evm.h"
 #include "hid/hid_platform.h"
 
 namespace evm::sim {
@@ -90,5 +91,9 @@ class SimulatedEvm final : public HidPlatform {
   int enumerations_ = 0;
   uint32_t lastError_ = 0;
 };
+
+// Sets the simulated boards up the way the program in `evm` works with them
+// (the test board's reference follows the one the program chose).
+void AttachToProgram(SimulatedEvm& sim, Evm& evm);
 
 }  // namespace evm::sim

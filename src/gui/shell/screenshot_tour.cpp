@@ -340,6 +340,7 @@ ScreenshotReport RunScreenshotTour(const ScreenshotTourOptions& options) {
       sim::SimulatedEvm::CreateDefault(clock, options.vendorId);
   TourUserInterface ui;
   Evm evm(EvmSeams{*hid, clock, ui, NumberLocale::Point(), stateFolder, options.vendorId});
+  sim::AttachToProgram(*hid, evm);
   Photographer camera(options.outputFolder, report);
   Tour(evm, ui, scriptFile, camera);
   report.shown = ui.shown;
