@@ -299,5 +299,29 @@ TEST(SecondCalibration, RefusesWhatTheRegisterCannotTake) {
   }
 }
 
+TEST(RegisterBitMap, DecimalBoxLeftChangesNoRegisterAndShowsTheScaledValueAgain) {
+  for (const NumberLocale& locale : {NumberLocale::Point(), NumberLocale::Comma()}) {
+    SCOPED_TRACE(locale.decimalSeparator);
+    CalContext c(locale);
+    c.UseConfig(0x399F);
+    gridReg_RowColChange(c.evm, 3, 2);  // 02h, the bus voltage
+    const std::string shown = c.Panel().txtCurrent_Decmal;
+    ASSERT_FALSE(shown.empty());
+    const auto values = c.Store().RegValue;
+    const size_t writes = c.Writes().size();
+    const size_t reads = c.Reads().size();
+    for (const char* typed : {"5", "1.5k", "abc", ""}) {
+      SCOPED_TRACE(typed);
+      c.Panel().txtCurrent_Decmal = typed;
+      txtCurrent_Decmal_LostFocus(c.evm, typed);
+      EXPECT_EQ(c.Panel().txtCurrent_Decmal, shown);
+      EXPECT_EQ(c.Store().RegValue, values);
+      EXPECT_EQ(c.Writes().size(), writes);
+      EXPECT_EQ(c.Reads().size(), reads);
+      EXPECT_TRUE(c.ui.messages.empty());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace evm

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "calibration/localize_decimal.h"
 
 namespace evm {
@@ -42,6 +44,13 @@ TEST(ParseEngNumber, ExamplesAndPrefixesInBothLocales) {
       {"1e400", "1e400", 0},
       {"1e-400", "1e-400", 0},
       {"0.01", "0,01", 0.01},
+      {" 2 ", " 2 ", 2},
+      {"2k", "2K", 2000},
+      {"2m", "2m", 0.002},
+      {"1t", "1T", 1e12},
+      {"1g", "1g", 1},
+      {"3.3V", "3,3V", 3.3},
+      {"1Meg", "1Meg", 1e6},
   };
   for (const Case& c : cases) {
     EXPECT_DOUBLE_EQ(ParseEngNumber(c.point, kPoint), c.value) << c.point;
@@ -57,15 +66,34 @@ TEST(FormatEngNumber, ThreeDecimalsAndTheLowerPrefixAtPowersOfAThousand) {
     const char* comma;
   };
   const Case cases[] = {
-      {0.0001, "100.000u", "100,000u"},  {3.2, "3.200 ", "3,200 "},
-      {-0.0125, "-12.500m", "-12,500m"}, {0, "0.000", "0,000"},
-      {2.5e-16, "0.000", "0,000"},       {1000, "1000.000 ", "1000,000 "},
-      {1, "1000.000m", "1000,000m"},     {1e6, "1000.000K", "1000,000K"},
-      {1.5e13, "15.000T", "15,000T"},    {30.517578125e-6, "30.518u", "30,518u"},
+      {0.0001, "100.000u", "100,000u"},     {3.2, "3.200 ", "3,200 "},
+      {-0.0125, "-12.500m", "-12,500m"},    {0, "0.000", "0,000"},
+      {2.5e-16, "0.000", "0,000"},          {1000, "1000.000 ", "1000,000 "},
+      {1, "1000.000m", "1000,000m"},        {1e6, "1000.000K", "1000,000K"},
+      {1.5e13, "15.000T", "15,000T"},       {30.517578125e-6, "30.518u", "30,518u"},
+      {999.9996, "1000.000 ", "1000,000 "}, {1500, "1.500K", "1,500K"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(FormatEngNumber(c.value, kPoint), c.point);
     EXPECT_EQ(FormatEngNumber(c.value, kComma), c.comma);
+  }
+}
+
+// What is written reads back as the value rounded to three decimals in the
+// chosen prefix, so a box filled by the program can be typed over and read.
+TEST(FormatEngNumber, ReadingTheWrittenTextBackGivesTheRoundedValue) {
+  const struct {
+    double value, readBack;
+  } cases[] = {
+      {1.2345649e-4, 123.456e-6}, {0.0012344, 1.234e-3},        {-2.5, -2.5}, {47.0001, 47},
+      {65535, 65.535e3},          {3.0517578125e-5, 30.518e-6},
+  };
+  for (const auto& c : cases) {
+    for (const NumberLocale& locale : {kPoint, kComma}) {
+      const std::string text = FormatEngNumber(c.value, locale);
+      EXPECT_NEAR(ParseEngNumber(text, locale), c.readBack, 1e-12 * std::abs(c.readBack) + 1e-18)
+          << text;
+    }
   }
 }
 

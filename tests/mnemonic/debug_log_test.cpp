@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "common/atomic_file.h"
 #include "support/sim_fixture.h"
@@ -148,6 +151,38 @@ TEST(UsbDebugLog, AFailedReadIsLoggedAndClosesTheConnection) {
     EXPECT_EQ(c.sim->OpenHandleCount(), 0);
     EXPECT_EQ(c.ui.usbProblemDialogs, 1);
   }
+}
+
+// A window shows the log by appending what it is handed; handing it the whole
+// log each time would make every entry cost more the longer a session logs.
+TEST(UsbDebugLog, TheViewIsHandedEachNewTextOnlyAndClearedOnce) {
+  SimContext c;
+  c.evm.shell.UsbAddress = 0x2F90;
+  std::vector<std::string> handed;
+  int clears = 0;
+  c.evm.usbDebug.onAppended = [&](std::string_view text) { handed.emplace_back(text); };
+  c.evm.usbDebug.onCleared = [&] { ++clears; };
+  c.evm.usbDebug.UsbDebugLevel = 2;
+  for (int i = 0; i < 200; ++i) c.evm.dutWriter.SendMnemonic("CMD MEAS");
+  const std::string& log = c.evm.usbDebug.Text();
+  ASSERT_FALSE(handed.empty());
+  size_t longest = 0;
+  std::string joined;
+  for (const std::string& t : handed) {
+    longest = std::max(longest, t.size());
+    joined += t;
+  }
+  EXPECT_EQ(joined, log) << "the pieces handed over make up the log, each once";
+  EXPECT_LE(longest, std::string("CMD MEAS\r\n").size() + 8) << "no piece is the log so far";
+
+  handed.clear();
+  c.evm.usbDebug.Clear();
+  EXPECT_EQ(clears, 1);
+  EXPECT_EQ(c.evm.usbDebug.Text(), "");
+  c.evm.dutWriter.SendMnemonic("CMD ON");
+  joined.clear();
+  for (const std::string& t : handed) joined += t;
+  EXPECT_EQ(joined, "CMD ON\r\n");
 }
 
 TEST(SystemErrorText, IsTheSystemTextWithoutItsLineEnd) {

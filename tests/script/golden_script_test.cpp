@@ -37,7 +37,9 @@ TEST_P(GoldenScript, ResultsMatchTheStoredFile) {
   EXPECT_EQ(*actual, *expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, GoldenScript, ::testing::Values("dac_to_cnv1", "empty_step_ends"));
+INSTANTIATE_TEST_SUITE_P(Files, GoldenScript,
+                         ::testing::Values("dac_to_cnv1", "empty_step_ends",
+                                           "dac_a_ranges_and_gotos"));
 
 TEST(GoldenScriptTiming, PauseAndFollowedGotoWaitOnTheClock) {
   test::SimContext c;

@@ -162,5 +162,44 @@ TEST(ScriptInterpreter, SingleStepFollowsGotoWithoutPause) {
   EXPECT_EQ(r.grid.GotoRow, 1);
 }
 
+// The run starts at the top of the grid and scrolls one row at a time once
+// the current row is more than 14 rows below the top visible row; it never
+// scrolls back up on its own.
+TEST(ScriptInterpreter, RunsScrollTheGridOneRowAtATime) {
+  Runner r({});
+  while (r.grid.Rows() < 32) r.grid.AppendRow();
+  for (int i = 1; i <= 30; ++i) r.grid.Cell(i, 2) = "CMD ON";
+  r.grid.ScriptLastRow = 30;
+  r.grid.TopRow = 9;
+  std::vector<int> tops;
+  r.ui.onProcessEvents = [&] { tops.push_back(r.grid.TopRow); };
+  RunScript(r.ctx);
+  ASSERT_EQ(tops.size(), 30u);
+  EXPECT_EQ(tops[0], 1) << "a run starts at the top";
+  EXPECT_EQ(tops[14], 1) << "row 15 is still in view";
+  EXPECT_EQ(tops[15], 2) << "row 16 scrolls by one";
+  EXPECT_EQ(tops[29], 16);
+
+  // A goto back to row 1 leaves the view where it is.
+  r.grid.Cell(30, 2) = "goto 1";
+  tops.clear();
+  r.ui.onProcessEvents = [&] {
+    tops.push_back(r.grid.TopRow);
+    if (tops.size() == 31) PressExitLoop(r.grid);
+  };
+  RunScript(r.ctx);
+  ASSERT_GE(tops.size(), 31u);
+  EXPECT_EQ(tops[29], 16);
+  EXPECT_EQ(tops[30], 16) << "back at row 1, the view stays";
+
+  // Single Step scrolls by one row as well, however far below the row is.
+  r.grid.TopRow = 1;
+  r.grid.Row_ = 20;
+  r.ui.onProcessEvents = nullptr;
+  SingleStep(r.ctx);
+  EXPECT_EQ(r.grid.Row_, 21);
+  EXPECT_EQ(r.grid.TopRow, 2);
+}
+
 }  // namespace
 }  // namespace evm

@@ -35,5 +35,136 @@ TEST(ProgramOptions, ScreenshotsTakesAFolderAndNeedsTheSimulatedEvm) {
   }
 }
 
+TEST(ProgramOptions, EachOptionIsTakenAndBadOnesAreNamed) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    bool simulate, help, version, launcher;
+    const char* configDir;  // nullptr: not given
+    int vendorId;           // -1: not given
+    const char* error;      // part of the message; nullptr: none
+  };
+  const Case cases[] = {
+      {"nothing", {}, false, false, false, false, nullptr, -1, nullptr},
+      {"flags", {"--simulate", "--launcher"}, true, false, false, true, nullptr, -1, nullptr},
+      {"help", {"--help"}, false, true, false, false, nullptr, -1, nullptr},
+      {"short help", {"-h"}, false, true, false, false, nullptr, -1, nullptr},
+      {"version", {"--version"}, false, false, true, false, nullptr, -1, nullptr},
+      {"config folder",
+       {"--config-dir", "state"},
+       false,
+       false,
+       false,
+       false,
+       "state",
+       -1,
+       nullptr},
+      {"config folder joined",
+       {"--config-dir=a b"},
+       false,
+       false,
+       false,
+       false,
+       "a b",
+       -1,
+       nullptr},
+      {"vendor id", {"--vendor-id", "1a2b"}, false, false, false, false, nullptr, 0x1A2B, nullptr},
+      {"vendor id with 0x",
+       {"--vendor-id=0x3A5F"},
+       false,
+       false,
+       false,
+       false,
+       nullptr,
+       0x3A5F,
+       nullptr},
+      {"vendor id with h",
+       {"--vendor-id", "FFFFh"},
+       false,
+       false,
+       false,
+       false,
+       nullptr,
+       0xFFFF,
+       nullptr},
+      {"vendor id above 16 bits",
+       {"--vendor-id", "10000"},
+       false,
+       false,
+       false,
+       false,
+       nullptr,
+       -1,
+       "'10000'"},
+      {"vendor id not hexadecimal",
+       {"--vendor-id", "3G5F"},
+       false,
+       false,
+       false,
+       false,
+       nullptr,
+       -1,
+       "'3G5F'"},
+      {"vendor id without value",
+       {"--vendor-id"},
+       false,
+       false,
+       false,
+       false,
+       nullptr,
+       -1,
+       "--vendor-id needs a value"},
+      {"config folder without value",
+       {"--simulate", "--config-dir"},
+       true,
+       false,
+       false,
+       false,
+       nullptr,
+       -1,
+       "--config-dir needs a value"},
+      {"empty config folder",
+       {"--config-dir="},
+       false,
+       false,
+       false,
+       false,
+       nullptr,
+       -1,
+       "--config-dir needs a folder"},
+      {"unknown option",
+       {"--simulate", "--frob"},
+       true,
+       false,
+       false,
+       false,
+       nullptr,
+       -1,
+       "'--frob'"},
+      {"stray argument", {"state"}, false, false, false, false, nullptr, -1, "'state'"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    const ProgramOptions o = ParseProgramOptions(k.args);
+    if (k.error) {
+      EXPECT_NE(o.error.find(k.error), std::string::npos) << o.error;
+      continue;
+    }
+    EXPECT_EQ(o.error, "");
+    EXPECT_EQ(o.simulate, k.simulate);
+    EXPECT_EQ(o.help, k.help);
+    EXPECT_EQ(o.version, k.version);
+    EXPECT_EQ(o.launcher, k.launcher);
+    ASSERT_EQ(o.configDir.has_value(), k.configDir != nullptr);
+    if (k.configDir) {
+      EXPECT_EQ(*o.configDir, k.configDir);
+    }
+    ASSERT_EQ(o.vendorId.has_value(), k.vendorId >= 0);
+    if (k.vendorId >= 0) {
+      EXPECT_EQ(*o.vendorId, k.vendorId);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace evm

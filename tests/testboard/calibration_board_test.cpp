@@ -148,6 +148,12 @@ TEST(WriteDac, CodesRoundTiesToEvenAndBuildTheCommand) {
             "I2C CH2 S 98 ACKS 16 ACKS 12 ACKS 34 ACKS P");
   EXPECT_EQ(c.analog().dacCode[0], 32768);
   EXPECT_EQ(c.ui.usbProblemDialogs, 0);
+
+  const size_t before = c.iface().Reports().size();
+  c.board().WriteDacA(0, 3);
+  EXPECT_EQ(c.CommandsSince(before, 17),
+            (std::vector<std::string>{"2 2 0 A AA C0 0 3 98 6 10 6 0 6 0 6 4"}));
+  EXPECT_EQ(c.analog().dacCode[0], 0);
 }
 
 TEST(WriteDac, GoesToTheBoardEvenWithoutUsbAndSkipsTheRawView) {

@@ -1,0 +1,95 @@
+// The simulated test board's analogue wiring: what each converter input sees
+// for each multiplexer byte, and the loop read-back on CNV2+.
+#include "devices/sim/test_board.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace evm::sim {
+namespace {
+
+struct Board {
+  DutSupply supply;
+  InterfaceBoard iface{0x3A5F, supply};
+  TestBoardAnalog analog;
+  SimCnv3800 cnv1{1, iface, analog};
+  SimCnv3800 cnv2{2, iface, analog};
+
+  Board() {
+    for (int ch = 0; ch < 4; ++ch) {
+      analog.dacCode[static_cast<size_t>(ch)] = static_cast<uint16_t>(6553 * (ch + 1));
+    }
+  }
+  double Dac(int channel) const { return analog.DacVolts(channel); }
+};
+
+TEST(SimTestBoard, MultiplexerBitsRouteEachInput) {
+  Board b;
+  const double openP = b.analog.openPlusVolts, openM = b.analog.openMinusVolts;
+  const double a = b.Dac(0), bb = b.Dac(1), c = b.Dac(2), d = b.Dac(3);
+  const struct {
+    uint8_t mux;
+    double cnv1, cnv2;
+  } cases[] = {
+      {0x00, openP - openM, openP - openM},
+      {0x01, bb - openM, openP - openM},  // CNV1+ DAC B
+      {0x08, 0 - openM, openP - openM},   // CNV1+ ground
+      {0x02, openP - a, openP - openM},   // CNV1- DAC A
+      {0x04, openP - 0, openP - openM},   // CNV1- ground
+      {0x10, openP - openM, d - openM},   // CNV2+ DAC D
+      {0x80, openP - openM, 0 - openM},   // CNV2+ ground
+      {0x20, openP - openM, openP - c},   // CNV2- DAC C
+      {0x40, openP - openM, openP - 0},   // CNV2- ground
+      {0x05, bb, openP - openM},          // DAC B to CNV1+, minus to ground
+      {0x5A, 0 - a, d},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(static_cast<int>(k.mux));
+    b.iface.muxByte = k.mux;
+    EXPECT_DOUBLE_EQ(b.cnv1.InputVolts(), k.cnv1);
+    EXPECT_DOUBLE_EQ(b.cnv2.InputVolts(), k.cnv2);
+  }
+}
+
+TEST(SimTestBoard, AnOpenInputReadsItsOwnSmallVoltageNotTheLastOne) {
+  Board b;
+  b.iface.muxByte = 0x01;
+  ASSERT_GT(b.cnv1.InputVolts(), 0.5);
+  b.iface.muxByte = 0x00;
+  EXPECT_DOUBLE_EQ(b.cnv1.InputVolts(), b.analog.openPlusVolts - b.analog.openMinusVolts);
+  EXPECT_LT(std::abs(b.cnv1.InputVolts()), 0.05);
+}
+
+TEST(SimTestBoard, LoopReadBackTakesCnv2PlusOnlyWhileConnected) {
+  Board b;
+  b.iface.muxByte = 0x50;  // CNV2+ DAC D, CNV2- ground
+  b.iface.iloop = 0x00;    // "CMD ILOOP ON"
+  EXPECT_DOUBLE_EQ(b.cnv2.InputVolts(), b.analog.loopAmps);
+  EXPECT_DOUBLE_EQ(b.cnv1.InputVolts(), b.analog.openPlusVolts - b.analog.openMinusVolts);
+  b.iface.iloop = 0x01;  // "CMD ILOOP OFF"
+  EXPECT_DOUBLE_EQ(b.cnv2.InputVolts(), b.Dac(3));
+}
+
+TEST(SimTestBoard, ConverterCodesSaturateAtTheReferenceItFollows) {
+  const struct {
+    double volts, reference;
+    int code;
+  } cases[] = {
+      {2.5, 5, 16384}, {-2.5, 5, -16384}, {5, 5, 32767},   {-5, 5, -32768},
+      {7, 5, 32767},   {-7, 5, -32768},   {1.5, 3, 16384}, {0, 3, 0},
+  };
+  for (const auto& k : cases) {
+    EXPECT_EQ(SimCnv3800::Code(k.volts, k.reference), k.code) << k.volts << " V at " << k.reference;
+  }
+  Board b;
+  double programReference = 3.0;
+  b.analog.followReference = &programReference;
+  b.analog.dacCode[1] = 65535;
+  EXPECT_NEAR(b.Dac(1), 3.0, 0.01) << "the DAC's full scale follows the program's reference";
+  programReference = 0;
+  EXPECT_EQ(b.analog.Reference(), b.analog.referenceVolts) << "no usable reference: its own";
+}
+
+}  // namespace
+}  // namespace evm::sim
