@@ -176,3 +176,24 @@ TEST(MainLoad, AboutNamesTheVersion) {
 
 }  // namespace
 }  // namespace evm
+
+namespace evm {
+namespace {
+
+TEST(MainUnload, OtherWindowsUnloadAfterTheStateFilesAndBeforeTheLinkCloses) {
+  test::SimContext c;
+  ASSERT_EQ(MainLoad(c.evm), LoadOutcome::LoadErrorPath);
+  ASSERT_TRUE(c.evm.regLink.OpenRegLink());
+  bool filesWritten = false;
+  bool linkOpen = false;
+  MainUnload(c.evm, [&] {
+    filesWritten = std::filesystem::exists(c.evm.StateFile(kSettingsFileName));
+    linkOpen = c.evm.regLink.LinkOpen();
+  });
+  EXPECT_TRUE(filesWritten);
+  EXPECT_TRUE(linkOpen);
+  EXPECT_FALSE(c.evm.regLink.LinkOpen());
+}
+
+}  // namespace
+}  // namespace evm

@@ -106,7 +106,7 @@ void FirstActivation(Evm& evm) {
   evm.shell.FirstActivationDone = true;
 }
 
-void MainUnload(Evm& evm) {
+void MainUnload(Evm& evm, const std::function<void()>& unloadOtherWindows) {
   StopMeasurement(evm);
   const ShellState& shell = evm.shell;
   if (shell.UsbAddress) {
@@ -120,6 +120,8 @@ void MainUnload(Evm& evm) {
                             shell.StoredYear};
     WriteSettingsFile(evm.StateFile(kSettingsFileName), settings);
   }
+  // Windows write their own state as they go, after the main window's.
+  if (unloadOtherWindows) unloadOtherWindows();
   evm.regLink.CloseRegLink();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "evm.h"
@@ -24,7 +25,7 @@ void LoadAfterLink(Evm& evm);
 void FirstActivation(Evm& evm);
 
 // The main window's unload: the state files, then the register link.
-void MainUnload(Evm& evm);
+void MainUnload(Evm& evm, const std::function<void()>& unloadOtherWindows = {});
 
 // 1 when the locale writes 1.1 as "1,1".
 int DecimalCommaOf(const NumberLocale& locale);

@@ -157,11 +157,12 @@ bool formMain_QMA740::event(QEvent* e) {
 void formMain_QMA740::closeEvent(QCloseEvent* e) {
   if (!unloaded_) {
     unloaded_ = true;
-    MainUnload(evm_);
     // Every other window goes with the main window.
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (w != this) w->close();
-    }
+    MainUnload(evm_, [this] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != this) w->close();
+      }
+    });
   }
   e->accept();
 }
