@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -68,6 +70,30 @@ TEST(MainWindow, OpensWithItsCaptionTabsFramesAndMenus) {
   EXPECT_TRUE(w.findChild<QAction*>("mnuEngineeringMode")->isCheckable());
   EXPECT_FALSE(w.findChild<QLineEdit*>("txtDutNotAck")->isVisible());
   EXPECT_EQ(w.findChild<QLineEdit*>("txtDutNotAck")->text(), "ZM5520/1 Did Not Acknowledge!");
+}
+
+TEST(MainWindow, NotAcknowledgedIndicatorLeavesTheTabsWhereTheyAre) {
+  test::SimContext c;
+  formMain_QMA740 w(c.evm);
+  ASSERT_TRUE(w.Load());
+  w.show();
+  auto* tabs = w.findChild<QTabWidget*>("SSTab1");
+  auto* indicator = w.findChild<QLineEdit*>("txtDutNotAck");
+  QApplication::processEvents();
+  const QRect before = tabs->geometry();
+
+  // A0 at "VS+" addresses a device that is not there.
+  emit w.findChild<QComboBox*>("cmbA0")->activated(1);
+  w.findChild<QPushButton*>("Command8")->click();
+  QApplication::processEvents();
+  ASSERT_TRUE(indicator->isVisible());
+  EXPECT_EQ(tabs->geometry(), before) << "a control under the mouse must not jump away";
+
+  emit w.findChild<QComboBox*>("cmbA0")->activated(0);
+  w.findChild<QPushButton*>("Command8")->click();
+  QApplication::processEvents();
+  ASSERT_FALSE(indicator->isVisible());
+  EXPECT_EQ(tabs->geometry(), before);
 }
 
 TEST(MainWindow, AboutShowsTheVersionLine) {

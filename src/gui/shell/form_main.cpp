@@ -85,6 +85,11 @@ void formMain_QMA740::BuildTabs() {
   QFont bold = txtDutNotAck->font();
   bold.setBold(true);
   txtDutNotAck->setFont(bold);
+  // Its band stays reserved while it is hidden: the tabs below must not jump
+  // under the mouse each time a read fails or succeeds again.
+  QSizePolicy keepBand = txtDutNotAck->sizePolicy();
+  keepBand.setRetainSizeWhenHidden(true);
+  txtDutNotAck->setSizePolicy(keepBand);
   txtDutNotAck->setVisible(false);
   layout->addWidget(txtDutNotAck);
 
