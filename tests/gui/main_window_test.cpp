@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 
 #include "gui/shell/form_main.h"
@@ -94,6 +95,23 @@ TEST(MainWindow, NotAcknowledgedIndicatorLeavesTheTabsWhereTheyAre) {
   QApplication::processEvents();
   ASSERT_FALSE(indicator->isVisible());
   EXPECT_EQ(tabs->geometry(), before);
+}
+
+TEST(MainWindow, TabbingNeverStopsOnTheNotAcknowledgedIndicator) {
+  test::SimContext c;
+  formMain_QMA740 w(c.evm);
+  ASSERT_TRUE(w.Load());
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  emit w.findChild<QComboBox*>("cmbA0")->activated(1);
+  w.findChild<QPushButton*>("Command8")->click();
+  auto* indicator = w.findChild<QLineEdit*>("txtDutNotAck");
+  ASSERT_TRUE(indicator->isVisible());
+  for (int i = 0; i < 40; ++i) {
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), indicator) << "after " << i + 1 << " tabs";
+  }
 }
 
 TEST(MainWindow, AboutShowsTheVersionLine) {

@@ -78,6 +78,8 @@ void formMain_QMA740::BuildTabs() {
   txtDutNotAck = new QLineEdit("ZM5520/1 Did Not Acknowledge!", central);
   txtDutNotAck->setObjectName("txtDutNotAck");
   txtDutNotAck->setReadOnly(true);
+  // A warning to read, not a control: the first Tab goes to the tabs' controls.
+  txtDutNotAck->setFocusPolicy(Qt::NoFocus);
   txtDutNotAck->setAlignment(Qt::AlignCenter);
   QPalette warning = txtDutNotAck->palette();
   warning.setColor(QPalette::Text, Qt::red);
