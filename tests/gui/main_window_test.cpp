@@ -11,6 +11,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include "gui/shell/form_main.h"
 #include "gui/shell/frm_usb_com_prob.h"
@@ -157,6 +158,18 @@ TEST(UsbProblemDialog, EachButtonGivesItsChoice) {
   EXPECT_EQ(dialog.windowTitle(), "USB Communication Problem");
   EXPECT_EQ(dialog.findChild<QPushButton*>("Command2")->text(),
             "Run Without USB:  Put USB to Sleep");
+}
+
+TEST(UsbProblemDialog, EscapeOrTheCloseButtonTriesAgainAndNeverEndsTheProgram) {
+  const std::pair<const char*, std::function<void(QDialog&)>> ways[] = {
+      {"Escape", [](QDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+      {"close button", [](QDialog& d) { d.close(); }},
+  };
+  for (const auto& [way, dismiss] : ways) {
+    frmUSB_Com_Prob dialog;
+    QTimer::singleShot(0, &dialog, [&dialog, dismiss = dismiss] { dismiss(dialog); });
+    EXPECT_EQ(dialog.Ask(), UsbProblemChoice::TryAgain) << way;
+  }
 }
 
 }  // namespace
