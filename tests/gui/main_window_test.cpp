@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include "gui/shell/form_main.h"
 #include "gui/shell/frm_usb_com_prob.h"
@@ -70,6 +74,47 @@ TEST(MainWindow, OpensWithItsCaptionTabsFramesAndMenus) {
   EXPECT_EQ(w.findChild<QLineEdit*>("txtDutNotAck")->text(), "ZM5520/1 Did Not Acknowledge!");
 }
 
+TEST(MainWindow, NotAcknowledgedIndicatorLeavesTheTabsWhereTheyAre) {
+  test::SimContext c;
+  formMain_QMA740 w(c.evm);
+  ASSERT_TRUE(w.Load());
+  w.show();
+  auto* tabs = w.findChild<QTabWidget*>("SSTab1");
+  auto* indicator = w.findChild<QLineEdit*>("txtDutNotAck");
+  QApplication::processEvents();
+  const QRect before = tabs->geometry();
+
+  // A0 at "VS+" addresses a device that is not there.
+  emit w.findChild<QComboBox*>("cmbA0")->activated(1);
+  w.findChild<QPushButton*>("Command8")->click();
+  QApplication::processEvents();
+  ASSERT_TRUE(indicator->isVisible());
+  EXPECT_EQ(tabs->geometry(), before) << "a control under the mouse must not jump away";
+
+  emit w.findChild<QComboBox*>("cmbA0")->activated(0);
+  w.findChild<QPushButton*>("Command8")->click();
+  QApplication::processEvents();
+  ASSERT_FALSE(indicator->isVisible());
+  EXPECT_EQ(tabs->geometry(), before);
+}
+
+TEST(MainWindow, TabbingNeverStopsOnTheNotAcknowledgedIndicator) {
+  test::SimContext c;
+  formMain_QMA740 w(c.evm);
+  ASSERT_TRUE(w.Load());
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  emit w.findChild<QComboBox*>("cmbA0")->activated(1);
+  w.findChild<QPushButton*>("Command8")->click();
+  auto* indicator = w.findChild<QLineEdit*>("txtDutNotAck");
+  ASSERT_TRUE(indicator->isVisible());
+  for (int i = 0; i < 40; ++i) {
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), indicator) << "after " << i + 1 << " tabs";
+  }
+}
+
 TEST(MainWindow, AboutShowsTheVersionLine) {
   test::SimContext c;
   formMain_QMA740 w(c.evm);
@@ -113,6 +158,18 @@ TEST(UsbProblemDialog, EachButtonGivesItsChoice) {
   EXPECT_EQ(dialog.windowTitle(), "USB Communication Problem");
   EXPECT_EQ(dialog.findChild<QPushButton*>("Command2")->text(),
             "Run Without USB:  Put USB to Sleep");
+}
+
+TEST(UsbProblemDialog, EscapeOrTheCloseButtonTriesAgainAndNeverEndsTheProgram) {
+  const std::pair<const char*, std::function<void(QDialog&)>> ways[] = {
+      {"Escape", [](QDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+      {"close button", [](QDialog& d) { d.close(); }},
+  };
+  for (const auto& [way, dismiss] : ways) {
+    frmUSB_Com_Prob dialog;
+    QTimer::singleShot(0, &dialog, [&dialog, dismiss = dismiss] { dismiss(dialog); });
+    EXPECT_EQ(dialog.Ask(), UsbProblemChoice::TryAgain) << way;
+  }
 }
 
 }  // namespace

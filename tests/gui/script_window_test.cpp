@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -79,6 +80,42 @@ TEST(ScriptWindow, EntryBoxTakesTheFocusWheneverACellIsSelected) {
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_TRUE(entry->hasFocus()) << name << " ends with the entry box ready for typing";
   }
+}
+
+TEST(ScriptWindow, ClosingDuringARunEndsTheLoopAndTheWindowGoesOnlyAfterTheRun) {
+  FakeClock clock;
+  test::FakeScriptBoard board{clock};
+  test::RecordingUi ui;
+  QPointer<frmScript> w = new frmScript(board, ui, NumberLocale::Point());
+  w->setAttribute(Qt::WA_DeleteOnClose);
+  w->show();
+  auto type = [&](int row, const QString& text) {
+    emit w->findChild<QTableWidget*>("MSFlexGrid1")->cellClicked(row - 1, 1);
+    w->findChild<QLineEdit*>("Text1")->setText(text);
+    emit w->findChild<QLineEdit*>("Text1")->textEdited(text);
+    QTest::mouseClick(w->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+  };
+  type(1, "CMD ON");
+  type(2, "goto 1");
+
+  bool closeAccepted = true;
+  bool hidden = false;
+  ui.onProcessEvents = [&] {
+    if (ui.eventPasses == 1) {
+      closeAccepted = w->close();
+      hidden = !w->isVisible();
+    }
+    // Without a way out the loop would run forever.
+    if (ui.eventPasses == 4)
+      QTest::mouseClick(w->findChild<QPushButton*>("Command9"), Qt::LeftButton);
+  };
+  QTest::mouseClick(w->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+
+  EXPECT_FALSE(closeAccepted) << "the running script still needs its window";
+  EXPECT_TRUE(hidden) << "the window disappears at once";
+  EXPECT_EQ(ui.eventPasses, 2) << "the goto after the close is not followed";
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(w.isNull()) << "the window closes once the run has returned";
 }
 
 TEST(Launcher, ButtonsWithoutAWindowAreDisabledAndScriptOpens) {

@@ -1,5 +1,6 @@
 #include "gui/calibration/calibration_views.h"
 
+#include <QBoxLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -129,11 +130,20 @@ void CalibrationViews::BuildInitial() {
     grid->addWidget(Text(frame, row.caption), r, 0);
     grid->addWidget(row.box, r, 1);
     grid->addWidget(Text(frame, row.unit), r, 2);
-    if (row.extra) grid->addWidget(row.extra, r, 3);
-    if (row.extraUnit) grid->addWidget(Text(frame, row.extraUnit), r, 4);
+    if (row.extraUnit) {
+      // The unit belongs beside its box, not beyond the widest button above.
+      auto* pair = new QHBoxLayout();
+      pair->setSpacing(grid->horizontalSpacing());
+      pair->addWidget(row.extra);
+      pair->addWidget(Text(frame, row.extraUnit));
+      pair->addStretch(1);
+      grid->addLayout(pair, r, 3);
+    } else if (row.extra) {
+      grid->addWidget(row.extra, r, 3);
+    }
     ++r;
   }
-  grid->setColumnStretch(5, 1);
+  grid->setColumnStretch(4, 1);
   grid->setRowStretch(r, 1);
 }
 

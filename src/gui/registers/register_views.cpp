@@ -496,6 +496,9 @@ void RegisterViews::Render() {
   bitMapBoxes.push_back(txtReg);
   bitMapBoxes.push_back(txtCurrent_Decmal);
   for (QLineEdit* box : bitMapBoxes) {
+    // A box without its frame is lower; the rows below must not hop up and
+    // down as registers are selected.
+    if (box->minimumHeight() == 0) box->setFixedHeight(box->sizeHint().height());
     box->setFrame(!panel.bitMapReadOnly);
     box->setPalette(look);
     box->setAutoFillBackground(panel.bitMapReadOnly);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -145,6 +146,10 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
     ScriptContext ctx{grid_, board_, *renderingUi_, locale_};
     RunScript(ctx);
     SetRunning(false);
+    if (closeAfterRun_) {
+      close();
+      return;
+    }
     Render();
     Text1->setFocus();
   });
@@ -163,6 +168,19 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
 }
 
 frmScript::~frmScript() = default;
+
+void frmScript::closeEvent(QCloseEvent* event) {
+  if (grid_.Running) {
+    // The run works on this window's grid until it returns, so the window
+    // may only go then; an endless goto loop ends at its next jump.
+    PressExitLoop(grid_);
+    closeAfterRun_ = true;
+    hide();
+    event->ignore();
+    return;
+  }
+  QWidget::closeEvent(event);
+}
 
 void frmScript::SetRunning(bool running) {
   // While a run lets events through, only Exit Loop may act on the grid.

@@ -8,6 +8,7 @@
 #include "script/script_board.h"
 #include "script/script_grid.h"
 
+class QCloseEvent;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
@@ -37,6 +38,9 @@ class frmScript : public QWidget {
   QPushButton* Command8;
   QPushButton* Command9;
 
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   class RenderingUi;
   void CellClicked(int row, int column);
@@ -48,6 +52,7 @@ class frmScript : public QWidget {
   NumberLocale locale_;
   std::unique_ptr<RenderingUi> renderingUi_;
   bool rendering_ = false;
+  bool closeAfterRun_ = false;
 };
 
 }  // namespace evm::gui

@@ -78,6 +78,8 @@ void formMain_QMA740::BuildTabs() {
   txtDutNotAck = new QLineEdit("ZM5520/1 Did Not Acknowledge!", central);
   txtDutNotAck->setObjectName("txtDutNotAck");
   txtDutNotAck->setReadOnly(true);
+  // A warning to read, not a control: the first Tab goes to the tabs' controls.
+  txtDutNotAck->setFocusPolicy(Qt::NoFocus);
   txtDutNotAck->setAlignment(Qt::AlignCenter);
   QPalette warning = txtDutNotAck->palette();
   warning.setColor(QPalette::Text, Qt::red);
@@ -85,6 +87,11 @@ void formMain_QMA740::BuildTabs() {
   QFont bold = txtDutNotAck->font();
   bold.setBold(true);
   txtDutNotAck->setFont(bold);
+  // Its band stays reserved while it is hidden: the tabs below must not jump
+  // under the mouse each time a read fails or succeeds again.
+  QSizePolicy keepBand = txtDutNotAck->sizePolicy();
+  keepBand.setRetainSizeWhenHidden(true);
+  txtDutNotAck->setSizePolicy(keepBand);
   txtDutNotAck->setVisible(false);
   layout->addWidget(txtDutNotAck);
 

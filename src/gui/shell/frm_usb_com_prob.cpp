@@ -73,9 +73,9 @@ void frmUSB_Com_Prob::Choose(UsbProblemChoice choice) {
 }
 
 UsbProblemChoice frmUSB_Com_Prob::Ask() {
-  // Closing the dialog with the window's own close button aborts, as the
-  // dialog offers no other way out.
-  choice_ = UsbProblemChoice::AbortProgram;
+  // Escape or the window's close button dismisses the question, which is
+  // "Try Again": ending the program takes the "Abort Program" button.
+  choice_ = UsbProblemChoice::TryAgain;
   exec();
   return choice_;
 }
