@@ -61,8 +61,10 @@ bool cmdSecondCal_Click(Evm& evm) {
   ReadAllRegs(evm);
   const double dev = ParseEngNumber(p.txtQMA740_Current, evm.locale);
   const double cal = PlainDecimal(p.txtFSC_Dec);
-  // A device that reported no current gives no ratio to correct by.
-  const double n = dev == 0 ? -1 : FloorOfQuotient((cal * meas) / dev);
+  // A device that reported no current gives no ratio to correct by; a metered
+  // current of zero (or none typed) would write a calibration of 0 and leave
+  // the device reporting no current at all.
+  const double n = dev == 0 || meas == 0 ? -1 : FloorOfQuotient((cal * meas) / dev);
   if (!(n >= 0 && n <= 65534)) {
     evm.ui.MessageBox(kSecondCalRangeMessage, kMessageTitle);
     return false;
