@@ -47,7 +47,14 @@ bool UsbDutWriter::EchoMatches() const {
 }
 
 void UsbDutWriter::SendMnemonic(const std::string& text) {
-  if (shell_.RunWithoutUsb) return;
+  if (shell_.RunWithoutUsb) {
+    // Nothing is sent, so nothing was read: a converter reading or a script
+    // check must not take the bytes of an earlier register read for an answer.
+    results_.I2C_ReadData.fill(std::nullopt);
+    ReadCount = 0;
+    AckCount = 0;
+    return;
+  }
   ParseMnemonic(text);
   if (!MnemonicError.empty()) return;
   for (int attempt = 0; attempt < 2; ++attempt) {
