@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 
+#include "gui/main_window_fixture.h"
 #include "gui/shell/form_main.h"
 #include "shell/main_load.h"
 #include "support/sim_fixture.h"
@@ -15,30 +16,13 @@
 namespace evm::gui {
 namespace {
 
+using Window = test_support::MainWindowFixture;
+
 void Retype(QLineEdit* box, const QString& text) {
   box->setFocus();
   box->selectAll();
-  for (QChar ch : text) {
-    QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
-    QApplication::sendEvent(box, &key);
-  }
+  test_support::Type(box, text);
 }
-
-struct Window {
-  test::SimContext c;
-  formMain_QMA740 w{c.evm};
-  Window() {
-    EXPECT_TRUE(w.Load());
-    w.show();
-  }
-  template <typename T>
-  T* Find(const char* name) {
-    T* control = w.findChild<T*>(name);
-    EXPECT_NE(control, nullptr) << name;
-    return control;
-  }
-  QString Box(const char* name) { return Find<QLineEdit>(name)->text(); }
-};
 
 TEST(CalibrateTab, FirstActivationShowsTheRestoredDefaultsComputed) {
   Window win;

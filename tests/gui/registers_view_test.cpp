@@ -11,6 +11,7 @@
 #include <QTableWidget>
 #include <QToolButton>
 
+#include "gui/main_window_fixture.h"
 #include "gui/shell/form_main.h"
 #include "support/sim_fixture.h"
 
@@ -29,40 +30,13 @@ void Click(QWidget* w) {
   QApplication::sendEvent(w, &release);
 }
 
-void Type(QWidget* w, const QString& text) {
-  for (QChar ch : text) {
-    QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
-    QApplication::sendEvent(w, &key);
-  }
-}
+using test_support::Type;
+using Window = test_support::MainWindowFixture;
 
 void PressReturn(QWidget* w) {
   QKeyEvent key(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
   QApplication::sendEvent(w, &key);
 }
-
-struct Window {
-  test::SimContext c;
-  formMain_QMA740 w{c.evm};
-  Window() {
-    EXPECT_TRUE(w.Load());
-    w.show();
-  }
-  template <typename T>
-  T* Find(const char* name) {
-    T* control = w.findChild<T*>(name);
-    EXPECT_NE(control, nullptr) << name;
-    return control;
-  }
-  QTableWidget* Grid() { return Find<QTableWidget>("gridReg"); }
-  QString Cell(int row, int col) { return Grid()->item(row, col)->text(); }
-  // The copy of a button group on the tab that holds `tabName`.
-  QPushButton* Button(const char* name, const char* tabName) {
-    for (QPushButton* b : Find<QWidget>(tabName)->findChildren<QPushButton*>(name)) return b;
-    ADD_FAILURE() << name << " on " << tabName;
-    return nullptr;
-  }
-};
 
 TEST(RegisterTab, ReadButtonsOnEveryTabFillTheGridFromTheDevice) {
   for (const char* tab : {"tabOverview", "tabAdConfig", "tabCalibrate", "tabRegisters"}) {
