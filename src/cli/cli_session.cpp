@@ -31,6 +31,16 @@ int Fail(CliContext& ctx, int code, const std::string& text) {
   return code;
 }
 
+int EndRegisterAccess(CliContext& ctx, const std::string& what) {
+  Evm& evm = *ctx.evm;
+  const bool acknowledged = !evm.registerPanel.txtDutNotAckVisible;
+  evm.regLink.CloseRegLink();
+  if (acknowledged) return kExitOk;
+  return Fail(ctx, kExitFailed,
+              "the device at address " + Hex2(static_cast<unsigned>(evm.registers.DeviceAddress)) +
+                  "h did not acknowledge" + what);
+}
+
 bool CheckArguments(CliContext& ctx, const std::vector<std::string>& args, size_t min, size_t max) {
   for (const std::string& a : args) {
     if (a.size() > 1 && a[0] == '-' && a[1] == '-') {

@@ -36,6 +36,11 @@ bool CheckArguments(CliContext& ctx, const std::vector<std::string>& args, size_
 // Writes "evmctl COMMAND: text" on standard error and returns `code`.
 int Fail(CliContext& ctx, int code, const std::string& text);
 
+// Closes the register link after a command's register accesses; when the
+// device did not acknowledge one of them, names its address followed by
+// `what` (which brings its own leading blank or punctuation) and returns kExitFailed, else kExitOk.
+int EndRegisterAccess(CliContext& ctx, const std::string& what);
+
 std::string Hex2(unsigned value);
 std::string Hex4(unsigned value);
 

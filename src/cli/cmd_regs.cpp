@@ -17,14 +17,7 @@ int RunSaveRegs(CliContext& ctx) {
   // What the main window holds when its menu item is chosen: the registers
   // as read at its first activation.
   ReadRegisters(ctx);
-  const bool acknowledged = !evm.registerPanel.txtDutNotAckVisible;
-  evm.regLink.CloseRegLink();
-  if (!acknowledged) {
-    return Fail(ctx, kExitFailed,
-                "the device at address " +
-                    Hex2(static_cast<unsigned>(evm.registers.DeviceAddress)) +
-                    "h did not acknowledge; nothing saved");
-  }
+  if (const int code = EndRegisterAccess(ctx, "; nothing saved"); code != kExitOk) return code;
   ctx.ui.fileAnswer = file;
   const int messages = ctx.ui.messages;
   mnuSaveReg_Click(evm);
@@ -55,14 +48,7 @@ int RunLoadRegs(CliContext& ctx) {
   ReadRegisters(ctx);
   ctx.ui.fileAnswer = file;
   mnuLoadReg_Click(evm);
-  const bool acknowledged = !evm.registerPanel.txtDutNotAckVisible;
-  evm.regLink.CloseRegLink();
-  if (!acknowledged) {
-    return Fail(ctx, kExitFailed,
-                "the device at address " +
-                    Hex2(static_cast<unsigned>(evm.registers.DeviceAddress)) +
-                    "h did not acknowledge every write");
-  }
+  if (const int code = EndRegisterAccess(ctx, " every write"); code != kExitOk) return code;
   ctx.out << file << ": registers loaded\n";
   return kExitOk;
 }
