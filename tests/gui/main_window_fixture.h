@@ -1,0 +1,50 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QWidget>
+
+#include "gui/shell/form_main.h"
+#include "support/sim_fixture.h"
+
+namespace evm::gui::test_support {
+
+// Characters as the keyboard would deliver them to `w`.
+inline void Type(QWidget* w, const QString& text) {
+  for (QChar ch : text) {
+    QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+    QApplication::sendEvent(w, &key);
+  }
+}
+
+// The main window loaded on the simulated EVM, with its controls found by name.
+struct MainWindowFixture {
+  evm::test::SimContext c;
+  formMain_QMA740 w{c.evm};
+  MainWindowFixture() {
+    EXPECT_TRUE(w.Load());
+    w.show();
+  }
+  template <typename T>
+  T* Find(const char* name) {
+    T* control = w.findChild<T*>(name);
+    EXPECT_NE(control, nullptr) << name;
+    return control;
+  }
+  QString Box(const char* name) { return Find<QLineEdit>(name)->text(); }
+  QTableWidget* Grid() { return Find<QTableWidget>("gridReg"); }
+  QString Cell(int row, int col) { return Grid()->item(row, col)->text(); }
+  // The copy of a button group on the tab that holds `tabName`.
+  QPushButton* Button(const char* name, const char* tabName) {
+    for (QPushButton* b : Find<QWidget>(tabName)->findChildren<QPushButton*>(name)) return b;
+    ADD_FAILURE() << name << " on " << tabName;
+    return nullptr;
+  }
+};
+
+}  // namespace evm::gui::test_support
