@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "common/hex_text.h"
+
 #include "mnemonic/mnemonic_words.h"
 
 namespace evm {
@@ -9,13 +11,7 @@ namespace evm {
 namespace {
 
 bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
-unsigned HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
-  if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
-  return static_cast<unsigned>(c - 'a' + 10);
+  return HexDigitValue(c).has_value();
 }
 
 // Only the space separates; tabs and everything else belong to the word.
@@ -42,13 +38,9 @@ const auto* Lookup(const Table& table, std::string_view word) {
 // A byte value written in hexadecimal without prefix ("5", "A5", "040").
 bool ParseHexByte(std::string_view word, uint8_t& value) {
   if (word.empty()) return false;
-  unsigned v = 0;
-  for (char c : word) {
-    if (!IsHexDigit(c)) return false;
-    v = v * 16 + HexDigitValue(c);
-    if (v > 0xFF) return false;
-  }
-  value = static_cast<uint8_t>(v);
+  const auto v = ParseHexDigits(word);
+  if (!v || *v > 0xFF) return false;
+  value = static_cast<uint8_t>(*v);
   return true;
 }
 

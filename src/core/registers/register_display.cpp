@@ -1,8 +1,10 @@
 #include "registers/register_display.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "calibration/localize_decimal.h"
+#include "common/hex_text.h"
 #include "common/number_text.h"
 #include "evm.h"
 #include "registers/config_controls.h"
@@ -169,25 +171,11 @@ HexEntry ParseHexEntry(const std::string& text) {
   size_t begin = text.find_first_not_of(" \t");
   size_t end = text.find_last_not_of(" \t");
   if (begin == std::string::npos) return {};
-  HexEntry entry;
-  constexpr long long kCap = std::numeric_limits<long long>::max() / 16;
-  for (size_t i = begin; i <= end; ++i) {
-    const char c = text[i];
-    int digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (c >= 'a' && c <= 'f') {
-      digit = c - 'a' + 10;
-    } else if (c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else {
-      return {};
-    }
-    // Saturates: any run of digits too long for a register stays too large.
-    entry.value = entry.value >= kCap ? kCap : entry.value * 16 + digit;
-  }
-  entry.valid = true;
-  return entry;
+  // Saturates: any run of digits too long for a register stays too large.
+  const auto value = ParseHexDigits(std::string_view(text).substr(begin, end - begin + 1));
+  if (!value) return {};
+  constexpr auto kMax = static_cast<uint64_t>(std::numeric_limits<long long>::max());
+  return {true, static_cast<long long>(std::min(*value, kMax))};
 }
 
 void txtReg_Validate(Evm& evm, const std::string& text) {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "calibration/eng_number.h"
+#include "common/hex_text.h"
 #include "common/i2c_results.h"
 #include "common/number_text.h"
 
@@ -21,15 +22,7 @@ constexpr double kGotoPauseSeconds = 0.5;
 // A hexadecimal limit with a leading zero digit added: empty reads as 0.
 std::optional<uint64_t> HexLimit(const std::string& text) {
   if (text.size() > 15) return std::nullopt;
-  uint64_t value = 0;
-  for (char c : text) {
-    if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
-    value = value * 16 +
-            static_cast<uint64_t>(std::isdigit(static_cast<unsigned char>(c))
-                                      ? c - '0'
-                                      : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10);
-  }
-  return value;
+  return ParseHexDigits(text);
 }
 
 std::string Hex(unsigned value) {

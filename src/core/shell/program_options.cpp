@@ -1,6 +1,6 @@
 #include "shell/program_options.h"
 
-#include <cctype>
+#include "common/hex_text.h"
 
 namespace evm {
 
@@ -9,15 +9,9 @@ std::optional<uint16_t> ParseHex16(const std::string& text) {
   if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t = t.substr(2);
   if (!t.empty() && (t.back() == 'h' || t.back() == 'H')) t.pop_back();
   if (t.empty() || t.size() > 4) return std::nullopt;
-  unsigned value = 0;
-  for (char c : t) {
-    if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
-    value = value * 16 +
-            static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(c))
-                                      ? c - '0'
-                                      : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
-  }
-  return static_cast<uint16_t>(value);
+  const auto value = ParseHexDigits(t);
+  if (!value) return std::nullopt;
+  return static_cast<uint16_t>(*value);
 }
 
 ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
