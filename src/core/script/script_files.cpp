@@ -1,5 +1,7 @@
 #include "script/script_files.h"
 
+#include <optional>
+
 #include "common/atomic_file.h"
 #include "common/write_records.h"
 
@@ -79,24 +81,37 @@ bool LoadScript(ScriptGrid& grid, const std::filesystem::path& file, UserInterfa
   return true;
 }
 
-void SaveScriptCommand(ScriptGrid& grid, UserInterface& ui) {
+namespace {
+
+enum class Dialog { Open, Save };
+
+// The file the user chose, or nullopt when the dialog was cancelled or left
+// without a name; the grid remembers a chosen name for the caption.
+std::optional<std::string> ChooseFile(ScriptGrid& grid, UserInterface& ui, Dialog dialog,
+                                      const char* title, const char* filter,
+                                      const std::string& defaultName = {}) {
   FileDialogRequest request;
-  request.title = "Save Script";
-  request.filter = kScriptFilter;
-  request.defaultName = grid.DialogFileName;
-  if (const auto file = ui.SaveFileDialog(request); file && !file->empty()) {
-    grid.DialogFileName = *file;
+  request.title = title;
+  request.filter = filter;
+  request.defaultName = defaultName;
+  auto file = dialog == Dialog::Save ? ui.SaveFileDialog(request) : ui.OpenFileDialog(request);
+  if (!file || file->empty()) return std::nullopt;
+  grid.DialogFileName = *file;
+  return file;
+}
+
+}  // namespace
+
+void SaveScriptCommand(ScriptGrid& grid, UserInterface& ui) {
+  if (const auto file =
+          ChooseFile(grid, ui, Dialog::Save, "Save Script", kScriptFilter, grid.DialogFileName)) {
     if (!SaveScript(grid, *file)) ui.MessageBox(kSaveError, "");
   }
   grid.Caption = "Script - " + grid.DialogFileName;
 }
 
 void LoadScriptCommand(ScriptGrid& grid, UserInterface& ui) {
-  FileDialogRequest request;
-  request.title = "Load Script";
-  request.filter = kScriptFilter;
-  if (const auto file = ui.OpenFileDialog(request); file && !file->empty()) {
-    grid.DialogFileName = *file;
+  if (const auto file = ChooseFile(grid, ui, Dialog::Open, "Load Script", kScriptFilter)) {
     ClearScriptGrid(grid);
     LoadScript(grid, *file, ui);
   }
@@ -104,11 +119,7 @@ void LoadScriptCommand(ScriptGrid& grid, UserInterface& ui) {
 }
 
 void SaveResultsCommand(ScriptGrid& grid, UserInterface& ui) {
-  FileDialogRequest request;
-  request.title = "Save Results";
-  request.filter = kResultsFilter;
-  if (const auto file = ui.SaveFileDialog(request); file && !file->empty()) {
-    grid.DialogFileName = *file;
+  if (const auto file = ChooseFile(grid, ui, Dialog::Save, "Save Results", kResultsFilter)) {
     SaveResults(grid, *file, ui);
   }
 }
