@@ -39,7 +39,6 @@ class RegisterLink {
   uint16_t OutReportLength() const { return OutReportLength_; }
   const std::string& DevicePath() const { return DevicePath_; }
   uint16_t BoardVendorId() const { return boardVendorId_; }
-  void SetBoardVendorId(uint16_t id) { boardVendorId_ = id; }
 
  private:
   bool SendReport(std::span<const uint8_t> payload);
