@@ -67,9 +67,13 @@ void LoadState(CliContext& ctx) {
   Evm& evm = *ctx.evm;
   ShellState& shell = evm.shell;
   shell.DecimalComma = DecimalCommaOf(evm.locale);
-  shell.UsbAddress = ctx.options.usbAddress.value_or(
-      ReadUsbAddressFile(evm.StateFile(kUsbAddressFileName)).value_or(kStandardUsbAddressBase));
-  shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
+  // An address on the command line is taken as given, for this run only.
+  if (ctx.options.usbAddress) {
+    shell.UsbAddress = ctx.options.usbAddress;
+    shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
+  } else {
+    LoadStartupUsbAddress(shell, evm.StateFile(kUsbAddressFileName));
+  }
   try {
     LoadAfterLink(evm);
   } catch (const std::exception&) {

@@ -8,6 +8,7 @@
 #include "registers/config_controls.h"
 #include "registers/register_cycle.h"
 #include "shell/main_load.h"
+#include "shell/settings_file.h"
 
 namespace evm::cli {
 
@@ -84,6 +85,9 @@ int RunCalibrate(CliContext& ctx) {
   }
 
   Evm& evm = *ctx.evm;
+  // The reminder cannot be shown here, so the date it is due by stays as
+  // stored; the load below moves it on as if the reminder had been seen.
+  const auto before = ReadSettingsFile(evm.StateFile(kSettingsFileName));
   LoadState(ctx);
   // The ranges come from the device's register 00h unless both are given;
   // a calculation with both needs no board.
@@ -152,10 +156,17 @@ int RunCalibrate(CliContext& ctx) {
         ctx, kExitFailed,
         "register 05h reads back " + Hex4(static_cast<unsigned>(stored)) + ", not " + p.txtFSC_Hex);
   }
+  evm.regLink.CloseRegLink();
   // The inputs go with the calibration now on the device, so later commands
-  // scale by it: the settings file, written as the main window's close
-  // writes it (which also closes the link).
-  MainUnload(evm);
+  // scale by it. Only the settings file is the command's: the stored USB
+  // address and the eval-control settings stay as the GUI left them.
+  const StoredSettings settings{p.txtRshunt, p.txtMaxExpectedCurrent, p.txtSelectedCurrentLSB,
+                                before ? before->month : 0, before ? before->year : 0};
+  if (!WriteSettingsFile(evm.StateFile(kSettingsFileName), settings)) {
+    return Fail(ctx, kExitFailed,
+                "register 05h written, but the inputs could not be stored in " +
+                    evm.StateFile(kSettingsFileName).string());
+  }
   if (!ctx.options.json) {
     ctx.out << "register 05h = " << Hex4(static_cast<unsigned>(stored)) << " written\n";
   }

@@ -104,6 +104,31 @@ TEST(RegisterTab, ClickingABitBoxTogglesTheBitUnlessReadOnly) {
   EXPECT_EQ(win.Find<QLabel>("lblBit_15")->text(), "D15");
 }
 
+TEST(RegisterTab, DoubleClickOnABitBoxTogglesItOnce) {
+  Window win;
+  auto* bit3 = win.Find<QLineEdit>("txtBit_3");
+  Click(bit3);
+  const QPointF at(3, 3);
+  QMouseEvent second(QEvent::MouseButtonDblClick, at, bit3->mapToGlobal(at), Qt::LeftButton,
+                     Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(bit3, &second);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, bit3->mapToGlobal(at), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(bit3, &release);
+  EXPECT_EQ(win.Cell(1, 2), "0x0008");
+  Click(bit3);
+  EXPECT_EQ(win.Cell(1, 2), "0x0000") << "the next click toggles again";
+}
+
+// Each column is as wide as its padded header text at one width per
+// character, so the columns keep the header's proportions.
+TEST(RegisterTab, GridColumnsKeepTheHeaderProportions) {
+  Window win;
+  const int chars[] = {7, 77, 13, 41, 30};
+  const double perChar = win.Grid()->columnWidth(1) / 77.0;
+  for (int c = 0; c < 5; ++c) EXPECT_NEAR(win.Grid()->columnWidth(c), chars[c] * perChar, 1) << c;
+}
+
 TEST(RegisterTab, TypingInTxtRegStoresHexAndRefusesTooLargeValues) {
   Window win;
   win.Grid()->setCurrentCell(6, 1);  // 05h
@@ -118,7 +143,10 @@ TEST(RegisterTab, TypingInTxtRegStoresHexAndRefusesTooLargeValues) {
 
   txtReg->selectAll();
   Type(txtReg, "10000");
+  QString behindTheMessage;
+  win.c.ui.onMessage = [&] { behindTheMessage = txtReg->text(); };
   PressReturn(txtReg);
+  EXPECT_EQ(behindTheMessage, "A000") << "the old value is back before the message";
   EXPECT_EQ(txtReg->text(), "A000");
   ASSERT_EQ(win.c.ui.messages.size(), 1u);
   EXPECT_EQ(win.c.ui.messages[0].text,

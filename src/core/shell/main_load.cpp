@@ -68,9 +68,7 @@ LoadOutcome MainLoad(Evm& evm) {
   // range with both jumpers at 0, so the interface board is reachable at
   // once. Read before the link loop, whose "Set Address and Try Again" may
   // choose another.
-  shell.UsbAddress =
-      ReadUsbAddressFile(evm.StateFile(kUsbAddressFileName)).value_or(kStandardUsbAddressBase);
-  shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
+  LoadStartupUsbAddress(shell, evm.StateFile(kUsbAddressFileName));
 
   shell.UsbRetry = true;
   while (shell.UsbRetry) {

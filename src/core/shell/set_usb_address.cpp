@@ -65,6 +65,13 @@ void SetUsbAddressLoad(SetUsbAddressPanel& panel, ShellState& shell,
   RefreshCaption(panel, shell);
 }
 
+void LoadStartupUsbAddress(ShellState& shell, const std::filesystem::path& addressFile) {
+  shell.UsbAddress = kStandardUsbAddressBase;
+  shell.LegacyAddressing = false;
+  SetUsbAddressPanel unshown;
+  SetUsbAddressLoad(unshown, shell, addressFile);
+}
+
 void SetUsbAddressCheck1Click(SetUsbAddressPanel& panel, ShellState& shell, bool checked) {
   panel.Check1 = checked;
   shell.LegacyAddressing = checked;
