@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "script/evm_script_board.h"
 #include "script/fake_script_board.h"
 #include "support/recording_ui.h"
+#include "support/sim_fixture.h"
 
 namespace evm {
 namespace {
@@ -134,6 +136,52 @@ TEST(ScriptInterpreter, GotoLoopsPauseAndEndAsTold) {
   Runner below({{"CMD ON", "", ""}, {"goto -3", "", ""}, {"CMD OFF", "", ""}});
   RunScript(below.ctx);
   EXPECT_EQ(below.board.sent, std::vector<std::string>{"CMD ON"}) << "a row below 1 ends the run";
+}
+
+TEST(ScriptInterpreter, ATimeLimitCutsWaitsAndEndsLoops) {
+  struct Case {
+    const char* name;
+    std::vector<Row> rows;
+    double seconds;
+    bool cut;
+    size_t sent;
+  };
+  const Case cases[] = {
+      {"long pause", {{"pause 1e9", "", ""}, {"CMD ON", "", ""}}, 2.5, true, 0},
+      {"goto loop", {{"CMD ON", "", ""}, {"goto 1", "", ""}}, 1.2, true, 3},
+      {"within the limit", {{"pause 1", "", ""}, {"CMD ON", "", ""}}, 2.5, false, 1},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    Runner r(k.rows);
+    EXPECT_EQ(RunScriptWithin(r.ctx, r.clock, k.seconds), k.cut);
+    EXPECT_EQ(r.board.sent.size(), k.sent);
+    EXPECT_LE(r.clock.ElapsedMs(), static_cast<int64_t>(k.seconds * 1000));
+    EXPECT_FALSE(r.grid.Running);
+  }
+}
+
+TEST(ScriptInterpreter, AStepThatDoesNotParseFailsAndLeavesNothingToCheck) {
+  test::SimContext c;
+  EvmScriptBoard board(c.evm);
+  ScriptGrid grid;
+  const Row rows[] = {{"I2C CH2 S 91 ACKS R ACKM R ACKM P", "", ""},
+                      {"result", "0", "FF"},
+                      {"I2C CH2 S 91 ACKS R ACKMM P", "", ""},
+                      {"result", "0", "FF"}};
+  for (int r = 1; r <= 4; ++r) {
+    grid.Cell(r, 2) = rows[r - 1].step;
+    grid.Cell(r, 3) = rows[r - 1].low;
+    grid.Cell(r, 4) = rows[r - 1].high;
+  }
+  grid.ScriptLastRow = 4;
+  ScriptContext ctx{grid, board, c.ui, c.evm.locale};
+  RunScript(ctx);
+  EXPECT_EQ(grid.Cell(2, 6), "PASS");
+  EXPECT_EQ(grid.Cell(3, 6), "FAIL");
+  EXPECT_EQ(grid.Cell(3, 5), c.evm.dutWriter.MnemonicError);
+  EXPECT_NE(grid.Cell(3, 5), "");
+  EXPECT_EQ(grid.Cell(4, 6), "FAIL") << "the earlier read's bytes are not this step's";
 }
 
 TEST(ScriptInterpreter, EmptyStepEndsTheRunAndOldResultsAreCleared) {
