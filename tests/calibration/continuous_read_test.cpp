@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "calibration/register_file.h"
@@ -164,11 +165,9 @@ TEST(LogFile, PassesNotAcknowledgedAreCountedNotLogged) {
   cmdStartContinuousRead_Click(c.evm);
   EXPECT_EQ(c.evm.measurement.unacknowledgedPasses, 2);
   StopMeasurement(c.evm);
+  // The header and passes 1 and 4, two lines each.
   const std::string log = c.Log();
-  size_t records = 0;
-  for (size_t at = log.find(kRecordEnd); at != std::string::npos; at = log.find(kRecordEnd, at + 1))
-    ++records;
-  EXPECT_EQ(records, 3u) << "the header and passes 1 and 4";
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6);
 }
 
 TEST(LogFile, AFailedWriteEndsLoggingAndAReadOnlyFileIsKept) {
@@ -178,10 +177,7 @@ TEST(LogFile, AFailedWriteEndsLoggingAndAReadOnlyFileIsKept) {
   EXPECT_FALSE(c.evm.measurement.LogActive);
   EXPECT_FALSE(c.evm.measurement.mnuLogToFile) << "the menu item is unchecked";
   ASSERT_EQ(c.ui.messages.size(), 1u);
-  EXPECT_NE(c.ui.messages[0].text.find("\"/dev/full\""), std::string::npos);
-  EXPECT_NE(
-      c.ui.messages[0].text.find(std::make_error_code(std::errc::no_space_on_device).message()),
-      std::string::npos);
+  EXPECT_NE(c.ui.messages[0].text.find("\"/dev/full\" could not be written"), std::string::npos);
 
   c.logPath = (c.dir.path() / "kept.csv").string();
   ASSERT_TRUE(WriteFileAtomically(c.logPath, "kept"));

