@@ -2,19 +2,18 @@
 
 #include <stdexcept>
 
-#include "calibration/register_file.h"
-#include "common/atomic_file.h"
-#include "registers/register_display.h"
-#include "testboard/dut_writer_panel.h"
-
 #include "calibration/continuous_read.h"
 #include "calibration/initial_calibration.h"
 #include "calibration/localize_decimal.h"
+#include "calibration/register_file.h"
+#include "common/atomic_file.h"
 #include "common/number_text.h"
 #include "registers/register_cycle.h"
+#include "registers/register_display.h"
 #include "shell/set_usb_address.h"
 #include "shell/settings_file.h"
 #include "shell/usb_address_file.h"
+#include "testboard/dut_writer_panel.h"
 #include "testboard/eval_control_panel.h"
 
 namespace evm {
