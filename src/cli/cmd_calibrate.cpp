@@ -159,13 +159,19 @@ int RunCalibrate(CliContext& ctx) {
   evm.regLink.CloseRegLink();
   // The inputs go with the calibration now on the device, so later commands
   // scale by it. Only the settings file is the command's: the stored USB
-  // address and the eval-control settings stay as the GUI left them.
-  const StoredSettings settings{p.txtRshunt, p.txtMaxExpectedCurrent, p.txtSelectedCurrentLSB,
-                                before ? before->month : 0, before ? before->year : 0};
-  if (!WriteSettingsFile(evm.StateFile(kSettingsFileName), settings)) {
-    return Fail(ctx, kExitFailed,
-                "register 05h written, but the inputs could not be stored in " +
-                    evm.StateFile(kSettingsFileName).string());
+  // address and the eval-control settings stay as the GUI left them. The
+  // reminder could not be shown here, so it stays due as stored.
+  evm.shell.StoredMonth = before ? before->month : 0;
+  evm.shell.StoredYear = before ? before->year : 0;
+  // The user asked for them to be kept: whatever was there is replaced
+  // (settings that did not parse are set aside first).
+  evm.shell.SettingsFileOwned = true;
+  std::error_code ec;
+  if (!StoreSettings(evm, ec)) {
+    return Fail(ctx, kExitUsage,
+                "register 05h = " + Hex4(static_cast<unsigned>(stored)) +
+                    " written, but the calibration inputs could not be stored in '" +
+                    evm.StateFile(kSettingsFileName).string() + "': " + ec.message());
   }
   if (!ctx.options.json) {
     ctx.out << "register 05h = " << Hex4(static_cast<unsigned>(stored)) << " written\n";

@@ -65,11 +65,11 @@ void SetUsbAddressLoad(SetUsbAddressPanel& panel, ShellState& shell,
   RefreshCaption(panel, shell);
 }
 
-void LoadStartupUsbAddress(ShellState& shell, const std::filesystem::path& addressFile) {
-  shell.UsbAddress = kStandardUsbAddressBase;
-  shell.LegacyAddressing = false;
+void StartWithUsbAddress(ShellState& shell, const std::optional<uint16_t>& stored) {
+  shell.UsbAddress = stored.value_or(kStandardUsbAddressBase);
+  shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
   SetUsbAddressPanel unshown;
-  SetUsbAddressLoad(unshown, shell, addressFile);
+  JumpersFromAddress(unshown, shell);
 }
 
 void SetUsbAddressCheck1Click(SetUsbAddressPanel& panel, ShellState& shell, bool checked) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace evm {
 
@@ -20,7 +21,9 @@ struct StoredSettings {
 // that is missing or short yields nullopt; a month or year that is not a
 // plausible date reads as 0.
 std::optional<StoredSettings> ParseSettings(const std::string& content);
-std::optional<StoredSettings> ReadSettingsFile(const std::filesystem::path& path);
+// `readError` receives why the file could not be read, when it could not.
+std::optional<StoredSettings> ReadSettingsFile(const std::filesystem::path& path,
+                                               std::error_code* readError = nullptr);
 
 std::string FormatSettings(const StoredSettings& settings);
 bool WriteSettingsFile(const std::filesystem::path& path, const StoredSettings& settings);
