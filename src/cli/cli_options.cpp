@@ -58,6 +58,14 @@ CliOptions ParseCliOptions(const std::vector<std::string>& argv) {
     if (!o.vendorId) o.error = "--vendor-id: '" + *v + "' is not a hexadecimal vendor id";
   }
   if (auto v = TakeOption(rest, "--config-dir", o.error)) o.configDir = *v;
+  if (auto v = TakeOption(rest, "--sim-fault", o.error)) {
+    o.simFault = sim::ParseSimFault(*v);
+    if (!o.simFault) {
+      o.error = "--sim-fault: '" + *v + "' is not one of " + sim::SimFaultNames();
+    } else if (!o.simulate) {
+      o.error = "--sim-fault works on the simulated EVM only; add --simulate";
+    }
+  }
   if (!rest.empty()) {
     o.command = rest.front();
     o.args.assign(rest.begin() + 1, rest.end());
