@@ -99,7 +99,7 @@ Soak RunSoak(long passes, const std::filesystem::path& folder) {
   Soak soak;
   std::mt19937 random(20261207);
   constexpr sim::SimFault kFaults[] = {
-      sim::SimFault::NoBoard,       sim::SimFault::NoReply,     sim::SimFault::WrongReplyCode,
+      sim::SimFault::NoBoard,       sim::SimFault::NoReply,      sim::SimFault::WrongReplyCode,
       sim::SimFault::NonZeroStatus, sim::SimFault::WriteFailure, sim::SimFault::ReadFailure,
       sim::SimFault::WrongEcho,     sim::SimFault::Garbage,      sim::SimFault::Unplug,
   };
@@ -108,14 +108,15 @@ Soak RunSoak(long passes, const std::filesystem::path& folder) {
 
   mnuLogToFile_Click(evm);
   if (!evm.measurement.logFile) return soak;
-  logSize = evm.measurement.logFile->tellp();
+  logSize = std::streamoff(evm.measurement.logFile->tellp());
   const int64_t start = clock.ElapsedMs();
   ui.onPass = [&] {
     ++soak.passes;
     const bool acknowledged = !evm.registerPanel.txtDutNotAckVisible;
     soak.acknowledged += acknowledged;
     soak.faultyPasses += faultPassesLeft > 0;
-    const std::streamoff size = evm.measurement.logFile ? evm.measurement.logFile->tellp() : 0;
+    const std::streamoff size =
+        evm.measurement.logFile ? std::streamoff(evm.measurement.logFile->tellp()) : 0;
     const auto expected = acknowledged ? LogDataRecord(evm, clock.Now()).size() : 0;
     if (size - logSize != static_cast<std::streamoff>(expected)) ++soak.wrongRecords;
     logSize = size;

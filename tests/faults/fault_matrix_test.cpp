@@ -72,7 +72,8 @@ struct Context : test::RegContext {
       case Op::Send: {
         evm.dutWriter.SendMnemonic("I2C CH2 S 98 ACKS 12 ACKS 80 ACKS 00 ACKS P");
         bool acknowledged = evm.dutWriter.AckCount == 4;
-        for (int i = 0; i < evm.dutWriter.AckCount; ++i) acknowledged &= evm.results.I2C_AckStatus[static_cast<size_t>(i)] == 0;
+        for (int i = 0; i < evm.dutWriter.AckCount; ++i)
+          acknowledged &= evm.results.I2C_AckStatus[static_cast<size_t>(i)] == 0;
         return !evm.dutWriter.LastExchangeFailed() && acknowledged;
       }
       case Op::ConverterRead:
@@ -122,9 +123,9 @@ struct Row {
   SimBoardKind board;
   SimFault fault;
   Op op;
-  bool ok;       // the operation did what it is for
-  int dialogs;   // USB-problem dialogs shown
-  int64_t ms;    // virtual time the operation blocked
+  bool ok;      // the operation did what it is for
+  int dialogs;  // USB-problem dialogs shown
+  int64_t ms;   // virtual time the operation blocked
 };
 
 constexpr SimBoardKind R = SimBoardKind::RegLink;
@@ -235,8 +236,8 @@ TEST(FaultMatrix, EveryFaultEndsTheOperationWithinOneTimeOutAndOneDialog) {
     std::snprintf(line, sizeof line, "| %s | %s | %s | %s | %d | %lld | %lld | %s |\n",
                   std::string(sim::SimBoardName(row.board)).c_str(),
                   std::string(sim::SimFaultName(row.fault)).c_str(), op.name, ok ? "ok" : "failed",
-                  shown, static_cast<long long>(ms), static_cast<long long>(op.timeoutMs + op.settleMs),
-                  recovers ? "yes" : "no");
+                  shown, static_cast<long long>(ms),
+                  static_cast<long long>(op.timeoutMs + op.settleMs), recovers ? "yes" : "no");
     table += line;
   }
   std::printf("%s", table.c_str());
