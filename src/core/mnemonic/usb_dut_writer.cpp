@@ -53,7 +53,9 @@ void UsbDutWriter::SendMnemonic(const std::string& text) {
     results_.I2C_ReadData.fill(std::nullopt);
     ReadCount = 0;
     AckCount = 0;
-    exchangeFailed_ = true;
+    // Nothing waits without USB, so the operations that stop at a failed
+    // exchange go on as the user chose.
+    exchangeFailed_ = false;
     return;
   }
   ParseMnemonic(text);
