@@ -172,5 +172,13 @@ TEST(FaultMatrix, EveryFaultEndsTheOperationWithinOneTimeOutAndOneDialog) {
   }
 }
 
+// A day-long simulated log must not grow with every request it made.
+TEST(FaultMatrix, SimulatorHistoryStaysBounded) {
+  test::RegContext c;
+  for (int pass = 0; pass < 300; ++pass) ReadAllRegs(c.evm);
+  EXPECT_EQ(c.Board().RequestCount(), 1800u);
+  EXPECT_EQ(c.Board().Requests().size(), sim::kSimHistoryLength);
+}
+
 }  // namespace
 }  // namespace evm
