@@ -125,16 +125,6 @@ TEST_F(LinkFixture, TimeOutClosesTheLinkAndTheNextTransferRediscovers) {
   EXPECT_EQ(sim.EventsCreated(), 1) << "the read event is created once per run";
 }
 
-TEST_F(LinkFixture, FailedReportWriteClosesTheLinkWithoutWaiting) {
-  auto& board = sim.AddBoard<RegLinkBoard>(kDefaultBoardVendorId);
-  ASSERT_TRUE(link.OpenRegLink());
-  board.writeFails = true;
-  EXPECT_FALSE(link.WriteRegWord(0x40, 5, 1, 2));
-  EXPECT_FALSE(link.LinkOpen());
-  EXPECT_EQ(sim.OpenHandleCount(), 0);
-  EXPECT_EQ(clock.ElapsedMs(), 100) << "the settle wait only, no read time-out";
-}
-
 // A replugged board is a new device: the handles of the old one fail every
 // write, so only a new discovery reaches it.
 TEST_F(LinkFixture, UnplugReadFailsReplugReadSucceeds) {
