@@ -60,6 +60,10 @@ void UsbDutWriter::SendMnemonic(const std::string& text) {
   }
   ParseMnemonic(text);
   if (!MnemonicError.empty()) {
+    // Not sent, so nothing was read either.
+    results_.I2C_ReadData.fill(std::nullopt);
+    ReadCount = 0;
+    AckCount = 0;
     exchangeFailed_ = true;
     return;
   }
