@@ -25,7 +25,9 @@ CliContext::CliContext(const CliOptions& o, std::ostream& o_out, std::ostream& o
     : options(o), out(o_out), err(o_err), ui(o_err) {
   const uint16_t vendorId = o.vendorId.value_or(kDefaultBoardVendorId);
   if (o.simulate) {
-    hid = sim::SimulatedEvm::CreateDefault(clock, vendorId);
+    auto simulated = sim::SimulatedEvm::CreateDefault(clock, vendorId);
+    if (o.simFault) sim::InjectFault(*simulated, *o.simFault);
+    hid = std::move(simulated);
   } else {
     hid = std::make_unique<HidapiPlatform>();
   }

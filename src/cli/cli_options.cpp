@@ -67,6 +67,14 @@ CliOptions ParseCliOptions(const std::vector<std::string>& argv) {
       o.configDir = *v;
     }
   }
+  if (auto v = TakeOption(rest, "--sim-fault", o.error)) {
+    o.simFault = sim::ParseSimFault(*v);
+    if (!o.simFault) {
+      o.error = "--sim-fault: '" + *v + "' is not one of " + sim::SimFaultNames();
+    } else if (!o.simulate) {
+      o.error = "--sim-fault works on the simulated EVM only; add --simulate";
+    }
+  }
   if (!rest.empty()) {
     o.command = rest.front();
     o.args.assign(rest.begin() + 1, rest.end());

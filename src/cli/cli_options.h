@@ -6,12 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "devices/sim/sim_faults.h"
+
 namespace evm::cli {
 
 enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitNoBoard = 3 };
 
 struct CliOptions {
   bool simulate = false;
+  std::optional<sim::SimFaultChoice> simFault;  // injected into the simulated EVM
   bool json = false;
   bool help = false;
   int deviceAddress = 0x40;
