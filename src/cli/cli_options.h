@@ -14,6 +14,7 @@ struct CliOptions {
   bool simulate = false;
   bool json = false;
   bool help = false;
+  bool version = false;
   int deviceAddress = 0x40;
   std::optional<uint16_t> usbAddress;
   std::optional<uint16_t> vendorId;
