@@ -60,6 +60,15 @@ for p in "${programs[@]}"; do
   done
 done
 
+# ... and every exit status evmctl's help names.
+statuses=$("$prefix/bin/evmctl" --help | sed -n '/^Exit status:/,$p' | tr '\n' ' ' |
+  grep -oE '[:,] +[0-9]+ ' | tr -dc '0-9 ')
+exit_section=$(MANWIDTH=200 man -l "$prefix/share/man/man1/evmctl.1.gz" 2>/dev/null |
+  sed -n '/^EXIT STATUS/,/^FILES/p')
+for n in $statuses; do
+  grep -qE "^ +$n +[A-Z]" <<<"$exit_section" || fail "manual of evmctl lacks exit status $n"
+done
+
 completes() {  # completes "expected words" word...
   local want=$1
   shift
