@@ -55,7 +55,7 @@ for p in "${programs[@]}"; do
   [ "$p" = evmctl ] && for c in $evmctl_commands; do
     names+=$'\n'$("$prefix/bin/evmctl" "$c" --help | help_options)
   done
-  for n in $names $([ "$p" = evmctl ] && echo "$evmctl_commands"); do
+  for n in $(sort -u <<<"$names") $([ "$p" = evmctl ] && echo "$evmctl_commands"); do
     grep -qE -- "(^|[^a-z-])$n([^a-z-]|\$)" <<<"$text" || fail "manual of $p does not name $n"
   done
 done
