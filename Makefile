@@ -5,13 +5,14 @@ FUZZ_DIR  ?= build-fuzz
 FUZZ_SECONDS ?= 60
 BUILD_TYPE ?= RelWithDebInfo
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libhidapi-dev \
-            libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
+            libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth \
+            desktop-file-utils man-db file
 # Only `make fuzz` needs clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev llvm
 FUZZ_TARGETS := $(filter-out fuzz_support fuzz_hid,$(basename $(notdir $(wildcard fuzz/fuzz_*.cpp))))
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test test-asan fuzz bench soak format screenshots clean
+.PHONY: all deps build run test test-asan fuzz package test-package bench soak format screenshots clean
 
 all: build
 
@@ -38,6 +39,14 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+
+# zm5520-evm_<version>_<arch>.deb in $(BUILD_DIR): install it with
+# `sudo apt install ./$(BUILD_DIR)/zm5520-evm_*.deb`.
+package: build
+	cmake --build $(BUILD_DIR) --target package
+
+test-package: package
+	bash packaging/check_package.sh $(BUILD_DIR)
 
 test-asan: deps
 	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DEVM_SANITIZE=ON

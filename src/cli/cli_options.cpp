@@ -41,6 +41,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& argv) {
   o.simulate = TakeFlag(rest, "--simulate");
   o.json = TakeFlag(rest, "--json");
   o.help = TakeFlag(rest, "--help") || TakeFlag(rest, "-h");
+  o.version = TakeFlag(rest, "--version");
   if (auto v = TakeOption(rest, "--address", o.error)) {
     const auto a = ParseHex16(*v);
     if (!a || *a > 0x7F) {
@@ -79,7 +80,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& argv) {
     o.command = rest.front();
     o.args.assign(rest.begin() + 1, rest.end());
   }
-  if (o.error.empty() && o.command.empty() && !o.help) o.error = "no command given";
+  if (o.error.empty() && o.command.empty() && !o.help && !o.version) o.error = "no command given";
   if (o.error.empty() && !o.command.empty() && o.command.rfind("--", 0) == 0) {
     o.error = "unknown option '" + o.command + "'";
   }

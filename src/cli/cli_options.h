@@ -17,6 +17,7 @@ struct CliOptions {
   std::optional<sim::SimFaultChoice> simFault;  // injected into the simulated EVM
   bool json = false;
   bool help = false;
+  bool version = false;
   int deviceAddress = 0x40;
   std::optional<uint16_t> usbAddress;
   std::optional<uint16_t> vendorId;

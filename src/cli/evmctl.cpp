@@ -30,7 +30,8 @@ const char* kUsage =
     "  --vendor-id HEX     USB vendor id of the boards (default 3A5F)\n"
     "  --config-dir DIR    folder of the state files\n"
     "  --json              machine-readable output\n"
-    "  --help              this text, or a command's own with COMMAND --help\n\n"
+    "  --help              this text, or a command's own with COMMAND --help\n"
+    "  --version           the program's version\n\n"
     "Exit status: 0 success, 1 a check failed or the device did not acknowledge,\n"
     "2 bad usage or input, 3 no board found.\n";
 
@@ -48,6 +49,10 @@ int RunEvmctl(const std::vector<std::string>& args, std::ostream& out, std::ostr
   CliOptions options = ParseCliOptions(args);
   if (options.help && options.command.empty()) {
     out << Usage();
+    return kExitOk;
+  }
+  if (options.version && options.command.empty()) {
+    out << "evmctl " << EVM_VERSION_STRING << "\n";
     return kExitOk;
   }
   if (!options.error.empty()) {
