@@ -1,6 +1,7 @@
 # Two commands on a fresh Debian machine: `make run` and `make test`.
 BUILD_DIR ?= build
 ASAN_DIR  ?= build-asan
+BENCH_DIR ?= build-bench
 BUILD_TYPE ?= RelWithDebInfo
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libhidapi-dev \
             libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
@@ -40,10 +41,11 @@ test-asan: deps
 	cd $(ASAN_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2
 
+# A Release build of its own, so the test build keeps its configuration.
 bench: deps
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DEVM_BUILD_BENCH=ON
-	cmake --build $(BUILD_DIR)
-	@for b in $(BUILD_DIR)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done; true
+	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DEVM_BUILD_BENCH=ON
+	cmake --build $(BENCH_DIR) --target evm_bench
+	$(BENCH_DIR)/bench/evm_bench $(BENCH_ARGS)
 
 # Every window to $(BUILD_DIR)/screenshots; the README's few to docs/.
 SHOTS_DIR := $(BUILD_DIR)/screenshots
@@ -58,4 +60,4 @@ format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR)
