@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -45,13 +46,20 @@ class frmScript::RenderingUi final : public UserInterface {
   }
   void Beep() override { inner_.Beep(); }
   void ProcessEvents() override {
-    window_.Render();
+    // Drawing after every step would cost more than the step: a run draws
+    // at most once per screen frame, and the window draws all when it ends.
+    if (!sinceDrawn_.isValid() || sinceDrawn_.elapsed() >= kDrawIntervalMs) {
+      window_.Render();
+      sinceDrawn_.start();
+    }
     inner_.ProcessEvents();
   }
 
  private:
+  static constexpr qint64 kDrawIntervalMs = 20;
   UserInterface& inner_;
   frmScript& window_;
+  QElapsedTimer sinceDrawn_;
 };
 
 frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale, QWidget* parent)
