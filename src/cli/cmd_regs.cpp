@@ -10,6 +10,7 @@ int RunSaveRegs(CliContext& ctx) {
   const std::vector<std::string>& args = ctx.options.args;
   if (!CheckArguments(ctx, args, 1, 1)) return kExitUsage;
   const std::string& file = args[0];
+  if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
 
   Evm& evm = *ctx.evm;
   LoadState(ctx);
@@ -30,14 +31,16 @@ int RunLoadRegs(CliContext& ctx) {
   const std::vector<std::string>& args = ctx.options.args;
   if (!CheckArguments(ctx, args, 1, 1)) return kExitUsage;
   const std::string& file = args[0];
+  if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
   // Checked before the board is touched, so a bad file is bad input
   // whatever is connected.
-  const auto content = ReadWholeFile(file);
-  if (!content) return Fail(ctx, kExitUsage, "cannot read '" + file + "'");
+  std::error_code ec;
+  const auto content = ReadWholeFile(file, ec);
+  if (!content) return FailUnreadable(ctx, file, ec);
   if (!ParseRegisterFile(*content)) {
     return Fail(ctx, kExitUsage,
-                "'" + file + "' is not a register file (" + std::to_string(kRegisterFileValues) +
-                    " whole numbers 0-65535, one per line)");
+                "'" + file + "' is not a register file (exactly " +
+                    std::to_string(kRegisterFileValues) + " whole numbers 0-65535, one per line)");
   }
 
   Evm& evm = *ctx.evm;
