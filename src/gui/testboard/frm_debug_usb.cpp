@@ -6,7 +6,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace evm::gui {
@@ -81,23 +83,32 @@ void frmDebugUSB::Flush() {
   flushQueued_ = false;
   const size_t dropped = evm_.usbDebug.DroppedLines();
   if (pending_.empty() && dropped == shownDropped_) return;
-  // Insert at the end only: the view never re-lays out the whole log.
-  QTextCursor cursor(txtUSB_Debug->document());
-  cursor.movePosition(QTextCursor::End);
+  // One edit for the batch, at the end only: the view lays out and resizes
+  // once and never re-lays out the whole log. Cursors are placed by
+  // position, as moving one block by block lays out every block it passes.
+  QTextDocument* doc = txtUSB_Debug->document();
+  QTextCursor cursor(doc);
+  cursor.beginEditBlock();
+  cursor.setPosition(doc->characterCount() - 1);
   cursor.insertText(WithoutCr(pending_));
   pending_.clear();
   if (dropped != shownDropped_) {
     // The log dropped its oldest lines: the same lines go from the top of
     // the view, and the marker line is written anew.
-    QTextCursor top(txtUSB_Debug->document());
     const size_t blocks = (shownDropped_ > 0 ? 1 : 0) + (dropped - shownDropped_);
-    top.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, static_cast<int>(blocks));
-    top.removeSelectedText();
-    top.insertText(WithoutCr(DroppedLinesMarker(dropped)));
+    cursor.setPosition(0);
+    cursor.setPosition(doc->findBlockByNumber(static_cast<int>(blocks)).position(),
+                       QTextCursor::KeepAnchor);
+    cursor.insertText(WithoutCr(DroppedLinesMarker(dropped)));
     shownDropped_ = dropped;
   }
-  cursor.movePosition(QTextCursor::End);
-  txtUSB_Debug->setTextCursor(cursor);
+  cursor.endEditBlock();
+  // The view's own cursor rides along at the end unless it was moved.
+  const int end = doc->characterCount() - 1;
+  if (txtUSB_Debug->textCursor().position() != end) {
+    cursor.setPosition(end);
+    txtUSB_Debug->setTextCursor(cursor);
+  }
   txtUSB_Debug->verticalScrollBar()->setValue(txtUSB_Debug->verticalScrollBar()->maximum());
 }
 
