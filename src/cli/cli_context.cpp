@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "devices/hidapi/hidapi_platform.h"
 #include "devices/sim/simulated_evm.h"
+#include "devices/system_hid.h"
 #include "hid/board_ids.h"
 #include "shell/state_folder.h"
 
@@ -11,6 +11,13 @@ namespace evm::cli {
 
 namespace {
 std::filesystem::path UserConfigFolder() {
+#ifdef _WIN32
+  // Where the GUI keeps its state (Qt's per-user configuration folder), so
+  // both programs share it; never %TEMP%, which cleanup tools empty.
+  if (const wchar_t* local = _wgetenv(L"LOCALAPPDATA"); local && *local) {
+    return std::filesystem::path(local) / "zm5520-evm" / "zm5520-evm";
+  }
+#endif
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
     return std::filesystem::path(xdg) / "zm5520-evm";
   }
@@ -27,7 +34,7 @@ CliContext::CliContext(const CliOptions& o, std::ostream& o_out, std::ostream& o
   if (o.simulate) {
     hid = sim::SimulatedEvm::CreateDefault(clock, vendorId);
   } else {
-    hid = std::make_unique<HidapiPlatform>();
+    hid = MakeSystemHidPlatform();
   }
   // The command line keeps its state beside the user's, never beside a
   // system-wide executable.

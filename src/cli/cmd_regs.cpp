@@ -2,6 +2,7 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "common/atomic_file.h"
+#include "common/utf8_path.h"
 #include "registers/register_cycle.h"
 
 namespace evm::cli {
@@ -32,7 +33,7 @@ int RunLoadRegs(CliContext& ctx) {
   const std::string& file = args[0];
   // Checked before the board is touched, so a bad file is bad input
   // whatever is connected.
-  const auto content = ReadWholeFile(file);
+  const auto content = ReadWholeFile(PathFromUtf8(file));
   if (!content) return Fail(ctx, kExitUsage, "cannot read '" + file + "'");
   if (!ParseRegisterFile(*content)) {
     return Fail(ctx, kExitUsage,

@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "common/atomic_file.h"
+#include "common/utf8_path.h"
 #include "script/evm_script_board.h"
 #include "script/script_files.h"
 #include "script/script_interpreter.h"
@@ -61,8 +62,9 @@ int RunScriptFile(CliContext& ctx) {
   const std::string& file = args[0];
 
   ScriptGrid grid;
-  if (!ReadWholeFile(file)) return Fail(ctx, kExitUsage, "cannot read '" + file + "'");
-  if (!LoadScript(grid, file, ctx.ui)) {
+  if (!ReadWholeFile(PathFromUtf8(file)))
+    return Fail(ctx, kExitUsage, "cannot read '" + file + "'");
+  if (!LoadScript(grid, PathFromUtf8(file), ctx.ui)) {
     // The rows before the faulty line were loaded; it is the next one.
     return Fail(ctx, kExitUsage,
                 "'" + file + "': script line " + std::to_string(grid.ScriptLastRow) +
@@ -128,7 +130,7 @@ int RunScriptFile(CliContext& ctx) {
     ctx.out << (ok ? "PASS" : "FAIL") << ": " << pass << " passed, " << fail << " failed\n";
   }
 
-  if (results && !SaveResults(grid, *results, ctx.ui)) {
+  if (results && !SaveResults(grid, PathFromUtf8(*results), ctx.ui)) {
     return Fail(ctx, kExitUsage, "cannot write the results file '" + *results + "'");
   }
   if (!answered) return Fail(ctx, kExitFailed, "the interface board stopped answering");

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "calibration/register_file.h"
+#include "common/utf8_path.h"
 #include "common/write_records.h"
 #include "evm.h"
 #include "registers/register_cycle.h"
@@ -85,7 +86,8 @@ void mnuLogToFile_Click(Evm& evm) {
   if (!file || file->empty()) return;
   m.LastChosenFolder = ExtractFolder(*file);
   CloseLog(m);
-  auto log = std::make_unique<std::ofstream>(*file, std::ios::binary | std::ios::trunc);
+  auto log =
+      std::make_unique<std::ofstream>(PathFromUtf8(*file), std::ios::binary | std::ios::trunc);
   if (!log->is_open()) {
     m.mnuLogToFile = false;
     ReportUncreatableFile(evm, *file);

@@ -1,6 +1,7 @@
 #include "calibration/register_file.h"
 
 #include "common/atomic_file.h"
+#include "common/utf8_path.h"
 #include "common/write_records.h"
 #include "evm.h"
 #include "registers/register_cycle.h"
@@ -77,7 +78,7 @@ void mnuSaveReg_Click(Evm& evm) {
   MeasurementState& m = evm.measurement;
   m.LastChosenFolder = ExtractFolder(*file);
   SaveRememberedFolder(evm, m.LastChosenFolder);
-  if (!WriteFileAtomically(*file, FormatRegisterFile(evm.registers))) {
+  if (!WriteFileAtomically(PathFromUtf8(*file), FormatRegisterFile(evm.registers))) {
     ReportUncreatableFile(evm, *file);
   }
 }
@@ -87,7 +88,7 @@ void mnuLoadReg_Click(Evm& evm) {
   const auto file = evm.ui.OpenFileDialog(RegisterFileDialog(evm, "Load Registers From File"));
   if (!file || file->empty()) return;
   evm.measurement.LastChosenFolder = ExtractFolder(*file);
-  const auto content = ReadWholeFile(*file);
+  const auto content = ReadWholeFile(PathFromUtf8(*file));
   const auto values = content ? ParseRegisterFile(*content) : std::nullopt;
   // All or nothing: a half-read file would leave a mix of old and new values.
   if (!values) {

@@ -4,6 +4,8 @@
 #include <iterator>
 #include <system_error>
 
+#include "common/move_over.h"
+
 namespace evm {
 
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content) {
@@ -21,9 +23,7 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view con
       return false;
     }
   }
-  std::error_code ec;
-  std::filesystem::rename(tmp, path, ec);
-  if (ec) {
+  if (!MoveOver(tmp, path)) {
     std::error_code ignored;
     std::filesystem::remove(tmp, ignored);
     return false;

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "common/atomic_file.h"
+#include "common/utf8_path.h"
 #include "common/write_records.h"
 
 namespace evm {
@@ -105,7 +106,7 @@ std::optional<std::string> ChooseFile(ScriptGrid& grid, UserInterface& ui, Dialo
 void SaveScriptCommand(ScriptGrid& grid, UserInterface& ui) {
   if (const auto file =
           ChooseFile(grid, ui, Dialog::Save, "Save Script", kScriptFilter, grid.DialogFileName)) {
-    if (!SaveScript(grid, *file)) ui.MessageBox(kSaveError, "");
+    if (!SaveScript(grid, PathFromUtf8(*file))) ui.MessageBox(kSaveError, "");
   }
   grid.Caption = "Script - " + grid.DialogFileName;
 }
@@ -113,14 +114,14 @@ void SaveScriptCommand(ScriptGrid& grid, UserInterface& ui) {
 void LoadScriptCommand(ScriptGrid& grid, UserInterface& ui) {
   if (const auto file = ChooseFile(grid, ui, Dialog::Open, "Load Script", kScriptFilter)) {
     ClearScriptGrid(grid);
-    LoadScript(grid, *file, ui);
+    LoadScript(grid, PathFromUtf8(*file), ui);
   }
   grid.Caption = "Script - " + grid.DialogFileName;
 }
 
 void SaveResultsCommand(ScriptGrid& grid, UserInterface& ui) {
   if (const auto file = ChooseFile(grid, ui, Dialog::Save, "Save Results", kResultsFilter)) {
-    SaveResults(grid, *file, ui);
+    SaveResults(grid, PathFromUtf8(*file), ui);
   }
 }
 
