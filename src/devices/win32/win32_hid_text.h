@@ -11,8 +11,11 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-// windows.h first: the HID headers use its types.
+// windows.h first: the HID headers use its types. They lack the C linkage
+// their functions have.
+extern "C" {
 #include <hidsdi.h>
+}
 
 #include <optional>
 #include <string>
