@@ -68,5 +68,19 @@ else
   failed=1
 fi
 
+# Without --config-dir the state goes to the per-user folder the GUI uses,
+# never to %TEMP%.
+local_state="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/zm5520-evm/zm5520-evm"
+rm -rf "$local_state"
+code=0
+wine "$build/src/evmctl.exe" --simulate calibrate --rshunt 0.01 --max-current 2 --lsb 100u \
+  --write >/dev/null 2>&1 || code=$?
+if [ "$code" = 0 ] && [ -f "$local_state/ZM5520_1EVM_Settings.csv" ]; then
+  echo "ok   evmctl keeps its state in %LOCALAPPDATA%"
+else
+  echo "FAIL evmctl state folder: exit $code, nothing in $local_state"
+  failed=1
+fi
+
 [ "$failed" = 0 ] && echo "Windows build: all passed under Wine"
 exit "$failed"
