@@ -57,7 +57,16 @@ CliOptions ParseCliOptions(const std::vector<std::string>& argv) {
     o.vendorId = ParseHex16(*v);
     if (!o.vendorId) o.error = "--vendor-id: '" + *v + "' is not a hexadecimal vendor id";
   }
-  if (auto v = TakeOption(rest, "--config-dir", o.error)) o.configDir = *v;
+  if (auto v = TakeOption(rest, "--config-dir", o.error)) {
+    std::error_code ec;
+    if (v->empty()) {
+      o.error = "--config-dir needs a folder";
+    } else if (std::filesystem::exists(*v, ec) && !std::filesystem::is_directory(*v, ec)) {
+      o.error = "--config-dir: '" + *v + "' is not a folder";
+    } else {
+      o.configDir = *v;
+    }
+  }
   if (!rest.empty()) {
     o.command = rest.front();
     o.args.assign(rest.begin() + 1, rest.end());

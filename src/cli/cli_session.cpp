@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "calibration/eng_number.h"
 #include "calibration/initial_calibration.h"
 #include "cli/commands.h"
 #include "hid/board_ids.h"
@@ -10,6 +11,7 @@
 #include "registers/register_cycle.h"
 #include "shell/main_load.h"
 #include "shell/set_usb_address.h"
+#include "shell/settings_file.h"
 #include "shell/usb_address_file.h"
 
 namespace evm::cli {
@@ -41,6 +43,16 @@ int EndRegisterAccess(CliContext& ctx, const std::string& what) {
                   "h did not acknowledge" + what);
 }
 
+bool CheckFileName(CliContext& ctx, const std::string& file, const std::string& what) {
+  if (!file.empty()) return true;
+  Fail(ctx, kExitUsage, what + " is empty; give a file name");
+  return false;
+}
+
+int FailUnreadable(CliContext& ctx, const std::string& file, const std::error_code& ec) {
+  return Fail(ctx, kExitUsage, "cannot read '" + file + "': " + ec.message());
+}
+
 bool CheckArguments(CliContext& ctx, const std::vector<std::string>& args, size_t min, size_t max) {
   for (const std::string& a : args) {
     if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
@@ -67,8 +79,11 @@ void LoadState(CliContext& ctx) {
   Evm& evm = *ctx.evm;
   ShellState& shell = evm.shell;
   shell.DecimalComma = DecimalCommaOf(evm.locale);
-  shell.UsbAddress = ctx.options.usbAddress.value_or(
-      ReadUsbAddressFile(evm.StateFile(kUsbAddressFileName)).value_or(kStandardUsbAddressBase));
+  RemoveStaleStateTemporaries(evm);
+  std::error_code readError;
+  const auto stored = ReadUsbAddressFile(evm.StateFile(kUsbAddressFileName), &readError);
+  ReportUnreadableStateFile(ctx.ui, evm.StateFile(kUsbAddressFileName), readError);
+  shell.UsbAddress = ctx.options.usbAddress.value_or(stored.value_or(kStandardUsbAddressBase));
   shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
   try {
     LoadAfterLink(evm);
@@ -114,7 +129,16 @@ void ReadScaledRegisters(CliContext& ctx) {
   // so the registers are read before it and again after it, which leaves
   // the device's own register 05h in the store.
   ReadRegisters(ctx);
-  if (cmdEnterShuntR_Click(evm) && cmdEnterMaxExpCur_Click(evm)) CalculateCurrentLsb(evm);
+  const std::string& rshunt = evm.calibration.txtRshunt;
+  if (!(ParseEngNumber(rshunt, evm.locale) > 0)) {
+    // The calculator would only ask for a valid value; the value came from
+    // the settings file, so that is what the user needs to know.
+    ctx.err << "evmctl " << ctx.options.command << ": the Rshunt '" << rshunt << "' stored in '"
+            << evm.StateFile(kSettingsFileName).string()
+            << "' is not a valid value; power and current are not scaled\n";
+  } else if (cmdEnterShuntR_Click(evm) && cmdEnterMaxExpCur_Click(evm)) {
+    CalculateCurrentLsb(evm);
+  }
   ReadRegisters(ctx);
 }
 

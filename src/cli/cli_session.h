@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "cli/cli_context.h"
@@ -32,6 +33,12 @@ void ReadScaledRegisters(CliContext& ctx);
 // error naming it, as is a count of positional arguments outside
 // [min, max]. Returns false after writing the error.
 bool CheckArguments(CliContext& ctx, const std::vector<std::string>& args, size_t min, size_t max);
+
+// A file argument that names no file is refused with `what` in the error.
+bool CheckFileName(CliContext& ctx, const std::string& file, const std::string& what);
+
+// "cannot read 'FILE': REASON" as the command's failure.
+int FailUnreadable(CliContext& ctx, const std::string& file, const std::error_code& ec);
 
 // Writes "evmctl COMMAND: text" on standard error and returns `code`.
 int Fail(CliContext& ctx, int code, const std::string& text);

@@ -8,6 +8,7 @@
 #include "registers/config_controls.h"
 #include "registers/register_cycle.h"
 #include "shell/main_load.h"
+#include "shell/settings_file.h"
 
 namespace evm::cli {
 
@@ -155,7 +156,17 @@ int RunCalibrate(CliContext& ctx) {
   // The inputs go with the calibration now on the device, so later commands
   // scale by it: the settings file, written as the main window's close
   // writes it (which also closes the link).
-  MainUnload(evm);
+  evm.regLink.CloseRegLink();
+  // The user asked for them to be kept: whatever was there is replaced
+  // (settings that did not parse are set aside first).
+  evm.shell.SettingsFileOwned = true;
+  std::error_code ec;
+  if (!StoreSettings(evm, ec)) {
+    return Fail(ctx, kExitUsage,
+                "register 05h = " + Hex4(static_cast<unsigned>(stored)) +
+                    " written, but the calibration inputs could not be stored in '" +
+                    evm.StateFile(kSettingsFileName).string() + "': " + ec.message());
+  }
   if (!ctx.options.json) {
     ctx.out << "register 05h = " << Hex4(static_cast<unsigned>(stored)) << " written\n";
   }

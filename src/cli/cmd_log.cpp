@@ -44,12 +44,13 @@ int RunLog(CliContext& ctx) {
     seconds = *s;
   }
   const std::string& file = args[0];
+  if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
 
   Evm& evm = *ctx.evm;
   LoadState(ctx);
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
   ReadScaledRegisters(ctx);
-  const auto notAcknowledged = [&](const char* what) {
+  const auto notAcknowledged = [&](const std::string& what) {
     return Fail(ctx, kExitFailed,
                 "the device at address " +
                     Hex2(static_cast<unsigned>(evm.registers.DeviceAddress)) +
@@ -67,24 +68,35 @@ int RunLog(CliContext& ctx) {
   }
 
   long done = 0;
-  bool anyNotAcknowledged = false;
   const double start = evm.clock.SecondsSinceMidnight();
   evm.measurement.onPass = [&] {
     if (!evm.measurement.ContinuousRead) return;  // the pass after Stop
     ++done;
-    anyNotAcknowledged = anyNotAcknowledged || evm.registerPanel.txtDutNotAckVisible;
+    // Reading on without a log would only hide that the log is gone.
+    if (evm.measurement.logWriteFailed) {
+      cmdStopContinuousRead_Click(evm);
+      return;
+    }
     double elapsed = evm.clock.SecondsSinceMidnight() - start;
     if (elapsed < 0) elapsed += kSecondsPerDay;
     if (passes > 0 ? done >= passes : elapsed >= seconds) cmdStopContinuousRead_Click(evm);
   };
   cmdStartContinuousRead_Click(evm);
+  const long unacknowledged = evm.measurement.unacknowledgedPasses;
+  const bool writeFailed = evm.measurement.logWriteFailed;
   StopMeasurement(evm);
   evm.measurement.onPass = nullptr;
   evm.regLink.CloseRegLink();
 
+  if (writeFailed)
+    return Fail(ctx, kExitUsage, "logging to '" + file + "' stopped after a failed write");
+  const long logged = done - unacknowledged;
   if (!ctx.options.json)
-    ctx.out << file << ": " << done << (done == 1 ? " pass" : " passes") << " logged\n";
-  if (anyNotAcknowledged) return notAcknowledged("every read");
+    ctx.out << file << ": " << logged << (logged == 1 ? " pass" : " passes") << " logged\n";
+  if (unacknowledged > 0) {
+    return notAcknowledged("every read in " + std::to_string(unacknowledged) + " of " +
+                           std::to_string(done) + " passes; those passes were not logged");
+  }
   return kExitOk;
 }
 

@@ -11,6 +11,7 @@ int RunSaveRegs(CliContext& ctx) {
   const std::vector<std::string>& args = ctx.options.args;
   if (!CheckArguments(ctx, args, 1, 1)) return kExitUsage;
   const std::string& file = args[0];
+  if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
 
   Evm& evm = *ctx.evm;
   LoadState(ctx);
@@ -31,14 +32,16 @@ int RunLoadRegs(CliContext& ctx) {
   const std::vector<std::string>& args = ctx.options.args;
   if (!CheckArguments(ctx, args, 1, 1)) return kExitUsage;
   const std::string& file = args[0];
+  if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
   // Checked before the board is touched, so a bad file is bad input
   // whatever is connected.
-  const auto content = ReadWholeFile(PathFromUtf8(file));
-  if (!content) return Fail(ctx, kExitUsage, "cannot read '" + file + "'");
+  std::error_code ec;
+  const auto content = ReadWholeFile(PathFromUtf8(file), ec);
+  if (!content) return FailUnreadable(ctx, file, ec);
   if (!ParseRegisterFile(*content)) {
     return Fail(ctx, kExitUsage,
-                "'" + file + "' is not a register file (" + std::to_string(kRegisterFileValues) +
-                    " whole numbers 0-65535, one per line)");
+                "'" + file + "' is not a register file (exactly " +
+                    std::to_string(kRegisterFileValues) + " whole numbers 0-65535, one per line)");
   }
 
   Evm& evm = *ctx.evm;

@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "common/atomic_file.h"
+#include "common/number_text.h"
 #include "common/utf8_path.h"
 #include "script/evm_script_board.h"
 #include "script/script_files.h"
@@ -57,19 +58,33 @@ int RunScriptFile(CliContext& ctx) {
   std::vector<std::string> args = ctx.options.args;
   std::string error;
   const auto results = TakeOption(args, "--results", error);
+  const auto maxSecondsText = TakeOption(args, "--max-seconds", error);
   if (!error.empty()) return Fail(ctx, kExitUsage, error);
   if (!CheckArguments(ctx, args, 1, 1)) return kExitUsage;
   const std::string& file = args[0];
+  if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
+  if (results && !CheckFileName(ctx, *results, "--results")) return kExitUsage;
+  std::optional<double> maxSeconds;
+  if (maxSecondsText) {
+    maxSeconds = ParseInvariantNumber(*maxSecondsText);
+    if (!maxSeconds || !(*maxSeconds > 0) || *maxSeconds > 86400) {
+      return Fail(ctx, kExitUsage,
+                  "--max-seconds '" + *maxSecondsText + "' is not a number of seconds above 0");
+    }
+  }
 
   ScriptGrid grid;
-  if (!ReadWholeFile(PathFromUtf8(file)))
-    return Fail(ctx, kExitUsage, "cannot read '" + file + "'");
+  std::error_code readError;
+  if (!ReadWholeFile(PathFromUtf8(file), readError)) return FailUnreadable(ctx, file, readError);
   if (!LoadScript(grid, PathFromUtf8(file), ctx.ui)) {
     // The rows before the faulty line were loaded; it is the next one.
     return Fail(ctx, kExitUsage,
                 "'" + file + "': script line " + std::to_string(grid.ScriptLastRow) +
                     " does not hold four quoted fields");
   }
+  // A run of nothing would pass without having checked anything.
+  TrimForRun(grid);
+  if (grid.ScriptLastRow < 1) return Fail(ctx, kExitUsage, "'" + file + "': no steps");
 
   Evm& evm = *ctx.evm;
   LoadState(ctx);
@@ -78,7 +93,12 @@ int RunScriptFile(CliContext& ctx) {
   ScriptRunUi ui(ctx.ui, grid, ctx.err);
   ScriptContext run{grid, board, ui, evm.locale};
   const int problemsBefore = ctx.ui.usbProblems;
-  RunScript(run);
+  bool timedOut = false;
+  if (maxSeconds) {
+    timedOut = RunScriptWithin(run, ctx.clock, *maxSeconds);
+  } else {
+    RunScript(run);
+  }
   const bool answered = ctx.ui.usbProblems == problemsBefore;
 
   int pass = 0, fail = 0;
@@ -86,7 +106,7 @@ int RunScriptFile(CliContext& ctx) {
     if (grid.Cell(r, 6) == "PASS") ++pass;
     if (grid.Cell(r, 6) == "FAIL") ++fail;
   }
-  const bool ok = fail == 0 && answered;
+  const bool ok = fail == 0 && answered && !timedOut;
 
   if (ctx.options.json) {
     JsonWriter json;
@@ -114,6 +134,7 @@ int RunScriptFile(CliContext& ctx) {
       json.Key("skipped").Bool(grid.Cell(r, 2) == kBreakStep).EndObject();
     }
     json.EndArray().Key("pass").Integer(pass).Key("fail").Integer(fail);
+    json.Key("timed_out").Bool(timedOut);
     json.Key("verdict").String(ok ? "PASS" : "FAIL").EndObject();
     ctx.out << json.Text();
   } else {
@@ -130,8 +151,15 @@ int RunScriptFile(CliContext& ctx) {
     ctx.out << (ok ? "PASS" : "FAIL") << ": " << pass << " passed, " << fail << " failed\n";
   }
 
-  if (results && !SaveResults(grid, PathFromUtf8(*results), ctx.ui)) {
-    return Fail(ctx, kExitUsage, "cannot write the results file '" + *results + "'");
+  std::error_code writeError;
+  if (results && !SaveResultsFile(grid, PathFromUtf8(*results), writeError)) {
+    return Fail(ctx, kExitUsage,
+                "cannot write the results file '" + *results + "': " + writeError.message());
+  }
+  if (timedOut) {
+    return Fail(ctx, kExitFailed,
+                "'" + file + "': stopped after --max-seconds " + *maxSecondsText +
+                    "; the rows run so far are shown");
   }
   if (!answered) return Fail(ctx, kExitFailed, "the interface board stopped answering");
   if (fail > 0)

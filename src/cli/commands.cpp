@@ -41,16 +41,19 @@ const std::vector<Command>& Commands() {
        RunCalibrate},
       {"log", "log FILE (--passes N | --seconds S)",
        "Reads the registers continuously into the log FILE, in the format of the\n"
-       "main window's log, for N passes or S seconds.\n",
+       "main window's log, for N passes or S seconds. A pass in which the device\n"
+       "did not acknowledge every read is not logged (exit status 1).\n",
        RunLog},
       {"save-regs", "save-regs FILE",
        "Reads the registers and saves them into the register settings FILE.\n", RunSaveRegs},
       {"load-regs", "load-regs FILE",
        "Loads the register settings FILE and writes the registers it changes.\n", RunLoadRegs},
-      {"script", "script FILE [--results OUT]",
+      {"script", "script FILE [--results OUT] [--max-seconds S]",
        "Runs the script FILE as the script window does and prints each row's\n"
        "step, result and verdict; --results writes the results file. A break\n"
-       "step is reported and skipped. Exit status 1 when a row FAILs.\n",
+       "step is reported and skipped. --max-seconds ends the run (a goto loop,\n"
+       "a long pause) after S seconds with the rows run so far. Exit status 1\n"
+       "when a row FAILs or the time ran out, 2 when the script has no steps.\n",
        RunScriptFile},
   };
   return kCommands;

@@ -2,8 +2,10 @@
 #include <regex>
 
 #include "cli/cli_fixture.h"
+#include "cli/cli_options.h"
 #include "common/atomic_file.h"
 #include "mnemonic/mnemonic_language.h"
+#include "shell/settings_file.h"
 
 namespace evm::test {
 namespace {
@@ -19,6 +21,11 @@ TEST_F(Evmctl, FailuresExitWithTheirStatusAndNameTheInput) {
       WriteFileAtomically(notScript, "\"a\",\"CMD ON\",\"\",\"\"\r\n\"only two\",\"x\"\r\n"));
   const std::string failing = (kScripts / "dac_to_cnv1.txt").string();
   const std::string example = (kExamples / "dac_to_converters.txt").string();
+  const std::string blank = File("blank.txt");
+  ASSERT_TRUE(WriteFileAtomically(blank, "\r\n  \r\n\r\n"));
+  const std::string endless = File("endless.txt");
+  ASSERT_TRUE(WriteFileAtomically(endless, "\"\",\"pause 1e9\",\"\",\"\"\r\n"));
+  const std::string folder = dir.path().string();
   // No board carries this vendor id, simulated or real.
   const std::vector<std::string> nowhere = {"--vendor-id", "0001"};
 
@@ -50,6 +57,27 @@ TEST_F(Evmctl, FailuresExitWithTheirStatusAndNameTheInput) {
       {"malformed script", {"--simulate", "script", notScript}, 2, "line 2"},
       {"unreadable register file", {"--simulate", "load-regs", missing}, 2, missing},
       {"malformed register file", {"--simulate", "load-regs", notRegisters}, 2, notRegisters},
+      {"register file is a folder", {"--simulate", "load-regs", folder}, 2, "Is a directory"},
+      {"script is a folder", {"--simulate", "script", folder}, 2, "Is a directory"},
+      {"empty register file name", {"--simulate", "save-regs", ""}, 2, "FILE is empty"},
+      {"empty log name", {"--simulate", "log", "", "--passes", "1"}, 2, "FILE is empty"},
+      {"empty results name",
+       {"--simulate", "script", example, "--results", ""},
+       2,
+       "--results is empty"},
+      {"script without steps", {"--simulate", "script", blank}, 2, "no steps"},
+      {"results onto a full device",
+       {"--simulate", "script", example, "--results", "/dev/full"},
+       2,
+       std::make_error_code(std::errc::no_space_on_device).message()},
+      {"log onto a full device",
+       {"--simulate", "log", "/dev/full", "--passes", "2"},
+       2,
+       "/dev/full"},
+      {"script past its time",
+       {"--simulate", "script", endless, "--max-seconds", "0.2"},
+       1,
+       "--max-seconds 0.2"},
       {"log without a length", {"--simulate", "log", File("l.csv")}, 2, "--passes"},
       {"log with both lengths",
        {"--simulate", "log", File("l.csv"), "--passes", "1", "--seconds", "1"},
@@ -122,6 +150,32 @@ TEST_F(Evmctl, FailuresExitWithTheirStatusAndNameTheInput) {
     EXPECT_EQ(r.code, k.code) << r.err;
     EXPECT_NE(r.err.find(k.named), std::string::npos) << r.err;
   }
+}
+
+TEST_F(Evmctl, StateFileFaultsNameTheFile) {
+  const auto settings = dir.path() / kSettingsFileName;
+  ASSERT_TRUE(WriteFileAtomically(settings, "\"x\"\r\n\"1\"\r\n\"50u\"\r\n1\r\n2026\r\n"));
+  const ProcessResult read = Sim({"read"});
+  EXPECT_EQ(read.code, 0) << read.err;
+  EXPECT_NE(read.err.find("Rshunt 'x' stored in '" + settings.string() + "'"), std::string::npos)
+      << read.err;
+
+  std::filesystem::remove(settings);
+  std::filesystem::create_directory(settings);
+  const ProcessResult stored =
+      Sim({"calibrate", "--rshunt", "0.1", "--max-current", "1", "--lsb", "50u", "--write"});
+  EXPECT_EQ(stored.code, 2);
+  EXPECT_NE(stored.err.find("could not be stored in '" + settings.string() + "'"),
+            std::string::npos)
+      << stored.err;
+}
+
+TEST(CliOptions, ConfigDirMustNameAFolder) {
+  EXPECT_EQ(cli::ParseCliOptions({"--config-dir", "", "read"}).error,
+            "--config-dir needs a folder");
+  EXPECT_EQ(cli::ParseCliOptions({"--config-dir", "/dev/null", "read"}).error,
+            "--config-dir: '/dev/null' is not a folder");
+  EXPECT_EQ(cli::ParseCliOptions({"--config-dir", "/tmp", "read"}).error, "");
 }
 
 TEST_F(Evmctl, EveryCommandHasItsOwnHelp) {

@@ -52,6 +52,12 @@ TEST(JsonWriter, NestedDocumentReadsBackWithEveryValue) {
 
 // The reader the command tests rely on must refuse what is not JSON, or a
 // broken output would pass them.
+TEST(JsonWriter, BytesThatAreNotUtf8AreEscaped) {
+  // Latin-1 é, a UTF-8 µ, a lone continuation byte, an encoded surrogate.
+  EXPECT_EQ(JsonQuoted("caf\xe9 \xc2\xb5 \x80 \xed\xa0\x80"),
+            "\"caf\\u00E9 \xc2\xb5 \\u0080 \\u00ED\\u00A0\\u0080\"");
+}
+
 TEST(JsonReader, RefusesMalformedDocuments) {
   for (const char* bad : {"", "{", "{\"a\":1,}", "[1,]", "{\"a\" 1}", "{a:1}", "[01]", "[1.]",
                           "\"tab\there\"", "{\"a\":1}{", "[nul]", "{\"a\":1,\"a\":2}", "'x'"}) {

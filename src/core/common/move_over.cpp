@@ -1,7 +1,5 @@
 #include "common/move_over.h"
 
-#include <system_error>
-
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -12,14 +10,17 @@
 namespace evm {
 
 #ifdef _WIN32
-bool MoveOver(const std::filesystem::path& from, const std::filesystem::path& to) {
+bool MoveOver(const std::filesystem::path& from, const std::filesystem::path& to,
+              std::error_code& ec) {
   constexpr int kTries = 10;
   constexpr DWORD kPauseMs = 50;
   for (int attempt = 1;; ++attempt) {
     if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      ec.clear();
       return true;
     }
     const DWORD error = GetLastError();
+    ec = std::error_code(static_cast<int>(error), std::system_category());
     const DWORD attributes = GetFileAttributesW(to.c_str());
     const bool readOnly =
         attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
@@ -29,12 +30,6 @@ bool MoveOver(const std::filesystem::path& from, const std::filesystem::path& to
     // A file-system wait of the system's own, not a timing of the program.
     Sleep(kPauseMs);
   }
-}
-#else
-bool MoveOver(const std::filesystem::path& from, const std::filesystem::path& to) {
-  std::error_code ec;
-  std::filesystem::rename(from, to, ec);
-  return !ec;
 }
 #endif
 

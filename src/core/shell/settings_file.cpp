@@ -20,8 +20,11 @@ std::optional<StoredSettings> ParseSettings(const std::string& content) {
   return StoredSettings{fields[0].text, fields[1].text, fields[2].text, *month, *year};
 }
 
-std::optional<StoredSettings> ReadSettingsFile(const std::filesystem::path& path) {
-  const auto content = ReadWholeFile(path);
+std::optional<StoredSettings> ReadSettingsFile(const std::filesystem::path& path,
+                                               std::error_code* readError) {
+  std::error_code ec;
+  const auto content = ReadWholeFile(path, ec);
+  if (readError) *readError = ec;
   if (!content) return std::nullopt;
   return ParseSettings(*content);
 }

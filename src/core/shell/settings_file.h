@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace evm {
 
@@ -19,7 +20,9 @@ struct StoredSettings {
 // Three values of any type, then two numbers, taken field by field. A file
 // that is missing, short or holds something else yields nullopt.
 std::optional<StoredSettings> ParseSettings(const std::string& content);
-std::optional<StoredSettings> ReadSettingsFile(const std::filesystem::path& path);
+// `readError` receives why the file could not be read, when it could not.
+std::optional<StoredSettings> ReadSettingsFile(const std::filesystem::path& path,
+                                               std::error_code* readError = nullptr);
 
 std::string FormatSettings(const StoredSettings& settings);
 bool WriteSettingsFile(const std::filesystem::path& path, const StoredSettings& settings);
