@@ -11,16 +11,29 @@ PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libhidapi-
 # Only `make fuzz` needs clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev llvm
 FUZZ_TARGETS := $(filter-out fuzz_support fuzz_hid,$(basename $(notdir $(wildcard fuzz/fuzz_*.cpp))))
+# Only the Windows targets need these: the cross compiler, Wine to run what
+# it builds, GoogleTest's sources and zip for the package.
+WINDOWS_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64 wine64 wine libgtest-dev zip
+WINDOWS_DIR ?= build-windows
+VERSION := $(shell sed -n 's/^project[^ ]* VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test test-asan fuzz package test-package bench soak format screenshots clean
+.PHONY: all deps deps-windows build run test test-asan fuzz package test-package bench soak format \
+        screenshots clean windows test-windows package-windows
 
 all: build
 
 # Installs only what is missing, so a machine that has everything is not
 # touched and needs no network.
 deps:
-	@missing=""; for p in $(PACKAGES); do \
+	@$(MAKE) --no-print-directory install-missing LIST="$(PACKAGES)"
+
+deps-windows:
+	@$(MAKE) --no-print-directory install-missing LIST="$(WINDOWS_PACKAGES)"
+
+.PHONY: install-missing
+install-missing:
+	@missing=""; for p in $(LIST); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -102,5 +115,28 @@ screenshots: build
 format:
 	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
+# Windows: evmctl.exe and the core and command-line tests, cross-built with
+# mingw-w64 and linked statically (no DLLs beside the .exe).
+$(WINDOWS_DIR)/build.ninja: CMakeLists.txt
+	cmake -S . -B $(WINDOWS_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DEVM_BUILD_GUI=OFF
+
+windows: deps-windows $(WINDOWS_DIR)/build.ninja
+	cmake --build $(WINDOWS_DIR)
+
+# Under Wine, with the Linux evmctl as the reference for its output.
+test-windows: windows deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) --target evmctl
+	tools/test-windows.sh $(WINDOWS_DIR) $(BUILD_DIR)/src/evmctl
+
+WINDOWS_PACKAGE := evmctl-$(VERSION)-windows-x86_64
+package-windows: windows
+	rm -rf $(WINDOWS_DIR)/$(WINDOWS_PACKAGE) $(WINDOWS_DIR)/$(WINDOWS_PACKAGE).zip
+	mkdir -p $(WINDOWS_DIR)/$(WINDOWS_PACKAGE)
+	x86_64-w64-mingw32-strip -o $(WINDOWS_DIR)/$(WINDOWS_PACKAGE)/evmctl.exe $(WINDOWS_DIR)/src/evmctl.exe
+	cp -r README.md examples $(WINDOWS_DIR)/$(WINDOWS_PACKAGE)/
+	cd $(WINDOWS_DIR) && zip -qr $(WINDOWS_PACKAGE).zip $(WINDOWS_PACKAGE)
+	@echo "$(WINDOWS_DIR)/$(WINDOWS_PACKAGE).zip"
+
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(BENCH_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(BENCH_DIR) $(WINDOWS_DIR)

@@ -4,8 +4,10 @@
 #include <memory>
 
 #include "common/clock.h"
-#include "devices/hidapi/hidapi_platform.h"
+#include "common/program_arguments.h"
+#include "common/utf8_path.h"
 #include "devices/sim/simulated_evm.h"
+#include "devices/system_hid.h"
 #include "evm.h"
 #include "gui/script/open_launcher.h"
 #include "gui/shell/form_main.h"
@@ -17,7 +19,7 @@
 #include "shell/state_folder.h"
 
 int main(int argc, char* argv[]) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args = evm::ProgramArguments(argc, argv);
   const evm::ProgramOptions options = evm::ParseProgramOptions(args);
   if (!options.error.empty()) {
     std::fprintf(stderr, "zm5520-evm: %s\n%s", options.error.c_str(),
@@ -47,7 +49,7 @@ int main(int argc, char* argv[]) {
   if (options.simulate) {
     hid = evm::sim::SimulatedEvm::CreateDefault(clock, vendorId);
   } else {
-    hid = std::make_unique<evm::HidapiPlatform>();
+    hid = evm::MakeSystemHidPlatform();
   }
 
   const QString point = QLocale::system().decimalPoint();
@@ -58,7 +60,7 @@ int main(int argc, char* argv[]) {
       group.size() == 1 && group.at(0).toLatin1() ? group.at(0).toLatin1() : ' ';
 
   const std::filesystem::path stateFolder = evm::ChooseStateFolder(
-      options.configDir, QCoreApplication::applicationDirPath().toStdString(),
+      options.configDir, evm::PathFromUtf8(QCoreApplication::applicationDirPath().toStdString()),
       evm::UserConfigFolder());
 
   evm::gui::QtUserInterface ui;

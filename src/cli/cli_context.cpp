@@ -1,7 +1,7 @@
 #include "cli/cli_context.h"
 
-#include "devices/hidapi/hidapi_platform.h"
 #include "devices/sim/simulated_evm.h"
+#include "devices/system_hid.h"
 #include "hid/board_ids.h"
 #include "shell/state_folder.h"
 
@@ -15,7 +15,7 @@ CliContext::CliContext(const CliOptions& o, std::ostream& o_out, std::ostream& o
     if (o.simFault) sim::InjectFault(*simulated, *o.simFault);
     hid = std::move(simulated);
   } else {
-    hid = std::make_unique<HidapiPlatform>();
+    hid = MakeSystemHidPlatform();
   }
   // The same folder as the GUI's, so a calibration stored here is the GUI's.
   const std::filesystem::path folder =

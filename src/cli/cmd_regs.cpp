@@ -2,6 +2,7 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "common/atomic_file.h"
+#include "common/utf8_path.h"
 #include "registers/register_cycle.h"
 
 namespace evm::cli {
@@ -35,7 +36,7 @@ int RunLoadRegs(CliContext& ctx) {
   // Checked before the board is touched, so a bad file is bad input
   // whatever is connected.
   std::error_code ec;
-  const auto content = ReadWholeFile(file, ec);
+  const auto content = ReadWholeFile(PathFromUtf8(file), ec);
   if (!content) return FailUnreadable(ctx, file, ec);
   if (!ParseRegisterFile(*content)) {
     return Fail(ctx, kExitUsage,

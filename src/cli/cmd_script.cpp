@@ -5,6 +5,7 @@
 #include "cli/json_writer.h"
 #include "common/atomic_file.h"
 #include "common/number_text.h"
+#include "common/utf8_path.h"
 #include "script/evm_script_board.h"
 #include "script/script_files.h"
 #include "script/script_interpreter.h"
@@ -74,8 +75,8 @@ int RunScriptFile(CliContext& ctx) {
 
   ScriptGrid grid;
   std::error_code readError;
-  if (!ReadWholeFile(file, readError)) return FailUnreadable(ctx, file, readError);
-  if (!LoadScript(grid, file, ctx.ui)) {
+  if (!ReadWholeFile(PathFromUtf8(file), readError)) return FailUnreadable(ctx, file, readError);
+  if (!LoadScript(grid, PathFromUtf8(file), ctx.ui)) {
     // The rows before the faulty line were loaded; it is the next one.
     return Fail(ctx, kExitUsage,
                 "'" + file + "': script line " + std::to_string(grid.ScriptLastRow) +
@@ -151,7 +152,7 @@ int RunScriptFile(CliContext& ctx) {
   }
 
   std::error_code writeError;
-  if (results && !SaveResultsFile(grid, *results, writeError)) {
+  if (results && !SaveResultsFile(grid, PathFromUtf8(*results), writeError)) {
     return Fail(ctx, kExitUsage,
                 "cannot write the results file '" + *results + "': " + writeError.message());
   }

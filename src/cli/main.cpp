@@ -1,7 +1,9 @@
 #include <iostream>
 
 #include "cli/evmctl.h"
+#include "common/program_arguments.h"
 
 int main(int argc, char* argv[]) {
-  return evm::cli::RunEvmctl(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+  evm::UseByteStandardStreams();
+  return evm::cli::RunEvmctl(evm::ProgramArguments(argc, argv), std::cout, std::cerr);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/atomic_file.h"
+#include "common/utf8_path.h"
 #include "registers/register_display.h"
 #include "registers/register_fixture.h"
 
@@ -45,7 +46,7 @@ TEST(RegisterFile, SaveWritesTheSlotsAndRemembersTheFolderForTheNextDialog) {
   std::string expected = "65535\r\n";
   for (int i = 1; i < 23; ++i) expected += std::to_string(i * 7) + "\r\n";
   EXPECT_EQ(ReadWholeFile(file), expected);
-  const std::string folder = c.dir.path().string() + "/";
+  const std::string folder = (c.dir.path() / "").string();
   EXPECT_EQ(ReadWholeFile(c.evm.StateFile("path_info.txt")), "\"" + folder + "\"\r\n");
 
   c.ui.openFileAnswers.push_back(std::nullopt);
@@ -87,8 +88,25 @@ TEST(RegisterFile, LoadBringsBackTheSlotsAndWritesOnlyWhatChanged) {
   EXPECT_EQ(c.Device().Register(5), 0xA000);
   EXPECT_EQ(c.Cell(1, 1), " Config");
   EXPECT_TRUE(c.ui.messages.empty());
-  EXPECT_EQ(c.evm.measurement.LastChosenFolder, c.dir.path().string() + "/");
+  EXPECT_EQ(c.evm.measurement.LastChosenFolder, (c.dir.path() / "").string());
   EXPECT_FALSE(std::filesystem::exists(c.evm.StateFile("path_info.txt"))) << "only Save keeps it";
+}
+
+// File dialogs answer in UTF-8; a user folder whose name is not ASCII must not
+// stop saving and loading.
+TEST(RegisterFile, SaveAndLoadInAFolderWithANonAsciiName) {
+  RegContext c;
+  const auto folder = c.dir.path() / PathFromUtf8("J\xC3\xB6rg-\xD0\x96");
+  std::filesystem::create_directories(folder);
+  c.Store().RegValue[22] = 4321;
+  const std::string file = Utf8FromPath(folder / "regs.csv");
+  c.ui.saveFileAnswers.push_back(file);
+  mnuSaveReg_Click(c.evm);
+  c.Store().RegValue[22] = 0;
+  c.ui.openFileAnswers.push_back(file);
+  mnuLoadReg_Click(c.evm);
+  EXPECT_TRUE(c.ui.messages.empty());
+  EXPECT_EQ(c.Store().RegValue[22], 4321);
 }
 
 TEST(RegisterFile, BadFilesChangeNothing) {

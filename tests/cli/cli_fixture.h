@@ -29,7 +29,9 @@ class Evmctl : public ::testing::Test {
     EXPECT_TRUE(json) << "not JSON: " << r.out;
     return json.value_or(Json{});
   }
-  std::string File(const std::string& name) { return (dir.path() / name).string(); }
+  std::string File(const std::string& name) {
+    return Utf8FromPath(dir.path() / PathFromUtf8(name));
+  }
 
   TempDir dir;
 };

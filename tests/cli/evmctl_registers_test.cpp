@@ -204,10 +204,12 @@ TEST_F(Evmctl, LogForSecondsStopsOnTime) {
 }
 
 TEST_F(Evmctl, RegisterFilesRoundTrip) {
-  const std::string file = File("regs.csv");
+  // A name outside ASCII (and outside the Windows ANSI code page) must reach
+  // the file system intact through the command line.
+  const std::string file = File("regs-J\xC3\xB6rg-\xD0\x96.csv");
   const ProcessResult saved = Sim({"save-regs", file});
   ASSERT_EQ(saved.code, 0) << saved.err;
-  const auto content = ReadWholeFile(file);
+  const auto content = ReadWholeFile(PathFromUtf8(file));
   ASSERT_TRUE(content);
   const auto values = ParseRegisterFile(*content);
   ASSERT_TRUE(values) << *content;

@@ -1,4 +1,5 @@
 // Exit statuses and error texts of evmctl, run as a process.
+#include <algorithm>
 #include <regex>
 
 #include "cli/cli_fixture.h"
@@ -150,6 +151,9 @@ TEST_F(Evmctl, FailuresExitWithTheirStatusAndNameTheInput) {
        "register link"},
   };
   for (const Case& k : cases) {
+#ifdef _WIN32
+    if (std::find(k.args.begin(), k.args.end(), "/dev/full") != k.args.end()) continue;
+#endif
     SCOPED_TRACE(k.name);
     const ProcessResult r = Run(k.args);
     EXPECT_EQ(r.code, k.code) << r.err;
@@ -178,8 +182,10 @@ TEST_F(Evmctl, StateFileFaultsNameTheFile) {
 TEST(CliOptions, ConfigDirMustNameAFolder) {
   EXPECT_EQ(cli::ParseCliOptions({"--config-dir", "", "read"}).error,
             "--config-dir needs a folder");
+#ifndef _WIN32
   EXPECT_EQ(cli::ParseCliOptions({"--config-dir", "/dev/null", "read"}).error,
             "--config-dir: '/dev/null' is not a folder");
+#endif
   EXPECT_EQ(cli::ParseCliOptions({"--config-dir", "/tmp", "read"}).error, "");
 }
 

@@ -104,10 +104,12 @@ TEST(AtomicFile, ReadingAFolderOrADeviceFailsWithTheReason) {
   EXPECT_NE(UnreadableFileMessage(dir.path(), ec).find(dir.path().string()), std::string::npos);
   EXPECT_FALSE(ReadWholeFile(dir.path() / "missing", ec));
   EXPECT_EQ(ec, std::errc::no_such_file_or_directory);
+#ifndef _WIN32
   // A device is written to, never replaced by a file of the same name.
   EXPECT_FALSE(WriteFileAtomically("/dev/full", "x", ec));
   EXPECT_EQ(ec, std::errc::no_space_on_device);
   EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+#endif
 }
 
 TEST(AtomicFile, ReadOnlyTargetsAreKeptAndWritableOnesWrittenWhereverTheyAre) {
@@ -121,12 +123,14 @@ TEST(AtomicFile, ReadOnlyTargetsAreKeptAndWritableOnesWrittenWhereverTheyAre) {
   EXPECT_EQ(ec, std::errc::permission_denied);
   EXPECT_EQ(*ReadWholeFile(locked), "mine");
 
+#ifndef _WIN32  // names are limited by the whole path there, not per name
   // No temporary file can be made beside a name this long: written in place.
   const auto longName = dir.path() / std::string(252, 'r');
   ASSERT_TRUE(WriteFileAtomically(longName, "old"));
   EXPECT_TRUE(WriteFileAtomically(longName, "new", ec)) << ec.message();
   EXPECT_EQ(*ReadWholeFile(longName), "new");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+#endif
 }
 
 TEST(AtomicFile, TwoWritersOfOneFileBothSucceed) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -14,13 +15,21 @@ class TempDir {
  public:
   TempDir() {
     static std::atomic<int> counter{0};
+    // Wine hands out the same few process ids again and again: a random
+    // part keeps one run's folders apart from the last run's.
     path_ = std::filesystem::temp_directory_path() /
-            ("zm5520-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+            ("zm5520-test-" + std::to_string(::getpid()) + "-" +
+             std::to_string(std::random_device()() % 100000) + "-" + std::to_string(counter++));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }
   ~TempDir() {
     std::error_code ec;
+    // Windows refuses to delete a read-only file.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ec)) {
+      std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_write,
+                                   std::filesystem::perm_options::add, ec);
+    }
     std::filesystem::remove_all(path_, ec);
   }
   TempDir(const TempDir&) = delete;

@@ -6,6 +6,7 @@
 
 #include "calibration/register_file.h"
 #include "common/atomic_file.h"
+#include "common/utf8_path.h"
 #include "common/write_records.h"
 #include "evm.h"
 #include "registers/register_cycle.h"
@@ -114,9 +115,10 @@ void mnuLogToFile_Click(Evm& evm) {
   m.logWriteFailed = false;
   m.unacknowledgedPasses = 0;
   // A file marked read-only is the user's to keep.
+  const std::filesystem::path logPath = PathFromUtf8(*file);
   std::unique_ptr<std::ofstream> log;
-  if (!CheckWritableTarget(*file)) {
-    log = std::make_unique<std::ofstream>(*file, std::ios::binary | std::ios::trunc);
+  if (!CheckWritableTarget(logPath)) {
+    log = std::make_unique<std::ofstream>(logPath, std::ios::binary | std::ios::trunc);
   }
   if (!log || !log->is_open()) {
     m.mnuLogToFile = false;

@@ -1,6 +1,7 @@
 #include "calibration/register_file.h"
 
 #include "common/atomic_file.h"
+#include "common/utf8_path.h"
 #include "common/write_records.h"
 #include "evm.h"
 #include "registers/register_cycle.h"
@@ -79,7 +80,7 @@ void mnuSaveReg_Click(Evm& evm) {
   MeasurementState& m = evm.measurement;
   m.LastChosenFolder = ExtractFolder(*file);
   SaveRememberedFolder(evm, m.LastChosenFolder);
-  if (!WriteFileAtomically(*file, FormatRegisterFile(evm.registers))) {
+  if (!WriteFileAtomically(PathFromUtf8(*file), FormatRegisterFile(evm.registers))) {
     ReportUncreatableFile(evm, *file);
   }
 }
@@ -90,7 +91,7 @@ void mnuLoadReg_Click(Evm& evm) {
   if (!file || file->empty()) return;
   evm.measurement.LastChosenFolder = ExtractFolder(*file);
   std::error_code readError;
-  const auto content = ReadWholeFile(*file, readError);
+  const auto content = ReadWholeFile(PathFromUtf8(*file), readError);
   if (!content) {
     evm.ui.MessageBox(UnreadableFileMessage(*file, readError), kMessageTitle);
     return;

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <random>
 
+#include "common/move_over.h"
+
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -30,9 +32,13 @@ fs::path TemporaryPathFor(const fs::path& target) {
   std::random_device random;
   const uint64_t tag = (static_cast<uint64_t>(random()) << 32) ^ random();
   static constexpr char kDigits[] = "0123456789abcdef";
-  std::string name = target.filename().string() + ".";
-  for (size_t i = 0; i < kTempTagDigits; ++i) name += kDigits[(tag >> (4 * i)) & 0xF];
-  return target.parent_path() / (name + kTempSuffix);
+  // Appended to the name as a path, so that a name outside ASCII survives on
+  // Windows too.
+  std::string suffix = ".";
+  for (size_t i = 0; i < kTempTagDigits; ++i) suffix += kDigits[(tag >> (4 * i)) & 0xF];
+  fs::path name = target.filename();
+  name += suffix + kTempSuffix;
+  return target.parent_path() / name;
 }
 
 #ifndef _WIN32
@@ -165,8 +171,7 @@ bool WriteFileAtomically(const fs::path& path, std::string_view content, std::er
       return false;
     }
   }
-  fs::rename(tmp, path, ec);
-  if (ec) {
+  if (!MoveOver(tmp, path, ec)) {
     std::error_code ignored;
     fs::remove(tmp, ignored);
     return false;

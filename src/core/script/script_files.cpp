@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "common/atomic_file.h"
+#include "common/utf8_path.h"
 #include "common/write_records.h"
 
 namespace evm {
@@ -117,7 +118,7 @@ std::optional<std::string> ChooseFile(ScriptGrid& grid, UserInterface& ui, Dialo
 void SaveScriptCommand(ScriptGrid& grid, UserInterface& ui) {
   if (const auto file =
           ChooseFile(grid, ui, Dialog::Save, "Save Script", kScriptFilter, grid.DialogFileName)) {
-    if (!SaveScript(grid, *file)) ui.MessageBox(kSaveError, "");
+    if (!SaveScript(grid, PathFromUtf8(*file))) ui.MessageBox(kSaveError, "");
   }
   grid.Caption = "Script - " + grid.DialogFileName;
 }
@@ -127,14 +128,14 @@ void LoadScriptCommand(ScriptGrid& grid, UserInterface& ui) {
     // The script being edited stays until a whole file has been read.
     ScriptGrid loaded = grid;
     ClearScriptGrid(loaded);
-    if (LoadScript(loaded, *file, ui)) grid = std::move(loaded);
+    if (LoadScript(loaded, PathFromUtf8(*file), ui)) grid = std::move(loaded);
   }
   grid.Caption = "Script - " + grid.DialogFileName;
 }
 
 void SaveResultsCommand(ScriptGrid& grid, UserInterface& ui) {
   if (const auto file = ChooseFile(grid, ui, Dialog::Save, "Save Results", kResultsFilter)) {
-    SaveResults(grid, *file, ui);
+    SaveResults(grid, PathFromUtf8(*file), ui);
   }
 }
 

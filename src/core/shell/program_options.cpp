@@ -1,6 +1,7 @@
 #include "shell/program_options.h"
 
 #include "common/hex_text.h"
+#include "common/utf8_path.h"
 
 namespace evm {
 
@@ -40,7 +41,7 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
         if (v->empty()) {
           o.error = "--config-dir needs a folder";
         } else {
-          o.configDir = *v;
+          o.configDir = PathFromUtf8(*v);
         }
       }
     } else if (a == "--screenshots" || a.rfind("--screenshots=", 0) == 0) {
@@ -48,7 +49,7 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
         if (v->empty()) {
           o.error = "--screenshots needs a folder";
         } else {
-          o.screenshots = *v;
+          o.screenshots = PathFromUtf8(*v);
         }
       }
     } else if (a == "--vendor-id" || a.rfind("--vendor-id=", 0) == 0) {

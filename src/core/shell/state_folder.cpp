@@ -44,6 +44,13 @@ std::filesystem::path ChooseStateFolder(const std::optional<std::filesystem::pat
 }
 
 std::filesystem::path UserConfigFolder() {
+#ifdef _WIN32
+  // Where Qt keeps the GUI's per-user configuration, so both programs share
+  // it; never %TEMP%, which cleanup tools empty.
+  if (const wchar_t* local = _wgetenv(L"LOCALAPPDATA"); local && *local) {
+    return std::filesystem::path(local) / kFolderName / kFolderName;
+  }
+#endif
   // A relative XDG_CONFIG_HOME is to be ignored, as the base directory rules say.
   if (const auto xdg = FromEnvironment("XDG_CONFIG_HOME"); xdg.is_absolute()) {
     return xdg / kFolderName;
@@ -51,11 +58,6 @@ std::filesystem::path UserConfigFolder() {
   if (const auto home = FromEnvironment("HOME"); !home.empty()) {
     return home / ".config" / kFolderName;
   }
-#ifdef _WIN32
-  if (const auto appData = FromEnvironment("APPDATA"); !appData.empty()) {
-    return appData / kFolderName;
-  }
-#endif
   std::error_code ec;
   return std::filesystem::temp_directory_path(ec) / kFolderName;
 }

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "devices/hidapi/report_descriptor.h"
+#include "devices/system_hid.h"
 #include "hid/board_ids.h"
 
 #if defined(__linux__)
@@ -50,6 +51,10 @@ std::optional<ReportLengths> LengthsFromHidraw(const std::string& path) {
 }
 #endif
 }  // namespace
+
+std::unique_ptr<HidPlatform> MakeSystemHidPlatform() {
+  return std::make_unique<HidapiPlatform>();
+}
 
 struct HidapiPlatform::Device {
   hid_device* dev = nullptr;
