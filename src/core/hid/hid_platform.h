@@ -33,6 +33,11 @@ struct HidAttributes {
   uint16_t versionNumber = 0;
 };
 
+struct HidStrings {
+  std::string serial;
+  std::string product;
+};
+
 // Report lengths include the report-id byte.
 struct HidCaps {
   uint16_t usage = 0;
@@ -73,6 +78,19 @@ class HidPlatform {
   // Device path of member i (the detail fetch); nullopt on failure.
   virtual std::optional<std::string> InterfacePath(int index) = 0;
   virtual void EndEnumeration() = 0;
+  // Vendor and product id of member i as the enumeration lists them, with no
+  // need to open it (a board the user may not open still shows who it is);
+  // nullopt where the platform tells them only through an open handle.
+  virtual std::optional<HidAttributes> ListedAttributes(int index) {
+    (void)index;
+    return std::nullopt;
+  }
+  // Serial number and product string of member i; empty where the device
+  // carries none or the platform cannot tell them without opening it.
+  virtual HidStrings ListedStrings(int index) {
+    (void)index;
+    return {};
+  }
 
   virtual HidHandle Open(const std::string& path, bool overlapped) = 0;
   virtual void Close(HidHandle handle) = 0;

@@ -47,6 +47,12 @@ class UsbDutWriter {
 
   // Connection.
   bool FindMnemonicBoard();
+  // Lets go of the board, so the next exchange finds one afresh.
+  void CloseMnemonicBoard() {
+    if (MnemonicHidHandle != kInvalidHidHandle || MnemonicReadHandle != kInvalidHidHandle) {
+      CloseBoardHandles();
+    }
+  }
   void LogApiResult(const std::string& name);
   std::string SystemErrorText(uint32_t code);
 
@@ -75,6 +81,11 @@ class UsbDutWriter {
   std::function<void()> onAbortProgram;
 
   uint16_t BoardVendorId() const { return boardVendorId_; }
+
+  // The interface board to take among several (serial number or path); as
+  // on the register link.
+  std::string SelectedBoard;
+  bool SelectionRequired = false;
 
  private:
   void WriteMnemonicReport();
