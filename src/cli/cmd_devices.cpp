@@ -37,10 +37,11 @@ int RunDevices(CliContext& ctx) {
            (b.kind == BoardKind::Interface && SelectorNames(b, stored.interfaceBoard));
   };
   int boards = 0;
+  int unopenable = 0;
   JsonWriter json;
   json.BeginArray();
   for (const BoardListing& b : listed) {
-    if (b.kind != BoardKind::Other) ++boards;
+    if (b.kind != BoardKind::Other) ++(b.openable ? boards : unopenable);
     if (ctx.options.json) {
       json.BeginObject().Key("path").String(b.path);
       if (b.idsKnown) {
@@ -60,13 +61,23 @@ int RunDevices(CliContext& ctx) {
     if (!b.serial.empty()) line += "  serial " + b.serial;
     if (!b.product.empty()) line += "  \"" + b.product + "\"";
     if (selected(b)) line += "  (selected)";
-    if (!b.openable) line += "  cannot be opened: " + b.reason;
+    if (!b.openable) {
+      line += "  cannot open (" + b.reason + ")";
+      if (b.kind != BoardKind::Other) line += ": no permission? see the udev rule in the README";
+    }
     ctx.out << line << "\n";
   }
   json.EndArray();
   if (ctx.options.json) ctx.out << json.Text();
+  if (unopenable > 0) {
+    ctx.err << "evmctl devices: " << unopenable
+            << " board(s) found but cannot be opened; on Linux give your user access with a "
+               "udev rule (see the README)\n";
+  }
   if (boards == 0) {
-    ctx.err << "evmctl devices: no board with vendor id " << Hex4(vendor) << " found\n";
+    if (unopenable == 0) {
+      ctx.err << "evmctl devices: no board with vendor id " << Hex4(vendor) << " found\n";
+    }
     return kExitNoBoard;
   }
   return kExitOk;

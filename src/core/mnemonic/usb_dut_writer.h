@@ -81,6 +81,9 @@ class UsbDutWriter {
   std::function<void()> onAbortProgram;
 
   uint16_t BoardVendorId() const { return boardVendorId_; }
+  // The last exchange got no usable answer: no board, a failed write or
+  // read, a time-out, or an answer whose echo never matched.
+  bool LastExchangeFailed() const { return exchangeFailed_; }
 
   // The interface board to take among several (serial number or path); as
   // on the register link.
@@ -88,8 +91,8 @@ class UsbDutWriter {
   bool SelectionRequired = false;
 
  private:
-  void WriteMnemonicReport();
-  void ReadMnemonicReport();
+  bool WriteMnemonicReport();
+  bool ReadMnemonicReport();
   void GetMnemonicCaps();
   void PrepareMnemonicEvent();
   void CloseBoardHandles();
@@ -107,6 +110,7 @@ class UsbDutWriter {
   UsbDebugLog& log_;
   uint16_t boardVendorId_;
   bool eventCreated_ = false;
+  bool exchangeFailed_ = false;
 };
 
 // A number as the log writes it after "=" or ":": a leading space when it
