@@ -70,8 +70,12 @@ TEST(BoardSelection, EachConnectionTakesTheChosenBoardOrTheFirstThatOpens) {
     const bool found = bench.evm.dutWriter.FindMnemonicBoard();
     EXPECT_EQ(linked, c.linkTaken >= 0);
     EXPECT_EQ(found, c.interfaceTaken >= 0);
-    if (linked) EXPECT_EQ(bench.evm.regLink.DevicePath(), bench.Board(c.linkTaken).path);
-    if (found) EXPECT_EQ(bench.evm.dutWriter.DevicePath, bench.Board(c.interfaceTaken).path);
+    if (linked) {
+      EXPECT_EQ(bench.evm.regLink.DevicePath(), bench.Board(c.linkTaken).path);
+    }
+    if (found) {
+      EXPECT_EQ(bench.evm.dutWriter.DevicePath, bench.Board(c.interfaceTaken).path);
+    }
     EXPECT_NE(bench.evm.regLink.ChoiceNote.find(c.whyLink), std::string::npos)
         << bench.evm.regLink.ChoiceNote;
     EXPECT_NE(bench.evm.usbDebug.Text().find(c.whyInterface), std::string::npos)
