@@ -306,6 +306,7 @@ void Tour(Evm& evm, TourUserInterface& ui, const QString& scriptFile, Photograph
     main.chooseBoards->gridRegLink->selectRow(1);
     main.chooseBoards->cmdUse->click();
     registers.Command8.back()->click();  // "Read All Reg"
+    main.chooseBoards->Refresh();
   }
   camera.Shoot(main.chooseBoards, "frmChooseBoards");
   {
