@@ -47,7 +47,7 @@ int main(int argc, char* argv[]) {
   evm::SystemClock clock;
   std::unique_ptr<evm::HidPlatform> hid;
   if (options.simulate) {
-    hid = evm::sim::SimulatedEvm::CreateDefault(clock, vendorId);
+    hid = evm::sim::SimulatedEvm::CreateDefault(clock, vendorId, options.simBoards);
   } else {
     hid = evm::MakeSystemHidPlatform();
   }

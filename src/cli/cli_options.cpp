@@ -68,6 +68,26 @@ CliOptions ParseCliOptions(const std::vector<std::string>& argv) {
       o.configDir = *v;
     }
   }
+  for (auto [name, slot] :
+       {std::pair{"--reglink", &o.regLink}, std::pair{"--interface", &o.interfaceBoard}}) {
+    if (auto v = TakeOption(rest, name, o.error)) {
+      if (v->empty()) {
+        o.error = std::string(name) + " needs a serial number or a path";
+      } else {
+        *slot = *v;
+      }
+    }
+  }
+  if (auto v = TakeOption(rest, "--sim-boards", o.error)) {
+    const bool digits =
+        !v->empty() && v->size() <= 2 &&
+        std::all_of(v->begin(), v->end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!digits || std::stoi(*v) < 1) {
+      o.error = "--sim-boards: '" + *v + "' is not a number of boards from 1 to 99";
+    } else {
+      o.simBoards = std::stoi(*v);
+    }
+  }
   if (auto v = TakeOption(rest, "--sim-fault", o.error)) {
     o.simFault = sim::ParseSimFault(*v);
     if (!o.simFault) {

@@ -22,6 +22,10 @@ struct CliOptions {
   std::optional<uint16_t> usbAddress;
   std::optional<uint16_t> vendorId;
   std::optional<std::filesystem::path> configDir;
+  // Boards chosen for this run only, by serial number or path.
+  std::optional<std::string> regLink;
+  std::optional<std::string> interfaceBoard;
+  int simBoards = 1;
   std::string command;
   std::vector<std::string> args;  // the command's own arguments and options
   std::string error;              // bad usage, naming the argument at fault

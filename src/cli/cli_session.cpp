@@ -109,6 +109,10 @@ void LoadState(CliContext& ctx) {
 
 bool ConnectRegisterLink(CliContext& ctx) {
   if (ctx.evm->regLink.OpenRegLink()) return true;
+  if (ctx.options.regLink) {
+    Fail(ctx, kExitNoBoard, "register link " + *ctx.options.regLink + " not found");
+    return false;
+  }
   Fail(ctx, kExitNoBoard,
        "no register link board found (vendor id " + Hex4(ctx.evm->BoardVendorId) + ", product id " +
            Hex4(kRegLinkProductId) + ")");
@@ -117,6 +121,10 @@ bool ConnectRegisterLink(CliContext& ctx) {
 
 bool ConnectInterfaceBoard(CliContext& ctx) {
   if (ctx.evm->dutWriter.FindMnemonicBoard()) return true;
+  if (ctx.options.interfaceBoard) {
+    Fail(ctx, kExitNoBoard, "interface board " + *ctx.options.interfaceBoard + " not found");
+    return false;
+  }
   Fail(ctx, kExitNoBoard,
        "no interface board found (vendor id " + Hex4(ctx.evm->BoardVendorId) + ", product id " +
            Hex4(ctx.evm->shell.UsbAddress.value_or(0)) + "; see --usb-address)");

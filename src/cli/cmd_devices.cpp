@@ -1,8 +1,9 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "hid/board_ids.h"
-#include "shell/set_usb_address.h"
+#include "cli/json_writer.h"
+#include "hid/board_discovery.h"
+#include "shell/board_selection_file.h"
 
 namespace evm::cli {
 
@@ -13,8 +14,13 @@ std::string Hex4(unsigned v) {
   return buf;
 }
 
-bool IsInterfaceBoardId(uint16_t pid) {
-  return InUsbAddressRange(pid, false) || InUsbAddressRange(pid, true);
+const char* KindKey(BoardKind kind) {
+  switch (kind) {
+    case BoardKind::RegLink: return "reglink";
+    case BoardKind::Interface: return "interface";
+    case BoardKind::Other: break;
+  }
+  return "other";
 }
 }  // namespace
 
@@ -23,45 +29,46 @@ int RunDevices(CliContext& ctx) {
     ctx.err << "evmctl devices: unexpected argument '" << ctx.options.args.front() << "'\n";
     return kExitUsage;
   }
-  HidPlatform& hid = *ctx.hid;
   const uint16_t vendor = ctx.evm->BoardVendorId;
+  const auto listed = DiscoverBoards(*ctx.hid, vendor);
+  const BoardSelection stored{ctx.evm->regLink.SelectedBoard, ctx.evm->dutWriter.SelectedBoard};
+  const auto selected = [&stored](const BoardListing& b) {
+    return (b.kind == BoardKind::RegLink && SelectorNames(b, stored.regLink)) ||
+           (b.kind == BoardKind::Interface && SelectorNames(b, stored.interfaceBoard));
+  };
   int boards = 0;
   int unopenable = 0;
-  if (hid.BeginEnumeration()) {
-    for (int i = 0; hid.EnumerateMember(i); ++i) {
-      const auto path = hid.InterfacePath(i);
-      if (!path) continue;
-      // The ids come from the listing, so a board the user may not open is
-      // still recognised; the open only tells whether it can be used.
-      std::optional<HidAttributes> attributes = hid.ListedAttributes(i);
-      const HidHandle h = hid.Open(*path, false);
-      const bool opens = h != kInvalidHidHandle;
-      if (opens) {
-        if (!attributes) attributes = hid.GetAttributes(h);
-        hid.Close(h);
+  JsonWriter json;
+  json.BeginArray();
+  for (const BoardListing& b : listed) {
+    if (b.kind != BoardKind::Other) ++(b.openable ? boards : unopenable);
+    if (ctx.options.json) {
+      json.BeginObject().Key("path").String(b.path);
+      if (b.idsKnown) {
+        json.Key("vendor_id").Integer(b.vendorId).Key("product_id").Integer(b.productId);
+      } else {
+        json.Key("vendor_id").Null().Key("product_id").Null();
       }
-      std::string vid = "????", pid = "????", mark;
-      bool ours = false;
-      if (attributes) {
-        vid = Hex4(attributes->vendorId);
-        pid = Hex4(attributes->productId);
-        if (attributes->vendorId == vendor && attributes->productId == kRegLinkProductId) {
-          mark = "  register link";
-          ours = true;
-        } else if (attributes->vendorId == vendor && IsInterfaceBoardId(attributes->productId)) {
-          mark = "  interface board";
-          ours = true;
-        }
-      }
-      if (ours && opens) ++boards;
-      if (ours && !opens) {
-        ++unopenable;
-        mark += " (cannot open: no permission? see the udev rule in the README)";
-      }
-      ctx.out << vid << ":" << pid << "  " << *path << mark << "\n";
+      json.Key("serial").String(b.serial).Key("product").String(b.product);
+      json.Key("kind").String(KindKey(b.kind)).Key("openable").Bool(b.openable);
+      if (!b.openable) json.Key("reason").String(b.reason);
+      json.Key("selected").Bool(selected(b)).EndObject();
+      continue;
     }
+    std::string line = (b.idsKnown ? Hex4(b.vendorId) : "????") + ":" +
+                       (b.idsKnown ? Hex4(b.productId) : "????") + "  " + b.path;
+    if (b.kind != BoardKind::Other) line += std::string("  ") + BoardKindName(b.kind);
+    if (!b.serial.empty()) line += "  serial " + b.serial;
+    if (!b.product.empty()) line += "  \"" + b.product + "\"";
+    if (selected(b)) line += "  (selected)";
+    if (!b.openable) {
+      line += "  cannot open (" + b.reason + ")";
+      if (b.kind != BoardKind::Other) line += ": no permission? see the udev rule in the README";
+    }
+    ctx.out << line << "\n";
   }
-  hid.EndEnumeration();
+  json.EndArray();
+  if (ctx.options.json) ctx.out << json.Text();
   if (unopenable > 0) {
     ctx.err << "evmctl devices: " << unopenable
             << " board(s) found but cannot be opened; on Linux give your user access with a "

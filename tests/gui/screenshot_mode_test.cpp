@@ -24,6 +24,7 @@ const QStringList kPictures{
     "frmCheckSoftwareRev",
     "frmHelpWithReg",
     "frmSetUSBAddress",
+    "frmChooseBoards",
     "frmCalDate",
     "frmEvalControl",
     "frmC_M_Bits",

@@ -33,6 +33,11 @@ struct HidAttributes {
   uint16_t versionNumber = 0;
 };
 
+struct HidStrings {
+  std::string serial;
+  std::string product;
+};
+
 // Report lengths include the report-id byte.
 struct HidCaps {
   uint16_t usage = 0;
@@ -79,6 +84,12 @@ class HidPlatform {
   virtual std::optional<HidAttributes> ListedAttributes(int index) {
     (void)index;
     return std::nullopt;
+  }
+  // Serial number and product string of member i; empty where the device
+  // carries none or the platform cannot tell them without opening it.
+  virtual HidStrings ListedStrings(int index) {
+    (void)index;
+    return {};
   }
 
   virtual HidHandle Open(const std::string& path, bool overlapped) = 0;

@@ -3,6 +3,7 @@
 // names the platform call each step stands for.
 #include <cstdio>
 
+#include "hid/board_discovery.h"
 #include "hid/board_ids.h"
 #include "mnemonic/usb_dut_writer.h"
 
@@ -49,6 +50,20 @@ void UsbDutWriter::LogApiResult(const std::string& name) {
 
 bool UsbDutWriter::FindMnemonicBoard() {
   MnemonicBoardFound = false;
+  std::string target;
+  if (!SelectedBoard.empty()) {
+    const auto boards = DiscoverBoards(hid_, boardVendorId_);
+    const BoardChoice choice = ChooseBoard(
+        boards,
+        [this](const BoardListing& b) {
+          return b.vendorId == boardVendorId_ && shell_.UsbAddress &&
+                 b.productId == *shell_.UsbAddress;
+        },
+        SelectedBoard);
+    log_.Entry("  " + choice.why);
+    if (!choice.selectedFound && SelectionRequired) return false;
+    if (choice.board) target = choice.board->path;
+  }
   const HidGuid guid = hid_.HidClassGuid();
   LogApiResult("GetHidGuid");
   Trace("  GUID for system HIDs: " + GuidText(guid));
@@ -95,7 +110,7 @@ bool UsbDutWriter::FindMnemonicBoard() {
 
     // An address that was never set matches no board.
     if (attributes && attributes->vendorId == boardVendorId_ && shell_.UsbAddress &&
-        attributes->productId == *shell_.UsbAddress) {
+        attributes->productId == *shell_.UsbAddress && (target.empty() || *path == target)) {
       Trace("  My device detected");
       MnemonicHidHandle = handle;
       DevicePath = *path;

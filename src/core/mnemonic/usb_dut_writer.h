@@ -47,6 +47,12 @@ class UsbDutWriter {
 
   // Connection.
   bool FindMnemonicBoard();
+  // Lets go of the board, so the next exchange finds one afresh.
+  void CloseMnemonicBoard() {
+    if (MnemonicHidHandle != kInvalidHidHandle || MnemonicReadHandle != kInvalidHidHandle) {
+      CloseBoardHandles();
+    }
+  }
   void LogApiResult(const std::string& name);
   std::string SystemErrorText(uint32_t code);
 
@@ -78,6 +84,11 @@ class UsbDutWriter {
   // The last exchange got no usable answer: no board, a failed write or
   // read, a time-out, or an answer whose echo never matched.
   bool LastExchangeFailed() const { return exchangeFailed_; }
+
+  // The interface board to take among several (serial number or path); as
+  // on the register link.
+  std::string SelectedBoard;
+  bool SelectionRequired = false;
 
  private:
   bool WriteMnemonicReport();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "hid/board_discovery.h"
 #include "hid/board_ids.h"
 #include "reglink/reglink_reports.h"
 
@@ -19,6 +20,15 @@ bool RegisterLink::OpenRegLink() {
 
 bool RegisterLink::FindRegBoard() {
   LinkOpen_ = false;
+  std::string target;
+  if (!SelectedBoard.empty()) {
+    const auto boards = DiscoverBoards(hid_, boardVendorId_);
+    const BoardChoice choice = ChooseBoard(
+        boards, [](const BoardListing& b) { return b.kind == BoardKind::RegLink; }, SelectedBoard);
+    ChoiceNote = choice.why;
+    if (!choice.selectedFound && SelectionRequired) return false;
+    if (choice.board) target = choice.board->path;
+  }
   (void)hid_.HidClassGuid();
   const bool listed = hid_.BeginEnumeration();
   for (int index = 0; listed && !LinkOpen_; ++index) {
@@ -30,7 +40,7 @@ bool RegisterLink::FindRegBoard() {
     if (handle == kInvalidHidHandle) continue;  // cannot be opened: never matches
     const auto attributes = hid_.GetAttributes(handle);
     if (attributes && attributes->vendorId == boardVendorId_ &&
-        attributes->productId == kRegLinkProductId) {
+        attributes->productId == kRegLinkProductId && (target.empty() || *path == target)) {
       WriteHandle_ = handle;
       DevicePath_ = *path;
       LinkOpen_ = true;

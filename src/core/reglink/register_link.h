@@ -40,6 +40,14 @@ class RegisterLink {
   const std::string& DevicePath() const { return DevicePath_; }
   uint16_t BoardVendorId() const { return boardVendorId_; }
 
+  // The board to take among several, by serial number or path; empty takes
+  // the first. With `SelectionRequired` a selected board that is absent
+  // leaves the link closed instead of falling back to the first.
+  std::string SelectedBoard;
+  bool SelectionRequired = false;
+  // Which board the last discovery took and why.
+  std::string ChoiceNote;
+
  private:
   bool SendReport(std::span<const uint8_t> payload);
   bool ReceiveReport(std::vector<uint8_t>& buffer);

@@ -57,6 +57,16 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
         o.vendorId = ParseHex16(*v);
         if (!o.vendorId) o.error = "--vendor-id: '" + *v + "' is not a 16-bit hexadecimal id";
       }
+    } else if (a == "--sim-boards" || a.rfind("--sim-boards=", 0) == 0) {
+      if (auto v = value("--sim-boards")) {
+        const bool digits = !v->empty() && v->size() <= 2 &&
+                            v->find_first_not_of("0123456789") == std::string::npos;
+        if (!digits || std::stoi(*v) < 1) {
+          o.error = "--sim-boards: '" + *v + "' is not a number of boards from 1 to 99";
+        } else {
+          o.simBoards = std::stoi(*v);
+        }
+      }
     } else {
       o.error = "unknown option '" + a + "'";
     }
@@ -75,6 +85,7 @@ std::string ProgramUsage(const std::string& programName) {
          "Control program of the ZM5520/1 evaluation module.\n\n"
          "Options:\n"
          "  --simulate          run against the simulated EVM instead of USB boards\n"
+         "  --sim-boards N      with --simulate, N boards of each kind\n"
          "  --config-dir DIR    keep the state files in DIR (default: the user's\n"
          "                      configuration folder, ~/.config/zm5520-evm; run from\n"
          "                      its build folder, the program's folder)\n"

@@ -17,6 +17,7 @@ struct ProgramOptions {
   std::optional<std::filesystem::path> screenshots;
   std::optional<std::filesystem::path> configDir;
   std::optional<uint16_t> vendorId;
+  int simBoards = 1;  // with --simulate, boards of each kind
   std::string error;  // non-empty: bad usage, names the argument at fault
 };
 

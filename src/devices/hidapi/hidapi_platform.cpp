@@ -91,7 +91,9 @@ bool HidapiPlatform::BeginEnumeration() {
   }
   hid_device_info* list = hid_enumerate(0, 0);
   for (hid_device_info* d = list; d; d = d->next) {
-    Member m{d->path ? d->path : "", d->vendor_id, d->product_id, d->release_number};
+    Member m{d->path ? d->path : "", d->vendor_id, d->product_id, d->release_number,
+             HidStrings{d->serial_number ? Narrow(d->serial_number) : "",
+                        d->product_string ? Narrow(d->product_string) : ""}};
     known_[m.path] = m;
     snapshot_.push_back(std::move(m));
   }
@@ -116,6 +118,11 @@ std::optional<HidAttributes> HidapiPlatform::ListedAttributes(int index) {
   if (index < 0 || static_cast<size_t>(index) >= snapshot_.size()) return std::nullopt;
   const Member& m = snapshot_[static_cast<size_t>(index)];
   return HidAttributes{12, m.vendorId, m.productId, m.release};
+}
+
+HidStrings HidapiPlatform::ListedStrings(int index) {
+  if (index < 0 || static_cast<size_t>(index) >= snapshot_.size()) return {};
+  return snapshot_[static_cast<size_t>(index)].strings;
 }
 
 uint32_t HidapiPlatform::InterfaceDetailSize(int index) {

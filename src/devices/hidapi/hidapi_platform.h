@@ -27,6 +27,7 @@ class HidapiPlatform final : public HidPlatform {
   bool BeginEnumeration() override;
   std::optional<HidInterfaceInfo> EnumerateMember(int index) override;
   std::optional<HidAttributes> ListedAttributes(int index) override;
+  HidStrings ListedStrings(int index) override;
   uint32_t InterfaceDetailSize(int index) override;
   std::optional<std::string> InterfacePath(int index) override;
   void EndEnumeration() override;
@@ -49,6 +50,7 @@ class HidapiPlatform final : public HidPlatform {
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     uint16_t release = 0;
+    HidStrings strings;
   };
   struct Device;  // one hidapi device, shared by the handles of one path
   struct Handle {

@@ -70,6 +70,10 @@ class SimDevice {
   bool writeFails = false;  // the output report write itself fails
   bool readFails = false;   // a read ends in a device error, not a time-out
   std::string path;         // set by the platform when the board is added
+  // What the enumeration lists besides the ids; a bench with several boards
+  // of one kind tells them apart by the serial.
+  std::string serial;
+  std::string product;
 
   // Listed, but every open is refused, as the system does with the keyboards
   // and mice it keeps for itself.

@@ -21,12 +21,24 @@ constexpr uint32_t kErrorTimeout = 1460;
 SimulatedEvm::SimulatedEvm(Clock& clock, uint16_t boardVendorId)
     : clock_(clock), vendorId_(boardVendorId) {}
 
-std::unique_ptr<SimulatedEvm> SimulatedEvm::CreateDefault(Clock& clock, uint16_t boardVendorId) {
+std::unique_ptr<SimulatedEvm> SimulatedEvm::CreateDefault(Clock& clock, uint16_t boardVendorId,
+                                                          int boardsOfEachKind) {
   auto evm = std::make_unique<SimulatedEvm>(clock, boardVendorId);
-  RegLinkBoard& link = evm->AddBoard<RegLinkBoard>(boardVendorId);
-  link.Device().supply = &evm->Supply();
-  InterfaceBoard& board = evm->AddBoard<InterfaceBoard>(boardVendorId, evm->Supply());
-  AttachTestBoard(board, evm->TestBoard());
+  for (int n = 1; n <= std::max(1, boardsOfEachKind); ++n) {
+    char serial[16];
+    RegLinkBoard& link = evm->AddBoard<RegLinkBoard>(boardVendorId);
+    link.Device().supply = &evm->Supply();
+    // Each chip on a bus of its own, so a reading shows which board gave it.
+    link.Device().load.busVolts = 12.0 / n;
+    std::snprintf(serial, sizeof serial, "RL%04d", n);
+    link.serial = serial;
+    link.product = "ZM5520 Register Link";
+    InterfaceBoard& board = evm->AddBoard<InterfaceBoard>(boardVendorId, evm->Supply());
+    AttachTestBoard(board, evm->TestBoard());
+    std::snprintf(serial, sizeof serial, "IB%04d", n);
+    board.serial = serial;
+    board.product = "ZM5520 EVM Interface";
+  }
   return evm;
 }
 
@@ -137,6 +149,12 @@ std::optional<HidAttributes> SimulatedEvm::ListedAttributes(int index) {
   SimDevice* board = SnapshotMember(index);
   if (!board) return std::nullopt;
   return HidAttributes{12, board->VendorId(), board->ProductId(), board->VersionNumber()};
+}
+
+HidStrings SimulatedEvm::ListedStrings(int index) {
+  SimDevice* board = SnapshotMember(index);
+  if (!board) return {};
+  return {board->serial, board->product};
 }
 
 uint32_t SimulatedEvm::InterfaceDetailSize(int index) {

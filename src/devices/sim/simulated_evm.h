@@ -24,8 +24,10 @@ namespace evm::sim {
 class SimulatedEvm final : public HidPlatform {
  public:
   SimulatedEvm(Clock& clock, uint16_t boardVendorId);
-  // The full evaluation set-up: the register link and the interface board.
-  static std::unique_ptr<SimulatedEvm> CreateDefault(Clock& clock, uint16_t boardVendorId);
+  // The full evaluation set-up: the register link and the interface board,
+  // `boardsOfEachKind` of each, every one with a serial and a chip of its own.
+  static std::unique_ptr<SimulatedEvm> CreateDefault(Clock& clock, uint16_t boardVendorId,
+                                                     int boardsOfEachKind = 1);
 
   // Boards are enumerated in the order they were added.
   template <typename Board, typename... Args>
@@ -62,6 +64,7 @@ class SimulatedEvm final : public HidPlatform {
   bool BeginEnumeration() override;
   std::optional<HidInterfaceInfo> EnumerateMember(int index) override;
   std::optional<HidAttributes> ListedAttributes(int index) override;
+  HidStrings ListedStrings(int index) override;
   uint32_t InterfaceDetailSize(int index) override;
   std::optional<std::string> InterfacePath(int index) override;
   void EndEnumeration() override;

@@ -13,6 +13,7 @@
 #include "common/number_text.h"
 #include "gui/calibration/calibration_views.h"
 #include "gui/registers/register_views.h"
+#include "shell/board_selection_file.h"
 
 namespace evm::gui {
 
@@ -64,6 +65,7 @@ void formMain_QMA740::BuildMenus() {
   cmdDac_Adc = add(mnuUsbControls, "cmdDac_Adc", "DAC and ADC");
   cmdDUT_Writer = add(mnuUsbControls, "cmdDUT_Writer", "DUT Writer");
   mnuSetAddress = add(mnuUsbControls, "mnuSetAddress", "Set Address");
+  mnuChooseBoards = add(mnuUsbControls, "mnuChooseBoards", "Choose Boards...");
   mnuDebug = add(mnuUsbControls, "mnuDebug", "Debug");
 
   mnuHelp = menuBar()->addMenu("Help");
@@ -148,6 +150,10 @@ void formMain_QMA740::BuildTabs() {
 bool formMain_QMA740::Load() {
   SSTab1->setCurrentIndex(0);
   Text1->setText(QString::fromStdString(FormatGeneral(1.1, evm_.locale)));
+  // The chosen boards first, so the start-up's own reads go to them.
+  if (const std::string ignored = LoadBoardSelection(evm_); !ignored.empty()) {
+    evm_.ui.MessageBox(ignored, "Choose Boards");
+  }
   outcome_ = MainLoad(evm_);
   RenderPanels();
   return outcome_ != LoadOutcome::Aborted;

@@ -18,6 +18,7 @@ namespace evm::gui {
 class CalibrationViews;
 class RegisterViews;
 class frmC_M_Bits;
+class frmChooseBoards;
 class frmDebugUSB;
 class frmEvalControl;
 class frmSetUSBAddress;
@@ -60,6 +61,7 @@ class formMain_QMA740 : public QMainWindow {
   QAction* cmdDac_Adc;
   QAction* cmdDUT_Writer;
   QAction* mnuSetAddress;
+  QAction* mnuChooseBoards;
   QAction* mnuDebug;
   QAction* mnuAbout;
 
@@ -76,6 +78,7 @@ class formMain_QMA740 : public QMainWindow {
   QPointer<frmC_M_Bits> cMBits;
   QPointer<frmUSB_DUT_Writer> dutWriter;
   QPointer<frmSetUSBAddress> setAddress;
+  QPointer<frmChooseBoards> chooseBoards;
   QPointer<frmDebugUSB> debugUsb;
   QPointer<frmEvalControl> evalControl;
   // "Set Address and Try Again" shows the address window modally.

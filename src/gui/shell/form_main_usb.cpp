@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "gui/shell/form_main.h"
+#include "gui/shell/frm_choose_boards.h"
 #include "gui/shell/frm_set_usb_address.h"
 #include "gui/shell/qt_user_interface.h"
 #include "gui/testboard/frm_c_m_bits.h"
@@ -53,6 +54,8 @@ void formMain_QMA740::BuildUsbControls() {
   connect(cmdDUT_Writer, &QAction::triggered, this, [this] { ShowSingle(dutWriter, this, evm_); });
   connect(mnuDebug, &QAction::triggered, this, [this] { ShowSingle(debugUsb, this, evm_); });
   connect(cmdDac_Adc, &QAction::triggered, this, [this] { ShowSingle(evalControl, this, evm_); });
+  connect(mnuChooseBoards, &QAction::triggered, this,
+          [this] { ShowSingle(chooseBoards, this, evm_); });
   connect(mnuSetAddress, &QAction::triggered, this, [this] {
     frmSetUSBAddress* window = SetAddressWindow();
     window->show();

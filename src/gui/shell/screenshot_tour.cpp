@@ -31,6 +31,7 @@
 #include "gui/shell/click_box.h"
 #include "gui/shell/form_main.h"
 #include "gui/shell/frm_check_software_rev.h"
+#include "gui/shell/frm_choose_boards.h"
 #include "gui/shell/frm_set_usb_address.h"
 #include "gui/shell/frm_usb_com_prob.h"
 #include "gui/testboard/frm_c_m_bits.h"
@@ -299,6 +300,15 @@ void Tour(Evm& evm, TourUserInterface& ui, const QString& scriptFile, Photograph
   camera.Shoot(main.dutWriter, "frmUSB_DUT_Writer");
   camera.Shoot(launcher, "frmUSB_Template");
   camera.Shoot(script, "frmScript");
+  // Last of the main window's work: the grid reads the second register link.
+  main.mnuChooseBoards->trigger();
+  if (main.chooseBoards && main.chooseBoards->gridRegLink->rowCount() > 1) {
+    main.chooseBoards->gridRegLink->selectRow(1);
+    main.chooseBoards->cmdUse->click();
+    registers.Command8.back()->click();  // "Read All Reg"
+    main.chooseBoards->Refresh();
+  }
+  camera.Shoot(main.chooseBoards, "frmChooseBoards");
   {
     // As the program shows it: the address window is there, so "Set Address
     // and Try Again" can be used.
@@ -337,7 +347,7 @@ ScreenshotReport RunScreenshotTour(const ScreenshotTourOptions& options) {
   FakeClock clock(SystemClock().Now());
   PrepareStateFolder(stateFolder, clock.Now());
   const std::unique_ptr<sim::SimulatedEvm> hid =
-      sim::SimulatedEvm::CreateDefault(clock, options.vendorId);
+      sim::SimulatedEvm::CreateDefault(clock, options.vendorId, 2);
   TourUserInterface ui;
   Evm evm(EvmSeams{*hid, clock, ui, NumberLocale::Point(), stateFolder, options.vendorId});
   sim::AttachToProgram(*hid, evm);

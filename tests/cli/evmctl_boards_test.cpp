@@ -1,0 +1,55 @@
+#include "cli/cli_fixture.h"
+#include "common/atomic_file.h"
+
+namespace evm::test {
+namespace {
+
+// The bus voltage register: the simulated chips sit on different buses.
+double BusVolts(const Json& read) {
+  return read["registers"][2].members.at("scaled").number;
+}
+
+TEST_F(Evmctl, ReglinkOptionReadsTheNamedBoardAndAnAbsentOneIsNoBoard) {
+  const ProcessResult first = Sim({"--sim-boards", "2", "--json", "read"});
+  const ProcessResult second = Sim({"--sim-boards", "2", "--reglink", "RL0002", "--json", "read"});
+  ASSERT_EQ(first.code, 0) << first.err;
+  ASSERT_EQ(second.code, 0) << second.err;
+  EXPECT_NEAR(BusVolts(Parsed(first)), 12.0, 0.1);
+  EXPECT_NEAR(BusVolts(Parsed(second)), 6.0, 0.1);
+
+  const ProcessResult absent = Sim({"--sim-boards", "2", "--reglink", "RL0009", "read"});
+  EXPECT_EQ(absent.code, 3);
+  EXPECT_EQ(absent.out, "");
+  EXPECT_NE(absent.err.find("RL0009"), std::string::npos) << absent.err;
+}
+
+TEST_F(Evmctl, DevicesJsonListsEveryBoardAndMarksTheStoredSelection) {
+  ASSERT_TRUE(WriteFileAtomically(dir.path() / "EVM_Board_Selection.csv",
+                                  "\"RegLink\",\"RL0002\"\r\n\"Interface\",\"\"\r\n"));
+  const ProcessResult r = Sim({"--sim-boards", "2", "--json", "devices"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Json doc = Parsed(r);
+  ASSERT_EQ(doc.items.size(), 4u) << r.out;
+  const char* kinds[] = {"reglink", "interface", "reglink", "interface"};
+  const char* serials[] = {"RL0001", "IB0001", "RL0002", "IB0002"};
+  for (size_t i = 0; i < 4; ++i) {
+    const Json& d = doc[i];
+    EXPECT_EQ(d["kind"].text, kinds[i]);
+    EXPECT_EQ(d["serial"].text, serials[i]);
+    EXPECT_EQ(d["vendor_id"].number, 0x3A5F);
+    EXPECT_EQ(d["product_id"].number == 0x5F00, i % 2 == 0);
+    EXPECT_FALSE(d["product"].text.empty());
+    EXPECT_FALSE(d["path"].text.empty());
+    EXPECT_TRUE(d["openable"].boolean);
+    EXPECT_EQ(d["selected"].boolean, i == 2);
+  }
+  const ProcessResult text = Sim({"--sim-boards", "2", "devices"});
+  const auto lines = Lines(text.out);
+  ASSERT_EQ(lines.size(), 4u) << text.out;
+  EXPECT_NE(lines[2].find("serial RL0002"), std::string::npos) << lines[2];
+  EXPECT_NE(lines[2].find("(selected)"), std::string::npos) << lines[2];
+  EXPECT_EQ(lines[0].find("(selected)"), std::string::npos) << lines[0];
+}
+
+}  // namespace
+}  // namespace evm::test
