@@ -48,19 +48,27 @@ TEST(MainLoad, ReminderFollowsStoredMonthAndYear) {
 }
 
 TEST(MainLoad, FirstRunWithoutSettingsShowsReminderOnceAndWritesAFileAtShutdown) {
-  SimContext c;
-  c.clock.Set({2026, 4, 1});
-  EXPECT_EQ(MainLoad(c.evm), LoadOutcome::LoadErrorPath);
-  EXPECT_EQ(c.ui.reminders, 1);
-  EXPECT_EQ(c.evm.calibration.txtRshunt, "0.01");
-  EXPECT_EQ(c.evm.calibration.txtMaxExpectedCurrent, "2");
-  EXPECT_EQ(c.evm.calibration.txtSelectedCurrentLSB, "100u");
-  EXPECT_FALSE(c.evm.regLink.LinkOpen()) << "the error path closes the link";
+  for (const bool comma : {false, true}) {
+    SCOPED_TRACE(comma ? "comma" : "point");
+    SimContext c(comma ? NumberLocale::Comma() : NumberLocale::Point());
+    c.clock.Set({2026, 4, 1});
+    EXPECT_EQ(MainLoad(c.evm), LoadOutcome::LoadErrorPath);
+    EXPECT_EQ(c.ui.reminders, 1);
+    EXPECT_EQ(c.evm.calibration.txtRshunt, comma ? "0,01" : "0.01");
+    EXPECT_EQ(c.evm.calibration.txtMaxExpectedCurrent, "2");
+    EXPECT_EQ(c.evm.calibration.txtSelectedCurrentLSB, "100u");
+    EXPECT_FALSE(c.evm.regLink.LinkOpen()) << "the error path closes the link";
+    // The defaults calibrate the first start in every locale.
+    c.evm.regLink.OpenRegLink();
+    FirstActivation(c.evm);
+    EXPECT_EQ(c.evm.calibration.txtFSC_Hex, "A000");
 
-  MainUnload(c.evm);
-  const auto content = ReadWholeFile(c.evm.StateFile(kSettingsFileName));
-  ASSERT_TRUE(content);
-  EXPECT_EQ(*content, "\"0.01\"\r\n\"2\"\r\n\"100u\"\r\n0\r\n0\r\n");
+    MainUnload(c.evm);
+    const auto content = ReadWholeFile(c.evm.StateFile(kSettingsFileName));
+    ASSERT_TRUE(content);
+    EXPECT_EQ(*content,
+              std::string("\"0") + (comma ? "," : ".") + "01\"\r\n\"2\"\r\n\"100u\"\r\n0\r\n0\r\n");
+  }
 }
 
 TEST(MainLoad, GarbledSettingsTakeTheErrorPath) {

@@ -89,6 +89,12 @@ void LoadAfterLink(Evm& evm) {
 LoadOutcome MainLoad(Evm& evm) {
   ShellState& shell = evm.shell;
   shell.DecimalComma = DecimalCommaOf(evm.locale);
+  // The built-in defaults stand in for a missing settings file and are read
+  // back with the locale's separator like stored values.
+  for (std::string* text : {&evm.calibration.txtRshunt, &evm.calibration.txtMaxExpectedCurrent,
+                            &evm.calibration.txtSelectedCurrentLSB}) {
+    *text = LocalizeDecimal(*text, shell.DecimalComma);
+  }
 
   // The address the mnemonic path looks for survives runs in which the
   // address window is never opened; a fresh install starts at the standard
