@@ -108,7 +108,11 @@ void mnuLogToFile_Click(Evm& evm) {
   }
   m.mnuLogToFile = true;
   const auto file = evm.ui.SaveFileDialog(RegisterFileDialog(evm, "Log ZM5520/1 To File"));
-  if (!file || file->empty()) return;
+  if (!file || file->empty()) {
+    // Nothing is logged, so the menu must not say otherwise.
+    m.mnuLogToFile = false;
+    return;
+  }
   m.LastChosenFolder = ExtractFolder(*file);
   CloseLog(m);
   m.logWriteFailed = false;

@@ -305,6 +305,10 @@ void SingleStep(ScriptContext& ctx) {
   ScrollIfBelowView(g);
 }
 
+bool HasStepToRun(const ScriptGrid& grid) {
+  return grid.ScriptLastRow >= 1 && grid.Rows() > 1 && !grid.Cell(1, 2).empty();
+}
+
 void PressExitLoop(ScriptGrid& grid) {
   grid.ExitLoop = 1;
 }
