@@ -71,6 +71,7 @@ std::string LogDataRecord(const Evm& evm, const DateTime& now) {
 void cmdStartContinuousRead_Click(Evm& evm) {
   MeasurementState& m = evm.measurement;
   m.ContinuousRead = true;
+  m.ContinuousPasses = 0;
   for (;;) {
     if (!m.ContinuousRead) {
       m.startColours.fill(kButtonFace);
@@ -81,6 +82,7 @@ void cmdStartContinuousRead_Click(Evm& evm) {
       colour = colour == kBlinkBlue ? kBlinkRed : kBlinkBlue;
     }
     const bool acknowledged = ReadAllRegs(evm);
+    ++m.ContinuousPasses;
     if (m.LogActive && m.logFile) {
       // A register that did not answer still holds an earlier pass's value:
       // that is no measurement, so the pass is not logged.

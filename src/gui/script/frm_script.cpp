@@ -12,6 +12,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "gui/shell/keyboard.h"
 #include "script/responding_board.h"
 #include "script/script_files.h"
 #include "script/script_interpreter.h"
@@ -65,8 +66,8 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   MSFlexGrid1->setColumnCount(ScriptGrid::kColumns - 1);
   MSFlexGrid1->setHorizontalHeaderLabels(QStringList(ScriptGrid::kColumns - 1, QString()));
   // The headings stay blank; a tooltip names each column.
-  const char* columnNames[] = {"Description", "Step", "Low limit", "High limit", "Result",
-                               "Verdict"};
+  const char* columnNames[] = {"Description", "Step",   "Low limit",
+                               "High limit",  "Result", "Verdict"};
   for (int c = 0; c < ScriptGrid::kColumns - 1; ++c) {
     MSFlexGrid1->horizontalHeaderItem(c)->setToolTip(columnNames[c]);
   }
@@ -163,11 +164,12 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   connect(Command2, &QPushButton::clicked, this, [this] {
     if (!HasStepToRun(grid_)) {
       ui_.MessageBox(kNoStepToRunMessage, "");
+      Text1->setFocus();
       return;
     }
     SetRunning(true);
-    RespondingBoard board(board_, *renderingUi_, grid_);
-    ScriptContext ctx{grid_, board, *renderingUi_, locale_};
+    RespondingBoard watched(board_, *renderingUi_, grid_);
+    ScriptContext ctx{grid_, watched, *renderingUi_, locale_};
     RunScript(ctx);
     SetRunning(false);
     if (closeAfterRun_) {
@@ -179,8 +181,8 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   });
   connect(Command7, &QPushButton::clicked, this, [this] {
     SetRunning(true);
-    RespondingBoard board(board_, *renderingUi_, grid_);
-    ScriptContext ctx{grid_, board, *renderingUi_, locale_};
+    RespondingBoard watched(board_, *renderingUi_, grid_);
+    ScriptContext ctx{grid_, watched, *renderingUi_, locale_};
     SingleStep(ctx);
     SetRunning(false);
     Render();
@@ -190,6 +192,7 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
 
   SelectCell(grid_);
   Render();
+  MakeToolWindow(this);
 }
 
 frmScript::~frmScript() = default;

@@ -9,6 +9,8 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
+#include "gui/shell/keyboard.h"
+
 namespace evm::gui {
 
 namespace {
@@ -56,6 +58,7 @@ frmDebugUSB::frmDebugUSB(Evm& evm, QWidget* parent) : QWidget(parent, Qt::Window
   evm_.usbDebug.onAppended = [this](std::string_view text) { AppendToView(text); };
   evm_.usbDebug.onCleared = [this] { txtUSB_Debug->clear(); };
   resize(560, 480);
+  MakeToolWindow(this);
 }
 
 frmDebugUSB::~frmDebugUSB() {

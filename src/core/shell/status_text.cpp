@@ -1,0 +1,27 @@
+#include "shell/status_text.h"
+
+#include "hid/board_ids.h"
+#include "mnemonic/mnemonic_language.h"
+
+namespace evm {
+
+std::string StatusText(const Evm& evm) {
+  std::string text;
+  if (evm.shell.RunWithoutUsb) {
+    text = "No USB (Run Without USB)";
+  } else {
+    text = evm.shell.Simulated ? "Simulated EVM" : "USB";
+    text += ": register link " + HexText(evm.BoardVendorId) + ":" + HexText(kRegLinkProductId);
+    if (evm.shell.UsbAddress) {
+      text +=
+          ", interface board " + HexText(evm.BoardVendorId) + ":" + HexText(*evm.shell.UsbAddress);
+    }
+  }
+  const MeasurementState& m = evm.measurement;
+  if (m.ContinuousRead)
+    text += "   |   Continuous read: " + std::to_string(m.ContinuousPasses) + " passes";
+  if (m.LogActive) text += "   |   Logging to " + m.logFileName;
+  return text;
+}
+
+}  // namespace evm

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+#include "evm.h"
+
+namespace evm {
+
+// The main window's status line: which boards are in use (or none), and the
+// continuous read and log in progress.
+std::string StatusText(const Evm& evm);
+
+}  // namespace evm
