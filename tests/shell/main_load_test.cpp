@@ -6,6 +6,7 @@
 
 #include "common/atomic_file.h"
 #include "shell/settings_file.h"
+#include "shell/status_text.h"
 #include "shell/usb_address_file.h"
 #include "support/sim_fixture.h"
 
@@ -136,6 +137,18 @@ class PlugInOnDialogUi final : public test::RecordingUi {
     return UsbProblemChoice::TryAgain;
   }
 };
+
+TEST(MainLoad, UsbProblemDetailNamesTheIdsAndADeviceThatCannotBeOpened) {
+  SimContext c;
+  c.sim->RegLink()->openRefused = true;
+  EXPECT_EQ(MainLoad(c.evm), LoadOutcome::Aborted);
+  EXPECT_EQ(
+      UsbSearchDetail(c.evm),
+      "Searched for the register link, USB id 3A5F:5F00. The interface board is looked for at "
+      "USB id 3A5F:2F90. 1 HID device(s) could not be opened: access to them may be missing "
+      "(on Linux, a udev rule must grant read and write access to the board's /dev/hidraw "
+      "device).");
+}
 
 TEST(MainLoad, TryAgainFindsABoardPluggedInMeanwhile) {
   SimContext c;

@@ -19,6 +19,7 @@ bool RegisterLink::OpenRegLink() {
 
 bool RegisterLink::FindRegBoard() {
   LinkOpen_ = false;
+  unopened_ = 0;
   (void)hid_.HidClassGuid();
   const bool listed = hid_.BeginEnumeration();
   for (int index = 0; listed && !LinkOpen_; ++index) {
@@ -27,7 +28,10 @@ bool RegisterLink::FindRegBoard() {
     const auto path = hid_.InterfacePath(index);
     if (!path) continue;
     const HidHandle handle = hid_.Open(*path, false);
-    if (handle == kInvalidHidHandle) continue;  // cannot be opened: never matches
+    if (handle == kInvalidHidHandle) {
+      ++unopened_;  // cannot be opened: never matches, but may be the board
+      continue;
+    }
     const auto attributes = hid_.GetAttributes(handle);
     if (attributes && attributes->vendorId == boardVendorId_ &&
         attributes->productId == kRegLinkProductId) {

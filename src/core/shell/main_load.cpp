@@ -12,6 +12,7 @@
 #include "registers/register_display.h"
 #include "shell/set_usb_address.h"
 #include "shell/settings_file.h"
+#include "shell/status_text.h"
 #include "shell/usb_address_file.h"
 #include "testboard/dut_writer_panel.h"
 #include "testboard/eval_control_panel.h"
@@ -113,6 +114,7 @@ LoadOutcome MainLoad(Evm& evm) {
       shell.UsbRetry = false;
       break;
     }
+    evm.ui.SetUsbProblemDetail(UsbSearchDetail(evm));
     switch (evm.ui.UsbProblemDialog()) {
       case UsbProblemChoice::TryAgain:
       case UsbProblemChoice::SetAddressAndTryAgain: shell.UsbRetry = true; break;

@@ -24,4 +24,20 @@ std::string StatusText(const Evm& evm) {
   return text;
 }
 
+std::string UsbSearchDetail(const Evm& evm) {
+  std::string text = "Searched for the register link, USB id " + HexText(evm.BoardVendorId) + ":" +
+                     HexText(kRegLinkProductId) + ".";
+  if (evm.shell.UsbAddress) {
+    text += " The interface board is looked for at USB id " + HexText(evm.BoardVendorId) + ":" +
+            HexText(*evm.shell.UsbAddress) + ".";
+  }
+  const int unopened = evm.regLink.UnopenedInterfaces();
+  if (unopened > 0) {
+    text += " " + std::to_string(unopened) +
+            " HID device(s) could not be opened: access to them may be missing (on Linux, a udev "
+            "rule must grant read and write access to the board's /dev/hidraw device).";
+  }
+  return text;
+}
+
 }  // namespace evm

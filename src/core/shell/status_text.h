@@ -10,4 +10,8 @@ namespace evm {
 // continuous read and log in progress.
 std::string StatusText(const Evm& evm);
 
+// Which boards the search for the register link looked for, and whether
+// devices were met that could not be opened.
+std::string UsbSearchDetail(const Evm& evm);
+
 }  // namespace evm
