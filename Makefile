@@ -111,6 +111,7 @@ screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/src/zm5520-evm --simulate --screenshots $(SHOTS_DIR)
 	mkdir -p docs/screenshots
 	for s in $(README_SHOTS); do cp $(SHOTS_DIR)/$$s.png docs/screenshots/; done
+	cp $(SHOTS_DIR)/formMain_QMA740_1024x700.png docs/screenshots/main_1024x700.png
 
 format:
 	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i

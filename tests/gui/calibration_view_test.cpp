@@ -86,7 +86,7 @@ TEST(EvmControlsMenu, SaveLoadAndLogOpenTheirDialogs) {
   }
   ASSERT_EQ(win.c.ui.fileDialogs.size(), 3u);
   EXPECT_EQ(win.c.ui.fileDialogs[2].filter, "Csv Files (*.csv)|*.csv|All Files (*.*)|*.*");
-  EXPECT_TRUE(win.Find<QAction>("mnuLogToFile")->isChecked()) << "a cancel keeps the check";
+  EXPECT_FALSE(win.Find<QAction>("mnuLogToFile")->isChecked()) << "a cancel logs nothing";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "script/evm_script_board.h"
 #include "script/fake_script_board.h"
+#include "script/responding_board.h"
 #include "support/recording_ui.h"
 #include "support/sim_fixture.h"
 
@@ -95,6 +96,41 @@ TEST(ScriptInterpreter, ConverterChecksUseDecimalLimitsInBothLocales) {
     EXPECT_EQ(r.Result(2), comma ? "1,25" : "1.25");
     EXPECT_EQ(r.Verdict(2), "FAIL");
     EXPECT_EQ(r.Verdict(3), "FAIL") << "an empty limit is no number";
+  }
+}
+
+TEST(ScriptInterpreter, ScriptNumbersTakePointOrCommaInEveryLocale) {
+  for (const NumberLocale locale : {NumberLocale::Point(), NumberLocale::Comma()}) {
+    SCOPED_TRACE(locale.decimalSeparator);
+    Runner r({{"write_dac_b 2.5", "", ""},
+              {"write_dac_c 1,5", "", ""},
+              {"read_cnv1", "2.49", "2.51"},
+              {"read_cnv2", "1,49", "1,51"},
+              {"pause 0,5", "", ""},
+              {"goto 7.0", "", ""}},
+             locale);
+    r.board.cnv1 = 2.5;
+    r.board.cnv2 = 1.5;
+    RunScript(r.ctx);
+    EXPECT_EQ(r.board.dac, (std::vector<std::pair<char, double>>{{'B', 2.5}, {'C', 1.5}}));
+    EXPECT_EQ(r.Verdict(3), "PASS");
+    EXPECT_EQ(r.Verdict(4), "PASS");
+    EXPECT_EQ(r.board.waits, (std::vector<double>{0.5, 0.5}));
+  }
+}
+
+TEST(ScriptInterpreter, ExitLoopInAWatchedRunCutsTheWaitInProgress) {
+  // The click arrives at this many ms: during the pause, then during the jump's wait.
+  for (const int clickMs : {1000, 4200}) {
+    Runner r({{"pause 4", "", ""}, {"goto 1", "", ""}, {"CMD OFF", "", ""}});
+    RespondingBoard board(r.board, r.ui, r.grid);
+    ScriptContext ctx{r.grid, board, r.ui, NumberLocale::Point()};
+    r.ui.onProcessEvents = [&] {
+      if (r.clock.ElapsedMs() >= clickMs && r.grid.ExitLoop == 0) PressExitLoop(r.grid);
+    };
+    RunScript(ctx);
+    EXPECT_LE(r.clock.ElapsedMs(), clickMs + 100) << clickMs;
+    EXPECT_EQ(r.board.sent, std::vector<std::string>{"CMD OFF"});
   }
 }
 

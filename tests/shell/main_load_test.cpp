@@ -6,6 +6,7 @@
 
 #include "common/atomic_file.h"
 #include "shell/settings_file.h"
+#include "shell/status_text.h"
 #include "shell/usb_address_file.h"
 #include "support/sim_fixture.h"
 
@@ -48,19 +49,27 @@ TEST(MainLoad, ReminderFollowsStoredMonthAndYear) {
 }
 
 TEST(MainLoad, FirstRunWithoutSettingsShowsReminderOnceAndWritesAFileAtShutdown) {
-  SimContext c;
-  c.clock.Set({2026, 4, 1});
-  EXPECT_EQ(MainLoad(c.evm), LoadOutcome::LoadErrorPath);
-  EXPECT_EQ(c.ui.reminders, 1);
-  EXPECT_EQ(c.evm.calibration.txtRshunt, "0.01");
-  EXPECT_EQ(c.evm.calibration.txtMaxExpectedCurrent, "2");
-  EXPECT_EQ(c.evm.calibration.txtSelectedCurrentLSB, "100u");
-  EXPECT_FALSE(c.evm.regLink.LinkOpen()) << "the error path closes the link";
+  for (const bool comma : {false, true}) {
+    SCOPED_TRACE(comma ? "comma" : "point");
+    SimContext c(comma ? NumberLocale::Comma() : NumberLocale::Point());
+    c.clock.Set({2026, 4, 1});
+    EXPECT_EQ(MainLoad(c.evm), LoadOutcome::LoadErrorPath);
+    EXPECT_EQ(c.ui.reminders, 1);
+    EXPECT_EQ(c.evm.calibration.txtRshunt, comma ? "0,01" : "0.01");
+    EXPECT_EQ(c.evm.calibration.txtMaxExpectedCurrent, "2");
+    EXPECT_EQ(c.evm.calibration.txtSelectedCurrentLSB, "100u");
+    EXPECT_FALSE(c.evm.regLink.LinkOpen()) << "the error path closes the link";
+    // The defaults calibrate the first start in every locale.
+    c.evm.regLink.OpenRegLink();
+    FirstActivation(c.evm);
+    EXPECT_EQ(c.evm.calibration.txtFSC_Hex, "A000");
 
-  MainUnload(c.evm);
-  const auto content = ReadWholeFile(c.evm.StateFile(kSettingsFileName));
-  ASSERT_TRUE(content);
-  EXPECT_EQ(*content, "\"0.01\"\r\n\"2\"\r\n\"100u\"\r\n0\r\n0\r\n");
+    MainUnload(c.evm);
+    const auto content = ReadWholeFile(c.evm.StateFile(kSettingsFileName));
+    ASSERT_TRUE(content);
+    EXPECT_EQ(*content,
+              std::string("\"0") + (comma ? "," : ".") + "01\"\r\n\"2\"\r\n\"100u\"\r\n0\r\n0\r\n");
+  }
 }
 
 TEST(MainLoad, GarbledSettingsTakeTheErrorPath) {
@@ -128,6 +137,18 @@ class PlugInOnDialogUi final : public test::RecordingUi {
     return UsbProblemChoice::TryAgain;
   }
 };
+
+TEST(MainLoad, UsbProblemDetailNamesTheIdsAndADeviceThatCannotBeOpened) {
+  SimContext c;
+  c.sim->RegLink()->openRefused = true;
+  EXPECT_EQ(MainLoad(c.evm), LoadOutcome::Aborted);
+  EXPECT_EQ(
+      UsbSearchDetail(c.evm),
+      "Searched for the register link, USB id 3A5F:5F00. The interface board is looked for at "
+      "USB id 3A5F:2F90. 1 HID device(s) could not be opened: access to them may be missing "
+      "(on Linux, a udev rule must grant read and write access to the board's /dev/hidraw "
+      "device).");
+}
 
 TEST(MainLoad, TryAgainFindsABoardPluggedInMeanwhile) {
   SimContext c;

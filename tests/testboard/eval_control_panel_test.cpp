@@ -80,8 +80,9 @@ TEST(EvalControl, ReferenceOptionsSetModeAndVoltage) {
 
 TEST(EvalControl, DacBoxesTakeTheirLeadingNumber) {
   const std::pair<const char*, double> cases[] = {
-      {"1.25V", 1.25},   {"abc", 0},  {"", 0},   {" -2.5e1x", -25},
-      {"2Elephants", 2}, {".5", 0.5}, {"3.", 3}, {"+4", 4},
+      {"1.25V", 1.25},   {"abc", 0},   {"", 0},      {" -2.5e1x", -25},
+      {"2Elephants", 2}, {".5", 0.5},  {"3.", 3},    {"+4", 4},
+      {"1,5", 1.5},      {"0,5", 0.5}, {"2.5", 2.5}, {"1,5,7", 1.5},
   };
   for (const auto& [text, value] : cases) EXPECT_DOUBLE_EQ(LeadingNumber(text), value) << text;
 
@@ -90,6 +91,16 @@ TEST(EvalControl, DacBoxesTakeTheirLeadingNumber) {
   c.panel.dacText[1] = "1.25V";
   EvalWriteDacClick(c.evm, c.panel, DacChannel::B);
   EXPECT_EQ(c.sim->TestBoard().dacCode[1], CalibrationBoard::DacCode(1.25, 5));
+  // The same texts write the same volts in either locale.
+  Eval comma(NumberLocale::Comma());
+  for (Eval* e : {&c, &comma}) {
+    EvalReferenceClick(e->evm, e->panel, 1);
+    for (const auto& [text, volts] : {std::pair{"1,5", 1.5}, {"0,5", 0.5}, {"2.5", 2.5}}) {
+      e->panel.dacText[2] = text;
+      EvalWriteDacClick(e->evm, e->panel, DacChannel::C);
+      EXPECT_EQ(e->sim->TestBoard().dacCode[2], CalibrationBoard::DacCode(volts, 5)) << text;
+    }
+  }
   c.panel.dacText[3] = "none";
   EvalWriteDacClick(c.evm, c.panel, DacChannel::D);
   ASSERT_EQ(c.ui.messages.size(), 1u) << "0 V is below the range";

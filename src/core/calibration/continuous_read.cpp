@@ -72,6 +72,7 @@ std::string LogDataRecord(const Evm& evm, const DateTime& now) {
 void cmdStartContinuousRead_Click(Evm& evm) {
   MeasurementState& m = evm.measurement;
   m.ContinuousRead = true;
+  m.ContinuousPasses = 0;
   for (;;) {
     if (!m.ContinuousRead) {
       m.startColours.fill(kButtonFace);
@@ -82,6 +83,7 @@ void cmdStartContinuousRead_Click(Evm& evm) {
       colour = colour == kBlinkBlue ? kBlinkRed : kBlinkBlue;
     }
     const bool acknowledged = ReadAllRegs(evm);
+    ++m.ContinuousPasses;
     if (m.LogActive && m.logFile) {
       // A register that did not answer still holds an earlier pass's value:
       // that is no measurement, so the pass is not logged.
@@ -109,7 +111,11 @@ void mnuLogToFile_Click(Evm& evm) {
   }
   m.mnuLogToFile = true;
   const auto file = evm.ui.SaveFileDialog(RegisterFileDialog(evm, "Log ZM5520/1 To File"));
-  if (!file || file->empty()) return;
+  if (!file || file->empty()) {
+    // Nothing is logged, so the menu must not say otherwise.
+    m.mnuLogToFile = false;
+    return;
+  }
   m.LastChosenFolder = ExtractFolder(*file);
   CloseLog(m);
   m.logWriteFailed = false;

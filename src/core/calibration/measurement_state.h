@@ -17,6 +17,8 @@ inline constexpr uint32_t kButtonFace = 0x8000000F;  // the system colour, not a
 // Continuous reading, its log, and the folders the file dialogs remember.
 struct MeasurementState {
   bool ContinuousRead = false;
+  // Passes of the continuous read in progress.
+  long ContinuousPasses = 0;
   bool LogActive = false;
   // Check mark of "Log ZM5520/1 To File".
   bool mnuLogToFile = false;

@@ -24,6 +24,8 @@ class UserInterface {
   // Modal; "Set Address and Try Again" has already shown the address window
   // modally when this returns SetAddressAndTryAgain.
   virtual UsbProblemChoice UsbProblemDialog() = 0;
+  // What the search before the next USB-problem dialog looked for and met.
+  virtual void SetUsbProblemDetail(const std::string& detail) { (void)detail; }
   // The monthly reminder, modal.
   virtual void ShowReminder() = 0;
   // nullopt when cancelled.

@@ -20,6 +20,7 @@ bool RegisterLink::OpenRegLink() {
 
 bool RegisterLink::FindRegBoard() {
   LinkOpen_ = false;
+  unopened_ = 0;
   std::string target;
   if (!SelectedBoard.empty()) {
     const auto boards = DiscoverBoards(hid_, boardVendorId_);
@@ -37,7 +38,10 @@ bool RegisterLink::FindRegBoard() {
     const auto path = hid_.InterfacePath(index);
     if (!path) continue;
     const HidHandle handle = hid_.Open(*path, false);
-    if (handle == kInvalidHidHandle) continue;  // cannot be opened: never matches
+    if (handle == kInvalidHidHandle) {
+      ++unopened_;  // cannot be opened: never matches, but may be the board
+      continue;
+    }
     const auto attributes = hid_.GetAttributes(handle);
     if (attributes && attributes->vendorId == boardVendorId_ &&
         attributes->productId == kRegLinkProductId && (target.empty() || *path == target)) {

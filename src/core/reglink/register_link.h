@@ -35,6 +35,8 @@ class RegisterLink {
   bool WriteRegWord(int address, int pointer, uint8_t msb, uint8_t lsb);
 
   bool LinkOpen() const { return LinkOpen_; }
+  // HID interfaces the last search could not open (no access, or in use).
+  int UnopenedInterfaces() const { return unopened_; }
   uint16_t InReportLength() const { return InReportLength_; }
   uint16_t OutReportLength() const { return OutReportLength_; }
   const std::string& DevicePath() const { return DevicePath_; }
@@ -61,6 +63,7 @@ class RegisterLink {
   uint16_t boardVendorId_;
 
   bool LinkOpen_ = false;
+  int unopened_ = 0;
   HidHandle WriteHandle_ = kInvalidHidHandle;
   HidHandle ReadHandle_ = kInvalidHidHandle;
   HidEvent ReadEvent_ = 0;

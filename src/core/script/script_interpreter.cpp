@@ -20,6 +20,17 @@ constexpr const char* kPass = "PASS";
 constexpr const char* kFail = "FAIL";
 constexpr double kGotoPauseSeconds = 0.5;
 
+// A script means the same on every PC: its numbers take the point or the
+// comma as decimal separator (they hold no thousands separators).
+std::string PointDecimal(std::string text) {
+  std::replace(text.begin(), text.end(), ',', '.');
+  return text;
+}
+
+double StepNumber(const std::string& text) {
+  return ParseEngNumber(PointDecimal(text), NumberLocale::Point());
+}
+
 // A hexadecimal limit with a leading zero digit added: empty reads as 0.
 std::optional<uint64_t> HexLimit(const std::string& text) {
   if (text.size() > 15) return std::nullopt;
@@ -100,8 +111,8 @@ void Result16(ScriptContext& ctx, int row) {
 
 void ReadCnv(ScriptContext& ctx, int row, bool second) {
   ScriptGrid& g = ctx.grid;
-  const auto low = ParseLocaleNumber(g.Cell(row, 3), ctx.locale);
-  const auto high = ParseLocaleNumber(g.Cell(row, 4), ctx.locale);
+  const auto low = ParseLocaleNumber(PointDecimal(g.Cell(row, 3)), NumberLocale::Point());
+  const auto high = ParseLocaleNumber(PointDecimal(g.Cell(row, 4)), NumberLocale::Point());
   const double v = second ? ctx.board.ReadCnv2(0) : ctx.board.ReadCnv1(0);
   g.Cell(row, 5) = FormatWithPattern(v, "#.###", ctx.locale);
   if (!low || !high) {
@@ -143,15 +154,15 @@ void ExeScript(ScriptContext& ctx, int row) {
     ReadCnv(ctx, row, true);
   } else if (StartsWith(step, "write_dac_a") || StartsWith(step, "write_dac_b") ||
              StartsWith(step, "write_dac_c") || StartsWith(step, "write_dac_d")) {
-    const double v = ParseEngNumber(step.substr(11), ctx.locale);
+    const double v = StepNumber(step.substr(11));
     if (v > 0 && v <= 5) {
       ctx.board.SetDac(static_cast<char>(std::toupper(static_cast<unsigned char>(step[10]))), v);
     }
   } else if (StartsWith(step, "pause")) {
-    const double s = ParseEngNumber(step.substr(5), ctx.locale);
+    const double s = StepNumber(step.substr(5));
     if (s > 0) ctx.board.WaitSeconds(s);
   } else if (StartsWith(step, "goto")) {
-    const double target = ParseEngNumber(step.substr(4), ctx.locale);
+    const double target = StepNumber(step.substr(4));
     // Rows are whole numbers; a fraction would name no row.
     g.GotoRow = static_cast<int>(std::trunc(std::clamp(target, -1e9, 1e9)));
   } else {
@@ -182,8 +193,9 @@ void RunScript(ScriptContext& ctx) {
       const int target = g.GotoRow;
       g.GotoRow = 0;
       if (target < 1) break;  // no row to go to: the run ends
-      i = target - 1;
       ctx.board.WaitSeconds(kGotoPauseSeconds);
+      // Exit Loop pressed during the jump's wait leaves the loop at once.
+      if (g.ExitLoop == 0) i = target - 1;
     }
     ScrollIfBelowView(g);
     ctx.ui.ProcessEvents();
@@ -297,6 +309,10 @@ void SingleStep(ScriptContext& ctx) {
     SelectCell(g);
   }
   ScrollIfBelowView(g);
+}
+
+bool HasStepToRun(const ScriptGrid& grid) {
+  return grid.ScriptLastRow >= 1 && grid.Rows() > 1 && !grid.Cell(1, 2).empty();
 }
 
 void PressExitLoop(ScriptGrid& grid) {

@@ -29,4 +29,10 @@ void SingleStep(ScriptContext& ctx);
 bool RunScriptWithin(ScriptContext& ctx, Clock& clock, double maxSeconds);
 void PressExitLoop(ScriptGrid& grid);
 
+// A run ends at the first row without a step; with none in row 1 there is
+// nothing to run, and the window says so instead of doing nothing.
+bool HasStepToRun(const ScriptGrid& grid);
+inline constexpr const char* kNoStepToRunMessage =
+    "There is no step to run: type a command into the second column of row 1.";
+
 }  // namespace evm

@@ -12,6 +12,7 @@
 #include "registers/register_display.h"
 #include "shell/set_usb_address.h"
 #include "shell/settings_file.h"
+#include "shell/status_text.h"
 #include "shell/usb_address_file.h"
 #include "testboard/dut_writer_panel.h"
 #include "testboard/eval_control_panel.h"
@@ -89,6 +90,12 @@ void LoadAfterLink(Evm& evm) {
 LoadOutcome MainLoad(Evm& evm) {
   ShellState& shell = evm.shell;
   shell.DecimalComma = DecimalCommaOf(evm.locale);
+  // The built-in defaults stand in for a missing settings file and are read
+  // back with the locale's separator like stored values.
+  for (std::string* text : {&evm.calibration.txtRshunt, &evm.calibration.txtMaxExpectedCurrent,
+                            &evm.calibration.txtSelectedCurrentLSB}) {
+    *text = LocalizeDecimal(*text, shell.DecimalComma);
+  }
 
   // The address the mnemonic path looks for survives runs in which the
   // address window is never opened; a fresh install starts at the standard
@@ -107,6 +114,7 @@ LoadOutcome MainLoad(Evm& evm) {
       shell.UsbRetry = false;
       break;
     }
+    evm.ui.SetUsbProblemDetail(UsbSearchDetail(evm));
     switch (evm.ui.UsbProblemDialog()) {
       case UsbProblemChoice::TryAgain:
       case UsbProblemChoice::SetAddressAndTryAgain: shell.UsbRetry = true; break;

@@ -8,6 +8,8 @@ namespace evm {
 struct ShellState {
   bool UsbRetry = false;
   bool RunWithoutUsb = false;
+  // The boards are the simulated EVM's; the status bar says so.
+  bool Simulated = false;
   int DecimalComma = 0;
   double StoredMonth = 0;
   double StoredYear = 0;

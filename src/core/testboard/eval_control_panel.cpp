@@ -1,7 +1,8 @@
 #include "testboard/eval_control_panel.h"
 
 #include <cctype>
-#include <cstdlib>
+#include <charconv>
+#include <string>
 
 #include "calibration/eng_number.h"
 #include "common/atomic_file.h"
@@ -34,8 +35,11 @@ double LeadingNumber(std::string_view text) {
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
   bool digits = false;
   while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, digits = true;
-  if (i < text.size() && text[i] == '.') {
-    ++i;
+  // The point is the decimal separator in every locale; the comma is taken
+  // too, since the window shows its readings with it.
+  size_t separator = std::string_view::npos;
+  if (i < text.size() && (text[i] == '.' || text[i] == ',')) {
+    separator = i++;
     while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, digits = true;
   }
   if (!digits) return 0;
@@ -48,7 +52,14 @@ double LeadingNumber(std::string_view text) {
       i = j;
     }
   }
-  return std::strtod(std::string(text.substr(start, i - start)).c_str(), nullptr);
+  std::string number(text.substr(start, i - start));
+  if (separator != std::string_view::npos) number[separator - start] = '.';
+  // from_chars reads the point whatever the process locale says.
+  const char* first = number.data();
+  if (*first == '+') ++first;
+  double value = 0;
+  std::from_chars(first, number.data() + number.size(), value, std::chars_format::general);
+  return value;
 }
 
 void EvalReferenceClick(Evm& evm, EvalControlPanel& panel, int mode) {

@@ -47,7 +47,8 @@ bool EvalControlUnload(Evm& evm, const EvalControlPanel& panel);
 // Two records: the reference voltage and RefMode.
 bool WriteControlEvmSettings(const std::filesystem::path& file, double vrefVolts, int refMode);
 
-// The number at the start of a text, "." as decimal point ("1.25V" is 1.25);
+// The number at the start of a text, "." or "," as decimal point ("1.25V"
+// and "1,25V" are 1.25);
 // 0 when there is none.
 double LeadingNumber(std::string_view text);
 

@@ -331,6 +331,7 @@ std::string SimulatedEvm::ErrorText(uint32_t code) {
 
 void AttachToProgram(SimulatedEvm& sim, Evm& evm) {
   sim.TestBoard().followReference = &evm.calBoard.VrefVolts;
+  evm.shell.Simulated = true;
 }
 
 }  // namespace evm::sim

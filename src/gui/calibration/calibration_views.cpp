@@ -10,6 +10,7 @@
 #include "calibration/initial_calibration.h"
 #include "calibration/second_calibration.h"
 #include "gui/shell/form_main.h"
+#include "gui/shell/keyboard.h"
 #include "registers/register_panel.h"
 
 namespace evm::gui {
@@ -18,6 +19,22 @@ CalibrationViews::CalibrationViews(Evm& evm, formMain_QMA740& form)
     : QObject(&form), evm_(evm), form_(form) {
   BuildInitial();
   BuildSecond();
+  // Each box is followed by the button that applies it, and Return in the box
+  // presses that button.
+  const std::pair<QLineEdit*, QPushButton*> applied[] = {
+      {txtRshunt, cmdEnterShuntR},
+      {txtMaxExpectedCurrent, cmdEnterMaxExpCur},
+      {txtSelectedCurrentLSB, cmdEnterCurrentLSB},
+  };
+  for (size_t i = 0; i < std::size(applied); ++i) {
+    QWidget::setTabOrder(applied[i].first, applied[i].second);
+    if (i + 1 < std::size(applied)) QWidget::setTabOrder(applied[i].second, applied[i + 1].first);
+    ReturnPresses(applied[i].first, applied[i].second);
+  }
+  // The measured current is what the second calibration computes with.
+  ReturnPresses(txtMeasShuntCurrent, cmdSecondCal);
+  QWidget::setTabOrder(txtMeasShuntCurrent, cmdReadInitCalCurrent);
+  QWidget::setTabOrder(cmdReadInitCalCurrent, cmdSecondCal);
 }
 
 QLineEdit* CalibrationViews::Input(QWidget* parent, const char* name,
@@ -49,6 +66,7 @@ QPushButton* CalibrationViews::Button(QWidget* parent, const char* name, const c
   button->setObjectName(name);
   connect(button, &QPushButton::clicked, this, [this, handler] {
     if (rendering_) return;
+    const BusyCursor busy;
     handler(evm_);
     form_.RenderPanels();
   });

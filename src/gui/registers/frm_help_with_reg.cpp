@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "gui/shell/keyboard.h"
+
 namespace evm::gui {
 
 frmHelpWithReg::frmHelpWithReg(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -17,6 +19,7 @@ frmHelpWithReg::frmHelpWithReg(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->addWidget(lblLegend);
   layout->addStretch(1);
   setMinimumWidth(520);
+  MakeToolWindow(this);
 }
 
 }  // namespace evm::gui

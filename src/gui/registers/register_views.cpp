@@ -9,10 +9,12 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableWidget>
 #include <QToolButton>
 #include <algorithm>
@@ -23,6 +25,7 @@
 #include "calibration/register_file.h"
 #include "gui/registers/frm_help_with_reg.h"
 #include "gui/shell/form_main.h"
+#include "gui/shell/keyboard.h"
 #include "registers/register_cycle.h"
 #include "registers/register_display.h"
 
@@ -96,6 +99,17 @@ RegisterViews::RegisterViews(Evm& evm, formMain_QMA740& form)
   };
   connect(form.mnuEngineeringMode, &QAction::triggered, this,
           [this] { Act([this] { mnuEngineeringMode_Click(evm_); }); });
+
+  // The frequent actions from anywhere in the main window.
+  const std::pair<const char*, std::vector<QPushButton*>*> keys[] = {
+      {"F5", &Command8}, {"F6", &cmdStartContinuousRead}, {"F7", &cmdStopContinuousRead}};
+  for (const auto& [key, buttons] : keys) {
+    auto* shortcut = new QShortcut(QKeySequence(key), &form);
+    shortcut->setObjectName(QString("shortcut") + key);
+    QPushButton* first = buttons->front();
+    connect(shortcut, &QShortcut::activated, first, &QPushButton::click);
+    for (QPushButton* b : *buttons) b->setToolTip(b->text().trimmed() + " (" + key + ")");
+  }
 }
 
 RegisterViews::~RegisterViews() {
@@ -116,6 +130,7 @@ QLineEdit* RegisterViews::ValueBox(QWidget* parent, const QString& name, int wid
   box->setObjectName(name);
   box->setReadOnly(true);
   box->setFixedWidth(width);
+  NoTabStop(box);
   return box;
 }
 
@@ -125,8 +140,14 @@ void RegisterViews::AddReadWriteButtons(QWidget* parent, QBoxLayout* layout,
   read->setObjectName("Command8");
   auto* write = new QPushButton(writeCaption, parent);
   write->setObjectName("Command9");
-  connect(read, &QPushButton::clicked, this, [this] { Act([this] { ReadAllRegs(evm_); }); });
-  connect(write, &QPushButton::clicked, this, [this] { Act([this] { WriteAllEdited(evm_); }); });
+  connect(read, &QPushButton::clicked, this, [this] {
+    const BusyCursor busy;
+    Act([this] { ReadAllRegs(evm_); });
+  });
+  connect(write, &QPushButton::clicked, this, [this] {
+    const BusyCursor busy;
+    Act([this] { WriteAllEdited(evm_); });
+  });
   Command8.push_back(read);
   Command9.push_back(write);
   layout->addWidget(read);
@@ -335,6 +356,9 @@ void RegisterViews::BuildRegisters() {
   }
   gridReg->setMinimumWidth(total + 2 * gridReg->frameWidth() + 4);
   gridReg->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Arrow keys move between rows; Tab goes on to the bit map.
+  gridReg->setTabKeyNavigation(false);
+  gridReg->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   gridLayout->addWidget(gridReg);
   connect(gridReg, &QTableWidget::currentCellChanged, this, [this](int row, int col, int, int) {
     Act([this, row, col] { gridReg_RowColChange(evm_, row, col); });
@@ -438,8 +462,10 @@ void RegisterViews::BuildRegisters() {
   tab->addLayout(buttons);
   Command31 = new QPushButton("Write Current Reg", form_.tabRegisters);
   Command31->setObjectName("Command31");
-  connect(Command31, &QPushButton::clicked, this,
-          [this] { Act([this] { WriteCurrentReg(evm_); }); });
+  connect(Command31, &QPushButton::clicked, this, [this] {
+    const BusyCursor busy;
+    Act([this] { WriteCurrentReg(evm_); });
+  });
   buttons->addWidget(Command31);
   AddReadWriteButtons(form_.tabRegisters, buttons, "Write all Edited ", true);
   buttons->addStretch(1);
@@ -447,8 +473,12 @@ void RegisterViews::BuildRegisters() {
 
 bool RegisterViews::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
-  if ((type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick) &&
-      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+  // A click or Space on the focused box toggles its bit.
+  const bool space = type == QEvent::KeyPress &&
+                     static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
+                     static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier;
+  if (space || ((type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick) &&
+                static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)) {
     for (int k = 0; k < 16; ++k) {
       if (watched != txtBit[static_cast<size_t>(k)]) continue;
       // A double-click is one click: its first release toggled the bit, and

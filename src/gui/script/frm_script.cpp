@@ -13,6 +13,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "gui/shell/keyboard.h"
+#include "script/responding_board.h"
 #include "script/script_files.h"
 #include "script/script_interpreter.h"
 
@@ -71,6 +73,14 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   MSFlexGrid1->setObjectName("MSFlexGrid1");
   MSFlexGrid1->setColumnCount(ScriptGrid::kColumns - 1);
   MSFlexGrid1->setHorizontalHeaderLabels(QStringList(ScriptGrid::kColumns - 1, QString()));
+  // The headings stay blank; a tooltip names each column.
+  const char* columnNames[] = {"Description", "Step",   "Low limit",
+                               "High limit",  "Result", "Verdict"};
+  for (int c = 0; c < ScriptGrid::kColumns - 1; ++c) {
+    MSFlexGrid1->horizontalHeaderItem(c)->setToolTip(columnNames[c]);
+  }
+  // Arrow keys move between cells; Tab goes on to the entry box.
+  MSFlexGrid1->setTabKeyNavigation(false);
   MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
   MSFlexGrid1->setSelectionMode(QAbstractItemView::NoSelection);
   MSFlexGrid1->setColumnWidth(0, 140);
@@ -79,6 +89,8 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   MSFlexGrid1->setColumnWidth(3, 70);
   MSFlexGrid1->setColumnWidth(4, 110);
   MSFlexGrid1->setColumnWidth(5, 60);
+  // Room gained by enlarging the window goes to the step column.
+  MSFlexGrid1->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   MSFlexGrid1->verticalHeader()->setDefaultSectionSize(22);
   // The grid scrolls by whole rows, so the bar's value is the top row.
   MSFlexGrid1->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
@@ -119,7 +131,15 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   layout->addLayout(buttons);
   resize(860, 560);
 
-  connect(MSFlexGrid1, &QTableWidget::cellClicked, this, &frmScript::CellClicked);
+  connect(MSFlexGrid1, &QTableWidget::cellClicked, this, [this](int row, int column) {
+    CellClicked(row, column);
+    Text1->setFocus();
+  });
+  // The cell reached with the arrow keys is the one the entry box edits.
+  connect(MSFlexGrid1, &QTableWidget::currentCellChanged, this,
+          [this](int row, int column, int, int) {
+            if (row >= 0 && column >= 0) CellClicked(row, column);
+          });
   // Scrolling by hand moves the top row, so the next drawing keeps the view
   // where the user put it.
   connect(MSFlexGrid1->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
@@ -159,8 +179,14 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
     Render();
   });
   connect(Command2, &QPushButton::clicked, this, [this] {
+    if (!HasStepToRun(grid_)) {
+      ui_.MessageBox(kNoStepToRunMessage, "");
+      Text1->setFocus();
+      return;
+    }
     SetRunning(true);
-    ScriptContext ctx{grid_, board_, *renderingUi_, locale_};
+    RespondingBoard watched(board_, *renderingUi_, grid_);
+    ScriptContext ctx{grid_, watched, *renderingUi_, locale_};
     RunScript(ctx);
     SetRunning(false);
     if (closeAfterRun_) {
@@ -172,7 +198,8 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   });
   connect(Command7, &QPushButton::clicked, this, [this] {
     SetRunning(true);
-    ScriptContext ctx{grid_, board_, *renderingUi_, locale_};
+    RespondingBoard watched(board_, *renderingUi_, grid_);
+    ScriptContext ctx{grid_, watched, *renderingUi_, locale_};
     SingleStep(ctx);
     SetRunning(false);
     Render();
@@ -182,6 +209,7 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
 
   SelectCell(grid_);
   RenderAll();
+  MakeToolWindow(this);
 }
 
 frmScript::~frmScript() = default;
@@ -205,15 +233,15 @@ void frmScript::SetRunning(bool running) {
        {Command1, Command2, Command3, Command4, Command5, Command6, Command7, Command8}) {
     b->setEnabled(!running);
   }
-  MSFlexGrid1->setEnabled(!running);
+  // The grid stays readable; CellClicked ignores it while the run goes on.
 }
 
 void frmScript::CellClicked(int row, int column) {
+  if (rendering_ || grid_.Running) return;
   grid_.Row_ = row + 1;
   grid_.Col = column + 1;
   SelectCell(grid_);
   Render();
-  Text1->setFocus();
 }
 
 void frmScript::Render() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 
@@ -19,6 +20,14 @@ class ClickBox : public QLineEdit {
   void clicked();
 
  protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    // Space toggles the focused box, as a click does.
+    if (e->key() == Qt::Key_Space && e->modifiers() == Qt::NoModifier) {
+      emit clicked();
+      return;
+    }
+    QLineEdit::keyPressEvent(e);
+  }
   void mousePressEvent(QMouseEvent* e) override {
     if (e->button() == Qt::LeftButton) emit clicked();
     QLineEdit::mousePressEvent(e);

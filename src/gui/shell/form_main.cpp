@@ -5,8 +5,13 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -14,6 +19,8 @@
 #include "gui/calibration/calibration_views.h"
 #include "gui/registers/register_views.h"
 #include "shell/board_selection_file.h"
+#include "gui/shell/keyboard.h"
+#include "shell/status_text.h"
 
 namespace evm::gui {
 
@@ -25,10 +32,17 @@ QGroupBox* Frame(QWidget* parent, const char* name, const char* caption) {
   return frame;
 }
 
+// A tab page scrolls when the window is smaller than its content, so every
+// control stays reachable on a small screen or at a large scale.
 QWidget* Page(QTabWidget* tabs, const char* name, const char* caption) {
-  auto* page = new QWidget(tabs);
+  auto* scroll = new QScrollArea(tabs);
+  scroll->setObjectName(QString(name) + "Scroll");
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  auto* page = new QWidget(scroll);
   page->setObjectName(name);
-  tabs->addTab(page, caption);
+  scroll->setWidget(page);
+  tabs->addTab(scroll, caption);
   return page;
 }
 
@@ -42,35 +56,61 @@ formMain_QMA740::formMain_QMA740(Evm& evm, QWidget* parent) : QMainWindow(parent
   registerViews = new RegisterViews(evm, *this);
   calibrationViews = new CalibrationViews(evm, *this);
   BuildUsbControls();
-  resize(900, 640);
+  ReturnPressesButtons(this);
+  lblStatus = new QLabel(statusBar());
+  lblStatus->setObjectName("lblStatus");
+  statusBar()->addWidget(lblStatus, 1);
+  FitToScreen();
+}
+
+QSize formMain_QMA740::ContentSize() const {
+  QSize want(0, 0);
+  for (int i = 0; i < SSTab1->count(); ++i) {
+    auto* scroll = qobject_cast<QScrollArea*>(SSTab1->widget(i));
+    if (scroll) want = want.expandedTo(scroll->widget()->sizeHint());
+  }
+  want += QSize(40, 40 + menuBar()->sizeHint().height() + statusBar()->sizeHint().height() +
+                        SSTab1->tabBar()->sizeHint().height() + txtDutNotAck->sizeHint().height());
+  return want;
+}
+
+void formMain_QMA740::FitToScreen() {
+  // As large as the widest tab wants, but never beyond the screen: what does
+  // not fit scrolls.
+  const QSize want = ContentSize();
+  const QScreen* shown = screen();
+  const QRect room = shown ? shown->availableGeometry() : QRect(0, 0, 1024, 700);
+  // The frame and title bar of the window manager take a little more.
+  resize(want.boundedTo(room.size() - QSize(16, 40)));
 }
 
 void formMain_QMA740::BuildMenus() {
-  mnuEvmControls = menuBar()->addMenu("EVM Controls");
+  // Mnemonics: the underline leaves the captions as they are.
+  mnuEvmControls = menuBar()->addMenu("&EVM Controls");
   mnuEvmControls->setObjectName("mnuEvmControls");
   auto add = [](QMenu* menu, const char* name, const char* caption) {
     QAction* action = menu->addAction(caption);
     action->setObjectName(name);
     return action;
   };
-  mnuSaveReg = add(mnuEvmControls, "mnuSaveReg", "Save Registers To File");
-  mnuLoadReg = add(mnuEvmControls, "mnuLoadReg", "Load Registers From File");
-  mnuLogToFile = add(mnuEvmControls, "mnuLogToFile", "Log ZM5520/1 To File");
-  mnuEngineeringMode = add(mnuEvmControls, "mnuEngineeringMode", "Engineering Mode");
+  mnuSaveReg = add(mnuEvmControls, "mnuSaveReg", "&Save Registers To File");
+  mnuLoadReg = add(mnuEvmControls, "mnuLoadReg", "&Load Registers From File");
+  mnuLogToFile = add(mnuEvmControls, "mnuLogToFile", "Lo&g ZM5520/1 To File");
+  mnuEngineeringMode = add(mnuEvmControls, "mnuEngineeringMode", "&Engineering Mode");
   mnuEngineeringMode->setCheckable(true);
 
-  mnuUsbControls = menuBar()->addMenu("USB Controls");
+  mnuUsbControls = menuBar()->addMenu("&USB Controls");
   mnuUsbControls->setObjectName("mnuUsbControls");
-  mnuC_Bits = add(mnuUsbControls, "mnuC_Bits", "Control and Measure Bits");
-  cmdDac_Adc = add(mnuUsbControls, "cmdDac_Adc", "DAC and ADC");
-  cmdDUT_Writer = add(mnuUsbControls, "cmdDUT_Writer", "DUT Writer");
-  mnuSetAddress = add(mnuUsbControls, "mnuSetAddress", "Set Address");
+  mnuC_Bits = add(mnuUsbControls, "mnuC_Bits", "&Control and Measure Bits");
+  cmdDac_Adc = add(mnuUsbControls, "cmdDac_Adc", "&DAC and ADC");
+  cmdDUT_Writer = add(mnuUsbControls, "cmdDUT_Writer", "DUT &Writer");
+  mnuSetAddress = add(mnuUsbControls, "mnuSetAddress", "Set &Address");
   mnuChooseBoards = add(mnuUsbControls, "mnuChooseBoards", "Choose Boards...");
-  mnuDebug = add(mnuUsbControls, "mnuDebug", "Debug");
+  mnuDebug = add(mnuUsbControls, "mnuDebug", "De&bug");
 
-  mnuHelp = menuBar()->addMenu("Help");
+  mnuHelp = menuBar()->addMenu("&Help");
   mnuHelp->setObjectName("mnuHelp");
-  mnuAbout = add(mnuHelp, "mnuAbout", "About");
+  mnuAbout = add(mnuHelp, "mnuAbout", "&About");
   connect(mnuAbout, &QAction::triggered, this, &formMain_QMA740::ShowAbout);
 }
 
@@ -141,10 +181,6 @@ void formMain_QMA740::BuildTabs() {
   Frame2 = Frame(tabRegisters, "Frame2", "Register Bit Map");
   registers->addWidget(Frame1, 3);
   registers->addWidget(Frame2, 2);
-
-  for (QGroupBox* frame : {Frame7, Frame9, Frame3, Frame13, Frame10, Frame1, Frame2}) {
-    frame->setMinimumHeight(120);
-  }
 }
 
 bool formMain_QMA740::Load() {
@@ -183,6 +219,7 @@ void formMain_QMA740::closeEvent(QCloseEvent* e) {
 void formMain_QMA740::RenderPanels() {
   registerViews->Render();
   calibrationViews->Render();
+  lblStatus->setText(QString::fromStdString(StatusText(evm_)));
 }
 
 void formMain_QMA740::ShowAbout() {

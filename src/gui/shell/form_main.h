@@ -8,6 +8,7 @@
 
 class QAction;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
@@ -50,6 +51,9 @@ class formMain_QMA740 : public QMainWindow {
   QGroupBox* Frame1;
   QGroupBox* Frame2;
 
+  // What the program is doing, always in view.
+  QLabel* lblStatus;
+
   QMenu* mnuEvmControls;
   QMenu* mnuUsbControls;
   QMenu* mnuHelp;
@@ -70,6 +74,8 @@ class formMain_QMA740 : public QMainWindow {
 
   // Draws every panel model of core into its controls.
   void RenderPanels();
+  // The size at which every tab shows all of its content without scrolling.
+  QSize ContentSize() const;
   // Supply of the device under test, in "External Controls".
   QPushButton* Command14;
   QPushButton* Command30;
@@ -93,6 +99,7 @@ class formMain_QMA740 : public QMainWindow {
   void BuildTabs();
   void ShowAbout();
   void BuildUsbControls();
+  void FitToScreen();
   frmSetUSBAddress* SetAddressWindow();
 
   Evm& evm_;

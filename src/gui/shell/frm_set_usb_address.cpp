@@ -95,6 +95,8 @@ frmSetUSBAddress::frmSetUSBAddress(Evm& evm, QWidget* parent) : QDialog(parent),
   Command3 = new QPushButton("Set Address and Exit", this);
   Command3->setObjectName("Command3");
   layout->addWidget(Command3);
+  // Return in the window means the window's own action.
+  Command3->setDefault(true);
 
   SetUsbAddressLoad(panel_, evm_.shell, evm_.StateFile(kUsbAddressFileName));
   Render();

@@ -67,6 +67,15 @@ frmUSB_Com_Prob::frmUSB_Com_Prob(QWidget* parent) : QDialog(parent) {
   Command4->setEnabled(false);
 }
 
+void frmUSB_Com_Prob::ShowDetail(const QString& detail) {
+  auto* label = new QLabel(detail, this);
+  label->setObjectName("lblDetail");
+  label->setWordWrap(true);
+  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // Below the first paragraph, above the buttons.
+  qobject_cast<QVBoxLayout*>(layout())->insertWidget(1, label);
+}
+
 void frmUSB_Com_Prob::Choose(UsbProblemChoice choice) {
   choice_ = choice;
   done(QDialog::Accepted);

@@ -18,6 +18,8 @@ class frmUSB_Com_Prob : public QDialog {
 
   // Shows the dialog modally and returns the button the user pressed.
   UsbProblemChoice Ask();
+  // What was searched for and why it may not have been found.
+  void ShowDetail(const QString& detail);
 
   // Runs before "Set Address and Try Again" closes the dialog; the address
   // window is shown modally from it.

@@ -6,9 +6,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
+#include <cstdio>
 
 #include "gui/shell/frm_check_software_rev.h"
 #include "gui/shell/frm_usb_com_prob.h"
+#include "shell/set_usb_address.h"
 
 namespace evm::gui {
 
@@ -25,15 +27,28 @@ QString QtFileFilter(const std::string& filter) {
   return filters.join(";;");
 }
 
+QWidget* QtUserInterface::Owner() const {
+  QWidget* active = QApplication::activeWindow();
+  return active ? active : parent_;
+}
+
 void QtUserInterface::MessageBox(const std::string& text, const std::string& title) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(text),
-                  QMessageBox::Ok, parent_);
+  // Most messages report a fault; the few that only inform carry no warning.
+  const bool notice =
+      title == "About" || text == "PRESS TO CONTINUE" || text == JumperSettingsMessage();
+  QMessageBox box(notice ? QMessageBox::Information : QMessageBox::Warning,
+                  QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok,
+                  Owner());
   box.setObjectName("MessageBox");
   box.exec();
 }
 
 UsbProblemChoice QtUserInterface::UsbProblemDialog() {
-  frmUSB_Com_Prob dialog(parent_);
+  frmUSB_Com_Prob dialog(Owner());
+  if (!usbDetail_.empty()) {
+    dialog.ShowDetail(QString::fromStdString(usbDetail_));
+    std::fprintf(stderr, "zm5520-evm: %s\n", usbDetail_.c_str());
+  }
   if (openAddress_) {
     dialog.onSetAddress = openAddress_;
     dialog.Command4->setEnabled(true);
@@ -51,7 +66,7 @@ std::optional<std::string> QtUserInterface::InputBox(const std::string& prompt,
                                                      const std::string& defaultText) {
   bool ok = false;
   const QString text =
-      QInputDialog::getText(parent_, QString::fromStdString(title), QString::fromStdString(prompt),
+      QInputDialog::getText(Owner(), QString::fromStdString(title), QString::fromStdString(prompt),
                             QLineEdit::Normal, QString::fromStdString(defaultText), &ok);
   if (!ok) return std::nullopt;
   return text.toStdString();
@@ -59,7 +74,7 @@ std::optional<std::string> QtUserInterface::InputBox(const std::string& prompt,
 
 std::optional<std::string> QtUserInterface::OpenFileDialog(const FileDialogRequest& request) {
   const QString file = QFileDialog::getOpenFileName(
-      parent_, QString::fromStdString(request.title), QString::fromStdString(request.initialFolder),
+      Owner(), QString::fromStdString(request.title), QString::fromStdString(request.initialFolder),
       QtFileFilter(request.filter), nullptr, QFileDialog::HideNameFilterDetails);
   if (file.isEmpty()) return std::nullopt;
   return QDir::toNativeSeparators(file).toStdString();
@@ -72,7 +87,7 @@ std::optional<std::string> QtUserInterface::SaveFileDialog(const FileDialogReque
   }
   // Files the program writes are replaced without a question.
   const QString file = QFileDialog::getSaveFileName(
-      parent_, QString::fromStdString(request.title), start, QtFileFilter(request.filter), nullptr,
+      Owner(), QString::fromStdString(request.title), start, QtFileFilter(request.filter), nullptr,
       QFileDialog::DontConfirmOverwrite | QFileDialog::HideNameFilterDetails);
   if (file.isEmpty()) return std::nullopt;
   return QDir::toNativeSeparators(file).toStdString();

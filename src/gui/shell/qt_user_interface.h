@@ -16,6 +16,7 @@ class QtUserInterface final : public UserInterface {
 
   void MessageBox(const std::string& text, const std::string& title) override;
   UsbProblemChoice UsbProblemDialog() override;
+  void SetUsbProblemDetail(const std::string& detail) override { usbDetail_ = detail; }
   void ShowReminder() override;
   std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
                                       const std::string& defaultText) override;
@@ -25,7 +26,11 @@ class QtUserInterface final : public UserInterface {
   void ProcessEvents() override;
 
  private:
+  // The window the user works in owns the dialogs it asked for.
+  QWidget* Owner() const;
+
   QWidget* parent_ = nullptr;
+  std::string usbDetail_;
   std::function<void()> openAddress_;
 };
 

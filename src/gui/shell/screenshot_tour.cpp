@@ -181,6 +181,21 @@ class Photographer {
     }
   }
 
+  // The window as a screen at `scale` shows it: the same layout in logical
+  // pixels, drawn with that many device pixels to each.
+  void ShootScaled(QWidget* window, const QString& name, qreal scale) {
+    QImage image(window->size() * scale, QImage::Format_ARGB32);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::white);
+    Settle();
+    window->render(&image);
+    if (!image.save(QDir(folder_).filePath(name + ".png"), "PNG")) {
+      report_.failed.push_back(name.toStdString() + ": cannot write the picture");
+    } else {
+      report_.written.push_back(name.toStdString());
+    }
+  }
+
  private:
   QString folder_;
   ScreenshotReport& report_;
@@ -260,7 +275,7 @@ void Tour(Evm& evm, TourUserInterface& ui, const QString& scriptFile, Photograph
   calibration.cmdSecondCal->click();
 
   RegisterViews& registers = *main.registerViews;
-  main.SSTab1->setCurrentWidget(main.tabRegisters);
+  main.SSTab1->setCurrentIndex(main.SSTab1->count() - 1);  // Registers
   Settle();
   registers.Command8.back()->click();  // "Read All Reg"
   ClickCell(registers.gridReg, 1, 1);  // the configuration register into the bit map
@@ -281,12 +296,25 @@ void Tour(Evm& evm, TourUserInterface& ui, const QString& scriptFile, Photograph
   if (main.dutWriter) main.dutWriter->Command[3]->click();
   Settle();
 
+  // Each tab with room for all of its content.
+  main.resize(main.ContentSize());
+  const QWidget* pages[] = {main.tabOverview, main.tabAdConfig, main.tabCalibrate, main.tabScaling,
+                            main.tabRegisters};
   for (int i = 0; i < main.SSTab1->count(); ++i) {
-    QWidget* tab = main.SSTab1->widget(i);
     main.SSTab1->setCurrentIndex(i);
-    camera.Shoot(&main, "formMain_QMA740_" + tab->objectName());
+    camera.Shoot(&main, "formMain_QMA740_" + pages[i]->objectName());
   }
-  main.SSTab1->setCurrentWidget(main.tabRegisters);
+  // A 1600x1000 screen at scale 1.5, and a 1024x700 screen at scale 1, each
+  // less a window manager's title bar and frame: the tabs scroll what does
+  // not fit.
+  main.resize(QSize(1600, 1000) / 1.5 - QSize(8, 30));
+  for (int i : {2, 4}) {
+    main.SSTab1->setCurrentIndex(i);
+    camera.ShootScaled(&main, "formMain_QMA740_scale1.5_" + pages[i]->objectName(), 1.5);
+  }
+  main.resize(QSize(1024, 700) - QSize(8, 30));
+  camera.ShootScaled(&main, "formMain_QMA740_1024x700", 1.0);
+  main.SSTab1->setCurrentIndex(4);
 
   camera.Shoot(registers.helpWithReg, "frmHelpWithReg");
   camera.Shoot(main.setAddress, "frmSetUSBAddress");

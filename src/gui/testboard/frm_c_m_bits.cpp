@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "gui/shell/click_box.h"
+#include "gui/shell/keyboard.h"
 
 namespace evm::gui {
 
@@ -82,8 +83,11 @@ frmC_M_Bits::frmC_M_Bits(Evm& evm, QWidget* parent) : QWidget(parent, Qt::Window
     ReadMeasureBits(evm_, panel_);
     Render();
   });
+  for (QLineEdit* shown : {Text2, Text6}) NoTabStop(shown);
+  for (QLineEdit* shown : Text5) NoTabStop(shown);
   Render();
   setFixedSize(sizeHint());
+  MakeToolWindow(this);
 }
 
 void frmC_M_Bits::Render() {

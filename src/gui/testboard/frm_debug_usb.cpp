@@ -11,6 +11,8 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include "gui/shell/keyboard.h"
+
 namespace evm::gui {
 
 namespace {
@@ -65,6 +67,7 @@ frmDebugUSB::frmDebugUSB(Evm& evm, QWidget* parent) : QWidget(parent, Qt::Window
     txtUSB_Debug->clear();
   };
   resize(560, 480);
+  MakeToolWindow(this);
 }
 
 frmDebugUSB::~frmDebugUSB() {

@@ -12,6 +12,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "gui/shell/keyboard.h"
+
 namespace evm::gui {
 
 namespace {
@@ -26,6 +28,7 @@ QLineEdit* ResultBox(QWidget* parent, const char* name) {
   auto* box = Named(new QLineEdit(parent), name);
   box->setReadOnly(true);
   box->setFixedWidth(90);
+  NoTabStop(box);
   return box;
 }
 
@@ -118,15 +121,19 @@ frmEvalControl::frmEvalControl(Evm& evm, QWidget* parent) : QWidget(parent, Qt::
   cnvLayout->addWidget(cmdRead_I_Loop, 2, 0);
   cnvLayout->addWidget(lbl_I_Loop, 2, 1);
   cnvLayout->addWidget(txt_I_Loop, 2, 2);
+  cnvLayout->setColumnStretch(3, 1);
   connect(Command5, &QPushButton::clicked, this, [this] {
+    const BusyCursor busy;
     EvalReadCnvClick(evm_, panel_, 1);
     Render();
   });
   connect(Command6, &QPushButton::clicked, this, [this] {
+    const BusyCursor busy;
     EvalReadCnvClick(evm_, panel_, 2);
     Render();
   });
   connect(cmdRead_I_Loop, &QPushButton::clicked, this, [this] {
+    const BusyCursor busy;
     EvalReadLoopClick(evm_, panel_);
     Render();
   });
@@ -137,15 +144,19 @@ frmEvalControl::frmEvalControl(Evm& evm, QWidget* parent) : QWidget(parent, Qt::
   auto* dacLayout = new QGridLayout(dac);
   chkDAC_AutoCal = Named(new QCheckBox("DAC Auto Calibration", dac), "chkDAC_AutoCal");
   dacLayout->addWidget(chkDAC_AutoCal, 0, 0, 1, 3);
-  connect(chkDAC_AutoCal, &QCheckBox::clicked, this,
-          [this](bool checked) { EvalAutoCalClick(evm_, panel_, checked); });
+  connect(chkDAC_AutoCal, &QCheckBox::clicked, this, [this](bool checked) {
+    const BusyCursor busy;
+    EvalAutoCalClick(evm_, panel_, checked);
+  });
   const char* buttonNames[] = {"Command4", "Command7", "Command8", "Command9"};
   const char* boxNames[] = {"Text6", "Text7", "Text8", "Text9"};
   const char* letters[] = {"A", "B", "C", "D"};
   for (int ch = 0; ch < 4; ++ch) {
+    // The box before its button, so Tab goes from a typed value to its Write.
+    auto* box = Named(new QLineEdit(dac), boxNames[ch]);
     auto* button =
         Named(new QPushButton(QString("Write DAC%1").arg(letters[ch]), dac), buttonNames[ch]);
-    auto* box = Named(new QLineEdit(dac), boxNames[ch]);
+    ReturnPresses(box, button);
     box->setFixedWidth(90);
     dacLayout->addWidget(button, ch + 1, 0);
     dacLayout->addWidget(new QLabel(QString("DAC%1:").arg(letters[ch]), dac), ch + 1, 1);
@@ -156,6 +167,7 @@ frmEvalControl::frmEvalControl(Evm& evm, QWidget* parent) : QWidget(parent, Qt::
       panel_.dacText[static_cast<size_t>(ch)] = text.toStdString();
     });
     connect(button, &QPushButton::clicked, this, [this, ch] {
+      const BusyCursor busy;
       EvalWriteDacClick(evm_, panel_, static_cast<DacChannel>(ch));
       Render();
     });
@@ -171,10 +183,14 @@ frmEvalControl::frmEvalControl(Evm& evm, QWidget* parent) : QWidget(parent, Qt::
     Render();
   });
   layout->addWidget(Command3, 3, 0, 1, 2);
+  // Extra height goes below the controls, not between the options.
+  layout->setRowStretch(4, 1);
+  layout->setColumnStretch(2, 1);
 
   connect(Text5, &QLineEdit::textEdited, this,
           [this](const QString& text) { panel_.Text5 = text.toStdString(); });
   Render();
+  MakeToolWindow(this);
 }
 
 void frmEvalControl::Render() {

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "gui/shell/keyboard.h"
+
 namespace evm::gui {
 
 namespace {
@@ -34,6 +36,7 @@ QGroupBox* ByteFrame(QWidget* parent, const char* frameName, const char* caption
     box->setReadOnly(true);
     box->setAlignment(Qt::AlignCenter);
     box->setFixedWidth(32);
+    NoTabStop(box);
     const int row = (i / 16) * 2;
     grid->addWidget(label, row, i % 16);
     grid->addWidget(box, row + 1, i % 16);
@@ -62,6 +65,7 @@ frmUSB_DUT_Writer::frmUSB_DUT_Writer(Evm& evm, QWidget* parent)
     box->setObjectName(Indexed("txtCmdString", i));
     cgrid->addWidget(button, i, 0);
     cgrid->addWidget(box, i, 1);
+    ReturnPresses(box, button);
     Command[static_cast<size_t>(i)] = button;
     txtCmdString[static_cast<size_t>(i)] = box;
   }
@@ -104,6 +108,7 @@ frmUSB_DUT_Writer::frmUSB_DUT_Writer(Evm& evm, QWidget* parent)
   // open; it shows the last exchange.
   if (!evm_.dutWriter.exchange.txtToUSB[0].empty()) ShowExchangeView();
   evm_.dutWriter.onExchangeShown = [this] { ShowExchangeView(); };
+  MakeToolWindow(this);
 }
 
 frmUSB_DUT_Writer::~frmUSB_DUT_Writer() {

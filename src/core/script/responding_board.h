@@ -1,0 +1,43 @@
+#pragma once
+
+#include <algorithm>
+
+#include "common/user_interface.h"
+#include "script/script_board.h"
+#include "script/script_grid.h"
+
+namespace evm {
+
+// The board of a run that a window watches: a wait goes in short slices with
+// the window's events handled between them, so the window keeps painting, and
+// a click on Exit Loop ends the wait it arrives in.
+class RespondingBoard final : public ScriptBoard {
+ public:
+  static constexpr double kSliceSeconds = 0.05;
+
+  RespondingBoard(ScriptBoard& inner, UserInterface& ui, const ScriptGrid& grid)
+      : inner_(inner), ui_(ui), grid_(grid) {}
+
+  std::string SendMnemonic(const std::string& text) override { return inner_.SendMnemonic(text); }
+  std::optional<uint8_t> ReadData(int index) override { return inner_.ReadData(index); }
+  double ReadCnv1(int mode) override { return inner_.ReadCnv1(mode); }
+  double ReadCnv2(int mode) override { return inner_.ReadCnv2(mode); }
+  void SetDac(char channel, double volts) override { inner_.SetDac(channel, volts); }
+  void WaitSeconds(double seconds) override {
+    // Only a click during this wait cuts it: rows after a left loop keep
+    // their pauses.
+    const int exitLoop = grid_.ExitLoop;
+    for (double left = seconds; left > 0; left -= kSliceSeconds) {
+      inner_.WaitSeconds(std::min(left, kSliceSeconds));
+      ui_.ProcessEvents();
+      if (grid_.ExitLoop != exitLoop || grid_.EndRun) return;
+    }
+  }
+
+ private:
+  ScriptBoard& inner_;
+  UserInterface& ui_;
+  const ScriptGrid& grid_;
+};
+
+}  // namespace evm
