@@ -4,7 +4,7 @@ ASAN_DIR  ?= build-asan
 FUZZ_DIR  ?= build-fuzz
 FUZZ_SECONDS ?= 60
 BUILD_TYPE ?= RelWithDebInfo
-PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libhidapi-dev \
+PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libhidapi-dev \
             libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
 # Only `make fuzz` needs clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev llvm

@@ -31,6 +31,7 @@ const QStringList kPictures{
     "frmUSB_DUT_Writer",
     "frmUSB_Template",
     "frmScript",
+    "frmMeasurementPlot",
 };
 
 struct ProgramRun {

@@ -20,6 +20,7 @@ class RegisterViews;
 class frmC_M_Bits;
 class frmDebugUSB;
 class frmEvalControl;
+class frmMeasurementPlot;
 class frmSetUSBAddress;
 class frmUSB_DUT_Writer;
 
@@ -56,6 +57,7 @@ class formMain_QMA740 : public QMainWindow {
   QAction* mnuLoadReg;
   QAction* mnuLogToFile;
   QAction* mnuEngineeringMode;
+  QAction* mnuMeasurementPlot;
   QAction* mnuC_Bits;
   QAction* cmdDac_Adc;
   QAction* cmdDUT_Writer;
@@ -78,6 +80,7 @@ class formMain_QMA740 : public QMainWindow {
   QPointer<frmSetUSBAddress> setAddress;
   QPointer<frmDebugUSB> debugUsb;
   QPointer<frmEvalControl> evalControl;
+  QPointer<frmMeasurementPlot> measurementPlot;
   // "Set Address and Try Again" shows the address window modally.
   void ShowSetAddressModal();
 

@@ -22,7 +22,9 @@
 #include "common/clock.h"
 #include "devices/sim/simulated_evm.h"
 #include "evm.h"
+#include "calibration/continuous_read.h"
 #include "gui/calibration/calibration_views.h"
+#include "gui/plot/frm_measurement_plot.h"
 #include "gui/registers/frm_help_with_reg.h"
 #include "gui/registers/register_views.h"
 #include "gui/script/frm_script.h"
@@ -299,6 +301,19 @@ void Tour(Evm& evm, TourUserInterface& ui, const QString& scriptFile, Photograph
   camera.Shoot(main.dutWriter, "frmUSB_DUT_Writer");
   camera.Shoot(launcher, "frmUSB_Template");
   camera.Shoot(script, "frmScript");
+
+  // Ten seconds of readings, started from the plot's own button.
+  main.mnuMeasurementPlot->trigger();
+  if (frmMeasurementPlot* plot = main.measurementPlot) {
+    plot->cboSpan->setCurrentIndex(0);
+    int passes = 0;
+    const int stopper = evm.measurement.AddPassListener([&](const MeasurementPass&) {
+      if (++passes >= 18) cmdStopContinuousRead_Click(evm);
+    });
+    plot->cmdStartStop->click();
+    evm.measurement.RemovePassListener(stopper);
+  }
+  camera.Shoot(main.measurementPlot, "frmMeasurementPlot");
   {
     // As the program shows it: the address window is there, so "Set Address
     // and Try Again" can be used.
