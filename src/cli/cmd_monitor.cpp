@@ -47,8 +47,7 @@ std::string PassLine(const MeasurementPass& p, bool json, const std::string& add
   }
   char line[200];
   std::snprintf(line, sizeof line, "%s  bus %.3f V  shunt %.3f mV  current %.6g A  power %.6g W\n",
-                TimeStampText(p.time).c_str(), p.busVolts, p.shuntVolts * 1000, p.amperes,
-                p.watts);
+                TimeStampText(p.time).c_str(), p.busVolts, p.shuntVolts * 1000, p.amperes, p.watts);
   return line;
 }
 

@@ -112,15 +112,16 @@ TEST(MeasurementSeries, LogReadsBackAsThePassesListenersGot) {
     const MeasurementPass& p = heard[i];
     EXPECT_GT(p.busVolts, 1);
     EXPECT_EQ(s.At(i).time, std::floor(p.time)) << "the log keeps whole seconds";
-    EXPECT_EQ(s.At(i).values, (std::array<float, 4>{static_cast<float>(p.busVolts),
-                                                    static_cast<float>(p.shuntVolts * 1000),
-                                                    static_cast<float>(p.amperes),
-                                                    static_cast<float>(p.watts)}));
+    EXPECT_EQ(s.At(i).values,
+              (std::array<float, 4>{static_cast<float>(p.busVolts),
+                                    static_cast<float>(p.shuntVolts * 1000),
+                                    static_cast<float>(p.amperes), static_cast<float>(p.watts)}));
   }
 }
 
 TEST(MeasurementSeries, DamagedLogRecordsAreSkipped) {
-  const std::string good = "\"01-15-2026 09:00:01\",12.5,.25,0,14751,1250,12000,6250,2500,40960,\"\r\n\"\r\n";
+  const std::string good =
+      "\"01-15-2026 09:00:01\",12.5,.25,0,14751,1250,12000,6250,2500,40960,\"\r\n\"\r\n";
   struct Case {
     const char* name;
     std::string text;

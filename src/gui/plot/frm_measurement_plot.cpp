@@ -12,8 +12,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimeZone>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 

@@ -18,11 +18,11 @@
 #include <optional>
 #include <utility>
 
+#include "calibration/continuous_read.h"
 #include "common/atomic_file.h"
 #include "common/clock.h"
 #include "devices/sim/simulated_evm.h"
 #include "evm.h"
-#include "calibration/continuous_read.h"
 #include "gui/calibration/calibration_views.h"
 #include "gui/plot/frm_measurement_plot.h"
 #include "gui/registers/frm_help_with_reg.h"
