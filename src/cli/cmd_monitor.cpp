@@ -39,7 +39,7 @@ std::string PassLine(const MeasurementPass& p, bool json, const std::string& add
         .Key("watts")
         .Number(p.watts)
         .EndObject();
-    return w.Text() + "\n";
+    return w.Text();
   }
   if (!p.acknowledged) {
     return TimeStampText(p.time) + "  not acknowledged: the device at address " + address +

@@ -13,7 +13,7 @@ namespace evm {
 
 // The four quantities of a pass, in the order the plot lists them.
 enum class Quantity { BusVolts, ShuntMillivolts, Amperes, Watts };
-inline constexpr int kQuantities = 4;
+inline constexpr size_t kQuantities = 4;
 
 // Seconds since 1970-01-01 of a local date and time, for a time axis that
 // runs on over midnight.

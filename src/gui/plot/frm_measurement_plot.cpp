@@ -11,7 +11,6 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
-#include <QTimeZone>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
@@ -23,6 +22,10 @@
 namespace evm::gui {
 
 namespace {
+
+QString Latin(const char* text) {
+  return QString::fromLatin1(text);
+}
 
 struct QuantityLook {
   const char* name;
@@ -46,7 +49,7 @@ QString Number(double value) {
 
 QString TimeText(double seconds) {
   const auto ms = static_cast<qint64>(std::llround(seconds * 1000));
-  return QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::UTC).toString("yyyy-MM-dd HH:mm:ss.zzz");
+  return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString("yyyy-MM-dd HH:mm:ss.zzz");
 }
 
 }  // namespace
@@ -87,7 +90,7 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
   layout->addLayout(shows);
   for (size_t q = 0; q < kQuantities; ++q) {
     const QuantityLook& look = kLooks[q];
-    chkShow[q] = new QCheckBox(QString("%1 (%2)").arg(look.name, look.unit), this);
+    chkShow[q] = new QCheckBox(QString("%1 (%2)").arg(Latin(look.name), Latin(look.unit)), this);
     chkShow[q]->setObjectName(QString("chkShow%1").arg(q));
     chkShow[q]->setChecked(true);
     shows->addWidget(chkShow[q]);
@@ -103,7 +106,7 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
     timeAxes_[q]->setTitleText("Time (s)");
     timeAxes_[q]->setLabelFormat("%.1f");
     valueAxes_[q] = new QValueAxis(chart);
-    valueAxes_[q]->setTitleText(QString("%1 (%2)").arg(look.name, look.unit));
+    valueAxes_[q]->setTitleText(QString("%1 (%2)").arg(Latin(look.name), Latin(look.unit)));
     valueAxes_[q]->setLabelFormat("%.4g");
     chart->addAxis(timeAxes_[q], Qt::AlignBottom);
     chart->addAxis(valueAxes_[q], Qt::AlignLeft);
@@ -211,7 +214,7 @@ void frmMeasurementPlot::Redraw() {
       valueAxes_[q]->setRange(lo->value - margin, hi->value + margin);
     }
     const SpanStatistics s = StatisticsOf(series_, range, quantity);
-    const char* unit = kLooks[q].unit;
+    const QString unit = Latin(kLooks[q].unit);
     lblStats[q]->setText(s.count == 0 ? QString("No passes in the span.")
                                       : QString("min %1 %5   mean %2 %5   max %3 %5   last %4 %5")
                                             .arg(Number(s.min), Number(s.mean), Number(s.max),
@@ -230,7 +233,7 @@ void frmMeasurementPlot::ShowCursorAt(double seconds) {
   const auto& p = series_.At(i);
   QString text = TimeText(p.time);
   for (size_t q = 0; q < kQuantities; ++q) {
-    text += QString("   %1 %2 %3").arg(kLooks[q].name, Number(p.values[q]), kLooks[q].unit);
+    text += QString("   %1 %2 %3").arg(Latin(kLooks[q].name), Number(p.values[q]), Latin(kLooks[q].unit));
   }
   lblCursor->setText(text);
 }
