@@ -18,9 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const auto shown = HexText(static_cast<unsigned>(*value));
       FUZZ_CHECK(ParseHexDigits(shown) == value);
     }
-    // The register box refuses only the empty text of the digit runs.
+    // The register box refuses, of the digit runs, only the empty text and
+    // those past 32 bits.
     const HexEntry entry = ParseHexEntry(text);
-    FUZZ_CHECK(entry.valid == !text.empty() && entry.value >= 0);
+    FUZZ_CHECK(entry.valid == (!text.empty() && *value <= 0xFFFFFFFFu));
+    FUZZ_CHECK(!entry.valid || entry.value == static_cast<long long>(*value));
   }
   (void)ParseHexEntry(text);
   if (const auto id = ParseHex16(text)) FUZZ_CHECK(ParseHex16(HexText(*id)) == id);

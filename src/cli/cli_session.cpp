@@ -83,8 +83,13 @@ void LoadState(CliContext& ctx) {
   std::error_code readError;
   const auto stored = ReadUsbAddressFile(evm.StateFile(kUsbAddressFileName), &readError);
   ReportUnreadableStateFile(ctx.ui, evm.StateFile(kUsbAddressFileName), readError);
-  shell.UsbAddress = ctx.options.usbAddress.value_or(stored.value_or(kStandardUsbAddressBase));
-  shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
+  // An address on the command line is taken as given, for this run only.
+  if (ctx.options.usbAddress) {
+    shell.UsbAddress = ctx.options.usbAddress;
+    shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
+  } else {
+    StartWithUsbAddress(shell, stored);
+  }
   try {
     LoadAfterLink(evm);
   } catch (const std::exception&) {

@@ -85,6 +85,9 @@ int RunCalibrate(CliContext& ctx) {
   }
 
   Evm& evm = *ctx.evm;
+  // The reminder cannot be shown here, so the date it is due by stays as
+  // stored; the load below moves it on as if the reminder had been seen.
+  const auto before = ReadSettingsFile(evm.StateFile(kSettingsFileName));
   LoadState(ctx);
   // The ranges come from the device's register 00h unless both are given;
   // a calculation with both needs no board.
@@ -153,10 +156,13 @@ int RunCalibrate(CliContext& ctx) {
         ctx, kExitFailed,
         "register 05h reads back " + Hex4(static_cast<unsigned>(stored)) + ", not " + p.txtFSC_Hex);
   }
-  // The inputs go with the calibration now on the device, so later commands
-  // scale by it: the settings file, written as the main window's close
-  // writes it (which also closes the link).
   evm.regLink.CloseRegLink();
+  // The inputs go with the calibration now on the device, so later commands
+  // scale by it. Only the settings file is the command's: the stored USB
+  // address and the eval-control settings stay as the GUI left them. The
+  // reminder could not be shown here, so it stays due as stored.
+  evm.shell.StoredMonth = before ? before->month : 0;
+  evm.shell.StoredYear = before ? before->year : 0;
   // The user asked for them to be kept: whatever was there is replaced
   // (settings that did not parse are set aside first).
   evm.shell.SettingsFileOwned = true;
