@@ -106,8 +106,9 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
     timeAxes_[q]->setTitleText("Time (s)");
     timeAxes_[q]->setLabelFormat("%.1f");
     valueAxes_[q] = new QValueAxis(chart);
-    valueAxes_[q]->setTitleText(QString("%1 (%2)").arg(Latin(look.name), Latin(look.unit)));
-    valueAxes_[q]->setLabelFormat("%.4g");
+    valueAxes_[q]->setTitleText(Latin(look.unit));
+    chart->setTitle(Latin(look.name));
+    valueAxes_[q]->setLabelFormat("%.6g");
     chart->addAxis(timeAxes_[q], Qt::AlignBottom);
     chart->addAxis(valueAxes_[q], Qt::AlignLeft);
     lines[q]->attachAxis(timeAxes_[q]);
@@ -188,7 +189,13 @@ MeasurementSeries::Range frmMeasurementPlot::Visible() const {
 void frmMeasurementPlot::Redraw() {
   if (series_.Empty()) {
     for (QLineSeries* line : lines) line->clear();
-    for (QLabel* label : lblStats) label->setText("No measurements yet.");
+    const long unanswered = series_.UnacknowledgedPasses();
+    for (QLabel* label : lblStats) {
+      label->setText(unanswered == 0 ? QString("No measurements yet.")
+                                     : QString("No measurements yet: %1 pass(es) the device did "
+                                               "not answer.")
+                                           .arg(unanswered));
+    }
     return;
   }
   double from = 0, to = 0;
@@ -233,7 +240,8 @@ void frmMeasurementPlot::ShowCursorAt(double seconds) {
   const auto& p = series_.At(i);
   QString text = TimeText(p.time);
   for (size_t q = 0; q < kQuantities; ++q) {
-    text += QString("   %1 %2 %3").arg(Latin(kLooks[q].name), Number(p.values[q]), Latin(kLooks[q].unit));
+    text += QString("   %1 %2 %3")
+                .arg(Latin(kLooks[q].name), Number(p.values[q]), Latin(kLooks[q].unit));
   }
   lblCursor->setText(text);
 }

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QImage>
 #include <QKeyEvent>
@@ -267,6 +268,19 @@ void Tour(Evm& evm, TourUserInterface& ui, const QString& scriptFile, Photograph
   ClickCell(registers.gridReg, 1, 1);  // the configuration register into the bit map
   registers.Command1->click();         // "Help With Current Reg"
 
+  // Ten seconds of readings with the calibration in place, started from the
+  // plot's own button before the script switches the device's supply off.
+  main.mnuMeasurementPlot->trigger();
+  if (frmMeasurementPlot* plot = main.measurementPlot) {
+    plot->cboSpan->setCurrentIndex(0);
+    int passes = 0;
+    const int stopper = evm.measurement.AddPassListener([&](const MeasurementPass&) {
+      if (++passes >= 18) cmdStopContinuousRead_Click(evm);
+    });
+    plot->cmdStartStop->click();
+    evm.measurement.RemovePassListener(stopper);
+  }
+
   UseTheBoardWindows(main);
 
   EvmScriptBoard board(evm);
@@ -302,17 +316,6 @@ void Tour(Evm& evm, TourUserInterface& ui, const QString& scriptFile, Photograph
   camera.Shoot(launcher, "frmUSB_Template");
   camera.Shoot(script, "frmScript");
 
-  // Ten seconds of readings, started from the plot's own button.
-  main.mnuMeasurementPlot->trigger();
-  if (frmMeasurementPlot* plot = main.measurementPlot) {
-    plot->cboSpan->setCurrentIndex(0);
-    int passes = 0;
-    const int stopper = evm.measurement.AddPassListener([&](const MeasurementPass&) {
-      if (++passes >= 18) cmdStopContinuousRead_Click(evm);
-    });
-    plot->cmdStartStop->click();
-    evm.measurement.RemovePassListener(stopper);
-  }
   camera.Shoot(main.measurementPlot, "frmMeasurementPlot");
   {
     // As the program shows it: the address window is there, so "Set Address
