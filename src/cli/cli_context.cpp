@@ -1,7 +1,5 @@
 #include "cli/cli_context.h"
 
-#include <cstdlib>
-
 #include "devices/hidapi/hidapi_platform.h"
 #include "devices/sim/simulated_evm.h"
 #include "hid/board_ids.h"
@@ -9,30 +7,19 @@
 
 namespace evm::cli {
 
-namespace {
-std::filesystem::path UserConfigFolder() {
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
-    return std::filesystem::path(xdg) / "zm5520-evm";
-  }
-  if (const char* home = std::getenv("HOME"); home && *home) {
-    return std::filesystem::path(home) / ".config" / "zm5520-evm";
-  }
-  return std::filesystem::temp_directory_path() / "zm5520-evm";
-}
-}  // namespace
-
 CliContext::CliContext(const CliOptions& o, std::ostream& o_out, std::ostream& o_err)
     : options(o), out(o_out), err(o_err), ui(o_err) {
   const uint16_t vendorId = o.vendorId.value_or(kDefaultBoardVendorId);
   if (o.simulate) {
-    hid = sim::SimulatedEvm::CreateDefault(clock, vendorId);
+    auto simulated = sim::SimulatedEvm::CreateDefault(clock, vendorId);
+    if (o.simFault) sim::InjectFault(*simulated, *o.simFault);
+    hid = std::move(simulated);
   } else {
     hid = std::make_unique<HidapiPlatform>();
   }
-  // The command line keeps its state beside the user's, never beside a
-  // system-wide executable.
+  // The same folder as the GUI's, so a calibration stored here is the GUI's.
   const std::filesystem::path folder =
-      ChooseStateFolder(o.configDir, UserConfigFolder(), UserConfigFolder());
+      ChooseStateFolder(o.configDir, ExecutableFolder(), UserConfigFolder());
   evm = std::make_unique<Evm>(EvmSeams{*hid, clock, ui, NumberLocale::Point(), folder, vendorId});
   if (auto* simulated = dynamic_cast<sim::SimulatedEvm*>(hid.get())) {
     sim::AttachToProgram(*simulated, *evm);

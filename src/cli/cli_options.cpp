@@ -41,6 +41,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& argv) {
   o.simulate = TakeFlag(rest, "--simulate");
   o.json = TakeFlag(rest, "--json");
   o.help = TakeFlag(rest, "--help") || TakeFlag(rest, "-h");
+  o.version = TakeFlag(rest, "--version");
   if (auto v = TakeOption(rest, "--address", o.error)) {
     const auto a = ParseHex16(*v);
     if (!a || *a > 0x7F) {
@@ -67,11 +68,19 @@ CliOptions ParseCliOptions(const std::vector<std::string>& argv) {
       o.configDir = *v;
     }
   }
+  if (auto v = TakeOption(rest, "--sim-fault", o.error)) {
+    o.simFault = sim::ParseSimFault(*v);
+    if (!o.simFault) {
+      o.error = "--sim-fault: '" + *v + "' is not one of " + sim::SimFaultNames();
+    } else if (!o.simulate) {
+      o.error = "--sim-fault works on the simulated EVM only; add --simulate";
+    }
+  }
   if (!rest.empty()) {
     o.command = rest.front();
     o.args.assign(rest.begin() + 1, rest.end());
   }
-  if (o.error.empty() && o.command.empty() && !o.help) o.error = "no command given";
+  if (o.error.empty() && o.command.empty() && !o.help && !o.version) o.error = "no command given";
   if (o.error.empty() && !o.command.empty() && o.command.rfind("--", 0) == 0) {
     o.error = "unknown option '" + o.command + "'";
   }

@@ -6,14 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "devices/sim/sim_faults.h"
+
 namespace evm::cli {
 
 enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitNoBoard = 3 };
 
 struct CliOptions {
   bool simulate = false;
+  std::optional<sim::SimFaultChoice> simFault;  // injected into the simulated EVM
   bool json = false;
   bool help = false;
+  bool version = false;
   int deviceAddress = 0x40;
   std::optional<uint16_t> usbAddress;
   std::optional<uint16_t> vendorId;

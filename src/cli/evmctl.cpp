@@ -20,12 +20,18 @@ const char* kUsage =
     "%COMMANDS%"
     "\nCommon options:\n"
     "  --simulate          use the simulated EVM instead of USB boards\n"
+    "  --sim-fault NAME    with --simulate: a board misbehaves for the run, as BOARD:FAULT\n"
+    "                      (BOARD reglink or interface; FAULT no-board, no-reply,\n"
+    "                      wrong-reply-code, non-zero-status, write-failure,\n"
+    "                      read-failure, wrong-echo, garbage, unplug or\n"
+    "                      no-permission)\n"
     "  --address HEX       I2C address of the ZM5520/1 (default 40)\n"
     "  --usb-address HEX   product id of the interface board (default: the stored one)\n"
     "  --vendor-id HEX     USB vendor id of the boards (default 3A5F)\n"
     "  --config-dir DIR    folder of the state files\n"
     "  --json              machine-readable output\n"
-    "  --help              this text, or a command's own with COMMAND --help\n\n"
+    "  --help              this text, or a command's own with COMMAND --help\n"
+    "  --version           the program's version\n\n"
     "Exit status: 0 success, 1 a check failed or the device did not acknowledge,\n"
     "2 bad usage or input, 3 no board found.\n";
 
@@ -43,6 +49,10 @@ int RunEvmctl(const std::vector<std::string>& args, std::ostream& out, std::ostr
   CliOptions options = ParseCliOptions(args);
   if (options.help && options.command.empty()) {
     out << Usage();
+    return kExitOk;
+  }
+  if (options.version && options.command.empty()) {
+    out << "evmctl " << EVM_VERSION_STRING << "\n";
     return kExitOk;
   }
   if (!options.error.empty()) {

@@ -157,6 +157,7 @@ TEST(ScriptInterpreter, ATimeLimitCutsWaitsAndEndsLoops) {
 
 TEST(ScriptInterpreter, AStepThatDoesNotParseFailsAndLeavesNothingToCheck) {
   test::SimContext c;
+  c.evm.shell.UsbAddress = 0x2F90;
   EvmScriptBoard board(c.evm);
   Runner r({{"I2C CH2 S 91 ACKS R ACKM R ACKM P", "", ""},
             {"result", "0", "FF"},
