@@ -206,7 +206,8 @@ void frmMeasurementPlot::Redraw() {
   const double right = std::max(to - base, left + 1);
   for (size_t q = 0; q < kQuantities; ++q) {
     const auto quantity = static_cast<Quantity>(q);
-    const int columns = std::max(100, static_cast<int>(views[q]->chart()->plotArea().width()));
+    // A column of two pixels still shows every peak, at half the line to draw.
+    const int columns = std::max(100, static_cast<int>(views[q]->chart()->plotArea().width()) / 2);
     const std::vector<PlotPoint> line = Decimate(series_, range, quantity, from, to, columns);
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(line.size()));
