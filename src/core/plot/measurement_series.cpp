@@ -142,16 +142,76 @@ void MeasurementSeries::Append(const MeasurementPass& pass) {
   // Dropping an eighth at once keeps the cost per pass constant.
   if (points_.size() >= capacity_) {
     points_.erase(points_.begin(), points_.begin() + static_cast<long>(capacity_ / 8));
+    // The blocks start over from the new first pass.
+    small_.clear();
+    large_.clear();
+    for (size_t i = 0; i < points_.size(); ++i) Summarise(i);
   }
   Point p;
   p.time = pass.time;
   p.values = {static_cast<float>(pass.busVolts), static_cast<float>(pass.shuntVolts * 1000),
               static_cast<float>(pass.amperes), static_cast<float>(pass.watts)};
   points_.push_back(p);
+  Summarise(points_.size() - 1);
+}
+
+void MeasurementSeries::Summarise(size_t index) {
+  const Point& p = points_[index];
+  const auto add = [&](std::vector<Summary>& blocks, size_t size) {
+    const size_t offset = index % size;
+    if (offset == 0) {
+      Summary s;
+      s.min = s.max = p.values;
+      for (size_t q = 0; q < kQuantities; ++q) s.sum[q] = p.values[q];
+      blocks.push_back(s);
+      return;
+    }
+    Summary& s = blocks.back();
+    for (size_t q = 0; q < kQuantities; ++q) {
+      const float v = p.values[q];
+      if (v < s.min[q]) s.min[q] = v, s.minAt[q] = static_cast<uint16_t>(offset);
+      if (v > s.max[q]) s.max[q] = v, s.maxAt[q] = static_cast<uint16_t>(offset);
+      s.sum[q] += v;
+    }
+  };
+  add(small_, kSmallBlock);
+  add(large_, kLargeBlock);
+}
+
+void MeasurementSeries::Merge(Extremes& e, const Summary& s, size_t start, size_t count, size_t q) {
+  if (e.count == 0 || s.min[q] < e.min) e.min = s.min[q], e.minAt = start + s.minAt[q];
+  if (e.count == 0 || s.max[q] > e.max) e.max = s.max[q], e.maxAt = start + s.maxAt[q];
+  e.sum += s.sum[q];
+  e.count += count;
+}
+
+MeasurementSeries::Extremes MeasurementSeries::ExtremesOf(Range range, Quantity quantity) const {
+  const auto q = static_cast<size_t>(quantity);
+  Extremes e;
+  size_t i = range.first;
+  while (i < range.last) {
+    if (i % kLargeBlock == 0 && i + kLargeBlock <= range.last) {
+      Merge(e, large_[i / kLargeBlock], i, kLargeBlock, q);
+      i += kLargeBlock;
+    } else if (i % kSmallBlock == 0 && i + kSmallBlock <= range.last) {
+      Merge(e, small_[i / kSmallBlock], i, kSmallBlock, q);
+      i += kSmallBlock;
+    } else {
+      const float v = points_[i].values[q];
+      if (e.count == 0 || v < e.min) e.min = v, e.minAt = i;
+      if (e.count == 0 || v > e.max) e.max = v, e.maxAt = i;
+      e.sum += v;
+      ++e.count;
+      ++i;
+    }
+  }
+  return e;
 }
 
 void MeasurementSeries::Clear() {
   points_.clear();
+  small_.clear();
+  large_.clear();
   unacknowledged_ = 0;
 }
 
@@ -179,22 +239,21 @@ std::vector<PlotPoint> Decimate(const MeasurementSeries& series, MeasurementSeri
     return out;
   }
   out.reserve(static_cast<size_t>(columns) * 2);
-  const double perColumn = columns / (to - from);
-  size_t i = range.first;
-  while (i < range.last) {
-    const auto column = static_cast<long>((series.At(i).time - from) * perColumn);
-    size_t lo = i, hi = i;
-    size_t j = i + 1;
-    for (; j < range.last && static_cast<long>((series.At(j).time - from) * perColumn) == column;
-         ++j) {
-      const float v = ValueOf(series.At(j), q);
-      if (v < ValueOf(series.At(lo), q)) lo = j;
-      if (v > ValueOf(series.At(hi), q)) hi = j;
+  const double width = (to - from) / columns;
+  size_t first = range.first;
+  for (int column = 0; column < columns && first < range.last; ++column) {
+    // The passes up to the column's right edge; the last column takes the rest.
+    size_t last = range.last;
+    if (column + 1 < columns) {
+      last = std::min(range.last, series.Span(from + (column + 1) * width, to).first);
+      last = std::max(last, first);
     }
-    const size_t a = std::min(lo, hi), b = std::max(lo, hi);
+    if (last == first) continue;
+    const MeasurementSeries::Extremes e = series.ExtremesOf({first, last}, q);
+    const size_t a = std::min(e.minAt, e.maxAt), b = std::max(e.minAt, e.maxAt);
     out.push_back({series.At(a).time, ValueOf(series.At(a), q)});
     if (b != a) out.push_back({series.At(b).time, ValueOf(series.At(b), q)});
-    i = j;
+    first = last;
   }
   return out;
 }
@@ -204,16 +263,10 @@ SpanStatistics StatisticsOf(const MeasurementSeries& series, MeasurementSeries::
   SpanStatistics s;
   s.count = range.Count();
   if (s.count == 0) return s;
-  s.min = std::numeric_limits<double>::infinity();
-  s.max = -s.min;
-  double sum = 0;
-  for (size_t i = range.first; i < range.last; ++i) {
-    const double v = ValueOf(series.At(i), q);
-    s.min = std::min(s.min, v);
-    s.max = std::max(s.max, v);
-    sum += v;
-  }
-  s.mean = sum / static_cast<double>(s.count);
+  const MeasurementSeries::Extremes e = series.ExtremesOf(range, q);
+  s.min = e.min;
+  s.max = e.max;
+  s.mean = e.sum / static_cast<double>(e.count);
   s.last = ValueOf(series.At(range.last - 1), q);
   return s;
 }

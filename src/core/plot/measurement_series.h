@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,8 +55,32 @@ class MeasurementSeries {
   };
   Range Span(double from, double to) const;
 
+  // Smallest and largest value of a quantity over [first, last), where they
+  // are, and the sum: found through summaries of blocks of passes, so the
+  // cost grows with the blocks at the ends, not with the passes between.
+  struct Extremes {
+    size_t count = 0;
+    float min = 0, max = 0;
+    size_t minAt = 0, maxAt = 0;
+    double sum = 0;
+  };
+  Extremes ExtremesOf(Range range, Quantity q) const;
+
+  // What the summaries add to each pass, on average.
+  static constexpr size_t kSmallBlock = 32;
+  static constexpr size_t kLargeBlock = 512;
+
  private:
+  struct Summary {
+    std::array<float, kQuantities> min{}, max{};
+    std::array<uint16_t, kQuantities> minAt{}, maxAt{};  // within the block
+    std::array<double, kQuantities> sum{};
+  };
+  void Summarise(size_t index);
+  static void Merge(Extremes& e, const Summary& s, size_t start, size_t count, size_t q);
+
   std::vector<Point> points_;
+  std::vector<Summary> small_, large_;
   size_t capacity_;
   long unacknowledged_ = 0;
 };
