@@ -3,6 +3,7 @@ BUILD_DIR ?= build
 ASAN_DIR  ?= build-asan
 FUZZ_DIR  ?= build-fuzz
 FUZZ_SECONDS ?= 60
+BENCH_DIR ?= build-bench
 BUILD_TYPE ?= RelWithDebInfo
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libhidapi-dev \
             libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth \
@@ -75,10 +76,11 @@ fuzz:
 	  grep -E "^stat::(number_of_executed_units|peak_rss_mb)|DONE" $(FUZZ_DIR)/$$t.log; \
 	done
 
+# A Release build of its own, so the test build keeps its configuration.
 bench: deps
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DEVM_BUILD_BENCH=ON
-	cmake --build $(BUILD_DIR)
-	@for b in $(BUILD_DIR)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done; true
+	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DEVM_BUILD_BENCH=ON
+	cmake --build $(BENCH_DIR) --target evm_bench
+	$(BENCH_DIR)/bench/evm_bench $(BENCH_ARGS)
 
 # 100,000 continuous-read passes on the fake clock with random faults on the
 # register link: passes when memory settles and the log holds one record for
@@ -101,4 +103,4 @@ format:
 	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(BENCH_DIR)
