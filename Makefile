@@ -5,7 +5,7 @@ FUZZ_DIR  ?= build-fuzz
 FUZZ_SECONDS ?= 60
 BENCH_DIR ?= build-bench
 BUILD_TYPE ?= RelWithDebInfo
-PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libhidapi-dev \
+PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libhidapi-dev \
             libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth \
             desktop-file-utils man-db file
 # Only `make fuzz` needs clang and its libFuzzer runtime.
@@ -105,7 +105,7 @@ soak: deps $(BUILD_DIR)/build.ninja
 
 # Every window to $(BUILD_DIR)/screenshots; the README's few to docs/.
 SHOTS_DIR := $(BUILD_DIR)/screenshots
-README_SHOTS := formMain_QMA740_tabRegisters formMain_QMA740_tabCalibrate frmEvalControl frmScript
+README_SHOTS := formMain_QMA740_tabRegisters formMain_QMA740_tabCalibrate frmEvalControl frmScript frmMeasurementPlot
 screenshots: build
 	rm -rf $(SHOTS_DIR)
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/src/zm5520-evm --simulate --screenshots $(SHOTS_DIR)

@@ -3,11 +3,17 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QImage>
+#include <QPainter>
 #include <QPushButton>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 
 #include "bench_support.h"
+#include "calibration/continuous_read.h"
+#include "gui/plot/frm_measurement_plot.h"
 #include "gui/script/frm_script.h"
 #include "gui/shell/form_main.h"
 #include "gui/testboard/frm_debug_usb.h"
@@ -132,6 +138,50 @@ void BM_StartupToMainWindow(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_StartupToMainWindow)->Unit(benchmark::kMillisecond);
+
+// A continuous-read log of `passes` passes a second apart.
+void WritePlotLog(const std::string& path, long passes) {
+  std::ofstream log(path, std::ios::binary);
+  log << LogHeaderRecord();
+  for (long i = 0; i < passes; ++i) {
+    const long s = i % 86400;
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "\"01-%02ld-2026 %02ld:%02ld:%02ld\",%g,%g,0,14751,%ld,%ld,0,0,0,\"\r\n\"\r\n",
+                  1 + i / 86400, s / 3600, s / 60 % 60, s % 60, 12.0 + (i % 17) * 0.01,
+                  1.0 + (i % 13) * 0.001, 1000 + i % 97, 24000 + i % 89 * 8);
+    log << line;
+  }
+}
+
+// The plot window's cost per pass at a few passes and at a day of them: the
+// pass taken in, the lines rebuilt from the series and the window drawn.
+void BM_PlotPass(benchmark::State& state) {
+  SimEvm s;
+  const std::string log = (s.folder.path() / "log.csv").string();
+  WritePlotLog(log, state.range(0));
+  gui::frmMeasurementPlot plot(s.evm);
+  plot.resize(1000, 800);
+  plot.show();
+  ProcessEvents();
+  if (!plot.OpenLog(log)) state.SkipWithError("log not read");
+  QImage picture(plot.size(), QImage::Format_ARGB32_Premultiplied);
+  MeasurementPass pass{plot.Series().LastTime(), 12, 0.01, 1, 12, true};
+  for (auto _ : state) {
+    pass.time += 1;
+    for (const auto& listener : s.evm.measurement.passListeners) listener.second(pass);
+    QPainter painter(&picture);
+    plot.render(&painter);
+  }
+  state.counters["passes"] = static_cast<double>(plot.Series().Size());
+}
+// A fixed count of passes taken in, so the series stays at its size.
+BENCHMARK(BM_PlotPass)
+    ->Arg(100)
+    ->Arg(2000)
+    ->Arg(150000)
+    ->Iterations(40)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace evm::bench

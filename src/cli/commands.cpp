@@ -44,6 +44,13 @@ const std::vector<Command>& Commands() {
        "main window's log, for N passes or S seconds. A pass in which the device\n"
        "did not acknowledge every read is not logged (exit status 1).\n",
        RunLog},
+      {"monitor", "monitor [--passes N | --seconds S] [--json]",
+       "Reads the registers continuously and prints each pass as it is read:\n"
+       "time, bus voltage, shunt voltage, current and power; with --json one\n"
+       "JSON object per line. Runs until N passes or S seconds are done, or\n"
+       "Ctrl-C. Exit status 1 when the device did not acknowledge every read\n"
+       "of a pass.\n",
+       RunMonitor},
       {"save-regs", "save-regs FILE",
        "Reads the registers and saves them into the register settings FILE.\n", RunSaveRegs},
       {"load-regs", "load-regs FILE",

@@ -25,6 +25,7 @@ int RunSend(CliContext& ctx);
 int RunEncode(CliContext& ctx);
 int RunCalibrate(CliContext& ctx);
 int RunLog(CliContext& ctx);
+int RunMonitor(CliContext& ctx);
 int RunSaveRegs(CliContext& ctx);
 int RunLoadRegs(CliContext& ctx);
 int RunScriptFile(CliContext& ctx);

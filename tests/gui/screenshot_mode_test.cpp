@@ -35,6 +35,7 @@ const QStringList kPictures{
     "frmUSB_DUT_Writer",
     "frmUSB_Template",
     "frmScript",
+    "frmMeasurementPlot",
 };
 
 struct ProgramRun {

@@ -9,6 +9,7 @@
 #include "common/utf8_path.h"
 #include "common/write_records.h"
 #include "evm.h"
+#include "plot/measurement_series.h"
 #include "registers/register_cycle.h"
 #include "registers/register_display.h"
 
@@ -47,6 +48,20 @@ bool Append(Evm& evm, const std::string& record) {
 
 }  // namespace
 
+MeasurementPass PassOfStore(Evm& evm, bool acknowledged) {
+  const RegisterStore& store = evm.registers;
+  DateTime day = evm.clock.Now();
+  day.hour = day.minute = day.second = 0;
+  MeasurementPass pass;
+  pass.time = SecondsOf(day) + evm.clock.SecondsSinceMidnight();
+  pass.shuntVolts = store.RegScaled[1];
+  pass.busVolts = store.RegScaled[2];
+  pass.watts = store.RegScaled[3];
+  pass.amperes = store.RegScaled[4];
+  pass.acknowledged = acknowledged;
+  return pass;
+}
+
 std::string LogHeaderRecord() {
   std::string record = "\"Date_Stamp\",";
   for (int i = 3; i <= 21; ++i) record += "\"Dec_Reg " + std::to_string(i) + "\",";
@@ -84,6 +99,12 @@ void cmdStartContinuousRead_Click(Evm& evm) {
     }
     const bool acknowledged = ReadAllRegs(evm);
     ++m.ContinuousPasses;
+    if (!m.passListeners.empty()) {
+      const MeasurementPass pass = PassOfStore(evm, acknowledged);
+      // A listener may take itself off while being told.
+      const auto listeners = m.passListeners;
+      for (const auto& entry : listeners) entry.second(pass);
+    }
     if (m.LogActive && m.logFile) {
       // A register that did not answer still holds an earlier pass's value:
       // that is no measurement, so the pass is not logged.

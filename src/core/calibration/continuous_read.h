@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "calibration/measurement_pass.h"
 #include "common/clock.h"
 
 namespace evm {
@@ -17,6 +18,9 @@ void cmdStopContinuousRead_Click(Evm& evm);
 void mnuLogToFile_Click(Evm& evm);
 // Ends reading and closes the log, as the main window's unload does.
 void StopMeasurement(Evm& evm);
+
+// The pass the registers in the store hold, as the pass listeners get it.
+MeasurementPass PassOfStore(Evm& evm, bool acknowledged);
 
 std::string LogHeaderRecord();
 std::string LogDataRecord(const Evm& evm, const DateTime& now);

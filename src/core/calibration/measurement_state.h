@@ -6,6 +6,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "calibration/measurement_pass.h"
 
 namespace evm {
 
@@ -37,6 +41,19 @@ struct MeasurementState {
   // Lets the window redraw after each pass of the reading loop, which runs
   // inside a button's handler.
   std::function<void()> onPass;
+
+  // Whoever follows the measurements (a plot, a monitor) gets each pass as
+  // it is read; the id given back takes the listener off again.
+  using PassListener = std::function<void(const MeasurementPass&)>;
+  int AddPassListener(PassListener listener) {
+    passListeners.emplace_back(++lastListenerId, std::move(listener));
+    return lastListenerId;
+  }
+  void RemovePassListener(int id) {
+    std::erase_if(passListeners, [id](const auto& entry) { return entry.first == id; });
+  }
+  std::vector<std::pair<int, PassListener>> passListeners;
+  int lastListenerId = 0;
 };
 
 }  // namespace evm

@@ -17,6 +17,7 @@
 
 #include "common/number_text.h"
 #include "gui/calibration/calibration_views.h"
+#include "gui/plot/frm_measurement_plot.h"
 #include "gui/registers/register_views.h"
 #include "shell/board_selection_file.h"
 #include "gui/shell/keyboard.h"
@@ -98,6 +99,16 @@ void formMain_QMA740::BuildMenus() {
   mnuLogToFile = add(mnuEvmControls, "mnuLogToFile", "Lo&g ZM5520/1 To File");
   mnuEngineeringMode = add(mnuEvmControls, "mnuEngineeringMode", "&Engineering Mode");
   mnuEngineeringMode->setCheckable(true);
+  mnuMeasurementPlot = add(mnuEvmControls, "mnuMeasurementPlot", "Measurement Plot");
+  connect(mnuMeasurementPlot, &QAction::triggered, this, [this] {
+    if (!measurementPlot) {
+      measurementPlot = new frmMeasurementPlot(evm_, this);
+      measurementPlot->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    measurementPlot->show();
+    measurementPlot->raise();
+    measurementPlot->activateWindow();
+  });
 
   mnuUsbControls = menuBar()->addMenu("&USB Controls");
   mnuUsbControls->setObjectName("mnuUsbControls");

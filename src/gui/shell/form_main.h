@@ -22,6 +22,7 @@ class frmC_M_Bits;
 class frmChooseBoards;
 class frmDebugUSB;
 class frmEvalControl;
+class frmMeasurementPlot;
 class frmSetUSBAddress;
 class frmUSB_DUT_Writer;
 
@@ -61,6 +62,7 @@ class formMain_QMA740 : public QMainWindow {
   QAction* mnuLoadReg;
   QAction* mnuLogToFile;
   QAction* mnuEngineeringMode;
+  QAction* mnuMeasurementPlot;
   QAction* mnuC_Bits;
   QAction* cmdDac_Adc;
   QAction* cmdDUT_Writer;
@@ -87,6 +89,7 @@ class formMain_QMA740 : public QMainWindow {
   QPointer<frmChooseBoards> chooseBoards;
   QPointer<frmDebugUSB> debugUsb;
   QPointer<frmEvalControl> evalControl;
+  QPointer<frmMeasurementPlot> measurementPlot;
   // "Set Address and Try Again" shows the address window modally.
   void ShowSetAddressModal();
 

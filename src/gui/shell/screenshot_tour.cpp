@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QImage>
 #include <QKeyEvent>
@@ -18,11 +19,13 @@
 #include <optional>
 #include <utility>
 
+#include "calibration/continuous_read.h"
 #include "common/atomic_file.h"
 #include "common/clock.h"
 #include "devices/sim/simulated_evm.h"
 #include "evm.h"
 #include "gui/calibration/calibration_views.h"
+#include "gui/plot/frm_measurement_plot.h"
 #include "gui/registers/frm_help_with_reg.h"
 #include "gui/registers/register_views.h"
 #include "gui/script/frm_script.h"
@@ -281,6 +284,19 @@ void Tour(Evm& evm, TourUserInterface& ui, const QString& scriptFile, Photograph
   ClickCell(registers.gridReg, 1, 1);  // the configuration register into the bit map
   registers.Command1->click();         // "Help With Current Reg"
 
+  // Ten seconds of readings with the calibration in place, started from the
+  // plot's own button before the script switches the device's supply off.
+  main.mnuMeasurementPlot->trigger();
+  if (frmMeasurementPlot* plot = main.measurementPlot) {
+    plot->cboSpan->setCurrentIndex(0);
+    int passes = 0;
+    const int stopper = evm.measurement.AddPassListener([&](const MeasurementPass&) {
+      if (++passes >= 18) cmdStopContinuousRead_Click(evm);
+    });
+    plot->cmdStartStop->click();
+    evm.measurement.RemovePassListener(stopper);
+  }
+
   UseTheBoardWindows(main);
 
   EvmScriptBoard board(evm);
@@ -328,6 +344,7 @@ void Tour(Evm& evm, TourUserInterface& ui, const QString& scriptFile, Photograph
   camera.Shoot(main.dutWriter, "frmUSB_DUT_Writer");
   camera.Shoot(launcher, "frmUSB_Template");
   camera.Shoot(script, "frmScript");
+  camera.Shoot(main.measurementPlot, "frmMeasurementPlot");
   // Last of the main window's work: the grid reads the second register link.
   main.mnuChooseBoards->trigger();
   if (main.chooseBoards && main.chooseBoards->gridRegLink->rowCount() > 1) {

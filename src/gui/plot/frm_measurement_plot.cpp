@@ -1,0 +1,308 @@
+#include "gui/plot/frm_measurement_plot.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+#include "calibration/continuous_read.h"
+#include "common/atomic_file.h"
+
+namespace evm::gui {
+
+namespace {
+
+QString Latin(const char* text) {
+  return QString::fromLatin1(text);
+}
+
+struct QuantityLook {
+  const char* name;
+  const char* unit;
+  const char* colour;
+};
+constexpr std::array<QuantityLook, kQuantities> kLooks = {{
+    {"Bus Voltage", "V", "#1f5fbf"},
+    {"Shunt Voltage", "mV", "#2e8b57"},
+    {"Current", "A", "#c0392b"},
+    {"Power", "W", "#8e44ad"},
+}};
+
+// The spans of the span box, in seconds; the last, zero, shows everything.
+constexpr std::array<double, 5> kSpans = {10, 60, 600, 3600, 0};
+constexpr std::array<const char*, 5> kSpanNames = {"10 s", "1 min", "10 min", "1 h", "All"};
+
+QString Number(double value) {
+  return QString::number(value, 'g', 6);
+}
+
+QString TimeText(double seconds) {
+  const auto ms = static_cast<qint64>(std::llround(seconds * 1000));
+  return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString("yyyy-MM-dd HH:mm:ss.zzz");
+}
+
+}  // namespace
+
+frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
+    : QWidget(parent, Qt::Window), evm_(evm) {
+  setObjectName("frmMeasurementPlot");
+  setWindowTitle("Measurement Plot");
+  auto* layout = new QVBoxLayout(this);
+  auto* bar = new QHBoxLayout;
+  layout->addLayout(bar);
+  auto button = [&](const char* name, const char* caption) {
+    auto* b = new QPushButton(caption, this);
+    b->setObjectName(name);
+    bar->addWidget(b);
+    return b;
+  };
+  cmdStartStop = button("cmdStartStop", "Start");
+  cboSpan = new QComboBox(this);
+  cboSpan->setObjectName("cboSpan");
+  for (const char* name : kSpanNames) cboSpan->addItem(name);
+  cboSpan->setCurrentIndex(1);
+  bar->addWidget(new QLabel("Span:", this));
+  bar->addWidget(cboSpan);
+  chkPause = new QCheckBox("Pause", this);
+  chkPause->setObjectName("chkPause");
+  bar->addWidget(chkPause);
+  chkAutoScale = new QCheckBox("Auto-scale", this);
+  chkAutoScale->setObjectName("chkAutoScale");
+  chkAutoScale->setChecked(true);
+  bar->addWidget(chkAutoScale);
+  bar->addStretch(1);
+  cmdOpenLog = button("cmdOpenLog", "Open Log...");
+  cmdExportCsv = button("cmdExportCsv", "Export CSV...");
+  cmdExportPng = button("cmdExportPng", "Export PNG...");
+
+  auto* shows = new QHBoxLayout;
+  layout->addLayout(shows);
+  for (size_t q = 0; q < kQuantities; ++q) {
+    const QuantityLook& look = kLooks[q];
+    chkShow[q] = new QCheckBox(QString("%1 (%2)").arg(Latin(look.name), Latin(look.unit)), this);
+    chkShow[q]->setObjectName(QString("chkShow%1").arg(q));
+    chkShow[q]->setChecked(true);
+    shows->addWidget(chkShow[q]);
+
+    auto* chart = new QChart;
+    chart->legend()->hide();
+    chart->setMargins(QMargins(4, 2, 4, 2));
+    chart->setBackgroundRoundness(0);
+    lines[q] = new QLineSeries(chart);
+    lines[q]->setColor(QColor(look.colour));
+    chart->addSeries(lines[q]);
+    timeAxes_[q] = new QValueAxis(chart);
+    timeAxes_[q]->setTitleText("Time (s)");
+    timeAxes_[q]->setLabelFormat("%.1f");
+    valueAxes_[q] = new QValueAxis(chart);
+    valueAxes_[q]->setTitleText(Latin(look.unit));
+    chart->setTitle(Latin(look.name));
+    valueAxes_[q]->setLabelFormat("%.6g");
+    chart->addAxis(timeAxes_[q], Qt::AlignBottom);
+    chart->addAxis(valueAxes_[q], Qt::AlignLeft);
+    lines[q]->attachAxis(timeAxes_[q]);
+    lines[q]->attachAxis(valueAxes_[q]);
+    views[q] = new QChartView(chart, this);
+    views[q]->setMinimumHeight(120);
+    views[q]->viewport()->setMouseTracking(true);
+    views[q]->viewport()->installEventFilter(this);
+    layout->addWidget(views[q], 1);
+    lblStats[q] = new QLabel(this);
+    lblStats[q]->setObjectName(QString("lblStats%1").arg(q));
+    layout->addWidget(lblStats[q]);
+    connect(chkShow[q], &QCheckBox::toggled, this, [this, q](bool on) {
+      views[q]->setVisible(on);
+      lblStats[q]->setVisible(on);
+    });
+  }
+  shows->addStretch(1);
+  lblCursor = new QLabel(this);
+  lblCursor->setObjectName("lblCursor");
+  layout->addWidget(lblCursor);
+
+  connect(cmdStartStop, &QPushButton::clicked, this, [this] { StartStop(); });
+  connect(cboSpan, &QComboBox::currentIndexChanged, this, [this] { Redraw(); });
+  connect(chkAutoScale, &QCheckBox::toggled, this, [this] { Redraw(); });
+  connect(chkPause, &QCheckBox::toggled, this, [this](bool on) {
+    pausedAt_ = series_.Empty() ? 0 : series_.LastTime();
+    if (!on) Redraw();
+  });
+  connect(cmdOpenLog, &QPushButton::clicked, this, [this] { ChooseLog(); });
+  connect(cmdExportCsv, &QPushButton::clicked, this, [this] { ChooseExport(false); });
+  connect(cmdExportPng, &QPushButton::clicked, this, [this] { ChooseExport(true); });
+
+  listener_ = evm_.measurement.AddPassListener([this](const MeasurementPass& p) { OnPass(p); });
+  resize(900, 760);
+  Redraw();
+}
+
+frmMeasurementPlot::~frmMeasurementPlot() {
+  evm_.measurement.RemovePassListener(listener_);
+}
+
+void frmMeasurementPlot::OnPass(const MeasurementPass& pass) {
+  series_.Append(pass);
+  cmdStartStop->setText(evm_.measurement.ContinuousRead ? "Stop" : "Start");
+  if (!chkPause->isChecked()) Redraw();
+}
+
+void frmMeasurementPlot::StartStop() {
+  if (evm_.measurement.ContinuousRead) {
+    cmdStopContinuousRead_Click(evm_);
+    return;
+  }
+  cmdStartStop->setText("Stop");
+  // The reading loop runs here until a Stop, from this window or a tab.
+  QPointer<frmMeasurementPlot> self(this);
+  cmdStartContinuousRead_Click(evm_);
+  if (self) cmdStartStop->setText("Start");
+}
+
+double frmMeasurementPlot::SpanSeconds() const {
+  return kSpans[static_cast<size_t>(std::clamp(cboSpan->currentIndex(), 0, 4))];
+}
+
+void frmMeasurementPlot::ViewBounds(double& from, double& to) const {
+  to = chkPause->isChecked() ? pausedAt_ : series_.LastTime();
+  const double span = SpanSeconds();
+  from = span > 0 ? to - span : series_.FirstTime();
+}
+
+MeasurementSeries::Range frmMeasurementPlot::Visible() const {
+  if (series_.Empty()) return {};
+  double from = 0, to = 0;
+  ViewBounds(from, to);
+  return series_.Span(from, to);
+}
+
+void frmMeasurementPlot::Redraw() {
+  if (series_.Empty()) {
+    for (QLineSeries* line : lines) line->clear();
+    const long unanswered = series_.UnacknowledgedPasses();
+    for (QLabel* label : lblStats) {
+      label->setText(unanswered == 0 ? QString("No measurements yet.")
+                                     : QString("No measurements yet: %1 pass(es) the device did "
+                                               "not answer.")
+                                           .arg(unanswered));
+    }
+    return;
+  }
+  double from = 0, to = 0;
+  ViewBounds(from, to);
+  const MeasurementSeries::Range range = series_.Span(from, to);
+  const double base = series_.FirstTime();
+  const double left = std::max(from, base) - base;
+  const double right = std::max(to - base, left + 1);
+  for (size_t q = 0; q < kQuantities; ++q) {
+    const auto quantity = static_cast<Quantity>(q);
+    // A column of two pixels still shows every peak, at half the line to draw.
+    const int columns = std::max(100, static_cast<int>(views[q]->chart()->plotArea().width()) / 2);
+    const std::vector<PlotPoint> line = Decimate(series_, range, quantity, from, to, columns);
+    QList<QPointF> points;
+    points.reserve(static_cast<qsizetype>(line.size()));
+    for (const PlotPoint& p : line) points.append(QPointF(p.time - base, p.value));
+    lines[q]->replace(points);
+    timeAxes_[q]->setRange(left, right);
+    if (chkAutoScale->isChecked() && !line.empty()) {
+      const auto [lo, hi] = std::minmax_element(
+          line.begin(), line.end(),
+          [](const PlotPoint& a, const PlotPoint& b) { return a.value < b.value; });
+      const double margin = std::max((hi->value - lo->value) * 0.05, 1e-6);
+      valueAxes_[q]->setRange(lo->value - margin, hi->value + margin);
+    }
+    const SpanStatistics s = StatisticsOf(series_, range, quantity);
+    const QString unit = Latin(kLooks[q].unit);
+    lblStats[q]->setText(s.count == 0 ? QString("No passes in the span.")
+                                      : QString("min %1 %5   mean %2 %5   max %3 %5   last %4 %5")
+                                            .arg(Number(s.min), Number(s.mean), Number(s.max),
+                                                 Number(s.last), unit));
+  }
+}
+
+void frmMeasurementPlot::ShowCursorAt(double seconds) {
+  if (series_.Empty()) return;
+  const double t = series_.FirstTime() + seconds;
+  const MeasurementSeries::Range all{0, series_.Size()};
+  const size_t at = std::min(series_.Span(t, series_.LastTime() + 1).first, all.last - 1);
+  // The nearer of the passes on either side.
+  size_t i = at;
+  if (at > 0 && t - series_.At(at - 1).time < series_.At(at).time - t) i = at - 1;
+  const auto& p = series_.At(i);
+  QString text = TimeText(p.time);
+  for (size_t q = 0; q < kQuantities; ++q) {
+    text += QString("   %1 %2 %3")
+                .arg(Latin(kLooks[q].name), Number(p.values[q]), Latin(kLooks[q].unit));
+  }
+  lblCursor->setText(text);
+}
+
+bool frmMeasurementPlot::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove) {
+    for (size_t q = 0; q < kQuantities; ++q) {
+      if (watched != views[q]->viewport()) continue;
+      const QPointF at = static_cast<QMouseEvent*>(event)->position();
+      ShowCursorAt(views[q]->chart()->mapToValue(at, lines[q]).x());
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void frmMeasurementPlot::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  Redraw();
+}
+
+bool frmMeasurementPlot::OpenLog(const std::string& path) {
+  MeasurementSeries loaded;
+  const LogReadResult r = ReadLogFile(path, loaded);
+  if (!r.opened) {
+    evm_.ui.MessageBox("The log file \"" + path + "\" could not be read.", "Measurement Plot");
+    return false;
+  }
+  series_ = std::move(loaded);
+  if (r.skipped > 0) {
+    evm_.ui.MessageBox(std::to_string(r.skipped) + " record(s) of \"" + path +
+                           "\" could not be read and are not shown.",
+                       "Measurement Plot");
+  }
+  cboSpan->setCurrentIndex(static_cast<int>(kSpans.size()) - 1);
+  Redraw();
+  return true;
+}
+
+bool frmMeasurementPlot::ExportCsv(const std::string& path) {
+  return WriteFileAtomically(path, SeriesCsv(series_, Visible()));
+}
+
+bool frmMeasurementPlot::ExportPng(const std::string& path) {
+  return grab().save(QString::fromStdString(path), "PNG");
+}
+
+void frmMeasurementPlot::ChooseLog() {
+  const auto file = evm_.ui.OpenFileDialog(
+      {"Open Log", "Log files (*.csv;*.txt)|*.csv;*.txt|All files (*.*)|*.*", "", ""});
+  if (file && !file->empty()) OpenLog(*file);
+}
+
+void frmMeasurementPlot::ChooseExport(bool picture) {
+  const auto file = evm_.ui.SaveFileDialog(
+      picture ? FileDialogRequest{"Export Picture", "PNG (*.png)|*.png", "", "plot.png"}
+              : FileDialogRequest{"Export Data", "CSV (*.csv)|*.csv", "", "plot.csv"});
+  if (!file || file->empty()) return;
+  if (!(picture ? ExportPng(*file) : ExportCsv(*file))) {
+    evm_.ui.MessageBox("\"" + *file + "\" could not be written.", "Measurement Plot");
+  }
+}
+
+}  // namespace evm::gui

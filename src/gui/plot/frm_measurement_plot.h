@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <string>
+
+#include "evm.h"
+#include "plot/measurement_series.h"
+
+class QCheckBox;
+class QChart;
+class QChartView;
+class QComboBox;
+class QLabel;
+class QLineSeries;
+class QPushButton;
+class QValueAxis;
+
+namespace evm::gui {
+
+// "Measurement Plot": the four quantities of the continuous reading against
+// time. It listens to the passes wherever the reading was started and never
+// reads the board itself.
+class frmMeasurementPlot : public QWidget {
+  Q_OBJECT
+ public:
+  explicit frmMeasurementPlot(Evm& evm, QWidget* parent = nullptr);
+  ~frmMeasurementPlot() override;
+
+  QPushButton* cmdStartStop;
+  QComboBox* cboSpan;
+  QCheckBox* chkPause;
+  QCheckBox* chkAutoScale;
+  QPushButton* cmdOpenLog;
+  QPushButton* cmdExportCsv;
+  QPushButton* cmdExportPng;
+  std::array<QCheckBox*, kQuantities> chkShow{};
+  std::array<QChartView*, kQuantities> views{};
+  std::array<QLineSeries*, kQuantities> lines{};
+  std::array<QLabel*, kQuantities> lblStats{};
+  QLabel* lblCursor;
+
+  const MeasurementSeries& Series() const { return series_; }
+  // The passes the view shows: the span up to the newest pass, or up to the
+  // moment of the pause.
+  MeasurementSeries::Range Visible() const;
+
+  bool OpenLog(const std::string& path);
+  bool ExportCsv(const std::string& path);
+  bool ExportPng(const std::string& path);
+  // The readout of the time `seconds` after the series' first pass.
+  void ShowCursorAt(double seconds);
+  void Redraw();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void OnPass(const MeasurementPass& pass);
+  void StartStop();
+  void ChooseLog();
+  void ChooseExport(bool picture);
+  double SpanSeconds() const;
+  void ViewBounds(double& from, double& to) const;
+
+  Evm& evm_;
+  int listener_ = 0;
+  MeasurementSeries series_;
+  double pausedAt_ = 0;
+  std::array<QValueAxis*, kQuantities> timeAxes_{};
+  std::array<QValueAxis*, kQuantities> valueAxes_{};
+};
+
+}  // namespace evm::gui

@@ -1,0 +1,154 @@
+#include "plot/measurement_series.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "calibration/continuous_read.h"
+#include "registers/register_fixture.h"
+
+namespace evm {
+namespace {
+
+MeasurementPass PassAt(double time, double value) {
+  return MeasurementPass{time, value, value * 2e-3, value * 3, value * 4, true};
+}
+
+TEST(MeasurementSeries, SpansStatisticsAndBound) {
+  MeasurementSeries s(16);
+  for (int i = 0; i < 10; ++i) s.Append(PassAt(i, i));
+  s.Append(MeasurementPass{10.5, 99, 99, 99, 99, false});
+  EXPECT_EQ(s.Size(), 10u);
+  EXPECT_EQ(s.UnacknowledgedPasses(), 1);
+  struct Case {
+    double from, to;
+    size_t first, last;
+  };
+  for (const Case& c : {Case{2, 5, 2, 6}, Case{-5, 0.5, 0, 1}, Case{9.5, 20, 10, 10},
+                        Case{2.5, 2.6, 3, 3}, Case{-1, 100, 0, 10}}) {
+    const auto r = s.Span(c.from, c.to);
+    EXPECT_EQ(r.first, c.first) << c.from;
+    EXPECT_EQ(r.last, c.last) << c.from;
+  }
+  const SpanStatistics st = StatisticsOf(s, s.Span(2, 5), Quantity::Watts);
+  EXPECT_EQ(st.count, 4u);
+  EXPECT_DOUBLE_EQ(st.min, 8);
+  EXPECT_DOUBLE_EQ(st.max, 20);
+  EXPECT_DOUBLE_EQ(st.mean, 14);
+  EXPECT_DOUBLE_EQ(st.last, 20);
+  EXPECT_EQ(StatisticsOf(s, s.Span(50, 60), Quantity::Watts).count, 0u);
+
+  // Full: the oldest passes make room, the newest is kept.
+  for (int i = 10; i < 40; ++i) s.Append(PassAt(i, i));
+  EXPECT_LE(s.Size(), 16u);
+  EXPECT_EQ(s.LastTime(), 39);
+  EXPECT_EQ(MeasurementSeries::kBytesPerPass, 24u);
+}
+
+TEST(MeasurementSeries, DecimationKeepsEveryColumnsExtremes) {
+  MeasurementSeries s;
+  constexpr int kPasses = 150000;
+  constexpr int kColumns = 300;
+  for (int i = 0; i < kPasses; ++i) {
+    // A slow wave with a single-pass spike down and up in every 1000 passes.
+    double v = std::sin(i * 1e-4);
+    if (i % 1000 == 137) v = -5 - i % 7;
+    if (i % 1000 == 611) v = 5 + i % 5;
+    s.Append(PassAt(i * 0.1, v));
+  }
+  const double from = 0, to = (kPasses - 1) * 0.1;
+  const auto line = Decimate(s, s.Span(from, to), Quantity::BusVolts, from, to, kColumns);
+  EXPECT_LE(line.size(), 2u * kColumns + 2);
+  for (size_t k = 1; k < line.size(); ++k) EXPECT_LE(line[k - 1].time, line[k].time);
+  // Each column's extremes, worked out the slow way, appear in the line.
+  std::vector<double> lo(kColumns + 1, 1e9), hi(kColumns + 1, -1e9);
+  for (size_t i = 0; i < s.Size(); ++i) {
+    const auto c = static_cast<size_t>((s.At(i).time - from) * kColumns / (to - from));
+    lo[c] = std::min<double>(lo[c], s.At(i).values[0]);
+    hi[c] = std::max<double>(hi[c], s.At(i).values[0]);
+  }
+  for (size_t c = 0; c <= kColumns; ++c) {
+    if (lo[c] > hi[c]) continue;
+    const auto has = [&](double v) {
+      return std::any_of(line.begin(), line.end(), [&](const PlotPoint& p) {
+        return static_cast<size_t>((p.time - from) * kColumns / (to - from)) == c && p.value == v;
+      });
+    };
+    EXPECT_TRUE(has(lo[c]) && has(hi[c])) << "column " << c;
+  }
+  // Few passes are drawn as they are.
+  MeasurementSeries few;
+  for (int i = 0; i < 5; ++i) few.Append(PassAt(i, i));
+  EXPECT_EQ(Decimate(few, few.Span(0, 4), Quantity::Amperes, 0, 4, kColumns).size(), 5u);
+}
+
+// What continuous reading logs reads back as the passes its listeners got.
+TEST(MeasurementSeries, LogReadsBackAsThePassesListenersGot) {
+  test::RegContext c;
+  c.Device().SetRegisterForTest(5, 0xA000);
+  c.Store().CurrentLsb = 1e-4;
+  c.Store().PowerLsb = 0.002;
+  const std::string path = (c.dir.path() / "log.csv").string();
+  c.ui.saveFileAnswers.push_back(path);
+  mnuLogToFile_Click(c.evm);
+  std::vector<MeasurementPass> heard;
+  const int id = c.evm.measurement.AddPassListener([&](const MeasurementPass& p) {
+    heard.push_back(p);
+    if (heard.size() == 4) cmdStopContinuousRead_Click(c.evm);
+  });
+  cmdStartContinuousRead_Click(c.evm);
+  c.evm.measurement.RemovePassListener(id);
+  StopMeasurement(c.evm);
+  ASSERT_EQ(heard.size(), 4u);
+  EXPECT_TRUE(c.evm.measurement.passListeners.empty());
+
+  MeasurementSeries s;
+  const LogReadResult r = ReadLogFile(path, s);
+  EXPECT_EQ(r.records, 4);
+  EXPECT_EQ(r.skipped, 0);
+  ASSERT_EQ(s.Size(), 4u);
+  for (size_t i = 0; i < 4; ++i) {
+    const MeasurementPass& p = heard[i];
+    EXPECT_GT(p.busVolts, 1);
+    EXPECT_EQ(s.At(i).time, std::floor(p.time)) << "the log keeps whole seconds";
+    EXPECT_EQ(s.At(i).values,
+              (std::array<float, 4>{static_cast<float>(p.busVolts),
+                                    static_cast<float>(p.shuntVolts * 1000),
+                                    static_cast<float>(p.amperes), static_cast<float>(p.watts)}));
+  }
+}
+
+TEST(MeasurementSeries, DamagedLogRecordsAreSkipped) {
+  const std::string good =
+      "\"01-15-2026 09:00:01\",12.5,.25,0,14751,1250,12000,6250,2500,40960,\"\r\n\"\r\n";
+  struct Case {
+    const char* name;
+    std::string text;
+    long records, skipped;
+  };
+  const Case cases[] = {
+      {"cut short", good + good.substr(0, 30), 1, 1},
+      {"cut in its end", good + good.substr(0, good.size() - 3), 1, 1},
+      {"not a number", good + "\"01-15-2026 09:00:02\",x,.25,0,4,0,1,2,0,4,\"\r\n\"\r\n", 1, 1},
+      {"bad stamp", "\"13-15-2026 09:00:02\"" + good.substr(21) + good, 1, 1},
+      {"even count", "\"01-15-2026 09:00:02\",1,2,\"\r\n\"\r\n" + good, 1, 1},
+  };
+  for (const Case& k : cases) {
+    MeasurementSeries s;
+    const LogReadResult r = ReadLogText(k.text, s);
+    EXPECT_EQ(r.records, k.records) << k.name;
+    EXPECT_EQ(r.skipped, k.skipped) << k.name;
+  }
+  MeasurementSeries s;
+  ReadLogText(good, s);
+  ASSERT_EQ(s.Size(), 1u);
+  // 12000 / 8 * 4 mV on the bus, 1250 * 10 uV across the shunt.
+  EXPECT_EQ(s.At(0).values, (std::array<float, 4>{6.0f, 12.5f, 0.25f, 12.5f}));
+  EXPECT_EQ(SeriesCsv(s, s.Span(0, 1e12)),
+            "Time,Bus Voltage (V),Shunt Voltage (mV),Current (A),Power (W)\r\n"
+            "2026-01-15 09:00:01.000,6,12.5,0.25,12.5\r\n");
+}
+
+}  // namespace
+}  // namespace evm
