@@ -1,4 +1,9 @@
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sched.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include <cmath>
 #include <csignal>
@@ -50,6 +55,7 @@ TEST_F(Evmctl, MonitorPassesMatchRead) {
   }
 }
 
+#ifndef _WIN32
 // Ctrl-C ends the monitor after the pass in progress, as a finished count.
 TEST_F(Evmctl, MonitorEndsCleanlyOnInterrupt) {
   TempDir capture;
@@ -74,6 +80,7 @@ TEST_F(Evmctl, MonitorEndsCleanlyOnInterrupt) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
+#endif
 
 }  // namespace
 }  // namespace evm::test
