@@ -1,5 +1,7 @@
 #include "cli/cli_session.h"
 
+#include <cstdlib>
+
 #include <cstdio>
 #include <stdexcept>
 
@@ -153,6 +155,37 @@ void ReadScaledRegisters(CliContext& ctx) {
     CalculateCurrentLsb(evm);
   }
   ReadRegisters(ctx);
+}
+
+namespace {
+std::optional<double> PositiveNumber(const std::string& text) {
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !(v > 0) || v > 1e9) return std::nullopt;
+  return v;
+}
+}  // namespace
+
+bool ReadRunLength(CliContext& ctx, const std::optional<std::string>& passesText,
+                   const std::optional<std::string>& secondsText, long& passes, double& seconds) {
+  passes = 0;
+  seconds = 0;
+  if (passesText) {
+    const auto n = PositiveNumber(*passesText);
+    if (!n || *n != static_cast<double>(static_cast<long>(*n))) {
+      Fail(ctx, kExitUsage, "--passes '" + *passesText + "' is not a whole number above 0");
+      return false;
+    }
+    passes = static_cast<long>(*n);
+  } else if (secondsText) {
+    const auto s = PositiveNumber(*secondsText);
+    if (!s) {
+      Fail(ctx, kExitUsage, "--seconds '" + *secondsText + "' is not a number above 0");
+      return false;
+    }
+    seconds = *s;
+  }
+  return true;
 }
 
 }  // namespace evm::cli

@@ -37,6 +37,11 @@ bool CheckArguments(CliContext& ctx, const std::vector<std::string>& args, size_
 // A file argument that names no file is refused with `what` in the error.
 bool CheckFileName(CliContext& ctx, const std::string& file, const std::string& what);
 
+// How long a continuous read runs: --passes N (a whole number) or --seconds S,
+// both above 0; 0 for the one not given. False after a usage message.
+bool ReadRunLength(CliContext& ctx, const std::optional<std::string>& passesText,
+                   const std::optional<std::string>& secondsText, long& passes, double& seconds);
+
 // "cannot read 'FILE': REASON" as the command's failure.
 int FailUnreadable(CliContext& ctx, const std::string& file, const std::error_code& ec);
 

@@ -10,13 +10,6 @@ namespace {
 
 constexpr double kSecondsPerDay = 86400;
 
-std::optional<double> PositiveNumber(const std::string& text) {
-  char* end = nullptr;
-  const double v = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || !(v > 0) || v > 1e9) return std::nullopt;
-  return v;
-}
-
 }  // namespace
 
 int RunLog(CliContext& ctx) {
@@ -31,18 +24,7 @@ int RunLog(CliContext& ctx) {
   }
   long passes = 0;
   double seconds = 0;
-  if (passesText) {
-    const auto n = PositiveNumber(*passesText);
-    if (!n || *n != static_cast<double>(static_cast<long>(*n))) {
-      return Fail(ctx, kExitUsage, "--passes '" + *passesText + "' is not a whole number above 0");
-    }
-    passes = static_cast<long>(*n);
-  } else {
-    const auto s = PositiveNumber(*secondsText);
-    if (!s)
-      return Fail(ctx, kExitUsage, "--seconds '" + *secondsText + "' is not a number above 0");
-    seconds = *s;
-  }
+  if (!ReadRunLength(ctx, passesText, secondsText, passes, seconds)) return kExitUsage;
   const std::string& file = args[0];
   if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
 

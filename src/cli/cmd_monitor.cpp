@@ -15,13 +15,6 @@ namespace {
 
 constexpr double kSecondsPerDay = 86400;
 
-std::optional<double> PositiveNumber(const std::string& text) {
-  char* end = nullptr;
-  const double v = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || !(v > 0) || v > 1e9) return std::nullopt;
-  return v;
-}
-
 std::string PassLine(const MeasurementPass& p, bool json, const std::string& address) {
   if (json) {
     JsonWriter w;
@@ -63,18 +56,7 @@ int RunMonitor(CliContext& ctx) {
   if (passesText && secondsText) return Fail(ctx, kExitUsage, "give --passes N or --seconds S");
   long passes = 0;
   double seconds = 0;
-  if (passesText) {
-    const auto n = PositiveNumber(*passesText);
-    if (!n || *n != static_cast<double>(static_cast<long>(*n))) {
-      return Fail(ctx, kExitUsage, "--passes '" + *passesText + "' is not a whole number above 0");
-    }
-    passes = static_cast<long>(*n);
-  } else if (secondsText) {
-    const auto s = PositiveNumber(*secondsText);
-    if (!s)
-      return Fail(ctx, kExitUsage, "--seconds '" + *secondsText + "' is not a number above 0");
-    seconds = *s;
-  }
+  if (!ReadRunLength(ctx, passesText, secondsText, passes, seconds)) return kExitUsage;
 
   Evm& evm = *ctx.evm;
   LoadState(ctx);
