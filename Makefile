@@ -3,7 +3,8 @@ BUILD_DIR ?= build
 ASAN_DIR  ?= build-asan
 BUILD_TYPE ?= RelWithDebInfo
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libhidapi-dev \
-            libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
+            libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev \
+            xvfb xauth
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps build run test test-asan bench format screenshots clean

@@ -5,16 +5,15 @@
 #include <memory>
 
 #include "common/clock.h"
-#include "devices/hidapi/hidapi_platform.h"
-#include "devices/sim/simulated_evm.h"
+#include "devices/platform.h"
 #include "evm.h"
 #include "gui/script/open_launcher.h"
 #include "gui/shell/form_main.h"
+#include "gui/shell/program_options.h"
 #include "gui/shell/qt_user_interface.h"
 #include "gui/shell/screenshot_tour.h"
 #include "hid/board_ids.h"
 #include "script/evm_script_board.h"
-#include "shell/program_options.h"
 #include "shell/state_folder.h"
 
 int main(int argc, char* argv[]) {
@@ -43,12 +42,8 @@ int main(int argc, char* argv[]) {
     return evm::gui::ScreenshotMode({*options.screenshots, options.configDir, vendorId});
   }
   evm::SystemClock clock;
-  std::unique_ptr<evm::HidPlatform> hid;
-  if (options.simulate) {
-    hid = evm::sim::SimulatedEvm::CreateDefault(clock, vendorId);
-  } else {
-    hid = std::make_unique<evm::HidapiPlatform>();
-  }
+  const std::unique_ptr<evm::HidPlatform> hid =
+      evm::MakePlatform({.simulate = options.simulate, .vendorId = vendorId}, clock);
 
   const QString point = QLocale::system().decimalPoint();
   const QString group = QLocale::system().groupSeparator();
@@ -63,9 +58,6 @@ int main(int argc, char* argv[]) {
 
   evm::gui::QtUserInterface ui;
   evm::Evm context(evm::EvmSeams{*hid, clock, ui, locale, stateFolder, vendorId});
-  if (auto* simulated = dynamic_cast<evm::sim::SimulatedEvm*>(hid.get())) {
-    evm::sim::AttachToProgram(*simulated, context);
-  }
   evm::gui::formMain_QMA740 window(context);
   ui.SetParentWindow(&window);
   if (!window.Load()) {

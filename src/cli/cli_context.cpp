@@ -2,9 +2,7 @@
 
 #include <cstdlib>
 
-#include "devices/hidapi/hidapi_platform.h"
-#include "devices/sim/simulated_evm.h"
-#include "hid/board_ids.h"
+#include "devices/platform.h"
 #include "shell/state_folder.h"
 
 namespace evm::cli {
@@ -21,22 +19,15 @@ std::filesystem::path UserConfigFolder() {
 }
 }  // namespace
 
-CliContext::CliContext(const CliOptions& o, std::ostream& o_out, std::ostream& o_err)
-    : options(o), out(o_out), err(o_err), ui(o_err) {
-  const uint16_t vendorId = o.vendorId.value_or(kDefaultBoardVendorId);
-  if (o.simulate) {
-    hid = sim::SimulatedEvm::CreateDefault(clock, vendorId);
-  } else {
-    hid = std::make_unique<HidapiPlatform>();
-  }
+CliContext::CliContext(const CliOptions& o, const EvmctlIo& i)
+    : options(o), io(i), out(i.out), err(i.err), ui(i.err) {
+  hid = MakePlatform({.simulate = o.simulate, .vendorId = o.vendorId}, io.clock);
   // The command line keeps its state beside the user's, never beside a
   // system-wide executable.
   const std::filesystem::path folder =
       ChooseStateFolder(o.configDir, UserConfigFolder(), UserConfigFolder());
-  evm = std::make_unique<Evm>(EvmSeams{*hid, clock, ui, NumberLocale::Point(), folder, vendorId});
-  if (auto* simulated = dynamic_cast<sim::SimulatedEvm*>(hid.get())) {
-    sim::AttachToProgram(*simulated, *evm);
-  }
+  evm = std::make_unique<Evm>(
+      EvmSeams{*hid, io.clock, ui, NumberLocale::Point(), folder, o.vendorId});
 }
 
 CliContext::~CliContext() {

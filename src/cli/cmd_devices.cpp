@@ -1,6 +1,5 @@
-#include <cstdio>
-
 #include "cli/commands.h"
+#include "common/hex_text.h"
 #include "hid/board_ids.h"
 #include "shell/set_usb_address.h"
 
@@ -8,9 +7,7 @@ namespace evm::cli {
 
 namespace {
 std::string Hex4(unsigned v) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%04X", v & 0xFFFF);
-  return buf;
+  return Hex(v & 0xFFFF, 4);
 }
 
 bool IsInterfaceBoardId(uint16_t pid) {
@@ -19,12 +16,8 @@ bool IsInterfaceBoardId(uint16_t pid) {
 }  // namespace
 
 int RunDevices(CliContext& ctx) {
-  if (!ctx.options.args.empty()) {
-    ctx.err << "evmctl devices: unexpected argument '" << ctx.options.args.front() << "'\n";
-    return kExitUsage;
-  }
   HidPlatform& hid = *ctx.hid;
-  const uint16_t vendor = ctx.evm->BoardVendorId;
+  const uint16_t vendor = ctx.options.vendorId;
   int boards = 0;
   if (hid.BeginEnumeration()) {
     for (int i = 0; hid.EnumerateMember(i); ++i) {

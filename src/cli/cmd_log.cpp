@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "calibration/continuous_read.h"
+#include "calibration/measurement_log.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 
@@ -20,12 +20,8 @@ std::optional<double> PositiveNumber(const std::string& text) {
 }  // namespace
 
 int RunLog(CliContext& ctx) {
-  std::vector<std::string> args = ctx.options.args;
-  std::string error;
-  const auto passesText = TakeOption(args, "--passes", error);
-  const auto secondsText = TakeOption(args, "--seconds", error);
-  if (!error.empty()) return Fail(ctx, kExitUsage, error);
-  if (!CheckArguments(ctx, args, 1, 1)) return kExitUsage;
+  const auto passesText = ctx.options.Value("--passes");
+  const auto secondsText = ctx.options.Value("--seconds");
   if (passesText.has_value() == secondsText.has_value()) {
     return Fail(ctx, kExitUsage, "give either --passes N or --seconds S");
   }
@@ -43,48 +39,52 @@ int RunLog(CliContext& ctx) {
       return Fail(ctx, kExitUsage, "--seconds '" + *secondsText + "' is not a number above 0");
     seconds = *s;
   }
-  const std::string& file = args[0];
+  const std::string& file = ctx.options.args[0];
 
-  Evm& evm = *ctx.evm;
-  LoadState(ctx);
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
-  ReadScaledRegisters(ctx);
-  const auto notAcknowledged = [&](const char* what) {
-    return Fail(ctx, kExitFailed,
-                "the device at address " +
-                    Hex2(static_cast<unsigned>(evm.registers.DeviceAddress)) +
-                    "h did not acknowledge " + what);
-  };
+  RegisterLink& link = ctx.evm->regLink;
+  Clock& clock = ctx.io.clock;
+  const int address = ctx.options.deviceAddress;
   // No log of values the device never gave.
-  if (evm.registerPanel.txtDutNotAckVisible) return notAcknowledged("(see --address)");
-
-  // The menu item opens the log through its file dialog, which the file
-  // named on the command line answers.
-  ctx.ui.fileAnswer = file;
-  mnuLogToFile_Click(evm);
-  if (!evm.measurement.LogActive) {
-    return Fail(ctx, kExitUsage, "cannot create the log file '" + file + "'");
+  const RegisterRead first = ReadRegisters(link, address, kNormalLastReg);
+  if (!first.AllAcknowledged()) {
+    return Fail(ctx, kExitFailed, NotAcknowledged(address, " (see --address)"));
   }
+  const Scaling scaling = StoredScaling(ctx, first);
+
+  MeasurementLog log;
+  if (!log.Open(file)) return Fail(ctx, kExitUsage, "cannot create the log file '" + file + "'");
 
   long done = 0;
   bool anyNotAcknowledged = false;
-  const double start = evm.clock.SecondsSinceMidnight();
-  evm.measurement.onPass = [&] {
-    if (!evm.measurement.ContinuousRead) return;  // the pass after Stop
+  const double start = clock.SecondsSinceMidnight();
+  for (;;) {
+    if (ctx.Stopped()) break;
+    const MeasurementRecord record = MeasureOnce(link, clock, address, kNormalLastReg, scaling);
+    if (!log.Append(record)) {
+      EndProgress(ctx);
+      return Fail(ctx, kExitUsage, "cannot write the log file '" + file + "'");
+    }
     ++done;
-    anyNotAcknowledged = anyNotAcknowledged || evm.registerPanel.txtDutNotAckVisible;
-    double elapsed = evm.clock.SecondsSinceMidnight() - start;
+    anyNotAcknowledged = anyNotAcknowledged || !record.registers.AllAcknowledged();
+    Progress(ctx, std::to_string(done) + (done == 1 ? " pass" : " passes"));
+    double elapsed = clock.SecondsSinceMidnight() - start;
     if (elapsed < 0) elapsed += kSecondsPerDay;
-    if (passes > 0 ? done >= passes : elapsed >= seconds) cmdStopContinuousRead_Click(evm);
-  };
-  cmdStartContinuousRead_Click(evm);
-  StopMeasurement(evm);
-  evm.measurement.onPass = nullptr;
-  evm.regLink.CloseRegLink();
+    if (passes > 0 ? done >= passes : elapsed >= seconds) break;
+  }
+  log.Close();
+  EndProgress(ctx);
 
-  if (!ctx.options.json)
+  if (ctx.options.json) {
+    PrintJson(ctx, Json{{"file", file},
+                        {"passes", done},
+                        {"interrupted", ctx.Stopped()},
+                        {"acknowledged", !anyNotAcknowledged}});
+  } else {
     ctx.out << file << ": " << done << (done == 1 ? " pass" : " passes") << " logged\n";
-  if (anyNotAcknowledged) return notAcknowledged("every read");
+  }
+  if (ctx.Stopped()) return Fail(ctx, kExitInterrupted, "interrupted");
+  if (anyNotAcknowledged) return Fail(ctx, kExitFailed, NotAcknowledged(address, " every read"));
   return kExitOk;
 }
 

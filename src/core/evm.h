@@ -45,7 +45,6 @@ class Evm {
   UserInterface& ui;
   NumberLocale locale;
   std::filesystem::path stateFolder;
-  uint16_t BoardVendorId;
 
   I2CResults results;
   RegisterLink regLink;

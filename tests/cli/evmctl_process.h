@@ -23,8 +23,8 @@ struct ProcessResult {
 // prompt that waited for an answer would end the run instead of hanging it.
 // Every run gets --config-dir in `config`, so nothing reaches the user's
 // folders.
-inline ProcessResult RunEvmctl(const std::filesystem::path& config,
-                               const std::vector<std::string>& args) {
+inline ProcessResult RunEvmctlProcess(const std::filesystem::path& config,
+                                      const std::vector<std::string>& args) {
   TempDir capture;
   const std::string outFile = (capture.path() / "out").string();
   const std::string errFile = (capture.path() / "err").string();

@@ -118,20 +118,20 @@ TEST_F(Evmctl, FailuresExitWithTheirStatusAndNameTheInput) {
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
-    const ProcessResult r = Run(k.args);
+    const CliResult r = Run(k.args);
     EXPECT_EQ(r.code, k.code) << r.err;
     EXPECT_NE(r.err.find(k.named), std::string::npos) << r.err;
   }
 }
 
 TEST_F(Evmctl, EveryCommandHasItsOwnHelp) {
-  const ProcessResult all = Run({"--help"});
+  const CliResult all = Run({"--help"});
   ASSERT_EQ(all.code, 0);
   for (const char* command : {"devices", "read", "write", "send", "encode", "calibrate", "log",
                               "save-regs", "load-regs", "script"}) {
     SCOPED_TRACE(command);
     EXPECT_NE(all.out.find(std::string("\n  ") + command), std::string::npos) << "listed";
-    const ProcessResult r = Run({command, "--help"});
+    const CliResult r = Run({command, "--help"});
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out.rfind(std::string("Usage: evmctl [common options] ") + command, 0), 0u)
         << r.out;
@@ -144,7 +144,7 @@ TEST_F(Evmctl, EncodePrintsTheReportCoreBuilds) {
   for (const char* text : {"CMD MUX 40", "I2C CH2 S 98 ACKS 10 ACKS 40 ACKS 11 ACKS P",
                            "SPI CH1 AFEL L 3C R H", "ONE R R 55"}) {
     SCOPED_TRACE(text);
-    const ProcessResult r = Run({"encode", text});
+    const CliResult r = Run({"encode", text});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(std::regex_match(r.out, format)) << r.out;
     ParsedMnemonic parsed;
@@ -160,27 +160,27 @@ TEST_F(Evmctl, EncodePrintsTheReportCoreBuilds) {
 }
 
 TEST_F(Evmctl, EncodeJsonCarriesTheBytesOrTheError) {
-  const ProcessResult ok = Run({"--json", "encode", "CMD MUX 40"});
+  const CliResult ok = Run({"--json", "encode", "CMD MUX 40"});
   ASSERT_EQ(ok.code, 0);
   const Json good = Parsed(ok);
-  EXPECT_EQ(good["text"].text, "CMD MUX 40");
-  ASSERT_EQ(good["report"].items.size(), 32u);
-  EXPECT_EQ(good["report"][0].number, 4);
-  EXPECT_EQ(good["report"][2].number, 0x40);
-  EXPECT_EQ(good["report"][31].number, 1) << "the first sequence number";
-  EXPECT_EQ(good["hex"].text + "\n", Run({"encode", "CMD MUX 40"}).out);
+  EXPECT_EQ(good["text"].get<std::string>(), "CMD MUX 40");
+  ASSERT_EQ(good["report"].size(), 32u);
+  EXPECT_EQ(good["report"][0].get<double>(), 4);
+  EXPECT_EQ(good["report"][2].get<double>(), 0x40);
+  EXPECT_EQ(good["report"][31].get<double>(), 1) << "the first sequence number";
+  EXPECT_EQ(good["hex"].get<std::string>() + "\n", Run({"encode", "CMD MUX 40"}).out);
 
-  const ProcessResult bad = Run({"--json", "encode", "CMD FOO"});
+  const CliResult bad = Run({"--json", "encode", "CMD FOO"});
   EXPECT_EQ(bad.code, 2);
   const Json refused = Parsed(bad);
   ParsedMnemonic parsed;
   ParseMnemonicText("CMD FOO", 1, parsed);
-  EXPECT_EQ(refused["error"].text, parsed.error);
-  EXPECT_FALSE(refused.Has("report"));
+  EXPECT_EQ(refused["error"].get<std::string>(), parsed.error);
+  EXPECT_FALSE(refused.contains("report"));
 }
 
 TEST_F(Evmctl, DevicesMarksBothSimulatedBoards) {
-  const ProcessResult r = Sim({"devices"});
+  const CliResult r = Sim({"devices"});
   ASSERT_EQ(r.code, 0) << r.err;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 2u) << r.out;

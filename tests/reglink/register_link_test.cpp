@@ -44,7 +44,7 @@ class ScriptedBoard final : public sim::SimDevice {
 struct LinkFixture : ::testing::Test {
   FakeClock clock;
   I2CResults results;
-  SimulatedEvm sim{clock, kDefaultBoardVendorId};
+  SimulatedEvm sim{clock};
   RegisterLink link{sim, clock, results, kDefaultBoardVendorId};
 };
 

@@ -46,22 +46,22 @@ bool UsbDutWriter::EchoMatches() const {
   return ResponseData[kReportSequenceByte] == MnemonicReport[kReportSequenceByte] + 1;
 }
 
-void UsbDutWriter::SendMnemonic(const std::string& text) {
+bool UsbDutWriter::SendMnemonic(const std::string& text) {
   if (shell_.RunWithoutUsb) {
     // Nothing is sent, so nothing was read: a converter reading or a script
     // check must not take the bytes of an earlier register read for an answer.
     results_.I2C_ReadData.fill(std::nullopt);
     ReadCount = 0;
     AckCount = 0;
-    return;
+    return false;
   }
   ParseMnemonic(text);
-  if (!MnemonicError.empty()) return;
+  if (!MnemonicError.empty()) return false;
   for (int attempt = 0; attempt < 2; ++attempt) {
     ExchangeReport();
     DecodeReadsAndAcks();
     ShowExchange();
-    if (EchoMatches()) return;
+    if (EchoMatches()) return true;
   }
   // The command is not repeated after the dialog, whatever the answer.
   switch (ui_.UsbProblemDialog()) {
@@ -72,6 +72,7 @@ void UsbDutWriter::SendMnemonic(const std::string& text) {
     case UsbProblemChoice::TryAgain:
     case UsbProblemChoice::SetAddressAndTryAgain: break;
   }
+  return false;
 }
 
 void UsbDutWriter::ExchangeReport() {

@@ -35,10 +35,6 @@ class RegisterLink {
   bool WriteRegWord(int address, int pointer, uint8_t msb, uint8_t lsb);
 
   bool LinkOpen() const { return LinkOpen_; }
-  uint16_t InReportLength() const { return InReportLength_; }
-  uint16_t OutReportLength() const { return OutReportLength_; }
-  const std::string& DevicePath() const { return DevicePath_; }
-  uint16_t BoardVendorId() const { return boardVendorId_; }
 
  private:
   bool SendReport(std::span<const uint8_t> payload);

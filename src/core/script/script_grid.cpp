@@ -75,7 +75,7 @@ void ClearScriptGrid(ScriptGrid& grid) {
 void TrimForSave(ScriptGrid& grid) {
   const int end = std::min(grid.ScriptLastRow, grid.Rows() - 1);
   for (int i = 1; i <= end; ++i) {
-    if (grid.Cell(i, 2).empty() && i < grid.ScriptLastRow) {
+    if (grid.Cell(i, kColStep).empty() && i < grid.ScriptLastRow) {
       grid.ScriptLastRow = i;
       break;
     }
@@ -85,7 +85,7 @@ void TrimForSave(ScriptGrid& grid) {
 void TrimForRun(ScriptGrid& grid) {
   const int end = std::min(grid.ScriptLastRow, grid.Rows() - 1);
   for (int i = 1; i <= end; ++i) {
-    if (grid.Cell(i, 2).empty()) {
+    if (grid.Cell(i, kColStep).empty()) {
       grid.ScriptLastRow = i - 1;
       break;
     }

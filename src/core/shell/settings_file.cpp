@@ -40,4 +40,15 @@ bool WriteSettingsFile(const std::filesystem::path& path, const StoredSettings& 
   return WriteFileAtomically(path, FormatSettings(settings));
 }
 
+bool StoreCalibrationInputs(const std::filesystem::path& path, const std::string& rshunt,
+                            const std::string& maxExpectedCurrent,
+                            const std::string& selectedCurrentLsb, double month, double year) {
+  StoredSettings settings =
+      ReadSettingsFile(path).value_or(StoredSettings{"", "", "", month, year});
+  settings.rshunt = rshunt;
+  settings.maxExpectedCurrent = maxExpectedCurrent;
+  settings.selectedCurrentLsb = selectedCurrentLsb;
+  return WriteSettingsFile(path, settings);
+}
+
 }  // namespace evm

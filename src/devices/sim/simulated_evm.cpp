@@ -18,11 +18,10 @@ constexpr uint32_t kErrorDeviceNotConnected = 1167;
 constexpr uint32_t kErrorTimeout = 1460;
 }  // namespace
 
-SimulatedEvm::SimulatedEvm(Clock& clock, uint16_t boardVendorId)
-    : clock_(clock), vendorId_(boardVendorId) {}
+SimulatedEvm::SimulatedEvm(Clock& clock) : clock_(clock) {}
 
 std::unique_ptr<SimulatedEvm> SimulatedEvm::CreateDefault(Clock& clock, uint16_t boardVendorId) {
-  auto evm = std::make_unique<SimulatedEvm>(clock, boardVendorId);
+  auto evm = std::make_unique<SimulatedEvm>(clock);
   RegLinkBoard& link = evm->AddBoard<RegLinkBoard>(boardVendorId);
   link.Device().supply = &evm->Supply();
   InterfaceBoard& board = evm->AddBoard<InterfaceBoard>(boardVendorId, evm->Supply());
@@ -241,10 +240,6 @@ std::string SimulatedEvm::ErrorText(uint32_t code) {
     case kErrorTimeout: return "This operation returned because the timeout period expired.";
     default: return "";
   }
-}
-
-void AttachToProgram(SimulatedEvm& sim, Evm& evm) {
-  sim.TestBoard().followReference = &evm.calBoard.VrefVolts;
 }
 
 }  // namespace evm::sim

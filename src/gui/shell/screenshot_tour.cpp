@@ -20,7 +20,7 @@
 
 #include "common/atomic_file.h"
 #include "common/clock.h"
-#include "devices/sim/simulated_evm.h"
+#include "devices/platform.h"
 #include "evm.h"
 #include "gui/calibration/calibration_views.h"
 #include "gui/registers/frm_help_with_reg.h"
@@ -336,11 +336,10 @@ ScreenshotReport RunScreenshotTour(const ScreenshotTourOptions& options) {
   // pauses, and the stored month is the current one.
   FakeClock clock(SystemClock().Now());
   PrepareStateFolder(stateFolder, clock.Now());
-  const std::unique_ptr<sim::SimulatedEvm> hid =
-      sim::SimulatedEvm::CreateDefault(clock, options.vendorId);
+  const std::unique_ptr<HidPlatform> hid =
+      MakePlatform(PlatformOptions{.simulate = true, .vendorId = options.vendorId}, clock);
   TourUserInterface ui;
   Evm evm(EvmSeams{*hid, clock, ui, NumberLocale::Point(), stateFolder, options.vendorId});
-  sim::AttachToProgram(*hid, evm);
   Photographer camera(options.outputFolder, report);
   Tour(evm, ui, scriptFile, camera);
   report.shown = ui.shown;

@@ -1,0 +1,18 @@
+#include "devices/platform.h"
+
+#include "devices/hidapi/hidapi_platform.h"
+
+namespace evm {
+
+std::unique_ptr<sim::SimulatedEvm> MakeSimulatedEvm(const PlatformOptions& options, Clock& clock) {
+  auto simulated = sim::SimulatedEvm::CreateDefault(clock, options.vendorId);
+  simulated->TestBoard().referenceVolts = options.simulatedReferenceVolts;
+  return simulated;
+}
+
+std::unique_ptr<HidPlatform> MakePlatform(const PlatformOptions& options, Clock& clock) {
+  if (options.simulate) return MakeSimulatedEvm(options, clock);
+  return std::make_unique<HidapiPlatform>();
+}
+
+}  // namespace evm
