@@ -236,3 +236,60 @@ TEST_F(Evmctl, RegisterFilesRoundTrip) {
 
 }  // namespace
 }  // namespace evm::test
+
+namespace evm::test {
+namespace {
+
+// Virtual time that raises the stop flag, as Ctrl-C would, once a minute
+// has passed.
+class InterruptingClock final : public Clock {
+ public:
+  explicit InterruptingClock(std::atomic<bool>& stop) : stop_(stop) {}
+  void SleepMs(int64_t ms) override {
+    clock_.SleepMs(ms);
+    if (clock_.ElapsedMs() >= 60000) stop_ = true;
+  }
+  double SecondsSinceMidnight() override { return clock_.SecondsSinceMidnight(); }
+  DateTime Now() override { return clock_.Now(); }
+
+ private:
+  FakeClock clock_;
+  std::atomic<bool>& stop_;
+};
+
+// Ctrl-C during a log or a looping script: the run ends at the next pass or
+// row, keeps what it did and exits with 130.
+TEST_F(Evmctl, InterruptionKeepsWhatWasDone) {
+  const std::string log = File("stopped.csv");
+  const std::string loop = File("loop.txt");
+  ASSERT_TRUE(WriteFileAtomically(loop,
+                                  "\"route\",\"CMD MUX 05\",\"\",\"\"\r\n"
+                                  "\"again\",\"goto 1\",\"\",\"\"\r\n"));
+  const std::string results = File("loop_results.txt");
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string kept;
+    size_t minimum;  // bytes the kept file holds at least
+  };
+  const Case cases[] = {
+      {"log", {"log", log, "--seconds", "100000"}, log, 1000},
+      {"looping script", {"script", loop, "--results", results}, results, 20},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    std::atomic<bool> stop{false};
+    InterruptingClock interrupting(stop);
+    std::vector<std::string> args = {"--config-dir", dir.path().string(), "--simulate"};
+    args.insert(args.end(), k.args.begin(), k.args.end());
+    std::ostringstream out, err;
+    const int code = cli::RunEvmctl(args, cli::EvmctlIo{out, err, interrupting, &stop, false});
+    EXPECT_EQ(code, 130) << err.str();
+    const auto content = ReadWholeFile(k.kept);
+    ASSERT_TRUE(content);
+    EXPECT_GT(content->size(), k.minimum) << "what was done before is kept";
+  }
+}
+
+}  // namespace
+}  // namespace evm::test
