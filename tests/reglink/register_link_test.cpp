@@ -179,12 +179,6 @@ TEST_F(LinkFixture, UnpluggedBoardIsLostAndABoardAppearingLaterIsFound) {
   EXPECT_EQ(results.I2C_AckStatus[0], 1);
 }
 
-TEST_F(LinkFixture, CloseOnAClosedLinkOnlyClearsTheFlag) {
-  link.CloseRegLink();
-  EXPECT_FALSE(link.LinkOpen());
-  EXPECT_EQ(sim.OpenHandleCount(), 0);
-}
-
 TEST_F(LinkFixture, ArgumentsThatDoNotFitARequestSendNothing) {
   auto& board = sim.AddBoard<ScriptedBoard>();
   board.reply = {0x94, 0x00};
