@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "devices/platform.h"
+#include "shell/main_load.h"
 #include "shell/state_folder.h"
 
 namespace evm::cli {
@@ -28,6 +29,7 @@ CliContext::CliContext(const CliOptions& o, const EvmctlIo& i)
       ChooseStateFolder(o.configDir, UserConfigFolder(), UserConfigFolder());
   evm = std::make_unique<Evm>(
       EvmSeams{*hid, io.clock, ui, NumberLocale::Point(), folder, o.vendorId});
+  RemoveStaleStateTemporaries(*evm);
 }
 
 CliContext::~CliContext() {

@@ -4,6 +4,7 @@
 #include "calibration/initial_calibration.h"
 #include "common/hex_text.h"
 #include "hid/board_ids.h"
+#include "shell/main_load.h"
 #include "shell/set_usb_address.h"
 #include "shell/settings_file.h"
 #include "shell/usb_address_file.h"
@@ -13,6 +14,16 @@ namespace evm::cli {
 int Fail(CliContext& ctx, int code, const std::string& text) {
   ctx.err << "evmctl " << ctx.options.command << ": " << text << "\n";
   return code;
+}
+
+bool CheckFileName(CliContext& ctx, const std::string& file, const std::string& what) {
+  if (!file.empty()) return true;
+  Fail(ctx, kExitUsage, what + " is empty; give a file name");
+  return false;
+}
+
+int FailUnreadable(CliContext& ctx, const std::string& file, const std::error_code& ec) {
+  return Fail(ctx, kExitUsage, "cannot read '" + file + "': " + ec.message());
 }
 
 std::string NotAcknowledged(int deviceAddress, const std::string& what) {
@@ -30,9 +41,11 @@ bool ConnectRegisterLink(CliContext& ctx) {
 
 bool ConnectInterfaceBoard(CliContext& ctx) {
   ShellState& shell = ctx.evm->shell;
-  shell.UsbAddress =
-      ctx.options.usbAddress.value_or(ReadUsbAddressFile(ctx.evm->StateFile(kUsbAddressFileName))
-                                          .value_or(kStandardUsbAddressBase));
+  const auto file = ctx.evm->StateFile(kUsbAddressFileName);
+  std::error_code readError;
+  const auto stored = ReadUsbAddressFile(file, &readError);
+  ReportUnreadableStateFile(ctx.ui, file, readError);
+  shell.UsbAddress = ctx.options.usbAddress.value_or(stored.value_or(kStandardUsbAddressBase));
   shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
   if (ctx.evm->dutWriter.FindMnemonicBoard()) return true;
   Fail(ctx, kExitNoBoard,
@@ -42,7 +55,10 @@ bool ConnectInterfaceBoard(CliContext& ctx) {
 }
 
 Scaling StoredScaling(CliContext& ctx, const RegisterRead& read) {
-  const auto settings = ReadSettingsFile(ctx.evm->StateFile(kSettingsFileName));
+  const auto file = ctx.evm->StateFile(kSettingsFileName);
+  std::error_code readError;
+  const auto settings = ReadSettingsFile(file, &readError);
+  ReportUnreadableStateFile(ctx.ui, file, readError);
   const CalibrationInputs defaults{0.01, 2, 100e-6};
   CalibrationInputs inputs = defaults;
   if (settings) {
@@ -51,6 +67,13 @@ Scaling StoredScaling(CliContext& ctx, const RegisterRead& read) {
     inputs = {ParseEngNumber(settings->rshunt, point),
               ParseEngNumber(settings->maxExpectedCurrent, point),
               ParseEngNumber(settings->selectedCurrentLsb, point)};
+    if (!(inputs.rshuntOhms > 0)) {
+      // The value came from the settings file, so that is what to fix.
+      ctx.err << "evmctl " << ctx.options.command << ": the Rshunt '" << settings->rshunt
+              << "' stored in '" << file.string()
+              << "' is not a valid value; power and current are not scaled\n";
+      return Scaling{};
+    }
   }
   const InitialCalibration c =
       ComputeInitialCalibration(inputs, RangesOfConfig(read.values[0]), NumberLocale::Point());

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 #include <string>
+#include <system_error>
 
 #include "cli/cli_context.h"
 #include "registers/register_ops.h"
@@ -12,6 +13,12 @@ using Json = nlohmann::ordered_json;
 
 // Writes "evmctl COMMAND: text" on standard error and returns `code`.
 int Fail(CliContext& ctx, int code, const std::string& text);
+
+// A file argument that names no file is refused with `what` in the error.
+bool CheckFileName(CliContext& ctx, const std::string& file, const std::string& what);
+
+// "cannot read 'FILE': REASON" as the command's failure.
+int FailUnreadable(CliContext& ctx, const std::string& file, const std::error_code& ec);
 
 // Each names what it looked for on standard error when it is not there.
 bool ConnectRegisterLink(CliContext& ctx);

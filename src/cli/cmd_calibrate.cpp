@@ -142,13 +142,15 @@ int RunCalibrate(CliContext& ctx) {
       status = kExitFailed;
       failure =
           "register 05h reads back " + Hex(after.values[5], 4) + ", not " + Hex(c.calibration, 4);
-    } else if (!StoreCalibrationInputs(ctx.evm->StateFile(kSettingsFileName), *rshunt, *current,
-                                       *lsb, ctx.io.clock.Now().month, ctx.io.clock.Now().year)) {
+    } else if (std::error_code ec; !StoreCalibrationInputs(
+                   ctx.evm->StateFile(kSettingsFileName), *rshunt, *current, *lsb,
+                   ctx.io.clock.Now().month, ctx.io.clock.Now().year, ec)) {
       // The inputs go with the calibration now on the device, so later
       // commands scale by it; a calibration they cannot find is a failure.
       status = kExitUsage;
-      failure =
-          "cannot keep the inputs in '" + ctx.evm->StateFile(kSettingsFileName).string() + "'";
+      failure = "register 05h = " + Hex(c.calibration, 4) +
+                " written, but the calibration inputs could not be stored in '" +
+                ctx.evm->StateFile(kSettingsFileName).string() + "': " + ec.message();
     }
   }
 

@@ -40,6 +40,7 @@ int RunLog(CliContext& ctx) {
     seconds = *s;
   }
   const std::string& file = ctx.options.args[0];
+  if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
 
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
   RegisterLink& link = ctx.evm->regLink;
@@ -56,17 +57,20 @@ int RunLog(CliContext& ctx) {
   if (!log.Open(file)) return Fail(ctx, kExitUsage, "cannot create the log file '" + file + "'");
 
   long done = 0;
-  bool anyNotAcknowledged = false;
+  long unacknowledged = 0;
   const double start = clock.SecondsSinceMidnight();
   for (;;) {
     if (ctx.Stopped()) break;
     const MeasurementRecord record = MeasureOnce(link, clock, address, kNormalLastReg, scaling);
-    if (!log.Append(record)) {
-      EndProgress(ctx);
-      return Fail(ctx, kExitUsage, "cannot write the log file '" + file + "'");
-    }
     ++done;
-    anyNotAcknowledged = anyNotAcknowledged || !record.registers.AllAcknowledged();
+    // A pass the device did not fully give has nothing worth logging.
+    if (!record.registers.AllAcknowledged()) {
+      ++unacknowledged;
+    } else if (!log.Append(record)) {
+      // Reading on without a log would only hide that the log is gone.
+      EndProgress(ctx);
+      return Fail(ctx, kExitUsage, "logging to '" + file + "' stopped after a failed write");
+    }
     Progress(ctx, std::to_string(done) + (done == 1 ? " pass" : " passes"));
     double elapsed = clock.SecondsSinceMidnight() - start;
     if (elapsed < 0) elapsed += kSecondsPerDay;
@@ -75,16 +79,21 @@ int RunLog(CliContext& ctx) {
   log.Close();
   EndProgress(ctx);
 
+  const long logged = done - unacknowledged;
   if (ctx.options.json) {
-    PrintJson(ctx, Json{{"file", file},
-                        {"passes", done},
-                        {"interrupted", ctx.Stopped()},
-                        {"acknowledged", !anyNotAcknowledged}});
+    PrintJson(
+        ctx,
+        Json{{"file", file}, {"passes", done}, {"logged", logged}, {"interrupted", ctx.Stopped()}});
   } else {
-    ctx.out << file << ": " << done << (done == 1 ? " pass" : " passes") << " logged\n";
+    ctx.out << file << ": " << logged << (logged == 1 ? " pass" : " passes") << " logged\n";
   }
   if (ctx.Stopped()) return Fail(ctx, kExitInterrupted, "interrupted");
-  if (anyNotAcknowledged) return Fail(ctx, kExitFailed, NotAcknowledged(address, " every read"));
+  if (unacknowledged > 0) {
+    return Fail(ctx, kExitFailed,
+                NotAcknowledged(address, " every read in " + std::to_string(unacknowledged) +
+                                             " of " + std::to_string(done) +
+                                             " passes; those passes were not logged"));
+  }
   return kExitOk;
 }
 

@@ -7,6 +7,7 @@ namespace evm::cli {
 
 int RunSaveRegs(CliContext& ctx) {
   const std::string& file = ctx.options.args[0];
+  if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
   const int address = ctx.options.deviceAddress;
   const RegisterRead read = ReadRegisters(ctx.evm->regLink, address, kNormalLastReg);
@@ -17,8 +18,9 @@ int RunSaveRegs(CliContext& ctx) {
   for (int i = 0; i <= read.lastReg; ++i) {
     store.RegValue[static_cast<size_t>(i)] = read.values[static_cast<size_t>(i)];
   }
-  if (!WriteFileAtomically(file, FormatRegisterFile(store))) {
-    return Fail(ctx, kExitUsage, "cannot write '" + file + "'");
+  std::error_code ec;
+  if (!WriteFileAtomically(file, FormatRegisterFile(store), ec)) {
+    return Fail(ctx, kExitUsage, "cannot write '" + file + "': " + ec.message());
   }
   ctx.out << file << ": registers saved\n";
   return kExitOk;
@@ -26,15 +28,17 @@ int RunSaveRegs(CliContext& ctx) {
 
 int RunLoadRegs(CliContext& ctx) {
   const std::string& file = ctx.options.args[0];
+  if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
   // Checked before the board is touched, so a bad file is bad input
   // whatever is connected.
-  const auto content = ReadWholeFile(file);
-  if (!content) return Fail(ctx, kExitUsage, "cannot read '" + file + "'");
+  std::error_code ec;
+  const auto content = ReadWholeFile(file, ec);
+  if (!content) return FailUnreadable(ctx, file, ec);
   const auto values = ParseRegisterFile(*content);
   if (!values) {
     return Fail(ctx, kExitUsage,
-                "'" + file + "' is not a register file (" + std::to_string(kRegisterFileValues) +
-                    " whole numbers 0-65535, one per line)");
+                "'" + file + "' is not a register file (exactly " +
+                    std::to_string(kRegisterFileValues) + " whole numbers 0-65535, one per line)");
   }
 
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;

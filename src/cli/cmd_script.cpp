@@ -3,6 +3,7 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "common/atomic_file.h"
+#include "common/number_text.h"
 #include "script/evm_script_board.h"
 #include "script/script_files.h"
 #include "script/script_interpreter.h"
@@ -53,16 +54,31 @@ class ScriptRunUi final : public UserInterface {
 
 int RunScriptFile(CliContext& ctx) {
   const auto results = ctx.options.Value("--results");
+  const auto maxSecondsText = ctx.options.Value("--max-seconds");
   const std::string& file = ctx.options.args[0];
+  if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
+  if (results && !CheckFileName(ctx, *results, "--results")) return kExitUsage;
+  std::optional<double> maxSeconds;
+  if (maxSecondsText) {
+    maxSeconds = ParseInvariantNumber(*maxSecondsText);
+    if (!maxSeconds || !(*maxSeconds > 0) || *maxSeconds > 86400) {
+      return Fail(ctx, kExitUsage,
+                  "--max-seconds '" + *maxSecondsText + "' is not a number of seconds above 0");
+    }
+  }
 
   ScriptGrid grid;
-  if (!ReadWholeFile(file)) return Fail(ctx, kExitUsage, "cannot read '" + file + "'");
+  std::error_code readError;
+  if (!ReadWholeFile(file, readError)) return FailUnreadable(ctx, file, readError);
   if (!LoadScript(grid, file, ctx.ui)) {
     // The rows before the faulty line were loaded; it is the next one.
     return Fail(ctx, kExitUsage,
                 "'" + file + "': script line " + std::to_string(grid.ScriptLastRow) +
                     " does not hold four quoted fields");
   }
+  // A run of nothing would pass without having checked anything.
+  TrimForRun(grid);
+  if (grid.ScriptLastRow < 1) return Fail(ctx, kExitUsage, "'" + file + "': no steps");
 
   Evm& evm = *ctx.evm;
   if (!ConnectInterfaceBoard(ctx)) return kExitNoBoard;
@@ -70,8 +86,15 @@ int RunScriptFile(CliContext& ctx) {
   ScriptRunUi ui(ctx.ui, grid, ctx.err);
   ScriptContext run{grid, board, ui, evm.locale};
   int rowsRun = 0;
-  RunScript(run, {.stop = [&] { return ctx.Stopped(); },
-                  .onRow = [&](int) { Progress(ctx, std::to_string(++rowsRun) + " rows run"); }});
+  const ScriptRunHooks hooks{
+      .stop = [&] { return ctx.Stopped(); },
+      .onRow = [&](int) { Progress(ctx, std::to_string(++rowsRun) + " rows run"); }};
+  bool timedOut = false;
+  if (maxSeconds) {
+    timedOut = RunScriptWithin(run, ctx.io.clock, *maxSeconds, hooks);
+  } else {
+    RunScript(run, hooks);
+  }
   EndProgress(ctx);
   const bool answered = !evm.shell.RunWithoutUsb;
   const bool interrupted = ctx.Stopped();
@@ -81,7 +104,7 @@ int RunScriptFile(CliContext& ctx) {
     if (grid.Cell(r, kColVerdict) == "PASS") ++pass;
     if (grid.Cell(r, kColVerdict) == "FAIL") ++fail;
   }
-  const bool ok = fail == 0 && answered && !interrupted;
+  const bool ok = fail == 0 && answered && !interrupted && !timedOut;
 
   if (ctx.options.json) {
     Json doc = {{"script", file}, {"rows", Json::array()}};
@@ -99,6 +122,7 @@ int RunScriptFile(CliContext& ctx) {
     doc["pass"] = pass;
     doc["fail"] = fail;
     doc["interrupted"] = interrupted;
+    doc["timed_out"] = timedOut;
     doc["verdict"] = ok ? "PASS" : "FAIL";
     PrintJson(ctx, doc);
   } else {
@@ -115,10 +139,17 @@ int RunScriptFile(CliContext& ctx) {
     ctx.out << (ok ? "PASS" : "FAIL") << ": " << pass << " passed, " << fail << " failed\n";
   }
 
-  if (results && !SaveResults(grid, *results, ctx.ui)) {
-    return Fail(ctx, kExitUsage, "cannot write the results file '" + *results + "'");
+  std::error_code writeError;
+  if (results && !SaveResultsFile(grid, *results, writeError)) {
+    return Fail(ctx, kExitUsage,
+                "cannot write the results file '" + *results + "': " + writeError.message());
   }
   if (interrupted) return Fail(ctx, kExitInterrupted, "interrupted");
+  if (timedOut) {
+    return Fail(ctx, kExitFailed,
+                "'" + file + "': stopped after --max-seconds " + *maxSecondsText +
+                    "; the rows run so far are shown");
+  }
   if (!answered) return Fail(ctx, kExitFailed, "the interface board stopped answering");
   if (fail > 0)
     return Fail(ctx, kExitFailed, "'" + file + "': " + std::to_string(fail) + " row(s) FAIL");

@@ -83,8 +83,9 @@ const std::vector<Command>& Commands() {
        "log FILE (--passes N | --seconds S)",
        "log the registers continuously",
        "Reads the registers continuously into the log FILE, in the format of the\n"
-       "main window's log, for N passes or S seconds. Ctrl-C ends the log early\n"
-       "with the passes done so far (exit status 130).\n",
+       "main window's log, for N passes or S seconds. A pass in which the device\n"
+       "did not acknowledge every read is not logged (exit status 1). Ctrl-C ends\n"
+       "the log early with the passes done so far (exit status 130).\n",
        {{"--passes", "N"}, {"--seconds", "S"}},
        1,
        1,
@@ -106,13 +107,15 @@ const std::vector<Command>& Commands() {
        1,
        RunLoadRegs},
       {"script",
-       "script FILE [--results OUT]",
+       "script FILE [--results OUT] [--max-seconds S]",
        "run a test script",
        "Runs the script FILE as the script window does and prints each row's\n"
        "step, result and verdict; --results writes the results file. A break\n"
-       "step is reported and skipped. Exit status 1 when a row FAILs; Ctrl-C\n"
-       "ends a looping script with the rows run so far (exit status 130).\n",
-       {{"--results", "OUT"}},
+       "step is reported and skipped. --max-seconds ends the run (a goto loop,\n"
+       "a long pause) after S seconds with the rows run so far. Exit status 1\n"
+       "when a row FAILs or the time ran out, 2 when the script has no steps;\n"
+       "Ctrl-C ends the run with the rows run so far (exit status 130).\n",
+       {{"--results", "OUT"}, {"--max-seconds", "S"}},
        1,
        1,
        RunScriptFile},

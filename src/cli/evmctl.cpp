@@ -147,7 +147,14 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
       return UsageError(io, "", "--vendor-id: '" + vendorId + "' is not a hexadecimal vendor id");
     o.vendorId = *v;
   }
-  if (!configDir.empty()) o.configDir = configDir;
+  if (app.get_option("--config-dir")->count() > 0) {
+    std::error_code ec;
+    if (configDir.empty()) return UsageError(io, "", "--config-dir needs a folder");
+    if (std::filesystem::exists(configDir, ec) && !std::filesystem::is_directory(configDir, ec)) {
+      return UsageError(io, "", "--config-dir: '" + configDir + "' is not a folder");
+    }
+    o.configDir = configDir;
+  }
 
   o.command = command->name;
   for (const std::string& extra : chosen->app->remaining()) {

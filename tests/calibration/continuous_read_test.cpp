@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "calibration/register_file.h"
 #include "common/atomic_file.h"
 #include "registers/register_display.h"
 #include "registers/register_fixture.h"
+#include "shell/main_load.h"
 
 namespace evm {
 namespace {
@@ -148,6 +152,40 @@ TEST(LogFile, CancelKeepsTheCheckAndAnUncreatableFileTurnsLoggingOff) {
   ASSERT_EQ(c.ui.messages.size(), 1u);
   EXPECT_NE(c.ui.messages[0].text.find(nowhere), std::string::npos);
   EXPECT_EQ(c.evm.measurement.LastChosenFolder, ExtractFolder(nowhere));
+}
+
+TEST(LogFile, PassesNotAcknowledgedAreCountedNotLogged) {
+  ReadContext c;
+  c.OpenLog();
+  // Passes 2 and 3 are not acknowledged.
+  c.ui.onProcessEvents = [&c] {
+    c.Board().forcedStatus = c.ui.eventPasses == 1 || c.ui.eventPasses == 2 ? 1 : 0;
+    if (c.ui.eventPasses >= 4) cmdStopContinuousRead_Click(c.evm);
+  };
+  cmdStartContinuousRead_Click(c.evm);
+  EXPECT_EQ(c.evm.measurement.unacknowledgedPasses, 2);
+  StopMeasurement(c.evm);
+  // The header and passes 1 and 4, two lines each.
+  const std::string log = c.Log();
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6);
+}
+
+TEST(LogFile, AFailedWriteEndsLoggingAndAReadOnlyFileIsKept) {
+  ReadContext c;
+  c.logPath = "/dev/full";
+  c.OpenLog();
+  EXPECT_FALSE(c.evm.measurement.LogActive);
+  EXPECT_FALSE(c.evm.measurement.mnuLogToFile) << "the menu item is unchecked";
+  ASSERT_EQ(c.ui.messages.size(), 1u);
+  EXPECT_NE(c.ui.messages[0].text.find("\"/dev/full\" could not be written"), std::string::npos);
+
+  c.logPath = (c.dir.path() / "kept.csv").string();
+  ASSERT_TRUE(WriteFileAtomically(c.logPath, "kept"));
+  std::filesystem::permissions(c.logPath, std::filesystem::perms::owner_read);
+  c.OpenLog();
+  EXPECT_FALSE(c.evm.measurement.LogActive);
+  EXPECT_EQ(c.ui.messages.back().text, "The file \"" + c.logPath + "\" could not be created.");
+  EXPECT_EQ(c.Log(), "kept");
 }
 
 TEST(LogFile, UnloadStopsReadingAndClosesTheLog) {

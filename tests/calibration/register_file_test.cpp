@@ -108,6 +108,9 @@ TEST(RegisterFile, BadFilesChangeNothing) {
       {"a word", "abc\r\n" + Lines(Sequence(22))},
       {"a quoted value", "\"7\"\r\n" + Lines(Sequence(22))},
       {"an empty field", "1,,2\r\n" + Lines(Sequence(21))},
+      {"a blank line", "1\r\n\r\n" + Lines(Sequence(22))},
+      {"24 values", Lines(Sequence(24))},
+      {"23 values and more", Lines(Sequence(23)) + "garbage,\x01\x02"},
       {"empty file", ""},
   };
   for (const Case& k : cases) {
@@ -126,11 +129,13 @@ TEST(RegisterFile, BadFilesChangeNothing) {
     EXPECT_TRUE(c.Writes().empty());
   }
 
+  // A file that cannot be read is named, with the reason.
   RegContext c;
-  c.ui.openFileAnswers.push_back((c.dir.path() / "missing.csv").string());
+  c.ui.openFileAnswers = {c.dir.path().string()};
   mnuLoadReg_Click(c.evm);
   ASSERT_EQ(c.ui.messages.size(), 1u);
-  EXPECT_EQ(c.ui.messages[0].text, "Bad File Name in Load File");
+  EXPECT_EQ(c.ui.messages[0].text,
+            UnreadableFileMessage(c.dir.path(), std::make_error_code(std::errc::is_a_directory)));
 }
 
 TEST(RegisterFile, SaveAndLoadRoundTripAndAnUncreatableFileIsNamed) {

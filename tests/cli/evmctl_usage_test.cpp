@@ -4,6 +4,7 @@
 #include "cli/cli_fixture.h"
 #include "common/atomic_file.h"
 #include "mnemonic/mnemonic_language.h"
+#include "shell/settings_file.h"
 
 namespace evm::test {
 namespace {
@@ -19,6 +20,11 @@ TEST_F(Evmctl, FailuresExitWithTheirStatusAndNameTheInput) {
       WriteFileAtomically(notScript, "\"a\",\"CMD ON\",\"\",\"\"\r\n\"only two\",\"x\"\r\n"));
   const std::string failing = (kScripts / "dac_to_cnv1.txt").string();
   const std::string example = (kExamples / "dac_to_converters.txt").string();
+  const std::string blank = File("blank.txt");
+  ASSERT_TRUE(WriteFileAtomically(blank, "\r\n  \r\n\r\n"));
+  const std::string endless = File("endless.txt");
+  ASSERT_TRUE(WriteFileAtomically(endless, "\"\",\"pause 1e9\",\"\",\"\"\r\n"));
+  const std::string folder = dir.path().string();
   // No board carries this vendor id, simulated or real.
   const std::vector<std::string> nowhere = {"--vendor-id", "0001"};
 
@@ -50,6 +56,27 @@ TEST_F(Evmctl, FailuresExitWithTheirStatusAndNameTheInput) {
       {"malformed script", {"--simulate", "script", notScript}, 2, "line 2"},
       {"unreadable register file", {"--simulate", "load-regs", missing}, 2, missing},
       {"malformed register file", {"--simulate", "load-regs", notRegisters}, 2, notRegisters},
+      {"register file is a folder", {"--simulate", "load-regs", folder}, 2, "Is a directory"},
+      {"script is a folder", {"--simulate", "script", folder}, 2, "Is a directory"},
+      {"empty register file name", {"--simulate", "save-regs", ""}, 2, "FILE is empty"},
+      {"empty log name", {"--simulate", "log", "", "--passes", "1"}, 2, "FILE is empty"},
+      {"empty results name",
+       {"--simulate", "script", example, "--results", ""},
+       2,
+       "--results is empty"},
+      {"script without steps", {"--simulate", "script", blank}, 2, "no steps"},
+      {"results onto a full device",
+       {"--simulate", "script", example, "--results", "/dev/full"},
+       2,
+       std::make_error_code(std::errc::no_space_on_device).message()},
+      {"log onto a full device",
+       {"--simulate", "log", "/dev/full", "--passes", "2"},
+       2,
+       "/dev/full"},
+      {"script past its time",
+       {"--simulate", "script", endless, "--max-seconds", "0.2"},
+       1,
+       "--max-seconds 0.2"},
       {"log without a length", {"--simulate", "log", File("l.csv")}, 2, "--passes"},
       {"log with both lengths",
        {"--simulate", "log", File("l.csv"), "--passes", "1", "--seconds", "1"},
@@ -124,6 +151,37 @@ TEST_F(Evmctl, FailuresExitWithTheirStatusAndNameTheInput) {
   }
 }
 
+TEST_F(Evmctl, StateFileFaultsNameTheFile) {
+  const auto settings = dir.path() / kSettingsFileName;
+  ASSERT_TRUE(WriteFileAtomically(settings, "\"x\"\r\n\"1\"\r\n\"50u\"\r\n1\r\n2026\r\n"));
+  const CliResult read = Sim({"read"});
+  EXPECT_EQ(read.code, 0) << read.err;
+  EXPECT_NE(read.err.find("Rshunt 'x' stored in '" + settings.string() + "'"), std::string::npos)
+      << read.err;
+
+  std::filesystem::remove(settings);
+  std::filesystem::create_directory(settings);
+  const CliResult stored =
+      Sim({"calibrate", "--rshunt", "0.1", "--max-current", "1", "--lsb", "50u", "--write"});
+  EXPECT_EQ(stored.code, 2);
+  EXPECT_NE(stored.err.find("could not be stored in '" + settings.string() + "'"),
+            std::string::npos)
+      << stored.err;
+}
+
+TEST(EvmctlOptions, ConfigDirMustNameAFolder) {
+  FakeClock clock;
+  for (const auto& [folder, error] :
+       {std::pair{"", "--config-dir needs a folder"},
+        std::pair{"/dev/null", "--config-dir: '/dev/null' is not a folder"}}) {
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::RunEvmctl({"--config-dir", folder, "encode", "CMD ON"},
+                             cli::EvmctlIo{out, err, clock, nullptr, false}),
+              2);
+    EXPECT_NE(err.str().find(error), std::string::npos) << err.str();
+  }
+}
+
 TEST_F(Evmctl, EveryCommandHasItsOwnHelp) {
   const CliResult all = Run({"--help"});
   ASSERT_EQ(all.code, 0);
@@ -177,6 +235,8 @@ TEST_F(Evmctl, EncodeJsonCarriesTheBytesOrTheError) {
   ParseMnemonicText("CMD FOO", 1, parsed);
   EXPECT_EQ(refused["error"].get<std::string>(), parsed.error);
   EXPECT_FALSE(refused.contains("report"));
+  // Text that is not UTF-8 still gives a document that parses.
+  EXPECT_FALSE(Parsed(Run({"--json", "encode", "CMD \xff\xfe"})).empty());
 }
 
 TEST_F(Evmctl, DevicesMarksBothSimulatedBoards) {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cfloat>
+#include <thread>
+
 #include "common/atomic_file.h"
 #include "common/number_text.h"
 #include "common/write_records.h"
@@ -51,7 +55,7 @@ TEST(WriteRecords, NumbersAndTextsAsStoredFilesHoldThem) {
 }
 
 TEST(WriteRecords, FieldsAreSplitByCommasAndLineEnds) {
-  const auto fields = ReadRecordFields("\"a, b\",  12 ,.5\r\n\"x\"\r\n\r\n7\n");
+  const auto fields = ReadRecordFields("\"a, b\",  12 ,.5\r\n\"x\"\r\n7\n");
   ASSERT_EQ(fields.size(), 5u);
   EXPECT_EQ(fields[0].text, "a, b");
   EXPECT_TRUE(fields[0].quoted);
@@ -59,6 +63,27 @@ TEST(WriteRecords, FieldsAreSplitByCommasAndLineEnds) {
   EXPECT_EQ(FieldAsNumber(fields[2]), 0.5);
   EXPECT_FALSE(FieldAsNumber(fields[3])) << "a quoted text is not a number";
   EXPECT_EQ(FieldAsNumber(fields[4]), 7);
+
+  // A blank line between records and a comma at a line's end each give an
+  // empty field; line ends around the records give none.
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"1,,2", {"1", "", "2"}},
+      {"1\r\n\r\n2\r\n", {"1", "", "2"}},
+      {"\r\n1\n2\r\n\r\n", {"1", "2"}},
+      {"a,CMD CTRL 6 MEAS,,\r\n", {"a", "CMD CTRL 6 MEAS", "", ""}},
+      {"1,\r\n2", {"1", "", "2"}},
+  };
+  for (const auto& [content, expected] : cases) {
+    std::vector<std::string> texts;
+    for (const RecordField& f : ReadRecordFields(content)) texts.push_back(f.text);
+    EXPECT_EQ(texts, expected) << content;
+  }
+}
+
+TEST(WriteRecords, TheLargestNumbersReadBack) {
+  for (const double v : {DBL_MAX, -DBL_MAX})
+    EXPECT_EQ(ParseInvariantNumber(FormatRecordNumber(v)), v);
+  EXPECT_EQ(FormatRecordNumber(0.1), ".1") << "everyday numbers keep their 15 digits";
 }
 
 TEST(AtomicFile, ReplacesWholeOrNotAtAll) {
@@ -69,6 +94,52 @@ TEST(AtomicFile, ReplacesWholeOrNotAtAll) {
   EXPECT_EQ(*ReadWholeFile(path), "new\r\n");
   EXPECT_FALSE(WriteFileAtomically(dir.path() / "missing" / "x.csv", "data"));
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "state.csv.tmp~"));
+}
+
+TEST(AtomicFile, ReadingAFolderOrADeviceFailsWithTheReason) {
+  test::TempDir dir;
+  std::error_code ec;
+  EXPECT_FALSE(ReadWholeFile(dir.path(), ec));
+  EXPECT_EQ(ec, std::errc::is_a_directory);
+  EXPECT_NE(UnreadableFileMessage(dir.path(), ec).find(dir.path().string()), std::string::npos);
+  EXPECT_FALSE(ReadWholeFile(dir.path() / "missing", ec));
+  EXPECT_EQ(ec, std::errc::no_such_file_or_directory);
+  // A device is written to, never replaced by a file of the same name.
+  EXPECT_FALSE(WriteFileAtomically("/dev/full", "x", ec));
+  EXPECT_EQ(ec, std::errc::no_space_on_device);
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+}
+
+TEST(AtomicFile, ReadOnlyTargetsAreKeptAndWritableOnesWrittenWhereverTheyAre) {
+  namespace fs = std::filesystem;
+  test::TempDir dir;
+  const auto locked = dir.path() / "locked.csv";
+  ASSERT_TRUE(WriteFileAtomically(locked, "mine"));
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read);
+  std::error_code ec;
+  EXPECT_FALSE(WriteFileAtomically(locked, "new", ec));
+  EXPECT_EQ(ec, std::errc::permission_denied);
+  EXPECT_EQ(*ReadWholeFile(locked), "mine");
+
+  // No temporary file can be made beside a name this long: written in place.
+  const auto longName = dir.path() / std::string(252, 'r');
+  ASSERT_TRUE(WriteFileAtomically(longName, "old"));
+  EXPECT_TRUE(WriteFileAtomically(longName, "new", ec)) << ec.message();
+  EXPECT_EQ(*ReadWholeFile(longName), "new");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+}
+
+TEST(AtomicFile, TwoWritersOfOneFileBothSucceed) {
+  test::TempDir dir;
+  const auto path = dir.path() / "shared.csv";
+  std::atomic<int> failures{0};
+  auto writer = [&](const char* text) {
+    for (int i = 0; i < 200; ++i) failures += WriteFileAtomically(path, text) ? 0 : 1;
+  };
+  std::thread a(writer, "aaaa"), b(writer, "bbbb");
+  a.join();
+  b.join();
+  EXPECT_EQ(failures, 0);
 }
 
 }  // namespace

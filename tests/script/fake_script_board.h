@@ -14,7 +14,10 @@ namespace evm::test {
 class FakeScriptBoard final : public ScriptBoard {
  public:
   explicit FakeScriptBoard(Clock& clock) : clock_(clock) {}
-  void SendMnemonic(const std::string& text) override { sent.push_back(text); }
+  std::string SendMnemonic(const std::string& text) override {
+    sent.push_back(text);
+    return {};
+  }
   std::optional<uint8_t> ReadData(int index) override {
     return index >= 0 && index < 41 ? data[static_cast<size_t>(index)] : std::nullopt;
   }

@@ -129,13 +129,23 @@ TEST(ScriptFiles, SaveAfterLoadWritesOneMoreEmptyLine) {
   EXPECT_TRUE(ui.messages.empty());
 }
 
-TEST(ScriptFiles, EmptyStepEndsTheSavedScriptAndQuotesAreWrittenAsTheyAre) {
+TEST(ScriptFiles, EmptyStepEndsTheSavedScriptAndQuotesAreStoredAsSingleQuotes) {
   test::TempDir dir;
+  test::RecordingUi ui;
   ScriptGrid g = Typed({"CMD ON", "", "CMD OFF"});
   g.Cell(1, 1) = "say \"on\"";
   const auto out = dir.path() / "s.txt";
   ASSERT_TRUE(SaveScript(g, out));
-  EXPECT_EQ(*ReadWholeFile(out), "\"say \"on\"\",\"CMD ON\",\"\",\"\"\r\n\"\",\"\",\"\",\"\"\r\n");
+  EXPECT_EQ(*ReadWholeFile(out), "\"say 'on'\",\"CMD ON\",\"\",\"\"\r\n\"\",\"\",\"\",\"\"\r\n");
+  ScriptGrid loaded;
+  ASSERT_TRUE(LoadScript(loaded, out, ui));
+  EXPECT_EQ(loaded.Cell(1, 1), "say 'on'");
+  EXPECT_EQ(loaded.Cell(1, 2), "CMD ON");
+
+  // Hand-written: bare fields, the last two empty.
+  ASSERT_TRUE(WriteFileAtomically(out, "a,CMD CTRL 6 MEAS,,\r\n"));
+  ASSERT_TRUE(LoadScript(loaded, out, ui));
+  EXPECT_EQ(loaded.Cell(1, 2), "CMD CTRL 6 MEAS");
 }
 
 TEST(ScriptFiles, ALineWithThreeFieldsStopsTheLoadAndKeepsEarlierRows) {
@@ -151,6 +161,17 @@ TEST(ScriptFiles, ALineWithThreeFieldsStopsTheLoadAndKeepsEarlierRows) {
   EXPECT_EQ(ui.messages[0].text, "Error Loading Script!  Check file format.");
   EXPECT_EQ(g.Cell(1, 2), "CMD ON");
   EXPECT_EQ(g.Cell(2, 2), "");
+
+  // Through the button, the script being edited stays as it was.
+  ScriptGrid edited = Typed({"CMD MUX 81", "CMD OFF"});
+  for (const std::string& file : {in.string(), dir.path().string()}) {
+    ui.openFileAnswers = {file};
+    LoadScriptCommand(edited, ui);
+    EXPECT_EQ(edited.Cell(1, 2), "CMD MUX 81");
+    EXPECT_EQ(edited.Cell(2, 2), "CMD OFF");
+  }
+  EXPECT_EQ(ui.messages.back().text,
+            UnreadableFileMessage(dir.path(), std::make_error_code(std::errc::is_a_directory)));
 }
 
 TEST(ScriptFiles, DialogCommandsSetTheCaptionAndReportFailedSaves) {

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "script/evm_script_board.h"
 #include "script/fake_script_board.h"
 #include "support/recording_ui.h"
+#include "support/sim_fixture.h"
 
 namespace evm {
 namespace {
@@ -134,6 +138,37 @@ TEST(ScriptInterpreter, GotoLoopsPauseAndEndAsTold) {
   Runner below({{"CMD ON", "", ""}, {"goto -3", "", ""}, {"CMD OFF", "", ""}});
   RunScript(below.ctx);
   EXPECT_EQ(below.board.sent, std::vector<std::string>{"CMD ON"}) << "a row below 1 ends the run";
+}
+
+TEST(ScriptInterpreter, ATimeLimitCutsWaitsAndEndsLoops) {
+  // Rows, limit in seconds, cut short, steps sent.
+  const std::tuple<std::vector<Row>, double, bool, size_t> cases[] = {
+      {{{"pause 1e9", "", ""}, {"CMD ON", "", ""}}, 2.5, true, 0},
+      {{{"CMD ON", "", ""}, {"goto 1", "", ""}}, 1.2, true, 3},
+      {{{"pause 1", "", ""}, {"CMD ON", "", ""}}, 2.5, false, 1},
+  };
+  for (const auto& [rows, seconds, cut, sent] : cases) {
+    Runner r(rows);
+    EXPECT_EQ(RunScriptWithin(r.ctx, r.clock, seconds), cut);
+    EXPECT_EQ(r.board.sent.size(), sent);
+    EXPECT_LE(r.clock.ElapsedMs(), static_cast<int64_t>(seconds * 1000));
+  }
+}
+
+TEST(ScriptInterpreter, AStepThatDoesNotParseFailsAndLeavesNothingToCheck) {
+  test::SimContext c;
+  EvmScriptBoard board(c.evm);
+  Runner r({{"I2C CH2 S 91 ACKS R ACKM R ACKM P", "", ""},
+            {"result", "0", "FF"},
+            {"I2C CH2 S 91 ACKS R ACKMM P", "", ""},
+            {"result", "0", "FF"}});
+  ScriptContext ctx{r.grid, board, c.ui, c.evm.locale};
+  RunScript(ctx);
+  EXPECT_EQ(r.Verdict(2), "PASS");
+  EXPECT_EQ(r.Verdict(3), "FAIL");
+  EXPECT_EQ(r.Result(3), c.evm.dutWriter.MnemonicError);
+  EXPECT_NE(r.Result(3), "");
+  EXPECT_EQ(r.Verdict(4), "FAIL") << "the earlier read's bytes are not this step's";
 }
 
 TEST(ScriptInterpreter, EmptyStepEndsTheRunAndOldResultsAreCleared) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "common/atomic_file.h"
 #include "shell/settings_file.h"
 #include "shell/usb_address_file.h"
@@ -139,6 +141,32 @@ TEST(MainLoad, AbortBeforeTheSettingsWereReadKeepsTheStoredSettings) {
   EXPECT_EQ(MainLoad(c.evm), LoadOutcome::Aborted);
   MainUnload(c.evm);
   EXPECT_EQ(*ReadWholeFile(c.evm.StateFile(kSettingsFileName)), stored);
+}
+
+TEST(MainLoad, SettingsThatDidNotParseAreKeptAsideBeforeTheyAreReplaced) {
+  SimContext c;
+  const std::string garbled = "\"0.05\"\r\n\x01\x02 garbage";
+  WriteSettings(c, garbled);
+  EXPECT_EQ(MainLoad(c.evm), LoadOutcome::LoadErrorPath);
+  MainUnload(c.evm);
+  const auto file = c.evm.StateFile(kSettingsFileName);
+  EXPECT_EQ(ReadWholeFile(file.string() + ".bad"), garbled);
+  EXPECT_TRUE(ReadSettingsFile(file)) << "the next start reads what this one wrote";
+  EXPECT_NE(c.ui.messages.at(0).text.find(file.string() + ".bad"), std::string::npos);
+}
+
+TEST(MainLoad, UnreadableStateFilesAreNamedAndStaleTemporaryFilesRemoved) {
+  SimContext c;
+  const auto address = c.evm.StateFile(kUsbAddressFileName);
+  std::filesystem::create_directory(address);
+  const auto stale = c.evm.StateFile("ZM5520_1EVM_Settings.csv.0123456789abcdef.tmp~");
+  ASSERT_TRUE(WriteFileAtomically(stale, "x"));
+  std::filesystem::last_write_time(
+      stale, std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
+  MainLoad(c.evm);
+  EXPECT_EQ(c.ui.messages.at(0).text,
+            UnreadableFileMessage(address, std::make_error_code(std::errc::is_a_directory)));
+  EXPECT_FALSE(std::filesystem::exists(stale));
 }
 
 TEST(MainLoad, SettingsAndAddressSurviveARoundTrip) {

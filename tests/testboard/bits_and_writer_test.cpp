@@ -80,7 +80,8 @@ TEST(DutWriterFile, RoundTripsTheFiveTexts) {
             "\"CMD ON\"\r\n\"CMD OFF\"\r\n\"I2C CH2 S 98 ACKS 10 ACKS 40 ACKS 11 ACKS P \"\r\n"
             "\"\"\r\n\"CMD MUX 81\"\r\n");
   DutWriterPanel reloaded;
-  LoadDutWriterFile(reloaded, file);
+  test::RecordingUi ui;
+  LoadDutWriterFile(reloaded, file, ui);
   EXPECT_EQ(reloaded.txtCmdString, panel.txtCmdString);
 }
 
@@ -89,11 +90,18 @@ TEST(DutWriterFile, MissingOrShortFileKeepsTheInitialTexts) {
   const auto file = dir.path() / kDutWriterFileName;
   const DutWriterPanel initial;
   DutWriterPanel panel;
-  LoadDutWriterFile(panel, file);
+  test::RecordingUi ui;
+  LoadDutWriterFile(panel, file, ui);
   EXPECT_EQ(panel.txtCmdString, initial.txtCmdString);
   ASSERT_TRUE(WriteFileAtomically(file, "\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n"));
-  LoadDutWriterFile(panel, file);
+  LoadDutWriterFile(panel, file, ui);
   EXPECT_EQ(panel.txtCmdString, initial.txtCmdString);
+  EXPECT_TRUE(ui.messages.empty());
+
+  // A folder in its place is named, not thrown past the window.
+  LoadDutWriterFile(panel, dir.path(), ui);
+  EXPECT_EQ(ui.messages.at(0).text,
+            UnreadableFileMessage(dir.path(), std::make_error_code(std::errc::is_a_directory)));
 }
 
 }  // namespace

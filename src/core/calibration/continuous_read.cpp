@@ -1,11 +1,15 @@
 #include "calibration/continuous_read.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <system_error>
 
 #include "calibration/register_file.h"
+#include "common/atomic_file.h"
 #include "common/write_records.h"
 #include "evm.h"
 #include "registers/register_cycle.h"
+#include "registers/register_display.h"
 
 namespace evm {
 
@@ -14,16 +18,30 @@ namespace {
 // Every record ends with a quoted line break, so it spans two lines.
 constexpr const char* kRecordEnd = "\"\r\n\"\r\n";
 
-void Append(const Evm& evm, const std::string& record) {
-  std::ofstream& file = *evm.measurement.logFile;
-  file << record;
-  // A crash loses at most the pass in progress.
-  file.flush();
-}
-
 void CloseLog(MeasurementState& m) {
   m.logFile.reset();
   m.LogActive = false;
+}
+
+// False when the record did not reach the file; logging has then ended, and
+// the user is told which file failed and why.
+bool Append(Evm& evm, const std::string& record) {
+  MeasurementState& m = evm.measurement;
+  std::ofstream& file = *m.logFile;
+  errno = 0;
+  file << record;
+  // A crash loses at most the pass in progress.
+  file.flush();
+  if (file) return true;
+  const std::error_code ec = errno != 0 ? std::error_code(errno, std::generic_category())
+                                        : std::make_error_code(std::errc::io_error);
+  CloseLog(m);
+  m.mnuLogToFile = false;
+  m.logWriteFailed = true;
+  evm.ui.MessageBox("The log file \"" + m.logFileName + "\" could not be written: " + ec.message() +
+                        ". Logging has stopped.",
+                    kMessageTitle);
+  return false;
 }
 
 }  // namespace
@@ -62,8 +80,16 @@ void cmdStartContinuousRead_Click(Evm& evm) {
     for (uint32_t& colour : m.startColours) {
       colour = colour == kBlinkBlue ? kBlinkRed : kBlinkBlue;
     }
-    ReadAllRegs(evm);
-    if (m.LogActive && m.logFile) Append(evm, LogDataRecord(evm, evm.clock.Now()));
+    const bool acknowledged = ReadAllRegs(evm);
+    if (m.LogActive && m.logFile) {
+      // A register that did not answer still holds an earlier pass's value:
+      // that is no measurement, so the pass is not logged.
+      if (acknowledged) {
+        Append(evm, LogDataRecord(evm, evm.clock.Now()));
+      } else {
+        ++m.unacknowledgedPasses;
+      }
+    }
     if (m.onPass) m.onPass();
     evm.ui.ProcessEvents();
   }
@@ -85,15 +111,21 @@ void mnuLogToFile_Click(Evm& evm) {
   if (!file || file->empty()) return;
   m.LastChosenFolder = ExtractFolder(*file);
   CloseLog(m);
-  auto log = std::make_unique<std::ofstream>(*file, std::ios::binary | std::ios::trunc);
-  if (!log->is_open()) {
+  m.logWriteFailed = false;
+  m.unacknowledgedPasses = 0;
+  // A file marked read-only is the user's to keep.
+  std::unique_ptr<std::ofstream> log;
+  if (!CheckWritableTarget(*file)) {
+    log = std::make_unique<std::ofstream>(*file, std::ios::binary | std::ios::trunc);
+  }
+  if (!log || !log->is_open()) {
     m.mnuLogToFile = false;
     ReportUncreatableFile(evm, *file);
     return;
   }
   m.logFile = std::move(log);
-  Append(evm, LogHeaderRecord());
-  m.LogActive = true;
+  m.logFileName = *file;
+  if (Append(evm, LogHeaderRecord())) m.LogActive = true;
 }
 
 void StopMeasurement(Evm& evm) {

@@ -22,6 +22,12 @@ struct MeasurementState {
   bool mnuLogToFile = false;
   std::array<uint32_t, 3> startColours{kButtonFace, kButtonFace, kButtonFace};
   std::unique_ptr<std::ofstream> logFile;
+  std::string logFileName;
+  // Passes since the log was opened that were read but not logged, because
+  // the device did not acknowledge every read.
+  long unacknowledgedPasses = 0;
+  // Set when a write to the log failed, which ended logging.
+  bool logWriteFailed = false;
 
   std::string RememberedFolder;
   std::string LastChosenFolder;

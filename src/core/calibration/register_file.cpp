@@ -50,7 +50,9 @@ std::string FormatRegisterFile(const RegisterStore& store) {
 
 std::optional<RegisterFileValues> ParseRegisterFile(std::string_view content) {
   const auto fields = ReadRecordFields(content);
-  if (fields.size() < kRegisterFileValues) return std::nullopt;
+  // Anything after the 23rd value would be sent nowhere: a file that holds
+  // more is not a register file.
+  if (fields.size() != kRegisterFileValues) return std::nullopt;
   RegisterFileValues values{};
   for (size_t i = 0; i < values.size(); ++i) {
     const RecordField& field = fields[i];
@@ -87,8 +89,13 @@ void mnuLoadReg_Click(Evm& evm) {
   const auto file = evm.ui.OpenFileDialog(RegisterFileDialog(evm, "Load Registers From File"));
   if (!file || file->empty()) return;
   evm.measurement.LastChosenFolder = ExtractFolder(*file);
-  const auto content = ReadWholeFile(*file);
-  const auto values = content ? ParseRegisterFile(*content) : std::nullopt;
+  std::error_code readError;
+  const auto content = ReadWholeFile(*file, readError);
+  if (!content) {
+    evm.ui.MessageBox(UnreadableFileMessage(*file, readError), kMessageTitle);
+    return;
+  }
+  const auto values = ParseRegisterFile(*content);
   // All or nothing: a half-read file would leave a mix of old and new values.
   if (!values) {
     evm.ui.MessageBox(kBadLoadFileMessage, kMessageTitle);

@@ -35,7 +35,7 @@ FileDialogRequest RegisterFileDialog(const Evm& evm, const char* title);
 
 // One decimal value per line, slots 0 to 22.
 std::string FormatRegisterFile(const RegisterStore& store);
-// All 23 values as whole numbers of 0 to 65535, or nothing.
+// Exactly 23 values, each a whole number of 0 to 65535, or nothing.
 std::optional<RegisterFileValues> ParseRegisterFile(std::string_view content);
 
 // Shows a message naming a file that could not be created.

@@ -1,42 +1,249 @@
 #include "common/atomic_file.h"
 
+#include <cerrno>
+#include <chrono>
 #include <fstream>
 #include <iterator>
-#include <system_error>
+#include <random>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace evm {
 
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content) {
-  std::filesystem::path tmp = path;
-  tmp += ".tmp~";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ignored;
-      std::filesystem::remove(tmp, ignored);
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kTempSuffix = ".tmp~";
+constexpr size_t kTempTagDigits = 16;
+
+std::error_code LastError() {
+  return std::error_code(errno, std::generic_category());
+}
+
+// "NAME.<16 hex digits>.tmp~": unique per write, and recognisable as ours.
+fs::path TemporaryPathFor(const fs::path& target) {
+  std::random_device random;
+  const uint64_t tag = (static_cast<uint64_t>(random()) << 32) ^ random();
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string name = target.filename().string() + ".";
+  for (size_t i = 0; i < kTempTagDigits; ++i) name += kDigits[(tag >> (4 * i)) & 0xF];
+  return target.parent_path() / (name + kTempSuffix);
+}
+
+#ifndef _WIN32
+
+bool WriteAll(int fd, std::string_view content, std::error_code& ec) {
+  size_t done = 0;
+  while (done < content.size()) {
+    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ec = LastError();
       return false;
     }
+    done += static_cast<size_t>(n);
   }
-  std::error_code ec;
-  std::filesystem::rename(tmp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(tmp, ignored);
+  if (::fsync(fd) != 0 && errno != EINVAL) {
+    ec = LastError();
     return false;
   }
   return true;
 }
 
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return content;
+bool CloseChecked(int fd, std::error_code& ec) {
+  if (::close(fd) == 0) return true;
+  if (!ec) ec = LastError();
+  return false;
+}
+
+// The rename is made durable too; a folder that cannot be synced is no
+// reason to call the write failed.
+void SyncFolder(const fs::path& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+bool WriteInPlace(const fs::path& path, std::string_view content, std::error_code& ec) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) {
+    ec = LastError();
+    return false;
+  }
+  const bool written = WriteAll(fd, content, ec);
+  return CloseChecked(fd, ec) && written;
+}
+
+#endif
+
+}  // namespace
+
+std::error_code CheckWritableTarget(const fs::path& path) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (ec || !fs::exists(status)) return {};
+  if (fs::is_directory(status)) return std::make_error_code(std::errc::is_a_directory);
+  // The read-only mark is the user's wish even where the system would
+  // allow the write (an administrator).
+  constexpr fs::perms kAnyWrite =
+      fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  if (fs::is_regular_file(status) && (status.permissions() & kAnyWrite) == fs::perms::none) {
+    return std::make_error_code(std::errc::permission_denied);
+  }
+#ifndef _WIN32
+  if (::access(path.c_str(), W_OK) != 0) return LastError();
+#endif
+  return {};
+}
+
+bool WriteFileAtomically(const fs::path& path, std::string_view content, std::error_code& ec) {
+  ec = CheckWritableTarget(path);
+  if (ec) return false;
+  std::error_code statusError;
+  const fs::file_status status = fs::status(path, statusError);
+  const bool exists = !statusError && fs::exists(status);
+#ifndef _WIN32
+  // A device or a pipe is written to, never replaced.
+  if (exists && !fs::is_regular_file(status)) return WriteInPlace(path, content, ec);
+  const fs::path tmp = TemporaryPathFor(path);
+  mode_t mode = 0666;
+  if (exists) mode = static_cast<mode_t>(status.permissions() & fs::perms::all);
+  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (fd < 0) {
+    ec = LastError();
+    if (!exists) {
+      // Made directly when no temporary name fits beside it; a folder the
+      // user may not write refuses this too.
+      const int direct = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+      if (direct < 0) return false;
+      ec.clear();
+      const bool written = WriteAll(direct, content, ec);
+      if (CloseChecked(direct, ec) && written) return true;
+      ::unlink(path.c_str());
+      return false;
+    }
+    // A folder the user may not create files in still holds a file the user
+    // may write: the file is written where it is.
+    ec.clear();
+    return WriteInPlace(path, content, ec);
+  }
+  if (exists) ::fchmod(fd, mode);
+  const bool written = WriteAll(fd, content, ec);
+  if (!CloseChecked(fd, ec) || !written) {
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    ec = LastError();
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  SyncFolder(path.parent_path());
+  return true;
+#else
+  (void)exists;
+  const fs::path tmp = TemporaryPathFor(path);
+  {
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    if (!out) {
+      ec = std::make_error_code(std::errc::permission_denied);
+      return false;
+    }
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      std::error_code ignored;
+      fs::remove(tmp, ignored);
+      ec = std::make_error_code(std::errc::io_error);
+      return false;
+    }
+  }
+  fs::rename(tmp, path, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(tmp, ignored);
+    return false;
+  }
+  return true;
+#endif
+}
+
+bool WriteFileAtomically(const fs::path& path, std::string_view content) {
+  std::error_code ec;
+  return WriteFileAtomically(path, content, ec);
+}
+
+std::optional<std::string> ReadWholeFile(const fs::path& path, std::error_code& ec) {
+  ec.clear();
+  const fs::file_status status = fs::status(path, ec);
+  if (ec) return std::nullopt;
+  if (fs::is_directory(status)) {
+    ec = std::make_error_code(std::errc::is_a_directory);
+    return std::nullopt;
+  }
+  // The standard library reports a failing read (EISDIR, EIO) by throwing,
+  // whatever the stream's exception mask.
+  try {
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+      ec = errno != 0 ? LastError() : std::make_error_code(std::errc::permission_denied);
+      return std::nullopt;
+    }
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+      ec = errno != 0 ? LastError() : std::make_error_code(std::errc::io_error);
+      return std::nullopt;
+    }
+    return content;
+  } catch (const std::exception&) {
+    ec = errno != 0 ? LastError() : std::make_error_code(std::errc::io_error);
+    return std::nullopt;
+  }
+}
+
+std::optional<std::string> ReadWholeFile(const fs::path& path) {
+  std::error_code ec;
+  return ReadWholeFile(path, ec);
+}
+
+std::string UnreadableFileMessage(const fs::path& path, const std::error_code& ec) {
+  return "The file \"" + path.string() + "\" could not be read: " + ec.message() + ".";
+}
+
+void RemoveStaleTemporaryFiles(const fs::path& folder,
+                               std::initializer_list<const char*> fileNames) {
+  const auto staleBefore = fs::file_time_type::clock::now() - std::chrono::minutes(1);
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    const size_t suffixLength = std::char_traits<char>::length(kTempSuffix);
+    if (name.size() <= suffixLength) continue;
+    const size_t suffix = name.size() - suffixLength;
+    if (name.compare(suffix, std::string::npos, kTempSuffix) != 0) continue;
+    bool ours = false;
+    for (const char* fileName : fileNames) {
+      const std::string base = fileName;
+      if (base.size() > suffix || name.compare(0, base.size(), base) != 0) continue;
+      const std::string tag = name.substr(base.size(), suffix - base.size());
+      // "NAME.tmp~" is what earlier versions left behind.
+      ours = tag.empty() || (tag.size() == kTempTagDigits + 1 && tag[0] == '.' &&
+                             tag.find_first_not_of("0123456789abcdef", 1) == std::string::npos);
+      if (ours) break;
+    }
+    std::error_code timeError;
+    if (!ours || !it->is_regular_file(timeError)) continue;
+    if (it->last_write_time(timeError) >= staleBefore || timeError) continue;
+    std::error_code ignored;
+    fs::remove(it->path(), ignored);
+  }
 }
 
 }  // namespace evm

@@ -1,18 +1,43 @@
 #pragma once
 
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace evm {
 
-// Writes to a temporary file beside the target and renames it over the old
-// one, so a crash or a full disk never leaves half a file. False when any
-// step failed; the old file is then untouched.
+// Writes to a temporary file with a unique name beside the target, forces it
+// to disk and renames it over the old one, so a crash or a full disk never
+// leaves half a file and two writers of one file never collide. A target
+// the user may not write (or marked read-only) is refused and left as it
+// is; a writable file in a folder where no temporary file can be made is
+// written in place. False when any step failed, with the system's reason in
+// `ec`; the old file is then untouched.
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content,
+                         std::error_code& ec);
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content);
 
-// Whole file as bytes; nullopt when it cannot be opened or read.
+// Why a file could not be written to, before anything is written: a folder,
+// or a file marked read-only or not writable by the user. Empty when it may
+// be written (or does not exist yet).
+std::error_code CheckWritableTarget(const std::filesystem::path& path);
+
+// Whole file as bytes; nullopt when it cannot be opened or read (a missing
+// file, a folder, no permission, an I/O error), with the system's reason in
+// `ec`. Never throws.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path, std::error_code& ec);
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
+
+// "The file "NAME" could not be read: REASON."
+std::string UnreadableFileMessage(const std::filesystem::path& path, const std::error_code& ec);
+
+// Removes temporary files left by writes of the named files in `folder` that
+// were interrupted (a killed process); a temporary file younger than a
+// minute may belong to a write in progress and is kept.
+void RemoveStaleTemporaryFiles(const std::filesystem::path& folder,
+                               std::initializer_list<const char*> fileNames);
 
 }  // namespace evm

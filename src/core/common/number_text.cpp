@@ -20,6 +20,16 @@ std::string FormatGeneralInvariant(double value) {
   return s;
 }
 
+std::string FormatInvariantExact(double value) {
+  char buf[64];
+  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 17);
+  std::string s(buf, res.ptr);
+  for (char& c : s) {
+    if (c == 'e') c = 'E';
+  }
+  return s;
+}
+
 std::string FormatGeneral(double value, const NumberLocale& locale) {
   std::string s = FormatGeneralInvariant(value);
   for (char& c : s) {

@@ -16,6 +16,9 @@ std::string FormatGeneral(double value, const NumberLocale& locale);
 // Same digits with "." whatever the locale; the form stored files use.
 std::string FormatGeneralInvariant(double value);
 
+// 17 significant digits, which read back as the same double.
+std::string FormatInvariantExact(double value);
+
 // Text-to-number with the locale's decimal separator. Surrounding blanks are
 // allowed; anything else that is not part of the number makes it fail.
 std::optional<double> ParseLocaleNumber(std::string_view text, const NumberLocale& locale);

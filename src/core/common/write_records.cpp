@@ -1,6 +1,7 @@
 #include "common/write_records.h"
 
 #include <cctype>
+#include <cmath>
 
 #include "common/number_text.h"
 
@@ -8,6 +9,9 @@ namespace evm {
 
 std::string FormatRecordNumber(double value) {
   std::string s = FormatGeneralInvariant(value);
+  // 15 digits round the largest numbers past the largest double, and such
+  // a file would not read back: those take the digits that do.
+  if (std::isfinite(value) && !ParseInvariantNumber(s)) s = FormatInvariantExact(value);
   if (s.rfind("0.", 0) == 0) {
     s.erase(0, 1);
   } else if (s.rfind("-0.", 0) == 0) {
@@ -45,29 +49,47 @@ RecordWriter& RecordWriter::EndRecord() {
 
 std::vector<RecordField> ReadRecordFields(std::string_view content) {
   std::vector<RecordField> fields;
-  size_t i = 0;
   const size_t n = content.size();
   auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
-  while (i < n) {
-    // Blank space and empty lines between fields carry nothing.
-    while (i < n && (content[i] == ' ' || content[i] == '\t' || isLineEnd(content[i]))) ++i;
-    if (i >= n) break;
+  auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+  // Blank lines before the first record and after the last carry nothing;
+  // between records a blank line is an empty field, like ",,".
+  auto restIsBlank = [&](size_t from) {
+    for (size_t k = from; k < n; ++k) {
+      if (!isBlank(content[k]) && !isLineEnd(content[k])) return false;
+    }
+    return true;
+  };
+  size_t i = 0;
+  while (i < n && (isBlank(content[i]) || isLineEnd(content[i]))) ++i;
+  if (i >= n) return fields;
+  for (;;) {
+    while (i < n && isBlank(content[i])) ++i;
     RecordField field;
-    if (content[i] == '"') {
+    if (i < n && content[i] == '"') {
       field.quoted = true;
       ++i;
       while (i < n && content[i] != '"' && !isLineEnd(content[i]))
         field.text.push_back(content[i++]);
       if (i < n && content[i] == '"') ++i;
-      while (i < n && (content[i] == ' ' || content[i] == '\t')) ++i;
+      while (i < n && isBlank(content[i])) ++i;
     } else {
       while (i < n && content[i] != ',' && !isLineEnd(content[i]))
         field.text.push_back(content[i++]);
       while (!field.text.empty() && std::isspace(static_cast<unsigned char>(field.text.back())))
         field.text.pop_back();
     }
-    if (i < n && content[i] == ',') ++i;
     fields.push_back(std::move(field));
+    if (i >= n) break;
+    if (content[i] == ',') {
+      // A comma always separates two fields, so one at a line's end is
+      // followed by an empty field.
+      ++i;
+      continue;
+    }
+    if (!isLineEnd(content[i])) continue;  // text after a closing quote
+    i += content[i] == '\r' && i + 1 < n && content[i + 1] == '\n' ? 2 : 1;
+    if (restIsBlank(i)) break;
   }
   return fields;
 }

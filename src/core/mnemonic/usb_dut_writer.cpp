@@ -56,7 +56,13 @@ bool UsbDutWriter::SendMnemonic(const std::string& text) {
     return false;
   }
   ParseMnemonic(text);
-  if (!MnemonicError.empty()) return false;
+  if (!MnemonicError.empty()) {
+    // Not sent, so nothing was read either.
+    results_.I2C_ReadData.fill(std::nullopt);
+    ReadCount = 0;
+    AckCount = 0;
+    return false;
+  }
   for (int attempt = 0; attempt < 2; ++attempt) {
     ExchangeReport();
     DecodeReadsAndAcks();

@@ -7,12 +7,14 @@
 
 namespace evm {
 
-void ReadAllRegs(Evm& evm) {
+bool ReadAllRegs(Evm& evm) {
   RegisterStore& store = evm.registers;
   const int address = store.DeviceAddress & 0xFFFF;
+  bool everyReadAcknowledged = true;
   for (int i = 0; i <= store.LastReg; ++i) {
     evm.regLink.ReadRegWord(address, i);
     const bool acknowledged = evm.results.I2C_AckStatus[0] == 0;
+    everyReadAcknowledged = everyReadAcknowledged && acknowledged;
     // The indicator follows the last read of the pass.
     evm.registerPanel.txtDutNotAckVisible = !acknowledged;
     // The read-data slots still hold an earlier register's bytes after a
@@ -28,6 +30,7 @@ void ReadAllRegs(Evm& evm) {
   for (int i = 0; i <= store.LastReg; ++i) {
     evm.registerPanel.gridReg.SetText(i + 1, 1, store.RegName[static_cast<size_t>(i + 1)]);
   }
+  return everyReadAcknowledged;
 }
 
 bool WriteReg(Evm& evm, int n) {

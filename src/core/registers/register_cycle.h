@@ -7,8 +7,9 @@ class Evm;
 inline constexpr const char* kDutNotAckText = "ZM5520/1 Did Not Acknowledge!";
 
 // Registers 00h to LastReg from the device into the store, then the display.
-// A register whose read is not acknowledged keeps its value.
-void ReadAllRegs(Evm& evm);
+// A register whose read is not acknowledged keeps its value. False when any
+// read of the pass was not acknowledged.
+bool ReadAllRegs(Evm& evm);
 
 // Register n of the store to the device; true when the device took it.
 bool WriteReg(Evm& evm, int n);

@@ -10,7 +10,11 @@ class EvmScriptBoard final : public ScriptBoard {
  public:
   explicit EvmScriptBoard(Evm& evm) : evm_(evm) {}
 
-  void SendMnemonic(const std::string& text) override { evm_.dutWriter.SendMnemonic(text); }
+  std::string SendMnemonic(const std::string& text) override {
+    const bool sent = !evm_.shell.RunWithoutUsb;
+    evm_.dutWriter.SendMnemonic(text);
+    return sent ? evm_.dutWriter.MnemonicError : std::string();
+  }
   std::optional<uint8_t> ReadData(int index) override {
     if (index < 0 || index >= kI2CResultSlots) return std::nullopt;
     return evm_.results.I2C_ReadData[static_cast<size_t>(index)];

@@ -11,7 +11,8 @@ namespace evm {
 class ScriptBoard {
  public:
   virtual ~ScriptBoard() = default;
-  virtual void SendMnemonic(const std::string& text) = 0;
+  // Empty when the text was understood (and sent); otherwise why it was not.
+  virtual std::string SendMnemonic(const std::string& text) = 0;
   // Byte `index` of the latest transaction's reads; empty when none was read.
   virtual std::optional<uint8_t> ReadData(int index) = 0;
   virtual double ReadCnv1(int mode) = 0;

@@ -12,13 +12,14 @@ namespace {
 constexpr const char* kLoadError = "Error Loading Script!  Check file format.";
 constexpr const char* kSaveError = "Error Saving Script!  Check file format.";
 
-bool WriteRows(ScriptGrid& grid, const std::filesystem::path& file, int lastColumn) {
+bool WriteRows(ScriptGrid& grid, const std::filesystem::path& file, int lastColumn,
+               std::error_code& ec) {
   TrimForSave(grid);
   std::string content;
   for (int r = 1; r <= grid.ScriptLastRow && r < grid.Rows(); ++r) {
     content += FormatScriptLine(grid, r, lastColumn);
   }
-  return WriteFileAtomically(file, content);
+  return WriteFileAtomically(file, content, ec);
 }
 
 // Splits one line into fields the way the file is read back.
@@ -32,26 +33,37 @@ std::string FormatScriptLine(const ScriptGrid& grid, int row, int lastColumn) {
   std::string line;
   for (int c = 1; c <= lastColumn; ++c) {
     if (c > 1) line += ",";
-    line += "\"" + grid.Cell(row, c) + "\"";
+    line += '"';
+    // A quote inside would end the field early and the line would not load
+    // again; the other files store it as a single quote too.
+    for (const char ch : grid.Cell(row, c)) line += ch == '"' ? '\'' : ch;
+    line += '"';
   }
   return line + "\r\n";
 }
 
 bool SaveScript(ScriptGrid& grid, const std::filesystem::path& file) {
-  return WriteRows(grid, file, 4);
+  std::error_code ec;
+  return WriteRows(grid, file, 4, ec);
+}
+
+bool SaveResultsFile(ScriptGrid& grid, const std::filesystem::path& file, std::error_code& ec) {
+  return WriteRows(grid, file, 6, ec);
 }
 
 bool SaveResults(ScriptGrid& grid, const std::filesystem::path& file, UserInterface& ui) {
-  if (WriteRows(grid, file, 6)) return true;
+  std::error_code ec;
+  if (WriteRows(grid, file, 6, ec)) return true;
   ui.MessageBox(kSaveError, "");
   return false;
 }
 
 bool LoadScript(ScriptGrid& grid, const std::filesystem::path& file, UserInterface& ui) {
   grid.ScriptLastRow = 1;
-  const auto content = ReadWholeFile(file);
+  std::error_code readError;
+  const auto content = ReadWholeFile(file, readError);
   if (!content) {
-    ui.MessageBox(kLoadError, "");
+    ui.MessageBox(UnreadableFileMessage(file, readError), "");
     return false;
   }
   size_t pos = 0;
@@ -112,8 +124,10 @@ void SaveScriptCommand(ScriptGrid& grid, UserInterface& ui) {
 
 void LoadScriptCommand(ScriptGrid& grid, UserInterface& ui) {
   if (const auto file = ChooseFile(grid, ui, Dialog::Open, "Load Script", kScriptFilter)) {
-    ClearScriptGrid(grid);
-    LoadScript(grid, *file, ui);
+    // The script being edited stays until a whole file has been read.
+    ScriptGrid loaded = grid;
+    ClearScriptGrid(loaded);
+    if (LoadScript(loaded, *file, ui)) grid = std::move(loaded);
   }
   grid.Caption = "Script - " + grid.DialogFileName;
 }

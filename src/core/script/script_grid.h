@@ -42,6 +42,8 @@ struct ScriptGrid {
   int GotoRow = 0;
   int ExitLoop = 0;
   bool Running = false;
+  // Asks a running script to end after the step in progress.
+  bool EndRun = false;
 
   ScriptGrid();
 

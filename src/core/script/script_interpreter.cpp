@@ -148,8 +148,10 @@ void ExeScript(ScriptContext& ctx, int row) {
     // Rows are whole numbers; a fraction would name no row.
     g.GotoRow = static_cast<int>(std::trunc(std::clamp(target, -1e9, 1e9)));
   } else {
-    ctx.board.SendMnemonic(step);
+    const std::string error = ctx.board.SendMnemonic(step);
     g.ReadIndex = 0;
+    // A step that was never sent must not pass for one that was.
+    if (!error.empty()) Fail(g, row, error);
   }
 }
 
@@ -158,6 +160,7 @@ void RunScript(ScriptContext& ctx, const ScriptRunHooks& hooks) {
   if (g.Running) return;  // a click on Run while a run is going on
   g.Running = true;
   g.ExitLoop = 0;
+  g.EndRun = false;
   g.TopRow = 1;
   g.ScriptLastRow = std::min(g.ScriptLastRow, g.Rows() - 1);
   TrimForRun(g);
@@ -182,8 +185,92 @@ void RunScript(ScriptContext& ctx, const ScriptRunHooks& hooks) {
     }
     ScrollIfBelowView(g);
     ctx.ui.ProcessEvents();
+    if (g.EndRun) break;
   }
   g.Running = false;
+}
+
+namespace {
+
+// The run's board and user, with a deadline: a wait is cut at it, and once
+// it has passed the run ends after the step in progress.
+class Deadline final : public ScriptBoard, public UserInterface {
+ public:
+  Deadline(ScriptContext& ctx, Clock& clock, double seconds)
+      : ctx_(ctx), clock_(clock), seconds_(seconds), start_(clock.SecondsSinceMidnight()) {}
+
+  bool Passed() {
+    double elapsed = clock_.SecondsSinceMidnight() - start_;
+    if (elapsed < 0) elapsed += 86400;
+    if (elapsed >= seconds_) {
+      ctx_.grid.EndRun = true;
+      passed_ = true;
+    }
+    return passed_;
+  }
+  bool Cut() const { return passed_; }
+  double Left() {
+    double elapsed = clock_.SecondsSinceMidnight() - start_;
+    if (elapsed < 0) elapsed += 86400;
+    return seconds_ - elapsed;
+  }
+
+  std::string SendMnemonic(const std::string& text) override {
+    return ctx_.board.SendMnemonic(text);
+  }
+  std::optional<uint8_t> ReadData(int index) override { return ctx_.board.ReadData(index); }
+  double ReadCnv1(int mode) override { return ctx_.board.ReadCnv1(mode); }
+  double ReadCnv2(int mode) override { return ctx_.board.ReadCnv2(mode); }
+  void SetDac(char channel, double volts) override { ctx_.board.SetDac(channel, volts); }
+  void WaitSeconds(double seconds) override {
+    const double left = Left();
+    if (seconds >= left) {
+      if (left > 0) ctx_.board.WaitSeconds(left);
+      // The wait ran to the limit, whatever rounding says of the clock.
+      ctx_.grid.EndRun = true;
+      passed_ = true;
+      return;
+    }
+    ctx_.board.WaitSeconds(seconds);
+  }
+
+  void MessageBox(const std::string& text, const std::string& title) override {
+    ctx_.ui.MessageBox(text, title);
+  }
+  UsbProblemChoice UsbProblemDialog() override { return ctx_.ui.UsbProblemDialog(); }
+  void ShowReminder() override { ctx_.ui.ShowReminder(); }
+  std::optional<std::string> InputBox(const std::string& p, const std::string& t,
+                                      const std::string& d) override {
+    return ctx_.ui.InputBox(p, t, d);
+  }
+  std::optional<std::string> OpenFileDialog(const FileDialogRequest& r) override {
+    return ctx_.ui.OpenFileDialog(r);
+  }
+  std::optional<std::string> SaveFileDialog(const FileDialogRequest& r) override {
+    return ctx_.ui.SaveFileDialog(r);
+  }
+  void Beep() override { ctx_.ui.Beep(); }
+  void ProcessEvents() override {
+    ctx_.ui.ProcessEvents();
+    Passed();
+  }
+
+ private:
+  ScriptContext& ctx_;
+  Clock& clock_;
+  double seconds_;
+  double start_;
+  bool passed_ = false;
+};
+
+}  // namespace
+
+bool RunScriptWithin(ScriptContext& ctx, Clock& clock, double maxSeconds,
+                     const ScriptRunHooks& hooks) {
+  Deadline deadline(ctx, clock, maxSeconds);
+  ScriptContext timed{ctx.grid, deadline, deadline, ctx.locale};
+  RunScript(timed, hooks);
+  return deadline.Cut();
 }
 
 void SingleStep(ScriptContext& ctx) {

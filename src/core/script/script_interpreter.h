@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "common/clock.h"
 #include "common/number_locale.h"
 #include "common/user_interface.h"
 #include "script/script_board.h"
@@ -32,6 +33,12 @@ struct ScriptRunHooks {
 // steps so that "Exit Loop" can end an endless goto loop.
 void RunScript(ScriptContext& ctx, const ScriptRunHooks& hooks = {});
 void SingleStep(ScriptContext& ctx);
+
+// RunScript for at most `maxSeconds` on `clock`: a wait is cut short at the
+// limit, and the run ends with the step in progress. True when the limit
+// ended it (the rows run so far keep their results).
+bool RunScriptWithin(ScriptContext& ctx, Clock& clock, double maxSeconds,
+                     const ScriptRunHooks& hooks = {});
 void PressExitLoop(ScriptGrid& grid);
 
 }  // namespace evm

@@ -5,11 +5,15 @@
 #include "calibration/continuous_read.h"
 #include "calibration/initial_calibration.h"
 #include "calibration/localize_decimal.h"
+#include "calibration/register_file.h"
+#include "common/atomic_file.h"
 #include "common/number_text.h"
 #include "registers/register_cycle.h"
+#include "registers/register_display.h"
 #include "shell/set_usb_address.h"
 #include "shell/settings_file.h"
 #include "shell/usb_address_file.h"
+#include "testboard/dut_writer_panel.h"
 #include "testboard/eval_control_panel.h"
 
 namespace evm {
@@ -28,6 +32,12 @@ std::string AboutText() {
          "Written by the ZM5520/1 EVM software team.";
 }
 
+void RemoveStaleStateTemporaries(const Evm& evm) {
+  RemoveStaleTemporaryFiles(evm.stateFolder,
+                            {kSettingsFileName, kUsbAddressFileName, kControlEvmSettingsFileName,
+                             kPathInfoFileName, kDutWriterFileName});
+}
+
 namespace {
 
 struct LoadError : std::runtime_error {
@@ -36,12 +46,29 @@ struct LoadError : std::runtime_error {
 
 }  // namespace
 
+void ReportUnreadableStateFile(UserInterface& ui, const std::filesystem::path& file,
+                               const std::error_code& readError) {
+  // A missing file is a fresh start, not a fault.
+  if (!readError || readError == std::errc::no_such_file_or_directory) return;
+  ui.MessageBox(UnreadableFileMessage(file, readError), kMessageTitle);
+}
+
 void LoadAfterLink(Evm& evm) {
   ShellState& shell = evm.shell;
   InitRegisters(evm);
-  shell.SettingsFileOwned = true;
 
-  const auto settings = ReadSettingsFile(evm.StateFile(kSettingsFileName));
+  const std::filesystem::path file = evm.StateFile(kSettingsFileName);
+  std::error_code readError;
+  const auto settings = ReadSettingsFile(file, &readError);
+  std::error_code statusError;
+  const bool missing = !std::filesystem::exists(file, statusError) && !statusError;
+  // Settings that are there but cannot be taken in are the user's only copy
+  // of them: a regular file is set aside before it is replaced, anything
+  // else is left alone.
+  shell.SettingsFileUnparsed =
+      !settings && !missing && std::filesystem::is_regular_file(file, statusError);
+  shell.SettingsFileOwned = settings || missing || shell.SettingsFileUnparsed;
+  ReportUnreadableStateFile(evm.ui, file, readError);
   if (!settings) throw LoadError("settings file missing or unreadable");
   evm.calibration.txtRshunt = LocalizeDecimal(settings->rshunt, shell.DecimalComma);
   evm.calibration.txtMaxExpectedCurrent =
@@ -68,8 +95,11 @@ LoadOutcome MainLoad(Evm& evm) {
   // range with both jumpers at 0, so the interface board is reachable at
   // once. Read before the link loop, whose "Set Address and Try Again" may
   // choose another.
-  shell.UsbAddress =
-      ReadUsbAddressFile(evm.StateFile(kUsbAddressFileName)).value_or(kStandardUsbAddressBase);
+  RemoveStaleStateTemporaries(evm);
+  std::error_code readError;
+  shell.UsbAddress = ReadUsbAddressFile(evm.StateFile(kUsbAddressFileName), &readError)
+                         .value_or(kStandardUsbAddressBase);
+  ReportUnreadableStateFile(evm.ui, evm.StateFile(kUsbAddressFileName), readError);
   shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
 
   shell.UsbRetry = true;
@@ -106,6 +136,27 @@ void FirstActivation(Evm& evm) {
   evm.shell.FirstActivationDone = true;
 }
 
+bool StoreSettings(Evm& evm, std::error_code& ec) {
+  ec.clear();
+  ShellState& shell = evm.shell;
+  if (!shell.SettingsFileOwned) return true;
+  const std::filesystem::path file = evm.StateFile(kSettingsFileName);
+  if (shell.SettingsFileUnparsed) {
+    std::filesystem::path kept = file;
+    kept += ".bad";
+    std::filesystem::rename(file, kept, ec);
+    if (ec) return false;
+    shell.SettingsFileUnparsed = false;
+    evm.ui.MessageBox("The settings in \"" + file.string() +
+                          "\" could not be read; they are kept in \"" + kept.string() + "\".",
+                      kMessageTitle);
+  }
+  StoredSettings settings{evm.calibration.txtRshunt, evm.calibration.txtMaxExpectedCurrent,
+                          evm.calibration.txtSelectedCurrentLSB, shell.StoredMonth,
+                          shell.StoredYear};
+  return WriteFileAtomically(file, FormatSettings(settings), ec);
+}
+
 void MainUnload(Evm& evm, const std::function<void()>& unloadOtherWindows) {
   StopMeasurement(evm);
   const ShellState& shell = evm.shell;
@@ -114,12 +165,8 @@ void MainUnload(Evm& evm, const std::function<void()>& unloadOtherWindows) {
   }
   WriteControlEvmSettings(evm.StateFile(kControlEvmSettingsFileName), evm.calBoard.VrefVolts,
                           evm.calBoard.RefMode);
-  if (shell.SettingsFileOwned) {
-    StoredSettings settings{evm.calibration.txtRshunt, evm.calibration.txtMaxExpectedCurrent,
-                            evm.calibration.txtSelectedCurrentLSB, shell.StoredMonth,
-                            shell.StoredYear};
-    WriteSettingsFile(evm.StateFile(kSettingsFileName), settings);
-  }
+  std::error_code ignored;
+  StoreSettings(evm, ignored);
   // Windows write their own state as they go, after the main window's.
   if (unloadOtherWindows) unloadOtherWindows();
   evm.regLink.CloseRegLink();

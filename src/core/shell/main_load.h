@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <system_error>
 
 #include "evm.h"
 
@@ -20,6 +21,19 @@ LoadOutcome MainLoad(Evm& evm);
 // The part of the load from the register tables to the reminder; the load's
 // error path takes over when it throws.
 void LoadAfterLink(Evm& evm);
+
+// Removes what interrupted writes of the state files left behind.
+void RemoveStaleStateTemporaries(const Evm& evm);
+
+// Names a state file that is there but cannot be read, with the system's
+// reason; a missing file (a fresh start) or no error shows nothing.
+void ReportUnreadableStateFile(UserInterface& ui, const std::filesystem::path& file,
+                               const std::error_code& readError);
+
+// Writes the calibration inputs to the settings file when the load took it
+// over; settings that did not parse are kept as "NAME.bad" first. False, with
+// the reason in `ec`, when nothing could be stored.
+bool StoreSettings(Evm& evm, std::error_code& ec);
 
 // Runs once, when the main window is first activated after the load.
 void FirstActivation(Evm& evm);

@@ -20,8 +20,11 @@ std::optional<StoredSettings> ParseSettings(const std::string& content) {
   return StoredSettings{fields[0].text, fields[1].text, fields[2].text, *month, *year};
 }
 
-std::optional<StoredSettings> ReadSettingsFile(const std::filesystem::path& path) {
-  const auto content = ReadWholeFile(path);
+std::optional<StoredSettings> ReadSettingsFile(const std::filesystem::path& path,
+                                               std::error_code* readError) {
+  std::error_code ec;
+  const auto content = ReadWholeFile(path, ec);
+  if (readError) *readError = ec;
   if (!content) return std::nullopt;
   return ParseSettings(*content);
 }
@@ -42,13 +45,14 @@ bool WriteSettingsFile(const std::filesystem::path& path, const StoredSettings& 
 
 bool StoreCalibrationInputs(const std::filesystem::path& path, const std::string& rshunt,
                             const std::string& maxExpectedCurrent,
-                            const std::string& selectedCurrentLsb, double month, double year) {
+                            const std::string& selectedCurrentLsb, double month, double year,
+                            std::error_code& ec) {
   StoredSettings settings =
       ReadSettingsFile(path).value_or(StoredSettings{"", "", "", month, year});
   settings.rshunt = rshunt;
   settings.maxExpectedCurrent = maxExpectedCurrent;
   settings.selectedCurrentLsb = selectedCurrentLsb;
-  return WriteSettingsFile(path, settings);
+  return WriteFileAtomically(path, FormatSettings(settings), ec);
 }
 
 }  // namespace evm

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace evm {
 
@@ -19,7 +20,9 @@ struct StoredSettings {
 // Three values of any type, then two numbers, taken field by field. A file
 // that is missing, short or holds something else yields nullopt.
 std::optional<StoredSettings> ParseSettings(const std::string& content);
-std::optional<StoredSettings> ReadSettingsFile(const std::filesystem::path& path);
+// `readError` receives why the file could not be read, when it could not.
+std::optional<StoredSettings> ReadSettingsFile(const std::filesystem::path& path,
+                                               std::error_code* readError = nullptr);
 
 std::string FormatSettings(const StoredSettings& settings);
 bool WriteSettingsFile(const std::filesystem::path& path, const StoredSettings& settings);
@@ -28,6 +31,7 @@ bool WriteSettingsFile(const std::filesystem::path& path, const StoredSettings& 
 // (a file that is not there yet takes `month` and `year`).
 bool StoreCalibrationInputs(const std::filesystem::path& path, const std::string& rshunt,
                             const std::string& maxExpectedCurrent,
-                            const std::string& selectedCurrentLsb, double month, double year);
+                            const std::string& selectedCurrentLsb, double month, double year,
+                            std::error_code& ec);
 
 }  // namespace evm

@@ -16,9 +16,12 @@ struct ShellState {
   bool LegacyAddressing = false;
 
   // True once the load has got past the point where the stored settings are
-  // read (or found unreadable); before that the shutdown must not replace
-  // them with texts that were never loaded.
+  // read (or found missing); before that the shutdown must not replace them
+  // with texts that were never loaded.
   bool SettingsFileOwned = false;
+  // The stored settings were there but did not parse: they are set aside as
+  // "NAME.bad" before the first write, never overwritten.
+  bool SettingsFileUnparsed = false;
   bool FirstActivationDone = false;
 };
 

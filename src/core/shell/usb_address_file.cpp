@@ -7,8 +7,11 @@
 
 namespace evm {
 
-std::optional<uint16_t> ReadUsbAddressFile(const std::filesystem::path& path) {
-  const auto content = ReadWholeFile(path);
+std::optional<uint16_t> ReadUsbAddressFile(const std::filesystem::path& path,
+                                           std::error_code* readError) {
+  std::error_code ec;
+  const auto content = ReadWholeFile(path, ec);
+  if (readError) *readError = ec;
   if (!content) return std::nullopt;
   const auto fields = ReadRecordFields(*content);
   if (fields.empty()) return std::nullopt;

@@ -3,13 +3,16 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <system_error>
 
 namespace evm {
 
 inline constexpr const char* kUsbAddressFileName = "EVM_Address_Settings.csv";
 
 // One record holding the interface board's product id as a decimal number.
-std::optional<uint16_t> ReadUsbAddressFile(const std::filesystem::path& path);
+// `readError` receives why the file could not be read, when it could not.
+std::optional<uint16_t> ReadUsbAddressFile(const std::filesystem::path& path,
+                                           std::error_code* readError = nullptr);
 bool WriteUsbAddressFile(const std::filesystem::path& path, uint16_t usbAddress);
 
 }  // namespace evm

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "calibration/eng_number.h"
+#include "common/atomic_file.h"
 #include "common/number_text.h"
 #include "mnemonic/mnemonic_language.h"
 
@@ -41,8 +42,14 @@ CalibrationBoard::CalibrationBoard(UsbDutWriter& writer, I2CResults& results, Us
 const FactoryCalTable& CalibrationBoard::FactoryCal() {
   if (!factoryCal_) {
     std::vector<std::string> notes;
-    factoryCal_ = LoadFactoryCal(factoryCalFile_, notes);
+    std::error_code readError;
+    factoryCal_ = LoadFactoryCal(factoryCalFile_, notes, &readError);
     for (const std::string& note : notes) log_.Entry(note);
+    // Without its file the table is the identity, as on a board never
+    // calibrated; a file that is there but unreadable is a fault to show.
+    if (readError && readError != std::errc::no_such_file_or_directory) {
+      ui_.MessageBox(UnreadableFileMessage(factoryCalFile_, readError), "");
+    }
   }
   return *factoryCal_;
 }

@@ -5,9 +5,17 @@
 
 namespace evm {
 
-void LoadDutWriterFile(DutWriterPanel& panel, const std::filesystem::path& file) {
-  const auto content = ReadWholeFile(file);
-  if (!content) return;
+void LoadDutWriterFile(DutWriterPanel& panel, const std::filesystem::path& file,
+                       UserInterface& ui) {
+  std::error_code readError;
+  const auto content = ReadWholeFile(file, readError);
+  if (!content) {
+    // Missing is the first start; anything else the user should hear of.
+    if (readError != std::errc::no_such_file_or_directory) {
+      ui.MessageBox(UnreadableFileMessage(file, readError), "");
+    }
+    return;
+  }
   const auto fields = ReadRecordFields(*content);
   if (fields.size() < panel.txtCmdString.size()) return;
   for (size_t i = 0; i < panel.txtCmdString.size(); ++i) panel.txtCmdString[i] = fields[i].text;

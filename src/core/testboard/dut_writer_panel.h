@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include "common/user_interface.h"
+
 namespace evm {
 
 inline constexpr const char* kDutWriterFileName = "DUT_Writer.csv";
@@ -16,7 +18,8 @@ struct DutWriterPanel {
 
 // The window's load: five text fields from the file, or the initial texts
 // when the file is missing or short.
-void LoadDutWriterFile(DutWriterPanel& panel, const std::filesystem::path& file);
+// A file that is there but cannot be read is named through `ui`.
+void LoadDutWriterFile(DutWriterPanel& panel, const std::filesystem::path& file, UserInterface& ui);
 // The window's unload; false when the file could not be written.
 bool SaveDutWriterFile(const DutWriterPanel& panel, const std::filesystem::path& file);
 

@@ -31,10 +31,15 @@ void ForEachCoefficient(Table& table, Visit visit) {
 
 }  // namespace
 
-FactoryCalTable LoadFactoryCal(const std::filesystem::path& file, std::vector<std::string>& notes) {
+FactoryCalTable LoadFactoryCal(const std::filesystem::path& file, std::vector<std::string>& notes,
+                               std::error_code* readError) {
   FactoryCalTable table;
-  const auto content = ReadWholeFile(file);
-  if (!content) return table;
+  std::error_code ec;
+  const auto content = ReadWholeFile(file, ec);
+  if (!content) {
+    if (readError) *readError = ec;
+    return table;
+  }
   const auto fields = ReadRecordFields(*content);
   std::vector<double> values;
   for (const auto& field : fields) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace evm {
@@ -34,7 +35,9 @@ inline constexpr int kFactoryCalValues = 34;
 // 0; a file that does not hold 34 numbers changes nothing. A gain of 0 would
 // divide by zero or wipe a reading out, so it is replaced by 1; `notes`
 // receives one line per replacement.
-FactoryCalTable LoadFactoryCal(const std::filesystem::path& file, std::vector<std::string>& notes);
+// `readError` receives why the file could not be read, when it could not.
+FactoryCalTable LoadFactoryCal(const std::filesystem::path& file, std::vector<std::string>& notes,
+                               std::error_code* readError = nullptr);
 
 // The table as the file holds it.
 std::string FactoryCalFileContent(const FactoryCalTable& table);

@@ -91,7 +91,7 @@ frmUSB_DUT_Writer::frmUSB_DUT_Writer(Evm& evm, QWidget* parent)
     lblFromUSB[static_cast<size_t>(i)]->setText(QString::number(i));
     lblToUSB[static_cast<size_t>(i)]->setText(QString::number(i));
   }
-  LoadDutWriterFile(panel_, evm_.StateFile(kDutWriterFileName));
+  LoadDutWriterFile(panel_, evm_.StateFile(kDutWriterFileName), evm_.ui);
   for (size_t i = 0; i < 5; ++i) {
     txtCmdString[i]->setText(QString::fromStdString(panel_.txtCmdString[i]));
     connect(txtCmdString[i], &QLineEdit::textChanged, this,
