@@ -1,13 +1,18 @@
 # Two commands on a fresh Debian machine: `make run` and `make test`.
 BUILD_DIR ?= build
 ASAN_DIR  ?= build-asan
+FUZZ_DIR  ?= build-fuzz
+FUZZ_SECONDS ?= 60
 BUILD_TYPE ?= RelWithDebInfo
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libhidapi-dev \
             libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev \
             xvfb xauth
+# Only `make fuzz` needs clang and its libFuzzer runtime.
+FUZZ_PACKAGES := clang libclang-rt-14-dev llvm
+FUZZ_TARGETS := $(filter-out fuzz_support fuzz_hid,$(basename $(notdir $(wildcard fuzz/fuzz_*.cpp))))
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test test-asan bench format screenshots clean
+.PHONY: all deps build run test test-asan fuzz bench format screenshots clean
 
 all: build
 
@@ -41,6 +46,27 @@ test-asan: deps
 	cd $(ASAN_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2
 
+# Each parser's target runs FUZZ_SECONDS under ASan and UBSan, starting from
+# its seeds in tests/data/fuzz/; what it learns stays in $(FUZZ_DIR)/corpus.
+# A crash or a broken property stops the run and leaves the input in
+# $(FUZZ_DIR)/artifacts: add it to the seeds once the parser is fixed.
+fuzz:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(FUZZ_PACKAGES)"
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DEVM_FUZZ=ON -DEVM_BUILD_GUI=OFF
+	cmake --build $(FUZZ_DIR) --target fuzz_targets
+	@mkdir -p $(FUZZ_DIR)/artifacts
+	@set -e; for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_DIR)/corpus/$$t; \
+	  echo "== $$t ($(FUZZ_SECONDS) s)"; \
+	  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	    $(FUZZ_DIR)/fuzz/$$t $(FUZZ_DIR)/corpus/$$t tests/data/fuzz/$$t \
+	    -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_DIR)/artifacts/$$t- > $(FUZZ_DIR)/$$t.log 2>&1 \
+	    || { tail -n 40 $(FUZZ_DIR)/$$t.log; exit 1; }; \
+	  grep -E "^stat::(number_of_executed_units|peak_rss_mb)|DONE" $(FUZZ_DIR)/$$t.log; \
+	done
+
 bench: deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DEVM_BUILD_BENCH=ON
 	cmake --build $(BUILD_DIR)
@@ -56,7 +82,7 @@ screenshots: build
 	for s in $(README_SHOTS); do cp $(SHOTS_DIR)/$$s.png docs/screenshots/; done
 
 format:
-	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)

@@ -45,8 +45,13 @@ bool ConnectInterfaceBoard(CliContext& ctx) {
   std::error_code readError;
   const auto stored = ReadUsbAddressFile(file, &readError);
   ReportUnreadableStateFile(ctx.ui, file, readError);
-  shell.UsbAddress = ctx.options.usbAddress.value_or(stored.value_or(kStandardUsbAddressBase));
-  shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
+  // An address on the command line is taken as given, for this run only.
+  if (ctx.options.usbAddress) {
+    shell.UsbAddress = ctx.options.usbAddress;
+    shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
+  } else {
+    StartWithUsbAddress(shell, stored);
+  }
   if (ctx.evm->dutWriter.FindMnemonicBoard()) return true;
   Fail(ctx, kExitNoBoard,
        "no interface board found (vendor id " + Hex(ctx.options.vendorId, 4) + ", product id " +

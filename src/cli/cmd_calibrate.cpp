@@ -142,11 +142,11 @@ int RunCalibrate(CliContext& ctx) {
       status = kExitFailed;
       failure =
           "register 05h reads back " + Hex(after.values[5], 4) + ", not " + Hex(c.calibration, 4);
-    } else if (std::error_code ec; !StoreCalibrationInputs(
-                   ctx.evm->StateFile(kSettingsFileName), *rshunt, *current, *lsb,
-                   ctx.io.clock.Now().month, ctx.io.clock.Now().year, ec)) {
+    } else if (std::error_code ec; !StoreCalibrationInputs(ctx.evm->StateFile(kSettingsFileName),
+                                                           *rshunt, *current, *lsb, 0, 0, ec)) {
       // The inputs go with the calibration now on the device, so later
       // commands scale by it; a calibration they cannot find is a failure.
+      // Nobody saw the reminder here: a fresh file leaves it due.
       status = kExitUsage;
       failure = "register 05h = " + Hex(c.calibration, 4) +
                 " written, but the calibration inputs could not be stored in '" +

@@ -136,9 +136,17 @@ TEST_F(Evmctl, CalibrateShowsTheTabsResultsWithOrWithoutABoard) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() / kSettingsFileName)) << "nothing kept";
 }
 
-TEST_F(Evmctl, CalibrateWriteStoresTheRegisterAndKeepsTheInputs) {
-  const CliResult r =
-      Sim({"calibrate", "--rshunt", "0.1", "--max-current", "1", "--lsb", "50u", "--write"});
+// The settings file is the only one the command writes; the address given
+// is for this run, and the reminder nobody saw here stays due.
+TEST_F(Evmctl, CalibrateWriteStoresTheRegisterAndTheInputsOnly) {
+  const std::pair<const char*, const char*> untouched[] = {
+      {"EVM_Address_Settings.csv", "4661\r\n"}, {"ControlEVM_Settings.csv", "3\r\n2\r\n"}};
+  for (const auto& [name, content] : untouched)
+    ASSERT_TRUE(WriteFileAtomically(File(name), content));
+  ASSERT_TRUE(
+      WriteFileAtomically(File(kSettingsFileName), "\"1\"\r\n\"2\"\r\n\"3u\"\r\n1\r\n2020\r\n"));
+  const CliResult r = Sim({"--usb-address", "2F92", "calibrate", "--rshunt", "0.1", "--max-current",
+                           "1", "--lsb", "50u", "--write"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("register 05h = 2000 written"), std::string::npos) << r.out;
   const auto settings = ReadSettingsFile(dir.path() / kSettingsFileName);
@@ -146,6 +154,9 @@ TEST_F(Evmctl, CalibrateWriteStoresTheRegisterAndKeepsTheInputs) {
   EXPECT_EQ(settings->rshunt, "0.1");
   EXPECT_EQ(settings->maxExpectedCurrent, "1");
   EXPECT_EQ(settings->selectedCurrentLsb, "50u");
+  EXPECT_EQ(settings->month, 1);
+  EXPECT_EQ(settings->year, 2020);
+  for (const auto& [name, content] : untouched) EXPECT_EQ(ReadWholeFile(File(name)), content);
 
   // A later calculation starts from them: without --write nothing changes.
   const CliResult json = Sim(

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QMessageBox>
 #include <QTimer>
 #include <fstream>
 
 #include "gui/shell/qt_user_interface.h"
+#include "script/script_files.h"
 #include "support/temp_dir.h"
 
 namespace evm::gui {
@@ -47,6 +50,26 @@ TEST(FileDialogs, ChoosingAnExistingFileToWriteReplacesItWithoutAsking) {
   EXPECT_FALSE(asked);
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(std::filesystem::path(*chosen), std::filesystem::path(existing));
+}
+
+// The results filter names RSL but lists text files, the pattern it gives.
+TEST(FileDialogs, FiltersShowTheirNameAndListByTheirPattern) {
+  QtUserInterface ui;
+  FileDialogRequest request;
+  request.filter = kResultsFilter;
+  QStringList shown;
+  QStringList listed;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+    for (int i = 0; types && i < types->count(); ++i) shown << types->itemText(i);
+    if (auto* files = dialog->findChild<QFileSystemModel*>()) listed = files->nameFilters();
+    dialog->reject();
+  });
+  ui.SaveFileDialog(request);
+  EXPECT_EQ(shown, QStringList({"Result (*.RSL)", "All Files (*.*)"}));
+  EXPECT_EQ(listed, QStringList({"*.txt"}));
 }
 
 }  // namespace

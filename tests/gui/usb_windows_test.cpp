@@ -8,10 +8,13 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "common/atomic_file.h"
+#include "gui/shell/click_box.h"
 #include "gui/shell/form_main.h"
 #include "gui/shell/frm_set_usb_address.h"
 #include "gui/shell/frm_usb_com_prob.h"
@@ -177,6 +180,24 @@ TEST(UsbWindows, SetAddressWindowSetsAndStoresTheAddress) {
   EXPECT_EQ(explanation.windowTitle(), "What is a Legacy Address");
   EXPECT_TRUE(explanation.findChild<QLabel*>("Label1")->text().startsWith(
       "For units calibrated before 3/1/08 use 'Legacy' addresses.\nSee figure"));
+}
+
+// Escape keeps the choice as the other ways out do; the window is hidden,
+// so showing it again does not read the file.
+TEST(UsbWindows, EscapeInSetAddressStoresTheChoiceAndShowingAgainKeepsIt) {
+  Opened o;
+  const auto file = o.c.evm.StateFile("EVM_Address_Settings.csv");
+  QPointer window = o.Window<frmSetUSBAddress>("mnuSetAddress", "frmSetUSBAddress");
+  ASSERT_TRUE(window);
+  Click(window->Text5);
+  QTest::keyClick(window, Qt::Key_Escape);
+  QApplication::processEvents();
+  ASSERT_TRUE(window);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(*ReadWholeFile(file), "12177\r\n");
+  ASSERT_TRUE(WriteFileAtomically(file, "4661\r\n"));
+  EXPECT_EQ(o.Window<frmSetUSBAddress>("mnuSetAddress", "frmSetUSBAddress"), window);
+  EXPECT_EQ(window->Label3->text(), "MyProductID = 2F91h");
 }
 
 TEST(UsbWindows, UsbProblemDialogOffersSetAddressOnceTheWindowExists) {

@@ -49,23 +49,15 @@ TEST(BitEditor, HexEntryAcceptsOnly16BitHexNumbers) {
   const char* bad = kNotValidHexMessage;
   const char* large = kLargerThan16BitsMessage;
   const Case cases[] = {
-      {"ffff", 0xFFFF, nullptr},
-      {"1a2B", 0x1A2B, nullptr},
-      {" 12 ", 0x12, nullptr},
-      {"0000000000FF", 0xFF, nullptr},
-      {"0", 0, nullptr},
-      {"10000", -1, large},
-      {"FFFFFFFF", -1, large},
-      {"123456789", -1, large},
-      {"FFFFFFFFFFFFFFFFFFFFFFFF", -1, large},
-      {"xyz", -1, bad},
-      {"", -1, bad},
-      {"   ", -1, bad},
-      {"-1", -1, bad},
-      {"+1", -1, bad},
-      {"&H12", -1, bad},
-      {"1 2", -1, bad},
-      {"12g", -1, bad},
+      {"ffff", 0xFFFF, nullptr}, {"1a2B", 0x1A2B, nullptr},
+      {" 12 ", 0x12, nullptr},   {"0000000000FF", 0xFF, nullptr},
+      {"0", 0, nullptr},         {"10000", -1, large},
+      {"FFFFFFFF", -1, large},   {"000FFFFFFFF", -1, large},
+      {"123456789", -1, bad},    {"FFFFFFFFFFFFFFFFFFFFFFFF", -1, bad},
+      {"xyz", -1, bad},          {"", -1, bad},
+      {"   ", -1, bad},          {"-1", -1, bad},
+      {"+1", -1, bad},           {"&H12", -1, bad},
+      {"1 2", -1, bad},          {"12g", -1, bad},
       {"0x12", -1, bad},
   };
   for (const Case& k : cases) {

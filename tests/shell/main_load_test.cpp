@@ -67,10 +67,6 @@ TEST(MainLoad, GarbledSettingsTakeTheErrorPath) {
   const char* files[] = {
       "",
       "\"0.02\"\r\n\"3\"\r\n",
-      "\"0.02\"\r\n\"3\"\r\n\"50u\"\r\nMarch\r\n2026\r\n",
-      "\"0.02\"\r\n\"3\"\r\n\"50u\"\r\n\"4\"\r\n2026\r\n",
-      "\"0.02\"\r\n\"3\"\r\n\"50u\"\r\n13\r\n2026\r\n",
-      "\"0.02\"\r\n\"3\"\r\n\"50u\"\r\n4.5\r\n2026\r\n",
       "\x01\x02\xff\xfe garbage",
   };
   for (const char* file : files) {
@@ -81,6 +77,20 @@ TEST(MainLoad, GarbledSettingsTakeTheErrorPath) {
     EXPECT_EQ(c.ui.reminders, 1);
     EXPECT_EQ(c.evm.calibration.txtRshunt, "0.01");
     EXPECT_EQ(c.evm.shell.StoredMonth, 0);
+  }
+}
+
+TEST(MainLoad, ImplausibleMonthOrYearKeepsTheTextsAndShowsTheReminder) {
+  for (const char* date :
+       {"March\r\n2026", "\"4\"\r\n2026", "13\r\n2026", "4.5\r\n2026", "4\r\n2026.5", "4\r\n-1"}) {
+    SCOPED_TRACE(date);
+    SimContext c;
+    c.clock.Set({2026, 4, 1});
+    WriteSettings(c, std::string("\"0.02\"\r\n\"3\"\r\n\"50u\"\r\n") + date + "\r\n");
+    EXPECT_EQ(MainLoad(c.evm), LoadOutcome::Loaded);
+    EXPECT_EQ(c.ui.reminders, 1);
+    EXPECT_EQ(c.evm.calibration.txtSelectedCurrentLSB, "50u");
+    EXPECT_EQ(c.evm.shell.StoredMonth, 4);
   }
 }
 
@@ -182,14 +192,20 @@ TEST(MainLoad, SettingsAndAddressSurviveARoundTrip) {
   EXPECT_EQ(*ReadWholeFile(c.evm.StateFile(kUsbAddressFileName)), "4661\r\n");
 }
 
-TEST(MainLoad, FreshInstallStartsAtTheStandardBaseAddress) {
-  SimContext c;
-  MainLoad(c.evm);
-  ASSERT_TRUE(c.evm.shell.UsbAddress.has_value());
-  EXPECT_EQ(*c.evm.shell.UsbAddress, 0x2F90);
-  EXPECT_FALSE(c.evm.shell.LegacyAddressing);
-  MainUnload(c.evm);
-  EXPECT_EQ(*ReadWholeFile(c.evm.StateFile(kUsbAddressFileName)), "12176\r\n");
+// A fresh install and a stored address outside both ranges start at the
+// standard base, as the address window would show them.
+TEST(MainLoad, StartUpAddressIsTheStoredOneBroughtIntoRange) {
+  const std::pair<std::optional<uint16_t>, uint16_t> cases[] = {
+      {std::nullopt, 0x2F90}, {0, 0x2F90}, {0x1237, 0x1237}, {0x1238, 0x2F90}};
+  for (const auto& [stored, address] : cases) {
+    SimContext c;
+    if (stored) WriteUsbAddressFile(c.evm.StateFile(kUsbAddressFileName), *stored);
+    MainLoad(c.evm);
+    EXPECT_EQ(c.evm.shell.LegacyAddressing, address == 0x1237);
+    MainUnload(c.evm);
+    EXPECT_EQ(*ReadWholeFile(c.evm.StateFile(kUsbAddressFileName)),
+              std::to_string(address) + "\r\n");
+  }
 }
 
 TEST(MainLoad, UnloadWithoutAnAddressLeavesNoAddressFile) {

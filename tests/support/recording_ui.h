@@ -21,6 +21,7 @@ class RecordingUi : public UserInterface {
 
   void MessageBox(const std::string& text, const std::string& title) override {
     messages.push_back({text, title});
+    if (onMessage) onMessage();
   }
   UsbProblemChoice UsbProblemDialog() override {
     ++usbProblemDialogs;
@@ -62,6 +63,8 @@ class RecordingUi : public UserInterface {
   int eventPasses = 0;
   // Lets a test act "while the window is responsive", e.g. press Stop.
   std::function<void()> onProcessEvents;
+  // Lets a test look at the window while a message is up.
+  std::function<void()> onMessage;
 
  private:
   static std::optional<std::string> Pop(std::deque<std::optional<std::string>>& q) {

@@ -177,8 +177,8 @@ TEST(SetDac, RangeChecksAtTheBoundaries) {
   } cases[] = {
       {4.95, 1, false}, {4.9, 1, true},   {0.05, 1, true}, {0.04, 1, false},
       {2.95, 2, true},  {2.96, 2, false}, {0.05, 2, true}, {0.049, 2, false},
-      {5.0, 3, true},   {5.01, 3, false}, {0, 3, false},   {0.001, 3, true},
-      {0, 0, false},    {2.5, 0, true},   {5.0, 4, true},  {-1, 4, false},
+      {5.0, 3, true},   {5.01, 3, false}, {0, 3, true},    {-0.001, 3, false},
+      {0, 0, true},     {2.5, 0, true},   {0, 4, true},    {-1, 4, false},
   };
   for (const auto& t : cases) {
     Bench c;

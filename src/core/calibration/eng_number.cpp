@@ -35,7 +35,7 @@ bool IsRunChar(char c) {
 }
 
 // The longest prefix of the run that is a number in the locale's notation;
-// 0 when there is none. "3E" reads as 3, "1-2" as 1, "+-" as 0.
+// 0 when there is none. "3E" reads as 3, "1-2" as 1, "+-" and "--2" as 0.
 double ConvertRun(const std::string& run, const NumberLocale& locale) {
   std::string s;
   s.reserve(run.size());
@@ -55,6 +55,8 @@ double ConvertRun(const std::string& run, const NumberLocale& locale) {
     negative = *begin == '-';
     ++begin;
   }
+  // A second sign is no number; the conversion below would take it as one.
+  if (begin != end && (*begin == '+' || *begin == '-')) return 0.0;
   double value = 0;
   const auto res = std::from_chars(begin, end, value, std::chars_format::general);
   if (res.ec == std::errc::result_out_of_range) {
@@ -79,7 +81,8 @@ double ParseEngNumber(std::string_view text, const NumberLocale& locale) {
   if (p == 0) return 0.0;
   double value = ConvertRun(t.substr(0, p), locale);
   if (p < t.size()) value *= PrefixFactor(t[p]);
-  return value;
+  // A prefix can carry a huge number past the range of a double ("1e308T").
+  return std::isfinite(value) ? value : 0.0;
 }
 
 std::string FormatWithPattern(double value, std::string_view pattern, const NumberLocale& locale) {

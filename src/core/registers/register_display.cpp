@@ -171,11 +171,11 @@ HexEntry ParseHexEntry(const std::string& text) {
   size_t begin = text.find_first_not_of(" \t");
   size_t end = text.find_last_not_of(" \t");
   if (begin == std::string::npos) return {};
-  // Saturates: any run of digits too long for a register stays too large.
   const auto value = ParseHexDigits(std::string_view(text).substr(begin, end - begin + 1));
-  if (!value) return {};
-  constexpr auto kMax = static_cast<uint64_t>(std::numeric_limits<long long>::max());
-  return {true, static_cast<long long>(std::min(*value, kMax))};
+  // The conversion is to 32 bits: nine significant digits or more fail it
+  // like any other text that is not a number.
+  if (!value || *value > 0xFFFFFFFFu) return {};
+  return {true, static_cast<long long>(*value)};
 }
 
 void txtReg_Validate(Evm& evm, const std::string& text) {
@@ -191,6 +191,7 @@ void txtReg_Validate(Evm& evm, const std::string& text) {
     panel.txtReg = FormatRegText(store.RegValue[reg], kFormHex, false);
   } else {
     panel.txtReg = FormatRegText(store.RegValue[reg], kFormHex, false);
+    if (panel.onBoxRestored) panel.onBoxRestored();
     evm.ui.MessageBox(kLargerThan16BitsMessage, kMessageTitle);
   }
   RefreshRegDisplay(evm);

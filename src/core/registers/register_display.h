@@ -37,9 +37,8 @@ void updwnReg_DownClick(Evm& evm);
 void updwnReg_UpClick(Evm& evm);
 void mnuEngineeringMode_Click(Evm& evm);
 
-// The platform's "&H" conversion of a typed hexadecimal text: not valid when
-// the text is not a hexadecimal number; values too long for 32 bits stay
-// large (saturated) instead of wrapping, so the range test rejects them.
+// The platform's "&H" conversion of a typed hexadecimal text to 32 bits: not
+// valid when the text is not a hexadecimal number or does not fit 32 bits.
 struct HexEntry {
   bool valid = false;
   long long value = 0;

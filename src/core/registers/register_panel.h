@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,10 @@ struct RegisterPanel {
   int cmbA0 = -1;
   int cmbA1 = -1;
   std::string txtAddress;
+
+  // Told when a handler has put the register's value back into txtReg and
+  // is about to say why, so the window shows the box as the message says.
+  std::function<void()> onBoxRestored;
 };
 
 }  // namespace evm

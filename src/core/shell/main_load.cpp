@@ -97,10 +97,9 @@ LoadOutcome MainLoad(Evm& evm) {
   // choose another.
   RemoveStaleStateTemporaries(evm);
   std::error_code readError;
-  shell.UsbAddress = ReadUsbAddressFile(evm.StateFile(kUsbAddressFileName), &readError)
-                         .value_or(kStandardUsbAddressBase);
+  const auto stored = ReadUsbAddressFile(evm.StateFile(kUsbAddressFileName), &readError);
   ReportUnreadableStateFile(evm.ui, evm.StateFile(kUsbAddressFileName), readError);
-  shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
+  StartWithUsbAddress(shell, stored);
 
   shell.UsbRetry = true;
   while (shell.UsbRetry) {

@@ -65,6 +65,13 @@ void SetUsbAddressLoad(SetUsbAddressPanel& panel, ShellState& shell,
   RefreshCaption(panel, shell);
 }
 
+void StartWithUsbAddress(ShellState& shell, const std::optional<uint16_t>& stored) {
+  shell.UsbAddress = stored.value_or(kStandardUsbAddressBase);
+  shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
+  SetUsbAddressPanel unshown;
+  JumpersFromAddress(unshown, shell);
+}
+
 void SetUsbAddressCheck1Click(SetUsbAddressPanel& panel, ShellState& shell, bool checked) {
   panel.Check1 = checked;
   shell.LegacyAddressing = checked;

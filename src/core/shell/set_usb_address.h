@@ -32,6 +32,9 @@ std::string ProductIdCaption(const std::optional<uint16_t>& address);
 // The window's load: the address file, then boxes and caption from it.
 void SetUsbAddressLoad(SetUsbAddressPanel& panel, ShellState& shell,
                        const std::filesystem::path& addressFile);
+// The address the program starts with: the stored one, put into range as
+// the window's load does, or the standard base when none was read.
+void StartWithUsbAddress(ShellState& shell, const std::optional<uint16_t>& stored);
 void SetUsbAddressCheck1Click(SetUsbAddressPanel& panel, ShellState& shell, bool checked);
 // jumper 4 for Text4, 5 for Text5.
 void SetUsbAddressJumperClick(SetUsbAddressPanel& panel, ShellState& shell, int jumper);

@@ -10,14 +10,18 @@ namespace evm {
 std::optional<StoredSettings> ParseSettings(const std::string& content) {
   const auto fields = ReadRecordFields(content);
   if (fields.size() < 5) return std::nullopt;
+  StoredSettings settings{fields[0].text, fields[1].text, fields[2].text, 0, 0};
   const auto month = FieldAsNumber(fields[3]);
   const auto year = FieldAsNumber(fields[4]);
-  // Month 0 is what a run that never got to the reminder leaves behind.
-  if (!month || !year || *month < 0 || *month > 12 || *year < 0 || *year > 9999 ||
-      std::floor(*month) != *month || std::floor(*year) != *year) {
-    return std::nullopt;
+  // A month or year that is no date leaves the date unknown (0, as a run
+  // that never got to the reminder leaves it), so the reminder shows; the
+  // three texts are the user's and are kept.
+  if (month && year && *month >= 0 && *month <= 12 && *year >= 0 && *year <= 9999 &&
+      std::floor(*month) == *month && std::floor(*year) == *year) {
+    settings.month = *month;
+    settings.year = *year;
   }
-  return StoredSettings{fields[0].text, fields[1].text, fields[2].text, *month, *year};
+  return settings;
 }
 
 std::optional<StoredSettings> ReadSettingsFile(const std::filesystem::path& path,

@@ -18,7 +18,8 @@ struct StoredSettings {
 };
 
 // Three values of any type, then two numbers, taken field by field. A file
-// that is missing, short or holds something else yields nullopt.
+// that is missing or short yields nullopt; a month or year that is not a
+// plausible date reads as 0.
 std::optional<StoredSettings> ParseSettings(const std::string& content);
 // `readError` receives why the file could not be read, when it could not.
 std::optional<StoredSettings> ReadSettingsFile(const std::filesystem::path& path,

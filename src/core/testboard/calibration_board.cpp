@@ -112,23 +112,19 @@ void CalibrationBoard::SetCnvMux(int which, const std::string& plus, const std::
 }
 
 void CalibrationBoard::SetDac(DacChannel channel, double volts, int mode, int autoCal) {
+  // Modes 0, 3 and 4 allow what the DAC can make: 0 up to the reference.
   double upper = VrefVolts;
   double lower = 0;
-  bool lowerInclusive = false;
   if (mode == kRef5VFactory) {
     VrefVolts = 5;
     upper = 4.9;
     lower = 0.05;
-    lowerInclusive = true;
   } else if (mode == kRef3VFactory) {
     VrefVolts = 3;
     upper = 2.95;
     lower = 0.05;
-    lowerInclusive = true;
   }
-  // Modes 0, 3 and 4 allow what the DAC can make: above 0 up to the reference.
-  const bool tooLow = lowerInclusive ? volts < lower : volts <= lower;
-  if (volts > upper || tooLow) {
+  if (volts > upper || volts < lower) {
     ui_.MessageBox("Vin > max input voltage or Vin< min input voltage ", "");
     return;
   }

@@ -16,6 +16,7 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <algorithm>
+#include <cmath>
 
 #include "calibration/continuous_read.h"
 #include "calibration/initial_calibration.h"
@@ -90,6 +91,9 @@ RegisterViews::RegisterViews(Evm& evm, formMain_QMA740& form)
   connect(form.mnuLogToFile, &QAction::triggered, this,
           [this] { Act([this] { mnuLogToFile_Click(evm_); }); });
   evm.measurement.onPass = [this] { form_.RenderPanels(); };
+  evm.registerPanel.onBoxRestored = [this] {
+    SetTextIfChanged(txtReg, Q(evm_.registerPanel.txtReg));
+  };
   connect(form.mnuEngineeringMode, &QAction::triggered, this,
           [this] { Act([this] { mnuEngineeringMode_Click(evm_); }); });
 }
@@ -97,6 +101,7 @@ RegisterViews::RegisterViews(Evm& evm, formMain_QMA740& form)
 RegisterViews::~RegisterViews() {
   // The context may outlive the window; its reading loop must not draw here.
   evm_.measurement.onPass = nullptr;
+  evm_.registerPanel.onBoxRestored = nullptr;
 }
 
 template <typename Handler>
@@ -310,16 +315,21 @@ void RegisterViews::BuildRegisters() {
   gridReg->setSelectionMode(QAbstractItemView::NoSelection);
   gridReg->setEditTriggers(QAbstractItemView::NoEditTriggers);
   gridReg->verticalHeader()->setDefaultSectionSize(gridReg->fontMetrics().height() + 6);
-  // The padded header widths, in a font whose blanks are narrower than ours,
-  // but never narrower than the longest text a column shows.
+  // The padded header texts set the columns' proportions; one width per
+  // character for all of them, wide enough for the longest text any column
+  // shows (a blank at least).
   const QFontMetrics metrics(gridReg->font());
   const char* widest[] = {"Addr", " ***  Trim control/test  *** ", "0x0000", "0000_0000_0000_0000",
                           "-0.000123456789012"};
-  int total = 0;
+  double perChar = metrics.horizontalAdvance(' ');
   for (int c = 0; c < GridModel::kCols; ++c) {
     const int chars = GridModel::kColumnChars[static_cast<size_t>(c)];
-    const int padded = metrics.horizontalAdvance(QString(chars, ' ')) / 2;
-    const int width = std::max(padded, metrics.horizontalAdvance(widest[c]) + 16);
+    perChar = std::max(perChar, (metrics.horizontalAdvance(widest[c]) + 8.0) / chars);
+  }
+  int total = 0;
+  for (int c = 0; c < GridModel::kCols; ++c) {
+    const int width =
+        static_cast<int>(std::ceil(GridModel::kColumnChars[static_cast<size_t>(c)] * perChar));
     gridReg->setColumnWidth(c, width);
     total += width;
   }
@@ -436,13 +446,21 @@ void RegisterViews::BuildRegisters() {
 }
 
 bool RegisterViews::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseButtonRelease &&
+  const QEvent::Type type = event->type();
+  if ((type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick) &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
     for (int k = 0; k < 16; ++k) {
-      if (watched == txtBit[static_cast<size_t>(k)]) {
+      if (watched != txtBit[static_cast<size_t>(k)]) continue;
+      // A double-click is one click: its first release toggled the bit, and
+      // the release that ends it must not toggle it back.
+      if (type == QEvent::MouseButtonDblClick) {
+        afterDoubleClick_ = true;
+      } else if (afterDoubleClick_) {
+        afterDoubleClick_ = false;
+      } else {
         Act([this, k] { txtBit_Click(evm_, k); });
-        return true;
       }
+      return true;
     }
   }
   return QObject::eventFilter(watched, event);

@@ -86,6 +86,7 @@ class RegisterViews : public QObject {
   formMain_QMA740& form_;
   bool rendering_ = false;
   bool validating_ = false;
+  bool afterDoubleClick_ = false;
 };
 
 }  // namespace evm::gui

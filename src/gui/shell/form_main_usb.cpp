@@ -70,10 +70,8 @@ void formMain_QMA740::BuildUsbControls() {
 }
 
 frmSetUSBAddress* formMain_QMA740::SetAddressWindow() {
-  if (!setAddress) {
-    setAddress = new frmSetUSBAddress(evm_, this);
-    setAddress->setAttribute(Qt::WA_DeleteOnClose);
-  }
+  // Loaded once: putting it away hides it, and it comes back as it was.
+  if (!setAddress) setAddress = new frmSetUSBAddress(evm_, this);
   return setAddress;
 }
 

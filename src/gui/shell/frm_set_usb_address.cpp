@@ -1,7 +1,6 @@
 #include "gui/shell/frm_set_usb_address.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -118,10 +117,7 @@ frmSetUSBAddress::frmSetUSBAddress(Evm& evm, QWidget* parent) : QDialog(parent),
   });
   connect(Command2, &QPushButton::clicked, this,
           [this] { evm_.ui.MessageBox(JumperSettingsMessage(), "Set Address"); });
-  connect(Command3, &QPushButton::clicked, this, [this] {
-    SetUsbAddressSave(evm_.shell, evm_.StateFile(kUsbAddressFileName));
-    done(QDialog::Accepted);
-  });
+  connect(Command3, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
   setFixedWidth(300);
 }
 
@@ -132,11 +128,13 @@ void frmSetUSBAddress::Render() {
   Label3->setText(QString::fromStdString(panel_.Label3));
 }
 
-void frmSetUSBAddress::closeEvent(QCloseEvent* e) {
-  // The unload keeps the address; a file that cannot be written is not
-  // worth stopping the close for.
+void frmSetUSBAddress::done(int result) {
+  // Every way out (the button, Escape, the close box) ends here, and every
+  // one keeps the address; a file that cannot be written is not worth
+  // keeping the window up for. The window is only hidden, so it shows its
+  // state again without reading the file.
   SetUsbAddressSave(evm_.shell, evm_.StateFile(kUsbAddressFileName));
-  QDialog::closeEvent(e);
+  QDialog::done(result);
 }
 
 frmCalDate::frmCalDate(QWidget* parent) : QDialog(parent) {

@@ -19,6 +19,8 @@ class frmSetUSBAddress : public QDialog {
  public:
   explicit frmSetUSBAddress(Evm& evm, QWidget* parent = nullptr);
 
+  void done(int result) override;
+
   ClickBox* Text4;
   ClickBox* Text5;
   QLabel* Label3;
@@ -26,9 +28,6 @@ class frmSetUSBAddress : public QDialog {
   QCheckBox* Check1;
   QPushButton* Command1;
   QPushButton* Command3;
-
- protected:
-  void closeEvent(QCloseEvent* e) override;
 
  private:
   void Render();

@@ -16,10 +16,11 @@ QString QtFileFilter(const std::string& filter) {
   const QStringList parts = QString::fromStdString(filter).split('|');
   QStringList filters;
   for (int i = 0; i + 1 < parts.size(); i += 2) {
-    QString description = parts[i];
+    // Qt filters by the last parenthesised part and, with the details
+    // hidden, shows what comes before it: the description as it stands,
+    // even one naming another pattern ("Result (*.RSL)" lists *.txt).
     const QString pattern = QString(parts[i + 1]).replace(';', ' ');
-    if (!description.contains('(')) description += " (" + pattern + ")";
-    filters << description;
+    filters << parts[i] + " (" + pattern + ")";
   }
   return filters.join(";;");
 }
@@ -57,9 +58,9 @@ std::optional<std::string> QtUserInterface::InputBox(const std::string& prompt,
 }
 
 std::optional<std::string> QtUserInterface::OpenFileDialog(const FileDialogRequest& request) {
-  const QString file = QFileDialog::getOpenFileName(parent_, QString::fromStdString(request.title),
-                                                    QString::fromStdString(request.initialFolder),
-                                                    QtFileFilter(request.filter));
+  const QString file = QFileDialog::getOpenFileName(
+      parent_, QString::fromStdString(request.title), QString::fromStdString(request.initialFolder),
+      QtFileFilter(request.filter), nullptr, QFileDialog::HideNameFilterDetails);
   if (file.isEmpty()) return std::nullopt;
   return QDir::toNativeSeparators(file).toStdString();
 }
@@ -70,9 +71,9 @@ std::optional<std::string> QtUserInterface::SaveFileDialog(const FileDialogReque
     start = QDir(start).filePath(QString::fromStdString(request.defaultName));
   }
   // Files the program writes are replaced without a question.
-  const QString file = QFileDialog::getSaveFileName(parent_, QString::fromStdString(request.title),
-                                                    start, QtFileFilter(request.filter), nullptr,
-                                                    QFileDialog::DontConfirmOverwrite);
+  const QString file = QFileDialog::getSaveFileName(
+      parent_, QString::fromStdString(request.title), start, QtFileFilter(request.filter), nullptr,
+      QFileDialog::DontConfirmOverwrite | QFileDialog::HideNameFilterDetails);
   if (file.isEmpty()) return std::nullopt;
   return QDir::toNativeSeparators(file).toStdString();
 }

@@ -29,7 +29,8 @@ class QtUserInterface final : public UserInterface {
   std::function<void()> openAddress_;
 };
 
-// "Text (*.txt)|*.txt|All (*.*)|*.*" as a Qt name filter list.
+// "Text (*.txt)|*.txt|All (*.*)|*.*" as a Qt name filter list, each
+// description followed by its pattern in parentheses.
 QString QtFileFilter(const std::string& filter);
 
 }  // namespace evm::gui
