@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QLocale>
-#include <QStandardPaths>
 #include <cstdio>
 #include <memory>
 
@@ -36,6 +35,7 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("zm5520-evm");
   QApplication::setOrganizationName("zm5520-evm");
+  QGuiApplication::setDesktopFileName("zm5520-evm");
 
   const uint16_t vendorId = options.vendorId.value_or(evm::kDefaultBoardVendorId);
   if (options.screenshots) {
@@ -54,7 +54,7 @@ int main(int argc, char* argv[]) {
 
   const std::filesystem::path stateFolder = evm::ChooseStateFolder(
       options.configDir, QCoreApplication::applicationDirPath().toStdString(),
-      QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString());
+      evm::UserConfigFolder());
 
   evm::gui::QtUserInterface ui;
   evm::Evm context(evm::EvmSeams{*hid, clock, ui, locale, stateFolder, vendorId});

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/clock.h"
+#include "devices/sim/sim_faults.h"
 
 namespace evm::cli {
 
@@ -35,6 +36,7 @@ struct EvmctlIo {
 
 struct CliOptions {
   bool simulate = false;
+  std::optional<sim::SimFaultChoice> simFault;  // injected into the simulated EVM
   bool json = false;
   int deviceAddress = 0x40;
   std::optional<uint16_t> usbAddress;

@@ -17,6 +17,11 @@ namespace {
 constexpr const char* kCommonOptions =
     "\nCommon options:\n"
     "  --simulate          use the simulated EVM instead of USB boards\n"
+    "  --sim-fault NAME    with --simulate: a board misbehaves for the run, as BOARD:FAULT\n"
+    "                      (BOARD reglink or interface; FAULT no-board, no-reply,\n"
+    "                      wrong-reply-code, non-zero-status, write-failure,\n"
+    "                      read-failure, wrong-echo, garbage, unplug or\n"
+    "                      no-permission)\n"
     "  --address HEX       I2C address of the ZM5520/1 (default 40)\n"
     "  --usb-address HEX   product id of the interface board (default: the stored one)\n"
     "  --vendor-id HEX     USB vendor id of the boards (default 3A5F)\n"
@@ -63,7 +68,7 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
   CliOptions o;
   bool help = false;
   bool version = false;
-  std::string address, usbAddress, vendorId, configDir;
+  std::string address, usbAddress, vendorId, configDir, simFault;
   app.add_flag("-h,--help", help);
   app.add_flag("--version", version);
   app.add_flag("--simulate", o.simulate);
@@ -72,6 +77,7 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
   app.add_option("--usb-address", usbAddress);
   app.add_option("--vendor-id", vendorId);
   app.add_option("--config-dir", configDir);
+  app.add_option("--sim-fault", simFault);
 
   const std::vector<Command>& commands = Commands();
   std::vector<Parsed> parsed(commands.size());
@@ -154,6 +160,17 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
       return UsageError(io, "", "--config-dir: '" + configDir + "' is not a folder");
     }
     o.configDir = configDir;
+  }
+
+  if (app.get_option("--sim-fault")->count() > 0) {
+    o.simFault = sim::ParseSimFault(simFault);
+    if (!o.simFault) {
+      return UsageError(io, "",
+                        "--sim-fault: '" + simFault + "' is not one of " + sim::SimFaultNames());
+    }
+    if (!o.simulate) {
+      return UsageError(io, "", "--sim-fault works on the simulated EVM only; add --simulate");
+    }
   }
 
   o.command = command->name;

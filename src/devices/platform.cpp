@@ -7,6 +7,7 @@ namespace evm {
 std::unique_ptr<sim::SimulatedEvm> MakeSimulatedEvm(const PlatformOptions& options, Clock& clock) {
   auto simulated = sim::SimulatedEvm::CreateDefault(clock, options.vendorId);
   simulated->TestBoard().referenceVolts = options.simulatedReferenceVolts;
+  if (options.simFault) sim::InjectFault(*simulated, *options.simFault);
   return simulated;
 }
 

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "common/clock.h"
+#include "devices/sim/sim_faults.h"
 #include "devices/sim/simulated_evm.h"
 #include "hid/board_ids.h"
 #include "hid/hid_platform.h"
@@ -16,6 +18,8 @@ struct PlatformOptions {
   uint16_t vendorId = kDefaultBoardVendorId;
   // The reference the simulated test board carries (its jumper).
   double simulatedReferenceVolts = 5.0;
+  // With `simulate`: one board misbehaves for the whole run.
+  std::optional<sim::SimFaultChoice> simFault = std::nullopt;
 };
 
 // The simulated EVM set up from the options, for callers that also inject

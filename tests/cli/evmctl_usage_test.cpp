@@ -42,6 +42,11 @@ TEST_F(Evmctl, FailuresExitWithTheirStatusAndNameTheInput) {
       {"stray argument", {"--simulate", "read", "extra"}, 2, "'extra'"},
       {"bad device address", {"--simulate", "--address", "80", "read"}, 2, "'80'"},
       {"bad vendor id", {"--vendor-id", "xyz", "devices"}, 2, "'xyz'"},
+      {"unknown fault",
+       {"--simulate", "--sim-fault", "reglink:smoke", "read"},
+       2,
+       "'reglink:smoke'"},
+      {"fault without the simulator", {"--sim-fault", "reglink:no-reply", "read"}, 2, "--simulate"},
       {"register out of range", {"--simulate", "write", "8", "0"}, 2, "'8'"},
       {"value not hexadecimal", {"--simulate", "write", "5", "12G4"}, 2, "'12G4'"},
       {"value above 16 bits", {"--simulate", "write", "5", "10000"}, 2, "'10000'"},
@@ -248,6 +253,22 @@ TEST_F(Evmctl, DevicesMarksBothSimulatedBoards) {
   EXPECT_NE(lines[0].find("register link"), std::string::npos);
   EXPECT_EQ(lines[1].rfind("3A5F:2F90", 0), 0u) << lines[1];
   EXPECT_NE(lines[1].find("interface board"), std::string::npos);
+
+  // A board the user may not open is still named from the listing, and marked.
+  const CliResult refused = Sim({"--sim-fault", "reglink:no-permission", "devices"});
+  EXPECT_EQ(refused.code, 0) << "the interface board can be used";
+  const auto marked = Lines(refused.out);
+  ASSERT_EQ(marked.size(), 2u) << refused.out;
+  EXPECT_EQ(marked[0].rfind("3A5F:5F00", 0), 0u) << marked[0];
+  EXPECT_NE(marked[0].find("cannot open"), std::string::npos) << marked[0];
+  EXPECT_NE(refused.err.find("udev rule"), std::string::npos) << refused.err;
+}
+
+TEST_F(Evmctl, InjectedFaultsEndTheRunAsTheBoardWould) {
+  const CliResult silent = Sim({"--sim-fault", "reglink:no-reply", "read"});
+  EXPECT_NE(silent.code, 0);
+  const CliResult other = Sim({"--sim-fault", "interface:no-reply", "read"});
+  EXPECT_EQ(other.code, 0) << other.err;
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 
@@ -80,6 +82,30 @@ TEST(ScriptWindow, EntryBoxTakesTheFocusWheneverACellIsSelected) {
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_TRUE(entry->hasFocus()) << name << " ends with the entry box ready for typing";
   }
+}
+
+TEST(ScriptWindow, ScrollingByHandMovesTheTopRowAndEnterKeepsTheEditedRowInView) {
+  ScriptWindow s;
+  s.w.show();
+  ScriptGrid& g = s.w.Grid();
+  while (g.Rows() < 62) g.AppendRow();
+  for (int r = 1; r <= 60; ++r) g.Cell(r, 2) = "CMD CTRL " + std::to_string(r);
+  g.ScriptLastRow = 60;
+  s.w.Render();
+  QApplication::processEvents();  // the table sizes its scroll bar later
+  auto* grid = s.w.findChild<QTableWidget*>("MSFlexGrid1");
+  auto* bar = grid->verticalScrollBar();
+  bar->setValue(30);
+  EXPECT_EQ(g.TopRow, 31);
+  emit grid->cellClicked(39, 1);
+  EXPECT_EQ(bar->value(), 30) << "a click leaves the view where the user put it";
+  EXPECT_EQ(s.w.findChild<QLineEdit*>("Text1")->text(), "CMD CTRL 40");
+  bar->setValue(0);
+  QTest::mouseClick(s.w.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+  const int top = grid->rowAt(0);
+  const int bottom = grid->rowAt(grid->viewport()->height() - 1);
+  EXPECT_LE(top, 39);
+  EXPECT_GE(bottom, 40) << "the edited row 40 and the next are in view";
 }
 
 TEST(ScriptWindow, ClosingDuringARunEndsTheLoopAndTheWindowGoesOnlyAfterTheRun) {

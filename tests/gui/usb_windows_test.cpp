@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 
 #include "common/atomic_file.h"
@@ -19,6 +20,7 @@
 #include "gui/shell/frm_set_usb_address.h"
 #include "gui/shell/frm_usb_com_prob.h"
 #include "gui/shell/qt_user_interface.h"
+#include "gui/testboard/frm_debug_usb.h"
 #include "support/sim_fixture.h"
 
 namespace evm::gui {
@@ -149,16 +151,34 @@ TEST(UsbWindows, DebugWindowSwitchesLevelsAndShowsTheLog) {
   EXPECT_EQ(toggle->text(), "Press to Turn off Debug");
   EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, 2);
   o.w.findChild<QPushButton*>("Command14")->click();
+  QApplication::processEvents();
   EXPECT_EQ(log->toPlainText(), "CMD ON \n");
   verbose->click();
   EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, 1);
   o.w.findChild<QPushButton*>("Command30")->click();
+  QApplication::processEvents();
   EXPECT_TRUE(log->toPlainText().contains("***** HID Test Report *****"));
   Opened::Child<QPushButton>(debug, "Command2")->click();
   EXPECT_EQ(log->toPlainText(), "");
   debug->close();
   QApplication::processEvents();
   EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, 1) << "closing the window keeps logging on";
+}
+
+// The window takes what was logged in one batch at the next event pass,
+// and drops from its top what the log dropped.
+TEST(UsbWindows, DebugWindowShowsTheLogOncePerEventPass) {
+  test::SimContext c;
+  frmDebugUSB w(c.evm);
+  for (const int entries : {30000, 3000}) {
+    const int blocks = w.txtUSB_Debug->document()->blockCount();
+    for (int i = 0; i < entries; ++i) c.evm.usbDebug.Entry("line " + std::to_string(i));
+    EXPECT_EQ(w.txtUSB_Debug->document()->blockCount(), blocks) << "not drawn before the pass";
+    QApplication::processEvents();
+    ASSERT_GT(c.evm.usbDebug.DroppedLines(), 0u);
+    EXPECT_EQ(w.txtUSB_Debug->toPlainText(),
+              QString::fromStdString(c.evm.usbDebug.Text()).remove('\r'));
+  }
 }
 
 TEST(UsbWindows, SetAddressWindowSetsAndStoresTheAddress) {

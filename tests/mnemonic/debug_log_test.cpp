@@ -26,6 +26,39 @@ struct Logged : SimContext {
   int appends = 0;
 };
 
+// A long verbose session keeps the newest lines behind one marker line,
+// whether the lines or the bytes reach the limit first; the observer still
+// sees every text, so a copy of the log loses nothing.
+TEST(UsbDebugLog, KeepsTheNewestLinesBehindOneMarker) {
+  struct Case {
+    size_t width;
+    int entries;
+  } cases[] = {{8, 30000}, {2000, 3000}};
+  for (const Case& c : cases) {
+    UsbDebugLog log;
+    size_t observed = 0;
+    log.onAppended = [&](std::string_view text) { observed += text.size(); };
+    size_t written = 0;
+    for (int i = 0; i < c.entries; ++i) {
+      std::string entry = std::to_string(i);
+      entry.resize(c.width, '.');
+      log.Entry(entry);
+      written += entry.size() + 2;
+    }
+    const std::string& text = log.Text();
+    const size_t dropped = log.DroppedLines();
+    ASSERT_GT(dropped, 0u) << c.width;
+    EXPECT_EQ(text.substr(0, text.find('\n') + 1), DroppedLinesMarker(dropped));
+    const size_t kept = static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) - 1;
+    EXPECT_EQ(dropped + kept, static_cast<size_t>(c.entries)) << "no line lost in between";
+    EXPECT_LE(kept, UsbDebugLog::kKeptLines * 5 / 4);
+    EXPECT_LE(text.size(), UsbDebugLog::kKeptBytes * 5 / 4);
+    const std::string firstKept = text.substr(text.find('\n') + 1, std::to_string(dropped).size());
+    EXPECT_EQ(firstKept, std::to_string(dropped)) << "the oldest lines went, in order";
+    EXPECT_EQ(observed, written);
+  }
+}
+
 TEST(UsbDebugLog, LevelZeroWritesNothing) {
   Logged c;
   c.evm.dutWriter.SendMnemonic("I2C CH2 S 91 ACKS R ACKM P");

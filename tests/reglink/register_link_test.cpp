@@ -125,13 +125,22 @@ TEST_F(LinkFixture, TimeOutClosesTheLinkAndTheNextTransferRediscovers) {
   EXPECT_EQ(sim.EventsCreated(), 1) << "the read event is created once per run";
 }
 
-TEST_F(LinkFixture, FailedReportWriteKeepsTheLinkOpen) {
+// A replugged board is a new device: the handles of the old one fail every
+// write, so only a new discovery reaches it.
+TEST_F(LinkFixture, UnplugReadFailsReplugReadSucceeds) {
   auto& board = sim.AddBoard<RegLinkBoard>(kDefaultBoardVendorId);
-  ASSERT_TRUE(link.OpenRegLink());
-  board.writeFails = true;
-  EXPECT_FALSE(link.WriteRegWord(0x40, 5, 1, 2));
-  EXPECT_TRUE(link.LinkOpen());
-  EXPECT_EQ(sim.EnumerationCount(), 1);
+  link.ReadRegWord(0x40, 0);
+  ASSERT_EQ(results.I2C_AckStatus[0], 0);
+  const std::string oldPath = link.DevicePath();
+
+  sim.Unplug(board);
+  link.ReadRegWord(0x40, 0);
+  EXPECT_EQ(results.I2C_AckStatus[0], 1);
+  sim.Replug(board);
+  link.ReadRegWord(0x40, 0);
+  EXPECT_EQ(results.I2C_AckStatus[0], 0) << "the next read finds the board again";
+  EXPECT_NE(link.DevicePath(), oldPath);
+  EXPECT_EQ(sim.OpenHandleCount(), 2);
 }
 
 TEST_F(LinkFixture, ForcedStatusAndWrongCodeFailWritesButKeepTheLink) {

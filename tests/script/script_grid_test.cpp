@@ -40,6 +40,23 @@ TEST(ScriptGrid, EnterMovesDownAndGrowsTheGridBeforeItIsFull) {
   EXPECT_EQ(big.TopRow, 31 - 15 + 1) << "the grid scrolls to keep the entry row in view";
 }
 
+// The user may have scrolled away from the row being edited; Enter brings
+// the edited row and the next one back into view.
+TEST(ScriptGrid, EnterKeepsTheEditedRowInView) {
+  struct Case {
+    int row, top, expectedTop;
+  } cases[] = {{5, 40, 5}, {60, 1, 61 - ScriptGrid::kVisibleSpan}, {20, 10, 10}};
+  for (const Case& c : cases) {
+    ScriptGrid g = Typed(std::vector<std::string>(70, "x"));
+    g.Row_ = c.row;
+    g.Col = 2;
+    g.TopRow = c.top;
+    g.Text1 = "y";
+    EnterText(g);
+    EXPECT_EQ(g.TopRow, c.expectedTop) << "row " << c.row << ", top " << c.top;
+  }
+}
+
 TEST(ScriptGrid, InsertAndDeleteAroundTheLastRow) {
   ScriptGrid g = Typed({"a", "b", "c"});
   g.Cell(2, 5) = "res";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 
 #include "script/evm_script_board.h"
@@ -157,6 +158,7 @@ TEST(ScriptInterpreter, ATimeLimitCutsWaitsAndEndsLoops) {
 
 TEST(ScriptInterpreter, AStepThatDoesNotParseFailsAndLeavesNothingToCheck) {
   test::SimContext c;
+  c.evm.shell.UsbAddress = 0x2F90;
   EvmScriptBoard board(c.evm);
   Runner r({{"I2C CH2 S 91 ACKS R ACKM R ACKM P", "", ""},
             {"result", "0", "FF"},
@@ -195,6 +197,23 @@ TEST(ScriptInterpreter, SingleStepFollowsGotoWithoutPause) {
   SingleStep(r.ctx);
   EXPECT_EQ(r.grid.Row_, 3) << "after Exit Loop a goto is not followed";
   EXPECT_EQ(r.grid.GotoRow, 1);
+}
+
+// A step writes its own row only, so a window that draws the rows written
+// since its last drawing pays the same per step in a script of any length.
+TEST(ScriptInterpreter, EachStepChangesOnlyItsOwnRow) {
+  Runner r({});
+  while (r.grid.Rows() < 502) r.grid.AppendRow();
+  for (int i = 1; i <= 500; ++i) r.grid.Cell(i, 2) = i % 2 ? "CMD ON" : "result";
+  r.grid.ScriptLastRow = 500;
+  RunScript(r.ctx);  // leaves results to be cleared by the next run
+  r.grid.TakeChangedRows();
+  std::vector<size_t> changedPerStep;
+  r.ui.onProcessEvents = [&] { changedPerStep.push_back(r.grid.TakeChangedRows().size()); };
+  RunScript(r.ctx);
+  ASSERT_EQ(changedPerStep.size(), 500u);
+  EXPECT_GT(changedPerStep[0], 250u) << "the run first clears every result";
+  EXPECT_EQ(*std::max_element(changedPerStep.begin() + 1, changedPerStep.end()), 1u);
 }
 
 // The run starts at the top of the grid and scrolls one row at a time once

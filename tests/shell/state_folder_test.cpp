@@ -2,19 +2,27 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "support/temp_dir.h"
 
 namespace evm {
 namespace {
 
-TEST(StateFolder, OptionWinsThenExecutableFolderThenUserFolder) {
+TEST(StateFolder, OptionWinsThenWritableBuildFolderThenUserFolder) {
   test::TempDir dir;
-  const auto exe = dir.path() / "bin";
+  const auto build = dir.path() / "build";
+  const auto installed = dir.path() / "bin";
   const auto user = dir.path() / "user" / "zm5520-evm";
-  std::filesystem::create_directories(exe);
-  EXPECT_EQ(ChooseStateFolder(dir.path() / "opt", exe, user), dir.path() / "opt");
+  std::filesystem::create_directories(build);
+  std::filesystem::create_directories(installed);
+  std::ofstream(build / kBuildTreeMarker) << "\n";
+  EXPECT_EQ(ChooseStateFolder(dir.path() / "opt", build, user), dir.path() / "opt");
   EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "opt"));
-  EXPECT_EQ(ChooseStateFolder(std::nullopt, exe, user), exe);
+  EXPECT_EQ(ChooseStateFolder(std::nullopt, build, user), build);
+  // An installed program's folder may well be writable (run as root): the
+  // state still goes to the user's folder.
+  EXPECT_EQ(ChooseStateFolder(std::nullopt, installed, user), user);
   EXPECT_EQ(ChooseStateFolder(std::nullopt, dir.path() / "no-such-folder", user), user);
   EXPECT_TRUE(std::filesystem::is_directory(user));
 }

@@ -73,6 +73,13 @@ class HidPlatform {
   // Device path of member i (the detail fetch); nullopt on failure.
   virtual std::optional<std::string> InterfacePath(int index) = 0;
   virtual void EndEnumeration() = 0;
+  // Vendor and product id of member i as the enumeration lists them, with no
+  // need to open it (a board the user may not open still shows who it is);
+  // nullopt where the platform tells them only through an open handle.
+  virtual std::optional<HidAttributes> ListedAttributes(int index) {
+    (void)index;
+    return std::nullopt;
+  }
 
   virtual HidHandle Open(const std::string& path, bool overlapped) = 0;
   virtual void Close(HidHandle handle) = 0;

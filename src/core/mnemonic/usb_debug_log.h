@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -7,11 +8,16 @@
 namespace evm {
 
 // The USB debug log and the level that decides what goes into it: 0 off,
-// 1 HID trace, 2 mnemonic trace. The debug window observes it; the log
-// only ever grows at its end, so an entry costs the same however long the
-// session has been logging.
+// 1 HID trace, 2 mnemonic trace. The debug window observes it. A verbose
+// session writes about 90 lines per exchange, so the log keeps only the
+// newest lines: past the limits below the oldest go, and one line at the
+// top says how many. The observer sees every text appended, so a copy kept
+// from it loses nothing.
 class UsbDebugLog {
  public:
+  static constexpr size_t kKeptLines = 10000;
+  static constexpr size_t kKeptBytes = 2 * 1024 * 1024;
+
   int UsbDebugLevel = 0;
 
   void Append(std::string_view text);
@@ -19,14 +25,24 @@ class UsbDebugLog {
   void Entry(std::string_view text);
   void Clear();
   const std::string& Text() const { return text_; }
+  // Lines dropped from the top since the log was last cleared.
+  size_t DroppedLines() const { return dropped_; }
 
   // The window's view of the log; unset while no window shows it.
   std::function<void(std::string_view)> onAppended;
   std::function<void()> onCleared;
 
  private:
-  std::string text_;
+  void DropOldest();
+
+  std::string text_;  // the marker line, once lines were dropped, then the kept lines
+  size_t markerSize_ = 0;
+  size_t lines_ = 0;  // line ends kept
+  size_t dropped_ = 0;
 };
+
+// The line that stands for the `dropped` oldest lines.
+std::string DroppedLinesMarker(size_t dropped);
 
 // frmDebugUSB's switches, kept beside the log so that a reopened window
 // shows the state logging is in.

@@ -53,6 +53,9 @@ bool UsbDutWriter::SendMnemonic(const std::string& text) {
     results_.I2C_ReadData.fill(std::nullopt);
     ReadCount = 0;
     AckCount = 0;
+    // Nothing waits without USB, so the operations that stop at a failed
+    // exchange go on as the user chose.
+    exchangeFailed_ = false;
     return false;
   }
   ParseMnemonic(text);
@@ -61,6 +64,7 @@ bool UsbDutWriter::SendMnemonic(const std::string& text) {
     results_.I2C_ReadData.fill(std::nullopt);
     ReadCount = 0;
     AckCount = 0;
+    exchangeFailed_ = true;
     return false;
   }
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -68,7 +72,16 @@ bool UsbDutWriter::SendMnemonic(const std::string& text) {
     DecodeReadsAndAcks();
     ShowExchange();
     if (EchoMatches()) return true;
+    // Only a wrong answer is worth a second try: a board that gave none has
+    // had its time-out, and another would double the user's wait.
+    if (exchangeFailed_) break;
   }
+  exchangeFailed_ = true;
+  // An answer that failed its check is no reading: a converter read or a
+  // script check must not take its bytes, nor those of an earlier transfer.
+  results_.I2C_ReadData.fill(std::nullopt);
+  ReadCount = 0;
+  AckCount = 0;
   // The command is not repeated after the dialog, whatever the answer.
   switch (ui_.UsbProblemDialog()) {
     case UsbProblemChoice::RunWithoutUsb: shell_.RunWithoutUsb = true; break;
@@ -87,14 +100,25 @@ void UsbDutWriter::ExchangeReport() {
     log_.Entry("***** HID Test Report *****");
     log_.Entry(GeneralDateText(clock_.Now()));
   }
+  exchangeFailed_ = true;
   if (!MnemonicBoardFound) FindMnemonicBoard();
-  if (MnemonicBoardFound) {
-    WriteMnemonicReport();
-    ReadMnemonicReport();
+  if (!MnemonicBoardFound) {
+    // Nothing was answered: no byte of an earlier answer passes for this one.
+    ResponseData.fill(0);
+    return;
   }
+  if (!WriteMnemonicReport()) {
+    // No read waits for the answer to a report that never left. The handle
+    // of an unplugged board fails every write, so the next exchange looks
+    // for the board anew.
+    CloseBoardHandles();
+    ResponseData.fill(0);
+    return;
+  }
+  exchangeFailed_ = !ReadMnemonicReport();
 }
 
-void UsbDutWriter::WriteMnemonicReport() {
+bool UsbDutWriter::WriteMnemonicReport() {
   const size_t length = MnemonicOutLength;
   std::vector<uint8_t> buffer(length, 0);
   for (size_t j = 1; j < length && j - 1 < MnemonicReport.size(); ++j) {
@@ -110,9 +134,10 @@ void UsbDutWriter::WriteMnemonicReport() {
     log_.Entry(" Report Data:");
     for (size_t j = 1; j < length; ++j) log_.Entry(" " + HexText(buffer[j]));
   }
+  return written;
 }
 
-void UsbDutWriter::ReadMnemonicReport() {
+bool UsbDutWriter::ReadMnemonicReport() {
   const size_t length = MnemonicInLength;
   std::vector<uint8_t> buffer(length, 0);
   const bool started = hid_.StartRead(MnemonicReadHandle, length);
@@ -159,6 +184,7 @@ void UsbDutWriter::ReadMnemonicReport() {
   }
   hid_.ResetReadEvent(MnemonicEvent);
   LogApiResult("ResetEvent");
+  return result == HidWaitResult::Signalled;
 }
 
 void UsbDutWriter::DecodeReadsAndAcks() {

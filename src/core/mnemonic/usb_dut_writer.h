@@ -74,9 +74,13 @@ class UsbDutWriter {
   // layer knows how.
   std::function<void()> onAbortProgram;
 
+  // The last exchange got no usable answer: no board, a failed write or
+  // read, a time-out, or an answer whose echo never matched.
+  bool LastExchangeFailed() const { return exchangeFailed_; }
+
  private:
-  void WriteMnemonicReport();
-  void ReadMnemonicReport();
+  bool WriteMnemonicReport();
+  bool ReadMnemonicReport();
   void GetMnemonicCaps();
   void PrepareMnemonicEvent();
   void CloseBoardHandles();
@@ -94,6 +98,7 @@ class UsbDutWriter {
   UsbDebugLog& log_;
   uint16_t boardVendorId_;
   bool eventCreated_ = false;
+  bool exchangeFailed_ = false;
 };
 
 // A number as the log writes it after "=" or ":": a leading space when it

@@ -17,13 +17,14 @@ bool ReadAllRegs(Evm& evm) {
     everyReadAcknowledged = everyReadAcknowledged && acknowledged;
     // The indicator follows the last read of the pass.
     evm.registerPanel.txtDutNotAckVisible = !acknowledged;
-    // The read-data slots still hold an earlier register's bytes after a
-    // failed read; taking them would flag the register edited and a later
-    // write of edited registers would send them to the device.
-    if (acknowledged) {
-      const auto& data = evm.results.I2C_ReadData;
-      store.RegValue[static_cast<size_t>(i)] = data[0].value_or(0) * 256 + data[1].value_or(0);
-    }
+    // A failed read ends the pass: on a silent link each further read would
+    // wait out its own time-out, and the reader could not stop them. Its
+    // read-data slots still hold an earlier register's bytes; taking them
+    // would flag the register edited and a later write of edited registers
+    // would send them to the device.
+    if (!acknowledged) break;
+    const auto& data = evm.results.I2C_ReadData;
+    store.RegValue[static_cast<size_t>(i)] = data[0].value_or(0) * 256 + data[1].value_or(0);
   }
   for (int i = 0; i <= store.LastReg; ++i) ScaleReg(store, i);
   RefreshRegDisplay(evm);
@@ -53,12 +54,13 @@ void WriteAllEdited(Evm& evm) {
   for (int i = 0; i <= store.LastReg; ++i) {
     const auto s = static_cast<size_t>(i);
     if (!store.RegEdited[s]) continue;
-    if (WriteReg(evm, i)) {
-      store.RegEdited[s] = false;
-      anyWritten = true;
-    } else {
+    if (!WriteReg(evm, i)) {
+      // The registers not yet sent stay edited for the next try.
       anyFailed = true;
+      break;
     }
+    store.RegEdited[s] = false;
+    anyWritten = true;
   }
   for (int i = 0; i <= store.LastReg; ++i) {
     const auto s = static_cast<size_t>(i);

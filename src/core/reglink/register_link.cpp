@@ -82,7 +82,12 @@ void RegisterLink::CloseRegLink() {
 }
 
 bool RegisterLink::SendReport(std::span<const uint8_t> payload) {
-  return hid_.WriteReport(WriteHandle_, BuildOutputReport(payload, OutReportLength_));
+  if (hid_.WriteReport(WriteHandle_, BuildOutputReport(payload, OutReportLength_))) return true;
+  // A handle whose board was unplugged fails every write and never times
+  // out a read, so only a fresh discovery finds the board again.
+  CloseHandles();
+  LinkOpen_ = false;
+  return false;
 }
 
 bool RegisterLink::ReceiveReport(std::vector<uint8_t>& buffer) {

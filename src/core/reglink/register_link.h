@@ -35,6 +35,7 @@ class RegisterLink {
   bool WriteRegWord(int address, int pointer, uint8_t msb, uint8_t lsb);
 
   bool LinkOpen() const { return LinkOpen_; }
+  const std::string& DevicePath() const { return DevicePath_; }
 
  private:
   bool SendReport(std::span<const uint8_t> payload);

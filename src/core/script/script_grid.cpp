@@ -1,6 +1,7 @@
 #include "script/script_grid.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace evm {
 
@@ -9,8 +10,21 @@ std::string RowNumberText(int n) {
 }
 
 ScriptGrid::ScriptGrid() {
-  cells.resize(kInitialRows);
+  for (int r = 0; r < kInitialRows; ++r) AppendRow();
   for (int r = 1; r < kInitialRows; ++r) Cell(r, 0) = RowNumberText(r);
+}
+
+void ScriptGrid::AppendRow() {
+  cells_.emplace_back();
+  changed_.push_back(0);
+  MarkChanged(Rows() - 1);
+}
+
+std::vector<int> ScriptGrid::TakeChangedRows() {
+  std::vector<int> rows;
+  rows.swap(changedRows_);
+  for (int r : rows) changed_[static_cast<size_t>(r)] = 0;
+  return rows;
 }
 
 void SelectCell(ScriptGrid& grid) {
@@ -24,6 +38,7 @@ void ScrollIfBelowView(ScriptGrid& grid) {
 }
 
 void EnterText(ScriptGrid& grid) {
+  const int edited = grid.Row_;
   grid.Cell(grid.Row_, grid.Col) = grid.Text1;
   grid.ScriptLastRow = std::max(grid.ScriptLastRow, grid.Row_);
   // A row past the grid's end is always one the growth below appends.
@@ -34,6 +49,12 @@ void EnterText(ScriptGrid& grid) {
   }
   SelectCell(grid);
   ScrollIfBelowView(grid);
+  // The user may have scrolled the edited row out of view: the view comes
+  // back to it and to the row below, where typing goes on.
+  if (edited < grid.TopRow) grid.TopRow = edited;
+  if (grid.Row_ - grid.TopRow > ScriptGrid::kVisibleSpan) {
+    grid.TopRow = grid.Row_ - ScriptGrid::kVisibleSpan;
+  }
 }
 
 void InsertRowAbove(ScriptGrid& grid) {
@@ -75,7 +96,7 @@ void ClearScriptGrid(ScriptGrid& grid) {
 void TrimForSave(ScriptGrid& grid) {
   const int end = std::min(grid.ScriptLastRow, grid.Rows() - 1);
   for (int i = 1; i <= end; ++i) {
-    if (grid.Cell(i, kColStep).empty() && i < grid.ScriptLastRow) {
+    if (std::as_const(grid).Cell(i, kColStep).empty() && i < grid.ScriptLastRow) {
       grid.ScriptLastRow = i;
       break;
     }
@@ -85,7 +106,7 @@ void TrimForSave(ScriptGrid& grid) {
 void TrimForRun(ScriptGrid& grid) {
   const int end = std::min(grid.ScriptLastRow, grid.Rows() - 1);
   for (int i = 1; i <= end; ++i) {
-    if (grid.Cell(i, kColStep).empty()) {
+    if (std::as_const(grid).Cell(i, kColStep).empty()) {
       grid.ScriptLastRow = i - 1;
       break;
     }

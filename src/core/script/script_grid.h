@@ -27,8 +27,7 @@ struct ScriptGrid {
 
   using Row = std::array<std::string, kColumns>;
 
-  std::vector<Row> cells;  // row 0 is the fixed header
-  int Row_ = 1;            // current cell
+  int Row_ = 1;  // current cell
   int Col = 1;
   int TopRow = 1;  // top visible row below the header
   int HighlightRow = 0;
@@ -47,14 +46,33 @@ struct ScriptGrid {
 
   ScriptGrid();
 
-  int Rows() const { return static_cast<int>(cells.size()); }
+  int Rows() const { return static_cast<int>(cells_.size()); }
+  // Writing access marks the row changed, so a view redraws only the rows
+  // that were written since it last drew (a step costs the same in a script
+  // of any length).
   std::string& Cell(int row, int col) {
-    return cells[static_cast<size_t>(row)][static_cast<size_t>(col)];
+    MarkChanged(row);
+    return cells_[static_cast<size_t>(row)][static_cast<size_t>(col)];
   }
   const std::string& Cell(int row, int col) const {
-    return cells[static_cast<size_t>(row)][static_cast<size_t>(col)];
+    return cells_[static_cast<size_t>(row)][static_cast<size_t>(col)];
   }
-  void AppendRow() { cells.emplace_back(); }
+  void AppendRow();
+  // The rows written or appended since the last call, each once.
+  std::vector<int> TakeChangedRows();
+
+ private:
+  void MarkChanged(int row) {
+    auto& flag = changed_[static_cast<size_t>(row)];
+    if (!flag) {
+      flag = 1;
+      changedRows_.push_back(row);
+    }
+  }
+
+  std::vector<Row> cells_;  // row 0 is the fixed header
+  std::vector<char> changed_;
+  std::vector<int> changedRows_;
 };
 
 // " 12": a row number as written with the blank of its sign.

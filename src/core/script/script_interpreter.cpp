@@ -5,6 +5,7 @@
 #include <cmath>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "calibration/eng_number.h"
 #include "common/hex_text.h"
@@ -115,6 +116,14 @@ void ReadCnv(ScriptContext& ctx, int row, bool second) {
   Verdict(g, row, *low <= value && value <= *high);
 }
 
+// Only a cell that holds something is written, so the window redraws only
+// the rows whose results it shows.
+void ClearResult(ScriptGrid& g, int row) {
+  for (int c : {kColResult, kColVerdict}) {
+    if (!std::as_const(g).Cell(row, c).empty()) g.Cell(row, c).clear();
+  }
+}
+
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
@@ -164,10 +173,7 @@ void RunScript(ScriptContext& ctx, const ScriptRunHooks& hooks) {
   g.TopRow = 1;
   g.ScriptLastRow = std::min(g.ScriptLastRow, g.Rows() - 1);
   TrimForRun(g);
-  for (int r = 1; r <= g.ScriptLastRow; ++r) {
-    g.Cell(r, kColResult).clear();
-    g.Cell(r, kColVerdict).clear();
-  }
+  for (int r = 1; r <= g.ScriptLastRow; ++r) ClearResult(g, r);
   const int last = g.ScriptLastRow;
   for (int i = 1; i <= last; ++i) {
     if (hooks.stop && hooks.stop()) break;

@@ -100,15 +100,27 @@ bool CalibrationBoard::ApplyMuxWord(int which, bool plus, const std::string& wor
   return true;
 }
 
-void CalibrationBoard::SetCnvMux(int which, const std::string& plus, const std::string& minus) {
-  if (!plus.empty() && !ApplyMuxWord(which, true, plus)) ui_.MessageBox("ERROR IN CNV_MUX+", "");
-  if (!minus.empty() && !ApplyMuxWord(which, false, minus)) {
-    ui_.MessageBox("ERROR IN CNV_MUX-", "");
-  }
+bool CalibrationBoard::SetCnvMux(int which, const std::string& plus, const std::string& minus) {
   std::string& savedMinus = which == 1 ? SavedCnv1Minus : SavedCnv2Minus;
   std::string& savedPlus = which == 1 ? SavedCnv1Plus : SavedCnv2Plus;
-  if (!minus.empty()) savedMinus = minus;
-  if (!plus.empty()) savedPlus = plus;
+  if (!plus.empty()) {
+    if (!ApplyMuxWord(which, true, plus)) {
+      ui_.MessageBox("ERROR IN CNV_MUX+", "");
+    } else if (writer_.LastExchangeFailed()) {
+      // The board did not answer; the other input would wait as long again.
+      return false;
+    }
+    savedPlus = plus;
+  }
+  if (!minus.empty()) {
+    if (!ApplyMuxWord(which, false, minus)) {
+      ui_.MessageBox("ERROR IN CNV_MUX-", "");
+    } else if (writer_.LastExchangeFailed()) {
+      return false;
+    }
+    savedMinus = minus;
+  }
+  return true;
 }
 
 void CalibrationBoard::SetDac(DacChannel channel, double volts, int mode, int autoCal) {
@@ -148,7 +160,7 @@ std::string CalibrationBoard::DacWriteText(DacChannel channel, uint16_t code) {
          " ACKS " + HexText(code >> 8) + " ACKS " + HexText(code & 0xFFu) + " ACKS P";
 }
 
-void CalibrationBoard::WriteDac(DacChannel channel, double volts, int mode) {
+bool CalibrationBoard::WriteDac(DacChannel channel, double volts, int mode) {
   double setting = volts;
   const int reference = FactoryReference(mode);
   if (reference >= 0) {
@@ -157,9 +169,10 @@ void CalibrationBoard::WriteDac(DacChannel channel, double volts, int mode) {
   }
   // Straight to the board: no echo check, no raw-command view.
   writer_.ParseMnemonic(DacWriteText(channel, DacCode(setting, VrefVolts)));
-  if (!writer_.MnemonicError.empty()) return;
+  if (!writer_.MnemonicError.empty()) return false;
   writer_.ExchangeReport();
   writer_.DecodeReadsAndAcks();
+  return !writer_.LastExchangeFailed();
 }
 
 double CalibrationBoard::ReadChannelBack(DacChannel channel, int mode) {
@@ -181,29 +194,41 @@ void CalibrationBoard::AutoCalDac(DacChannel channel, double target, int mode) {
   const std::string savedPlus = which == 1 ? SavedCnv1Plus : SavedCnv2Plus;
   const std::string savedMinus = which == 1 ? SavedCnv1Minus : SavedCnv2Minus;
 
+  // A failed exchange ends the calibration: each further step would wait out
+  // a time-out of its own and raise a dialog of its own. A failed DAC write
+  // raises none, so the user is told the calibration failed.
+  const auto failed = [this] { return writer_.LastExchangeFailed(); };
+  const auto writeFailed = [this](bool written) {
+    if (!written) ui_.MessageBox("Fail dac autocal.", "");
+    return !written;
+  };
   writer_.SendMnemonic("CMD EN_CNV OFF");
-  SetCnvMux(which, onMinus ? "GND" : "DAC", onMinus ? "DAC" : "GND");
+  if (failed()) return;
+  if (!SetCnvMux(which, onMinus ? "GND" : "DAC", onMinus ? "DAC" : "GND")) return;
 
-  WriteDac(channel, target, mode);
+  if (writeFailed(WriteDac(channel, target, mode))) return;
   writer_.WaitSeconds(kAutoCalSettleSeconds);
   double measured = ReadChannelBack(channel, readMode);
+  if (failed()) return;
 
   double setting = target - (measured - target);
-  WriteDac(channel, setting, mode);
+  if (writeFailed(WriteDac(channel, setting, mode))) return;
   writer_.WaitSeconds(kAutoCalSettleSeconds);
   measured = ReadChannelBack(channel, readMode);
+  if (failed()) return;
   double error = measured - target;
 
   if (std::fabs(error) > kAutoCalTolerance) {
     setting -= error;
-    WriteDac(channel, setting, mode);
+    if (writeFailed(WriteDac(channel, setting, mode))) return;
     writer_.WaitSeconds(kAutoCalSettleSeconds);
     measured = ReadChannelBack(channel, readMode);
+    if (failed()) return;
     error = measured - target;
   }
   if (std::fabs(error) > kAutoCalTolerance) ui_.MessageBox("Fail dac autocal.", "");
 
-  SetCnvMux(which, savedPlus, savedMinus);
+  if (!SetCnvMux(which, savedPlus, savedMinus)) return;
   writer_.SendMnemonic("CMD EN_CNV ON");
 }
 

@@ -42,13 +42,19 @@ class CalibrationBoard {
   // Amperes; nullopt (after the message) outside mode 1.
   std::optional<double> ReadLoopCurrent(int mode);
 
-  // "OPEN", "GND", "DAC", or "" to leave an input as it is.
-  void SetCnvMux(int which, const std::string& plus, const std::string& minus);
-  void SetCnv1Mux(const std::string& plus, const std::string& minus) { SetCnvMux(1, plus, minus); }
-  void SetCnv2Mux(const std::string& plus, const std::string& minus) { SetCnvMux(2, plus, minus); }
+  // "OPEN", "GND", "DAC", or "" to leave an input as it is. False when the
+  // board did not answer, which leaves the other input as it was.
+  bool SetCnvMux(int which, const std::string& plus, const std::string& minus);
+  bool SetCnv1Mux(const std::string& plus, const std::string& minus) {
+    return SetCnvMux(1, plus, minus);
+  }
+  bool SetCnv2Mux(const std::string& plus, const std::string& minus) {
+    return SetCnvMux(2, plus, minus);
+  }
 
   void SetDac(DacChannel channel, double volts, int mode, int autoCal);
-  void WriteDac(DacChannel channel, double volts, int mode);
+  // False when the board did not answer (or the text did not parse).
+  bool WriteDac(DacChannel channel, double volts, int mode);
   void AutoCalDac(DacChannel channel, double target, int mode);
   void SetDacB(double volts, int mode, int autoCal) { SetDac(DacChannel::B, volts, mode, autoCal); }
   void WriteDacA(double volts, int mode) { WriteDac(DacChannel::A, volts, mode); }

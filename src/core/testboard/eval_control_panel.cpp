@@ -80,19 +80,23 @@ void EvalMuxClick(Evm& evm, EvalControlPanel& panel, MuxGroup group, MuxChoice c
 
 void EvalLoopCheckClick(Evm& evm, EvalControlPanel& panel, bool checked) {
   panel.Check1 = checked;
+  // One click costs at most one time-out: after a send the board did not
+  // answer, the rest of the click's sends are left out.
+  const auto failed = [&evm] { return evm.dutWriter.LastExchangeFailed(); };
   if (checked) {
-    evm.calBoard.SetCnv2Mux("OPEN", "GND");
-    evm.dutWriter.SendMnemonic("CMD ILOOP ON");
+    if (evm.calBoard.SetCnv2Mux("OPEN", "GND")) evm.dutWriter.SendMnemonic("CMD ILOOP ON");
     panel.cnv2ChoicesEnabled = false;
     panel.loopReadEnabled = true;
     return;
   }
   evm.dutWriter.SendMnemonic("CMD MUX 40");
-  evm.dutWriter.SendMnemonic("CMD ILOOP OFF");
+  if (!failed()) evm.dutWriter.SendMnemonic("CMD ILOOP OFF");
   panel.loopReadEnabled = false;
   panel.cnv2ChoicesEnabled = true;
-  if (panel.muxChoice[kCnv2Plus] != kMuxNone) {
-    evm.calBoard.SetCnv2Mux(MuxWord(panel.muxChoice[kCnv2Plus]), "");
+  if (failed()) return;
+  if (panel.muxChoice[kCnv2Plus] != kMuxNone &&
+      !evm.calBoard.SetCnv2Mux(MuxWord(panel.muxChoice[kCnv2Plus]), "")) {
+    return;
   }
   if (panel.muxChoice[kCnv2Minus] != kMuxNone) {
     evm.calBoard.SetCnv2Mux("", MuxWord(panel.muxChoice[kCnv2Minus]));

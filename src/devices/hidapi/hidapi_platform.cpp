@@ -107,6 +107,12 @@ std::optional<HidInterfaceInfo> HidapiPlatform::EnumerateMember(int index) {
   return info;
 }
 
+std::optional<HidAttributes> HidapiPlatform::ListedAttributes(int index) {
+  if (index < 0 || static_cast<size_t>(index) >= snapshot_.size()) return std::nullopt;
+  const Member& m = snapshot_[static_cast<size_t>(index)];
+  return HidAttributes{12, m.vendorId, m.productId, m.release};
+}
+
 uint32_t HidapiPlatform::InterfaceDetailSize(int index) {
   if (index < 0 || static_cast<size_t>(index) >= snapshot_.size()) return 0;
   SetError(122, "The data area passed to a system call is too small.");

@@ -26,6 +26,7 @@ class HidapiPlatform final : public HidPlatform {
   HidGuid HidClassGuid() override;
   bool BeginEnumeration() override;
   std::optional<HidInterfaceInfo> EnumerateMember(int index) override;
+  std::optional<HidAttributes> ListedAttributes(int index) override;
   uint32_t InterfaceDetailSize(int index) override;
   std::optional<std::string> InterfacePath(int index) override;
   void EndEnumeration() override;

@@ -30,7 +30,7 @@ std::optional<std::vector<uint8_t>> InterfaceBoard::HandleOutputReport(
     const std::vector<uint8_t>& report) {
   // command[i] is byte i of the command report.
   std::vector<uint8_t> command(report.begin() + (report.empty() ? 0 : 1), report.end());
-  reports_.push_back(command);
+  RememberReport(reports_, command);
   command.resize(kCommandReportBytes, 0);
 
   std::vector<uint8_t> reply(kInterfaceBoardReportLength, 0);
@@ -48,7 +48,18 @@ std::optional<std::vector<uint8_t>> InterfaceBoard::HandleOutputReport(
     }
     if (reply[kReplyEchoByte] == static_cast<uint8_t>(sequence + 1)) reply[kReplyEchoByte] ^= 0x5A;
   }
+  if (answerLags) std::swap(reply, lastAnswer_);
   return reply;
+}
+
+void InterfaceBoard::Inject(SimFault fault) {
+  switch (fault) {
+    case SimFault::WrongReplyCode: answerLags = true; break;
+    case SimFault::NonZeroStatus: slaveNack = true; break;
+    case SimFault::WrongEcho: echoUnchanged = true; break;
+    case SimFault::Garbage: garbageAnswer = true; break;
+    default: SimDevice::Inject(fault); break;
+  }
 }
 
 void InterfaceBoard::RunCommand(const std::vector<uint8_t>& command, std::vector<uint8_t>& reply) {
@@ -97,7 +108,7 @@ void InterfaceBoard::RunBus(const std::vector<uint8_t>& command, std::vector<uin
       if (expectAddress) {
         expectAddress = false;
         reading = (value & 1) != 0;
-        current = FindSlave(channel, static_cast<uint8_t>(value >> 1));
+        current = slaveNack ? nullptr : FindSlave(channel, static_cast<uint8_t>(value >> 1));
         if (current && !current->Start(reading)) current = nullptr;
         lastAck = current ? 0 : 1;
       } else {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -8,6 +9,7 @@
 #include "devices/sim/dut_supply.h"
 #include "devices/sim/sim_device.h"
 #include "devices/sim/sim_i2c_slave.h"
+#include "hid/board_ids.h"
 
 namespace evm::sim {
 
@@ -57,13 +59,18 @@ class InterfaceBoard final : public SimDevice {
   // Measure inputs driven by a test instead of the loop-back.
   std::optional<uint8_t> measureInputs;
 
+  void Inject(SimFault fault) override;
+
   // Faults of the answer.
   bool echoUnchanged = false;  // echoes the sequence number itself
   bool garbageAnswer = false;  // answers with noise, the echo included
+  bool slaveNack = false;      // no device on the bus acknowledges
+  bool answerLags = false;     // answers each report with the answer of the one before
 
   DutSupply& Supply() { return supply_; }
-  // Command reports received, report id dropped.
-  const std::vector<std::vector<uint8_t>>& Reports() const { return reports_; }
+  // The latest command reports received, report id dropped; older ones are
+  // forgotten, so a day-long run stays small.
+  const std::deque<std::vector<uint8_t>>& Reports() const { return reports_; }
 
  private:
   void RunCommand(const std::vector<uint8_t>& command, std::vector<uint8_t>& reply);
@@ -73,7 +80,8 @@ class InterfaceBoard final : public SimDevice {
   uint16_t vendorId_;
   DutSupply& supply_;
   std::vector<std::pair<int, std::unique_ptr<SimI2CSlave>>> slaves_;
-  std::vector<std::vector<uint8_t>> reports_;
+  std::deque<std::vector<uint8_t>> reports_;
+  std::vector<uint8_t> lastAnswer_ = std::vector<uint8_t>(kInterfaceBoardReportLength, 0);
   uint32_t noise_ = 0x2545F491;
 };
 

@@ -14,7 +14,8 @@ HidCaps RegLinkBoard::Caps() const {
 std::optional<std::vector<uint8_t>> RegLinkBoard::HandleOutputReport(
     const std::vector<uint8_t>& report) {
   std::vector<uint8_t> payload(report.begin() + (report.empty() ? 0 : 1), report.end());
-  requests_.push_back(payload);
+  RememberReport(requests_, payload);
+  ++requestCount_;
   payload.resize(8, 0);
 
   std::vector<uint8_t> reply(reportLength_, 0);  // reply[0] is the report id
@@ -42,7 +43,28 @@ std::optional<std::vector<uint8_t>> RegLinkBoard::HandleOutputReport(
   }
   reply[2] = forcedStatus != 0 ? forcedStatus : status;
   if (wrongReplyCode) reply[1] = static_cast<uint8_t>(reply[1] ^ 0x01);
+  if (echoRequest) {
+    for (size_t i = 1; i < reply.size(); ++i) reply[i] = i <= payload.size() ? payload[i - 1] : 0;
+  }
+  if (garbageAnswer) {
+    for (size_t i = 1; i < reply.size(); ++i) {
+      noise_ = noise_ * 1664525u + 1013904223u;
+      reply[i] = static_cast<uint8_t>(noise_ >> 24);
+    }
+    // Noise that happens to read as success would be no fault at all.
+    if (reply[1] == (command | kReplyFlag)) reply[1] ^= 0x5A;
+  }
   return reply;
+}
+
+void RegLinkBoard::Inject(SimFault fault) {
+  switch (fault) {
+    case SimFault::WrongReplyCode: wrongReplyCode = true; break;
+    case SimFault::NonZeroStatus: forcedStatus = kStatusNack; break;
+    case SimFault::WrongEcho: echoRequest = true; break;
+    case SimFault::Garbage: garbageAnswer = true; break;
+    default: SimDevice::Inject(fault); break;
+  }
 }
 
 }  // namespace evm::sim

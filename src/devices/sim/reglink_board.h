@@ -1,5 +1,7 @@
 #pragma once
 
+#include <deque>
+
 #include "devices/sim/sim_device.h"
 #include "devices/sim/zm5520_model.h"
 #include "hid/board_ids.h"
@@ -19,19 +21,27 @@ class RegLinkBoard final : public SimDevice {
   std::optional<std::vector<uint8_t>> HandleOutputReport(
       const std::vector<uint8_t>& report) override;
 
+  void Inject(SimFault fault) override;
+
   Zm5520Model& Device() { return device_; }
-  // Requests received, payload only (report id dropped), for inspection.
-  const std::vector<std::vector<uint8_t>>& Requests() const { return requests_; }
+  // The latest requests received, payload only (report id dropped), for
+  // inspection; older ones are forgotten, so a day-long run stays small.
+  const std::deque<std::vector<uint8_t>>& Requests() const { return requests_; }
+  uint64_t RequestCount() const { return requestCount_; }
 
   // Protocol faults.
   bool wrongReplyCode = false;  // answers with another reply code
   uint8_t forcedStatus = 0;     // non-zero: every reply carries it
+  bool echoRequest = false;     // sends the request back instead of a reply
+  bool garbageAnswer = false;   // answers with noise
 
  private:
   uint16_t vendorId_;
   uint16_t reportLength_;
   Zm5520Model device_;
-  std::vector<std::vector<uint8_t>> requests_;
+  std::deque<std::vector<uint8_t>> requests_;
+  uint64_t requestCount_ = 0;
+  uint32_t noise_ = 0x6C078965;
 };
 
 }  // namespace evm::sim

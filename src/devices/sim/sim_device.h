@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "devices/sim/sim_faults.h"
 #include "hid/hid_platform.h"
 
 namespace evm::sim {
@@ -24,6 +27,14 @@ inline HidCaps VendorReportCaps(uint16_t usagePage, uint16_t reportLength) {
   return caps;
 }
 
+// How many reports a board keeps for inspection.
+inline constexpr size_t kSimHistoryLength = 1024;
+
+inline void RememberReport(std::deque<std::vector<uint8_t>>& history, std::vector<uint8_t> report) {
+  if (history.size() >= kSimHistoryLength) history.pop_front();
+  history.push_back(std::move(report));
+}
+
 // One simulated USB HID board on the simulated bus. The platform delivers
 // output reports to it and queues what it answers as input reports.
 class SimDevice {
@@ -39,8 +50,22 @@ class SimDevice {
   virtual std::optional<std::vector<uint8_t>> HandleOutputReport(
       const std::vector<uint8_t>& report) = 0;
 
+  // Switches a fault on in the board's own protocol. The faults of the wire
+  // are common to all boards; a board adds those of its answers.
+  virtual void Inject(SimFault fault) {
+    switch (fault) {
+      case SimFault::NoBoard: plugged = false; break;
+      case SimFault::NoReply: noReply = true; break;
+      case SimFault::WriteFailure: writeFails = true; break;
+      case SimFault::ReadFailure: readFails = true; break;
+      case SimFault::NoPermission: openRefused = true; break;
+      default: break;
+    }
+  }
+
   // Faults any board can show on the wire.
-  bool plugged = true;      // false: absent from enumeration, opens fail
+  bool plugged = true;      // false: absent from enumeration, opens fail, and
+                            // the handles opened before are dead for good
   bool noReply = false;     // reports are taken but never answered
   bool writeFails = false;  // the output report write itself fails
   bool readFails = false;   // a read ends in a device error, not a time-out

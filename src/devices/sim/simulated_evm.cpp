@@ -30,10 +30,59 @@ std::unique_ptr<SimulatedEvm> SimulatedEvm::CreateDefault(Clock& clock, uint16_t
 }
 
 void SimulatedEvm::Attach(std::unique_ptr<SimDevice> board) {
-  char ids[32];
-  std::snprintf(ids, sizeof ids, "#vid_%04x&pid_%04x", board->VendorId(), board->ProductId());
-  board->path = "sim:hid#" + std::to_string(boards_.size()) + ids;
+  NameBoard(*board);
   boards_.push_back(std::move(board));
+}
+
+void SimulatedEvm::NameBoard(SimDevice& board) {
+  char ids[32];
+  std::snprintf(ids, sizeof ids, "#vid_%04x&pid_%04x", board.VendorId(), board.ProductId());
+  board.path = "sim:hid#" + std::to_string(instances_++) + ids;
+}
+
+void SimulatedEvm::Unplug(SimDevice& board) {
+  board.plugged = false;
+  Sync(false);
+}
+
+void SimulatedEvm::Replug(SimDevice& board) {
+  Sync(false);  // the handles of the old device die first
+  board.plugged = true;
+  plugPlans_.erase(&board);
+  Sync(false);
+}
+
+void SimulatedEvm::ScheduleUnplug(SimDevice& board, int afterReports, int replugAfterMs) {
+  plugPlans_[&board] = PlugPlan{afterReports, replugAfterMs, std::nullopt};
+}
+
+void SimulatedEvm::Sync(bool mayUnplug) {
+  const double now = clock_.SecondsSinceMidnight();
+  for (auto& owned : boards_) {
+    SimDevice* board = owned.get();
+    if (const auto plan = plugPlans_.find(board); plan != plugPlans_.end()) {
+      PlugPlan& p = plan->second;
+      if (!p.unpluggedAt && p.reportsLeft <= 0 && mayUnplug) {
+        board->plugged = false;
+        p.unpluggedAt = now;
+      } else if (p.unpluggedAt) {
+        double away = now - *p.unpluggedAt;
+        if (away < 0) away += 24 * 3600;  // across midnight
+        if (away * 1000 >= p.replugAfterMs) {
+          board->plugged = true;
+          plugPlans_.erase(plan);
+        }
+      }
+    }
+    if (!board->plugged) {
+      if (gone_.insert(board).second) {
+        for (auto& [handle, open] : handles_) open.dead = open.dead || open.board == board;
+        pendingInput_.erase(board);
+      }
+    } else if (gone_.erase(board) != 0) {
+      NameBoard(*board);
+    }
+  }
 }
 
 RegLinkBoard* SimulatedEvm::RegLink() {
@@ -56,6 +105,7 @@ HidGuid SimulatedEvm::HidClassGuid() {
 }
 
 bool SimulatedEvm::BeginEnumeration() {
+  Sync(true);
   ++enumerations_;
   snapshot_.clear();
   for (auto& board : boards_) {
@@ -82,6 +132,12 @@ std::optional<HidInterfaceInfo> SimulatedEvm::EnumerateMember(int index) {
   return info;
 }
 
+std::optional<HidAttributes> SimulatedEvm::ListedAttributes(int index) {
+  SimDevice* board = SnapshotMember(index);
+  if (!board) return std::nullopt;
+  return HidAttributes{12, board->VendorId(), board->ProductId(), board->VersionNumber()};
+}
+
 uint32_t SimulatedEvm::InterfaceDetailSize(int index) {
   SimDevice* board = SnapshotMember(index);
   // The size query fails by design: it only reports the size it needs.
@@ -102,6 +158,7 @@ void SimulatedEvm::EndEnumeration() {
 }
 
 HidHandle SimulatedEvm::Open(const std::string& path, bool overlapped) {
+  Sync(true);
   for (auto& board : boards_) {
     if (board->path == path && board->plugged) {
       if (board->openRefused) {
@@ -138,8 +195,9 @@ void SimulatedEvm::Close(HidHandle handle) {
 }
 
 std::optional<HidAttributes> SimulatedEvm::GetAttributes(HidHandle handle) {
+  Sync(false);
   OpenHandle* open = Find(handle);
-  if (!open || !open->board->plugged) {
+  if (!open || open->dead) {
     lastError_ = open ? kErrorDeviceNotConnected : kErrorInvalidHandle;
     return std::nullopt;
   }
@@ -168,13 +226,14 @@ void SimulatedEvm::ResetReadEvent(HidEvent) {
 }
 
 bool SimulatedEvm::WriteReport(HidHandle handle, const std::vector<uint8_t>& report) {
+  Sync(true);
   OpenHandle* open = Find(handle);
   if (!open) {
     lastError_ = kErrorInvalidHandle;
     return false;
   }
   SimDevice* board = open->board;
-  if (!board->plugged) {
+  if (open->dead) {
     lastError_ = kErrorDeviceNotConnected;
     return false;
   }
@@ -184,6 +243,9 @@ bool SimulatedEvm::WriteReport(HidHandle handle, const std::vector<uint8_t>& rep
   }
   auto reply = board->HandleOutputReport(report);
   if (reply && !board->noReply) pendingInput_[board].push_back(std::move(*reply));
+  if (const auto plan = plugPlans_.find(board); plan != plugPlans_.end()) {
+    --plan->second.reportsLeft;
+  }
   lastError_ = kErrorSuccess;
   return true;
 }
@@ -201,9 +263,15 @@ bool SimulatedEvm::StartRead(HidHandle handle, size_t length) {
 
 HidWaitResult SimulatedEvm::WaitRead(HidHandle handle, int timeoutMs,
                                      std::vector<uint8_t>& report) {
+  Sync(false);
   OpenHandle* open = Find(handle);
   if (!open) {
     lastError_ = kErrorInvalidHandle;
+    return HidWaitResult::Failed;
+  }
+  // A device that is gone ends every read at once, as the system does.
+  if (open->dead) {
+    lastError_ = kErrorDeviceNotConnected;
     return HidWaitResult::Failed;
   }
   if (open->board->readFails) {
@@ -211,7 +279,7 @@ HidWaitResult SimulatedEvm::WaitRead(HidHandle handle, int timeoutMs,
     return HidWaitResult::Failed;
   }
   auto& queue = pendingInput_[open->board];
-  if (queue.empty() || !open->board->plugged) {
+  if (queue.empty()) {
     clock_.SleepMs(timeoutMs);
     lastError_ = kErrorTimeout;
     return HidWaitResult::TimedOut;

@@ -3,6 +3,8 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include "common/clock.h"
@@ -42,6 +44,14 @@ class SimulatedEvm final : public HidPlatform {
   TestBoardAnalog& TestBoard() { return testBoard_; }
   const std::vector<std::unique_ptr<SimDevice>>& Boards() const { return boards_; }
 
+  // Pulls the board's cable: its handles are dead for good. Plugged in again
+  // it is a new device with a path of its own, as the system shows it.
+  void Unplug(SimDevice& board);
+  void Replug(SimDevice& board);
+  // Unplugs `board` once it has answered `afterReports` more reports, and
+  // plugs it in again `replugAfterMs` of clock time later.
+  void ScheduleUnplug(SimDevice& board, int afterReports, int replugAfterMs);
+
   int EventsCreated() const { return eventsCreated_; }
   int OpenHandleCount() const { return static_cast<int>(handles_.size()); }
   int EnumerationCount() const { return enumerations_; }
@@ -49,6 +59,7 @@ class SimulatedEvm final : public HidPlatform {
   HidGuid HidClassGuid() override;
   bool BeginEnumeration() override;
   std::optional<HidInterfaceInfo> EnumerateMember(int index) override;
+  std::optional<HidAttributes> ListedAttributes(int index) override;
   uint32_t InterfaceDetailSize(int index) override;
   std::optional<std::string> InterfacePath(int index) override;
   void EndEnumeration() override;
@@ -70,9 +81,19 @@ class SimulatedEvm final : public HidPlatform {
     SimDevice* board = nullptr;
     bool overlapped = false;
     size_t readLength = 0;
+    bool dead = false;  // its board was unplugged since it was opened
+  };
+  struct PlugPlan {
+    int reportsLeft = 0;
+    int replugAfterMs = 0;
+    std::optional<double> unpluggedAt;  // seconds since midnight
   };
 
   void Attach(std::unique_ptr<SimDevice> board);
+  void NameBoard(SimDevice& board);
+  // Brings handles and paths in line with the boards' plugs, however they
+  // were pulled; `mayUnplug` lets a planned unplug that is due happen.
+  void Sync(bool mayUnplug);
   OpenHandle* Find(HidHandle handle);
   SimDevice* SnapshotMember(int index);
 
@@ -83,6 +104,9 @@ class SimulatedEvm final : public HidPlatform {
   std::vector<SimDevice*> snapshot_;
   std::map<HidHandle, OpenHandle> handles_;
   std::map<SimDevice*, std::deque<std::vector<uint8_t>>> pendingInput_;
+  std::map<SimDevice*, PlugPlan> plugPlans_;
+  std::set<SimDevice*> gone_;  // seen unplugged: comes back as a new device
+  int instances_ = 0;
   HidHandle nextHandle_ = 0x100;
   int eventsCreated_ = 0;
   int enumerations_ = 0;

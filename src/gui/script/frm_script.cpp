@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -45,13 +46,20 @@ class frmScript::RenderingUi final : public UserInterface {
   }
   void Beep() override { inner_.Beep(); }
   void ProcessEvents() override {
-    window_.Render();
+    // Drawing after every step would cost more than the step: a run draws
+    // at most once per screen frame, and the window draws all when it ends.
+    if (!sinceDrawn_.isValid() || sinceDrawn_.elapsed() >= kDrawIntervalMs) {
+      window_.Render();
+      sinceDrawn_.start();
+    }
     inner_.ProcessEvents();
   }
 
  private:
+  static constexpr qint64 kDrawIntervalMs = 20;
   UserInterface& inner_;
   frmScript& window_;
+  QElapsedTimer sinceDrawn_;
 };
 
 frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale, QWidget* parent)
@@ -72,6 +80,8 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   MSFlexGrid1->setColumnWidth(4, 110);
   MSFlexGrid1->setColumnWidth(5, 60);
   MSFlexGrid1->verticalHeader()->setDefaultSectionSize(22);
+  // The grid scrolls by whole rows, so the bar's value is the top row.
+  MSFlexGrid1->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
 
   Text1 = new QLineEdit(this);
   Text1->setObjectName("Text1");
@@ -110,6 +120,13 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   resize(860, 560);
 
   connect(MSFlexGrid1, &QTableWidget::cellClicked, this, &frmScript::CellClicked);
+  // Scrolling by hand moves the top row, so the next drawing keeps the view
+  // where the user put it.
+  connect(MSFlexGrid1->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+    if (rendering_) return;
+    grid_.TopRow = value + 1;
+    shownTopRow_ = grid_.TopRow;
+  });
   connect(Text1, &QLineEdit::textEdited, this,
           [this](const QString& text) { grid_.Text1 = text.toStdString(); });
   connect(Text1, &QLineEdit::returnPressed, Command1, &QPushButton::click);
@@ -135,7 +152,7 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   });
   connect(Command4, &QPushButton::clicked, this, [this] {
     LoadScriptCommand(grid_, ui_);
-    Render();
+    RenderAll();
   });
   connect(Command8, &QPushButton::clicked, this, [this] {
     SaveResultsCommand(grid_, ui_);
@@ -164,7 +181,7 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   connect(Command9, &QPushButton::clicked, this, [this] { PressExitLoop(grid_); });
 
   SelectCell(grid_);
-  Render();
+  RenderAll();
 }
 
 frmScript::~frmScript() = default;
@@ -200,33 +217,84 @@ void frmScript::CellClicked(int row, int column) {
 }
 
 void frmScript::Render() {
+  Draw(false);
+}
+
+void frmScript::RenderAll() {
+  Draw(true);
+}
+
+void frmScript::Draw(bool everyRow) {
   if (rendering_) return;
   rendering_ = true;
-  setWindowTitle(QString::fromStdString(grid_.Caption));
-  const int rows = grid_.Rows() - 1;
-  if (MSFlexGrid1->rowCount() != rows) MSFlexGrid1->setRowCount(rows);
-  QStringList numbers;
-  for (int r = 1; r <= rows; ++r) {
-    numbers << QString::fromStdString(grid_.Cell(r, 0));
-    for (int c = 1; c < ScriptGrid::kColumns; ++c) {
-      QTableWidgetItem* item = MSFlexGrid1->item(r - 1, c - 1);
-      if (!item) {
-        item = new QTableWidgetItem;
-        MSFlexGrid1->setItem(r - 1, c - 1, item);
-      }
-      const QString text = QString::fromStdString(grid_.Cell(r, c));
-      if (item->text() != text) item->setText(text);
-      const bool lit = r == grid_.HighlightRow && c == grid_.HighlightCol;
-      item->setBackground(lit ? QBrush(kHighlight) : QBrush());
+  const ScriptGrid& g = grid_;
+  const QString caption = QString::fromStdString(g.Caption);
+  if (windowTitle() != caption) setWindowTitle(caption);
+  const int rows = g.Rows() - 1;
+  const int shownRows = MSFlexGrid1->rowCount();
+  const std::vector<int> changed = grid_.TakeChangedRows();
+  if (shownRows != rows) {
+    MSFlexGrid1->setRowCount(rows);
+    if (litRow_ > rows) litRow_ = 0;
+  }
+  if (everyRow) {
+    for (int r = 1; r <= rows; ++r) DrawRow(r);
+  } else {
+    for (int r : changed) {
+      if (r >= 1 && r <= rows && r <= shownRows) DrawRow(r);
+    }
+    for (int r = shownRows + 1; r <= rows; ++r) DrawRow(r);
+  }
+  if (litRow_ != g.HighlightRow || litCol_ != g.HighlightCol) {
+    PaintHighlight(litRow_, litCol_, false);
+    litRow_ = g.HighlightRow;
+    litCol_ = g.HighlightCol;
+    PaintHighlight(litRow_, litCol_, true);
+  }
+  if (shownTopRow_ != g.TopRow) {
+    // Rows just added reach the bar's range only at the table's next
+    // layout; until then the next drawing tries again.
+    QScrollBar* bar = MSFlexGrid1->verticalScrollBar();
+    bar->setValue(std::max(0, g.TopRow - 1));
+    if (bar->value() == std::max(0, g.TopRow - 1)) shownTopRow_ = g.TopRow;
+  }
+  if (Text1->text().toStdString() != g.Text1) Text1->setText(QString::fromStdString(g.Text1));
+  rendering_ = false;
+}
+
+void frmScript::DrawRow(int row) {
+  const ScriptGrid& g = grid_;
+  // A header item made with its text: changing the text of one in place
+  // makes the table search all its header items.
+  const QString number = QString::fromStdString(g.Cell(row, 0));
+  const QTableWidgetItem* header = MSFlexGrid1->verticalHeaderItem(row - 1);
+  if (!header || header->text() != number) {
+    MSFlexGrid1->setVerticalHeaderItem(row - 1, new QTableWidgetItem(number));
+  }
+  for (int c = 1; c < ScriptGrid::kColumns; ++c) {
+    const std::string& text = g.Cell(row, c);
+    QTableWidgetItem* item = MSFlexGrid1->item(row - 1, c - 1);
+    // Empty cells have no item until they are written or lit, so a long
+    // script loads without one item per blank cell.
+    if (!item && text.empty()) continue;
+    const QString shown = QString::fromStdString(text);
+    if (!item) {
+      MSFlexGrid1->setItem(row - 1, c - 1, new QTableWidgetItem(shown));
+    } else if (item->text() != shown) {
+      item->setText(shown);
     }
   }
-  MSFlexGrid1->setVerticalHeaderLabels(numbers);
-  // The grid scrolls by whole rows, so the bar's value is the top row.
-  MSFlexGrid1->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-  MSFlexGrid1->verticalScrollBar()->setValue(std::max(0, grid_.TopRow - 1));
-  if (Text1->text().toStdString() != grid_.Text1)
-    Text1->setText(QString::fromStdString(grid_.Text1));
-  rendering_ = false;
+}
+
+void frmScript::PaintHighlight(int row, int col, bool lit) {
+  if (row < 1 || row > MSFlexGrid1->rowCount() || col < 1 || col >= ScriptGrid::kColumns) return;
+  QTableWidgetItem* item = MSFlexGrid1->item(row - 1, col - 1);
+  if (!item) {
+    if (!lit) return;
+    item = new QTableWidgetItem(QString::fromStdString(std::as_const(grid_).Cell(row, col)));
+    MSFlexGrid1->setItem(row - 1, col - 1, item);
+  }
+  item->setBackground(lit ? QBrush(kHighlight) : QBrush());
 }
 
 }  // namespace evm::gui

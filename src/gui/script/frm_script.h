@@ -23,8 +23,11 @@ class frmScript : public QWidget {
   ~frmScript() override;
 
   ScriptGrid& Grid() { return grid_; }
-  // Draws the model into the widgets.
+  // Draws what changed in the model since the last drawing: the rows
+  // written, the highlight and the scroll position.
   void Render();
+  // Draws every row, as after the whole grid was replaced.
+  void RenderAll();
 
   QTableWidget* MSFlexGrid1;
   QLineEdit* Text1;
@@ -45,6 +48,9 @@ class frmScript : public QWidget {
   class RenderingUi;
   void CellClicked(int row, int column);
   void SetRunning(bool running);
+  void Draw(bool everyRow);
+  void DrawRow(int row);
+  void PaintHighlight(int row, int col, bool lit);
 
   ScriptGrid grid_;
   ScriptBoard& board_;
@@ -52,6 +58,10 @@ class frmScript : public QWidget {
   NumberLocale locale_;
   std::unique_ptr<RenderingUi> renderingUi_;
   bool rendering_ = false;
+  // What the widgets show of the model's highlight and top row.
+  int litRow_ = 0;
+  int litCol_ = 0;
+  int shownTopRow_ = 0;
   bool closeAfterRun_ = false;
 };
 

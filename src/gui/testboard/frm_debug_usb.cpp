@@ -38,7 +38,10 @@ frmDebugUSB::frmDebugUSB(Evm& evm, QWidget* parent) : QWidget(parent, Qt::Window
   txtUSB_Debug->setObjectName("txtUSB_Debug");
   txtUSB_Debug->setReadOnly(true);
   txtUSB_Debug->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  // A log is not edited: an undo history would keep every line ever shown.
+  txtUSB_Debug->setUndoRedoEnabled(false);
   txtUSB_Debug->setPlainText(WithoutCr(evm_.usbDebug.Text()));
+  shownDropped_ = evm_.usbDebug.DroppedLines();
   txtUSB_Debug->moveCursor(QTextCursor::End);
   layout->addWidget(txtUSB_Debug, 1);
 
@@ -53,8 +56,12 @@ frmDebugUSB::frmDebugUSB(Evm& evm, QWidget* parent) : QWidget(parent, Qt::Window
           [this](bool checked) { DebugVerboseClick(evm_.usbDebug, evm_.debugPanel, checked); });
   connect(Command2, &QPushButton::clicked, this, [this] { evm_.usbDebug.Clear(); });
 
-  evm_.usbDebug.onAppended = [this](std::string_view text) { AppendToView(text); };
-  evm_.usbDebug.onCleared = [this] { txtUSB_Debug->clear(); };
+  evm_.usbDebug.onAppended = [this](std::string_view text) { Collect(text); };
+  evm_.usbDebug.onCleared = [this] {
+    pending_.clear();
+    shownDropped_ = 0;
+    txtUSB_Debug->clear();
+  };
   resize(560, 480);
 }
 
@@ -63,12 +70,33 @@ frmDebugUSB::~frmDebugUSB() {
   evm_.usbDebug.onCleared = nullptr;
 }
 
-void frmDebugUSB::AppendToView(std::string_view text) {
-  // Insert at the end only: the view never re-lays out the whole log, and
-  // the newest lines stay in sight.
+void frmDebugUSB::Collect(std::string_view text) {
+  pending_.append(text);
+  if (flushQueued_) return;
+  flushQueued_ = true;
+  QMetaObject::invokeMethod(this, &frmDebugUSB::Flush, Qt::QueuedConnection);
+}
+
+void frmDebugUSB::Flush() {
+  flushQueued_ = false;
+  const size_t dropped = evm_.usbDebug.DroppedLines();
+  if (pending_.empty() && dropped == shownDropped_) return;
+  // Insert at the end only: the view never re-lays out the whole log.
   QTextCursor cursor(txtUSB_Debug->document());
   cursor.movePosition(QTextCursor::End);
-  cursor.insertText(WithoutCr(text));
+  cursor.insertText(WithoutCr(pending_));
+  pending_.clear();
+  if (dropped != shownDropped_) {
+    // The log dropped its oldest lines: the same lines go from the top of
+    // the view, and the marker line is written anew.
+    QTextCursor top(txtUSB_Debug->document());
+    const size_t blocks = (shownDropped_ > 0 ? 1 : 0) + (dropped - shownDropped_);
+    top.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, static_cast<int>(blocks));
+    top.removeSelectedText();
+    top.insertText(WithoutCr(DroppedLinesMarker(dropped)));
+    shownDropped_ = dropped;
+  }
+  cursor.movePosition(QTextCursor::End);
   txtUSB_Debug->setTextCursor(cursor);
   txtUSB_Debug->verticalScrollBar()->setValue(txtUSB_Debug->verticalScrollBar()->maximum());
 }

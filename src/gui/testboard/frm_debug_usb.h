@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <string>
 
 #include "evm.h"
 
@@ -23,8 +24,15 @@ class frmDebugUSB : public QWidget {
   QPushButton* Command2;
 
  private:
-  void AppendToView(std::string_view text);
+  // Appends arrive line by line; the view takes them in one batch per event
+  // pass and drops the lines the log has dropped.
+  void Collect(std::string_view text);
+  void Flush();
+
   Evm& evm_;
+  std::string pending_;
+  bool flushQueued_ = false;
+  size_t shownDropped_ = 0;
 };
 
 }  // namespace evm::gui

@@ -1,0 +1,137 @@
+// The windows, offscreen: what the script window, the USB debug window and
+// start-up cost on top of core.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <cstdlib>
+#include <memory>
+
+#include "bench_support.h"
+#include "gui/script/frm_script.h"
+#include "gui/shell/form_main.h"
+#include "gui/testboard/frm_debug_usb.h"
+#include "script/evm_script_board.h"
+#include "script/script_files.h"
+
+namespace evm::bench {
+namespace {
+
+void ProcessEvents() {
+  QCoreApplication::processEvents();
+}
+
+// Run Script in a shown window: every step lets the window draw.
+void BM_ScriptWindowRun(benchmark::State& state) {
+  const int rows = static_cast<int>(state.range(0));
+  SimEvm s;
+  s.ui.processEvents = ProcessEvents;
+  const auto file = WriteScript(s.folder.path(), rows);
+  EvmScriptBoard board(s.evm);
+  gui::frmScript w(board, s.ui, s.evm.locale);
+  w.show();
+  s.ui.file = file.string();
+  w.Command4->click();
+  QCoreApplication::processEvents();
+  for (auto _ : state) {
+    w.Command2->click();
+    QCoreApplication::processEvents();
+  }
+  state.SetItemsProcessed(state.iterations() * rows);
+}
+BENCHMARK(BM_ScriptWindowRun)->Arg(1000)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Load Script into a shown window, up to the grid drawn.
+void BM_ScriptWindowLoad(benchmark::State& state) {
+  const int rows = static_cast<int>(state.range(0));
+  SimEvm s;
+  const auto file = WriteScript(s.folder.path(), rows);
+  EvmScriptBoard board(s.evm);
+  s.ui.file = file.string();
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto w = std::make_unique<gui::frmScript>(board, s.ui, s.evm.locale);
+    w->show();
+    QCoreApplication::processEvents();
+    state.ResumeTiming();
+    w->Command4->click();
+    QCoreApplication::processEvents();
+    state.PauseTiming();
+    w.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_ScriptWindowLoad)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+// One debug entry with the window open on a log of `entries` entries; the
+// window gets an event pass every 100 entries, as a busy transaction would.
+void BM_DebugWindowAppend(benchmark::State& state) {
+  SimEvm s;
+  const std::string entry = "  Result = The operation completed successfully.";
+  for (int64_t i = 0; i < state.range(0); ++i) s.evm.usbDebug.Entry(entry);
+  gui::frmDebugUSB w(s.evm);
+  w.show();
+  QCoreApplication::processEvents();
+  int n = 0;
+  for (auto _ : state) {
+    s.evm.usbDebug.Entry(entry);
+    if (++n % 100 == 0) QCoreApplication::processEvents();
+  }
+  QCoreApplication::processEvents();
+}
+BENCHMARK(BM_DebugWindowAppend)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Iterations(1000)
+    ->Unit(benchmark::kMicrosecond);
+
+// Verbose (HID-level) exchanges with the debug window open, one event pass
+// each; the counter is the memory they added. EVM_BENCH_EXCHANGES sets how
+// many (default 2000, far past what the log keeps).
+void BM_DebugWindowVerboseExchanges(benchmark::State& state) {
+  const char* env = std::getenv("EVM_BENCH_EXCHANGES");
+  const int exchanges = env ? std::atoi(env) : 2000;
+  SimEvm s;
+  s.evm.dutWriter.SendMnemonic("CMD ON");  // the board found before tracing starts
+  gui::frmDebugUSB w(s.evm);
+  w.show();
+  QCoreApplication::processEvents();
+  s.evm.usbDebug.UsbDebugLevel = 1;
+  const double before = ResidentMiB();
+  for (auto _ : state) {
+    for (int i = 0; i < exchanges; ++i) {
+      s.evm.dutWriter.SendMnemonic("CMD ON");
+      QCoreApplication::processEvents();
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * exchanges);
+  state.counters["exchanges"] = exchanges;
+  state.counters["MiB_added"] = ResidentMiB() - before;
+}
+BENCHMARK(BM_DebugWindowVerboseExchanges)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// From an empty context to the main window shown and its first event pass:
+// the program's own start-up, without the settle times of the first reads.
+void BM_StartupToMainWindow(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto s = std::make_unique<SimEvm>();
+    state.ResumeTiming();
+    auto w = std::make_unique<gui::formMain_QMA740>(s->evm);
+    w->Load();
+    w->show();
+    QCoreApplication::processEvents();
+    state.PauseTiming();
+    w.reset();
+    s.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_StartupToMainWindow)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace evm::bench

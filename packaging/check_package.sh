@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Checks the Debian package the build made: its name, control fields
+# (version, dependencies found from the linked libraries, description) and
+# file list.
+# Usage: check_package.sh BUILD_DIR
+set -uo pipefail
+build=$1
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+deb=$build/zm5520-evm_${version}_$(dpkg --print-architecture).deb
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+[ -f "$deb" ] || { echo "FAIL: $deb not built"; exit 1; }
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = zm5520-evm ] || fail "Package is '$(field Package)'"
+[ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', not $version"
+for lib in libc6 libstdc++6 libhidapi-hidraw0 libqt6widgets6; do
+  field Depends | grep -q "$lib" || fail "Depends lacks $lib: $(field Depends)"
+done
+description=$(field Description)
+[ -n "$(head -1 <<<"$description")" ] || fail "no short description"
+[ "$(wc -l <<<"$description")" -ge 3 ] || fail "no long description"
+
+list=$(dpkg-deb -c "$deb")
+for f in usr/bin/evmctl usr/bin/zm5520-evm usr/lib/udev/rules.d/70-zm5520-evm.rules \
+  usr/share/applications/zm5520-evm.desktop usr/share/icons/hicolor/scalable/apps/zm5520-evm.svg \
+  usr/share/man/man1/evmctl.1.gz usr/share/man/man1/zm5520-evm.1.gz \
+  usr/share/bash-completion/completions/evmctl \
+  usr/share/doc/zm5520-evm/examples/dac_to_converters.txt; do
+  grep -q " \./$f\$" <<<"$list" || fail "package lacks /$f"
+done
+outside=$(awk '{print $6}' <<<"$list" | grep -v -e '^\./$' -e '^\./usr/')
+[ -z "$outside" ] || fail "files outside /usr: $outside"
+grep -q 'zm5520-evm-build-tree' <<<"$list" && fail "the build folder's marker is packaged"
+writable=$(awk 'substr($1, 9, 1) == "w" {print $6}' <<<"$list")
+[ -z "$writable" ] || fail "world-writable: $writable"
+
+[ "$failures" = 0 ] && echo "package $(basename "$deb"): all checks passed"
+exit $((failures > 0))

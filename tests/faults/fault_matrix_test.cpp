@@ -1,0 +1,184 @@
+// Every fault of the simulator against every operation that uses the faulty
+// board: what the user gets, and how long the operation blocks on the clock.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "devices/sim/sim_faults.h"
+#include "registers/register_fixture.h"
+#include "script/evm_script_board.h"
+#include "script/script_interpreter.h"
+
+namespace evm {
+namespace {
+
+using sim::SimBoardKind;
+using sim::SimFault;
+
+enum Op { kReadPass, kWrite, kSend, kConverterRead, kDacAutoCal, kScriptStep };
+
+struct OpInfo {
+  const char* name;
+  int64_t boundMs;       // one time-out of its board plus the operation's own settle waits
+  int reportsBeforeCut;  // reports the board answers before an unplug
+};
+constexpr OpInfo kOps[] = {
+    {"read pass", 1000 + 600, 1}, {"write", 1000 + 100, 0},        {"send", 6000, 0},
+    {"converter read", 6000, 0},  {"DAC auto-cal", 6000 + 900, 1}, {"script step", 6000, 0}};
+
+struct Context : test::RegContext {
+  Context() {
+    evm.shell.UsbAddress = 0x2F90;
+    ui.usbProblemAnswers.assign(20, UsbProblemChoice::TryAgain);
+    grid.Cell(1, 2) = "I2C CH2 S 91 ACKS R ACKM R ACKM P";
+    grid.Cell(2, 2) = "result16";
+    grid.Cell(2, 3) = "0";
+    grid.Cell(2, 4) = "7FFF";
+  }
+
+  // Whether the operation did what it is for.
+  bool Run(Op op) {
+    const int value = 0x1000 + ++runs;
+    const size_t messages = ui.messages.size();
+    switch (op) {
+      case kReadPass:
+        Device().SetRegisterForTest(5, static_cast<uint16_t>(value));
+        ReadAllRegs(evm);
+        return !Panel().txtDutNotAckVisible && Store().RegValue[5] == value;
+      case kWrite:
+        Store().RegValue[5] = value;
+        Store().RegEdited[5] = true;
+        WriteAllEdited(evm);
+        return !Store().RegEdited[5] && Device().Register(5) == value;
+      case kSend:
+        evm.dutWriter.SendMnemonic("I2C CH2 S 98 ACKS 12 ACKS 80 ACKS 00 ACKS P");
+        return !evm.dutWriter.LastExchangeFailed() && evm.dutWriter.AckCount == 4 &&
+               std::count(evm.results.I2C_AckStatus.begin(), evm.results.I2C_AckStatus.begin() + 4,
+                          0) == 4;
+      case kConverterRead: return std::fabs(evm.calBoard.ReadCnv1(kRefUser) - 0.0116) < 1e-3;
+      case kDacAutoCal:
+        evm.calBoard.SetDac(DacChannel::B, 2.5, kRefUser, 1);
+        return ui.messages.size() == messages && !evm.dutWriter.LastExchangeFailed() &&
+               std::fabs(evm.calBoard.ReadCnv1(kRefUser) - 2.5) < 1e-3;
+      case kScriptStep:
+        ExeScript(script, 1);
+        ExeScript(script, 2);
+        return grid.Cell(2, 6) == "PASS";
+    }
+    return false;
+  }
+
+  sim::SimDevice& Board(SimBoardKind kind) {
+    if (kind == SimBoardKind::RegLink) return *sim->RegLink();
+    return *sim->Interface();
+  }
+
+  void ClearFaults() {
+    for (SimBoardKind kind : {SimBoardKind::RegLink, SimBoardKind::Interface}) {
+      sim::SimDevice& b = Board(kind);
+      b.noReply = b.writeFails = b.readFails = false;
+      if (!b.plugged) sim->Replug(b);
+    }
+    sim::RegLinkBoard& link = *sim->RegLink();
+    link.wrongReplyCode = link.echoRequest = link.garbageAnswer = false;
+    link.forcedStatus = 0;
+    sim::InterfaceBoard& iface = *sim->Interface();
+    iface.echoUnchanged = iface.garbageAnswer = iface.slaveNack = iface.answerLags = false;
+  }
+
+  ScriptGrid grid;
+  EvmScriptBoard scriptBoard{evm};
+  ScriptContext script{grid, scriptBoard, ui, NumberLocale::Point()};
+  int runs = 0;
+};
+
+struct Outcome {
+  bool ok;      // the operation did what it is for
+  int dialogs;  // USB-problem dialogs shown
+  int64_t ms;   // virtual time the operation blocked
+};
+
+// One line per fault of a board, one outcome per operation on that board.
+struct Row {
+  SimBoardKind board;
+  SimFault fault;
+  Outcome outcomes[4];
+};
+
+constexpr SimBoardKind R = SimBoardKind::RegLink;
+constexpr SimBoardKind I = SimBoardKind::Interface;
+constexpr Op kRegLinkOps[] = {kReadPass, kWrite};
+constexpr Op kInterfaceOps[] = {kSend, kConverterRead, kDacAutoCal, kScriptStep};
+
+// clang-format off
+const Row kMatrix[] = {
+    //                          read pass          write
+    {R, SimFault::NoBoard,        {{false, 0, 0},    {false, 0, 0}}},
+    {R, SimFault::NoReply,        {{false, 0, 1100}, {false, 0, 1100}}},
+    {R, SimFault::WrongReplyCode, {{false, 0, 100},  {false, 0, 100}}},
+    {R, SimFault::NonZeroStatus,  {{false, 0, 100},  {false, 0, 100}}},
+    {R, SimFault::WriteFailure,   {{false, 0, 100},  {false, 0, 100}}},
+    {R, SimFault::ReadFailure,    {{false, 0, 100},  {false, 0, 100}}},
+    {R, SimFault::WrongEcho,      {{false, 0, 100},  {false, 0, 100}}},
+    {R, SimFault::Garbage,        {{false, 0, 100},  {false, 0, 100}}},
+    {R, SimFault::Unplug,         {{false, 0, 200},  {false, 0, 100}}},
+    //                          send               converter read     DAC auto-cal       script step
+    {I, SimFault::NoBoard,        {{false, 1, 0},    {false, 1, 0},    {false, 1, 0},    {false, 1, 0}}},
+    {I, SimFault::NoReply,        {{false, 1, 6000}, {false, 1, 6000}, {false, 1, 6000}, {false, 1, 6000}}},
+    // A board that answers one report late is set right by the retry.
+    {I, SimFault::WrongReplyCode, {{true, 0, 0},     {true, 0, 0},     {true, 0, 600},   {true, 0, 0}}},
+    {I, SimFault::NonZeroStatus,  {{false, 0, 0},    {false, 0, 0},    {false, 0, 900},  {false, 0, 0}}},
+    {I, SimFault::WriteFailure,   {{false, 1, 0},    {false, 1, 0},    {false, 1, 0},    {false, 1, 0}}},
+    {I, SimFault::ReadFailure,    {{false, 1, 0},    {false, 1, 0},    {false, 1, 0},    {false, 1, 0}}},
+    {I, SimFault::WrongEcho,      {{false, 1, 0},    {false, 1, 0},    {false, 1, 0},    {false, 1, 0}}},
+    {I, SimFault::Garbage,        {{false, 1, 0},    {false, 1, 0},    {false, 1, 0},    {false, 1, 0}}},
+    {I, SimFault::Unplug,         {{false, 1, 0},    {false, 1, 0},    {false, 1, 0},    {false, 1, 0}}},
+};
+// clang-format on
+
+TEST(FaultMatrix, EveryFaultEndsTheOperationWithinOneTimeOutAndOneDialog) {
+  for (const Row& row : kMatrix) {
+    const bool regLink = row.board == R;
+    const size_t opCount = regLink ? std::size(kRegLinkOps) : std::size(kInterfaceOps);
+    for (size_t k = 0; k < opCount; ++k) {
+      const Op op = regLink ? kRegLinkOps[k] : kInterfaceOps[k];
+      const Outcome& expected = row.outcomes[k];
+      const std::string name = std::string(sim::SimBoardName(row.board)) + ":" +
+                               std::string(sim::SimFaultName(row.fault)) + " / " + kOps[op].name;
+      Context c;
+      if (row.fault != SimFault::NoBoard) {
+        ASSERT_TRUE(c.Run(op)) << name << ": healthy run";
+      }
+      if (row.fault == SimFault::Unplug) {
+        c.sim->ScheduleUnplug(c.Board(row.board), kOps[op].reportsBeforeCut,
+                              sim::kSimReplugAfterMs);
+      } else {
+        ASSERT_TRUE(sim::InjectFault(*c.sim, {row.board, row.fault}));
+      }
+      const int64_t start = c.clock.ElapsedMs();
+      EXPECT_EQ(c.Run(op), expected.ok) << name;
+      EXPECT_EQ(c.ui.usbProblemDialogs, expected.dialogs) << name;
+      EXPECT_EQ(c.clock.ElapsedMs() - start, expected.ms) << name;
+      EXPECT_LE(expected.ms, kOps[op].boundMs) << name;
+      EXPECT_LE(expected.dialogs, 1) << name;
+
+      EXPECT_TRUE(c.Run(regLink ? kSend : kReadPass)) << name << ": the other board goes on";
+      c.clock.AdvanceMs(sim::kSimReplugAfterMs);
+      c.ClearFaults();
+      EXPECT_TRUE(c.Run(op)) << name << ": the next run after the fault is gone";
+    }
+  }
+}
+
+// A day-long simulated log must not grow with every request it made.
+TEST(FaultMatrix, SimulatorHistoryStaysBounded) {
+  test::RegContext c;
+  for (int pass = 0; pass < 300; ++pass) ReadAllRegs(c.evm);
+  EXPECT_EQ(c.Board().RequestCount(), 1800u);
+  EXPECT_EQ(c.Board().Requests().size(), sim::kSimHistoryLength);
+}
+
+}  // namespace
+}  // namespace evm
