@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 60
 BENCH_DIR ?= build-bench
 BUILD_TYPE ?= RelWithDebInfo
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libhidapi-dev \
-            libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth \
+            libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev xvfb xauth \
             desktop-file-utils man-db file
 # Only `make fuzz` needs clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev llvm
