@@ -35,7 +35,8 @@ int RunLog(CliContext& ctx) {
   const Scaling scaling = StoredScaling(ctx, first);
 
   MeasurementLog log;
-  if (!log.Open(PathFromUtf8(file))) return Fail(ctx, kExitUsage, "cannot create the log file '" + file + "'");
+  if (!log.Open(PathFromUtf8(file)))
+    return Fail(ctx, kExitUsage, "cannot create the log file '" + file + "'");
 
   long done = 0;
   long unacknowledged = 0;

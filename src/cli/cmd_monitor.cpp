@@ -25,9 +25,9 @@ void PrintPass(CliContext& ctx, double time, const MeasurementRecord& r) {
             << NotAcknowledged(r.registers.deviceAddress, " every read") << "\n";
   } else {
     char line[200];
-    std::snprintf(line, sizeof line, "%s  bus %.3f V  shunt %.3f mV  current %.6g A  power %.6g W\n",
-                  TimeStampText(time).c_str(), q.busVolts, q.shuntVolts * 1000, q.amperes,
-                  q.watts);
+    std::snprintf(line, sizeof line,
+                  "%s  bus %.3f V  shunt %.3f mV  current %.6g A  power %.6g W\n",
+                  TimeStampText(time).c_str(), q.busVolts, q.shuntVolts * 1000, q.amperes, q.watts);
     ctx.out << line;
   }
   ctx.out.flush();

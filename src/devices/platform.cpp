@@ -5,7 +5,8 @@
 namespace evm {
 
 std::unique_ptr<sim::SimulatedEvm> MakeSimulatedEvm(const PlatformOptions& options, Clock& clock) {
-  auto simulated = sim::SimulatedEvm::CreateDefault(clock, options.vendorId, options.simulatedBoards);
+  auto simulated =
+      sim::SimulatedEvm::CreateDefault(clock, options.vendorId, options.simulatedBoards);
   simulated->TestBoard().referenceVolts = options.simulatedReferenceVolts;
   if (options.simFault) sim::InjectFault(*simulated, *options.simFault);
   return simulated;

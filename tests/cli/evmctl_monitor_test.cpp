@@ -31,7 +31,8 @@ TEST_F(Evmctl, MonitorPassesMatchRead) {
     for (const Field& f : {Field{"shunt_volts", 1, 4e-5}, Field{"bus_volts", 2, 0.008},
                            Field{"watts", 3, std::abs(watts) * 0.01},
                            Field{"amperes", 4, std::abs(amperes) * 0.01}}) {
-      EXPECT_NEAR(pass[f.key].get<double>(), registers[f.reg]["scaled"].get<double>(), f.tolerance) << f.key;
+      EXPECT_NEAR(pass[f.key].get<double>(), registers[f.reg]["scaled"].get<double>(), f.tolerance)
+          << f.key;
     }
   }
   const CliResult text = Sim({"monitor", "--passes", "1"});

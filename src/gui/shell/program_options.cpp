@@ -58,8 +58,8 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
   }
   if (parser.isSet(simBoards)) {
     const std::string v = parser.value(simBoards).toStdString();
-    const bool digits = !v.empty() && v.size() <= 2 &&
-                        v.find_first_not_of("0123456789") == std::string::npos;
+    const bool digits =
+        !v.empty() && v.size() <= 2 && v.find_first_not_of("0123456789") == std::string::npos;
     if (!digits || std::stoi(v) < 1) {
       o.error = "--sim-boards: '" + v + "' is not a number of boards from 1 to 99";
       return o;
