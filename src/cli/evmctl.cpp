@@ -69,6 +69,9 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
   CLI::App app{"evmctl"};
   app.set_help_flag();
   app.allow_extras();
+  // A path such as "/data/run.txt" is an argument, never a "/option"; CLI11
+  // reads it as one on Windows unless told otherwise.
+  app.allow_windows_style_options(false);
   CliOptions o;
   bool help = false;
   bool version = false;
