@@ -21,7 +21,10 @@ struct ScriptWindow {
   FakeClock clock;
   test::FakeScriptBoard board{clock};
   test::RecordingUi ui;
-  frmScript w{board, ui, NumberLocale::Point()};
+  // On the heap: a window closed with WA_DeleteOnClose deletes itself.
+  QPointer<frmScript> window = new frmScript(board, ui, NumberLocale::Point());
+  frmScript& w = *window;
+  ~ScriptWindow() { delete window; }
 
   QTableWidget* Grid() { return w.findChild<QTableWidget*>("MSFlexGrid1"); }
   QLineEdit* Entry() { return w.findChild<QLineEdit*>("Text1"); }
@@ -146,36 +149,28 @@ TEST(ScriptWindow, ExitLoopClickedDuringARunEndsTheGotoLoop) {
 }
 
 TEST(ScriptWindow, ClosingDuringARunEndsTheLoopAndTheWindowGoesOnlyAfterTheRun) {
-  FakeClock clock;
-  test::FakeScriptBoard board{clock};
-  test::RecordingUi ui;
-  QPointer<frmScript> w = new frmScript(board, ui, NumberLocale::Point());
-  w->setAttribute(Qt::WA_DeleteOnClose);
-  w->show();
-  for (const auto& [row, text] : {std::pair{0, "CMD ON"}, std::pair{1, "goto 1"}}) {
-    emit w->findChild<QTableWidget*>("MSFlexGrid1")->cellClicked(row, 1);
-    w->findChild<QLineEdit*>("Text1")->setText(text);
-    emit w->findChild<QLineEdit*>("Text1")->textEdited(text);
-    QTest::mouseClick(w->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-  }
+  ScriptWindow s;
+  s.w.setAttribute(Qt::WA_DeleteOnClose);
+  s.w.show();
+  s.Type(1, 2, "CMD ON");
+  s.Type(2, 2, "goto 1");
   bool closeAccepted = true;
   bool hidden = false;
-  ui.onProcessEvents = [&] {
-    if (ui.eventPasses == 1) {
-      closeAccepted = w->close();
-      hidden = !w->isVisible();
+  s.ui.onProcessEvents = [&] {
+    if (s.ui.eventPasses == 1) {
+      closeAccepted = s.window->close();
+      hidden = !s.window->isVisible();
     }
     // Without a way out the loop would run forever.
-    if (ui.eventPasses == 4)
-      QTest::mouseClick(w->findChild<QPushButton*>("Command9"), Qt::LeftButton);
+    if (s.ui.eventPasses == 4) QTest::mouseClick(s.Button("Command9"), Qt::LeftButton);
   };
-  QTest::mouseClick(w->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+  QTest::mouseClick(s.Button("Command2"), Qt::LeftButton);
 
   EXPECT_FALSE(closeAccepted) << "the running script still needs its window";
   EXPECT_TRUE(hidden) << "the window disappears at once";
-  EXPECT_EQ(ui.eventPasses, 2) << "the goto after the close is not followed";
+  EXPECT_EQ(s.ui.eventPasses, 2) << "the goto after the close is not followed";
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_TRUE(w.isNull()) << "the window closes once the run has returned";
+  EXPECT_TRUE(s.window.isNull()) << "the window closes once the run has returned";
 }
 
 }  // namespace

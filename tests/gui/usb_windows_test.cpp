@@ -45,15 +45,6 @@ TEST(UsbWindows, MenuEntriesOpenOneWindowEach) {
   }
 }
 
-TEST(UsbWindows, SupplyButtonsSwitchTheDeviceUnderTest) {
-  Opened o;
-  auto* frame = o.Find<QGroupBox>("Frame7");
-  Opened::Child<QPushButton>(frame, "Command30")->click();
-  EXPECT_FALSE(o.c.sim->Supply().on);
-  Opened::Child<QPushButton>(frame, "Command14")->click();
-  EXPECT_TRUE(o.c.sim->Supply().on);
-}
-
 TEST(UsbWindows, RawCommandWindowShowsBothReportsAndKeepsItsTexts) {
   Opened o;
   QWidget* writer = o.Open("cmdDUT_Writer", "frmUSB_DUT_Writer");
@@ -90,7 +81,7 @@ TEST(UsbWindows, ControlBitsRoundTripThroughTheBoard) {
   EXPECT_EQ(Text(bits, "Text5_1"), "0");
 }
 
-TEST(UsbWindows, DebugWindowSwitchesLevelsAndShowsTheLog) {
+TEST(UsbWindows, DebugWindowSwitchesLevelsAndShowsTheSupplyButtonsCommands) {
   Opened o;
   QWidget* debug = o.Open("mnuDebug", "frmDebugUSB");
   auto* toggle = Opened::Child<QPushButton>(debug, "Command1");
@@ -98,11 +89,17 @@ TEST(UsbWindows, DebugWindowSwitchesLevelsAndShowsTheLog) {
   toggle->click();
   EXPECT_EQ(toggle->text(), "Press to Turn off Debug");
   EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, 2);
-  o.Find<QPushButton>("Command14")->click();
+  // The supply buttons of the main window send through the logged path.
+  auto* supply = o.Find<QGroupBox>("Frame7");
+  Opened::Child<QPushButton>(supply, "Command14")->click();
   QApplication::processEvents();
   EXPECT_EQ(log->toPlainText(), "CMD ON \n");
   Opened::Child<QCheckBox>(debug, "chkVerbose")->click();
   EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, 1);
+  Opened::Child<QPushButton>(supply, "Command30")->click();
+  QApplication::processEvents();
+  EXPECT_TRUE(log->toPlainText().contains("***** HID Test Report *****"));
+  EXPECT_FALSE(o.c.sim->Supply().on);
   Opened::Child<QPushButton>(debug, "Command2")->click();
   EXPECT_EQ(log->toPlainText(), "");
   debug->close();
