@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
-#include <QRadioButton>
+#include <QAbstractButton>
 
 #include "common/atomic_file.h"
 #include "gui/main_window_fixture.h"
@@ -9,48 +8,36 @@
 namespace evm::gui {
 namespace {
 
-struct EvalOpen : test_support::MainWindowFixture {
-  QWidget* eval = Open("cmdDac_Adc", "frmEvalControl");
-  template <typename T>
-  T* Get(const char* name) {
-    return Child<T>(eval, name);
-  }
-};
+TEST(EvalWindow, ControlsReachTheBoardAndCloseWritesTheSettings) {
+  test_support::MainWindowFixture o;
+  QWidget* eval = o.Open("cmdDac_Adc", "frmEvalControl");
+  const auto button = [&](const char* name) { return o.Child<QAbstractButton>(eval, name); };
+  const auto box = [&](const char* name) { return o.Child<QLineEdit>(eval, name); };
+  const auto click = [&](const char* name) { button(name)->click(); };
 
-TEST(EvalWindow, LoopCheckBoxConnectsTheLoopForItsRead) {
-  EvalOpen o;
-  o.Get<QRadioButton>("Option12")->click();  // CNV2+ GND
-  o.Get<QCheckBox>("Check1")->click();
-  EXPECT_FALSE(o.Get<QRadioButton>("Option10")->isEnabled());
-  o.Get<QRadioButton>("Option1")->click();
-  o.Get<QPushButton>("cmdRead_I_Loop")->click();
-  EXPECT_NEAR(o.Get<QLineEdit>("txt_I_Loop")->text().toDouble(), 12.5, 0.2);
-  o.Get<QCheckBox>("Check1")->click();
-  EXPECT_TRUE(o.Get<QRadioButton>("Option10")->isEnabled());
-  EXPECT_FALSE(o.Get<QPushButton>("cmdRead_I_Loop")->isEnabled());
-}
+  click("Option12");  // CNV2+ GND
+  click("Check1");    // the current loop
+  EXPECT_FALSE(button("Option10")->isEnabled());
+  click("Option1");
+  click("cmdRead_I_Loop");
+  EXPECT_NEAR(box("txt_I_Loop")->text().toDouble(), 12.5, 0.2);
+  click("Check1");
+  EXPECT_TRUE(button("Option10")->isEnabled());
 
-TEST(EvalWindow, DacRoutedToAConverterReadsBackWithAutoCalibration) {
-  EvalOpen o;
-  o.Get<QRadioButton>("Option1")->click();
-  o.Get<QRadioButton>("Option11")->click();  // CNV2+ from DAC D
-  o.Get<QRadioButton>("Option15")->click();  // CNV2- ground
-  o.Get<QCheckBox>("chkDAC_AutoCal")->click();
-  o.Get<QLineEdit>("Text9")->setText("1.7V");
-  o.Get<QPushButton>("Command9")->click();
-  o.Get<QPushButton>("Command6")->click();
-  EXPECT_NEAR(o.Get<QLineEdit>("Text11")->text().toDouble(), 1.7, 0.001);
-  EXPECT_TRUE(o.c.ui.messages.empty());
-}
+  click("Option11");  // CNV2+ from DAC D
+  click("Option15");  // CNV2- ground
+  click("chkDAC_AutoCal");
+  box("Text9")->setText("1.7V");
+  click("Command9");
+  click("Command6");
+  EXPECT_NEAR(box("Text11")->text().toDouble(), 1.7, 0.001);
 
-TEST(EvalWindow, SupplyButtonSwitchesAndCloseWritesTheSettings) {
-  EvalOpen o;
-  auto* supply = o.Get<QPushButton>("Command3");
-  supply->click();
-  EXPECT_EQ(supply->text(), "Press to turn Vdut Off");
+  click("Command3");
+  EXPECT_EQ(button("Command3")->text(), "Press to turn Vdut Off");
   EXPECT_TRUE(o.c.sim->Supply().on);
-  o.Get<QRadioButton>("Option2")->click();
-  o.eval->close();
+  EXPECT_TRUE(o.c.ui.messages.empty());
+  click("Option2");
+  eval->close();
   QApplication::processEvents();
   EXPECT_EQ(*ReadWholeFile(o.c.evm.StateFile("ControlEVM_Settings.csv")), "3\r\n2\r\n");
 }
