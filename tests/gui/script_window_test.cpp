@@ -60,10 +60,13 @@ TEST(ScriptWindow, TypedStepsRunAndShowTheirVerdicts) {
   EXPECT_EQ(s.Grid()->item(1, 1)->background().style(), Qt::NoBrush);
 }
 
-TEST(ScriptWindow, ArrowsChooseTheCellTabLeavesTheGridAndARunWithoutAStepSaysSo) {
+// The keyboard alone edits a script: arrows choose the cell, Tab leaves the
+// grid, and after any button the entry box is ready for typing.
+TEST(ScriptWindow, ArrowsChooseTheCellTabLeavesTheGridAndTheEntryBoxKeepsTheFocus) {
   ScriptWindow s;
   s.w.show();
-  QApplication::setActiveWindow(&s.w);
+  s.w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&s.w));
   s.Grid()->setFocus();
   s.Grid()->setCurrentCell(0, 0);
   QTest::keyClick(s.Grid(), Qt::Key_Right);  // the step column
@@ -80,23 +83,15 @@ TEST(ScriptWindow, ArrowsChooseTheCellTabLeavesTheGridAndARunWithoutAStepSaysSo)
   s.Button("Command2")->click();  // row 1 holds no step
   ASSERT_EQ(s.ui.messages.size(), 1u);
   EXPECT_EQ(s.ui.messages[0].text, kNoStepToRunMessage);
-}
 
-TEST(ScriptWindow, EntryBoxTakesTheFocusWheneverACellIsSelected) {
-  ScriptWindow s;
-  s.w.show();
-  s.w.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&s.w));
-  s.Type(1, 2, "CMD ON");
-  s.Type(2, 2, "CMD OFF");
+  s.Type(1, 2, "CMD OFF");
   for (const char* name : {"Command1", "Command5", "Command7", "Command2"}) {
     QPushButton* button = s.Button(name);
-    button->setFocus();
-    ASSERT_TRUE(button->hasFocus());
     emit s.Grid()->cellClicked(0, 1);
     button->setFocus();
+    ASSERT_TRUE(button->hasFocus());
     QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_TRUE(s.Entry()->hasFocus()) << name << " ends with the entry box ready for typing";
+    EXPECT_TRUE(s.Entry()->hasFocus()) << name;
   }
 }
 
