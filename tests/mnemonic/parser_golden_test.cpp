@@ -135,12 +135,5 @@ TEST(ClassifyToken, DependsOnTheInterface) {
   EXPECT_EQ(EncodeToken("NOPE", "COMMAND"), 0);
 }
 
-TEST(SequenceNumber, RunsFromOneTo254AndWraps) {
-  EXPECT_EQ(NextSequenceNumber(0), 1);
-  EXPECT_EQ(NextSequenceNumber(1), 2);
-  EXPECT_EQ(NextSequenceNumber(253), 254);
-  EXPECT_EQ(NextSequenceNumber(254), 1);
-}
-
 }  // namespace
 }  // namespace evm
