@@ -172,7 +172,9 @@ TEST(UsbDebugLog, ATimeOutOrAFailedReadIsTracedAndClosesTheConnection) {
       const std::string& log = c.evm.usbDebug.Text();
       const size_t at = log.find(timesOut ? timeout : "Readfile undefined error\r\n");
       ASSERT_NE(at, std::string::npos) << level;
-      if (timesOut) EXPECT_NE(log.find("\r\nCloseHandle (ReadHandle)\r\n", at), std::string::npos);
+      if (timesOut) {
+        EXPECT_NE(log.find("\r\nCloseHandle (ReadHandle)\r\n", at), std::string::npos);
+      }
       EXPECT_FALSE(c.evm.dutWriter.MnemonicBoardFound);
       EXPECT_EQ(c.sim->OpenHandleCount(), 0);
       EXPECT_EQ(c.ui.usbProblemDialogs, 1);
