@@ -46,22 +46,14 @@ TEST(ScriptInterpreter, ResultChecksCompareReadBytesWithHexLimits) {
             {"result16", "0", "FFFF"},
             {"result16", "1234", "1234"},
             {"result", "zz", "FF"}});
-  r.board.data[0] = 0x00;
-  r.board.data[1] = 0xAB;
-  r.board.data[2] = 0x12;
-  r.board.data[3] = 0x34;
-  r.board.data[4] = 0x12;
-  r.board.data[5] = 0x35;
+  r.board.data = {0x00, 0xAB, 0x12, 0x34, 0x12, 0x35};
   RunScript(r.ctx);
   EXPECT_EQ(r.board.sent, std::vector<std::string>{"I2C CH2 S 91 ACKS R ACKM R ACKM P"});
-  EXPECT_EQ(r.Result(2), "0");
-  EXPECT_EQ(r.Verdict(2), "PASS") << "empty limits pass a zero byte";
-  EXPECT_EQ(r.Result(3), "AB");
-  EXPECT_EQ(r.Verdict(3), "PASS");
-  EXPECT_EQ(r.Result(4), "1234");
-  EXPECT_EQ(r.Verdict(4), "PASS");
-  EXPECT_EQ(r.Result(5), "1235");
-  EXPECT_EQ(r.Verdict(5), "FAIL");
+  const char* results[][2] = {{"0", "PASS"}, {"AB", "PASS"}, {"1234", "PASS"}, {"1235", "FAIL"}};
+  for (int row = 2; row <= 5; ++row) {
+    EXPECT_EQ(r.Result(row), results[row - 2][0]);
+    EXPECT_EQ(r.Verdict(row), results[row - 2][1]);
+  }
   EXPECT_EQ(r.Verdict(6), "FAIL");
   EXPECT_NE(r.Result(6).find("zz"), std::string::npos) << "the reason names the limit";
 }
