@@ -145,12 +145,12 @@ TEST_F(LinkFixture, UnplugReadFailsReplugReadSucceeds) {
 
 TEST_F(LinkFixture, ForcedStatusAndWrongCodeFailWritesButKeepTheLink) {
   auto& board = sim.AddBoard<RegLinkBoard>(kDefaultBoardVendorId);
-  board.forcedStatus = 3;
-  EXPECT_FALSE(link.WriteRegWord(0x40, 5, 1, 2));
-  board.forcedStatus = 0;
-  board.wrongReplyCode = true;
-  EXPECT_FALSE(link.WriteRegWord(0x40, 5, 1, 2));
-  EXPECT_TRUE(link.LinkOpen());
+  for (const bool wrongCode : {false, true}) {
+    board.forcedStatus = wrongCode ? 0 : 3;
+    board.wrongReplyCode = wrongCode;
+    EXPECT_FALSE(link.WriteRegWord(0x40, 5, 1, 2));
+    EXPECT_TRUE(link.LinkOpen());
+  }
   board.wrongReplyCode = false;
   EXPECT_TRUE(link.WriteRegWord(0x40, 5, 1, 2));
 }
@@ -167,18 +167,14 @@ TEST_F(LinkFixture, DiscoveryMatchesOnlyTheRegisterLinkAndTheFirstOneWins) {
   EXPECT_EQ(sim.OpenHandleCount(), 2) << "the non-matching board was closed again";
 }
 
-TEST_F(LinkFixture, NoBoardFailsWithNothingOpen) {
+TEST_F(LinkFixture, UnpluggedBoardIsLostAndABoardAppearingLaterIsFound) {
+  auto& board = sim.AddBoard<RegLinkBoard>(kDefaultBoardVendorId);
+  board.plugged = false;
   EXPECT_FALSE(link.OpenRegLink());
   link.ReadRegWord(0x40, 0);
   EXPECT_EQ(results.I2C_AckStatus[0], 1);
   EXPECT_EQ(sim.OpenHandleCount(), 0);
   EXPECT_EQ(clock.ElapsedMs(), 0) << "no settle wait without a board";
-}
-
-TEST_F(LinkFixture, UnpluggedBoardIsLostAndABoardAppearingLaterIsFound) {
-  auto& board = sim.AddBoard<RegLinkBoard>(kDefaultBoardVendorId);
-  board.plugged = false;
-  EXPECT_FALSE(link.OpenRegLink());
   board.plugged = true;
   link.ReadRegWord(0x40, 0);
   EXPECT_EQ(results.I2C_AckStatus[0], 0);
