@@ -15,7 +15,7 @@ namespace evm {
 namespace {
 
 struct Row {
-  std::string step, low, high;
+  std::string step, low = {}, high = {};
 };
 
 struct Runner {
@@ -40,8 +40,8 @@ struct Runner {
 };
 
 TEST(ScriptInterpreter, ResultChecksCompareReadBytesWithHexLimits) {
-  Runner r({{"I2C CH2 S 91 ACKS R ACKM R ACKM P", "", ""},
-            {"result", "", ""},
+  Runner r({{"I2C CH2 S 91 ACKS R ACKM R ACKM P"},
+            {"result"},
             {"result", "0", "FF"},
             {"result16", "0", "FFFF"},
             {"result16", "1234", "1234"},
@@ -59,10 +59,10 @@ TEST(ScriptInterpreter, ResultChecksCompareReadBytesWithHexLimits) {
 }
 
 TEST(ScriptInterpreter, ResultWithoutAReadByteFailsInsteadOfPassingAsZero) {
-  Runner r({{"CMD ON", "", ""}, {"result", "", ""}});
+  Runner r({{"CMD ON"}, {"result"}});
   RunScript(r.ctx);
   EXPECT_EQ(r.Verdict(2), "FAIL");
-  Runner past({{"CMD ON", "", ""}});
+  Runner past({{"CMD ON"}});
   while (past.grid.Rows() < 24) past.grid.AppendRow();
   for (int i = 2; i <= 22; ++i) past.grid.Cell(i, 2) = "result16", past.grid.Cell(i, 4) = "FFFF";
   past.grid.ScriptLastRow = 22;
@@ -80,10 +80,10 @@ TEST(ScriptInterpreter, ConverterChecksAndScriptNumbersInBothLocales) {
     Runner r({{"read_cnv1", "2.4", "2,6"},
               {"read_cnv2", "0", "1"},
               {"read_cnv1", "", "3"},
-              {"write_dac_b 2.5", "", ""},
-              {"write_dac_c 1,5", "", ""},
-              {"pause 0,5", "", ""},
-              {"goto 8.0", "", ""}},
+              {"write_dac_b 2.5"},
+              {"write_dac_c 1,5"},
+              {"pause 0,5"},
+              {"goto 8.0"}},
              comma ? NumberLocale::Comma() : NumberLocale::Point());
     r.board.cnv1 = 2.50049;
     r.board.cnv2 = 1.25;
@@ -101,7 +101,7 @@ TEST(ScriptInterpreter, ConverterChecksAndScriptNumbersInBothLocales) {
 TEST(ScriptInterpreter, ExitLoopInAWatchedRunCutsTheWaitInProgress) {
   // The click arrives at this many ms: during the pause, then during the jump's wait.
   for (const int clickMs : {1000, 4200}) {
-    Runner r({{"pause 4", "", ""}, {"goto 1", "", ""}, {"CMD OFF", "", ""}});
+    Runner r({{"pause 4"}, {"goto 1"}, {"CMD OFF"}});
     RespondingBoard board(r.board, r.ui, r.grid);
     ScriptContext ctx{r.grid, board, r.ui, NumberLocale::Point()};
     r.ui.onProcessEvents = [&] {
@@ -114,16 +114,16 @@ TEST(ScriptInterpreter, ExitLoopInAWatchedRunCutsTheWaitInProgress) {
 }
 
 TEST(ScriptInterpreter, KeywordsMatchAsTheTableSaysAndLookAlikesAreSent) {
-  Runner r({{"write_dac_a 5", "", ""},
-            {"write_dac_a 5.1", "", ""},
-            {"write_dac_a 0", "", ""},
-            {"write_dac_b2500m", "", ""},
-            {"write_dac_d 1.25", "", ""},
-            {"pause 1.5", "", ""},
-            {"pause 0", "", ""},
-            {"result 1", "", ""},
-            {"break ", "", ""},
-            {"break", "", ""}});
+  Runner r({{"write_dac_a 5"},
+            {"write_dac_a 5.1"},
+            {"write_dac_a 0"},
+            {"write_dac_b2500m"},
+            {"write_dac_d 1.25"},
+            {"pause 1.5"},
+            {"pause 0"},
+            {"result 1"},
+            {"break "},
+            {"break"}});
   RunScript(r.ctx);
   const std::vector<std::pair<char, double>> dac{{'A', 5}, {'B', 2.5}, {'D', 1.25}};
   EXPECT_EQ(r.board.dac, dac);
@@ -135,13 +135,13 @@ TEST(ScriptInterpreter, KeywordsMatchAsTheTableSaysAndLookAlikesAreSent) {
 
 TEST(ScriptInterpreter, GotoLoopsPauseAndEndAsTold) {
   // goto past the end ends the run; goto 0 is not followed.
-  Runner r({{"CMD ON", "", ""}, {"goto 0", "", ""}, {"goto 9", "", ""}, {"CMD OFF", "", ""}});
+  Runner r({{"CMD ON"}, {"goto 0"}, {"goto 9"}, {"CMD OFF"}});
   RunScript(r.ctx);
   EXPECT_EQ(r.board.sent, std::vector<std::string>{"CMD ON"});
   EXPECT_EQ(r.board.waits, std::vector<double>{0.5});
 
   // An endless loop ends when Exit Loop is pressed while the run goes on.
-  Runner loop({{"CMD ON", "", ""}, {"goto 1", "", ""}});
+  Runner loop({{"CMD ON"}, {"goto 1"}});
   int passes = 0;
   loop.ui.onProcessEvents = [&] {
     if (++passes == 7) PressExitLoop(loop.grid);
@@ -151,7 +151,7 @@ TEST(ScriptInterpreter, GotoLoopsPauseAndEndAsTold) {
   EXPECT_EQ(loop.board.waits.size(), 3u);
   EXPECT_FALSE(loop.grid.Running);
 
-  Runner below({{"CMD ON", "", ""}, {"goto -3", "", ""}, {"CMD OFF", "", ""}});
+  Runner below({{"CMD ON"}, {"goto -3"}, {"CMD OFF"}});
   RunScript(below.ctx);
   EXPECT_EQ(below.board.sent, std::vector<std::string>{"CMD ON"}) << "a row below 1 ends the run";
 }
@@ -159,9 +159,9 @@ TEST(ScriptInterpreter, GotoLoopsPauseAndEndAsTold) {
 TEST(ScriptInterpreter, ATimeLimitCutsWaitsAndEndsLoops) {
   // Rows, limit in seconds, cut short, steps sent.
   const std::tuple<std::vector<Row>, double, bool, size_t> cases[] = {
-      {{{"pause 1e9", "", ""}, {"CMD ON", "", ""}}, 2.5, true, 0},
-      {{{"CMD ON", "", ""}, {"goto 1", "", ""}}, 1.2, true, 3},
-      {{{"pause 1", "", ""}, {"CMD ON", "", ""}}, 2.5, false, 1},
+      {{{"pause 1e9"}, {"CMD ON"}}, 2.5, true, 0},
+      {{{"CMD ON"}, {"goto 1"}}, 1.2, true, 3},
+      {{{"pause 1"}, {"CMD ON"}}, 2.5, false, 1},
   };
   for (const auto& [rows, seconds, cut, sent] : cases) {
     Runner r(rows);
@@ -175,9 +175,9 @@ TEST(ScriptInterpreter, AStepThatDoesNotParseFailsAndLeavesNothingToCheck) {
   test::SimContext c;
   c.evm.shell.UsbAddress = 0x2F90;
   EvmScriptBoard board(c.evm);
-  Runner r({{"I2C CH2 S 91 ACKS R ACKM R ACKM P", "", ""},
+  Runner r({{"I2C CH2 S 91 ACKS R ACKM R ACKM P"},
             {"result", "0", "FF"},
-            {"I2C CH2 S 91 ACKS R ACKMM P", "", ""},
+            {"I2C CH2 S 91 ACKS R ACKMM P"},
             {"result", "0", "FF"}});
   ScriptContext ctx{r.grid, board, c.ui, c.evm.locale};
   RunScript(ctx);
@@ -189,7 +189,7 @@ TEST(ScriptInterpreter, AStepThatDoesNotParseFailsAndLeavesNothingToCheck) {
 }
 
 TEST(ScriptInterpreter, EmptyStepEndsTheRunAndOldResultsAreCleared) {
-  Runner r({{"CMD ON", "", ""}, {"", "", ""}, {"CMD OFF", "", ""}});
+  Runner r({{"CMD ON"}, {""}, {"CMD OFF"}});
   r.grid.Cell(3, 5) = "old";
   r.grid.Cell(1, 6) = "FAIL";
   RunScript(r.ctx);
@@ -200,7 +200,7 @@ TEST(ScriptInterpreter, EmptyStepEndsTheRunAndOldResultsAreCleared) {
 }
 
 TEST(ScriptInterpreter, SingleStepFollowsGotoWithoutPause) {
-  Runner r({{"CMD ON", "", ""}, {"goto 1", "", ""}});
+  Runner r({{"CMD ON"}, {"goto 1"}});
   r.grid.Row_ = 1;
   SingleStep(r.ctx);
   EXPECT_EQ(r.grid.Row_, 2);
