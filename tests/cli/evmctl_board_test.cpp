@@ -15,6 +15,7 @@ TEST_F(Evmctl, SendPrintsReportsReadsAndAcknowledges) {
   ASSERT_EQ(lines.size(), 10u) << r.out;
   EXPECT_EQ(lines[0], "> CMD MUX 05");
   EXPECT_EQ(lines[1], "  command  " + ReportText("CMD MUX 05", 1));
+  EXPECT_EQ(lines[3], "  reads    -");
   EXPECT_EQ(lines[6], "  command  " + ReportText(kReadCnv1, 2)) << "sequence numbers go on";
   EXPECT_EQ(lines[8].size(), std::string("  reads    00 00").size()) << lines[8];
   EXPECT_EQ(lines[9], "  acks     00");

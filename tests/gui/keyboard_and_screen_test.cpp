@@ -26,13 +26,18 @@ struct Keyboard : MainWindowFixture {
   }
 };
 
-TEST(Keyboard, TabLeavesTheRegisterGridAndSpaceTogglesTheFocusedBitBox) {
+TEST(Keyboard, TabLeavesTheRegisterGridAndSpaceTogglesTheFocusedBitBoxes) {
   Keyboard k;
   k.w.SSTab1->setCurrentIndex(4);
   EXPECT_NE(Keyboard::FocusAfter(k.Grid(), Qt::Key_Tab), k.Grid());
   auto* bit15 = k.Find<QLineEdit>("txtBit_15");
   Keyboard::FocusAfter(bit15, Qt::Key_Space);
   EXPECT_EQ(bit15->text(), "1");
+  // The tool windows' boxes toggle on their own.
+  QWidget* bits = k.Open("mnuC_Bits", "frmC_M_Bits");
+  auto* control = Keyboard::Child<QLineEdit>(bits, "Text1_2");
+  QTest::keyClick(control, Qt::Key_Space);
+  EXPECT_EQ(control->text(), " 1");
 }
 
 TEST(Keyboard, ReturnPressesTheButtonOfABoxAndTheFocusedButton) {

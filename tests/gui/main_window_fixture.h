@@ -44,7 +44,7 @@ struct MainWindowFixture {
   }
   template <typename T>
   static T* Child(QWidget* window, const QString& name) {
-    T* control = window->findChild<T*>(name);
+    T* control = window ? window->findChild<T*>(name) : nullptr;
     EXPECT_NE(control, nullptr) << name.toStdString();
     return control;
   }

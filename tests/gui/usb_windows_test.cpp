@@ -39,7 +39,8 @@ TEST(UsbWindows, MenuEntriesOpenOneWindowEach) {
                                      {"cmdDUT_Writer", "frmUSB_DUT_Writer"},
                                      {"mnuSetAddress", "frmSetUSBAddress"},
                                      {"mnuDebug", "frmDebugUSB"}}) {
-    EXPECT_TRUE(o.Open(action, name)->isVisible()) << name;
+    QWidget* window = o.Open(action, name);
+    ASSERT_TRUE(window && window->isVisible()) << name;
     o.Open(action, name);
     EXPECT_EQ(o.w.findChildren<QWidget*>(name).size(), 1) << "single instance: " << name;
   }

@@ -47,6 +47,9 @@ TEST(MainLoad, ReminderFollowsStoredMonthAndYear) {
     EXPECT_EQ(c.evm.calibration.txtRshunt, "0.02");
     EXPECT_EQ(c.evm.calibration.txtSelectedCurrentLSB, "50u");
     EXPECT_EQ(c.evm.shell.StoredMonth, k.monthAfter);
+    if (k.reminder) {
+      EXPECT_EQ(c.evm.shell.StoredYear, k.now.year);
+    }
   }
 }
 
@@ -112,6 +115,8 @@ TEST(MainLoad, UsbProblemDialogLoopsUntilTheUserDecides) {
     MainUnload(c.evm);
     if (abort) {
       EXPECT_EQ(ReadWholeFile(c.evm.StateFile(kSettingsFileName)), settings);
+    } else {
+      EXPECT_FALSE(c.evm.shell.UsbRetry);
     }
   }
 }
