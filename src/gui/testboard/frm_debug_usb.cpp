@@ -41,7 +41,11 @@ frmDebugUSB::frmDebugUSB(Evm& evm, QWidget* parent) : QWidget(parent, Qt::Window
   txtUSB_Debug = new QPlainTextEdit(this);
   txtUSB_Debug->setObjectName("txtUSB_Debug");
   txtUSB_Debug->setReadOnly(true);
-  txtUSB_Debug->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  // The log is plain fixed-width text: each line is shown without shaping,
+  // which would otherwise be most of the cost of drawing a new line.
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setStyleStrategy(QFont::PreferNoShaping);
+  txtUSB_Debug->setFont(font);
   // A log is not edited: an undo history would keep every line ever shown.
   txtUSB_Debug->setUndoRedoEnabled(false);
   txtUSB_Debug->setPlainText(WithoutCr(evm_.usbDebug.Text()));
