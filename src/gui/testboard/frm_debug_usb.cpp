@@ -94,6 +94,10 @@ void frmDebugUSB::Flush() {
   // once and never re-lays out the whole log. Cursors are placed by
   // position, as moving one block by block lays out every block it passes.
   QTextDocument* doc = txtUSB_Debug->document();
+  // Scrolling a drawing view lays out every line it passes to work out how
+  // far to move the picture; with its drawing held it only jumps.
+  QWidget* viewport = txtUSB_Debug->viewport();
+  viewport->setUpdatesEnabled(false);
   QTextCursor cursor(doc);
   cursor.beginEditBlock();
   cursor.setPosition(doc->characterCount() - 1);
@@ -117,6 +121,7 @@ void frmDebugUSB::Flush() {
     txtUSB_Debug->setTextCursor(cursor);
   }
   txtUSB_Debug->verticalScrollBar()->setValue(txtUSB_Debug->verticalScrollBar()->maximum());
+  viewport->setUpdatesEnabled(true);
 }
 
 }  // namespace evm::gui
