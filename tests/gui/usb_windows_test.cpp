@@ -109,10 +109,11 @@ TEST(UsbWindows, DebugWindowSwitchesLevelsAndShowsTheSupplyButtonsCommands) {
 }
 
 // The window takes what was logged in one batch at the next event pass,
-// and drops from its top what the log dropped.
+// drops from its top what the log dropped and keeps the newest line in view.
 TEST(UsbWindows, DebugWindowShowsTheLogOncePerEventPass) {
   test::SimContext c;
   frmDebugUSB w(c.evm);
+  w.show();
   for (const int entries : {30000, 3000}) {
     const int blocks = w.txtUSB_Debug->document()->blockCount();
     for (int i = 0; i < entries; ++i) c.evm.usbDebug.Entry("line " + std::to_string(i));
@@ -121,6 +122,8 @@ TEST(UsbWindows, DebugWindowShowsTheLogOncePerEventPass) {
     ASSERT_GT(c.evm.usbDebug.DroppedLines(), 0u);
     EXPECT_EQ(w.txtUSB_Debug->toPlainText(),
               QString::fromStdString(c.evm.usbDebug.Text()).remove('\r'));
+    const QRect caret = w.txtUSB_Debug->cursorRect();
+    EXPECT_TRUE(w.txtUSB_Debug->viewport()->rect().contains(caret)) << "the end is in view";
   }
 }
 

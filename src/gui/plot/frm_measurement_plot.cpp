@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QMouseEvent>
+#include <QPen>
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -99,9 +100,8 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
     chart->legend()->hide();
     chart->setMargins(QMargins(4, 2, 4, 2));
     chart->setBackgroundRoundness(0);
-    lines[q] = new QLineSeries(chart);
-    lines[q]->setColor(QColor(look.colour));
-    chart->addSeries(lines[q]);
+    axisSeries_[q] = new QLineSeries(chart);
+    chart->addSeries(axisSeries_[q]);
     timeAxes_[q] = new QValueAxis(chart);
     timeAxes_[q]->setTitleText("Time (s)");
     timeAxes_[q]->setLabelFormat("%.1f");
@@ -111,8 +111,9 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
     valueAxes_[q]->setLabelFormat("%.6g");
     chart->addAxis(timeAxes_[q], Qt::AlignBottom);
     chart->addAxis(valueAxes_[q], Qt::AlignLeft);
-    lines[q]->attachAxis(timeAxes_[q]);
-    lines[q]->attachAxis(valueAxes_[q]);
+    axisSeries_[q]->attachAxis(timeAxes_[q]);
+    axisSeries_[q]->attachAxis(valueAxes_[q]);
+    lines[q] = new PlotLine(chart, timeAxes_[q], valueAxes_[q], QPen(QColor(look.colour), 1));
     views[q] = new QChartView(chart, this);
     views[q]->setMinimumHeight(120);
     views[q]->viewport()->setMouseTracking(true);
@@ -188,7 +189,7 @@ MeasurementSeries::Range frmMeasurementPlot::Visible() const {
 
 void frmMeasurementPlot::Redraw() {
   if (series_.Empty()) {
-    for (QLineSeries* line : lines) line->clear();
+    for (PlotLine* line : lines) line->SetPoints({});
     const long unanswered = series_.UnacknowledgedPasses();
     for (QLabel* label : lblStats) {
       label->setText(unanswered == 0 ? QString("No measurements yet.")
@@ -212,7 +213,6 @@ void frmMeasurementPlot::Redraw() {
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(line.size()));
     for (const PlotPoint& p : line) points.append(QPointF(p.time - base, p.value));
-    lines[q]->replace(points);
     timeAxes_[q]->setRange(left, right);
     if (chkAutoScale->isChecked() && !line.empty()) {
       const auto [lo, hi] = std::minmax_element(
@@ -221,6 +221,7 @@ void frmMeasurementPlot::Redraw() {
       const double margin = std::max((hi->value - lo->value) * 0.05, 1e-6);
       valueAxes_[q]->setRange(lo->value - margin, hi->value + margin);
     }
+    lines[q]->SetPoints(std::move(points));
     const SpanStatistics s = StatisticsOf(series_, range, quantity);
     const QString unit = Latin(kLooks[q].unit);
     lblStats[q]->setText(s.count == 0 ? QString("No passes in the span.")
@@ -252,7 +253,7 @@ bool frmMeasurementPlot::eventFilter(QObject* watched, QEvent* event) {
     for (size_t q = 0; q < kQuantities; ++q) {
       if (watched != views[q]->viewport()) continue;
       const QPointF at = static_cast<QMouseEvent*>(event)->position();
-      ShowCursorAt(views[q]->chart()->mapToValue(at, lines[q]).x());
+      ShowCursorAt(views[q]->chart()->mapToValue(at, axisSeries_[q]).x());
     }
   }
   return QWidget::eventFilter(watched, event);
