@@ -137,17 +137,29 @@ TEST(EvalControl, ReadBeforeAnyReferencePassesModeZero) {
   EXPECT_NEAR(std::stod(c.panel.Text10), 1.0, 0.001);
 }
 
-TEST(EvalControl, SupplyButtonTogglesWhateverTheBoardAnswers) {
+TEST(EvalControl, WithoutUsbNothingReadShowsEmptyAndTheSupplyCaptionStays) {
   Eval c;
   EvalSupplyClick(c.evm, c.panel);
   EXPECT_EQ(c.panel.Command3, "Press to turn Vdut Off");
   EXPECT_TRUE(c.sim->Supply().on);
-  EvalSupplyClick(c.evm, c.panel);
-  EXPECT_EQ(c.panel.Command3, "Press to turn Vdut On");
-  EXPECT_FALSE(c.sim->Supply().on);
+  EvalReferenceClick(c.evm, c.panel, 1);
+  EvalLoopCheckClick(c.evm, c.panel, true);
+  EvalReadCnvClick(c.evm, c.panel, 1);
+  EvalReadCnvClick(c.evm, c.panel, 2);
+  EvalReadLoopClick(c.evm, c.panel);
+  for (const std::string* reading : {&c.panel.Text10, &c.panel.Text11, &c.panel.txt_I_Loop}) {
+    EXPECT_FALSE(reading->empty());
+  }
+
   c.evm.shell.RunWithoutUsb = true;
   EvalSupplyClick(c.evm, c.panel);
-  EXPECT_EQ(c.panel.Command3, "Press to turn Vdut Off");
+  EXPECT_EQ(c.panel.Command3, "Press to turn Vdut Off") << "nothing was sent";
+  EvalReadCnvClick(c.evm, c.panel, 1);
+  EvalReadCnvClick(c.evm, c.panel, 2);
+  EvalReadLoopClick(c.evm, c.panel);
+  for (const std::string* reading : {&c.panel.Text10, &c.panel.Text11, &c.panel.txt_I_Loop}) {
+    EXPECT_EQ(*reading, "") << "nothing was read";
+  }
 }
 
 TEST(EvalControl, UnloadWritesReferenceAndMode) {
