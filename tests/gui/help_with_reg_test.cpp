@@ -27,7 +27,7 @@ TEST(HelpWithReg, ShowsTheLegendOfTheSelectedRegister) {
 
   QPushButton* button = nullptr;
   for (QPushButton* b : w.findChildren<QPushButton*>("Command1")) {
-    if (b->text() == "Help With Current Reg") button = b;
+    if (b->text().remove(QChar('&')) == "Help With Current Reg") button = b;
   }
   ASSERT_NE(button, nullptr);
   button->click();

@@ -1,6 +1,7 @@
 // The windows at the bench: keyboard only, a small screen, the status line.
 #include <QAction>
 #include <QLabel>
+#include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTest>
@@ -121,13 +122,72 @@ TEST(Keyboard, EscapeAndCtrlWCloseToolWindowsAndF5ReadsTheRegisters) {
   EXPECT_EQ(k.c.evm.registers.RegValue[5], 0x4321);
 }
 
-TEST(Screen, MainWindowFitsA1024x700ScreenAndEveryTabScrolls) {
+// The letter of a button's Alt mnemonic; a null character for none.
+QChar Mnemonic(const QPushButton* button) {
+  const QString text = button->text();
+  const qsizetype at = text.indexOf('&');
+  return at >= 0 && at + 1 < text.size() ? text[at + 1].toUpper() : QChar();
+}
+
+TEST(Keyboard, EveryButtonHasItsOwnAltLetterAndKeepsItsCaption) {
+  Keyboard k;
+  QWidget* eval = k.Open("cmdDac_Adc", "frmEvalControl");
+  // Buttons seen together: one tab page of the main window, or a window.
+  std::vector<QWidget*> scopes{eval, k.Open("cmdDUT_Writer", "frmUSB_DUT_Writer")};
+  for (int i = 0; i < k.w.SSTab1->count(); ++i) scopes.push_back(k.w.SSTab1->widget(i));
+  for (QWidget* scope : scopes) {
+    QString letters = scope->isWindow() ? "" : "EUH";  // the menus'
+    for (QPushButton* button : scope->findChildren<QPushButton*>()) {
+      const QChar letter = Mnemonic(button);
+      EXPECT_FALSE(letter.isNull()) << button->text().toStdString();
+      EXPECT_FALSE(letters.contains(letter)) << button->text().toStdString();
+      letters += letter;
+    }
+  }
+  auto* supply = eval->findChild<QPushButton*>("Command3");
+  QApplication::setActiveWindow(eval);
+  QTest::keySequence(eval, QKeySequence(QString("Alt+") + Mnemonic(supply)));
+  EXPECT_TRUE(supply->isDown()) << "Alt and the letter press the button";
+  supply->click();
+  EXPECT_EQ(supply->text().remove('&'), "Press to turn Vdut Off");
+  EXPECT_FALSE(Mnemonic(supply).isNull()) << "a new caption keeps the letter";
+}
+
+TEST(Screen, EveryWindowFitsSmallScreensAndEveryTabScrolls) {
   MainWindowFixture f;
-  const QSize least = f.w.minimumSizeHint();
-  EXPECT_LE(least.width(), 1024);
-  EXPECT_LE(least.height(), 700);
   for (int i = 0; i < f.w.SSTab1->count(); ++i) {
     EXPECT_NE(qobject_cast<QScrollArea*>(f.w.SSTab1->widget(i)), nullptr) << i;
+  }
+  // Free room in logical pixels, less a window manager's frame and title:
+  // 1024x700 at scale 1 or 1600x1000 at scale 1.5; 1600x1000 at scale 2.
+  const QSize frame(8, 30);
+  const QSize small = QSize(1024, 700).boundedTo(QSize(1600, 1000) / 1.5) - frame;
+  const QSize scale2 = QSize(1600, 1000) / 2 - frame;
+  const QSize screen = f.w.screen()->availableGeometry().size();
+  const struct {
+    const char* action;
+    const char* name;
+    QSize room;
+  } windows[] = {
+      {nullptr, "formMain_QMA740", small},
+      {"cmdDac_Adc", "frmEvalControl", small},
+      {"mnuC_Bits", "frmC_M_Bits", small},
+      {"mnuDebug", "frmDebugUSB", small},
+      {"mnuSetAddress", "frmSetUSBAddress", small},
+      {"mnuChooseBoards", "frmChooseBoards", small},
+      {"mnuMeasurementPlot", "frmMeasurementPlot", small},
+      {"cmdDUT_Writer", "frmUSB_DUT_Writer", scale2},
+  };
+  for (const auto& t : windows) {
+    if (t.action) f.Find<QAction>(t.action)->trigger();
+    QWidget* window = t.action ? f.w.findChild<QWidget*>(t.name) : &f.w;
+    ASSERT_NE(window, nullptr) << t.name;
+    const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
+    EXPECT_LE(least.width(), t.room.width()) << t.name;
+    EXPECT_LE(least.height(), t.room.height()) << t.name;
+    // Opened within the screen it is on.
+    EXPECT_LE(window->width(), screen.width()) << t.name;
+    EXPECT_LE(window->height(), screen.height()) << t.name;
   }
 }
 

@@ -152,7 +152,7 @@ TEST(Launcher, ButtonsWithoutAWindowAreDisabledAndScriptOpens) {
   EXPECT_EQ(launcher.windowTitle(), "USB DUT Write Software Template");
   EXPECT_FALSE(launcher.findChild<QPushButton*>("Command1")->isEnabled());
   auto* script = launcher.findChild<QPushButton*>("Command7");
-  EXPECT_EQ(script->text(), "Script");
+  EXPECT_EQ(script->text().remove(QChar('&')), "Script");
   QTest::mouseClick(script, Qt::LeftButton);
   EXPECT_TRUE(opened);
 }

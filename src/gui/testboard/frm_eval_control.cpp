@@ -202,7 +202,7 @@ void frmEvalControl::Render() {
   cmdRead_I_Loop->setEnabled(panel_.loopReadEnabled);
   lbl_I_Loop->setEnabled(panel_.loopReadEnabled);
   txt_I_Loop->setEnabled(panel_.loopReadEnabled);
-  Command3->setText(QString::fromStdString(panel_.Command3));
+  SetCaption(Command3, QString::fromStdString(panel_.Command3));
 }
 
 void frmEvalControl::closeEvent(QCloseEvent* e) {
