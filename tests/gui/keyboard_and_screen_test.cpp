@@ -189,6 +189,15 @@ TEST(Screen, EveryWindowFitsSmallScreensAndEveryTabScrolls) {
     EXPECT_LE(window->width(), screen.width()) << t.name;
     EXPECT_LE(window->height(), screen.height()) << t.name;
   }
+  // On 1024x700 the tabs show their whole width: the horizontal scroll bar
+  // is only for larger scales.
+  f.w.resize(small);
+  QApplication::processEvents();
+  const int shown = f.w.SSTab1->currentWidget()->width();
+  for (int i = 0; i < f.w.SSTab1->count(); ++i) {
+    auto* scroll = qobject_cast<QScrollArea*>(f.w.SSTab1->widget(i));
+    EXPECT_LE(scroll->widget()->minimumSizeHint().width(), shown) << i;
+  }
 }
 
 TEST(StatusBar, SaysWhichBoardsAndWhatRuns) {

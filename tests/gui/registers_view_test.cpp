@@ -55,7 +55,8 @@ TEST(RegisterTab, ReadButtonsOnEveryTabFillTheGridFromTheDevice) {
   Window win;
   EXPECT_EQ(win.Button("Command9", "tabOverview")->text().remove(QChar('&')), "Write All Edited ");
   EXPECT_EQ(win.Button("Command9", "tabRegisters")->text().remove(QChar('&')), "Write all Edited ");
-  EXPECT_EQ(win.Button("Command31", "tabRegisters")->text().remove(QChar('&')), "Write Current Reg");
+  EXPECT_EQ(win.Button("Command31", "tabRegisters")->text().remove(QChar('&')),
+            "Write Current Reg");
 }
 
 TEST(RegisterTab, UnacknowledgedReadShowsTheRedIndicatorAcrossTheTop) {

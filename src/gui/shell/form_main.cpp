@@ -19,9 +19,9 @@
 #include "gui/calibration/calibration_views.h"
 #include "gui/plot/frm_measurement_plot.h"
 #include "gui/registers/register_views.h"
-#include "shell/board_selection_file.h"
 #include "gui/shell/keyboard.h"
 #include "gui/shell/screen_fit.h"
+#include "shell/board_selection_file.h"
 #include "shell/status_text.h"
 
 namespace evm::gui {
