@@ -1,13 +1,19 @@
 // The windows at the bench: keyboard only, a small screen, the status line.
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
+#include <QMessageBox>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 
 #include "gui/script/frm_script.h"
 #include "gui/shell/frm_set_usb_address.h"
+#include "gui/shell/frm_usb_com_prob.h"
+#include "gui/shell/qt_user_interface.h"
 #include "main_window_fixture.h"
 #include "script/fake_script_board.h"
 #include "script/script_interpreter.h"
@@ -198,6 +204,72 @@ TEST(Screen, EveryWindowFitsSmallScreensAndEveryTabScrolls) {
     auto* scroll = qobject_cast<QScrollArea*>(f.w.SSTab1->widget(i));
     EXPECT_LE(scroll->widget()->minimumSizeHint().width(), shown) << i;
   }
+}
+
+TEST(Feedback, BusyCursorWhileTheBoardWorksAndAutoCalibrationTellsItsSuccess) {
+  Keyboard k;
+  std::vector<int> cursors;
+  k.c.ui.onMessage = [&] {
+    const QCursor* cursor = QApplication::overrideCursor();
+    cursors.push_back(cursor ? cursor->shape() : -1);
+  };
+  k.c.evm.calibration.txtRshunt = "none";
+  k.Button("cmdEnterShuntR", "tabCalibrate")->click();
+  QWidget* eval = k.Open("cmdDac_Adc", "frmEvalControl");
+  eval->findChild<QLineEdit*>("Text7")->setText("7");
+  eval->findChild<QPushButton*>("Command7")->click();
+  EXPECT_EQ(cursors, (std::vector<int>{Qt::WaitCursor, Qt::WaitCursor}));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "restored after the work";
+
+  eval->findChild<QRadioButton*>("Option1")->click();
+  eval->findChild<QCheckBox*>("chkDAC_AutoCal")->click();
+  eval->findChild<QLineEdit*>("Text7")->setText("2.5");
+  eval->findChild<QPushButton*>("Command7")->click();
+  auto* note = eval->findChild<QLabel*>("lblAutoCal");
+  EXPECT_TRUE(note->text().startsWith("DACB auto-calibrated: ")) << note->text().toStdString();
+  eval->findChild<QCheckBox*>("chkDAC_AutoCal")->click();
+  eval->findChild<QPushButton*>("Command7")->click();
+  EXPECT_EQ(note->text(), "") << "a plain write says nothing of a calibration";
+}
+
+TEST(Dialogs, OpenOverTheWindowThatAskedWithWarningsAndTheUsbSearchDetail) {
+  QWidget main;
+  QWidget tool(&main, Qt::Window);
+  main.show();
+  tool.show();
+  QtUserInterface ui;
+  ui.SetParentWindow(&main);
+  const struct {
+    QWidget* asking;
+    const char* title;
+    QMessageBox::Icon icon;
+  } cases[] = {{&tool, "Error!", QMessageBox::Warning}, {&main, "About", QMessageBox::Information}};
+  for (const auto& t : cases) {
+    QApplication::setActiveWindow(t.asking);
+    QWidget* owner = nullptr;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      owner = box->parentWidget();
+      icon = box->icon();
+      box->accept();
+    });
+    ui.MessageBox("text", t.title);
+    EXPECT_EQ(owner, t.asking) << t.title;
+    EXPECT_EQ(icon, t.icon) << t.title;
+  }
+
+  ui.SetUsbProblemDetail("Searched for the interface board, USB id 3A5F:2F90.");
+  QString detail;
+  QTimer::singleShot(0, [&] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    ASSERT_NE(dialog, nullptr);
+    detail = dialog->findChild<QLabel*>("lblDetail")->text();
+    dialog->findChild<QPushButton*>("Command1")->click();
+  });
+  EXPECT_EQ(ui.UsbProblemDialog(), UsbProblemChoice::TryAgain);
+  EXPECT_EQ(detail, "Searched for the interface board, USB id 3A5F:2F90.");
 }
 
 TEST(StatusBar, SaysWhichBoardsAndWhatRuns) {

@@ -139,7 +139,14 @@ void EvalAutoCalClick(Evm& evm, EvalControlPanel& panel, bool checked) {
 
 void EvalWriteDacClick(Evm& evm, EvalControlPanel& panel, DacChannel channel) {
   const double volts = LeadingNumber(panel.dacText[static_cast<size_t>(channel)]);
+  evm.calBoard.AutoCalReadBack.reset();
   evm.calBoard.SetDac(channel, volts, evm.calBoard.RefMode, panel.chkDAC_AutoCal ? 1 : 0);
+  // A failure has its message box; a success is told here.
+  panel.autoCalNote.clear();
+  if (const auto readBack = evm.calBoard.AutoCalReadBack) {
+    panel.autoCalNote = std::string("DAC") + static_cast<char>('A' + static_cast<int>(channel)) +
+                        " auto-calibrated: " + Shown(*readBack, evm.locale) + " V read back";
+  }
 }
 
 void EvalSupplyClick(Evm& evm, EvalControlPanel& panel) {
