@@ -3,6 +3,7 @@
 #include <QFrame>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -24,8 +25,12 @@ QWidget* ScrollingPage(QWidget* window) {
 
 void ResizeWithinScreen(QWidget* window, QSize want) {
   const QScreen* shown = window->screen();
-  const QSize room = shown ? shown->availableGeometry().size() : QSize(1024, 700);
-  window->resize(want.boundedTo(room - QSize(16, 40)));
+  const QSize room = (shown ? shown->availableGeometry().size() : QSize(1024, 700)) - QSize(16, 40);
+  // A side that scrolls takes a scroll bar's room from the other side.
+  const int bar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, window);
+  if (want.height() > room.height()) want.rwidth() += bar;
+  if (want.width() > room.width()) want.rheight() += bar;
+  window->resize(want.boundedTo(room));
 }
 
 }  // namespace evm::gui
