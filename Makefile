@@ -6,14 +6,15 @@ FUZZ_SECONDS ?= 60
 BENCH_DIR ?= build-bench
 BUILD_TYPE ?= RelWithDebInfo
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libhidapi-dev \
-            libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth \
+            libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev xvfb xauth \
             desktop-file-utils man-db file
 # Only `make fuzz` needs clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev llvm
 FUZZ_TARGETS := $(filter-out fuzz_support fuzz_hid,$(basename $(notdir $(wildcard fuzz/fuzz_*.cpp))))
 # Only the Windows targets need these: the cross compiler, Wine to run what
 # it builds, GoogleTest's sources and zip for the package.
-WINDOWS_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64 wine64 wine libgtest-dev zip
+WINDOWS_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64 wine64 wine libgtest-dev zip \
+                    nlohmann-json3-dev libcli11-dev
 WINDOWS_DIR ?= build-windows
 VERSION := $(shell sed -n 's/^project[^ ]* VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

@@ -10,7 +10,7 @@
 #include <memory>
 #include "common/clock.h"
 #include "common/user_interface.h"
-#include "devices/sim/simulated_evm.h"
+#include "devices/platform.h"
 #include "evm.h"
 #include "hid/board_ids.h"
 
@@ -93,10 +93,9 @@ class BenchUi : public UserInterface {
 struct SimEvm {
   SimEvm()
       : folder("state"),
-        sim(sim::SimulatedEvm::CreateDefault(clock, kDefaultBoardVendorId)),
+        sim(MakeSimulatedEvm(PlatformOptions{.simulate = true}, clock)),
         evm(EvmSeams{*sim, clock, ui, NumberLocale::Point(), folder.path(),
                      kDefaultBoardVendorId}) {
-    sim::AttachToProgram(*sim, evm);
     evm.shell.UsbAddress = 0x2F90;
   }
   ScratchFolder folder;

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "calibration/continuous_read.h"
-#include "devices/sim/simulated_evm.h"
+#include "devices/platform.h"
 #include "evm.h"
 #include "hid/board_ids.h"
 #include "registers/register_cycle.h"
@@ -90,9 +90,8 @@ Soak RunSoak(long passes, const std::filesystem::path& folder) {
   const std::filesystem::path logFile = folder / "soak.csv";
   FakeClock clock;
   SoakUi ui(logFile.string());
-  auto sim = sim::SimulatedEvm::CreateDefault(clock, kDefaultBoardVendorId);
+  auto sim = MakeSimulatedEvm(PlatformOptions{.simulate = true}, clock);
   Evm evm(EvmSeams{*sim, clock, ui, NumberLocale::Point(), folder, kDefaultBoardVendorId});
-  sim::AttachToProgram(*sim, evm);
   InitRegisters(evm);
   sim::RegLinkBoard& link = *sim->RegLink();
 

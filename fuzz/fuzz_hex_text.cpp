@@ -1,10 +1,9 @@
-// Hexadecimal text: digits, the register box's entry, the --vendor-id value
-// and the program's options, with the read-back of the byte views' text.
+// Hexadecimal text: digits, the register box's entry and the --vendor-id
+// value, with the read-back of the byte views' text.
 #include "common/hex_text.h"
 #include "fuzz_support.h"
 #include "mnemonic/mnemonic_language.h"
 #include "registers/register_display.h"
-#include "shell/program_options.h"
 
 using namespace evm;
 
@@ -26,16 +25,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   (void)ParseHexEntry(text);
   if (const auto id = ParseHex16(text)) FUZZ_CHECK(ParseHex16(HexText(*id)) == id);
-
-  // The same bytes as a command line, split at NULs and blanks.
-  std::vector<std::string> args{""};
-  for (char c : text) {
-    if (c == '\0' || c == ' ') {
-      args.emplace_back();
-    } else {
-      args.back().push_back(c);
-    }
-  }
-  (void)ParseProgramOptions(args);
   return 0;
 }

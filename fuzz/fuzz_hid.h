@@ -99,9 +99,7 @@ struct FuzzContext {
   explicit FuzzContext(FuzzBytes& in)
       : hid(clock, in),
         evm(EvmSeams{hid, clock, ui, NumberLocale::Point(), Scratch().path(),
-                     kDefaultBoardVendorId}) {
-    sim::AttachToProgram(hid.Sim(), evm);
-  }
+                     kDefaultBoardVendorId}) {}
 
   FakeClock clock;
   test::RecordingUi ui;

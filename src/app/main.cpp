@@ -6,16 +6,15 @@
 #include "common/clock.h"
 #include "common/program_arguments.h"
 #include "common/utf8_path.h"
-#include "devices/sim/simulated_evm.h"
-#include "devices/system_hid.h"
+#include "devices/platform.h"
 #include "evm.h"
 #include "gui/script/open_launcher.h"
 #include "gui/shell/form_main.h"
+#include "gui/shell/program_options.h"
 #include "gui/shell/qt_user_interface.h"
 #include "gui/shell/screenshot_tour.h"
 #include "hid/board_ids.h"
 #include "script/evm_script_board.h"
-#include "shell/program_options.h"
 #include "shell/state_folder.h"
 
 int main(int argc, char* argv[]) {
@@ -45,12 +44,9 @@ int main(int argc, char* argv[]) {
     return evm::gui::ScreenshotMode({*options.screenshots, options.configDir, vendorId});
   }
   evm::SystemClock clock;
-  std::unique_ptr<evm::HidPlatform> hid;
-  if (options.simulate) {
-    hid = evm::sim::SimulatedEvm::CreateDefault(clock, vendorId, options.simBoards);
-  } else {
-    hid = evm::MakeSystemHidPlatform();
-  }
+  const std::unique_ptr<evm::HidPlatform> hid = evm::MakePlatform(
+      {.simulate = options.simulate, .vendorId = vendorId, .simulatedBoards = options.simBoards},
+      clock);
 
   const QString point = QLocale::system().decimalPoint();
   const QString group = QLocale::system().groupSeparator();
@@ -65,9 +61,8 @@ int main(int argc, char* argv[]) {
 
   evm::gui::QtUserInterface ui;
   evm::Evm context(evm::EvmSeams{*hid, clock, ui, locale, stateFolder, vendorId});
-  if (auto* simulated = dynamic_cast<evm::sim::SimulatedEvm*>(hid.get())) {
-    evm::sim::AttachToProgram(*simulated, context);
-  }
+  // Said in the status bar, so simulated readings are not taken for real ones.
+  context.shell.Simulated = options.simulate;
   evm::gui::formMain_QMA740 window(context);
   ui.SetParentWindow(&window);
   if (!window.Load()) {

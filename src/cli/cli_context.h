@@ -5,7 +5,6 @@
 
 #include "cli/cli_options.h"
 #include "cli/console_ui.h"
-#include "common/clock.h"
 #include "evm.h"
 #include "hid/hid_platform.h"
 
@@ -13,17 +12,18 @@ namespace evm::cli {
 
 // One command's world: the platform the options chose and a context on it.
 struct CliContext {
-  CliContext(const CliOptions& options, std::ostream& out, std::ostream& err);
-  // However a command ends, the register link is let go, as the main
-  // window's unload does.
+  CliContext(const CliOptions& options, const EvmctlIo& io);
+  // However a command ends, the register link is let go.
   ~CliContext();
   CliContext(const CliContext&) = delete;
   CliContext& operator=(const CliContext&) = delete;
 
+  bool Stopped() const { return io.stop && io.stop->load(); }
+
   const CliOptions& options;
+  const EvmctlIo& io;
   std::ostream& out;
   std::ostream& err;
-  SystemClock clock;
   ConsoleUi ui;
   std::unique_ptr<HidPlatform> hid;
   std::unique_ptr<Evm> evm;

@@ -2,15 +2,10 @@
 
 #include <cstdlib>
 
-#include <cstdio>
-#include <stdexcept>
-
 #include "calibration/eng_number.h"
 #include "calibration/initial_calibration.h"
-#include "cli/commands.h"
+#include "common/hex_text.h"
 #include "hid/board_ids.h"
-#include "registers/config_controls.h"
-#include "registers/register_cycle.h"
 #include "shell/main_load.h"
 #include "shell/set_usb_address.h"
 #include "shell/settings_file.h"
@@ -18,31 +13,9 @@
 
 namespace evm::cli {
 
-std::string Hex2(unsigned value) {
-  char buffer[4];
-  std::snprintf(buffer, sizeof buffer, "%02X", value & 0xFFu);
-  return buffer;
-}
-
-std::string Hex4(unsigned value) {
-  char buffer[8];
-  std::snprintf(buffer, sizeof buffer, "%04X", value & 0xFFFFu);
-  return buffer;
-}
-
 int Fail(CliContext& ctx, int code, const std::string& text) {
   ctx.err << "evmctl " << ctx.options.command << ": " << text << "\n";
   return code;
-}
-
-int EndRegisterAccess(CliContext& ctx, const std::string& what) {
-  Evm& evm = *ctx.evm;
-  const bool acknowledged = !evm.registerPanel.txtDutNotAckVisible;
-  evm.regLink.CloseRegLink();
-  if (acknowledged) return kExitOk;
-  return Fail(ctx, kExitFailed,
-              "the device at address " + Hex2(static_cast<unsigned>(evm.registers.DeviceAddress)) +
-                  "h did not acknowledge" + what);
 }
 
 bool CheckFileName(CliContext& ctx, const std::string& file, const std::string& what) {
@@ -55,58 +28,9 @@ int FailUnreadable(CliContext& ctx, const std::string& file, const std::error_co
   return Fail(ctx, kExitUsage, "cannot read '" + file + "': " + ec.message());
 }
 
-bool CheckArguments(CliContext& ctx, const std::vector<std::string>& args, size_t min, size_t max) {
-  for (const std::string& a : args) {
-    if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
-      Fail(ctx, kExitUsage, "unknown option '" + a + "'");
-      return false;
-    }
-  }
-  if (args.size() < min) {
-    std::string synopsis = ctx.options.command;
-    for (const Command& c : Commands()) {
-      if (c.name == ctx.options.command) synopsis = c.synopsis;
-    }
-    Fail(ctx, kExitUsage, "missing argument; usage: evmctl " + synopsis);
-    return false;
-  }
-  if (args.size() > max) {
-    Fail(ctx, kExitUsage, "unexpected argument '" + args[max] + "'");
-    return false;
-  }
-  return true;
-}
-
-void LoadState(CliContext& ctx) {
-  Evm& evm = *ctx.evm;
-  ShellState& shell = evm.shell;
-  shell.DecimalComma = DecimalCommaOf(evm.locale);
-  RemoveStaleStateTemporaries(evm);
-  std::error_code readError;
-  const auto stored = ReadUsbAddressFile(evm.StateFile(kUsbAddressFileName), &readError);
-  ReportUnreadableStateFile(ctx.ui, evm.StateFile(kUsbAddressFileName), readError);
-  // An address on the command line is taken as given, for this run only.
-  if (ctx.options.usbAddress) {
-    shell.UsbAddress = ctx.options.usbAddress;
-    shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
-  } else {
-    StartWithUsbAddress(shell, stored);
-  }
-  try {
-    LoadAfterLink(evm);
-  } catch (const std::exception&) {
-    // No stored settings: the calibration tab keeps its initial texts, as
-    // the main window does after the same failure.
-  }
-  // The device address lists cover 40h-4Fh; any other address the command
-  // line asks for goes into the store directly.
-  const int address = ctx.options.deviceAddress;
-  if (address >= 0x40 && address <= 0x4F) {
-    ConfigListChosen(evm, ConfigList::A0, (address - 0x40) & 3);
-    ConfigListChosen(evm, ConfigList::A1, (address - 0x40) >> 2);
-  } else {
-    evm.registers.DeviceAddress = address;
-  }
+std::string NotAcknowledged(int deviceAddress, const std::string& what) {
+  return "the device at address " + Hex(static_cast<unsigned>(deviceAddress), 2) +
+         "h did not acknowledge" + what;
 }
 
 bool ConnectRegisterLink(CliContext& ctx) {
@@ -116,45 +40,60 @@ bool ConnectRegisterLink(CliContext& ctx) {
     return false;
   }
   Fail(ctx, kExitNoBoard,
-       "no register link board found (vendor id " + Hex4(ctx.evm->BoardVendorId) + ", product id " +
-           Hex4(kRegLinkProductId) + ")");
+       "no register link board found (vendor id " + Hex(ctx.options.vendorId, 4) + ", product id " +
+           Hex(kRegLinkProductId, 4) + ")");
   return false;
 }
 
 bool ConnectInterfaceBoard(CliContext& ctx) {
+  ShellState& shell = ctx.evm->shell;
+  const auto file = ctx.evm->StateFile(kUsbAddressFileName);
+  std::error_code readError;
+  const auto stored = ReadUsbAddressFile(file, &readError);
+  ReportUnreadableStateFile(ctx.ui, file, readError);
+  // An address on the command line is taken as given, for this run only.
+  if (ctx.options.usbAddress) {
+    shell.UsbAddress = ctx.options.usbAddress;
+    shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
+  } else {
+    StartWithUsbAddress(shell, stored);
+  }
   if (ctx.evm->dutWriter.FindMnemonicBoard()) return true;
   if (ctx.options.interfaceBoard) {
     Fail(ctx, kExitNoBoard, "interface board " + *ctx.options.interfaceBoard + " not found");
     return false;
   }
   Fail(ctx, kExitNoBoard,
-       "no interface board found (vendor id " + Hex4(ctx.evm->BoardVendorId) + ", product id " +
-           Hex4(ctx.evm->shell.UsbAddress.value_or(0)) + "; see --usb-address)");
+       "no interface board found (vendor id " + Hex(ctx.options.vendorId, 4) + ", product id " +
+           Hex(*shell.UsbAddress, 4) + "; see --usb-address)");
   return false;
 }
 
-void ReadRegisters(CliContext& ctx) {
-  ReadAllRegs(*ctx.evm);
-  ctx.evm->registers.RegEdited.fill(false);
-}
-
-void ReadScaledRegisters(CliContext& ctx) {
-  Evm& evm = *ctx.evm;
-  // The calculator checks its inputs against the ranges register 00h sets,
-  // so the registers are read before it and again after it, which leaves
-  // the device's own register 05h in the store.
-  ReadRegisters(ctx);
-  const std::string& rshunt = evm.calibration.txtRshunt;
-  if (!(ParseEngNumber(rshunt, evm.locale) > 0)) {
-    // The calculator would only ask for a valid value; the value came from
-    // the settings file, so that is what the user needs to know.
-    ctx.err << "evmctl " << ctx.options.command << ": the Rshunt '" << rshunt << "' stored in '"
-            << evm.StateFile(kSettingsFileName).string()
-            << "' is not a valid value; power and current are not scaled\n";
-  } else if (cmdEnterShuntR_Click(evm) && cmdEnterMaxExpCur_Click(evm)) {
-    CalculateCurrentLsb(evm);
+Scaling StoredScaling(CliContext& ctx, const RegisterRead& read) {
+  const auto file = ctx.evm->StateFile(kSettingsFileName);
+  std::error_code readError;
+  const auto settings = ReadSettingsFile(file, &readError);
+  ReportUnreadableStateFile(ctx.ui, file, readError);
+  const CalibrationInputs defaults{0.01, 2, 100e-6};
+  CalibrationInputs inputs = defaults;
+  if (settings) {
+    // Stored with a decimal point, whatever the locale of the session.
+    const NumberLocale point = NumberLocale::Point();
+    inputs = {ParseEngNumber(settings->rshunt, point),
+              ParseEngNumber(settings->maxExpectedCurrent, point),
+              ParseEngNumber(settings->selectedCurrentLsb, point)};
+    if (!(inputs.rshuntOhms > 0)) {
+      // The value came from the settings file, so that is what to fix.
+      ctx.err << "evmctl " << ctx.options.command << ": the Rshunt '" << settings->rshunt
+              << "' stored in '" << file.string()
+              << "' is not a valid value; power and current are not scaled\n";
+      return Scaling{};
+    }
   }
-  ReadRegisters(ctx);
+  const InitialCalibration c =
+      ComputeInitialCalibration(inputs, RangesOfConfig(read.values[0]), NumberLocale::Point());
+  if (!c.Ok()) return Scaling{};
+  return Scaling{c.currentLsb, c.powerLsb};
 }
 
 namespace {
@@ -186,6 +125,18 @@ bool ReadRunLength(CliContext& ctx, const std::optional<std::string>& passesText
     seconds = *s;
   }
   return true;
+}
+
+void PrintJson(CliContext& ctx, const Json& json) {
+  ctx.out << json.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
+}
+
+void Progress(CliContext& ctx, const std::string& text) {
+  if (ctx.io.progress) ctx.err << "\r" << text << std::flush;
+}
+
+void EndProgress(CliContext& ctx) {
+  if (ctx.io.progress) ctx.err << "\n";
 }
 
 }  // namespace evm::cli

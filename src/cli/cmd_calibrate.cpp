@@ -1,49 +1,32 @@
 #include <array>
 #include <cstdio>
 
+#include "calibration/eng_number.h"
 #include "calibration/initial_calibration.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
-#include "cli/json_writer.h"
-#include "registers/config_controls.h"
-#include "registers/register_cycle.h"
-#include "shell/main_load.h"
+#include "common/hex_text.h"
+#include "registers/config_fields.h"
 #include "shell/settings_file.h"
 
 namespace evm::cli {
 
 namespace {
 
-struct Shown {
+struct Row {
   const char* key;
   const char* caption;
-  std::string CalibrationPanel::*box;
+  double number;
+  std::string text;
   const char* unit;
 };
 
-// The rows of the calibration tab, in its order.
-constexpr std::array<Shown, 15> kShown = {{
-    {"rshunt", "Rshunt", &CalibrationPanel::txtRshunt, "Ohms"},
-    {"max_shunt_voltage", "Max Shunt Voltage", &CalibrationPanel::txtMaxShunt, "V"},
-    {"max_bus_voltage", "Max Bus Voltage", &CalibrationPanel::txtMaxBus, "V"},
-    {"max_possible_current", "Max Possible Current +/-", &CalibrationPanel::txtMaxPosCur, "A"},
-    {"max_expected_current", "Max Expected Current +/-", &CalibrationPanel::txtMaxExpectedCurrent,
-     "A"},
-    {"min_current_lsb", "Min Current LSB (15 bit Resolution)", &CalibrationPanel::txtMinLSB,
-     "A/bit"},
-    {"max_current_lsb", "Max Current LSB (12 bit Resolution)", &CalibrationPanel::txtMaxLSB,
-     "A/bit"},
-    {"current_lsb", "Current LSB", &CalibrationPanel::txtSelectedCurrentLSB, "A/bit"},
-    {"calibration_hex", "Calibration Reg", &CalibrationPanel::txtFSC_Hex, "Hex"},
-    {"calibration", "Calibration Reg", &CalibrationPanel::txtFSC_Dec, "Int"},
-    {"power_lsb", "Power LSB", &CalibrationPanel::txtPowerLSB, "W/bit"},
-    {"max_current_before_overflow", "Max Current Before Overflow", &CalibrationPanel::txtMaxI, "A"},
-    {"max_current_before_overflow_hex", "Max Current Before Overflow",
-     &CalibrationPanel::txtMaxI_Hex, "hex"},
-    {"max_shunt_voltage_before_overflow", "Max Shunt Voltage Before Current Overflow",
-     &CalibrationPanel::txtMaxShunt_NoOverflow, "V"},
-    {"max_power", "Max Power", &CalibrationPanel::txtMaxPower, "W"},
-}};
+std::string Flattened(std::string text) {
+  for (char& c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return text;
+}
 
 std::string Trimmed(const std::string& text) {
   const size_t end = text.find_last_not_of(' ');
@@ -53,129 +36,156 @@ std::string Trimmed(const std::string& text) {
 }  // namespace
 
 int RunCalibrate(CliContext& ctx) {
-  std::vector<std::string> args = ctx.options.args;
-  std::string error;
-  const auto rshunt = TakeOption(args, "--rshunt", error);
-  const auto current = TakeOption(args, "--max-current", error);
-  const auto lsb = TakeOption(args, "--lsb", error);
-  const auto pga = TakeOption(args, "--pga", error);
-  const auto bus = TakeOption(args, "--bus", error);
-  const bool write = TakeFlag(args, "--write");
-  if (!error.empty()) return Fail(ctx, kExitUsage, error);
-  if (!CheckArguments(ctx, args, 0, 0)) return kExitUsage;
+  const CliOptions& o = ctx.options;
+  const auto rshunt = o.Value("--rshunt");
+  const auto current = o.Value("--max-current");
+  const auto lsb = o.Value("--lsb");
+  const auto pga = o.Value("--pga");
+  const auto bus = o.Value("--bus");
+  const bool write = o.Flag("--write");
   for (const auto& [name, value] :
        {std::pair{"--rshunt", &rshunt}, std::pair{"--max-current", &current},
         std::pair{"--lsb", &lsb}}) {
     if (!*value) return Fail(ctx, kExitUsage, std::string(name) + " is required");
   }
-  int pgaPosition = -1;
+  int pgaField = -1;
   if (pga) {
     constexpr std::array<const char*, 4> kDividers = {"div1", "div2", "div4", "div8"};
     for (size_t i = 0; i < kDividers.size(); ++i) {
-      if (*pga == kDividers[i]) pgaPosition = static_cast<int>(i);
+      if (*pga == kDividers[i]) pgaField = static_cast<int>(i);
     }
-    if (pgaPosition < 0)
+    if (pgaField < 0)
       return Fail(ctx, kExitUsage, "--pga '" + *pga + "' is not div1, div2, div4 or div8");
   }
-  int busPosition = -1;
+  int busField = -1;
   if (bus) {
-    if (*bus == "16") busPosition = 0;
-    if (*bus == "32") busPosition = 1;
-    if (busPosition < 0) return Fail(ctx, kExitUsage, "--bus '" + *bus + "' is not 16 or 32");
+    if (*bus == "16") busField = 0;
+    if (*bus == "32") busField = 1;
+    if (busField < 0) return Fail(ctx, kExitUsage, "--bus '" + *bus + "' is not 16 or 32");
   }
 
-  Evm& evm = *ctx.evm;
-  // The reminder cannot be shown here, so the date it is due by stays as
-  // stored; the load below moves it on as if the reminder had been seen.
-  const auto before = ReadSettingsFile(evm.StateFile(kSettingsFileName));
-  LoadState(ctx);
   // The ranges come from the device's register 00h unless both are given;
   // a calculation with both needs no board.
+  const int address = o.deviceAddress;
+  RegisterRead read;
   const bool needBoard = write || !pga || !bus;
   if (needBoard) {
     if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
-    ReadRegisters(ctx);
-    if (evm.registerPanel.txtDutNotAckVisible) {
-      return Fail(ctx, kExitFailed,
-                  "the device at address " +
-                      Hex2(static_cast<unsigned>(evm.registers.DeviceAddress)) +
-                      "h did not acknowledge");
+    read = ReadRegisters(ctx.evm->regLink, address, kNormalLastReg);
+    if (!read.AllAcknowledged()) return Fail(ctx, kExitFailed, NotAcknowledged(address, ""));
+  }
+  int32_t config = read.values[0];
+  if (pgaField >= 0) config = WithField(config, kConfigPga, pgaField);
+  if (busField >= 0) config = WithField(config, kConfigBusRange, busField);
+
+  const NumberLocale point = NumberLocale::Point();
+  const CalibrationInputs inputs{ParseEngNumber(*rshunt, point), ParseEngNumber(*current, point),
+                                 ParseEngNumber(*lsb, point)};
+  const InitialCalibration c = ComputeInitialCalibration(inputs, RangesOfConfig(config), point);
+  switch (c.refusal) {
+    case CalibrationRefusal::Rshunt:
+      return Fail(ctx, kExitUsage, "--rshunt '" + *rshunt + "' refused: " + kRshuntMessage);
+    case CalibrationRefusal::MaxExpectedCurrent:
+      return Fail(
+          ctx, kExitUsage,
+          "--max-current '" + *current + "' refused (at most " + c.text.maxPossibleCurrent + " A)");
+    case CalibrationRefusal::CurrentLsb:
+      return Fail(ctx, kExitUsage, "--lsb '" + *lsb + "' refused: " + kLsbOutOfRangeMessage);
+    case CalibrationRefusal::TooLarge:
+      return Fail(ctx, kExitUsage,
+                  "--lsb '" + *lsb + "' refused: " + Flattened(kCalibrationTooLargeMessage));
+    case CalibrationRefusal::None: break;
+  }
+
+  const InitialCalibrationTexts& t = c.text;
+  // The rows of the calibration tab, in its order.
+  const Row rows[] = {
+      {"rshunt", "Rshunt", inputs.rshuntOhms, *rshunt, "Ohms"},
+      {"max_shunt_voltage", "Max Shunt Voltage", c.maxShuntVolts, t.maxShunt, "V"},
+      {"max_bus_voltage", "Max Bus Voltage", c.maxBusVolts, t.maxBus, "V"},
+      {"max_possible_current", "Max Possible Current +/-", c.maxPossibleAmps, t.maxPossibleCurrent,
+       "A"},
+      {"max_expected_current", "Max Expected Current +/-", inputs.maxExpectedAmps, *current, "A"},
+      {"min_current_lsb", "Min Current LSB (15 bit Resolution)", c.minCurrentLsb, t.minCurrentLsb,
+       "A/bit"},
+      {"max_current_lsb", "Max Current LSB (12 bit Resolution)", c.maxCurrentLsb, t.maxCurrentLsb,
+       "A/bit"},
+      {"current_lsb", "Current LSB", c.currentLsb, *lsb, "A/bit"},
+      {"calibration_hex", "Calibration Reg", static_cast<double>(c.calibration), t.calibrationHex,
+       "Hex"},
+      {"calibration", "Calibration Reg", static_cast<double>(c.calibration), t.calibrationDec,
+       "Int"},
+      {"power_lsb", "Power LSB", c.powerLsb, t.powerLsb, "W/bit"},
+      {"max_current_before_overflow", "Max Current Before Overflow", c.maxCurrentBeforeOverflow,
+       t.maxCurrent, "A"},
+      {"max_current_before_overflow_hex", "Max Current Before Overflow",
+       static_cast<double>(c.maxCurrentBeforeOverflowCode), t.maxCurrentHex, "hex"},
+      {"max_shunt_voltage_before_overflow", "Max Shunt Voltage Before Current Overflow",
+       c.maxShuntBeforeOverflow, t.maxShuntNoOverflow, "V"},
+      {"max_power", "Max Power", c.maxPower, t.maxPower, "W"},
+  };
+
+  int status = kExitOk;
+  std::string failure;
+  if (write) {
+    // Register 00h too when --pga or --bus change it; the rest stays.
+    std::array<int32_t, kDeviceRegs> wanted{};
+    for (size_t i = 0; i < wanted.size(); ++i) wanted[i] = read.values[i];
+    wanted[0] = config;
+    wanted[5] = c.calibration;
+    const bool taken = WriteChangedRegisters(ctx.evm->regLink, read, wanted);
+    const RegisterRead after = ReadRegisters(ctx.evm->regLink, address, kNormalLastReg);
+    if (!taken || !after.AllAcknowledged()) {
+      status = kExitFailed;
+      failure = "the device did not acknowledge the write of register 05h";
+    } else if (after.values[5] != c.calibration) {
+      status = kExitFailed;
+      failure =
+          "register 05h reads back " + Hex(after.values[5], 4) + ", not " + Hex(c.calibration, 4);
+    } else if (std::error_code ec; !StoreCalibrationInputs(ctx.evm->StateFile(kSettingsFileName),
+                                                           *rshunt, *current, *lsb, 0, 0, ec)) {
+      // The inputs go with the calibration now on the device, so later
+      // commands scale by it; a calibration they cannot find is a failure.
+      // Nobody saw the reminder here: a fresh file leaves it due.
+      status = kExitUsage;
+      failure = "register 05h = " + Hex(c.calibration, 4) +
+                " written, but the calibration inputs could not be stored in '" +
+                ctx.evm->StateFile(kSettingsFileName).string() + "': " + ec.message();
     }
   }
-  // Choosing a list rebuilds the device address from the address lists;
-  // the address the command line gave is put back after.
-  const int address = evm.registers.DeviceAddress;
-  if (pgaPosition >= 0) ConfigListChosen(evm, ConfigList::ShuntGain, pgaPosition);
-  if (busPosition >= 0) ConfigListChosen(evm, ConfigList::BusGain, busPosition);
-  evm.registers.DeviceAddress = address;
 
-  CalibrationPanel& p = evm.calibration;
-  p.txtRshunt = *rshunt;
-  p.txtMaxExpectedCurrent = *current;
-  p.txtSelectedCurrentLSB = *lsb;
-  // Each button refuses its own input with the tab's message (on standard
-  // error); the command adds which option it was.
-  if (!cmdEnterShuntR_Click(evm))
-    return Fail(ctx, kExitUsage, "--rshunt '" + *rshunt + "' refused");
-  if (!cmdEnterMaxExpCur_Click(evm)) {
-    return Fail(ctx, kExitUsage,
-                "--max-current '" + *current + "' refused (at most " + p.txtMaxPosCur + " A)");
-  }
-  const bool calculated = write ? cmdEnterCurrentLSB_Click(evm) : CalculateCurrentLsb(evm);
-  if (!calculated) return Fail(ctx, kExitUsage, "--lsb '" + *lsb + "' refused");
-
-  if (ctx.options.json) {
-    JsonWriter json;
-    json.BeginObject();
-    for (const Shown& s : kShown) json.Key(s.key).String(Trimmed(p.*s.box));
-    json.Key("overflow").String(p.Label91).Key("written").Bool(write).EndObject();
-    ctx.out << json.Text();
+  if (o.json) {
+    // Numbers under the tab's names; the hexadecimal boxes are numbers too
+    // (calibration, max_current_before_overflow_code). What the tab shows
+    // is beside them under "text".
+    Json doc;
+    Json text;
+    for (const Row& r : rows) {
+      const std::string key = r.key;
+      text[key] = Trimmed(r.text);
+      if (key.ends_with("_hex")) continue;
+      doc[key] = r.number;
+    }
+    doc["calibration"] = c.calibration;
+    doc["max_current_before_overflow_code"] = c.maxCurrentBeforeOverflowCode;
+    doc["overflow_possible"] = c.overflowPossible;
+    doc["written"] = write && status == kExitOk;
+    text["overflow"] = t.note;
+    doc["text"] = text;
+    PrintJson(ctx, doc);
   } else {
-    for (const Shown& s : kShown) {
+    for (const Row& r : rows) {
       char line[160];
-      std::snprintf(line, sizeof line, "%-42s %-10s %s", s.caption, Trimmed(p.*s.box).c_str(),
-                    s.unit);
+      std::snprintf(line, sizeof line, "%-42s %-10s %s", r.caption, Trimmed(r.text).c_str(),
+                    r.unit);
       ctx.out << line << "\n";
     }
-    ctx.out << p.Label91 << "\n";
-  }
-
-  if (!write) {
-    if (needBoard) evm.regLink.CloseRegLink();
-    return kExitOk;
-  }
-  const bool acknowledged = !evm.registerPanel.txtDutNotAckVisible;
-  const int32_t stored = evm.registers.RegValue[5];
-  const auto wanted = static_cast<int32_t>(std::stoul(p.txtFSC_Hex, nullptr, 16));
-  if (!acknowledged || stored != wanted) {
-    evm.regLink.CloseRegLink();
-    if (!acknowledged) {
-      return Fail(ctx, kExitFailed, "the device did not acknowledge the write of register 05h");
+    ctx.out << t.note << "\n";
+    if (write && status == kExitOk) {
+      ctx.out << "register 05h = " << Hex(c.calibration, 4) << " written\n";
     }
-    return Fail(
-        ctx, kExitFailed,
-        "register 05h reads back " + Hex4(static_cast<unsigned>(stored)) + ", not " + p.txtFSC_Hex);
   }
-  evm.regLink.CloseRegLink();
-  // The inputs go with the calibration now on the device, so later commands
-  // scale by it. Only the settings file is the command's: the stored USB
-  // address and the eval-control settings stay as the GUI left them. The
-  // reminder could not be shown here, so it stays due as stored.
-  evm.shell.StoredMonth = before ? before->month : 0;
-  evm.shell.StoredYear = before ? before->year : 0;
-  // The user asked for them to be kept: whatever was there is replaced
-  // (settings that did not parse are set aside first).
-  evm.shell.SettingsFileOwned = true;
-  std::error_code ec;
-  if (!StoreSettings(evm, ec)) {
-    return Fail(ctx, kExitUsage,
-                "register 05h = " + Hex4(static_cast<unsigned>(stored)) +
-                    " written, but the calibration inputs could not be stored in '" +
-                    evm.StateFile(kSettingsFileName).string() + "': " + ec.message());
-  }
-  if (!ctx.options.json) {
-    ctx.out << "register 05h = " << Hex4(static_cast<unsigned>(stored)) << " written\n";
-  }
+  if (status != kExitOk) return Fail(ctx, status, failure);
   return kExitOk;
 }
 

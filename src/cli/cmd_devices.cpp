@@ -1,7 +1,6 @@
-#include <cstdio>
-
+#include "cli/cli_session.h"
 #include "cli/commands.h"
-#include "cli/json_writer.h"
+#include "common/hex_text.h"
 #include "hid/board_discovery.h"
 #include "shell/board_selection_file.h"
 
@@ -9,9 +8,7 @@ namespace evm::cli {
 
 namespace {
 std::string Hex4(unsigned v) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%04X", v & 0xFFFF);
-  return buf;
+  return Hex(v & 0xFFFF, 4);
 }
 
 const char* KindKey(BoardKind kind) {
@@ -25,11 +22,7 @@ const char* KindKey(BoardKind kind) {
 }  // namespace
 
 int RunDevices(CliContext& ctx) {
-  if (!ctx.options.args.empty()) {
-    ctx.err << "evmctl devices: unexpected argument '" << ctx.options.args.front() << "'\n";
-    return kExitUsage;
-  }
-  const uint16_t vendor = ctx.evm->BoardVendorId;
+  const uint16_t vendor = ctx.options.vendorId;
   const auto listed = DiscoverBoards(*ctx.hid, vendor);
   const BoardSelection stored{ctx.evm->regLink.SelectedBoard, ctx.evm->dutWriter.SelectedBoard};
   const auto selected = [&stored](const BoardListing& b) {
@@ -38,21 +31,20 @@ int RunDevices(CliContext& ctx) {
   };
   int boards = 0;
   int unopenable = 0;
-  JsonWriter json;
-  json.BeginArray();
+  Json json = Json::array();
   for (const BoardListing& b : listed) {
     if (b.kind != BoardKind::Other) ++(b.openable ? boards : unopenable);
     if (ctx.options.json) {
-      json.BeginObject().Key("path").String(b.path);
-      if (b.idsKnown) {
-        json.Key("vendor_id").Integer(b.vendorId).Key("product_id").Integer(b.productId);
-      } else {
-        json.Key("vendor_id").Null().Key("product_id").Null();
-      }
-      json.Key("serial").String(b.serial).Key("product").String(b.product);
-      json.Key("kind").String(KindKey(b.kind)).Key("openable").Bool(b.openable);
-      if (!b.openable) json.Key("reason").String(b.reason);
-      json.Key("selected").Bool(selected(b)).EndObject();
+      Json d{{"path", b.path}};
+      d["vendor_id"] = b.idsKnown ? Json(b.vendorId) : Json(nullptr);
+      d["product_id"] = b.idsKnown ? Json(b.productId) : Json(nullptr);
+      d["serial"] = b.serial;
+      d["product"] = b.product;
+      d["kind"] = KindKey(b.kind);
+      d["openable"] = b.openable;
+      if (!b.openable) d["reason"] = b.reason;
+      d["selected"] = selected(b);
+      json.push_back(std::move(d));
       continue;
     }
     std::string line = (b.idsKnown ? Hex4(b.vendorId) : "????") + ":" +
@@ -67,8 +59,7 @@ int RunDevices(CliContext& ctx) {
     }
     ctx.out << line << "\n";
   }
-  json.EndArray();
-  if (ctx.options.json) ctx.out << json.Text();
+  if (ctx.options.json) PrintJson(ctx, json);
   if (unopenable > 0) {
     ctx.err << "evmctl devices: " << unopenable
             << " board(s) found but cannot be opened; on Linux give your user access with a "

@@ -1,6 +1,6 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
-#include "cli/json_writer.h"
+#include "common/hex_text.h"
 #include "mnemonic/mnemonic_language.h"
 
 namespace evm::cli {
@@ -9,37 +9,30 @@ namespace {
 
 std::string ReportHex(const MnemonicReportArray& report) {
   std::string text;
-  for (size_t i = 0; i < 32; ++i) {
-    if (i > 0) text += " ";
-    text += Hex2(report[i]);
-  }
+  for (size_t i = 0; i < 32; ++i) text += (i > 0 ? " " : "") + Hex(report[i], 2);
   return text;
 }
 
 }  // namespace
 
 int RunEncode(CliContext& ctx) {
-  const std::vector<std::string>& args = ctx.options.args;
-  if (!CheckArguments(ctx, args, 1, args.size())) return kExitUsage;
   // The words may come quoted or not: "CMD MUX 40" and CMD MUX 40 are one text.
   std::string text;
-  for (const std::string& a : args) text += (text.empty() ? "" : " ") + a;
+  for (const std::string& a : ctx.options.args) text += (text.empty() ? "" : " ") + a;
 
   // The sequence number the first command of a session carries.
   ParsedMnemonic parsed;
   ParseMnemonicText(text, NextSequenceNumber(0), parsed);
 
   if (ctx.options.json) {
-    JsonWriter json;
-    json.BeginObject().Key("text").String(text);
+    Json doc = {{"text", text}};
     if (parsed.error.empty()) {
-      json.Key("report").BeginArray();
-      for (size_t i = 0; i < 32; ++i) json.Integer(parsed.report[i]);
-      json.EndArray().Key("hex").String(ReportHex(parsed.report));
+      doc["report"] = std::vector<unsigned>(parsed.report.begin(), parsed.report.begin() + 32);
+      doc["hex"] = ReportHex(parsed.report);
     } else {
-      json.Key("error").String(parsed.error);
+      doc["error"] = parsed.error;
     }
-    ctx.out << json.EndObject().Text();
+    PrintJson(ctx, doc);
   } else if (parsed.error.empty()) {
     ctx.out << ReportHex(parsed.report) << "\n";
   }

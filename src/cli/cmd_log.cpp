@@ -1,8 +1,7 @@
-#include <cstdlib>
-
-#include "calibration/continuous_read.h"
+#include "calibration/measurement_log.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
+#include "common/utf8_path.h"
 
 namespace evm::cli {
 
@@ -13,71 +12,69 @@ constexpr double kSecondsPerDay = 86400;
 }  // namespace
 
 int RunLog(CliContext& ctx) {
-  std::vector<std::string> args = ctx.options.args;
-  std::string error;
-  const auto passesText = TakeOption(args, "--passes", error);
-  const auto secondsText = TakeOption(args, "--seconds", error);
-  if (!error.empty()) return Fail(ctx, kExitUsage, error);
-  if (!CheckArguments(ctx, args, 1, 1)) return kExitUsage;
+  const auto passesText = ctx.options.Value("--passes");
+  const auto secondsText = ctx.options.Value("--seconds");
   if (passesText.has_value() == secondsText.has_value()) {
     return Fail(ctx, kExitUsage, "give either --passes N or --seconds S");
   }
   long passes = 0;
   double seconds = 0;
   if (!ReadRunLength(ctx, passesText, secondsText, passes, seconds)) return kExitUsage;
-  const std::string& file = args[0];
+  const std::string& file = ctx.options.args[0];
   if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
 
-  Evm& evm = *ctx.evm;
-  LoadState(ctx);
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
-  ReadScaledRegisters(ctx);
-  const auto notAcknowledged = [&](const std::string& what) {
-    return Fail(ctx, kExitFailed,
-                "the device at address " +
-                    Hex2(static_cast<unsigned>(evm.registers.DeviceAddress)) +
-                    "h did not acknowledge " + what);
-  };
+  RegisterLink& link = ctx.evm->regLink;
+  Clock& clock = ctx.io.clock;
+  const int address = ctx.options.deviceAddress;
   // No log of values the device never gave.
-  if (evm.registerPanel.txtDutNotAckVisible) return notAcknowledged("(see --address)");
-
-  // The menu item opens the log through its file dialog, which the file
-  // named on the command line answers.
-  ctx.ui.fileAnswer = file;
-  mnuLogToFile_Click(evm);
-  if (!evm.measurement.LogActive) {
-    return Fail(ctx, kExitUsage, "cannot create the log file '" + file + "'");
+  const RegisterRead first = ReadRegisters(link, address, kNormalLastReg);
+  if (!first.AllAcknowledged()) {
+    return Fail(ctx, kExitFailed, NotAcknowledged(address, " (see --address)"));
   }
+  const Scaling scaling = StoredScaling(ctx, first);
+
+  MeasurementLog log;
+  if (!log.Open(PathFromUtf8(file)))
+    return Fail(ctx, kExitUsage, "cannot create the log file '" + file + "'");
 
   long done = 0;
-  const double start = evm.clock.SecondsSinceMidnight();
-  evm.measurement.onPass = [&] {
-    if (!evm.measurement.ContinuousRead) return;  // the pass after Stop
+  long unacknowledged = 0;
+  const double start = clock.SecondsSinceMidnight();
+  for (;;) {
+    if (ctx.Stopped()) break;
+    const MeasurementRecord record = MeasureOnce(link, clock, address, kNormalLastReg, scaling);
     ++done;
-    // Reading on without a log would only hide that the log is gone.
-    if (evm.measurement.logWriteFailed) {
-      cmdStopContinuousRead_Click(evm);
-      return;
+    // A pass the device did not fully give has nothing worth logging.
+    if (!record.registers.AllAcknowledged()) {
+      ++unacknowledged;
+    } else if (!log.Append(record)) {
+      // Reading on without a log would only hide that the log is gone.
+      EndProgress(ctx);
+      return Fail(ctx, kExitUsage, "logging to '" + file + "' stopped after a failed write");
     }
-    double elapsed = evm.clock.SecondsSinceMidnight() - start;
+    Progress(ctx, std::to_string(done) + (done == 1 ? " pass" : " passes"));
+    double elapsed = clock.SecondsSinceMidnight() - start;
     if (elapsed < 0) elapsed += kSecondsPerDay;
-    if (passes > 0 ? done >= passes : elapsed >= seconds) cmdStopContinuousRead_Click(evm);
-  };
-  cmdStartContinuousRead_Click(evm);
-  const long unacknowledged = evm.measurement.unacknowledgedPasses;
-  const bool writeFailed = evm.measurement.logWriteFailed;
-  StopMeasurement(evm);
-  evm.measurement.onPass = nullptr;
-  evm.regLink.CloseRegLink();
+    if (passes > 0 ? done >= passes : elapsed >= seconds) break;
+  }
+  log.Close();
+  EndProgress(ctx);
 
-  if (writeFailed)
-    return Fail(ctx, kExitUsage, "logging to '" + file + "' stopped after a failed write");
   const long logged = done - unacknowledged;
-  if (!ctx.options.json)
+  if (ctx.options.json) {
+    PrintJson(
+        ctx,
+        Json{{"file", file}, {"passes", done}, {"logged", logged}, {"interrupted", ctx.Stopped()}});
+  } else {
     ctx.out << file << ": " << logged << (logged == 1 ? " pass" : " passes") << " logged\n";
+  }
+  if (ctx.Stopped()) return Fail(ctx, kExitInterrupted, "interrupted");
   if (unacknowledged > 0) {
-    return notAcknowledged("every read in " + std::to_string(unacknowledged) + " of " +
-                           std::to_string(done) + " passes; those passes were not logged");
+    return Fail(ctx, kExitFailed,
+                NotAcknowledged(address, " every read in " + std::to_string(unacknowledged) +
+                                             " of " + std::to_string(done) +
+                                             " passes; those passes were not logged"));
   }
   return kExitOk;
 }

@@ -2,8 +2,8 @@
 
 #include "cli/cli_session.h"
 #include "cli/commands.h"
-#include "cli/json_writer.h"
-#include "registers/register_display.h"
+#include "common/hex_text.h"
+#include "common/number_text.h"
 #include "registers/register_map.h"
 
 namespace evm::cli {
@@ -29,63 +29,55 @@ const char* Unit(int reg) {
 }  // namespace
 
 int RunRead(CliContext& ctx) {
-  std::vector<std::string> args = ctx.options.args;
-  const bool engineering = TakeFlag(args, "--engineering");
-  if (!CheckArguments(ctx, args, 0, 0)) return kExitUsage;
-
-  Evm& evm = *ctx.evm;
-  LoadState(ctx);
+  const bool engineering = ctx.options.Flag("--engineering");
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
-  if (engineering) mnuEngineeringMode_Click(evm);
-  ReadScaledRegisters(ctx);
+  const int address = ctx.options.deviceAddress;
+  const int lastReg = engineering ? kEngineeringLastReg : kNormalLastReg;
+  const RegisterRead read = ReadRegisters(ctx.evm->regLink, address, lastReg);
   // Values the device did not give are not worth printing.
-  if (const int code = EndRegisterAccess(ctx, " (see --address)"); code != kExitOk) return code;
+  if (!read.AllAcknowledged()) {
+    return Fail(ctx, kExitFailed, NotAcknowledged(address, " (see --address)"));
+  }
+  const Scaling scaling = StoredScaling(ctx, read);
+  const Quantities q = Scale(read, scaling);
+  const double scaled[] = {0, q.shuntVolts, q.busVolts, q.watts, q.amperes};
 
-  // The grid's own texts, so the command line shows what the window shows.
-  const GridModel& grid = evm.registerPanel.gridReg;
-  const RegisterStore& store = evm.registers;
   if (ctx.options.json) {
-    JsonWriter json;
-    json.BeginObject()
-        .Key("device_address")
-        .String(Hex2(static_cast<unsigned>(store.DeviceAddress)));
-    json.Key("acknowledged").Bool(true).Key("registers").BeginArray();
-    for (int i = 0; i <= store.LastReg; ++i) {
-      const int32_t value = store.RegValue[static_cast<size_t>(i)];
-      json.BeginObject()
-          .Key("register")
-          .Integer(i)
-          .Key("address")
-          .String(grid.Text(i + 1, 0))
-          .Key("name")
-          .String(Trimmed(grid.Text(i + 1, 1)))
-          .Key("value")
-          .Integer(value)
-          .Key("hex")
-          .String(FormatRegText(value, kFormHex, false))
-          .Key("binary")
-          .String(FormatRegText(value, kFormBinary, false))
-          .Key("scaled");
-      if (HasScaledValue(i)) {
-        json.Number(store.RegScaled[static_cast<size_t>(i)]);
-      } else {
-        json.Null();
-      }
-      json.EndObject();
+    Json doc = {{"device_address", address},
+                {"device_address_hex", Hex(static_cast<unsigned>(address), 2)},
+                {"acknowledged", true},
+                {"current_lsb", scaling.currentLsb},
+                {"power_lsb", scaling.powerLsb},
+                {"registers", Json::array()}};
+    for (int i = 0; i <= read.lastReg; ++i) {
+      const int32_t value = read.values[static_cast<size_t>(i)];
+      Json reg = {{"register", i},
+                  {"address", "0" + std::to_string(i) + "h"},
+                  {"name", Trimmed(kRegNames[static_cast<size_t>(i)])},
+                  {"value", value},
+                  {"hex", FormatRegText(value, kFormHex, false)},
+                  {"binary", FormatRegText(value, kFormBinary, false)},
+                  {"scaled", nullptr},
+                  {"unit", Unit(i)}};
+      if (HasScaledValue(i)) reg["scaled"] = scaled[i];
+      doc["registers"].push_back(reg);
     }
-    json.EndArray().EndObject();
-    ctx.out << json.Text();
-  } else {
-    for (int i = 0; i <= store.LastReg; ++i) {
-      char line[160];
-      std::snprintf(line, sizeof line, "%-4s %-20s %-6s %-19s  %s %s", grid.Text(i + 1, 0).c_str(),
-                    Trimmed(grid.Text(i + 1, 1)).c_str(), grid.Text(i + 1, 2).c_str(),
-                    grid.Text(i + 1, 3).c_str(),
-                    HasScaledValue(i) ? grid.Text(i + 1, 4).c_str() : "", Unit(i));
-      std::string text = line;
-      text.erase(text.find_last_not_of(' ') + 1);
-      ctx.out << text << "\n";
-    }
+    PrintJson(ctx, doc);
+    return kExitOk;
+  }
+  for (int i = 0; i <= read.lastReg; ++i) {
+    const int32_t value = read.values[static_cast<size_t>(i)];
+    const std::string shown =
+        HasScaledValue(i) ? FormatGeneral(scaled[i], NumberLocale::Point()) : "";
+    char line[160];
+    std::snprintf(line, sizeof line, "%-4s %-20s %-6s %-19s  %s %s",
+                  ("0" + std::to_string(i) + "h").c_str(),
+                  Trimmed(kRegNames[static_cast<size_t>(i)]).c_str(),
+                  ("0x" + FormatRegText(value, kFormHex, false)).c_str(),
+                  FormatRegText(value, kFormBinary, false).c_str(), shown.c_str(), Unit(i));
+    std::string text = line;
+    text.erase(text.find_last_not_of(' ') + 1);
+    ctx.out << text << "\n";
   }
   return kExitOk;
 }

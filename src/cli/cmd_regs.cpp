@@ -3,56 +3,57 @@
 #include "cli/commands.h"
 #include "common/atomic_file.h"
 #include "common/utf8_path.h"
-#include "registers/register_cycle.h"
 
 namespace evm::cli {
 
 int RunSaveRegs(CliContext& ctx) {
-  const std::vector<std::string>& args = ctx.options.args;
-  if (!CheckArguments(ctx, args, 1, 1)) return kExitUsage;
-  const std::string& file = args[0];
+  const std::string& file = ctx.options.args[0];
   if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
-
-  Evm& evm = *ctx.evm;
-  LoadState(ctx);
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
-  // What the main window holds when its menu item is chosen: the registers
-  // as read at its first activation.
-  ReadRegisters(ctx);
-  if (const int code = EndRegisterAccess(ctx, "; nothing saved"); code != kExitOk) return code;
-  ctx.ui.fileAnswer = file;
-  const int messages = ctx.ui.messages;
-  mnuSaveReg_Click(evm);
-  if (ctx.ui.messages != messages) return Fail(ctx, kExitUsage, "cannot write '" + file + "'");
+  const int address = ctx.options.deviceAddress;
+  const RegisterRead read = ReadRegisters(ctx.evm->regLink, address, kNormalLastReg);
+  if (!read.AllAcknowledged()) {
+    return Fail(ctx, kExitFailed, NotAcknowledged(address, "; nothing saved"));
+  }
+  RegisterStore store;
+  for (int i = 0; i <= read.lastReg; ++i) {
+    store.RegValue[static_cast<size_t>(i)] = read.values[static_cast<size_t>(i)];
+  }
+  std::error_code ec;
+  if (!WriteFileAtomically(PathFromUtf8(file), FormatRegisterFile(store), ec)) {
+    return Fail(ctx, kExitUsage, "cannot write '" + file + "': " + ec.message());
+  }
   ctx.out << file << ": registers saved\n";
   return kExitOk;
 }
 
 int RunLoadRegs(CliContext& ctx) {
-  const std::vector<std::string>& args = ctx.options.args;
-  if (!CheckArguments(ctx, args, 1, 1)) return kExitUsage;
-  const std::string& file = args[0];
+  const std::string& file = ctx.options.args[0];
   if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
   // Checked before the board is touched, so a bad file is bad input
   // whatever is connected.
   std::error_code ec;
   const auto content = ReadWholeFile(PathFromUtf8(file), ec);
   if (!content) return FailUnreadable(ctx, file, ec);
-  if (!ParseRegisterFile(*content)) {
+  const auto values = ParseRegisterFile(*content);
+  if (!values) {
     return Fail(ctx, kExitUsage,
                 "'" + file + "' is not a register file (exactly " +
                     std::to_string(kRegisterFileValues) + " whole numbers 0-65535, one per line)");
   }
 
-  Evm& evm = *ctx.evm;
-  LoadState(ctx);
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
-  // Only registers the file changes are written, as after the window's
-  // first read.
-  ReadRegisters(ctx);
-  ctx.ui.fileAnswer = file;
-  mnuLoadReg_Click(evm);
-  if (const int code = EndRegisterAccess(ctx, " every write"); code != kExitOk) return code;
+  const int address = ctx.options.deviceAddress;
+  // Only registers the file changes are written.
+  const RegisterRead present = ReadRegisters(ctx.evm->regLink, address, kNormalLastReg);
+  if (!present.AllAcknowledged()) {
+    return Fail(ctx, kExitFailed, NotAcknowledged(address, "; nothing loaded"));
+  }
+  std::array<int32_t, kDeviceRegs> wanted{};
+  for (size_t i = 0; i < wanted.size(); ++i) wanted[i] = (*values)[i];
+  if (!WriteChangedRegisters(ctx.evm->regLink, present, wanted)) {
+    return Fail(ctx, kExitFailed, NotAcknowledged(address, " every write"));
+  }
   ctx.out << file << ": registers loaded\n";
   return kExitOk;
 }

@@ -2,7 +2,6 @@
 
 #include "cli/cli_session.h"
 #include "cli/commands.h"
-#include "cli/json_writer.h"
 #include "common/atomic_file.h"
 #include "common/number_text.h"
 #include "common/utf8_path.h"
@@ -25,7 +24,7 @@ class ScriptRunUi final : public UserInterface {
       : console_(console), grid_(grid), err_(err) {}
 
   void MessageBox(const std::string& text, const std::string& title) override {
-    if (grid_.Cell(grid_.Row_, 2) == kBreakStep) {
+    if (grid_.Cell(grid_.Row_, kColStep) == kBreakStep) {
       err_ << "evmctl script: row " << grid_.Row_ << ": break skipped\n";
       return;
     }
@@ -55,13 +54,9 @@ class ScriptRunUi final : public UserInterface {
 }  // namespace
 
 int RunScriptFile(CliContext& ctx) {
-  std::vector<std::string> args = ctx.options.args;
-  std::string error;
-  const auto results = TakeOption(args, "--results", error);
-  const auto maxSecondsText = TakeOption(args, "--max-seconds", error);
-  if (!error.empty()) return Fail(ctx, kExitUsage, error);
-  if (!CheckArguments(ctx, args, 1, 1)) return kExitUsage;
-  const std::string& file = args[0];
+  const auto results = ctx.options.Value("--results");
+  const auto maxSecondsText = ctx.options.Value("--max-seconds");
+  const std::string& file = ctx.options.args[0];
   if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
   if (results && !CheckFileName(ctx, *results, "--results")) return kExitUsage;
   std::optional<double> maxSeconds;
@@ -87,63 +82,57 @@ int RunScriptFile(CliContext& ctx) {
   if (grid.ScriptLastRow < 1) return Fail(ctx, kExitUsage, "'" + file + "': no steps");
 
   Evm& evm = *ctx.evm;
-  LoadState(ctx);
   if (!ConnectInterfaceBoard(ctx)) return kExitNoBoard;
   EvmScriptBoard board(evm);
   ScriptRunUi ui(ctx.ui, grid, ctx.err);
   ScriptContext run{grid, board, ui, evm.locale};
-  const int problemsBefore = ctx.ui.usbProblems;
+  int rowsRun = 0;
+  const ScriptRunHooks hooks{
+      .stop = [&] { return ctx.Stopped(); },
+      .onRow = [&](int) { Progress(ctx, std::to_string(++rowsRun) + " rows run"); }};
   bool timedOut = false;
   if (maxSeconds) {
-    timedOut = RunScriptWithin(run, ctx.clock, *maxSeconds);
+    timedOut = RunScriptWithin(run, ctx.io.clock, *maxSeconds, hooks);
   } else {
-    RunScript(run);
+    RunScript(run, hooks);
   }
-  const bool answered = ctx.ui.usbProblems == problemsBefore;
+  EndProgress(ctx);
+  const bool answered = !evm.shell.RunWithoutUsb;
+  const bool interrupted = ctx.Stopped();
 
   int pass = 0, fail = 0;
   for (int r = 1; r <= grid.ScriptLastRow; ++r) {
-    if (grid.Cell(r, 6) == "PASS") ++pass;
-    if (grid.Cell(r, 6) == "FAIL") ++fail;
+    if (grid.Cell(r, kColVerdict) == "PASS") ++pass;
+    if (grid.Cell(r, kColVerdict) == "FAIL") ++fail;
   }
-  const bool ok = fail == 0 && answered && !timedOut;
+  const bool ok = fail == 0 && answered && !interrupted && !timedOut;
 
   if (ctx.options.json) {
-    JsonWriter json;
-    json.BeginObject().Key("script").String(file).Key("rows").BeginArray();
+    Json doc = {{"script", file}, {"rows", Json::array()}};
     for (int r = 1; r <= grid.ScriptLastRow; ++r) {
-      json.BeginObject()
-          .Key("row")
-          .Integer(r)
-          .Key("description")
-          .String(grid.Cell(r, 1))
-          .Key("step")
-          .String(grid.Cell(r, 2))
-          .Key("low")
-          .String(grid.Cell(r, 3))
-          .Key("high")
-          .String(grid.Cell(r, 4))
-          .Key("result")
-          .String(grid.Cell(r, 5))
-          .Key("verdict");
-      if (grid.Cell(r, 6).empty()) {
-        json.Null();
-      } else {
-        json.String(grid.Cell(r, 6));
-      }
-      json.Key("skipped").Bool(grid.Cell(r, 2) == kBreakStep).EndObject();
+      const std::string& verdict = grid.Cell(r, kColVerdict);
+      doc["rows"].push_back({{"row", r},
+                             {"description", grid.Cell(r, kColDescription)},
+                             {"step", grid.Cell(r, kColStep)},
+                             {"low", grid.Cell(r, kColLow)},
+                             {"high", grid.Cell(r, kColHigh)},
+                             {"result", grid.Cell(r, kColResult)},
+                             {"verdict", verdict.empty() ? Json(nullptr) : Json(verdict)},
+                             {"skipped", grid.Cell(r, kColStep) == kBreakStep}});
     }
-    json.EndArray().Key("pass").Integer(pass).Key("fail").Integer(fail);
-    json.Key("timed_out").Bool(timedOut);
-    json.Key("verdict").String(ok ? "PASS" : "FAIL").EndObject();
-    ctx.out << json.Text();
+    doc["pass"] = pass;
+    doc["fail"] = fail;
+    doc["interrupted"] = interrupted;
+    doc["timed_out"] = timedOut;
+    doc["verdict"] = ok ? "PASS" : "FAIL";
+    PrintJson(ctx, doc);
   } else {
     for (int r = 1; r <= grid.ScriptLastRow; ++r) {
-      const std::string& step = grid.Cell(r, 2);
-      const std::string result = step == kBreakStep ? "(skipped)" : grid.Cell(r, 5);
+      const std::string& step = grid.Cell(r, kColStep);
+      const std::string result = step == kBreakStep ? "(skipped)" : grid.Cell(r, kColResult);
       char line[512];
       std::snprintf(line, sizeof line, "%3d  %-36s %-20s %s", r, step.c_str(), result.c_str(),
-                    grid.Cell(r, 6).c_str());
+                    grid.Cell(r, kColVerdict).c_str());
       std::string text = line;
       text.erase(text.find_last_not_of(' ') + 1);
       ctx.out << text << "\n";
@@ -156,6 +145,7 @@ int RunScriptFile(CliContext& ctx) {
     return Fail(ctx, kExitUsage,
                 "cannot write the results file '" + *results + "': " + writeError.message());
   }
+  if (interrupted) return Fail(ctx, kExitInterrupted, "interrupted");
   if (timedOut) {
     return Fail(ctx, kExitFailed,
                 "'" + file + "': stopped after --max-seconds " + *maxSecondsText +

@@ -1,6 +1,6 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
-#include "registers/register_cycle.h"
+#include "common/hex_text.h"
 #include "registers/register_display.h"
 #include "registers/register_map.h"
 
@@ -8,9 +8,8 @@ namespace evm::cli {
 
 int RunWrite(CliContext& ctx) {
   const std::vector<std::string>& args = ctx.options.args;
-  if (!CheckArguments(ctx, args, 2, 2)) return kExitUsage;
   const HexEntry reg = ParseHexEntry(args[0]);
-  if (!reg.valid || reg.value > kEngineeringLastReg) {
+  if (!reg.valid || reg.value < 0 || reg.value > kEngineeringLastReg) {
     return Fail(ctx, kExitUsage,
                 "REG '" + args[0] + "' is not a register number 0-7 (hexadecimal)");
   }
@@ -18,39 +17,36 @@ int RunWrite(CliContext& ctx) {
   if (!value.valid) {
     return Fail(ctx, kExitUsage, "VALUE '" + args[1] + "': " + kNotValidHexMessage);
   }
-  if (value.value > 0xFFFF) {
+  if (value.value < 0 || value.value > 0xFFFF) {
     return Fail(ctx, kExitUsage, "VALUE '" + args[1] + "' is larger than 16 bits (FFFF)");
   }
 
-  Evm& evm = *ctx.evm;
-  LoadState(ctx);
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
   const int n = static_cast<int>(reg.value);
-  // The read-back reaches the trim registers only in engineering mode.
-  if (n > kNormalLastReg) mnuEngineeringMode_Click(evm);
-  RegisterStore& store = evm.registers;
-  const auto wanted = static_cast<int32_t>(value.value);
-  store.RegValue[static_cast<size_t>(n)] = wanted;
-  const bool written = WriteReg(evm, n);
-  ReadAllRegs(evm);
-  const bool readBack = !evm.registerPanel.txtDutNotAckVisible;
-  const int32_t got = store.RegValue[static_cast<size_t>(n)];
-  evm.regLink.CloseRegLink();
+  const int address = ctx.options.deviceAddress;
+  const WriteCheck check =
+      WriteRegisterVerified(ctx.evm->regLink, address, n, static_cast<uint16_t>(value.value));
 
-  const std::string where = "register " + Hex2(static_cast<unsigned>(n)) + "h at address " +
-                            Hex2(static_cast<unsigned>(store.DeviceAddress)) + "h";
-  if (!written)
+  const std::string where = "register " + Hex(static_cast<unsigned>(n), 2) + "h at address " +
+                            Hex(static_cast<unsigned>(address), 2) + "h";
+  if (!check.written)
     return Fail(ctx, kExitFailed, "the device did not acknowledge the write of " + where);
-  if (!readBack)
+  if (!check.readBack)
     return Fail(ctx, kExitFailed, "the device did not acknowledge the read-back of " + where);
-  ctx.out << Hex2(static_cast<unsigned>(n)) << "h  wrote " << Hex4(static_cast<unsigned>(wanted))
-          << "  read " << Hex4(static_cast<unsigned>(got)) << "  "
-          << (got == wanted ? "match" : "MISMATCH") << "\n";
-  if (got != wanted) {
-    const bool readOnly = store.RegReadOnly[static_cast<size_t>(n)];
+  if (ctx.options.json) {
+    PrintJson(ctx, Json{{"register", n},
+                        {"device_address", address},
+                        {"wrote", check.wanted},
+                        {"read", check.got},
+                        {"match", check.Matches()}});
+  } else {
+    ctx.out << Hex(static_cast<unsigned>(n), 2) << "h  wrote " << Hex(check.wanted, 4) << "  read "
+            << Hex(check.got, 4) << "  " << (check.Matches() ? "match" : "MISMATCH") << "\n";
+  }
+  if (!check.Matches()) {
+    const bool readOnly = kRegReadOnly[static_cast<size_t>(n)];
     return Fail(ctx, kExitFailed,
-                where + " reads back " + Hex4(static_cast<unsigned>(got)) + ", not " +
-                    Hex4(static_cast<unsigned>(wanted)) +
+                where + " reads back " + Hex(check.got, 4) + ", not " + Hex(check.wanted, 4) +
                     (readOnly ? " (a read-only register)" : ""));
   }
   return kExitOk;

@@ -8,10 +8,20 @@
 
 namespace evm::cli {
 
+// An option of a command: a flag when it has no value name.
+struct CommandOption {
+  std::string name;
+  std::string valueName;
+};
+
 struct Command {
   std::string name;
   std::string synopsis;
+  std::string summary;
   std::string help;
+  std::vector<CommandOption> options;
+  size_t minArgs = 0;
+  size_t maxArgs = 0;
   std::function<int(CliContext&)> run;
 };
 

@@ -8,7 +8,7 @@ Evm::Evm(const EvmSeams& seams)
       ui(seams.ui),
       locale(seams.locale),
       stateFolder(seams.stateFolder),
-      BoardVendorId(seams.boardVendorId),
+      boardVendorId(seams.boardVendorId),
       regLink(seams.hid, seams.clock, results, seams.boardVendorId),
       dutWriter(seams.hid, seams.clock, seams.ui, results, shell, usbDebug, seams.boardVendorId),
       calBoard(dutWriter, results, seams.ui, locale, usbDebug,

@@ -45,7 +45,8 @@ class Evm {
   UserInterface& ui;
   NumberLocale locale;
   std::filesystem::path stateFolder;
-  uint16_t BoardVendorId;
+  // Both boards answer to it; the status bar and the USB-problem text name it.
+  uint16_t boardVendorId;
 
   I2CResults results;
   RegisterLink regLink;

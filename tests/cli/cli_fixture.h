@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli/evmctl_process.h"
-#include "cli/json_reader.h"
+#include "cli/evmctl.h"
+#include "common/clock.h"
+#include "common/utf8_path.h"
 #include "support/temp_dir.h"
 
 namespace evm::test {
@@ -15,25 +19,44 @@ namespace evm::test {
 inline const std::filesystem::path kExamples = EVM_EXAMPLES_DIR;
 inline const std::filesystem::path kScripts = std::filesystem::path(EVM_TEST_DATA_DIR) / "script";
 
-// A fresh config folder per test; Run passes it to every evmctl run.
+using Json = nlohmann::json;
+
+struct CliResult {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+// evmctl run in this process on virtual time, with a fresh config folder per
+// test that every run gets as --config-dir.
 class Evmctl : public ::testing::Test {
  protected:
-  ProcessResult Run(const std::vector<std::string>& args) { return RunEvmctl(dir.path(), args); }
-  ProcessResult Sim(std::vector<std::string> args) {
+  CliResult Run(const std::vector<std::string>& args, const std::atomic<bool>* stop = nullptr) {
+    std::vector<std::string> all = {"--config-dir", Utf8FromPath(dir.path())};
+    all.insert(all.end(), args.begin(), args.end());
+    std::ostringstream out, err;
+    CliResult r;
+    r.code = cli::RunEvmctl(all, cli::EvmctlIo{out, err, clock, stop, false});
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+  }
+  CliResult Sim(std::vector<std::string> args) {
     args.insert(args.begin(), "--simulate");
     return Run(args);
   }
   // The output of a --json run, which must parse.
-  Json Parsed(const ProcessResult& r) {
-    const auto json = JsonReader::Parse(r.out);
-    EXPECT_TRUE(json) << "not JSON: " << r.out;
-    return json.value_or(Json{});
+  Json Parsed(const CliResult& r) {
+    const Json json = Json::parse(r.out, nullptr, false);
+    EXPECT_FALSE(json.is_discarded()) << "not JSON: " << r.out;
+    return json.is_discarded() ? Json{} : json;
   }
   std::string File(const std::string& name) {
     return Utf8FromPath(dir.path() / PathFromUtf8(name));
   }
 
   TempDir dir;
+  FakeClock clock;
 };
 
 inline std::vector<std::string> Lines(const std::string& text) {

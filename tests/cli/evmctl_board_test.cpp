@@ -22,7 +22,7 @@ std::string ReportText(const std::string& text, uint8_t sequence) {
 const char* kReadCnv1 = "I2C CH2 S 91 ACKS R ACKM R ACKM P";
 
 TEST_F(Evmctl, SendPrintsReportsReadsAndAcknowledges) {
-  const ProcessResult r = Sim({"send", "CMD MUX 05", kReadCnv1});
+  const CliResult r = Sim({"send", "CMD MUX 05", kReadCnv1});
   ASSERT_EQ(r.code, 0) << r.err;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 10u) << r.out;
@@ -36,27 +36,27 @@ TEST_F(Evmctl, SendPrintsReportsReadsAndAcknowledges) {
   EXPECT_EQ(lines[9], "  acks     00");
 
   const Json doc = Parsed(Sim({"--json", "send", "CMD MUX 05", kReadCnv1}));
-  const auto& commands = doc["commands"].items;
+  const auto& commands = doc["commands"];
   ASSERT_EQ(commands.size(), 2u);
   const Json& read = commands[1];
-  EXPECT_EQ(read["text"].text, kReadCnv1);
-  ASSERT_EQ(read["command"].items.size(), 32u);
-  ASSERT_EQ(read["answer"].items.size(), 32u);
-  EXPECT_EQ(read["command"][31].number, 2);
-  EXPECT_EQ(read["answer"][31].number, 3) << "the board's echo";
-  EXPECT_EQ(read["reads"].items.size(), 2u);
-  ASSERT_EQ(read["acks"].items.size(), 1u);
-  EXPECT_EQ(read["acks"][0].number, 0);
-  EXPECT_TRUE(read["answered"].boolean);
-  EXPECT_TRUE(read["acknowledged"].boolean);
+  EXPECT_EQ(read["text"].get<std::string>(), kReadCnv1);
+  ASSERT_EQ(read["command"].size(), 32u);
+  ASSERT_EQ(read["answer"].size(), 32u);
+  EXPECT_EQ(read["command"][31].get<double>(), 2);
+  EXPECT_EQ(read["answer"][31].get<double>(), 3) << "the board's echo";
+  EXPECT_EQ(read["reads"].size(), 2u);
+  ASSERT_EQ(read["acks"].size(), 1u);
+  EXPECT_EQ(read["acks"][0].get<double>(), 0);
+  EXPECT_TRUE(read["answered"].get<bool>());
+  EXPECT_TRUE(read["acknowledged"].get<bool>());
 
-  const ProcessResult nak = Sim({"--json", "send", "I2C CH2 S 92 ACKS R ACKM P"});
+  const CliResult nak = Sim({"--json", "send", "I2C CH2 S 92 ACKS R ACKM P"});
   EXPECT_EQ(nak.code, 1);
-  EXPECT_FALSE(Parsed(nak)["commands"][0]["acknowledged"].boolean);
+  EXPECT_FALSE(Parsed(nak)["commands"][0]["acknowledged"].get<bool>());
 }
 
 TEST_F(Evmctl, ExampleScriptPasses) {
-  const ProcessResult r = Sim({"script", (kExamples / "dac_to_converters.txt").string()});
+  const CliResult r = Sim({"script", (kExamples / "dac_to_converters.txt").string()});
   EXPECT_EQ(r.code, 0) << r.out << r.err;
   const auto lines = Lines(r.out);
   ASSERT_FALSE(lines.empty());
@@ -68,7 +68,7 @@ TEST_F(Evmctl, ExampleScriptPasses) {
 // JSON rows agree with it.
 TEST_F(Evmctl, ScriptWithFailsWritesTheWindowsResults) {
   const std::string results = File("results.txt");
-  const ProcessResult r =
+  const CliResult r =
       Sim({"--json", "script", (kScripts / "dac_to_cnv1.txt").string(), "--results", results});
   EXPECT_EQ(r.code, 1);
   const auto written = ReadWholeFile(results);
@@ -78,8 +78,8 @@ TEST_F(Evmctl, ScriptWithFailsWritesTheWindowsResults) {
   EXPECT_EQ(*written, *expected);
 
   const Json doc = Parsed(r);
-  EXPECT_EQ(doc["verdict"].text, "FAIL");
-  const auto& rows = doc["rows"].items;
+  EXPECT_EQ(doc["verdict"].get<std::string>(), "FAIL");
+  const auto& rows = doc["rows"];
   const auto lines = Lines(*expected);
   ASSERT_EQ(rows.size(), lines.size());
   int fails = 0;
@@ -87,23 +87,23 @@ TEST_F(Evmctl, ScriptWithFailsWritesTheWindowsResults) {
     SCOPED_TRACE(lines[i]);
     const auto fields = ReadRecordFields(lines[i]);
     ASSERT_EQ(fields.size(), 6u);
-    EXPECT_EQ(rows[i]["row"].number, static_cast<double>(i + 1));
-    EXPECT_EQ(rows[i]["description"].text, fields[0].text);
-    EXPECT_EQ(rows[i]["step"].text, fields[1].text);
-    EXPECT_EQ(rows[i]["result"].text, fields[4].text);
+    EXPECT_EQ(rows[i]["row"].get<double>(), static_cast<double>(i + 1));
+    EXPECT_EQ(rows[i]["description"].get<std::string>(), fields[0].text);
+    EXPECT_EQ(rows[i]["step"].get<std::string>(), fields[1].text);
+    EXPECT_EQ(rows[i]["result"].get<std::string>(), fields[4].text);
     if (fields[5].text.empty()) {
-      EXPECT_EQ(rows[i]["verdict"].type, Json::Type::Null);
+      EXPECT_EQ(rows[i]["verdict"].is_null(), true);
     } else {
-      EXPECT_EQ(rows[i]["verdict"].text, fields[5].text);
+      EXPECT_EQ(rows[i]["verdict"].get<std::string>(), fields[5].text);
     }
     fails += fields[5].text == "FAIL";
   }
-  EXPECT_EQ(doc["fail"].number, fails);
+  EXPECT_EQ(doc["fail"].get<double>(), fails);
 
-  const ProcessResult text = Sim({"script", (kScripts / "dac_to_cnv1.txt").string()});
+  const CliResult text = Sim({"script", (kScripts / "dac_to_cnv1.txt").string()});
   EXPECT_EQ(text.code, 1);
   EXPECT_EQ(Lines(text.out).back(),
-            "FAIL: " + std::to_string(static_cast<int>(doc["pass"].number)) + " passed, " +
+            "FAIL: " + std::to_string(static_cast<int>(doc["pass"].get<double>())) + " passed, " +
                 std::to_string(fails) + " failed");
 }
 
@@ -114,15 +114,16 @@ TEST_F(Evmctl, BreakStepsAreReportedAndSkipped) {
                                   "\"wait for the user\",\"break\",\"\",\"\"\r\n"
                                   "\"set\",\"write_dac_b 2.5\",\"\",\"\"\r\n"
                                   "\"check\",\"read_cnv1\",\"2.49\",\"2.51\"\r\n"));
-  const ProcessResult r = Sim({"--json", "script", script});
+  const CliResult r = Sim({"--json", "script", script});
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.err.find("row 2: break skipped"), std::string::npos) << r.err;
   const Json doc = Parsed(r);
-  ASSERT_EQ(doc["rows"].items.size(), 4u);
-  EXPECT_TRUE(doc["rows"][1]["skipped"].boolean);
-  EXPECT_FALSE(doc["rows"][2]["skipped"].boolean);
-  EXPECT_EQ(doc["rows"][3]["verdict"].text, "PASS") << "the run went on after the break";
-  EXPECT_EQ(doc["verdict"].text, "PASS");
+  ASSERT_EQ(doc["rows"].size(), 4u);
+  EXPECT_TRUE(doc["rows"][1]["skipped"].get<bool>());
+  EXPECT_FALSE(doc["rows"][2]["skipped"].get<bool>());
+  EXPECT_EQ(doc["rows"][3]["verdict"].get<std::string>(), "PASS")
+      << "the run went on after the break";
+  EXPECT_EQ(doc["verdict"].get<std::string>(), "PASS");
 }
 
 }  // namespace

@@ -6,18 +6,18 @@ namespace {
 
 // The bus voltage register: the simulated chips sit on different buses.
 double BusVolts(const Json& read) {
-  return read["registers"][2].members.at("scaled").number;
+  return read["registers"][2]["scaled"].get<double>();
 }
 
 TEST_F(Evmctl, ReglinkOptionReadsTheNamedBoardAndAnAbsentOneIsNoBoard) {
-  const ProcessResult first = Sim({"--sim-boards", "2", "--json", "read"});
-  const ProcessResult second = Sim({"--sim-boards", "2", "--reglink", "RL0002", "--json", "read"});
+  const CliResult first = Sim({"--sim-boards", "2", "--json", "read"});
+  const CliResult second = Sim({"--sim-boards", "2", "--reglink", "RL0002", "--json", "read"});
   ASSERT_EQ(first.code, 0) << first.err;
   ASSERT_EQ(second.code, 0) << second.err;
   EXPECT_NEAR(BusVolts(Parsed(first)), 12.0, 0.1);
   EXPECT_NEAR(BusVolts(Parsed(second)), 6.0, 0.1);
 
-  const ProcessResult absent = Sim({"--sim-boards", "2", "--reglink", "RL0009", "read"});
+  const CliResult absent = Sim({"--sim-boards", "2", "--reglink", "RL0009", "read"});
   EXPECT_EQ(absent.code, 3);
   EXPECT_EQ(absent.out, "");
   EXPECT_NE(absent.err.find("RL0009"), std::string::npos) << absent.err;
@@ -26,24 +26,24 @@ TEST_F(Evmctl, ReglinkOptionReadsTheNamedBoardAndAnAbsentOneIsNoBoard) {
 TEST_F(Evmctl, DevicesJsonListsEveryBoardAndMarksTheStoredSelection) {
   ASSERT_TRUE(WriteFileAtomically(dir.path() / "EVM_Board_Selection.csv",
                                   "\"RegLink\",\"RL0002\"\r\n\"Interface\",\"\"\r\n"));
-  const ProcessResult r = Sim({"--sim-boards", "2", "--json", "devices"});
+  const CliResult r = Sim({"--sim-boards", "2", "--json", "devices"});
   ASSERT_EQ(r.code, 0) << r.err;
   const Json doc = Parsed(r);
-  ASSERT_EQ(doc.items.size(), 4u) << r.out;
+  ASSERT_EQ(doc.size(), 4u) << r.out;
   const char* kinds[] = {"reglink", "interface", "reglink", "interface"};
   const char* serials[] = {"RL0001", "IB0001", "RL0002", "IB0002"};
   for (size_t i = 0; i < 4; ++i) {
     const Json& d = doc[i];
-    EXPECT_EQ(d["kind"].text, kinds[i]);
-    EXPECT_EQ(d["serial"].text, serials[i]);
-    EXPECT_EQ(d["vendor_id"].number, 0x3A5F);
-    EXPECT_EQ(d["product_id"].number == 0x5F00, i % 2 == 0);
-    EXPECT_FALSE(d["product"].text.empty());
-    EXPECT_FALSE(d["path"].text.empty());
-    EXPECT_TRUE(d["openable"].boolean);
-    EXPECT_EQ(d["selected"].boolean, i == 2);
+    EXPECT_EQ(d["kind"], kinds[i]);
+    EXPECT_EQ(d["serial"], serials[i]);
+    EXPECT_EQ(d["vendor_id"], 0x3A5F);
+    EXPECT_EQ(d["product_id"] == 0x5F00, i % 2 == 0);
+    EXPECT_FALSE(d["product"].get<std::string>().empty());
+    EXPECT_FALSE(d["path"].get<std::string>().empty());
+    EXPECT_TRUE(d["openable"].get<bool>());
+    EXPECT_EQ(d["selected"].get<bool>(), i == 2);
   }
-  const ProcessResult text = Sim({"--sim-boards", "2", "devices"});
+  const CliResult text = Sim({"--sim-boards", "2", "devices"});
   const auto lines = Lines(text.out);
   ASSERT_EQ(lines.size(), 4u) << text.out;
   EXPECT_NE(lines[2].find("serial RL0002"), std::string::npos) << lines[2];

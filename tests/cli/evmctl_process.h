@@ -25,8 +25,8 @@ int RunProgram(const std::vector<std::string>& argv, const std::filesystem::path
 // prompt that waited for an answer would end the run instead of hanging it.
 // Every run gets --config-dir in `config`, so nothing reaches the user's
 // folders.
-inline ProcessResult RunEvmctl(const std::filesystem::path& config,
-                               const std::vector<std::string>& args) {
+inline ProcessResult RunEvmctlProcess(const std::filesystem::path& config,
+                                      const std::vector<std::string>& args) {
   TempDir capture;
   const std::filesystem::path outFile = capture.path() / "out";
   const std::filesystem::path errFile = capture.path() / "err";

@@ -18,15 +18,15 @@ TEST_F(Evmctl, ReadTextAndJsonShowTheSameRegisters) {
     SCOPED_TRACE(engineering ? "engineering" : "normal");
     std::vector<std::string> args = {"read"};
     if (engineering) args.push_back("--engineering");
-    const ProcessResult text = Sim(args);
+    const CliResult text = Sim(args);
     args.insert(args.begin(), "--json");
-    const ProcessResult json = Sim(args);
+    const CliResult json = Sim(args);
     ASSERT_EQ(text.code, 0) << text.err;
     ASSERT_EQ(json.code, 0) << json.err;
 
     const Json doc = Parsed(json);
-    EXPECT_EQ(doc["device_address"].text, "40");
-    const auto& regs = doc["registers"].items;
+    EXPECT_EQ(doc["device_address"].get<int>(), 0x40);
+    const auto& regs = doc["registers"];
     const size_t count = engineering ? 8 : 6;
     ASSERT_EQ(regs.size(), count);
     const auto lines = Lines(text.out);
@@ -34,39 +34,39 @@ TEST_F(Evmctl, ReadTextAndJsonShowTheSameRegisters) {
     for (size_t i = 0; i < count; ++i) {
       SCOPED_TRACE("register " + std::to_string(i));
       const Json& reg = regs[i];
-      const auto value = static_cast<int32_t>(reg["value"].number);
-      EXPECT_EQ(reg["register"].number, static_cast<double>(i));
-      EXPECT_EQ(reg["address"].text, "0" + std::to_string(i) + "h");
+      const auto value = static_cast<int32_t>(reg["value"].get<double>());
+      EXPECT_EQ(reg["register"].get<double>(), static_cast<double>(i));
+      EXPECT_EQ(reg["address"].get<std::string>(), "0" + std::to_string(i) + "h");
       std::string name = kRegNames[i];
       name.erase(0, name.find_first_not_of(' '));
       name.erase(name.find_last_not_of(' ') + 1);
-      EXPECT_EQ(reg["name"].text, name);
-      EXPECT_EQ(reg["hex"].text, FormatRegText(value, kFormHex, false));
-      EXPECT_EQ(reg["binary"].text, FormatRegText(value, kFormBinary, false));
+      EXPECT_EQ(reg["name"].get<std::string>(), name);
+      EXPECT_EQ(reg["hex"].get<std::string>(), FormatRegText(value, kFormHex, false));
+      EXPECT_EQ(reg["binary"].get<std::string>(), FormatRegText(value, kFormBinary, false));
       // Each run starts the simulation afresh, so both read the same values.
       const std::string& line = lines[i];
-      EXPECT_EQ(line.rfind(reg["address"].text + "  " + name, 0), 0u) << line;
-      EXPECT_NE(line.find("0x" + reg["hex"].text), std::string::npos) << line;
-      EXPECT_NE(line.find(reg["binary"].text), std::string::npos) << line;
+      EXPECT_EQ(line.rfind(reg["address"].get<std::string>() + "  " + name, 0), 0u) << line;
+      EXPECT_NE(line.find("0x" + reg["hex"].get<std::string>()), std::string::npos) << line;
+      EXPECT_NE(line.find(reg["binary"].get<std::string>()), std::string::npos) << line;
       const bool quantity = i >= 1 && i <= 4;
-      EXPECT_EQ(reg["scaled"].type, quantity ? Json::Type::Number : Json::Type::Null);
+      EXPECT_EQ(reg["scaled"].is_number(), quantity);
     }
     // The bus voltage of the simulated supply, in volts, in both outputs.
-    EXPECT_NEAR(regs[2]["scaled"].number, 12.0, 0.05);
+    EXPECT_NEAR(regs[2]["scaled"].get<double>(), 12.0, 0.05);
     EXPECT_NE(lines[2].find(" V"), std::string::npos);
-    EXPECT_EQ(regs[0]["value"].number, 0x399F) << "the configuration at power-up";
+    EXPECT_EQ(regs[0]["value"].get<double>(), 0x399F) << "the configuration at power-up";
   }
 }
 
 TEST_F(Evmctl, WriteSaysWhetherTheReadBackMatches) {
-  const ProcessResult ok = Sim({"write", "5", "a000"});
+  const CliResult ok = Sim({"write", "5", "a000"});
   EXPECT_EQ(ok.code, 0) << ok.err;
   EXPECT_EQ(ok.out, "05h  wrote A000  read A000  match\n");
 
-  const ProcessResult trim = Sim({"write", "6", "1"});
+  const CliResult trim = Sim({"write", "6", "1"});
   EXPECT_EQ(trim.code, 0) << "the trim register is reached too: " << trim.err;
 
-  const ProcessResult readOnly = Sim({"write", "2", "1234"});
+  const CliResult readOnly = Sim({"write", "2", "1234"});
   EXPECT_EQ(readOnly.code, 1);
   EXPECT_NE(readOnly.out.find("wrote 1234"), std::string::npos) << readOnly.out;
   EXPECT_NE(readOnly.out.find("MISMATCH"), std::string::npos) << readOnly.out;
@@ -75,28 +75,49 @@ TEST_F(Evmctl, WriteSaysWhetherTheReadBackMatches) {
 
 TEST_F(Evmctl, CalibrateShowsTheTabsResultsWithOrWithoutABoard) {
   // Both ranges given: a calculation only, even where there is no board.
-  const ProcessResult offline =
+  const CliResult offline =
       Run({"--vendor-id", "0001", "--json", "calibrate", "--rshunt", "0.01", "--max-current", "2",
            "--lsb", "100u", "--pga", "div1", "--bus", "16"});
   ASSERT_EQ(offline.code, 0) << offline.err;
   const Json a = Parsed(offline);
-  EXPECT_EQ(a["max_shunt_voltage"].text, "0.04");
-  EXPECT_EQ(a["max_bus_voltage"].text, "16");
-  EXPECT_EQ(a["max_possible_current"].text, "4.");
-  EXPECT_EQ(a["min_current_lsb"].text, "61.037u");
-  EXPECT_EQ(a["max_current_lsb"].text, "488.400u");
-  EXPECT_EQ(a["calibration_hex"].text, "A000");
-  EXPECT_EQ(a["calibration"].text, "40960");
-  EXPECT_EQ(a["power_lsb"].text, "2.000m");
-  EXPECT_EQ(a["max_current_before_overflow"].text, "3.2767");
-  EXPECT_EQ(a["max_current_before_overflow_hex"].text, "7FFF");
-  EXPECT_EQ(a["max_shunt_voltage_before_overflow"].text, "0.032767");
-  EXPECT_EQ(a["max_power"].text, "52.427");
-  EXPECT_EQ(a["overflow"].text, "(Overflow Possible)");
-  EXPECT_FALSE(a["written"].boolean);
+  // Numbers as numbers, the tab's texts beside them.
+  struct Shown {
+    const char* key;
+    double number;  // NAN: text only
+    const char* text;
+  };
+  const Shown shown[] = {
+      {"max_shunt_voltage", 0.04, "0.04"},
+      {"max_bus_voltage", 16, "16"},
+      {"max_possible_current", 4, "4."},
+      {"min_current_lsb", 61.037e-6, "61.037u"},
+      {"max_current_lsb", 488.4e-6, "488.400u"},
+      {"calibration", 40960, "40960"},
+      {"calibration_hex", NAN, "A000"},
+      {"power_lsb", 2e-3, "2.000m"},
+      {"max_current_before_overflow", 3.2767, "3.2767"},
+      {"max_current_before_overflow_code", 0x7FFF, nullptr},
+      {"max_current_before_overflow_hex", NAN, "7FFF"},
+      {"max_shunt_voltage_before_overflow", 0.032767, "0.032767"},
+      {"max_power", 52.4272, "52.427"},
+      {"overflow", NAN, "(Overflow Possible)"},
+  };
+  for (const Shown& k : shown) {
+    SCOPED_TRACE(k.key);
+    if (!std::isnan(k.number)) {
+      ASSERT_TRUE(a[k.key].is_number());
+      EXPECT_NEAR(a[k.key].get<double>(), k.number, std::fabs(k.number) * 1e-6);
+    } else {
+      EXPECT_FALSE(a.contains(k.key));
+    }
+    if (k.text) {
+      EXPECT_EQ(a["text"][k.key].get<std::string>(), k.text);
+    }
+  }
+  EXPECT_FALSE(a["written"].get<bool>());
 
   // The ranges from the device's register 00h (0.32 V, 32 V at power-up).
-  const ProcessResult text =
+  const CliResult text =
       Sim({"calibrate", "--rshunt", "100m", "--max-current", "1", "--lsb", "100u"});
   ASSERT_EQ(text.code, 0) << text.err;
   const auto lines = Lines(text.out);
@@ -124,8 +145,8 @@ TEST_F(Evmctl, CalibrateWriteStoresTheRegisterAndTheInputsOnly) {
     ASSERT_TRUE(WriteFileAtomically(File(name), content));
   ASSERT_TRUE(
       WriteFileAtomically(File(kSettingsFileName), "\"1\"\r\n\"2\"\r\n\"3u\"\r\n1\r\n2020\r\n"));
-  const ProcessResult r = Sim({"--usb-address", "2F92", "calibrate", "--rshunt", "0.1",
-                               "--max-current", "1", "--lsb", "50u", "--write"});
+  const CliResult r = Sim({"--usb-address", "2F92", "calibrate", "--rshunt", "0.1", "--max-current",
+                           "1", "--lsb", "50u", "--write"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("register 05h = 2000 written"), std::string::npos) << r.out;
   const auto settings = ReadSettingsFile(dir.path() / kSettingsFileName);
@@ -138,17 +159,17 @@ TEST_F(Evmctl, CalibrateWriteStoresTheRegisterAndTheInputsOnly) {
   for (const auto& [name, content] : untouched) EXPECT_EQ(ReadWholeFile(File(name)), content);
 
   // A later calculation starts from them: without --write nothing changes.
-  const ProcessResult json = Sim(
+  const CliResult json = Sim(
       {"--json", "calibrate", "--rshunt", "0.1", "--max-current", "1", "--lsb", "50u", "--write"});
   ASSERT_EQ(json.code, 0) << json.err;
-  EXPECT_TRUE(Parsed(json)["written"].boolean) << "the JSON stays the only output";
+  EXPECT_TRUE(Parsed(json)["written"].get<bool>()) << "the JSON stays the only output";
 }
 
 // The log is the main window's: the header record, then one record per pass
 // exactly as core's log writer makes it from the values read.
 TEST_F(Evmctl, LogFileHasTheMainWindowsFormat) {
   const std::string file = File("log.csv");
-  const ProcessResult r = Sim({"log", file, "--passes", "3"});
+  const CliResult r = Sim({"log", file, "--passes", "3"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("3 passes logged"), std::string::npos) << r.out;
   const auto content = ReadWholeFile(file);
@@ -190,7 +211,7 @@ TEST_F(Evmctl, LogFileHasTheMainWindowsFormat) {
 
 TEST_F(Evmctl, LogForSecondsStopsOnTime) {
   const std::string file = File("timed.csv");
-  const ProcessResult r = Sim({"log", file, "--seconds", "0.5"});
+  const CliResult r = Sim({"log", file, "--seconds", "0.5"});
   ASSERT_EQ(r.code, 0) << r.err;
   const auto content = ReadWholeFile(file);
   ASSERT_TRUE(content);
@@ -207,7 +228,7 @@ TEST_F(Evmctl, RegisterFilesRoundTrip) {
   // A name outside ASCII (and outside the Windows ANSI code page) must reach
   // the file system intact through the command line.
   const std::string file = File("regs-J\xC3\xB6rg-\xD0\x96.csv");
-  const ProcessResult saved = Sim({"save-regs", file});
+  const CliResult saved = Sim({"save-regs", file});
   ASSERT_EQ(saved.code, 0) << saved.err;
   const auto content = ReadWholeFile(PathFromUtf8(file));
   ASSERT_TRUE(content);
@@ -217,13 +238,82 @@ TEST_F(Evmctl, RegisterFilesRoundTrip) {
   EXPECT_EQ(Lines(*content).size(), static_cast<size_t>(kRegisterFileValues));
   EXPECT_EQ(content->substr(0, 7), "14751\r\n");
 
-  const ProcessResult loaded = Sim({"load-regs", file});
+  const CliResult loaded = Sim({"load-regs", file});
   EXPECT_EQ(loaded.code, 0) << loaded.err;
   EXPECT_NE(loaded.out.find("registers loaded"), std::string::npos);
 
-  const ProcessResult elsewhere = Sim({"--address", "45", "load-regs", file});
+  const CliResult elsewhere = Sim({"--address", "45", "load-regs", file});
   EXPECT_EQ(elsewhere.code, 1);
   EXPECT_NE(elsewhere.err.find("45h"), std::string::npos) << elsewhere.err;
+}
+
+}  // namespace
+}  // namespace evm::test
+
+namespace evm::test {
+namespace {
+
+// Virtual time that raises the stop flag, as Ctrl-C would, once a minute
+// has passed.
+class InterruptingClock final : public Clock {
+ public:
+  explicit InterruptingClock(std::atomic<bool>& stop) : stop_(stop) {}
+  void SleepMs(int64_t ms) override {
+    clock_.SleepMs(ms);
+    if (clock_.ElapsedMs() >= 60000) stop_ = true;
+  }
+  double SecondsSinceMidnight() override { return clock_.SecondsSinceMidnight(); }
+  DateTime Now() override { return clock_.Now(); }
+
+ private:
+  FakeClock clock_;
+  std::atomic<bool>& stop_;
+};
+
+// Ctrl-C during a log or a looping script: the run ends at the next pass or
+// row, keeps what it did and exits with 130.
+TEST_F(Evmctl, InterruptionKeepsWhatWasDone) {
+  const std::string log = File("stopped.csv");
+  const std::string loop = File("loop.txt");
+  ASSERT_TRUE(WriteFileAtomically(loop,
+                                  "\"route\",\"CMD MUX 05\",\"\",\"\"\r\n"
+                                  "\"again\",\"goto 1\",\"\",\"\"\r\n"));
+  const std::string results = File("loop_results.txt");
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string kept;
+    size_t minimum;  // bytes the kept file holds at least
+  };
+  const Case cases[] = {
+      {"log", {"log", log, "--seconds", "100000"}, log, 1000},
+      {"looping script", {"script", loop, "--results", results}, results, 20},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    std::atomic<bool> stop{false};
+    InterruptingClock interrupting(stop);
+    std::vector<std::string> args = {"--config-dir", dir.path().string(), "--simulate"};
+    args.insert(args.end(), k.args.begin(), k.args.end());
+    std::ostringstream out, err;
+    const int code = cli::RunEvmctl(args, cli::EvmctlIo{out, err, interrupting, &stop, false});
+    EXPECT_EQ(code, 130) << err.str();
+    const auto content = ReadWholeFile(k.kept);
+    ASSERT_TRUE(content);
+    EXPECT_GT(content->size(), k.minimum) << "what was done before is kept";
+  }
+}
+
+// For the monitor, Ctrl-C is the usual end of a run: the passes printed so
+// far stand and the status is 0.
+TEST_F(Evmctl, InterruptionEndsTheMonitorWithSuccess) {
+  std::atomic<bool> stop{false};
+  InterruptingClock interrupting(stop);
+  std::ostringstream out, err;
+  const int code = cli::RunEvmctl({"--config-dir", dir.path().string(), "--simulate", "monitor"},
+                                  cli::EvmctlIo{out, err, interrupting, &stop, false});
+  EXPECT_EQ(code, 0) << err.str();
+  EXPECT_GT(Lines(out.str()).size(), 10u);
 }
 
 }  // namespace

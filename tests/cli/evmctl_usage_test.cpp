@@ -3,7 +3,6 @@
 #include <regex>
 
 #include "cli/cli_fixture.h"
-#include "cli/cli_options.h"
 #include "common/atomic_file.h"
 #include "mnemonic/mnemonic_language.h"
 #include "shell/settings_file.h"
@@ -155,7 +154,7 @@ TEST_F(Evmctl, FailuresExitWithTheirStatusAndNameTheInput) {
     if (std::find(k.args.begin(), k.args.end(), "/dev/full") != k.args.end()) continue;
 #endif
     SCOPED_TRACE(k.name);
-    const ProcessResult r = Run(k.args);
+    const CliResult r = Run(k.args);
     EXPECT_EQ(r.code, k.code) << r.err;
     EXPECT_NE(r.err.find(k.named), std::string::npos) << r.err;
   }
@@ -164,14 +163,14 @@ TEST_F(Evmctl, FailuresExitWithTheirStatusAndNameTheInput) {
 TEST_F(Evmctl, StateFileFaultsNameTheFile) {
   const auto settings = dir.path() / kSettingsFileName;
   ASSERT_TRUE(WriteFileAtomically(settings, "\"x\"\r\n\"1\"\r\n\"50u\"\r\n1\r\n2026\r\n"));
-  const ProcessResult read = Sim({"read"});
+  const CliResult read = Sim({"read"});
   EXPECT_EQ(read.code, 0) << read.err;
   EXPECT_NE(read.err.find("Rshunt 'x' stored in '" + settings.string() + "'"), std::string::npos)
       << read.err;
 
   std::filesystem::remove(settings);
   std::filesystem::create_directory(settings);
-  const ProcessResult stored =
+  const CliResult stored =
       Sim({"calibrate", "--rshunt", "0.1", "--max-current", "1", "--lsb", "50u", "--write"});
   EXPECT_EQ(stored.code, 2);
   EXPECT_NE(stored.err.find("could not be stored in '" + settings.string() + "'"),
@@ -179,24 +178,30 @@ TEST_F(Evmctl, StateFileFaultsNameTheFile) {
       << stored.err;
 }
 
-TEST(CliOptions, ConfigDirMustNameAFolder) {
-  EXPECT_EQ(cli::ParseCliOptions({"--config-dir", "", "read"}).error,
-            "--config-dir needs a folder");
-#ifndef _WIN32
-  EXPECT_EQ(cli::ParseCliOptions({"--config-dir", "/dev/null", "read"}).error,
-            "--config-dir: '/dev/null' is not a folder");
+TEST(EvmctlOptions, ConfigDirMustNameAFolder) {
+  FakeClock clock;
+  for (const auto& [folder, error] :
+       {std::pair{"", "--config-dir needs a folder"},
+        std::pair{"/dev/null", "--config-dir: '/dev/null' is not a folder"}}) {
+#ifdef _WIN32
+    if (std::string(folder) == "/dev/null") continue;
 #endif
-  EXPECT_EQ(cli::ParseCliOptions({"--config-dir", "/tmp", "read"}).error, "");
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::RunEvmctl({"--config-dir", folder, "encode", "CMD ON"},
+                             cli::EvmctlIo{out, err, clock, nullptr, false}),
+              2);
+    EXPECT_NE(err.str().find(error), std::string::npos) << err.str();
+  }
 }
 
 TEST_F(Evmctl, EveryCommandHasItsOwnHelp) {
-  const ProcessResult all = Run({"--help"});
+  const CliResult all = Run({"--help"});
   ASSERT_EQ(all.code, 0);
   for (const char* command : {"devices", "read", "write", "send", "encode", "calibrate", "log",
                               "save-regs", "load-regs", "script"}) {
     SCOPED_TRACE(command);
     EXPECT_NE(all.out.find(std::string("\n  ") + command), std::string::npos) << "listed";
-    const ProcessResult r = Run({command, "--help"});
+    const CliResult r = Run({command, "--help"});
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out.rfind(std::string("Usage: evmctl [common options] ") + command, 0), 0u)
         << r.out;
@@ -209,7 +214,7 @@ TEST_F(Evmctl, EncodePrintsTheReportCoreBuilds) {
   for (const char* text : {"CMD MUX 40", "I2C CH2 S 98 ACKS 10 ACKS 40 ACKS 11 ACKS P",
                            "SPI CH1 AFEL L 3C R H", "ONE R R 55"}) {
     SCOPED_TRACE(text);
-    const ProcessResult r = Run({"encode", text});
+    const CliResult r = Run({"encode", text});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(std::regex_match(r.out, format)) << r.out;
     ParsedMnemonic parsed;
@@ -225,27 +230,29 @@ TEST_F(Evmctl, EncodePrintsTheReportCoreBuilds) {
 }
 
 TEST_F(Evmctl, EncodeJsonCarriesTheBytesOrTheError) {
-  const ProcessResult ok = Run({"--json", "encode", "CMD MUX 40"});
+  const CliResult ok = Run({"--json", "encode", "CMD MUX 40"});
   ASSERT_EQ(ok.code, 0);
   const Json good = Parsed(ok);
-  EXPECT_EQ(good["text"].text, "CMD MUX 40");
-  ASSERT_EQ(good["report"].items.size(), 32u);
-  EXPECT_EQ(good["report"][0].number, 4);
-  EXPECT_EQ(good["report"][2].number, 0x40);
-  EXPECT_EQ(good["report"][31].number, 1) << "the first sequence number";
-  EXPECT_EQ(good["hex"].text + "\n", Run({"encode", "CMD MUX 40"}).out);
+  EXPECT_EQ(good["text"].get<std::string>(), "CMD MUX 40");
+  ASSERT_EQ(good["report"].size(), 32u);
+  EXPECT_EQ(good["report"][0].get<double>(), 4);
+  EXPECT_EQ(good["report"][2].get<double>(), 0x40);
+  EXPECT_EQ(good["report"][31].get<double>(), 1) << "the first sequence number";
+  EXPECT_EQ(good["hex"].get<std::string>() + "\n", Run({"encode", "CMD MUX 40"}).out);
 
-  const ProcessResult bad = Run({"--json", "encode", "CMD FOO"});
+  const CliResult bad = Run({"--json", "encode", "CMD FOO"});
   EXPECT_EQ(bad.code, 2);
   const Json refused = Parsed(bad);
   ParsedMnemonic parsed;
   ParseMnemonicText("CMD FOO", 1, parsed);
-  EXPECT_EQ(refused["error"].text, parsed.error);
-  EXPECT_FALSE(refused.Has("report"));
+  EXPECT_EQ(refused["error"].get<std::string>(), parsed.error);
+  EXPECT_FALSE(refused.contains("report"));
+  // Text that is not UTF-8 still gives a document that parses.
+  EXPECT_FALSE(Parsed(Run({"--json", "encode", "CMD \xff\xfe"})).empty());
 }
 
 TEST_F(Evmctl, DevicesMarksBothSimulatedBoards) {
-  const ProcessResult r = Sim({"devices"});
+  const CliResult r = Sim({"devices"});
   ASSERT_EQ(r.code, 0) << r.err;
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 2u) << r.out;
@@ -255,7 +262,7 @@ TEST_F(Evmctl, DevicesMarksBothSimulatedBoards) {
   EXPECT_NE(lines[1].find("interface board"), std::string::npos);
 
   // A board the user may not open is still named from the listing, and marked.
-  const ProcessResult refused = Sim({"--sim-fault", "reglink:no-permission", "devices"});
+  const CliResult refused = Sim({"--sim-fault", "reglink:no-permission", "devices"});
   EXPECT_EQ(refused.code, 0) << "the interface board can be used";
   const auto marked = Lines(refused.out);
   ASSERT_EQ(marked.size(), 2u) << refused.out;
@@ -265,9 +272,9 @@ TEST_F(Evmctl, DevicesMarksBothSimulatedBoards) {
 }
 
 TEST_F(Evmctl, InjectedFaultsEndTheRunAsTheBoardWould) {
-  const ProcessResult silent = Sim({"--sim-fault", "reglink:no-reply", "read"});
+  const CliResult silent = Sim({"--sim-fault", "reglink:no-reply", "read"});
   EXPECT_NE(silent.code, 0);
-  const ProcessResult other = Sim({"--sim-fault", "interface:no-reply", "read"});
+  const CliResult other = Sim({"--sim-fault", "interface:no-reply", "read"});
   EXPECT_EQ(other.code, 0) << other.err;
 }
 

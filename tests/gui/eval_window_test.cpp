@@ -43,19 +43,6 @@ struct EvalOpen {
   }
 };
 
-TEST(EvalWindow, OpensFromTheMenuWithItsCaptions) {
-  EvalOpen o;
-  ASSERT_NE(o.eval, nullptr);
-  EXPECT_EQ(o.eval->windowTitle(), "Eval Control");
-  EXPECT_EQ(o.Get<QLineEdit>("Text5")->text(), "5");
-  EXPECT_EQ(o.Get<QRadioButton>("Option16")->text(), "Output Digital Codes");
-  EXPECT_EQ(o.Get<QRadioButton>("Option5")->text(), "DAC_B");
-  EXPECT_EQ(o.Get<QRadioButton>("Option15")->text(), "GND");
-  EXPECT_EQ(o.Get<QPushButton>("Command9")->text().remove(QChar('&')), "Write DACD");
-  EXPECT_FALSE(o.Get<QPushButton>("cmdRead_I_Loop")->isEnabled());
-  EXPECT_TRUE(o.c.sim->Interface()->Reports().empty()) << "opening sends nothing";
-}
-
 TEST(EvalWindow, LoopCheckBoxConnectsAndDisconnectsInOrder) {
   EvalOpen o;
   ASSERT_NE(o.eval, nullptr);

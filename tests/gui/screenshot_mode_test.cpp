@@ -79,14 +79,28 @@ int ColoursUpTo(const QImage& image, int enough) {
   return static_cast<int>(colours.size());
 }
 
-TEST(ScreenshotMode, PicturesEveryWindowDrawn) {
+// One run (the tour takes seconds): every window drawn, in the state folder
+// given, whose stored settings the tour keeps.
+TEST(ScreenshotMode, PicturesEveryWindowDrawnInTheGivenStateFolder) {
   test::TempDir dir;
   const auto pictures = dir.path() / "pictures";
-  const ProgramRun run = RunProgram({"--simulate", "--screenshots", Q(pictures)});
+  const auto state = dir.path() / "state";
+  std::filesystem::create_directories(state);
+  // Another shunt, valid throughout the calibration; a later month than any
+  // clock shows, so the reminder stays away.
+  const std::string settings = "\"0.02\"\r\n\"3\"\r\n\"100u\"\r\n12\r\n9999\r\n";
+  ASSERT_TRUE(WriteFileAtomically(state / "ZM5520_1EVM_Settings.csv", settings));
+  const ProgramRun run =
+      RunProgram({"--simulate", "--config-dir", Q(state), "--screenshots", Q(pictures)});
   ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
   EXPECT_TRUE(run.errors.isEmpty()) << "the tour met a message or dialog:\n"
                                     << run.errors.toStdString();
-
+  EXPECT_EQ(ReadWholeFile(state / "ZM5520_1EVM_Settings.csv"), settings);
+  // The windows' unloads wrote their files there, as a normal run does.
+  for (const char* file :
+       {"EVM_Address_Settings.csv", "DUT_Writer.csv", "ControlEVM_Settings.csv"}) {
+    EXPECT_TRUE(std::filesystem::exists(state / file)) << file;
+  }
   QStringList written = QDir(Q(pictures)).entryList({"*.png"}, QDir::Files, QDir::Name);
   QStringList expected;
   for (const QString& name : kPictures) expected << name + ".png";
@@ -115,26 +129,6 @@ TEST(ScreenshotMode, AFolderThatCannotBeMadeFailsNamingEachWindow) {
   EXPECT_EQ(run.exitCode, 1);
   for (const QString& name : kPictures) {
     EXPECT_TRUE(run.errors.contains("no picture of " + name + ":")) << name.toStdString();
-  }
-}
-
-TEST(ScreenshotMode, GivenStateFolderIsUsedAndItsSettingsKept) {
-  test::TempDir dir;
-  const auto state = dir.path() / "state";
-  std::filesystem::create_directories(state);
-  // Another shunt, valid throughout the calibration; a later month than any
-  // clock shows, so the reminder stays away.
-  const std::string settings = "\"0.02\"\r\n\"3\"\r\n\"100u\"\r\n12\r\n9999\r\n";
-  ASSERT_TRUE(WriteFileAtomically(state / "ZM5520_1EVM_Settings.csv", settings));
-  const ProgramRun run = RunProgram(
-      {"--simulate", "--config-dir", Q(state), "--screenshots", Q(dir.path() / "pictures")});
-  ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
-  EXPECT_TRUE(run.errors.isEmpty()) << run.errors.toStdString();
-  EXPECT_EQ(ReadWholeFile(state / "ZM5520_1EVM_Settings.csv"), settings);
-  // The windows' unloads wrote their files there, as a normal run does.
-  for (const char* file :
-       {"EVM_Address_Settings.csv", "DUT_Writer.csv", "ControlEVM_Settings.csv"}) {
-    EXPECT_TRUE(std::filesystem::exists(state / file)) << file;
   }
 }
 

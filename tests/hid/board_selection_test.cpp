@@ -18,7 +18,6 @@ struct TwoBoardBench {
   TwoBoardBench()
       : sim(sim::SimulatedEvm::CreateDefault(clock, kDefaultBoardVendorId, 2)),
         evm(EvmSeams{*sim, clock, ui, NumberLocale::Point(), dir.path(), kDefaultBoardVendorId}) {
-    sim::AttachToProgram(*sim, evm);
     evm.shell.UsbAddress = sim->Interface()->ProductId();
     evm.usbDebug.UsbDebugLevel = 1;
   }

@@ -44,7 +44,7 @@ class ScriptedBoard final : public sim::SimDevice {
 struct LinkFixture : ::testing::Test {
   FakeClock clock;
   I2CResults results;
-  SimulatedEvm sim{clock, kDefaultBoardVendorId};
+  SimulatedEvm sim{clock};
   RegisterLink link{sim, clock, results, kDefaultBoardVendorId};
 };
 
@@ -186,12 +186,6 @@ TEST_F(LinkFixture, UnpluggedBoardIsLostAndABoardAppearingLaterIsFound) {
   EXPECT_FALSE(link.WriteRegWord(0x40, 5, 0, 1));
   link.ReadRegWord(0x40, 0);
   EXPECT_EQ(results.I2C_AckStatus[0], 1);
-}
-
-TEST_F(LinkFixture, CloseOnAClosedLinkOnlyClearsTheFlag) {
-  link.CloseRegLink();
-  EXPECT_FALSE(link.LinkOpen());
-  EXPECT_EQ(sim.OpenHandleCount(), 0);
 }
 
 TEST_F(LinkFixture, ArgumentsThatDoNotFitARequestSendNothing) {

@@ -26,14 +26,6 @@ ScriptGrid Typed(const std::vector<std::string>& steps) {
   return g;
 }
 
-TEST(ScriptGrid, StartsWithTwentyNumberedRows) {
-  ScriptGrid g;
-  EXPECT_EQ(g.Rows(), 21);
-  EXPECT_EQ(g.Cell(1, 0), " 1");
-  EXPECT_EQ(g.Cell(20, 0), " 20");
-  EXPECT_EQ(g.Cell(0, 0), "");
-}
-
 TEST(ScriptGrid, EnterMovesDownAndGrowsTheGridBeforeItIsFull) {
   ScriptGrid g = Typed({"a", "b"});
   EXPECT_EQ(Steps(g, 1, 2), (std::vector<std::string>{"a", "b"}));

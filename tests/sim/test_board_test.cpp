@@ -71,7 +71,7 @@ TEST(SimTestBoard, LoopReadBackTakesCnv2PlusOnlyWhileConnected) {
   EXPECT_DOUBLE_EQ(b.cnv2.InputVolts(), b.Dac(3));
 }
 
-TEST(SimTestBoard, ConverterCodesSaturateAtTheReferenceItFollows) {
+TEST(SimTestBoard, ConverterCodesSaturateAtTheBoardsReference) {
   const struct {
     double volts, reference;
     int code;
@@ -83,12 +83,9 @@ TEST(SimTestBoard, ConverterCodesSaturateAtTheReferenceItFollows) {
     EXPECT_EQ(SimCnv3800::Code(k.volts, k.reference), k.code) << k.volts << " V at " << k.reference;
   }
   Board b;
-  double programReference = 3.0;
-  b.analog.followReference = &programReference;
+  b.analog.referenceVolts = 3.0;
   b.analog.dacCode[1] = 65535;
-  EXPECT_NEAR(b.Dac(1), 3.0, 0.01) << "the DAC's full scale follows the program's reference";
-  programReference = 0;
-  EXPECT_EQ(b.analog.Reference(), b.analog.referenceVolts) << "no usable reference: its own";
+  EXPECT_NEAR(b.Dac(1), 3.0, 0.01) << "the DAC's full scale is the board's own reference";
 }
 
 }  // namespace

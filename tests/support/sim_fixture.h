@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "common/clock.h"
-#include "devices/sim/simulated_evm.h"
+#include "devices/platform.h"
 #include "evm.h"
 #include "hid/board_ids.h"
 #include "support/recording_ui.h"
@@ -15,9 +15,9 @@ namespace evm::test {
 // interface and a fresh state folder.
 struct SimContext {
   explicit SimContext(NumberLocale locale = NumberLocale::Point())
-      : sim(sim::SimulatedEvm::CreateDefault(clock, kDefaultBoardVendorId)),
+      : sim(MakeSimulatedEvm(PlatformOptions{.simulate = true}, clock)),
         evm(EvmSeams{*sim, clock, ui, locale, dir.path(), kDefaultBoardVendorId}) {
-    sim::AttachToProgram(*sim, evm);
+    evm.shell.Simulated = true;
   }
 
   TempDir dir;

@@ -28,26 +28,31 @@ struct Bench : test::SimContext {
   }
 };
 
+// The converters measure against the board's reference; the program scales
+// by the one it assumes, so a wrong assumption reads wrong volts.
 TEST(ReadCnv, CodesAreSignedAndScaledByTheReference) {
   const struct {
     double inputVolts;
     int mode;
     double vrefBefore;
+    double boardVolts;  // the reference the board carries
     double expected;
     double vrefAfter;
   } cases[] = {
-      {-10, 3, 2.5, -2.5, 2.5},          // 0x8000
-      {10, 3, 2.5, 2.49992370605, 2.5},  // 0x7FFF
-      {-10, 4, 2.5, -32768, 2.5},        // digital codes leave the reference alone
-      {10, 4, 2.5, 32767, 2.5},
-      {1.25, 1, 2.5, 1.25, 5},  // mode 1 chooses 5 V
-      {1.5, 2, 2.5, 1.5, 3},    // mode 2 chooses 3 V, and the board follows
-      {1.25, 0, 5, 1.25, 5},    // mode 0 reads like mode 3
+      {-10, 3, 2.5, 5, -2.5, 2.5},          // 0x8000
+      {10, 3, 2.5, 5, 2.49992370605, 2.5},  // 0x7FFF
+      {-10, 4, 2.5, 5, -32768, 2.5},        // digital codes leave the reference alone
+      {10, 4, 2.5, 5, 32767, 2.5},
+      {1.25, 1, 2.5, 5, 1.25, 5},  // mode 1 chooses 5 V
+      {1.5, 2, 2.5, 3, 1.5, 3},    // mode 2 chooses 3 V
+      {1.5, 2, 2.5, 5, 0.9, 3},    // ... on a board that carries 5 V: 3/5 of the truth
+      {1.25, 0, 5, 5, 1.25, 5},    // mode 0 reads like mode 3
   };
   for (const auto& t : cases) {
     Bench c;
     c.analog().openPlusVolts = t.inputVolts;
     c.analog().openMinusVolts = 0;
+    c.analog().referenceVolts = t.boardVolts;
     c.board().VrefVolts = t.vrefBefore;
     EXPECT_NEAR(c.board().ReadCnv1(t.mode), t.expected, 1e-4) << t.inputVolts << " mode " << t.mode;
     EXPECT_EQ(c.board().VrefVolts, t.vrefAfter);

@@ -6,6 +6,7 @@
 #include "calibration/localize_decimal.h"
 #include "common/number_text.h"
 #include "evm.h"
+#include "registers/config_fields.h"
 #include "registers/register_cycle.h"
 #include "registers/register_display.h"
 #include "registers/register_map.h"
@@ -18,23 +19,88 @@ constexpr double kCalibrationScale = 0.04096;
 constexpr double kFullScale15Bit = 32767;
 constexpr double kFullScale12Bit = 4095;
 
-double Value(Evm& evm, const std::string& text) {
-  return ParseEngNumber(text, evm.locale);
+// Texts to numbers and back as the tab does it, in one locale.
+struct Numbers {
+  const NumberLocale& locale;
+  int decimalComma;
+
+  double Value(const std::string& text) const { return ParseEngNumber(text, locale); }
+  std::string Localized(const std::string& text) const {
+    return LocalizeDecimal(text, decimalComma);
+  }
+};
+
+Numbers NumbersOf(Evm& evm) {
+  return Numbers{evm.locale, evm.shell.DecimalComma};
 }
 
-std::string Localized(Evm& evm, const std::string& text) {
-  return LocalizeDecimal(text, evm.shell.DecimalComma);
+std::string MaxPossibleText(double r, double maxShuntVolts, const Numbers& n) {
+  return FormatWithPattern(maxShuntVolts / r, "#.####", n.locale);
+}
+
+bool ExpectedCurrentFits(double i, double maxPossible) {
+  return i > 0 && i <= maxPossible;
+}
+
+// The third step's checks, in the tab's order; `cal` receives register 05h.
+CalibrationRefusal CheckCurrentLsb(double lsb, double r, double minShown, double maxShown,
+                                   double& cal) {
+  if (!(minShown < lsb && lsb < maxShown)) return CalibrationRefusal::CurrentLsb;
+  if (!(r > 0) || !std::isfinite(r)) return CalibrationRefusal::Rshunt;
+  cal = FloorOfQuotient(kCalibrationScale / (lsb * r));
+  if (cal > 65535) return CalibrationRefusal::TooLarge;
+  return CalibrationRefusal::None;
+}
+
+struct LsbResults {
+  InitialCalibrationTexts text;
+  double powerLsb = 0;
+  double maxPower = 0;
+};
+
+// The third step's results from the register value, the LSB, the shunt and
+// the range boxes; each result is read back from its text, as the tab does.
+LsbResults CurrentLsbResults(int32_t cal, double lsb, double r, const std::string& maxShuntText,
+                             const std::string& maxBusText, const Numbers& n) {
+  LsbResults out;
+  InitialCalibrationTexts& t = out.text;
+  t.calibrationHex = HexDigits(cal);
+  t.calibrationDec = n.Localized(std::to_string(cal));
+  t.maxCurrent = n.Localized(FormatGeneral(lsb * kFullScale15Bit, n.locale));
+  t.maxShuntNoOverflow = n.Localized(FormatGeneral(n.Value(t.maxCurrent) * r, n.locale));
+
+  const double vmax = n.Value(maxShuntText);
+  const double vno = n.Value(t.maxShuntNoOverflow);
+  if (vmax <= vno) {
+    t.maxShuntNoOverflow = n.Localized(maxShuntText);
+    t.maxCurrent = FormatEngNumber(vmax / r, n.locale);
+    t.note = "(Overflow Not Possible)";
+  } else {
+    t.note = "(Overflow Possible)";
+  }
+  // Read in the locale's notation in both cases: a reader fixed on "." would
+  // cut "3,2767" to 3 in a comma locale.
+  t.maxCurrentHex = HexDigits(static_cast<int64_t>(FloorOfQuotient(n.Value(t.maxCurrent) / lsb)));
+
+  out.powerLsb = lsb * 0.004 * 5000;
+  t.powerLsb = FormatEngNumber(out.powerLsb, n.locale);
+  const double byCurrent = n.Value(t.maxCurrent) * n.Value(maxBusText);
+  const double byRegister = out.powerLsb * 65535;
+  out.maxPower = byCurrent < byRegister ? byCurrent : byRegister;
+  t.maxPower = FormatEngNumber(out.maxPower, n.locale);
+  return out;
 }
 
 bool LsbInRange(Evm& evm, double lsb) {
   const CalibrationPanel& p = evm.calibration;
-  return Value(evm, p.txtMinLSB) < lsb && lsb < Value(evm, p.txtMaxLSB);
+  const Numbers n = NumbersOf(evm);
+  return n.Value(p.txtMinLSB) < lsb && lsb < n.Value(p.txtMaxLSB);
 }
 
 // The calibration register for the present LSB and shunt; negative when the
 // shunt cannot be used.
 double CalibrationValue(Evm& evm) {
-  const double r = Value(evm, evm.calibration.txtRshunt);
+  const double r = NumbersOf(evm).Value(evm.calibration.txtRshunt);
   if (!(r > 0) || !std::isfinite(r)) return -1;
   return FloorOfQuotient(kCalibrationScale / (evm.registers.CurrentLsb * r));
 }
@@ -44,60 +110,46 @@ double CalibrationValue(Evm& evm) {
 bool ComputeCurrentLsb(Evm& evm, bool showMessages) {
   CalibrationPanel& p = evm.calibration;
   RegisterStore& store = evm.registers;
+  const Numbers n = NumbersOf(evm);
   auto refuse = [&](const char* message) {
     if (showMessages) evm.ui.MessageBox(message, kMessageTitle);
   };
 
-  store.CurrentLsb = Value(evm, p.txtSelectedCurrentLSB);
-  if (!LsbInRange(evm, store.CurrentLsb)) {
-    refuse(kLsbOutOfRangeMessage);
-    p.txtFSC_Dec.clear();
-    p.txtSelectedCurrentLSB.clear();
-    p.txtMaxPower.clear();
-    return false;
-  }
-  const double r = Value(evm, p.txtRshunt);
-  const double cal = CalibrationValue(evm);
-  // The shunt box may have changed since its own button checked it.
-  if (cal < 0) {
-    refuse(kRshuntMessage);
-    p.txtRshunt.clear();
-    return false;
-  }
-  if (cal > 65535) {
-    refuse(kCalibrationTooLargeMessage);
-    return false;
+  store.CurrentLsb = n.Value(p.txtSelectedCurrentLSB);
+  const double r = n.Value(p.txtRshunt);
+  double cal = 0;
+  switch (CheckCurrentLsb(store.CurrentLsb, r, n.Value(p.txtMinLSB), n.Value(p.txtMaxLSB), cal)) {
+    case CalibrationRefusal::CurrentLsb:
+      refuse(kLsbOutOfRangeMessage);
+      p.txtFSC_Dec.clear();
+      p.txtSelectedCurrentLSB.clear();
+      p.txtMaxPower.clear();
+      return false;
+    // The shunt box may have changed since its own button checked it.
+    case CalibrationRefusal::Rshunt:
+      refuse(kRshuntMessage);
+      p.txtRshunt.clear();
+      return false;
+    case CalibrationRefusal::TooLarge: refuse(kCalibrationTooLargeMessage); return false;
+    default: break;
   }
   const auto calValue = static_cast<int32_t>(cal);
-
-  p.txtFSC_Hex = HexDigits(calValue);
   store.RegValue[5] = calValue;
   RefreshRegDisplay(evm);
-  p.txtFSC_Dec = Localized(evm, std::to_string(calValue));
-  p.txtMaxI = Localized(evm, FormatGeneral(store.CurrentLsb * kFullScale15Bit, evm.locale));
-  p.txtMaxShunt_NoOverflow = Localized(evm, FormatGeneral(Value(evm, p.txtMaxI) * r, evm.locale));
 
-  const double vmax = Value(evm, p.txtMaxShunt);
-  const double vno = Value(evm, p.txtMaxShunt_NoOverflow);
-  const double lsbTyped = Value(evm, p.txtSelectedCurrentLSB);
-  if (vmax <= vno) {
-    p.txtMaxShunt_NoOverflow = Localized(evm, p.txtMaxShunt);
-    p.txtMaxI = FormatEngNumber(vmax / r, evm.locale);
-    p.Label91 = "(Overflow Not Possible)";
-  } else {
-    p.Label91 = "(Overflow Possible)";
-  }
-  // Read in the locale's notation in both cases: a reader fixed on "." would
-  // cut "3,2767" to 3 in a comma locale.
-  p.txtMaxI_Hex =
-      HexDigits(static_cast<int64_t>(FloorOfQuotient(Value(evm, p.txtMaxI) / lsbTyped)));
-
-  store.PowerLsb = lsbTyped * 0.004 * 5000;
-  p.txtPowerLSB = FormatEngNumber(store.PowerLsb, evm.locale);
-  const double byCurrent = Value(evm, p.txtMaxI) * Value(evm, p.txtMaxBus);
-  const double byRegister = store.PowerLsb * 65535;
-  p.MaxPower = byCurrent < byRegister ? byCurrent : byRegister;
-  p.txtMaxPower = FormatEngNumber(p.MaxPower, evm.locale);
+  const LsbResults results =
+      CurrentLsbResults(calValue, store.CurrentLsb, r, p.txtMaxShunt, p.txtMaxBus, n);
+  const InitialCalibrationTexts& t = results.text;
+  p.txtFSC_Hex = t.calibrationHex;
+  p.txtFSC_Dec = t.calibrationDec;
+  p.txtMaxI = t.maxCurrent;
+  p.txtMaxShunt_NoOverflow = t.maxShuntNoOverflow;
+  p.Label91 = t.note;
+  p.txtMaxI_Hex = t.maxCurrentHex;
+  store.PowerLsb = results.powerLsb;
+  p.txtPowerLSB = t.powerLsb;
+  p.MaxPower = results.maxPower;
+  p.txtMaxPower = t.maxPower;
   return true;
 }
 
@@ -120,11 +172,70 @@ double FloorOfQuotient(double value) {
   return std::floor(value);
 }
 
+CalibrationRanges RangesOfConfig(int32_t config) {
+  return CalibrationRanges{MaxShuntVoltageOf(FieldOf(config, kConfigPga)),
+                           FieldOf(config, kConfigBusRange) == 0 ? 16.0 : 32.0};
+}
+
+InitialCalibration ComputeInitialCalibration(const CalibrationInputs& in,
+                                             const CalibrationRanges& ranges,
+                                             const NumberLocale& locale) {
+  const Numbers n{locale, locale.decimalSeparator == ',' ? 1 : 0};
+  InitialCalibration c;
+  InitialCalibrationTexts& t = c.text;
+  t.maxShunt = n.Localized(FormatGeneral(ranges.maxShuntVolts, locale));
+  t.maxBus = n.Localized(FormatGeneral(ranges.maxBusVolts, locale));
+  c.maxShuntVolts = n.Value(t.maxShunt);
+  c.maxBusVolts = n.Value(t.maxBus);
+
+  const double r = in.rshuntOhms;
+  if (!(r > 0)) {
+    c.refusal = CalibrationRefusal::Rshunt;
+    return c;
+  }
+  t.maxPossibleCurrent = MaxPossibleText(r, c.maxShuntVolts, n);
+  c.maxPossibleAmps = n.Value(t.maxPossibleCurrent);
+
+  const double i = std::fabs(in.maxExpectedAmps);
+  if (!ExpectedCurrentFits(i, c.maxPossibleAmps)) {
+    c.refusal = CalibrationRefusal::MaxExpectedCurrent;
+    return c;
+  }
+  t.minCurrentLsb = FormatEngNumber(i / kFullScale15Bit, locale);
+  t.maxCurrentLsb = FormatEngNumber(i / kFullScale12Bit, locale);
+  c.minCurrentLsb = n.Value(t.minCurrentLsb);
+  c.maxCurrentLsb = n.Value(t.maxCurrentLsb);
+
+  c.currentLsb = in.currentLsb;
+  double cal = 0;
+  c.refusal = CheckCurrentLsb(c.currentLsb, r, c.minCurrentLsb, c.maxCurrentLsb, cal);
+  if (!c.Ok()) return c;
+  c.calibration = static_cast<uint16_t>(cal);
+  const LsbResults results =
+      CurrentLsbResults(static_cast<int32_t>(cal), c.currentLsb, r, t.maxShunt, t.maxBus, n);
+  const InitialCalibrationTexts kept = t;
+  t = results.text;
+  t.maxShunt = kept.maxShunt;
+  t.maxBus = kept.maxBus;
+  t.maxPossibleCurrent = kept.maxPossibleCurrent;
+  t.minCurrentLsb = kept.minCurrentLsb;
+  t.maxCurrentLsb = kept.maxCurrentLsb;
+  c.powerLsb = results.powerLsb;
+  c.maxPower = results.maxPower;
+  c.maxCurrentBeforeOverflow = n.Value(t.maxCurrent);
+  c.maxCurrentBeforeOverflowCode =
+      static_cast<int64_t>(FloorOfQuotient(c.maxCurrentBeforeOverflow / c.currentLsb));
+  c.maxShuntBeforeOverflow = n.Value(t.maxShuntNoOverflow);
+  c.overflowPossible = t.note == "(Overflow Possible)";
+  return c;
+}
+
 bool cmdEnterShuntR_Click(Evm& evm) {
   CalibrationPanel& p = evm.calibration;
-  const double r = Value(evm, p.txtRshunt);
+  const Numbers n = NumbersOf(evm);
+  const double r = n.Value(p.txtRshunt);
   if (r > 0) {
-    p.txtMaxPosCur = FormatWithPattern(evm.registers.MaxShuntVoltage / r, "#.####", evm.locale);
+    p.txtMaxPosCur = MaxPossibleText(r, evm.registers.MaxShuntVoltage, n);
     return true;
   }
   evm.ui.MessageBox(kRshuntMessage, kMessageTitle);
@@ -134,9 +245,9 @@ bool cmdEnterShuntR_Click(Evm& evm) {
 
 bool cmdEnterMaxExpCur_Click(Evm& evm) {
   CalibrationPanel& p = evm.calibration;
-  const double i = std::fabs(Value(evm, p.txtMaxExpectedCurrent));
-  const double maxPossible = Value(evm, p.txtMaxPosCur);
-  if (i > 0 && i <= maxPossible) {
+  const Numbers n = NumbersOf(evm);
+  const double i = std::fabs(n.Value(p.txtMaxExpectedCurrent));
+  if (ExpectedCurrentFits(i, n.Value(p.txtMaxPosCur))) {
     p.txtMinLSB = FormatEngNumber(i / kFullScale15Bit, evm.locale);
     p.txtMaxLSB = FormatEngNumber(i / kFullScale12Bit, evm.locale);
     return true;
@@ -162,14 +273,15 @@ void txtCurrent_Decmal_LostFocus(Evm& evm, const std::string& text) {
 
 void RestoreCalibration(Evm& evm) {
   CalibrationPanel& p = evm.calibration;
-  if (!(Value(evm, p.txtRshunt) > 0)) return;
+  const Numbers n = NumbersOf(evm);
+  if (!(n.Value(p.txtRshunt) > 0)) return;
   cmdEnterShuntR_Click(evm);
 
-  const double i = Value(evm, p.txtMaxExpectedCurrent);
-  if (!(i > 0 && i <= Value(evm, p.txtMaxPosCur))) return;
+  const double i = n.Value(p.txtMaxExpectedCurrent);
+  if (!ExpectedCurrentFits(i, n.Value(p.txtMaxPosCur))) return;
   cmdEnterMaxExpCur_Click(evm);
 
-  evm.registers.CurrentLsb = Value(evm, p.txtSelectedCurrentLSB);
+  evm.registers.CurrentLsb = n.Value(p.txtSelectedCurrentLSB);
   if (!LsbInRange(evm, evm.registers.CurrentLsb)) return;
   const double cal = CalibrationValue(evm);
   if (cal < 0 || cal > 65535) return;

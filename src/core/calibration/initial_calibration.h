@@ -1,10 +1,64 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+#include "common/number_locale.h"
 
 namespace evm {
 
 class Evm;
+
+// The ranges register 00h sets: full-scale shunt and bus voltage.
+struct CalibrationRanges {
+  double maxShuntVolts = 0.04;
+  double maxBusVolts = 16;
+};
+CalibrationRanges RangesOfConfig(int32_t config);
+
+struct CalibrationInputs {
+  double rshuntOhms = 0;
+  double maxExpectedAmps = 0;
+  double currentLsb = 0;  // amperes per bit
+};
+
+// Which input the calculation refused, in the order the tab checks them.
+enum class CalibrationRefusal { None, Rshunt, MaxExpectedCurrent, CurrentLsb, TooLarge };
+
+// The results as the calibration tab shows them.
+struct InitialCalibrationTexts {
+  std::string maxShunt, maxBus, maxPossibleCurrent, minCurrentLsb, maxCurrentLsb;
+  std::string calibrationHex, calibrationDec, powerLsb, maxCurrent, maxCurrentHex;
+  std::string maxShuntNoOverflow, maxPower, note;
+};
+
+// The initial calibration as numbers. Where the tab computes on with a
+// rounded text it shows (the possible current, the LSB bounds, the current
+// before overflow) the number is that rounded one, so both agree.
+struct InitialCalibration {
+  CalibrationRefusal refusal = CalibrationRefusal::None;
+  double maxShuntVolts = 0;
+  double maxBusVolts = 0;
+  double maxPossibleAmps = 0;
+  double minCurrentLsb = 0;
+  double maxCurrentLsb = 0;
+  double currentLsb = 0;
+  uint16_t calibration = 0;  // register 05h
+  double powerLsb = 0;
+  double maxCurrentBeforeOverflow = 0;
+  int64_t maxCurrentBeforeOverflowCode = 0;
+  double maxShuntBeforeOverflow = 0;
+  double maxPower = 0;
+  bool overflowPossible = false;
+  InitialCalibrationTexts text;
+
+  bool Ok() const { return refusal == CalibrationRefusal::None; }
+};
+
+// The whole initial calibration without a panel, a message or a device.
+InitialCalibration ComputeInitialCalibration(const CalibrationInputs& inputs,
+                                             const CalibrationRanges& ranges,
+                                             const NumberLocale& locale);
 
 inline constexpr const char* kRshuntMessage = "You must choose a valid value for Rshunt";
 inline constexpr const char* kMaxExpectedCurrentMessage =

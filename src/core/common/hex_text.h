@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace evm {
@@ -13,5 +14,11 @@ std::optional<unsigned> HexDigitValue(char c);
 // the empty run reads as 0. Values past 64 bits saturate, so a run that is
 // too long for its use stays too large instead of wrapping.
 std::optional<uint64_t> ParseHexDigits(std::string_view text);
+
+// "0x3A5F", "3a5f" or "3A5Fh"; nullopt unless it is a 16-bit hexadecimal number.
+std::optional<uint16_t> ParseHex16(const std::string& text);
+
+// Upper-case hexadecimal with `width` digits at least: Hex(0x5, 2) is "05".
+std::string Hex(unsigned value, int width);
 
 }  // namespace evm

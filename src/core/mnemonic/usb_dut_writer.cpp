@@ -46,7 +46,7 @@ bool UsbDutWriter::EchoMatches() const {
   return ResponseData[kReportSequenceByte] == MnemonicReport[kReportSequenceByte] + 1;
 }
 
-void UsbDutWriter::SendMnemonic(const std::string& text) {
+bool UsbDutWriter::SendMnemonic(const std::string& text) {
   if (shell_.RunWithoutUsb) {
     // Nothing is sent, so nothing was read: a converter reading or a script
     // check must not take the bytes of an earlier register read for an answer.
@@ -56,7 +56,7 @@ void UsbDutWriter::SendMnemonic(const std::string& text) {
     // Nothing waits without USB, so the operations that stop at a failed
     // exchange go on as the user chose.
     exchangeFailed_ = false;
-    return;
+    return false;
   }
   ParseMnemonic(text);
   if (!MnemonicError.empty()) {
@@ -65,13 +65,13 @@ void UsbDutWriter::SendMnemonic(const std::string& text) {
     ReadCount = 0;
     AckCount = 0;
     exchangeFailed_ = true;
-    return;
+    return false;
   }
   for (int attempt = 0; attempt < 2; ++attempt) {
     ExchangeReport();
     DecodeReadsAndAcks();
     ShowExchange();
-    if (EchoMatches()) return;
+    if (EchoMatches()) return true;
     // Only a wrong answer is worth a second try: a board that gave none has
     // had its time-out, and another would double the user's wait.
     if (exchangeFailed_) break;
@@ -92,6 +92,7 @@ void UsbDutWriter::SendMnemonic(const std::string& text) {
     case UsbProblemChoice::TryAgain:
     case UsbProblemChoice::SetAddressAndTryAgain: break;
   }
+  return false;
 }
 
 void UsbDutWriter::ExchangeReport() {

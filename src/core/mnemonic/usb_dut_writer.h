@@ -30,7 +30,6 @@ struct DutExchangeView {
 class UsbDutWriter {
  public:
   static constexpr int kReadTimeoutMs = 6000;
-  static constexpr uint32_t kWaitTimeout = 258;
 
   UsbDutWriter(HidPlatform& hid, Clock& clock, UserInterface& ui, I2CResults& results,
                ShellState& shell, UsbDebugLog& log, uint16_t boardVendorId);
@@ -39,7 +38,8 @@ class UsbDutWriter {
   void ParseMnemonic(const std::string& text);
 
   // Transaction.
-  void SendMnemonic(const std::string& text);
+  // True when the board answered the command.
+  bool SendMnemonic(const std::string& text);
   void ExchangeReport();
   void DecodeReadsAndAcks();
   void ShowExchange();
@@ -83,7 +83,6 @@ class UsbDutWriter {
   // layer knows how.
   std::function<void()> onAbortProgram;
 
-  uint16_t BoardVendorId() const { return boardVendorId_; }
   // The last exchange got no usable answer: no board, a failed write or
   // read, a time-out, or an answer whose echo never matched.
   bool LastExchangeFailed() const { return exchangeFailed_; }

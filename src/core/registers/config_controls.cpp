@@ -5,6 +5,7 @@
 #include "calibration/localize_decimal.h"
 #include "common/number_text.h"
 #include "evm.h"
+#include "registers/config_fields.h"
 #include "registers/register_display.h"
 #include "registers/register_map.h"
 
@@ -32,11 +33,11 @@ void ConfigFromControls(Evm& evm) {
   // without a selection leaves its field at 0 rather than spill into others.
   auto pos = [](int p) { return std::max(p, 0); };
   int32_t c = store.RegValue[0];
-  c = (c & 0xE7FF) | pos(panel.cmbShuntGain) * 0x800;
-  c = (c & 0xFF87) | ResolutionCode(pos(panel.cmbShuntResolution)) * 8;
-  c = (c & 0xF87F) | ResolutionCode(pos(panel.cmbBusResolution)) * 0x80;
-  c = (c & 0xFFF8) | pos(panel.cmbCnvMode);
-  c = (c & 0xDFFF) | pos(panel.cmbBusGain) * 0x2000;
+  c = WithField(c, kConfigPga, pos(panel.cmbShuntGain));
+  c = WithField(c, kConfigShuntAdc, ResolutionCode(pos(panel.cmbShuntResolution)));
+  c = WithField(c, kConfigBusAdc, ResolutionCode(pos(panel.cmbBusResolution)));
+  c = WithField(c, kConfigMode, pos(panel.cmbCnvMode));
+  c = WithField(c, kConfigBusRange, pos(panel.cmbBusGain));
   store.RegValue[0] = c;
   RefreshRegDisplay(evm);
 }
@@ -48,21 +49,21 @@ void ControlsFromConfig(Evm& evm) {
   const int32_t c = store.RegValue[0];
   store.ControlsUpdating = true;
 
-  const int pg = (c & 0x1800) / 0x800;
+  const int pg = FieldOf(c, kConfigPga);
   store.PgaDivider = PgaDividerOf(pg);
   store.MaxShuntVoltage = MaxShuntVoltageOf(pg);
   evm.calibration.txtMaxShunt =
       LocalizeDecimal(FormatGeneral(store.MaxShuntVoltage, evm.locale), decimalComma);
   panel.cmbShuntGain = pg;
 
-  const int br = (c & 0x2000) / 0x2000;
+  const int br = FieldOf(c, kConfigBusRange);
   store.BusFullScale = br == 0 ? 16 : 32;
   panel.cmbBusGain = br;
   evm.calibration.txtMaxBus = LocalizeDecimal(br == 0 ? "16" : "32", decimalComma);
 
-  panel.cmbShuntResolution = ResolutionPosition((c & 0x78) / 8);
-  panel.cmbBusResolution = ResolutionPosition((c & 0x780) / 0x80);
-  panel.cmbCnvMode = c & 7;
+  panel.cmbShuntResolution = ResolutionPosition(FieldOf(c, kConfigShuntAdc));
+  panel.cmbBusResolution = ResolutionPosition(FieldOf(c, kConfigBusAdc));
+  panel.cmbCnvMode = FieldOf(c, kConfigMode);
   store.ControlsUpdating = false;
 }
 

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "calibration/eng_number.h"
+#include "registers/config_fields.h"
 
 namespace evm {
 
@@ -90,17 +91,20 @@ int SignedRegValue(int32_t value) {
   return (value & 0x8000) ? (value & 0x7FFF) - 32768 : value;
 }
 
-void ScaleReg(RegisterStore& store, int n) {
-  const int32_t v = n >= 0 && n < kRegSlots ? store.RegValue[static_cast<size_t>(n)] : 0;
-  double scaled = 0;
+double ScaledValue(int n, int32_t v, double currentLsb, double powerLsb) {
   switch (n) {
-    case 1: scaled = SignedRegValue(v) * 1e-5; break;
-    case 2: scaled = std::floor(v / 8.0) * 0.004; break;
-    case 3: scaled = v * store.PowerLsb; break;
-    case 4: scaled = store.CurrentLsb * SignedRegValue(v); break;
-    default: return;
+    case 1: return SignedRegValue(v) * 1e-5;
+    case 2: return std::floor(v / 8.0) * 0.004;
+    case 3: return v * powerLsb;
+    case 4: return currentLsb * SignedRegValue(v);
+    default: return 0;
   }
-  store.RegScaled[static_cast<size_t>(n)] = scaled;
+}
+
+void ScaleReg(RegisterStore& store, int n) {
+  if (n < 1 || n > 4) return;
+  const auto s = static_cast<size_t>(n);
+  store.RegScaled[s] = ScaledValue(n, store.RegValue[s], store.CurrentLsb, store.PowerLsb);
 }
 
 std::string BinaryDigits(int32_t value) {
@@ -153,7 +157,7 @@ void UpdateRangeBits(RegisterStore& store, int n) {
   if (n != 0) return;
   const int32_t config = store.RegValue[0];
 
-  const int pg = (config & 0x1800) / 2048;
+  const int pg = FieldOf(config, kConfigPga);
   store.PgaDivider = PgaDividerOf(pg);
   store.MaxShuntVoltage = MaxShuntVoltageOf(pg);
   // The attenuator narrows the range: the top bits all repeat the sign.
@@ -174,7 +178,7 @@ void UpdateRangeBits(RegisterStore& store, int n) {
   }
   store.RegLegend[1] = legend;
 
-  const int br = (config & 0x2000) / 8192;
+  const int br = FieldOf(config, kConfigBusRange);
   store.BusFullScale = br == 0 ? 16 : 32;
   legend.clear();
   for (int k = 0; k < kBitsPerReg; ++k) {

@@ -27,6 +27,9 @@ void SetRegNames(RegisterStore& store);
 // Volts, watts and amperes of registers 01h-04h into RegScaled; other
 // indexes change nothing.
 void ScaleReg(RegisterStore& store, int n);
+// Volts (01h, 02h), watts (03h) or amperes (04h) of a register value; 0 for
+// any other register.
+double ScaledValue(int n, int32_t value, double currentLsb, double powerLsb);
 
 // Register 16-bit value read as two's complement.
 int SignedRegValue(int32_t value);

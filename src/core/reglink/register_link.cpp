@@ -20,40 +20,20 @@ bool RegisterLink::OpenRegLink() {
 
 bool RegisterLink::FindRegBoard() {
   LinkOpen_ = false;
-  unopened_ = 0;
-  std::string target;
-  if (!SelectedBoard.empty()) {
-    const auto boards = DiscoverBoards(hid_, boardVendorId_);
-    const BoardChoice choice = ChooseBoard(
-        boards, [](const BoardListing& b) { return b.kind == BoardKind::RegLink; }, SelectedBoard);
-    ChoiceNote = choice.why;
-    if (!choice.selectedFound && SelectionRequired) return false;
-    if (choice.board) target = choice.board->path;
-  }
-  (void)hid_.HidClassGuid();
-  const bool listed = hid_.BeginEnumeration();
-  for (int index = 0; listed && !LinkOpen_; ++index) {
-    if (!hid_.EnumerateMember(index)) break;
-    (void)hid_.InterfaceDetailSize(index);
-    const auto path = hid_.InterfacePath(index);
-    if (!path) continue;
-    const HidHandle handle = hid_.Open(*path, false);
-    if (handle == kInvalidHidHandle) {
-      ++unopened_;  // cannot be opened: never matches, but may be the board
-      continue;
-    }
-    const auto attributes = hid_.GetAttributes(handle);
-    if (attributes && attributes->vendorId == boardVendorId_ &&
-        attributes->productId == kRegLinkProductId && (target.empty() || *path == target)) {
-      WriteHandle_ = handle;
-      DevicePath_ = *path;
-      LinkOpen_ = true;
-    } else {
-      hid_.Close(handle);
-    }
-  }
-  hid_.EndEnumeration();
-  if (!LinkOpen_) return false;
+  const auto boards = DiscoverBoards(hid_, boardVendorId_);
+  // Any interface that would not open may be the board, held by another
+  // program or barred by the system.
+  unopened_ = static_cast<int>(
+      std::count_if(boards.begin(), boards.end(), [](const BoardListing& b) { return !b.openable; }));
+  const BoardChoice choice = ChooseBoard(
+      boards, [](const BoardListing& b) { return b.kind == BoardKind::RegLink; }, SelectedBoard);
+  ChoiceNote = choice.why;
+  if (!choice.selectedFound && SelectionRequired && !SelectedBoard.empty()) return false;
+  if (!choice.board) return false;
+  WriteHandle_ = hid_.Open(choice.board->path, false);
+  if (WriteHandle_ == kInvalidHidHandle) return false;
+  DevicePath_ = choice.board->path;
+  LinkOpen_ = true;
 
   GetReportSizes();
   ReadHandle_ = hid_.Open(DevicePath_, true);

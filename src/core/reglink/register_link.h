@@ -37,10 +37,7 @@ class RegisterLink {
   bool LinkOpen() const { return LinkOpen_; }
   // HID interfaces the last search could not open (no access, or in use).
   int UnopenedInterfaces() const { return unopened_; }
-  uint16_t InReportLength() const { return InReportLength_; }
-  uint16_t OutReportLength() const { return OutReportLength_; }
   const std::string& DevicePath() const { return DevicePath_; }
-  uint16_t BoardVendorId() const { return boardVendorId_; }
 
   // The board to take among several, by serial number or path; empty takes
   // the first. With `SelectionRequired` a selected board that is absent

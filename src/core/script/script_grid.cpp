@@ -96,7 +96,7 @@ void ClearScriptGrid(ScriptGrid& grid) {
 void TrimForSave(ScriptGrid& grid) {
   const int end = std::min(grid.ScriptLastRow, grid.Rows() - 1);
   for (int i = 1; i <= end; ++i) {
-    if (std::as_const(grid).Cell(i, 2).empty() && i < grid.ScriptLastRow) {
+    if (std::as_const(grid).Cell(i, kColStep).empty() && i < grid.ScriptLastRow) {
       grid.ScriptLastRow = i;
       break;
     }
@@ -106,7 +106,7 @@ void TrimForSave(ScriptGrid& grid) {
 void TrimForRun(ScriptGrid& grid) {
   const int end = std::min(grid.ScriptLastRow, grid.Rows() - 1);
   for (int i = 1; i <= end; ++i) {
-    if (std::as_const(grid).Cell(i, 2).empty()) {
+    if (std::as_const(grid).Cell(i, kColStep).empty()) {
       grid.ScriptLastRow = i - 1;
       break;
     }

@@ -6,6 +6,16 @@
 
 namespace evm {
 
+// Columns of a script row; column 0 holds the row number.
+enum ScriptColumn : int {
+  kColDescription = 1,
+  kColStep = 2,
+  kColLow = 3,
+  kColHigh = 4,
+  kColResult = 5,
+  kColVerdict = 6,
+};
+
 // The script window's grid and fields: the grid is the script, so the
 // editing commands, the files and the interpreter all work on this model and
 // the window only draws it.

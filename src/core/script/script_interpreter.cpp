@@ -37,23 +37,13 @@ std::optional<uint64_t> HexLimit(const std::string& text) {
   return ParseHexDigits(text);
 }
 
-std::string Hex(unsigned value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string s;
-  do {
-    s.insert(s.begin(), kDigits[value % 16]);
-    value /= 16;
-  } while (value != 0);
-  return s;
-}
-
 void Verdict(ScriptGrid& g, int row, bool pass) {
-  g.Cell(row, 6) = pass ? kPass : kFail;
+  g.Cell(row, kColVerdict) = pass ? kPass : kFail;
 }
 
 void Fail(ScriptGrid& g, int row, const std::string& reason) {
-  g.Cell(row, 5) = reason;
-  g.Cell(row, 6) = kFail;
+  g.Cell(row, kColResult) = reason;
+  g.Cell(row, kColVerdict) = kFail;
 }
 
 // The byte the latest transaction read at `index`, or the reason there is none.
@@ -68,10 +58,11 @@ std::optional<uint8_t> ByteAt(ScriptContext& ctx, int row, int index) {
 }
 
 bool HexLimits(ScriptGrid& g, int row, uint64_t& low, uint64_t& high) {
-  const auto lo = HexLimit(g.Cell(row, 3));
-  const auto hi = HexLimit(g.Cell(row, 4));
+  const auto lo = HexLimit(g.Cell(row, kColLow));
+  const auto hi = HexLimit(g.Cell(row, kColHigh));
   if (!lo || !hi) {
-    Fail(g, row, "limit '" + (!lo ? g.Cell(row, 3) : g.Cell(row, 4)) + "' is not hexadecimal");
+    Fail(g, row,
+         "limit '" + (!lo ? g.Cell(row, kColLow) : g.Cell(row, kColHigh)) + "' is not hexadecimal");
     return false;
   }
   low = *lo;
@@ -89,7 +80,7 @@ void Result8(ScriptContext& ctx, int row) {
   const auto d = ByteAt(ctx, row, g.ReadIndex);
   ++g.ReadIndex;
   if (!d) return;
-  g.Cell(row, 5) = Hex(*d);
+  g.Cell(row, kColResult) = Hex(*d, 0);
   Verdict(g, row, low <= *d && *d <= high);
 }
 
@@ -105,20 +96,21 @@ void Result16(ScriptContext& ctx, int row) {
   g.ReadIndex += 2;
   if (!hi || !lo) return;
   const unsigned w = *hi * 256u + *lo;
-  g.Cell(row, 5) = Hex(w);
+  g.Cell(row, kColResult) = Hex(w, 0);
   Verdict(g, row, low <= w && w <= high);
 }
 
 void ReadCnv(ScriptContext& ctx, int row, bool second) {
   ScriptGrid& g = ctx.grid;
-  const auto low = ParseLocaleNumber(PointDecimal(g.Cell(row, 3)), NumberLocale::Point());
-  const auto high = ParseLocaleNumber(PointDecimal(g.Cell(row, 4)), NumberLocale::Point());
+  const auto low = ParseLocaleNumber(PointDecimal(g.Cell(row, kColLow)), NumberLocale::Point());
+  const auto high = ParseLocaleNumber(PointDecimal(g.Cell(row, kColHigh)), NumberLocale::Point());
   const double v = second ? ctx.board.ReadCnv2(0) : ctx.board.ReadCnv1(0);
-  g.Cell(row, 5) = FormatWithPattern(v, "#.###", ctx.locale);
+  g.Cell(row, kColResult) = FormatWithPattern(v, "#.###", ctx.locale);
   if (!low || !high) {
     // The reading stays visible; the verdict says why it cannot pass.
-    g.Cell(row, 5) += " (limit '" + (!low ? g.Cell(row, 3) : g.Cell(row, 4)) + "' is not a number)";
-    g.Cell(row, 6) = kFail;
+    g.Cell(row, kColResult) +=
+        " (limit '" + (!low ? g.Cell(row, kColLow) : g.Cell(row, kColHigh)) + "' is not a number)";
+    g.Cell(row, kColVerdict) = kFail;
     return;
   }
   const double value = ParseEngNumber(FormatWithPattern(v, "#.###", ctx.locale), ctx.locale);
@@ -128,7 +120,7 @@ void ReadCnv(ScriptContext& ctx, int row, bool second) {
 // Only a cell that holds something is written, so the window redraws only
 // the rows whose results it shows.
 void ClearResult(ScriptGrid& g, int row) {
-  for (int c = 5; c <= 6; ++c) {
+  for (int c : {kColResult, kColVerdict}) {
     if (!std::as_const(g).Cell(row, c).empty()) g.Cell(row, c).clear();
   }
 }
@@ -141,7 +133,7 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 
 void ExeScript(ScriptContext& ctx, int row) {
   ScriptGrid& g = ctx.grid;
-  const std::string step = g.Cell(row, 2);
+  const std::string step = g.Cell(row, kColStep);
   if (step == "break") {
     ctx.ui.MessageBox("PRESS TO CONTINUE", "");
   } else if (step == "result") {
@@ -173,7 +165,7 @@ void ExeScript(ScriptContext& ctx, int row) {
   }
 }
 
-void RunScript(ScriptContext& ctx) {
+void RunScript(ScriptContext& ctx, const ScriptRunHooks& hooks) {
   ScriptGrid& g = ctx.grid;
   if (g.Running) return;  // a click on Run while a run is going on
   g.Running = true;
@@ -185,10 +177,12 @@ void RunScript(ScriptContext& ctx) {
   for (int r = 1; r <= g.ScriptLastRow; ++r) ClearResult(g, r);
   const int last = g.ScriptLastRow;
   for (int i = 1; i <= last; ++i) {
+    if (hooks.stop && hooks.stop()) break;
     g.Row_ = i;
-    g.Col = 2;
+    g.Col = kColStep;
     SelectCell(g);
     ExeScript(ctx, i);
+    if (hooks.onRow) hooks.onRow(i);
     if (g.GotoRow != 0 && g.ExitLoop == 0) {
       const int target = g.GotoRow;
       g.GotoRow = 0;
@@ -279,10 +273,11 @@ class Deadline final : public ScriptBoard, public UserInterface {
 
 }  // namespace
 
-bool RunScriptWithin(ScriptContext& ctx, Clock& clock, double maxSeconds) {
+bool RunScriptWithin(ScriptContext& ctx, Clock& clock, double maxSeconds,
+                     const ScriptRunHooks& hooks) {
   Deadline deadline(ctx, clock, maxSeconds);
   ScriptContext timed{ctx.grid, deadline, deadline, ctx.locale};
-  RunScript(timed);
+  RunScript(timed, hooks);
   return deadline.Cut();
 }
 
@@ -293,9 +288,9 @@ void SingleStep(ScriptContext& ctx) {
   TrimForRun(g);
   const int r = g.Row_;
   if (r <= g.ScriptLastRow) {
-    g.Cell(r, 5).clear();
-    g.Cell(r, 6).clear();
-    g.Col = 2;
+    g.Cell(r, kColResult).clear();
+    g.Cell(r, kColVerdict).clear();
+    g.Col = kColStep;
     SelectCell(g);
     ExeScript(ctx, r);
     if (g.GotoRow != 0 && g.ExitLoop == 0) {
@@ -305,7 +300,7 @@ void SingleStep(ScriptContext& ctx) {
       g.Row_ = r + 1;
       if (g.Row_ >= g.Rows()) g.AppendRow();
     }
-    g.Col = 2;
+    g.Col = kColStep;
     SelectCell(g);
   }
   ScrollIfBelowView(g);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "common/clock.h"
 #include "common/number_locale.h"
 #include "common/user_interface.h"
@@ -18,15 +20,25 @@ struct ScriptContext {
 // Executes row `row`: reads columns 2 to 4, writes columns 5 and 6.
 void ExeScript(ScriptContext& ctx, int row);
 
+// What a caller without a window hooks into a run.
+struct ScriptRunHooks {
+  // Asked before each row; true ends the run there, the rows run so far
+  // keep their results.
+  std::function<bool()> stop;
+  // Told after each row ran.
+  std::function<void(int row)> onRow;
+};
+
 // Runs rows 1 to the end of the script. Window events are processed between
 // steps so that "Exit Loop" can end an endless goto loop.
-void RunScript(ScriptContext& ctx);
+void RunScript(ScriptContext& ctx, const ScriptRunHooks& hooks = {});
 void SingleStep(ScriptContext& ctx);
 
 // RunScript for at most `maxSeconds` on `clock`: a wait is cut short at the
 // limit, and the run ends with the step in progress. True when the limit
 // ended it (the rows run so far keep their results).
-bool RunScriptWithin(ScriptContext& ctx, Clock& clock, double maxSeconds);
+bool RunScriptWithin(ScriptContext& ctx, Clock& clock, double maxSeconds,
+                     const ScriptRunHooks& hooks = {});
 void PressExitLoop(ScriptGrid& grid);
 
 // A run ends at the first row without a step; with none in row 1 there is

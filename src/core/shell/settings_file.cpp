@@ -47,4 +47,16 @@ bool WriteSettingsFile(const std::filesystem::path& path, const StoredSettings& 
   return WriteFileAtomically(path, FormatSettings(settings));
 }
 
+bool StoreCalibrationInputs(const std::filesystem::path& path, const std::string& rshunt,
+                            const std::string& maxExpectedCurrent,
+                            const std::string& selectedCurrentLsb, double month, double year,
+                            std::error_code& ec) {
+  StoredSettings settings =
+      ReadSettingsFile(path).value_or(StoredSettings{"", "", "", month, year});
+  settings.rshunt = rshunt;
+  settings.maxExpectedCurrent = maxExpectedCurrent;
+  settings.selectedCurrentLsb = selectedCurrentLsb;
+  return WriteFileAtomically(path, FormatSettings(settings), ec);
+}
+
 }  // namespace evm

@@ -28,4 +28,11 @@ std::optional<StoredSettings> ReadSettingsFile(const std::filesystem::path& path
 std::string FormatSettings(const StoredSettings& settings);
 bool WriteSettingsFile(const std::filesystem::path& path, const StoredSettings& settings);
 
+// Keeps new calibration inputs; the stored month and year stay as they are
+// (a file that is not there yet takes `month` and `year`).
+bool StoreCalibrationInputs(const std::filesystem::path& path, const std::string& rshunt,
+                            const std::string& maxExpectedCurrent,
+                            const std::string& selectedCurrentLsb, double month, double year,
+                            std::error_code& ec);
+
 }  // namespace evm

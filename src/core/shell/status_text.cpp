@@ -12,10 +12,10 @@ std::string StatusText(const Evm& evm) {
     text = "No USB (Run Without USB)";
   } else {
     text = evm.shell.Simulated ? "Simulated EVM" : "USB";
-    text += ": register link " + HexText(evm.BoardVendorId) + ":" + HexText(kRegLinkProductId);
+    text += ": register link " + HexText(evm.boardVendorId) + ":" + HexText(kRegLinkProductId);
     if (evm.shell.UsbAddress) {
       text +=
-          ", interface board " + HexText(evm.BoardVendorId) + ":" + HexText(*evm.shell.UsbAddress);
+          ", interface board " + HexText(evm.boardVendorId) + ":" + HexText(*evm.shell.UsbAddress);
     }
   }
   const MeasurementState& m = evm.measurement;
@@ -26,10 +26,10 @@ std::string StatusText(const Evm& evm) {
 }
 
 std::string UsbSearchDetail(const Evm& evm) {
-  std::string text = "Searched for the register link, USB id " + HexText(evm.BoardVendorId) + ":" +
+  std::string text = "Searched for the register link, USB id " + HexText(evm.boardVendorId) + ":" +
                      HexText(kRegLinkProductId) + ".";
   if (evm.shell.UsbAddress) {
-    text += " The interface board is looked for at USB id " + HexText(evm.BoardVendorId) + ":" +
+    text += " The interface board is looked for at USB id " + HexText(evm.boardVendorId) + ":" +
             HexText(*evm.shell.UsbAddress) + ".";
   }
   text += UnopenedDevicesText(evm.regLink.UnopenedInterfaces());

@@ -56,18 +56,11 @@ class CalibrationBoard {
   // False when the board did not answer (or the text did not parse).
   bool WriteDac(DacChannel channel, double volts, int mode);
   void AutoCalDac(DacChannel channel, double target, int mode);
-  void SetDacA(double volts, int mode, int autoCal) { SetDac(DacChannel::A, volts, mode, autoCal); }
   void SetDacB(double volts, int mode, int autoCal) { SetDac(DacChannel::B, volts, mode, autoCal); }
-  void SetDacC(double volts, int mode, int autoCal) { SetDac(DacChannel::C, volts, mode, autoCal); }
-  void SetDacD(double volts, int mode, int autoCal) { SetDac(DacChannel::D, volts, mode, autoCal); }
   void WriteDacA(double volts, int mode) { WriteDac(DacChannel::A, volts, mode); }
-  void WriteDacB(double volts, int mode) { WriteDac(DacChannel::B, volts, mode); }
   void WriteDacC(double volts, int mode) { WriteDac(DacChannel::C, volts, mode); }
-  void WriteDacD(double volts, int mode) { WriteDac(DacChannel::D, volts, mode); }
   void AutoCalDacA(double volts, int mode) { AutoCalDac(DacChannel::A, volts, mode); }
   void AutoCalDacB(double volts, int mode) { AutoCalDac(DacChannel::B, volts, mode); }
-  void AutoCalDacC(double volts, int mode) { AutoCalDac(DacChannel::C, volts, mode); }
-  void AutoCalDacD(double volts, int mode) { AutoCalDac(DacChannel::D, volts, mode); }
 
   // The DAC code a setting gives, ties rounded to even, held to 16 bits.
   static uint16_t DacCode(double setting, double vrefVolts);

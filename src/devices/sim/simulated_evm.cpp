@@ -18,12 +18,11 @@ constexpr uint32_t kErrorDeviceNotConnected = 1167;
 constexpr uint32_t kErrorTimeout = 1460;
 }  // namespace
 
-SimulatedEvm::SimulatedEvm(Clock& clock, uint16_t boardVendorId)
-    : clock_(clock), vendorId_(boardVendorId) {}
+SimulatedEvm::SimulatedEvm(Clock& clock) : clock_(clock) {}
 
 std::unique_ptr<SimulatedEvm> SimulatedEvm::CreateDefault(Clock& clock, uint16_t boardVendorId,
                                                           int boardsOfEachKind) {
-  auto evm = std::make_unique<SimulatedEvm>(clock, boardVendorId);
+  auto evm = std::make_unique<SimulatedEvm>(clock);
   for (int n = 1; n <= std::max(1, boardsOfEachKind); ++n) {
     char serial[16];
     RegLinkBoard& link = evm->AddBoard<RegLinkBoard>(boardVendorId);
@@ -327,11 +326,6 @@ std::string SimulatedEvm::ErrorText(uint32_t code) {
     case kErrorTimeout: return "This operation returned because the timeout period expired.";
     default: return "";
   }
-}
-
-void AttachToProgram(SimulatedEvm& sim, Evm& evm) {
-  sim.TestBoard().followReference = &evm.calBoard.VrefVolts;
-  evm.shell.Simulated = true;
 }
 
 }  // namespace evm::sim

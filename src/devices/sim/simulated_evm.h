@@ -13,7 +13,6 @@
 #include "devices/sim/reglink_board.h"
 #include "devices/sim/sim_device.h"
 #include "devices/sim/test_board.h"
-#include "evm.h"
 #include "hid/hid_platform.h"
 
 namespace evm::sim {
@@ -23,7 +22,7 @@ namespace evm::sim {
 // out its time-out on the clock, so a fake clock makes it instant.
 class SimulatedEvm final : public HidPlatform {
  public:
-  SimulatedEvm(Clock& clock, uint16_t boardVendorId);
+  explicit SimulatedEvm(Clock& clock);
   // The full evaluation set-up: the register link and the interface board,
   // `boardsOfEachKind` of each, every one with a serial and a chip of its own.
   static std::unique_ptr<SimulatedEvm> CreateDefault(Clock& clock, uint16_t boardVendorId,
@@ -46,7 +45,6 @@ class SimulatedEvm final : public HidPlatform {
   // The analogue side of the test board behind the interface board.
   TestBoardAnalog& TestBoard() { return testBoard_; }
   const std::vector<std::unique_ptr<SimDevice>>& Boards() const { return boards_; }
-  uint16_t BoardVendorId() const { return vendorId_; }
 
   // Pulls the board's cable: its handles are dead for good. Plugged in again
   // it is a new device with a path of its own, as the system shows it.
@@ -103,7 +101,6 @@ class SimulatedEvm final : public HidPlatform {
   SimDevice* SnapshotMember(int index);
 
   Clock& clock_;
-  uint16_t vendorId_;
   DutSupply supply_;
   TestBoardAnalog testBoard_;
   std::vector<std::unique_ptr<SimDevice>> boards_;
@@ -118,9 +115,5 @@ class SimulatedEvm final : public HidPlatform {
   int enumerations_ = 0;
   uint32_t lastError_ = 0;
 };
-
-// Sets the simulated boards up the way the program in `evm` works with them
-// (the test board's reference follows the one the program chose).
-void AttachToProgram(SimulatedEvm& sim, Evm& evm);
 
 }  // namespace evm::sim

@@ -19,10 +19,8 @@ namespace evm::sim {
 // read-back is connected ("CMD ILOOP ON") CNV2+ sees the loop current across
 // a 1 ohm sense resistor, so its reading in volts is the current in amperes.
 struct TestBoardAnalog {
+  // The board's own reference, whatever the program assumes it to be.
   double referenceVolts = 5.0;
-  // The reference the program works with, when it is given: the simulated
-  // board is then always set up the way the program expects it to be.
-  const double* followReference = nullptr;
   std::array<double, 4> dacGain{1.0012, 0.9991, 1.0007, 0.9986};
   std::array<double, 4> dacOffset{0.0011, -0.0014, 0.0006, -0.0009};
   std::array<uint16_t, 4> dacCode{};
@@ -31,9 +29,7 @@ struct TestBoardAnalog {
   double loopAmps = 0.0125;
 
   double DacVolts(int channel) const;
-  double Reference() const {
-    return followReference && *followReference > 0 ? *followReference : referenceVolts;
-  }
+  double Reference() const { return referenceVolts; }
 };
 
 // The QDX4470 at 0x98 (0x4C): a control byte 10, 12, 14 or 16 selects

@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "registers/config_fields.h"
+
 namespace evm::sim {
 
 namespace {
 constexpr int kConfig = 0, kShunt = 1, kBus = 2, kPower = 3, kCurrent = 4, kCal = 5, kTrimCtl = 6;
-constexpr uint16_t kResetBit = 0x8000;
 }  // namespace
 
 Zm5520Model::Zm5520Model() {
@@ -32,12 +33,12 @@ int Zm5520Model::Noise(int span) {
 
 void Zm5520Model::Convert() {
   const uint16_t config = regs_[kConfig];
-  const int mode = config & 0x7;
+  const int mode = FieldOf(config, kConfigMode);
   const bool shuntOn = mode == 1 || mode == 3 || mode == 5 || mode == 7;
   const bool busOn = mode == 2 || mode == 3 || mode == 6 || mode == 7;
   if (shuntOn) {
     // 10 uV per bit; the attenuator limits the range to 40 mV x divider.
-    const int divider = 1 << ((config >> 11) & 0x3);
+    const int divider = 1 << FieldOf(config, kConfigPga);
     const int limit = 4000 * divider;
     int counts = static_cast<int>(std::lround(load.amps * load.shuntOhms / 1e-5)) + Noise(2);
     counts = std::clamp(counts, -limit, limit);
@@ -45,7 +46,7 @@ void Zm5520Model::Convert() {
   }
   if (busOn) {
     // 4 mV per bit in bits 15-3, conversion-ready in bit 1, overflow in bit 0.
-    const double fullScale = (config & 0x2000) ? 32.0 : 16.0;
+    const double fullScale = FieldOf(config, kConfigBusRange) ? 32.0 : 16.0;
     const double volts = std::clamp(load.busVolts, 0.0, fullScale);
     int counts = static_cast<int>(std::lround(volts / 0.004)) + Noise(1);
     counts = std::clamp(counts, 0, 8191);
@@ -74,7 +75,7 @@ bool Zm5520Model::Write(uint8_t address7, uint8_t pointer, const std::vector<uin
   if (!Powered() || address7 != address || pointer > 7) return false;
   if (data.size() < 2) return true;  // pointer set only
   const uint16_t value = static_cast<uint16_t>(data[0] << 8 | data[1]);
-  if (pointer == kConfig && (value & kResetBit)) {
+  if (pointer == kConfig && FieldOf(value, kConfigReset)) {
     Reset();
     return true;
   }

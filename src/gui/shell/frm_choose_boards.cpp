@@ -59,7 +59,7 @@ frmChooseBoards::frmChooseBoards(Evm& evm, QWidget* parent) : QDialog(parent), e
 }
 
 void frmChooseBoards::Refresh() {
-  boards_ = DiscoverBoards(evm_.hid, evm_.BoardVendorId);
+  boards_ = DiscoverBoards(evm_.hid, evm_.boardVendorId);
   const std::string linkInUse = evm_.regLink.LinkOpen() ? evm_.regLink.DevicePath() : "";
   const std::string boardInUse = evm_.dutWriter.MnemonicBoardFound ? evm_.dutWriter.DevicePath : "";
   Fill(gridRegLink, BoardKind::RegLink, evm_.regLink.SelectedBoard, linkInUse);

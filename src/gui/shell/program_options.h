@@ -21,10 +21,9 @@ struct ProgramOptions {
   std::string error;  // non-empty: bad usage, names the argument at fault
 };
 
+// The options of zm5520-evm (without the program name); Qt's parser, so it
+// needs no application object.
 ProgramOptions ParseProgramOptions(const std::vector<std::string>& args);
 std::string ProgramUsage(const std::string& programName);
-
-// "0x3A5F", "3a5f" or "3A5Fh"; nullopt unless it is a 16-bit hexadecimal number.
-std::optional<uint16_t> ParseHex16(const std::string& text);
 
 }  // namespace evm

@@ -1,4 +1,4 @@
-#include "shell/program_options.h"
+#include "gui/shell/program_options.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ TEST(ProgramOptions, ScreenshotsTakesAFolderAndNeedsTheSimulatedEvm) {
       {"joined, simulate last", {"--screenshots=out/pics", "--simulate"}, "out/pics", nullptr},
       {"without it", {"--simulate"}, nullptr, nullptr},
       {"real boards", {"--screenshots", "pics"}, "pics", "add --simulate"},
-      {"no folder", {"--simulate", "--screenshots"}, nullptr, "--screenshots needs a value"},
+      {"no folder", {"--simulate", "--screenshots"}, nullptr, "'--screenshots'"},
       {"empty folder", {"--simulate", "--screenshots="}, nullptr, "--screenshots needs a folder"},
   };
   for (const Case& k : cases) {
@@ -84,10 +84,10 @@ TEST(ProgramOptions, BadOnesAreNamed) {
   const Case cases[] = {
       {{"--vendor-id", "10000"}, "'10000'"},
       {{"--vendor-id", "3G5F"}, "'3G5F'"},
-      {{"--vendor-id"}, "--vendor-id needs a value"},
-      {{"--simulate", "--config-dir"}, "--config-dir needs a value"},
+      {{"--vendor-id"}, "'--vendor-id'"},
+      {{"--simulate", "--config-dir"}, "'--config-dir'"},
       {{"--config-dir="}, "--config-dir needs a folder"},
-      {{"--simulate", "--frob"}, "'--frob'"},
+      {{"--simulate", "--frob"}, "'frob'"},
       {{"state"}, "'state'"},
   };
   for (const Case& k : cases) {

@@ -1,0 +1,70 @@
+#include "registers/register_ops.h"
+
+#include <algorithm>
+
+#include "registers/register_map.h"
+#include "reglink/register_link.h"
+
+namespace evm {
+
+bool RegisterRead::AllAcknowledged() const {
+  return std::all_of(acknowledged.begin(), acknowledged.begin() + lastReg + 1,
+                     [](bool a) { return a; });
+}
+
+RegisterRead ReadRegisters(RegisterLink& link, int deviceAddress, int lastReg) {
+  RegisterRead read;
+  read.deviceAddress = deviceAddress;
+  read.lastReg = std::clamp(lastReg, 0, kDeviceRegs - 1);
+  for (int i = 0; i <= read.lastReg; ++i) {
+    uint8_t data[2] = {0, 0};
+    const auto s = static_cast<size_t>(i);
+    read.acknowledged[s] = link.I2CRead(deviceAddress, i, 2, data, RegisterLink::kRegisterSettleMs);
+    if (read.acknowledged[s]) read.values[s] = static_cast<uint16_t>(data[0] * 256 + data[1]);
+  }
+  return read;
+}
+
+Quantities Scale(const RegisterRead& read, const Scaling& scaling) {
+  auto scaled = [&](int reg) {
+    return ScaledValue(reg, read.values[static_cast<size_t>(reg)], scaling.currentLsb,
+                       scaling.powerLsb);
+  };
+  return Quantities{scaled(1), scaled(2), scaled(3), scaled(4)};
+}
+
+WriteCheck WriteRegisterVerified(RegisterLink& link, int deviceAddress, int reg, uint16_t value) {
+  WriteCheck check;
+  check.wanted = value;
+  check.written = link.WriteRegWord(deviceAddress, reg, static_cast<uint8_t>(value >> 8),
+                                    static_cast<uint8_t>(value & 0xFF));
+  uint8_t data[2] = {0, 0};
+  check.readBack = link.I2CRead(deviceAddress, reg, 2, data, RegisterLink::kRegisterSettleMs);
+  if (check.readBack) check.got = static_cast<uint16_t>(data[0] * 256 + data[1]);
+  return check;
+}
+
+MeasurementRecord MeasureOnce(RegisterLink& link, Clock& clock, int deviceAddress, int lastReg,
+                              const Scaling& scaling) {
+  MeasurementRecord record;
+  record.registers = ReadRegisters(link, deviceAddress, lastReg);
+  record.quantities = Scale(record.registers, scaling);
+  record.time = clock.Now();
+  return record;
+}
+
+bool WriteChangedRegisters(RegisterLink& link, const RegisterRead& present,
+                           const std::array<int32_t, kDeviceRegs>& wanted) {
+  bool allTaken = true;
+  for (int i = 0; i <= present.lastReg; ++i) {
+    const auto s = static_cast<size_t>(i);
+    if (wanted[s] == present.values[s]) continue;
+    const auto value = static_cast<uint16_t>(wanted[s]);
+    allTaken = link.WriteRegWord(present.deviceAddress, i, static_cast<uint8_t>(value >> 8),
+                                 static_cast<uint8_t>(value & 0xFF)) &&
+               allTaken;
+  }
+  return allTaken;
+}
+
+}  // namespace evm

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "common/clock.h"
+#include "registers/register_store.h"
+
+namespace evm {
+
+class RegisterLink;
+
+// Operations on the ZM5520/1's registers over the register link: numbers in,
+// numbers out, no panel and no message. The main window's handlers and
+// evmctl are both built on them.
+
+// Registers 00h to `lastReg` as one pass read them.
+struct RegisterRead {
+  int deviceAddress = 0x40;
+  int lastReg = kNormalLastReg;
+  std::array<uint16_t, kDeviceRegs> values{};
+  std::array<bool, kDeviceRegs> acknowledged{};
+
+  bool AllAcknowledged() const;
+};
+
+RegisterRead ReadRegisters(RegisterLink& link, int deviceAddress, int lastReg);
+
+// The least significant bits of current and power, which the calibration
+// fixes; zero when there is none.
+struct Scaling {
+  double currentLsb = 0;
+  double powerLsb = 0;
+};
+
+struct Quantities {
+  double shuntVolts = 0;
+  double busVolts = 0;
+  double watts = 0;
+  double amperes = 0;
+};
+
+Quantities Scale(const RegisterRead& read, const Scaling& scaling);
+
+// A register written and read back.
+struct WriteCheck {
+  bool written = false;
+  bool readBack = false;
+  uint16_t wanted = 0;
+  uint16_t got = 0;
+
+  bool Matches() const { return written && readBack && got == wanted; }
+};
+
+WriteCheck WriteRegisterVerified(RegisterLink& link, int deviceAddress, int reg, uint16_t value);
+
+// One pass of the continuous reading: the registers, what they mean, and when.
+struct MeasurementRecord {
+  DateTime time;
+  RegisterRead registers;
+  Quantities quantities;
+};
+
+MeasurementRecord MeasureOnce(RegisterLink& link, Clock& clock, int deviceAddress, int lastReg,
+                              const Scaling& scaling);
+
+// Registers 00h to `lastReg` of `wanted` that differ from `present` are
+// written, in ascending order; false when the device refused one.
+bool WriteChangedRegisters(RegisterLink& link, const RegisterRead& present,
+                           const std::array<int32_t, kDeviceRegs>& wanted);
+
+}  // namespace evm
