@@ -74,6 +74,9 @@ class CalibrationBoard {
   // 5 V until a reference is chosen, so that nothing divides by zero.
   double VrefVolts = 5.0;
   int DacAutoCal = 0;
+  // What the last auto-calibration read back when it met its tolerance;
+  // nullopt when it failed or was cut short.
+  std::optional<double> AutoCalReadBack;
   uint8_t MuxState = 0;
   std::string SavedCnv1Plus;
   std::string SavedCnv1Minus;

@@ -19,6 +19,8 @@
 
 #include "calibration/continuous_read.h"
 #include "common/atomic_file.h"
+#include "gui/shell/keyboard.h"
+#include "gui/shell/screen_fit.h"
 
 namespace evm::gui {
 
@@ -59,7 +61,8 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
     : QWidget(parent, Qt::Window), evm_(evm) {
   setObjectName("frmMeasurementPlot");
   setWindowTitle("Measurement Plot");
-  auto* layout = new QVBoxLayout(this);
+  QWidget* page = ScrollingPage(this);
+  auto* layout = new QVBoxLayout(page);
   auto* bar = new QHBoxLayout;
   layout->addLayout(bar);
   auto button = [&](const char* name, const char* caption) {
@@ -144,7 +147,8 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
   connect(cmdExportPng, &QPushButton::clicked, this, [this] { ChooseExport(true); });
 
   listener_ = evm_.measurement.AddPassListener([this](const MeasurementPass& p) { OnPass(p); });
-  resize(900, 760);
+  MakeToolWindow(this);
+  ResizeWithinScreen(this, QSize(900, 760));
   Redraw();
 }
 
@@ -154,7 +158,7 @@ frmMeasurementPlot::~frmMeasurementPlot() {
 
 void frmMeasurementPlot::OnPass(const MeasurementPass& pass) {
   series_.Append(pass);
-  cmdStartStop->setText(evm_.measurement.ContinuousRead ? "Stop" : "Start");
+  SetCaption(cmdStartStop, evm_.measurement.ContinuousRead ? "Stop" : "Start");
   if (!chkPause->isChecked()) Redraw();
 }
 
@@ -163,11 +167,11 @@ void frmMeasurementPlot::StartStop() {
     cmdStopContinuousRead_Click(evm_);
     return;
   }
-  cmdStartStop->setText("Stop");
+  SetCaption(cmdStartStop, "Stop");
   // The reading loop runs here until a Stop, from this window or a tab.
   QPointer<frmMeasurementPlot> self(this);
   cmdStartContinuousRead_Click(evm_);
-  if (self) cmdStartStop->setText("Start");
+  if (self) SetCaption(cmdStartStop, "Start");
 }
 
 double frmMeasurementPlot::SpanSeconds() const {

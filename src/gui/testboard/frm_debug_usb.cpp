@@ -58,7 +58,7 @@ frmDebugUSB::frmDebugUSB(Evm& evm, QWidget* parent) : QWidget(parent, Qt::Window
 
   connect(Command1, &QPushButton::clicked, this, [this] {
     DebugToggleClick(evm_.usbDebug, evm_.debugPanel);
-    Command1->setText(QString::fromStdString(DebugButtonCaption(evm_.usbDebug)));
+    SetCaption(Command1, QString::fromStdString(DebugButtonCaption(evm_.usbDebug)));
   });
   connect(chkVerbose, &QCheckBox::clicked, this,
           [this](bool checked) { DebugVerboseClick(evm_.usbDebug, evm_.debugPanel, checked); });
