@@ -106,38 +106,6 @@ TEST(ParseMnemonic, ConsecutiveParsesCarryConsecutiveNumbersAcrossTheWrap) {
   EXPECT_EQ(c.ui.usbProblemDialogs, 0) << "254 is answered with 255";
 }
 
-struct FaultCase {
-  const char* name;
-  void (*inject)(sim::InterfaceBoard&);
-  int reportsSeen;
-  int64_t msWaited;
-};
-
-// A wrong answer is tried once more; no answer at all is not, so one send
-// waits at most one time-out.
-TEST(SendMnemonic, AFaultyAnswerIsRetriedOnceThenTheDialogIsShown) {
-  const FaultCase cases[] = {
-      {"echo unchanged", [](sim::InterfaceBoard& b) { b.echoUnchanged = true; }, 2, 0},
-      {"garbage", [](sim::InterfaceBoard& b) { b.garbageAnswer = true; }, 2, 0},
-      {"no answer", [](sim::InterfaceBoard& b) { b.noReply = true; }, 1, 6000},
-      {"unplugged", [](sim::InterfaceBoard& b) { b.plugged = false; }, 0, 0},
-      {"write fails", [](sim::InterfaceBoard& b) { b.writeFails = true; }, 0, 0},
-  };
-  for (const auto& f : cases) {
-    Board c;
-    c.writer().SendMnemonic("CMD ON");  // connected before the fault
-    const size_t before = c.board().Reports().size();
-    f.inject(c.board());
-    const int64_t start = c.clock.ElapsedMs();
-    c.ui.usbProblemAnswers = {UsbProblemChoice::TryAgain};
-    c.writer().SendMnemonic("CMD MUX 40");
-    EXPECT_EQ(static_cast<int>(c.board().Reports().size() - before), f.reportsSeen) << f.name;
-    EXPECT_EQ(c.ui.usbProblemDialogs, 1) << f.name;
-    EXPECT_EQ(c.clock.ElapsedMs() - start, f.msWaited) << f.name;
-    EXPECT_FALSE(c.evm.shell.RunWithoutUsb) << f.name;
-  }
-}
-
 TEST(SendMnemonic, TheDialogIsToldWhatWasSearchedForAndMet) {
   const std::string searched = "Searched for the interface board, USB id 3A5F:2F90.";
   const struct {
@@ -206,13 +174,19 @@ TEST(SendMnemonic, RunWithoutUsbFromTheDialogSilencesThePath) {
   EXPECT_EQ(c.writer().ReadCount, 0);
 }
 
-TEST(SendMnemonic, AbortProgramInTheDialogEndsTheProgram) {
+// A wrong answer is tried once more before the dialog; no answer at all is
+// not, so one send waits at most one time-out.
+TEST(SendMnemonic, AFaultyAnswerIsRetriedOnceAndAbortProgramEndsTheProgram) {
   Board c;
+  c.writer().SendMnemonic("CMD ON");
+  const size_t before = c.board().Reports().size();
   c.board().echoUnchanged = true;
   bool aborted = false;
   c.writer().onAbortProgram = [&] { aborted = true; };
   c.ui.usbProblemAnswers = {UsbProblemChoice::AbortProgram};
-  c.writer().SendMnemonic("CMD ON");
+  c.writer().SendMnemonic("CMD MUX 40");
+  EXPECT_EQ(c.board().Reports().size() - before, 2u);
+  EXPECT_EQ(c.ui.usbProblemDialogs, 1);
   EXPECT_TRUE(aborted);
 }
 

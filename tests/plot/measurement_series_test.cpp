@@ -49,8 +49,6 @@ TEST(MeasurementSeries, SpansStatisticsAndBound) {
 TEST(MeasurementSeries, DecimationKeepsEveryColumnsExtremes) {
   constexpr int kPasses = 150000;
   constexpr int kColumns = 300;
-  // Passes at a steady rate, and with pauses and bursts: columns of very
-  // different counts, some empty.
   // The time from one pass to the next, steady and with pauses and bursts:
   // columns of very different counts, some empty.
   const std::function<double(int)> gaps[] = {

@@ -112,17 +112,6 @@ TEST(RegisterCycle, UnacknowledgedReadKeepsTheValueAndShowsTheIndicator) {
   EXPECT_EQ(c.Store().RegValue[5], 0x7777);
 }
 
-TEST(RegisterCycle, NoBoardOrWrongAddressGivesTheIndicatorAndZeros) {
-  for (const bool unplugged : {true, false}) {
-    RegContext c;
-    c.Board().plugged = !unplugged;
-    if (!unplugged) ConfigListChosen(c.evm, ConfigList::A0, 1);  // 41h: nobody answers
-    ReadAllRegs(c.evm);
-    EXPECT_TRUE(c.Panel().txtDutNotAckVisible);
-    EXPECT_EQ(c.Store().RegValue[0], 0);
-  }
-}
-
 TEST(RegisterCycle, FailedWriteKeepsFlagAndMarkAndIsNeverReportedDone) {
   RegContext c;
   c.Store().RegValue[0] = 0x019F;

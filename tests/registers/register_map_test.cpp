@@ -70,14 +70,6 @@ TEST(ScaleReg, UnitsAndSignRulesOfTheMeasurementRegisters) {
   EXPECT_EQ(store.RegScaled[5], 7);
 }
 
-TEST(BuildRegTables, OnlyConfigAndCalibrationAreWritable) {
-  RegisterStore store;
-  BuildRegTables(store);
-  const bool readOnly[] = {false, true, true, true, true, false, false, true};
-  for (int n = 0; n < 8; ++n)
-    EXPECT_EQ(store.RegReadOnly[static_cast<size_t>(n)], readOnly[n]) << n;
-}
-
 TEST(UpdateRangeBits, AttenuatorAndBusRangeRenameTheMeasurementBits) {
   struct Case {
     int32_t config;

@@ -119,24 +119,6 @@ TEST_F(LinkFixture, TimeOutClosesTheLinkAndTheNextTransferRediscovers) {
   EXPECT_EQ(sim.EventsCreated(), 1) << "the read event is created once per run";
 }
 
-// A replugged board is a new device: the handles of the old one fail every
-// write, so only a new discovery reaches it.
-TEST_F(LinkFixture, UnplugReadFailsReplugReadSucceeds) {
-  auto& board = sim.AddBoard<RegLinkBoard>(kDefaultBoardVendorId);
-  link.ReadRegWord(0x40, 0);
-  ASSERT_EQ(results.I2C_AckStatus[0], 0);
-  const std::string oldPath = link.DevicePath();
-
-  sim.Unplug(board);
-  link.ReadRegWord(0x40, 0);
-  EXPECT_EQ(results.I2C_AckStatus[0], 1);
-  sim.Replug(board);
-  link.ReadRegWord(0x40, 0);
-  EXPECT_EQ(results.I2C_AckStatus[0], 0) << "the next read finds the board again";
-  EXPECT_NE(link.DevicePath(), oldPath);
-  EXPECT_EQ(sim.OpenHandleCount(), 2);
-}
-
 TEST_F(LinkFixture, ForcedStatusAndWrongCodeFailWritesButKeepTheLink) {
   auto& board = sim.AddBoard<RegLinkBoard>(kDefaultBoardVendorId);
   for (const bool wrongCode : {false, true}) {
@@ -159,23 +141,6 @@ TEST_F(LinkFixture, DiscoveryMatchesOnlyTheRegisterLinkAndTheFirstOneWins) {
   EXPECT_EQ(first.reports.size(), 1u);
   EXPECT_TRUE(second.reports.empty());
   EXPECT_EQ(sim.OpenHandleCount(), 2) << "the non-matching board was closed again";
-}
-
-TEST_F(LinkFixture, UnpluggedBoardIsLostAndABoardAppearingLaterIsFound) {
-  auto& board = sim.AddBoard<RegLinkBoard>(kDefaultBoardVendorId);
-  board.plugged = false;
-  EXPECT_FALSE(link.OpenRegLink());
-  link.ReadRegWord(0x40, 0);
-  EXPECT_EQ(results.I2C_AckStatus[0], 1);
-  EXPECT_EQ(sim.OpenHandleCount(), 0);
-  EXPECT_EQ(clock.ElapsedMs(), 0) << "no settle wait without a board";
-  board.plugged = true;
-  link.ReadRegWord(0x40, 0);
-  EXPECT_EQ(results.I2C_AckStatus[0], 0);
-  board.plugged = false;
-  EXPECT_FALSE(link.WriteRegWord(0x40, 5, 0, 1));
-  link.ReadRegWord(0x40, 0);
-  EXPECT_EQ(results.I2C_AckStatus[0], 1);
 }
 
 TEST_F(LinkFixture, ArgumentsThatDoNotFitARequestSendNothing) {

@@ -11,15 +11,6 @@ uint16_t ReadWord(Zm5520Model& m, uint8_t pointer) {
   return bytes ? static_cast<uint16_t>((*bytes)[0] << 8 | (*bytes)[1]) : 0;
 }
 
-TEST(Zm5520Model, DefaultLoadGivesTwelveVoltsAndTenMillivolts) {
-  Zm5520Model m;
-  m.load.noise = false;
-  EXPECT_EQ(ReadWord(m, 0), 0x399F);
-  EXPECT_EQ(static_cast<int16_t>(ReadWord(m, 1)), 1000) << "1 A x 0.01 ohm at 10 uV/bit";
-  EXPECT_EQ(ReadWord(m, 2) >> 3, 3000) << "12 V at 4 mV/bit";
-  EXPECT_EQ(ReadWord(m, 4), 0) << "no current without calibration";
-}
-
 TEST(Zm5520Model, ReadOnlyRegistersIgnoreWritesAndBadAddressesNack) {
   Zm5520Model m;
   m.load.noise = false;
