@@ -56,10 +56,19 @@ TEST(RegisterCycle, EditedBookkeepingThroughReadConfigChangeAndWrite) {
   EXPECT_EQ(c.Store().RegValue[5], 0xA000);
 }
 
-TEST(RegisterCycle, EngineeringModeReadsAndWritesTheTrimRegistersToo) {
+TEST(EngineeringMode, TheTrimRegistersAreShownReadAndWrittenUntilItIsLeft) {
   RegContext c;
   mnuEngineeringMode_Click(c.evm);
+  EXPECT_EQ(c.Panel().gridReg.Rows(), 9);
   EXPECT_EQ(c.Store().LastReg, 7);
+  EXPECT_EQ(c.Cell(8, 0), "07h");
+  gridReg_RowColChange(c.evm, 8, 2);
+  EXPECT_TRUE(c.Panel().bitMapReadOnly);
+  gridReg_RowColChange(c.evm, 7, 2);
+  EXPECT_FALSE(c.Panel().bitMapReadOnly);
+  txtBit_Click(c.evm, 2);
+  EXPECT_EQ(c.Cell(7, 1), " ***  Trim control/test  *** ");
+
   ReadAllRegs(c.evm);
   EXPECT_EQ(c.Reads(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
   c.Store().RegEdited.fill(false);
@@ -69,7 +78,12 @@ TEST(RegisterCycle, EngineeringModeReadsAndWritesTheTrimRegistersToo) {
   WriteAllEdited(c.evm);
   EXPECT_EQ(c.Writes(), (Writes{{6, 0x42}, {7, 1}}));
 
+  gridReg_RowColChange(c.evm, 8, 2);
   mnuEngineeringMode_Click(c.evm);
+  EXPECT_EQ(c.Panel().gridReg.Rows(), 7);
+  EXPECT_EQ(c.Store().LastReg, 5);
+  EXPECT_EQ(c.Panel().CurReg, 5) << "the current row moved to the last one left";
+  EXPECT_EQ(c.Panel().gridReg.Back(6, 2), kHighlightColour);
   c.Store().RegValue[6] = 0x0043;
   RefreshRegDisplay(c.evm);
   WriteAllEdited(c.evm);

@@ -142,29 +142,5 @@ TEST(RegisterGrid, SelectionHighlightsTheCurrentRowAndTheHeaderSelectsRow1) {
   EXPECT_EQ(g.Back(4, 3), kDefaultColour);
 }
 
-TEST(EngineeringMode, AddsTheTrimRowsAndRemovesThemAgain) {
-  RegContext c;
-  gridReg_RowColChange(c.evm, 2, 2);
-  txtBit_Click(c.evm, 0);  // read-only: nothing
-  mnuEngineeringMode_Click(c.evm);
-  EXPECT_EQ(c.Panel().gridReg.Rows(), 9);
-  EXPECT_EQ(c.Store().LastReg, 7);
-  EXPECT_EQ(c.Cell(8, 0), "07h");
-
-  gridReg_RowColChange(c.evm, 8, 2);
-  EXPECT_TRUE(c.Panel().bitMapReadOnly);
-  gridReg_RowColChange(c.evm, 7, 2);
-  EXPECT_FALSE(c.Panel().bitMapReadOnly);
-  txtBit_Click(c.evm, 2);
-  EXPECT_EQ(c.Cell(7, 1), " ***  Trim control/test  *** ");
-  gridReg_RowColChange(c.evm, 8, 2);
-
-  mnuEngineeringMode_Click(c.evm);
-  EXPECT_EQ(c.Panel().gridReg.Rows(), 7);
-  EXPECT_EQ(c.Store().LastReg, 5);
-  EXPECT_EQ(c.Panel().CurReg, 5) << "the current row moved to the last one left";
-  EXPECT_EQ(c.Panel().gridReg.Back(6, 2), kHighlightColour);
-}
-
 }  // namespace
 }  // namespace evm
