@@ -68,25 +68,21 @@ TEST(UsbDebugLog, KeepsTheNewestLinesBehindOneMarker) {
   }
 }
 
-TEST(UsbDebugLog, LevelZeroWritesNothing) {
-  Logged c;
-  c.evm.dutWriter.SendMnemonic("I2C CH2 S 91 ACKS R ACKM P");
-  c.evm.dutWriter.SendMnemonic("CMD MEAS");
-  EXPECT_EQ(c.evm.usbDebug.Text(), "");
-  EXPECT_EQ(c.appends, 0);
-}
-
-TEST(UsbDebugLog, LevelTwoTracesTextsReadsAndAcknowledgesOnly) {
-  Logged c;
-  c.evm.usbDebug.UsbDebugLevel = 2;
-  c.sim->Interface()->measureInputs = 0x5A;
-  c.evm.dutWriter.SendMnemonic("CMD ON");
-  c.evm.dutWriter.SendMnemonic("I2C CH2 S A5 ACKS R ACKM R ACKM P");
-  c.evm.dutWriter.SendMnemonic("CMD MEAS ");
-  EXPECT_EQ(c.evm.usbDebug.Text(),
-            "CMD ON\r\n"
-            "I2C CH2 S A5 ACKS R ACKM R ACKM P\r\nFF FF \r\n1 \r\n"
-            "CMD MEAS \r\n5A \r\n");
+TEST(UsbDebugLog, LevelTwoTracesTextsReadsAndAcknowledgesOnlyAndLevelZeroNothing) {
+  for (const int level : {2, 0}) {
+    Logged c;
+    c.evm.usbDebug.UsbDebugLevel = level;
+    c.sim->Interface()->measureInputs = 0x5A;
+    c.evm.dutWriter.SendMnemonic("CMD ON");
+    c.evm.dutWriter.SendMnemonic("I2C CH2 S A5 ACKS R ACKM R ACKM P");
+    c.evm.dutWriter.SendMnemonic("CMD MEAS ");
+    EXPECT_EQ(c.evm.usbDebug.Text(), level == 0
+                                         ? ""
+                                         : "CMD ON\r\n"
+                                           "I2C CH2 S A5 ACKS R ACKM R ACKM P\r\nFF FF \r\n1 \r\n"
+                                           "CMD MEAS \r\n5A \r\n");
+    EXPECT_EQ(c.appends == 0, level == 0);
+  }
 }
 
 TEST(UsbDebugLog, LevelOneTracesOneTransactionOnAFoundBoard) {

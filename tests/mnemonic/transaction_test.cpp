@@ -1,38 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <deque>
-
 #include "support/sim_fixture.h"
 
 namespace evm {
 namespace {
 
 using test::SimContext;
-
-// A converter-like device: acknowledges its address and answers reads from
-// a queue of bytes.
-class ByteSource final : public sim::SimI2CSlave {
- public:
-  ByteSource(uint8_t address7, std::deque<uint8_t> bytes)
-      : address_(address7), bytes_(std::move(bytes)) {}
-  uint8_t Address7() const override { return address_; }
-  bool Start(bool) override { return true; }
-  bool WriteByte(uint8_t value) override {
-    written.push_back(value);
-    return true;
-  }
-  uint8_t ReadByte() override {
-    if (bytes_.empty()) return 0;
-    const uint8_t b = bytes_.front();
-    bytes_.pop_front();
-    return b;
-  }
-  std::vector<uint8_t> written;
-
- private:
-  uint8_t address_;
-  std::deque<uint8_t> bytes_;
-};
 
 struct Board : SimContext {
   Board() { evm.shell.UsbAddress = 0x2F90; }
@@ -42,18 +15,18 @@ struct Board : SimContext {
 
 TEST(SendMnemonic, DecodesReadsAndAcknowledgesAtTheirPositions) {
   Board c;
-  c.board().AddSlave<ByteSource>(2, uint8_t{0x50}, std::deque<uint8_t>{0x12, 0x34});
-  auto& sink = c.board().AddSlave<ByteSource>(2, uint8_t{0x51}, std::deque<uint8_t>{});
-  c.writer().SendMnemonic("I2C CH2 S A1 ACKS R ACKM R ACKM P");
+  c.sim->TestBoard().openPlusVolts = 0x1234 / 32768.0 * 5;  // CNV1 reads code 1234h
+  c.sim->TestBoard().openMinusVolts = 0;
+  c.writer().SendMnemonic("I2C CH2 S 91 ACKS R ACKM R ACKM P");
   EXPECT_EQ(c.writer().ReadCount, 2);
   EXPECT_EQ(c.writer().AckCount, 1);
   EXPECT_EQ(c.writer().ResponseData[5], 0x34);
   EXPECT_EQ(c.writer().exchange.Text1, "12 34 ");
   EXPECT_EQ(c.writer().exchange.Text2, "0 ");
 
-  c.writer().SendMnemonic("I2C CH2 S A2 ACKS 10 ACKS 40 ACKS 11 ACKS P");
+  c.writer().SendMnemonic("I2C CH2 S 98 ACKS 10 ACKS 40 ACKS 11 ACKS P");
   EXPECT_EQ(c.writer().exchange.Text2, "0 0 0 0 ");
-  EXPECT_EQ(sink.written, (std::vector<uint8_t>{0x10, 0x40, 0x11}));
+  EXPECT_EQ(c.sim->TestBoard().dacCode[0], 0x4011) << "the bytes reach the DAC";
   c.writer().SendMnemonic("I2C CH2 S A5 ACKS R ACKM P");
   EXPECT_EQ(c.evm.results.I2C_AckStatus[0], 1) << "nobody at A5";
   EXPECT_EQ(c.evm.results.I2C_AckStatus[1], 0) << "entries past the counts keep the last ones";
