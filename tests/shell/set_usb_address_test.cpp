@@ -39,7 +39,6 @@ TEST(SetUsbAddress, LoadSetsRangeJumpersAndCaptionFromTheFile) {
     EXPECT_EQ(shell.UsbAddress, k.address);
     EXPECT_EQ(panel.Label3, ProductIdCaption(k.address));
   }
-  EXPECT_EQ(ProductIdCaption(uint16_t{0x2F91}), "MyProductID = 2F91h");
 }
 
 TEST(SetUsbAddress, JumperAndLegacyClicksSetTheAddress) {
