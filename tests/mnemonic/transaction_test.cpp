@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "mnemonic/mnemonic_exchange.h"
 #include "support/sim_fixture.h"
 
 namespace evm {
@@ -17,17 +18,25 @@ TEST(SendMnemonic, DecodesReadsAndAcknowledgesAtTheirPositions) {
   Board c;
   c.sim->TestBoard().openPlusVolts = 0x1234 / 32768.0 * 5;  // CNV1 reads code 1234h
   c.sim->TestBoard().openMinusVolts = 0;
-  c.writer().SendMnemonic("I2C CH2 S 91 ACKS R ACKM R ACKM P");
+  const MnemonicExchange read =
+      SendMnemonicText(c.writer(), c.evm.results, "I2C CH2 S 91 ACKS R ACKM R ACKM P");
+  EXPECT_EQ(read.reads, (std::vector<uint8_t>{0x12, 0x34}));
+  EXPECT_EQ(read.acks, std::vector<uint8_t>{0});
+  EXPECT_TRUE(read.Acknowledged());
+  EXPECT_EQ(read.answer[31], read.command[31] + 1) << "the answer to this command";
   EXPECT_EQ(c.writer().ReadCount, 2);
   EXPECT_EQ(c.writer().AckCount, 1);
   EXPECT_EQ(c.writer().ResponseData[5], 0x34);
   EXPECT_EQ(c.writer().exchange.Text1, "12 34 ");
   EXPECT_EQ(c.writer().exchange.Text2, "0 ");
 
-  c.writer().SendMnemonic("I2C CH2 S 98 ACKS 10 ACKS 40 ACKS 11 ACKS P");
+  const MnemonicExchange write =
+      SendMnemonicText(c.writer(), c.evm.results, "I2C CH2 S 98 ACKS 10 ACKS 40 ACKS 11 ACKS P");
+  EXPECT_EQ(write.acks, (std::vector<uint8_t>{0, 0, 0, 0}));
   EXPECT_EQ(c.writer().exchange.Text2, "0 0 0 0 ");
   EXPECT_EQ(c.sim->TestBoard().dacCode[0], 0x4011) << "the bytes reach the DAC";
-  c.writer().SendMnemonic("I2C CH2 S A5 ACKS R ACKM P");
+  EXPECT_FALSE(
+      SendMnemonicText(c.writer(), c.evm.results, "I2C CH2 S A5 ACKS R ACKM P").Acknowledged());
   EXPECT_EQ(c.evm.results.I2C_AckStatus[0], 1) << "nobody at A5";
   EXPECT_EQ(c.evm.results.I2C_AckStatus[1], 0) << "entries past the counts keep the last ones";
   EXPECT_EQ(c.ui.usbProblemDialogs, 0);
@@ -39,7 +48,8 @@ TEST(SendMnemonic, CommandsLatchOnTheBoardAndMeasReturnsTheMeasureBits) {
   EXPECT_EQ(c.board().muxByte, 0x40);
   EXPECT_EQ(c.writer().exchange.Text1, "");
   c.board().measureInputs = 0x81;
-  c.writer().SendMnemonic("CMD MEAS ");
+  EXPECT_EQ(SendMnemonicText(c.writer(), c.evm.results, "CMD MEAS ").reads,
+            std::vector<uint8_t>{0x81});
   EXPECT_EQ(c.evm.results.I2C_ReadData[0], 0x81);
   EXPECT_EQ(c.writer().exchange.txtToUSB[1], "3");
   EXPECT_EQ(c.writer().exchange.txtFromUSB[1], "81");

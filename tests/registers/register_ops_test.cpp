@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "calibration/measurement_log.h"
-#include "mnemonic/mnemonic_exchange.h"
 #include "registers/register_fixture.h"
 
 namespace evm {
@@ -59,31 +58,6 @@ TEST(RegisterOps, ReadWriteAndMeasureOnTheSimulatedEvm) {
     const std::string config = std::to_string(record.registers.values[0]);
     EXPECT_EQ(LogDataRecord(record), "\"03-07-2026 14:05:09\",12,1,0," + config +
                                          ",1000,24002,6000,10000,40960,\"\r\n\"\r\n");
-  }
-}
-
-TEST(MnemonicExchange, ReadsAndAcknowledgesOfOneCommand) {
-  struct Case {
-    const char* text;
-    std::vector<uint8_t> reads, acks;
-    bool acknowledged;
-  };
-  const Case cases[] = {
-      {"CMD MEAS", {0x81}, {}, true},
-      {"I2C CH2 S 98 ACKS 12 ACKS 80 ACKS 00 ACKS P", {}, {0, 0, 0, 0}, true},
-      {"I2C CH2 S A5 ACKS R ACKM P", {0xFF}, {1}, false},
-  };
-  for (const Case& k : cases) {
-    SCOPED_TRACE(k.text);
-    test::SimContext c;
-    c.evm.shell.UsbAddress = 0x2F90;
-    c.sim->Interface()->measureInputs = 0x81;
-    const MnemonicExchange x = SendMnemonicText(c.evm.dutWriter, c.evm.results, k.text);
-    EXPECT_TRUE(x.answered);
-    EXPECT_EQ(x.reads, k.reads);
-    EXPECT_EQ(x.acks, k.acks);
-    EXPECT_EQ(x.Acknowledged(), k.acknowledged);
-    EXPECT_EQ(x.answer[31], x.command[31] + 1) << "the answer to this command";
   }
 }
 
