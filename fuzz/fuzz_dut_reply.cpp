@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int i = 0; i < 4; ++i) {
     ctx.ui.usbProblemAnswers.push_back(static_cast<UsbProblemChoice>(in.Byte() % 4));
   }
-  ctx.evm.usbDebug.UsbDebugLevel = in.Byte() % 3;
+  ctx.evm.usbDebug.UsbDebugLevel = static_cast<DebugTrace>(in.Byte() % 3);
   for (int step = 0; step < 12 && (step == 0 || !in.Empty()); ++step) {
     const uint8_t op = in.Byte();
     const auto mode = static_cast<Reference>(in.Byte() % 3);

@@ -149,12 +149,12 @@ TEST(UsbWindows, DebugWindowSwitchesLevelsAndShowsTheLog) {
   EXPECT_EQ(toggle->text(), "Press for Debug");
   toggle->click();
   EXPECT_EQ(toggle->text(), "Press to Turn off Debug");
-  EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, 2);
+  EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, DebugTrace::Mnemonic);
   o.w.findChild<QPushButton*>("Command14")->click();
   QApplication::processEvents();
   EXPECT_EQ(log->toPlainText(), "CMD ON \n");
   verbose->click();
-  EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, 1);
+  EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, DebugTrace::Hid);
   o.w.findChild<QPushButton*>("Command30")->click();
   QApplication::processEvents();
   EXPECT_TRUE(log->toPlainText().contains("***** HID Test Report *****"));
@@ -162,7 +162,8 @@ TEST(UsbWindows, DebugWindowSwitchesLevelsAndShowsTheLog) {
   EXPECT_EQ(log->toPlainText(), "");
   debug->close();
   QApplication::processEvents();
-  EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, 1) << "closing the window keeps logging on";
+  EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, DebugTrace::Hid)
+      << "closing the window keeps logging on";
 }
 
 // The window takes what was logged in one batch at the next event pass,

@@ -69,7 +69,7 @@ TEST(UsbDebugLog, LevelZeroWritesNothing) {
 
 TEST(UsbDebugLog, LevelTwoTracesTextsReadsAndAcknowledgesOnly) {
   Logged c;
-  c.evm.usbDebug.UsbDebugLevel = 2;
+  c.evm.usbDebug.UsbDebugLevel = DebugTrace::Mnemonic;
   c.sim->Interface()->measureInputs = 0x5A;
   c.evm.dutWriter.SendMnemonic("CMD ON");
   c.evm.dutWriter.SendMnemonic("I2C CH2 S A5 ACKS R ACKM R ACKM P");
@@ -84,14 +84,14 @@ TEST(UsbDebugLog, LevelOneTracesOneTransactionOnAFoundBoard) {
   Logged c;
   c.clock.Set({2026, 3, 4, 14, 5, 6});
   c.evm.dutWriter.SendMnemonic("CMD ON");  // discovery, not traced
-  c.evm.usbDebug.UsbDebugLevel = 1;
+  c.evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
   c.evm.dutWriter.SendMnemonic("CMD MUX 40");
   EXPECT_EQ(c.evm.usbDebug.Text(), Golden("level1_transaction.log"));
 }
 
 TEST(UsbDebugLog, LevelOneTracesTheDiscoveryStepByStep) {
   Logged c;
-  c.evm.usbDebug.UsbDebugLevel = 1;
+  c.evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
   c.evm.dutWriter.SendMnemonic("CMD ON");
   const std::string log = c.evm.usbDebug.Text();
   // The steps in their order; the register link is member 0 and is closed
@@ -132,7 +132,7 @@ TEST(UsbDebugLog, LevelOneTracesTheDiscoveryStepByStep) {
 TEST(UsbDebugLog, ACandidateThatCannotBeOpenedIsStillClosedInTheTrace) {
   Logged c;
   c.sim->RegLink()->openRefused = true;
-  c.evm.usbDebug.UsbDebugLevel = 1;
+  c.evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
   c.evm.dutWriter.SendMnemonic("CMD ON");
   const std::string log = c.evm.usbDebug.Text();
   const size_t first = log.find("  DeviceInfoSet for device #0: ");
@@ -159,7 +159,7 @@ TEST(UsbDebugLog, ATimeOutIsTraced) {
   Logged c;
   c.evm.dutWriter.SendMnemonic("CMD ON");
   c.sim->Interface()->noReply = true;
-  c.evm.usbDebug.UsbDebugLevel = 1;
+  c.evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
   c.ui.usbProblemAnswers = {UsbProblemChoice::TryAgain};
   c.evm.dutWriter.SendMnemonic("CMD OFF");
   const std::string& log = c.evm.usbDebug.Text();
@@ -172,7 +172,7 @@ TEST(UsbDebugLog, ATimeOutIsTraced) {
 }
 
 TEST(UsbDebugLog, AFailedReadIsLoggedAndClosesTheConnection) {
-  for (int level : {1, 2}) {
+  for (DebugTrace level : {DebugTrace::Hid, DebugTrace::Mnemonic}) {
     Logged c;
     c.evm.dutWriter.SendMnemonic("CMD ON");
     c.sim->Interface()->readFails = true;
@@ -195,7 +195,7 @@ TEST(UsbDebugLog, TheViewIsHandedEachNewTextOnlyAndClearedOnce) {
   int clears = 0;
   c.evm.usbDebug.onAppended = [&](std::string_view text) { handed.emplace_back(text); };
   c.evm.usbDebug.onCleared = [&] { ++clears; };
-  c.evm.usbDebug.UsbDebugLevel = 2;
+  c.evm.usbDebug.UsbDebugLevel = DebugTrace::Mnemonic;
   for (int i = 0; i < 200; ++i) c.evm.dutWriter.SendMnemonic("CMD MEAS");
   const std::string& log = c.evm.usbDebug.Text();
   ASSERT_FALSE(handed.empty());
@@ -231,17 +231,17 @@ TEST(DebugUsbPanel, ButtonAndVerboseBoxChooseTheLevel) {
   DebugUsbPanel panel;
   EXPECT_EQ(DebugButtonCaption(log), "Press for Debug");
   DebugToggleClick(log, panel);
-  EXPECT_EQ(log.UsbDebugLevel, 2);
+  EXPECT_EQ(log.UsbDebugLevel, DebugTrace::Mnemonic);
   EXPECT_EQ(DebugButtonCaption(log), "Press to Turn off Debug");
   DebugVerboseClick(log, panel, true);
-  EXPECT_EQ(log.UsbDebugLevel, 1);
+  EXPECT_EQ(log.UsbDebugLevel, DebugTrace::Hid);
   DebugToggleClick(log, panel);
-  EXPECT_EQ(log.UsbDebugLevel, 0);
+  EXPECT_EQ(log.UsbDebugLevel, DebugTrace::Off);
   DebugVerboseClick(log, panel, false);
-  EXPECT_EQ(log.UsbDebugLevel, 0) << "the box alone does not switch logging on";
+  EXPECT_EQ(log.UsbDebugLevel, DebugTrace::Off) << "the box alone does not switch logging on";
   DebugVerboseClick(log, panel, true);
   DebugToggleClick(log, panel);
-  EXPECT_EQ(log.UsbDebugLevel, 1);
+  EXPECT_EQ(log.UsbDebugLevel, DebugTrace::Hid);
 }
 
 }  // namespace
