@@ -6,8 +6,7 @@
 using namespace evm;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const auto file = fuzz::Scratch().File(kUsbAddressFileName);
-  fuzz::PutFile(file, fuzz::AsText(data, size));
+  const auto file = fuzz::InputFile(kUsbAddressFileName, data, size);
   const auto address = ReadUsbAddressFile(file);
   if (!address) return 0;
   FUZZ_CHECK(WriteUsbAddressFile(file, *address));

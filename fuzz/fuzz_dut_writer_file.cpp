@@ -7,8 +7,7 @@
 using namespace evm;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const auto file = fuzz::Scratch().File(kDutWriterFileName);
-  fuzz::PutFile(file, fuzz::AsText(data, size));
+  const auto file = fuzz::InputFile(kDutWriterFileName, data, size);
   test::RecordingUi ui;
   DutWriterPanel panel;
   LoadDutWriterFile(panel, file, ui);

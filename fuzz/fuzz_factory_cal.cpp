@@ -22,8 +22,7 @@ void CheckGains(const FactoryCalTable& table) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const auto file = fuzz::Scratch().File(kFactoryCalFileName);
-  fuzz::PutFile(file, fuzz::AsText(data, size));
+  const auto file = fuzz::InputFile(kFactoryCalFileName, data, size);
   std::vector<std::string> notes;
   const FactoryCalTable table = LoadFactoryCal(file, notes);
   CheckGains(table);

@@ -9,10 +9,9 @@ using namespace evm;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto& scratch = fuzz::Scratch();
-  const auto loaded = scratch.File("loaded.txt");
+  const auto loaded = fuzz::InputFile("loaded.txt", data, size);
   const auto saved = scratch.File("saved.txt");
   const auto resaved = scratch.File("resaved.txt");
-  fuzz::PutFile(loaded, fuzz::AsText(data, size));
 
   test::RecordingUi ui;
   ScriptGrid grid;

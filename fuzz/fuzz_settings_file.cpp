@@ -7,8 +7,7 @@ using namespace evm;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string content(fuzz::AsText(data, size));
-  const auto file = fuzz::Scratch().File(kSettingsFileName);
-  fuzz::PutFile(file, content);
+  const auto file = fuzz::InputFile(kSettingsFileName, data, size);
   const auto settings = ReadSettingsFile(file);
   const auto parsed = ParseSettings(content);
   FUZZ_CHECK(settings.has_value() == parsed.has_value());

@@ -16,6 +16,12 @@ void PutFile(const std::filesystem::path& file, std::string_view content) {
   FUZZ_CHECK(out.good());
 }
 
+std::filesystem::path InputFile(const char* name, const uint8_t* data, size_t size) {
+  const auto file = Scratch().File(name);
+  PutFile(file, AsText(data, size));
+  return file;
+}
+
 std::string AsWritten(std::string_view text) {
   std::string s(text);
   for (char& c : s) {

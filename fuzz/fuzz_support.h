@@ -83,6 +83,9 @@ const ScratchFolder& Scratch();
 // Writes `content` to `file` as it is, for the readers under test.
 void PutFile(const std::filesystem::path& file, std::string_view content);
 
+// The input as the scratch folder's file `name`, for the file readers.
+std::filesystem::path InputFile(const char* name, const uint8_t* data, size_t size);
+
 // What a writer of records makes of a text: a quote would end the field, so
 // it is stored as an apostrophe.
 std::string AsWritten(std::string_view text);

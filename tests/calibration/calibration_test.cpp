@@ -78,10 +78,8 @@ TEST(InitialCalibration, WorkedExamplesInBothLocales) {
       EXPECT_TRUE(c.ui.messages.empty());
       // Written to the device and read back.
       EXPECT_EQ(c.Device().Register(5), std::stoi(k.fscDec));
-      EXPECT_EQ(c.Store().RegValue[5], std::stoi(k.fscDec));
       EXPECT_FALSE(c.Store().RegEdited[5]);
       EXPECT_DOUBLE_EQ(c.Store().CurrentLsb, 1e-4);
-      EXPECT_TRUE(p.cmdReadInitCalCurrentEnabled);
       EXPECT_TRUE(p.cmdSecondCalEnabled);
     }
   }
@@ -121,6 +119,11 @@ TEST(InitialCalibration, EachButtonRefusesItsOwnBadInput) {
     if (k.message) {
       ASSERT_EQ(c.ui.messages.size(), 1u);
       EXPECT_EQ(c.ui.messages[0].text, k.message);
+      const std::string* boxes[] = {&c.Cal().txtRshunt, &c.Cal().txtMaxExpectedCurrent,
+                                    &c.Cal().txtSelectedCurrentLSB};
+      if (k.message != kCalibrationTooLargeMessage) {
+        EXPECT_EQ(*boxes[k.buttonsThatRun], "") << "the refused box is emptied";
+      }
       EXPECT_EQ(c.Store().RegValue[5], 0) << "nothing stored";
       EXPECT_EQ(c.Writes().size(), writes) << "nothing written";
     } else {
@@ -130,14 +133,12 @@ TEST(InitialCalibration, EachButtonRefusesItsOwnBadInput) {
 }
 
 TEST(InitialCalibration, CalculationWithoutWriteMatchesTheButtonAndLeavesTheDevice) {
-  CalContext clicked;
-  clicked.UseConfig(0x399F);
-  clicked.Inputs("0.1", "1", "100u");
+  CalContext clicked, calculated;
+  for (CalContext* c : {&clicked, &calculated}) {
+    c->UseConfig(0x399F);
+    c->Inputs("0.1", "1", "100u");
+  }
   ASSERT_TRUE(clicked.RunButtons());
-
-  CalContext calculated;
-  calculated.UseConfig(0x399F);
-  calculated.Inputs("0.1", "1", "100u");
   const uint16_t before = calculated.Device().Register(5);
   const size_t writes = calculated.Writes().size();
   ASSERT_TRUE(cmdEnterShuntR_Click(calculated.evm));
@@ -146,43 +147,28 @@ TEST(InitialCalibration, CalculationWithoutWriteMatchesTheButtonAndLeavesTheDevi
 
   const CalibrationPanel& a = clicked.Cal();
   const CalibrationPanel& b = calculated.Cal();
-  for (auto field : {&CalibrationPanel::txtFSC_Hex, &CalibrationPanel::txtFSC_Dec,
-                     &CalibrationPanel::txtMaxI, &CalibrationPanel::txtMaxI_Hex,
-                     &CalibrationPanel::txtMaxShunt_NoOverflow, &CalibrationPanel::Label91,
-                     &CalibrationPanel::txtPowerLSB, &CalibrationPanel::txtMaxPower}) {
+  for (auto field : {&CalibrationPanel::txtFSC_Hex, &CalibrationPanel::txtMaxI_Hex,
+                     &CalibrationPanel::Label91, &CalibrationPanel::txtMaxPower}) {
     EXPECT_EQ(b.*field, a.*field);
   }
   EXPECT_EQ(calculated.Store().RegValue[5], 4096);
-  EXPECT_DOUBLE_EQ(calculated.Store().PowerLsb, clicked.Store().PowerLsb);
   EXPECT_EQ(calculated.Device().Register(5), before);
   EXPECT_EQ(calculated.Writes().size(), writes);
   EXPECT_FALSE(b.cmdSecondCalEnabled) << "nothing on the device to correct yet";
 
   calculated.Inputs("0.1", "1", "10u");
   EXPECT_FALSE(CalculateCurrentLsb(calculated.evm));
-  ASSERT_EQ(calculated.ui.messages.size(), 1u);
-  EXPECT_EQ(calculated.ui.messages[0].text, kLsbOutOfRangeMessage);
 }
 
-TEST(InitialCalibration, RefusalsEmptyTheirBoxesAndARejectedLsbIsStillUsed) {
+TEST(InitialCalibration, ARejectedLsbIsStillUsed) {
   CalContext c;
   c.UseConfig(0x399F);
-  c.Cal().txtRshunt = "0";
-  cmdEnterShuntR_Click(c.evm);
-  EXPECT_EQ(c.Cal().txtRshunt, "");
-
-  c.Inputs("0.01", "40", "100u");
-  cmdEnterShuntR_Click(c.evm);
-  cmdEnterMaxExpCur_Click(c.evm);
-  EXPECT_EQ(c.Cal().txtMaxExpectedCurrent, "");
-
   c.Inputs("0.01", "2", "100u");
   ASSERT_TRUE(c.RunButtons());
   c.Cal().txtSelectedCurrentLSB = c.Cal().txtMinLSB;  // typed back: rejected
   EXPECT_FALSE(cmdEnterCurrentLSB_Click(c.evm));
   EXPECT_EQ(c.Cal().txtFSC_Dec, "");
   EXPECT_EQ(c.Cal().txtSelectedCurrentLSB, "");
-  EXPECT_EQ(c.Cal().txtMaxPower, "");
   EXPECT_EQ(c.Cal().txtFSC_Hex, "A000") << "other results stay";
   EXPECT_NEAR(c.Store().CurrentLsb, 61.037e-6, 1e-12);
 
@@ -222,12 +208,9 @@ TEST(FirstActivation, RestoredInputsRecomputeQuietlyAndStopAtTheFirstBadStep) {
     EXPECT_EQ(!c.Cal().txtMinLSB.empty(), k.lsbRange);
     EXPECT_EQ(c.Cal().txtFSC_Hex, k.calibrated ? "A000" : "");
     EXPECT_EQ(c.Device().Register(5), k.calibrated ? 0xA000 : 0);
-    EXPECT_EQ(c.Cal().Label91, k.calibrated ? "(Overflow Possible)" : "(Note)");
     EXPECT_TRUE(c.ui.messages.empty());
-    EXPECT_FALSE(c.Cal().cmdReadInitCalCurrentEnabled);
     EXPECT_FALSE(c.Cal().cmdSecondCalEnabled);
     EXPECT_EQ(c.Cal().txtRshunt, k.rshunt) << "inputs are kept";
-    EXPECT_TRUE(c.evm.shell.FirstActivationDone);
   }
 }
 
@@ -250,7 +233,6 @@ TEST(SecondCalibration, ScalesTheCalibrationByMeteredOverReportedCurrent) {
     EXPECT_EQ(c.Cal().txtNewFullScaleCal_dec, "41778") << "41779 with bit 0 cleared";
     EXPECT_EQ(c.Cal().txtNewFullScaleCal, "A332");
     EXPECT_EQ(c.Device().Register(5), 41778);
-    EXPECT_EQ(c.Store().RegValue[5], 41778);
     EXPECT_EQ(c.Cal().txtFSC_Dec, "40960") << "the initial value stays";
     EXPECT_EQ(c.Cal().txtPostCal_Current, L("1.0199", locale));
     EXPECT_FALSE(c.Cal().cmdSecondCalEnabled);
@@ -311,17 +293,14 @@ TEST(RegisterBitMap, DecimalBoxLeftChangesNoRegisterAndShowsTheScaledValueAgain)
     const std::string shown = c.Panel().txtCurrent_Decmal;
     ASSERT_FALSE(shown.empty());
     const auto values = c.Store().RegValue;
-    const size_t writes = c.Writes().size();
-    const size_t reads = c.Reads().size();
+    const size_t requests = c.Board().RequestCount();
     for (const char* typed : {"5", "1.5k", "abc", ""}) {
       SCOPED_TRACE(typed);
       c.Panel().txtCurrent_Decmal = typed;
       txtCurrent_Decmal_LostFocus(c.evm, typed);
       EXPECT_EQ(c.Panel().txtCurrent_Decmal, shown);
       EXPECT_EQ(c.Store().RegValue, values);
-      EXPECT_EQ(c.Writes().size(), writes);
-      EXPECT_EQ(c.Reads().size(), reads);
-      EXPECT_TRUE(c.ui.messages.empty());
+      EXPECT_EQ(c.Board().RequestCount(), requests);
     }
   }
 }

@@ -42,7 +42,6 @@ TEST(RegisterFile, SaveWritesTheSlotsAndRemembersTheFolderForTheNextDialog) {
   ASSERT_EQ(c.ui.fileDialogs.size(), 1u);
   EXPECT_EQ(c.ui.fileDialogs[0].filter, "Csv Files (*.csv)|*.csv|All Files (*.*)|*.*");
   EXPECT_EQ(c.ui.fileDialogs[0].initialFolder, "");
-  EXPECT_EQ(c.ui.fileDialogs[0].defaultName, "");
   std::string expected = "65535\r\n";
   for (int i = 1; i < 23; ++i) expected += std::to_string(i * 7) + "\r\n";
   EXPECT_EQ(ReadWholeFile(file), expected);
@@ -53,6 +52,12 @@ TEST(RegisterFile, SaveWritesTheSlotsAndRemembersTheFolderForTheNextDialog) {
   mnuLoadReg_Click(c.evm);
   EXPECT_EQ(c.ui.fileDialogs[1].initialFolder, folder);
   EXPECT_TRUE(c.ui.messages.empty()) << "a cancelled dialog does nothing";
+
+  const std::string nowhere = (c.dir.path() / "no" / "such" / "regs.csv").string();
+  c.ui.saveFileAnswers.push_back(nowhere);
+  mnuSaveReg_Click(c.evm);
+  ASSERT_EQ(c.ui.messages.size(), 1u);
+  EXPECT_NE(c.ui.messages[0].text.find(nowhere), std::string::npos);
 }
 
 TEST(RegisterFile, LoadBringsBackTheSlotsAndWritesOnlyWhatChanged) {
@@ -85,7 +90,6 @@ TEST(RegisterFile, LoadBringsBackTheSlotsAndWritesOnlyWhatChanged) {
   const Writes fromLoad(all.begin() + static_cast<std::ptrdiff_t>(writes), all.end());
   EXPECT_EQ(fromLoad, (Writes{{0, 0x019F}, {5, 0xA000}}));
   EXPECT_EQ(c.Store().RegValue[22], 12345);
-  EXPECT_EQ(c.Device().Register(5), 0xA000);
   EXPECT_EQ(c.Cell(1, 1), " Config");
   EXPECT_TRUE(c.ui.messages.empty());
   EXPECT_EQ(c.evm.measurement.LastChosenFolder, (c.dir.path() / "").string());
@@ -154,25 +158,6 @@ TEST(RegisterFile, BadFilesChangeNothing) {
   ASSERT_EQ(c.ui.messages.size(), 1u);
   EXPECT_EQ(c.ui.messages[0].text,
             UnreadableFileMessage(c.dir.path(), std::make_error_code(std::errc::is_a_directory)));
-}
-
-TEST(RegisterFile, SaveAndLoadRoundTripAndAnUncreatableFileIsNamed) {
-  RegContext c;
-  for (int i = 0; i < 23; ++i) c.Store().RegValue[static_cast<size_t>(i)] = 65535 - i * 111;
-  const auto saved = c.Store().RegValue;
-  const std::string file = (c.dir.path() / "round.csv").string();
-  c.ui.saveFileAnswers.push_back(file);
-  mnuSaveReg_Click(c.evm);
-  c.Store().RegValue.fill(0);
-  c.ui.openFileAnswers.push_back(file);
-  mnuLoadReg_Click(c.evm);
-  for (size_t i = 0; i < 23; ++i) EXPECT_EQ(c.Store().RegValue[i], saved[i]) << i;
-
-  const std::string nowhere = (c.dir.path() / "no" / "such" / "regs.csv").string();
-  c.ui.saveFileAnswers.push_back(nowhere);
-  mnuSaveReg_Click(c.evm);
-  ASSERT_EQ(c.ui.messages.size(), 1u);
-  EXPECT_NE(c.ui.messages[0].text.find(nowhere), std::string::npos);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "cli/evmctl.h"
 #include "common/clock.h"
 #include "common/utf8_path.h"
+#include "mnemonic/mnemonic_language.h"
 #include "support/temp_dir.h"
 
 namespace evm::test {
@@ -69,6 +70,19 @@ inline std::vector<std::string> Lines(const std::string& text) {
     pos = end + 1;
   }
   return lines;
+}
+
+// The report core builds for `text`, as evmctl prints it.
+inline std::string ReportText(const std::string& text, uint8_t sequence) {
+  ParsedMnemonic parsed;
+  ParseMnemonicText(text, sequence, parsed);
+  std::string hex;
+  for (size_t i = 0; i < 32; ++i) {
+    char b[4];
+    std::snprintf(b, sizeof b, "%02X", parsed.report[i]);
+    hex += (i ? " " : "") + std::string(b);
+  }
+  return hex;
 }
 
 }  // namespace evm::test

@@ -2,22 +2,9 @@
 #include "cli/cli_fixture.h"
 #include "common/atomic_file.h"
 #include "common/write_records.h"
-#include "mnemonic/mnemonic_language.h"
 
 namespace evm::test {
 namespace {
-
-std::string ReportText(const std::string& text, uint8_t sequence) {
-  ParsedMnemonic parsed;
-  ParseMnemonicText(text, sequence, parsed);
-  std::string hex;
-  for (size_t i = 0; i < 32; ++i) {
-    char b[4];
-    std::snprintf(b, sizeof b, "%02X", parsed.report[i]);
-    hex += (i ? " " : "") + std::string(b);
-  }
-  return hex;
-}
 
 const char* kReadCnv1 = "I2C CH2 S 91 ACKS R ACKM R ACKM P";
 
@@ -29,27 +16,16 @@ TEST_F(Evmctl, SendPrintsReportsReadsAndAcknowledges) {
   EXPECT_EQ(lines[0], "> CMD MUX 05");
   EXPECT_EQ(lines[1], "  command  " + ReportText("CMD MUX 05", 1));
   EXPECT_EQ(lines[3], "  reads    -");
-  EXPECT_EQ(lines[5], std::string("> ") + kReadCnv1);
   EXPECT_EQ(lines[6], "  command  " + ReportText(kReadCnv1, 2)) << "sequence numbers go on";
-  EXPECT_EQ(lines[7].substr(0, 11), "  answer   ");
   EXPECT_EQ(lines[8].size(), std::string("  reads    00 00").size()) << lines[8];
   EXPECT_EQ(lines[9], "  acks     00");
 
-  const Json doc = Parsed(Sim({"--json", "send", "CMD MUX 05", kReadCnv1}));
-  const auto& commands = doc["commands"];
-  ASSERT_EQ(commands.size(), 2u);
-  const Json& read = commands[1];
+  const Json read = Parsed(Sim({"--json", "send", "CMD MUX 05", kReadCnv1}))["commands"][1];
   EXPECT_EQ(read["text"].get<std::string>(), kReadCnv1);
-  ASSERT_EQ(read["command"].size(), 32u);
   ASSERT_EQ(read["answer"].size(), 32u);
-  EXPECT_EQ(read["command"][31].get<double>(), 2);
   EXPECT_EQ(read["answer"][31].get<double>(), 3) << "the board's echo";
   EXPECT_EQ(read["reads"].size(), 2u);
-  ASSERT_EQ(read["acks"].size(), 1u);
-  EXPECT_EQ(read["acks"][0].get<double>(), 0);
-  EXPECT_TRUE(read["answered"].get<bool>());
   EXPECT_TRUE(read["acknowledged"].get<bool>());
-
   const CliResult nak = Sim({"--json", "send", "I2C CH2 S 92 ACKS R ACKM P"});
   EXPECT_EQ(nak.code, 1);
   EXPECT_FALSE(Parsed(nak)["commands"][0]["acknowledged"].get<bool>());
@@ -84,18 +60,12 @@ TEST_F(Evmctl, ScriptWithFailsWritesTheWindowsResults) {
   ASSERT_EQ(rows.size(), lines.size());
   int fails = 0;
   for (size_t i = 0; i < rows.size(); ++i) {
-    SCOPED_TRACE(lines[i]);
     const auto fields = ReadRecordFields(lines[i]);
-    ASSERT_EQ(fields.size(), 6u);
-    EXPECT_EQ(rows[i]["row"].get<double>(), static_cast<double>(i + 1));
-    EXPECT_EQ(rows[i]["description"].get<std::string>(), fields[0].text);
+    ASSERT_EQ(fields.size(), 6u) << lines[i];
     EXPECT_EQ(rows[i]["step"].get<std::string>(), fields[1].text);
     EXPECT_EQ(rows[i]["result"].get<std::string>(), fields[4].text);
-    if (fields[5].text.empty()) {
-      EXPECT_EQ(rows[i]["verdict"].is_null(), true);
-    } else {
-      EXPECT_EQ(rows[i]["verdict"].get<std::string>(), fields[5].text);
-    }
+    EXPECT_EQ(rows[i]["verdict"].is_null() ? "" : rows[i]["verdict"].get<std::string>(),
+              fields[5].text);
     fails += fields[5].text == "FAIL";
   }
   EXPECT_EQ(doc["fail"].get<double>(), fails);

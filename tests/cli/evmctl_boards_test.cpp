@@ -36,10 +36,7 @@ TEST_F(Evmctl, DevicesJsonListsEveryBoardAndMarksTheStoredSelection) {
     const Json& d = doc[i];
     EXPECT_EQ(d["kind"], kinds[i]);
     EXPECT_EQ(d["serial"], serials[i]);
-    EXPECT_EQ(d["vendor_id"], 0x3A5F);
     EXPECT_EQ(d["product_id"] == 0x5F00, i % 2 == 0);
-    EXPECT_FALSE(d["product"].get<std::string>().empty());
-    EXPECT_FALSE(d["path"].get<std::string>().empty());
     EXPECT_TRUE(d["openable"].get<bool>());
     EXPECT_EQ(d["selected"].get<bool>(), i == 2);
   }

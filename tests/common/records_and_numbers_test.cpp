@@ -138,7 +138,7 @@ TEST(AtomicFile, TwoWritersOfOneFileBothSucceed) {
   const auto path = dir.path() / "shared.csv";
   std::atomic<int> failures{0};
   auto writer = [&](const char* text) {
-    for (int i = 0; i < 200; ++i) failures += WriteFileAtomically(path, text) ? 0 : 1;
+    for (int i = 0; i < 40; ++i) failures += WriteFileAtomically(path, text) ? 0 : 1;
   };
   std::thread a(writer, "aaaa"), b(writer, "bbbb");
   a.join();

@@ -1,94 +1,43 @@
 #include <gtest/gtest.h>
 
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
+#include <QAbstractButton>
 
 #include "common/atomic_file.h"
-#include "gui/shell/form_main.h"
-#include "support/sim_fixture.h"
+#include "gui/main_window_fixture.h"
 
 namespace evm::gui {
 namespace {
 
-struct EvalOpen {
-  test::SimContext c;
-  formMain_QMA740 w{c.evm};
-  QWidget* eval = nullptr;
-  EvalOpen() {
-    EXPECT_TRUE(w.Load());
-    auto* action = w.findChild<QAction*>("cmdDac_Adc");
-    EXPECT_TRUE(action->isEnabled());
-    action->trigger();
-    eval = w.findChild<QWidget*>("frmEvalControl");
-  }
-  template <typename T>
-  T* Get(const char* name) {
-    auto* child = eval->findChild<T*>(name);
-    EXPECT_NE(child, nullptr) << name;
-    return child;
-  }
-  std::vector<std::string> SentSince(size_t from) {
-    std::vector<std::string> out;
-    const auto& reports = c.sim->Interface()->Reports();
-    for (size_t i = from; i < reports.size(); ++i) {
-      out.push_back(HexText(reports[i][0]) + " " + HexText(reports[i][1]) + " " +
-                    HexText(reports[i][2]));
-    }
-    return out;
-  }
-};
+TEST(EvalWindow, ControlsReachTheBoardAndCloseWritesTheSettings) {
+  test_support::MainWindowFixture o;
+  QWidget* eval = o.Open("cmdDac_Adc", "frmEvalControl");
+  const auto button = [&](const char* name) { return o.Child<QAbstractButton>(eval, name); };
+  const auto box = [&](const char* name) { return o.Child<QLineEdit>(eval, name); };
+  const auto click = [&](const char* name) { button(name)->click(); };
 
-TEST(EvalWindow, LoopCheckBoxConnectsAndDisconnectsInOrder) {
-  EvalOpen o;
-  ASSERT_NE(o.eval, nullptr);
-  o.Get<QRadioButton>("Option12")->click();  // CNV2+ GND
-  size_t from = o.c.sim->Interface()->Reports().size();
-  o.Get<QCheckBox>("Check1")->click();
-  EXPECT_EQ(o.SentSince(from), (std::vector<std::string>{"4 5 0", "4 5 40", "4 9 0"}));
-  EXPECT_FALSE(o.Get<QRadioButton>("Option10")->isEnabled());
-  EXPECT_TRUE(o.Get<QPushButton>("cmdRead_I_Loop")->isEnabled());
-  o.Get<QRadioButton>("Option1")->click();
-  o.Get<QPushButton>("cmdRead_I_Loop")->click();
-  EXPECT_NEAR(o.Get<QLineEdit>("txt_I_Loop")->text().toDouble(), 12.5, 0.2);
+  click("Option12");  // CNV2+ GND
+  click("Check1");    // the current loop
+  EXPECT_FALSE(button("Option10")->isEnabled());
+  click("Option1");
+  click("cmdRead_I_Loop");
+  EXPECT_NEAR(box("txt_I_Loop")->text().toDouble(), 12.5, 0.2);
+  click("Check1");
+  EXPECT_TRUE(button("Option10")->isEnabled());
 
-  from = o.c.sim->Interface()->Reports().size();
-  o.Get<QCheckBox>("Check1")->click();
-  EXPECT_EQ(o.SentSince(from), (std::vector<std::string>{"4 5 40", "4 9 1", "4 5 C0"}));
-  EXPECT_TRUE(o.Get<QRadioButton>("Option10")->isEnabled());
-  EXPECT_FALSE(o.Get<QLabel>("lbl_I_Loop")->isEnabled());
-}
+  click("Option11");  // CNV2+ from DAC D
+  click("Option15");  // CNV2- ground
+  click("chkDAC_AutoCal");
+  box("Text9")->setText("1.7V");
+  click("Command9");
+  click("Command6");
+  EXPECT_NEAR(box("Text11")->text().toDouble(), 1.7, 0.001);
 
-TEST(EvalWindow, DacRoutedToAConverterReadsBackWithAutoCalibration) {
-  EvalOpen o;
-  ASSERT_NE(o.eval, nullptr);
-  o.Get<QRadioButton>("Option1")->click();
-  o.Get<QRadioButton>("Option11")->click();  // CNV2+ from DAC D
-  o.Get<QRadioButton>("Option15")->click();  // CNV2- ground
-  o.Get<QCheckBox>("chkDAC_AutoCal")->click();
-  o.Get<QLineEdit>("Text9")->setText("1.7V");
-  o.Get<QPushButton>("Command9")->click();
-  o.Get<QPushButton>("Command6")->click();
-  EXPECT_NEAR(o.Get<QLineEdit>("Text11")->text().toDouble(), 1.7, 0.001);
+  click("Command3");
+  EXPECT_EQ(button("Command3")->text(), "Press to turn Vdut Off");
+  EXPECT_TRUE(o.c.sim->Supply().on);
   EXPECT_TRUE(o.c.ui.messages.empty());
-}
-
-TEST(EvalWindow, SupplyButtonTogglesAndCloseWritesTheSettings) {
-  EvalOpen o;
-  ASSERT_NE(o.eval, nullptr);
-  auto* supply = o.Get<QPushButton>("Command3");
-  EXPECT_EQ(supply->text(), "Press to turn Vdut On");
-  supply->click();
-  EXPECT_EQ(supply->text(), "Press to turn Vdut Off");
-  supply->click();
-  EXPECT_EQ(supply->text(), "Press to turn Vdut On");
-  EXPECT_FALSE(o.c.sim->Supply().on);
-  o.Get<QRadioButton>("Option2")->click();
-  o.eval->close();
+  click("Option2");
+  eval->close();
   QApplication::processEvents();
   EXPECT_EQ(*ReadWholeFile(o.c.evm.StateFile("ControlEVM_Settings.csv")), "3\r\n2\r\n");
 }

@@ -5,12 +5,8 @@
 #include <QStatusBar>
 #include <QTest>
 
-#include "gui/script/frm_script.h"
 #include "gui/shell/frm_set_usb_address.h"
 #include "main_window_fixture.h"
-#include "script/fake_script_board.h"
-#include "script/script_interpreter.h"
-#include "support/recording_ui.h"
 
 namespace evm::gui {
 namespace {
@@ -22,10 +18,6 @@ struct Keyboard : MainWindowFixture {
     w.activateWindow();
     QApplication::setActiveWindow(&w);
   }
-  QWidget* Open(const char* action, const char* name) {
-    Find<QAction>(action)->trigger();
-    return Find<QWidget>(name);
-  }
   // The widget that has the focus after `key` was pressed in `from`.
   static QWidget* FocusAfter(QWidget* from, Qt::Key key) {
     from->setFocus();
@@ -34,47 +26,16 @@ struct Keyboard : MainWindowFixture {
   }
 };
 
-TEST(Keyboard, TabLeavesBothGridsAndArrowsChooseTheScriptCell) {
+TEST(Keyboard, TabLeavesTheRegisterGridAndSpaceTogglesTheFocusedBitBoxes) {
   Keyboard k;
   k.w.SSTab1->setCurrentIndex(4);
-  QTableWidget* registers = k.Grid();
-  EXPECT_NE(Keyboard::FocusAfter(registers, Qt::Key_Tab), registers);
-
-  FakeClock clock;
-  test::FakeScriptBoard board{clock};
-  test::RecordingUi ui;
-  frmScript script{board, ui, NumberLocale::Point()};
-  script.show();
-  QApplication::setActiveWindow(&script);
-  auto* grid = script.findChild<QTableWidget*>("MSFlexGrid1");
-  grid->setFocus();
-  grid->setCurrentCell(0, 0);
-  QTest::keyClick(grid, Qt::Key_Right);  // the step column
-  QTest::keyClick(grid, Qt::Key_Down);
-  EXPECT_EQ(script.Grid().Row_, 2);
-  EXPECT_EQ(script.Grid().Col, 2);
-  EXPECT_NE(Keyboard::FocusAfter(grid, Qt::Key_Tab), grid);
-  auto* entry = script.findChild<QLineEdit*>("Text1");
-  entry->setFocus();
-  QTest::keyClicks(entry, "CMD ON");
-  QTest::keyClick(entry, Qt::Key_Return);
-  EXPECT_EQ(script.Grid().Cell(2, 2), "CMD ON");
-
-  // Run Script without a step in row 1 says so.
-  script.findChild<QPushButton*>("Command2")->click();
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, kNoStepToRunMessage);
-}
-
-TEST(Keyboard, SpaceTogglesFocusedBitAndControlBoxes) {
-  Keyboard k;
+  EXPECT_NE(Keyboard::FocusAfter(k.Grid(), Qt::Key_Tab), k.Grid());
   auto* bit15 = k.Find<QLineEdit>("txtBit_15");
-  bit15->setFocus();
-  QTest::keyClick(bit15, Qt::Key_Space);
+  Keyboard::FocusAfter(bit15, Qt::Key_Space);
   EXPECT_EQ(bit15->text(), "1");
-
+  // The tool windows' boxes toggle on their own.
   QWidget* bits = k.Open("mnuC_Bits", "frmC_M_Bits");
-  auto* control = bits->findChild<QLineEdit*>("Text1_2");
+  auto* control = Keyboard::Child<QLineEdit>(bits, "Text1_2");
   QTest::keyClick(control, Qt::Key_Space);
   EXPECT_EQ(control->text(), " 1");
 }
@@ -88,9 +49,8 @@ TEST(Keyboard, ReturnPressesTheButtonOfABoxAndTheFocusedButton) {
   QTest::keyClicks(rshunt, "0.02");
   QTest::keyClick(rshunt, Qt::Key_Return);
   EXPECT_EQ(k.c.evm.calibration.txtMaxPosCur, "16.") << "Enter Shunt Resistance ran";
-  EXPECT_EQ(Keyboard::FocusAfter(rshunt, Qt::Key_Tab)->objectName(), "cmdEnterShuntR");
 
-  // Return on a focused button: Read All Reg after a write behind its back.
+  // A focused button: Read All Reg after a write behind its back.
   k.c.sim->RegLink()->Device().SetRegisterForTest(5, 0x1234);
   QPushButton* read = k.Button("Command8", "tabCalibrate");
   QTest::keyClick(read, Qt::Key_Return);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -34,6 +35,17 @@ struct MainWindowFixture {
   T* Find(const char* name) {
     T* control = w.findChild<T*>(name);
     EXPECT_NE(control, nullptr) << name;
+    return control;
+  }
+  // The window a menu entry brings up.
+  QWidget* Open(const char* action, const char* window) {
+    Find<QAction>(action)->trigger();
+    return Find<QWidget>(window);
+  }
+  template <typename T>
+  static T* Child(QWidget* window, const QString& name) {
+    T* control = window ? window->findChild<T*>(name) : nullptr;
+    EXPECT_NE(control, nullptr) << name.toStdString();
     return control;
   }
   QString Box(const char* name) { return Find<QLineEdit>(name)->text(); }

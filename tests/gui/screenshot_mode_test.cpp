@@ -14,29 +14,15 @@ namespace evm {
 namespace {
 
 // Every window of the program, each tab of the main window on its own.
-const QStringList kPictures{
-    "formMain_QMA740_tabOverview",
-    "formMain_QMA740_tabAdConfig",
-    "formMain_QMA740_tabCalibrate",
-    "formMain_QMA740_tabScaling",
-    "formMain_QMA740_tabRegisters",
-    "formMain_QMA740_scale1.5_tabCalibrate",
-    "formMain_QMA740_scale1.5_tabRegisters",
-    "formMain_QMA740_1024x700",
-    "frmUSB_Com_Prob",
-    "frmCheckSoftwareRev",
-    "frmHelpWithReg",
-    "frmSetUSBAddress",
-    "frmChooseBoards",
-    "frmCalDate",
-    "frmEvalControl",
-    "frmC_M_Bits",
-    "frmDebugUSB",
-    "frmUSB_DUT_Writer",
-    "frmUSB_Template",
-    "frmScript",
-    "frmMeasurementPlot",
-};
+const QStringList kPictures =
+    QString(
+        "formMain_QMA740_tabOverview formMain_QMA740_tabAdConfig formMain_QMA740_tabCalibrate "
+        "formMain_QMA740_tabScaling formMain_QMA740_tabRegisters "
+        "formMain_QMA740_scale1.5_tabCalibrate formMain_QMA740_scale1.5_tabRegisters "
+        "formMain_QMA740_1024x700 frmUSB_Com_Prob frmCheckSoftwareRev frmHelpWithReg "
+        "frmSetUSBAddress frmChooseBoards frmCalDate frmEvalControl frmC_M_Bits frmDebugUSB "
+        "frmUSB_DUT_Writer frmUSB_Template frmScript frmMeasurementPlot")
+        .split(' ');
 
 struct ProgramRun {
   int exitCode = -1;
@@ -101,21 +87,15 @@ TEST(ScreenshotMode, PicturesEveryWindowDrawnInTheGivenStateFolder) {
        {"EVM_Address_Settings.csv", "DUT_Writer.csv", "ControlEVM_Settings.csv"}) {
     EXPECT_TRUE(std::filesystem::exists(state / file)) << file;
   }
-  QStringList written = QDir(Q(pictures)).entryList({"*.png"}, QDir::Files, QDir::Name);
-  QStringList expected;
-  for (const QString& name : kPictures) expected << name + ".png";
-  expected.sort();
-  EXPECT_EQ(written, expected);
-
+  EXPECT_EQ(QDir(Q(pictures)).entryList({"*.png"}, QDir::Files).size(), kPictures.size());
   for (const QString& name : kPictures) {
     SCOPED_TRACE(name.toStdString());
     const QImage image(QDir(Q(pictures)).filePath(name + ".png"));
     ASSERT_FALSE(image.isNull());
     // From the smallest dialog to the main window with its register grid.
+    EXPECT_TRUE(QRect(0, 0, 1600, 1200).contains(QRect(QPoint(), image.size())));
     EXPECT_GE(image.width(), 250);
     EXPECT_GE(image.height(), 100);
-    EXPECT_LE(image.width(), 1600);
-    EXPECT_LE(image.height(), 1200);
     // Text, frames and controls: far more than a background and a border.
     EXPECT_GE(ColoursUpTo(image, 16), 16);
   }

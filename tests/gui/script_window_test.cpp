@@ -7,10 +7,11 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include "gui/script/frm_script.h"
-#include "gui/script/frm_usb_template.h"
 #include "script/fake_script_board.h"
+#include "script/script_interpreter.h"
 #include "support/recording_ui.h"
 
 namespace evm::gui {
@@ -20,67 +21,77 @@ struct ScriptWindow {
   FakeClock clock;
   test::FakeScriptBoard board{clock};
   test::RecordingUi ui;
-  frmScript w{board, ui, NumberLocale::Point()};
+  // On the heap: a window closed with WA_DeleteOnClose deletes itself.
+  QPointer<frmScript> window = new frmScript(board, ui, NumberLocale::Point());
+  frmScript& w = *window;
+  ~ScriptWindow() { delete window; }
 
+  QTableWidget* Grid() { return w.findChild<QTableWidget*>("MSFlexGrid1"); }
+  QLineEdit* Entry() { return w.findChild<QLineEdit*>("Text1"); }
+  QPushButton* Button(const char* name) { return w.findChild<QPushButton*>(name); }
   void Type(int row, int col, const QString& text) {
-    auto* grid = w.findChild<QTableWidget*>("MSFlexGrid1");
-    emit grid->cellClicked(row - 1, col - 1);
-    auto* entry = w.findChild<QLineEdit*>("Text1");
-    entry->clear();
-    QTest::keyClicks(entry, text);
-    QTest::mouseClick(w.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    emit Grid()->cellClicked(row - 1, col - 1);
+    Entry()->clear();
+    QTest::keyClicks(Entry(), text);
+    QTest::mouseClick(Button("Command1"), Qt::LeftButton);
   }
   QString Cell(int row, int col) {
-    auto* item = w.findChild<QTableWidget*>("MSFlexGrid1")->item(row - 1, col - 1);
+    auto* item = Grid()->item(row - 1, col - 1);
     return item ? item->text() : QString();
   }
 };
 
 TEST(ScriptWindow, TypedStepsRunAndShowTheirVerdicts) {
   ScriptWindow s;
-  EXPECT_EQ(s.w.windowTitle(), "Script");
-  auto* grid = s.w.findChild<QTableWidget*>("MSFlexGrid1");
-  ASSERT_EQ(grid->rowCount(), 20);
-  EXPECT_EQ(grid->verticalHeaderItem(0)->text(), " 1");
   s.Type(1, 2, "I2C CH2 S 91 ACKS R ACKM R ACKM P");
   s.Type(2, 2, "result");
   s.Type(2, 3, "10");
   s.Type(2, 4, "20");
   s.board.data[0] = 0x15;
-  QTest::mouseClick(s.w.findChild<QPushButton*>("Command2"), Qt::LeftButton);
+  QTest::mouseClick(s.Button("Command2"), Qt::LeftButton);
   EXPECT_EQ(s.board.sent.size(), 1u);
   EXPECT_EQ(s.Cell(2, 5), "15");
   EXPECT_EQ(s.Cell(2, 6), "PASS");
-  EXPECT_TRUE(s.w.findChild<QPushButton*>("Command2")->isEnabled()) << "buttons come back";
+  EXPECT_TRUE(s.Button("Command2")->isEnabled()) << "buttons come back";
+
+  emit s.Grid()->cellClicked(0, 1);
+  EXPECT_EQ(s.Entry()->text(), "I2C CH2 S 91 ACKS R ACKM R ACKM P");
+  EXPECT_EQ(s.Grid()->item(0, 1)->background().color(), QColor(0xC0, 0xFF, 0xFF));
+  EXPECT_EQ(s.Grid()->item(1, 1)->background().style(), Qt::NoBrush);
 }
 
-TEST(ScriptWindow, CellClickHighlightsInLightCyanAndFillsTheEntryBox) {
-  ScriptWindow s;
-  s.Type(3, 2, "CMD ON");
-  auto* grid = s.w.findChild<QTableWidget*>("MSFlexGrid1");
-  emit grid->cellClicked(2, 1);
-  EXPECT_EQ(s.w.findChild<QLineEdit*>("Text1")->text(), "CMD ON");
-  EXPECT_EQ(grid->item(2, 1)->background().color(), QColor(0xC0, 0xFF, 0xFF));
-  EXPECT_EQ(grid->item(3, 1)->background().style(), Qt::NoBrush);
-}
-
-TEST(ScriptWindow, EntryBoxTakesTheFocusWheneverACellIsSelected) {
+// The keyboard alone edits a script: arrows choose the cell, Tab leaves the
+// grid, and after any button the entry box is ready for typing.
+TEST(ScriptWindow, ArrowsChooseTheCellTabLeavesTheGridAndTheEntryBoxKeepsTheFocus) {
   ScriptWindow s;
   s.w.show();
   s.w.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&s.w));
-  auto* entry = s.w.findChild<QLineEdit*>("Text1");
-  s.Type(1, 2, "CMD ON");
-  s.Type(2, 2, "CMD OFF");
-  const char* buttons[] = {"Command1", "Command5", "Command7", "Command2"};
-  for (const char* name : buttons) {
-    auto* button = s.w.findChild<QPushButton*>(name);
+  s.Grid()->setFocus();
+  s.Grid()->setCurrentCell(0, 0);
+  QTest::keyClick(s.Grid(), Qt::Key_Right);  // the step column
+  QTest::keyClick(s.Grid(), Qt::Key_Down);
+  EXPECT_EQ(s.w.Grid().Row_, 2);
+  EXPECT_EQ(s.w.Grid().Col, 2);
+  QTest::keyClick(s.Grid(), Qt::Key_Tab);
+  EXPECT_NE(QApplication::focusWidget(), s.Grid());
+  s.Entry()->setFocus();
+  QTest::keyClicks(s.Entry(), "CMD ON");
+  QTest::keyClick(s.Entry(), Qt::Key_Return);
+  EXPECT_EQ(s.w.Grid().Cell(2, 2), "CMD ON");
+
+  s.Button("Command2")->click();  // row 1 holds no step
+  ASSERT_EQ(s.ui.messages.size(), 1u);
+  EXPECT_EQ(s.ui.messages[0].text, kNoStepToRunMessage);
+
+  s.Type(1, 2, "CMD OFF");
+  for (const char* name : {"Command1", "Command5", "Command7", "Command2"}) {
+    QPushButton* button = s.Button(name);
+    emit s.Grid()->cellClicked(0, 1);
     button->setFocus();
     ASSERT_TRUE(button->hasFocus());
-    emit s.w.findChild<QTableWidget*>("MSFlexGrid1")->cellClicked(0, 1);
-    button->setFocus();
     QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_TRUE(entry->hasFocus()) << name << " ends with the entry box ready for typing";
+    EXPECT_TRUE(s.Entry()->hasFocus()) << name;
   }
 }
 
@@ -93,68 +104,68 @@ TEST(ScriptWindow, ScrollingByHandMovesTheTopRowAndEnterKeepsTheEditedRowInView)
   g.ScriptLastRow = 60;
   s.w.Render();
   QApplication::processEvents();  // the table sizes its scroll bar later
-  auto* grid = s.w.findChild<QTableWidget*>("MSFlexGrid1");
-  auto* bar = grid->verticalScrollBar();
+  auto* bar = s.Grid()->verticalScrollBar();
   bar->setValue(30);
   EXPECT_EQ(g.TopRow, 31);
-  emit grid->cellClicked(39, 1);
+  emit s.Grid()->cellClicked(39, 1);
   EXPECT_EQ(bar->value(), 30) << "a click leaves the view where the user put it";
-  EXPECT_EQ(s.w.findChild<QLineEdit*>("Text1")->text(), "CMD CTRL 40");
+  EXPECT_EQ(s.Entry()->text(), "CMD CTRL 40");
   bar->setValue(0);
-  QTest::mouseClick(s.w.findChild<QPushButton*>("Command1"), Qt::LeftButton);
-  const int top = grid->rowAt(0);
-  const int bottom = grid->rowAt(grid->viewport()->height() - 1);
-  EXPECT_LE(top, 39);
-  EXPECT_GE(bottom, 40) << "the edited row 40 and the next are in view";
+  QTest::mouseClick(s.Button("Command1"), Qt::LeftButton);
+  EXPECT_LE(s.Grid()->rowAt(0), 39);
+  EXPECT_GE(s.Grid()->rowAt(s.Grid()->viewport()->height() - 1), 40)
+      << "the edited row 40 and the next are in view";
+}
+
+TEST(ScriptWindow, ExitLoopClickedDuringARunEndsTheGotoLoop) {
+  ScriptWindow s;
+  s.w.show();
+  s.Type(1, 2, "CMD ON");
+  s.Type(2, 2, "goto 1");
+  s.Type(3, 2, "CMD OFF");
+  // The run hands pending window events over between steps; the click is
+  // one of them. A run that never sees it would loop forever, so the guard
+  // ends the loop through the model and the test fails instead of hanging.
+  bool clicked = false;
+  s.ui.onProcessEvents = [&] {
+    QApplication::processEvents();
+    if (s.ui.eventPasses > 500) PressExitLoop(s.w.Grid());
+  };
+  QPushButton* exitLoop = s.Button("Command9");
+  QTimer::singleShot(0, exitLoop, [&] {
+    clicked = true;
+    QTest::mouseClick(exitLoop, Qt::LeftButton);
+  });
+  QTest::mouseClick(s.Button("Command2"), Qt::LeftButton);
+  EXPECT_TRUE(clicked);
+  EXPECT_LT(s.ui.eventPasses, 500) << "Exit Loop did not reach the running script";
+  ASSERT_FALSE(s.board.sent.empty());
+  EXPECT_EQ(s.board.sent.back(), "CMD OFF") << "the rows after the loop run once it is left";
 }
 
 TEST(ScriptWindow, ClosingDuringARunEndsTheLoopAndTheWindowGoesOnlyAfterTheRun) {
-  FakeClock clock;
-  test::FakeScriptBoard board{clock};
-  test::RecordingUi ui;
-  QPointer<frmScript> w = new frmScript(board, ui, NumberLocale::Point());
-  w->setAttribute(Qt::WA_DeleteOnClose);
-  w->show();
-  auto type = [&](int row, const QString& text) {
-    emit w->findChild<QTableWidget*>("MSFlexGrid1")->cellClicked(row - 1, 1);
-    w->findChild<QLineEdit*>("Text1")->setText(text);
-    emit w->findChild<QLineEdit*>("Text1")->textEdited(text);
-    QTest::mouseClick(w->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-  };
-  type(1, "CMD ON");
-  type(2, "goto 1");
-
+  ScriptWindow s;
+  s.w.setAttribute(Qt::WA_DeleteOnClose);
+  s.w.show();
+  s.Type(1, 2, "CMD ON");
+  s.Type(2, 2, "goto 1");
   bool closeAccepted = true;
   bool hidden = false;
-  ui.onProcessEvents = [&] {
-    if (ui.eventPasses == 1) {
-      closeAccepted = w->close();
-      hidden = !w->isVisible();
+  s.ui.onProcessEvents = [&] {
+    if (s.ui.eventPasses == 1) {
+      closeAccepted = s.window->close();
+      hidden = !s.window->isVisible();
     }
     // Without a way out the loop would run forever.
-    if (ui.eventPasses == 4)
-      QTest::mouseClick(w->findChild<QPushButton*>("Command9"), Qt::LeftButton);
+    if (s.ui.eventPasses == 4) QTest::mouseClick(s.Button("Command9"), Qt::LeftButton);
   };
-  QTest::mouseClick(w->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+  QTest::mouseClick(s.Button("Command2"), Qt::LeftButton);
 
   EXPECT_FALSE(closeAccepted) << "the running script still needs its window";
   EXPECT_TRUE(hidden) << "the window disappears at once";
-  EXPECT_EQ(ui.eventPasses, 2) << "the goto after the close is not followed";
+  EXPECT_EQ(s.ui.eventPasses, 2) << "the goto after the close is not followed";
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_TRUE(w.isNull()) << "the window closes once the run has returned";
-}
-
-TEST(Launcher, ButtonsWithoutAWindowAreDisabledAndScriptOpens) {
-  bool opened = false;
-  frmUSB_Template::Openers openers;
-  openers.script = [&] { opened = true; };
-  frmUSB_Template launcher(openers);
-  EXPECT_EQ(launcher.windowTitle(), "USB DUT Write Software Template");
-  EXPECT_FALSE(launcher.findChild<QPushButton*>("Command1")->isEnabled());
-  auto* script = launcher.findChild<QPushButton*>("Command7");
-  EXPECT_EQ(script->text(), "Script");
-  QTest::mouseClick(script, Qt::LeftButton);
-  EXPECT_TRUE(opened);
+  EXPECT_TRUE(s.window.isNull()) << "the window closes once the run has returned";
 }
 
 }  // namespace

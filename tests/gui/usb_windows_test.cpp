@@ -1,30 +1,27 @@
 #include <gtest/gtest.h>
 
-#include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QPushButton>
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
 
 #include "common/atomic_file.h"
+#include "gui/main_window_fixture.h"
 #include "gui/shell/click_box.h"
-#include "gui/shell/form_main.h"
 #include "gui/shell/frm_set_usb_address.h"
 #include "gui/shell/frm_usb_com_prob.h"
 #include "gui/shell/qt_user_interface.h"
 #include "gui/testboard/frm_debug_usb.h"
-#include "support/sim_fixture.h"
 
 namespace evm::gui {
 namespace {
+
+using Opened = test_support::MainWindowFixture;
 
 void Click(QWidget* widget) {
   QMouseEvent press(QEvent::MouseButtonPress, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)),
@@ -32,83 +29,35 @@ void Click(QWidget* widget) {
   QApplication::sendEvent(widget, &press);
 }
 
-struct Opened {
-  test::SimContext c;
-  formMain_QMA740 w{c.evm};
-  Opened() {
-    EXPECT_TRUE(w.Load());
-    w.show();
-  }
-  template <typename T = QWidget>
-  T* Window(const char* action, const char* name) {
-    w.findChild<QAction*>(action)->trigger();
-    auto* window = w.findChild<QWidget*>(name);
-    EXPECT_NE(window, nullptr) << name;
-    return qobject_cast<T*>(window);
-  }
-  template <typename T>
-  static T* Child(QWidget* window, const QString& name) {
-    auto* child = window->findChild<T*>(name);
-    EXPECT_NE(child, nullptr) << name.toStdString();
-    return child;
-  }
-};
+QString Text(QWidget* window, const QString& box) {
+  return Opened::Child<QLineEdit>(window, box)->text();
+}
 
-TEST(UsbWindows, MenuEntriesOpenTheirWindowsWithTheirCaptions) {
+TEST(UsbWindows, MenuEntriesOpenOneWindowEach) {
   Opened o;
-  const std::tuple<const char*, const char*, const char*> windows[] = {
-      {"mnuC_Bits", "frmC_M_Bits", "Control and Measure Bits"},
-      {"cmdDUT_Writer", "frmUSB_DUT_Writer", "Debug USB Interface"},
-      {"mnuSetAddress", "frmSetUSBAddress", "Set Address"},
-      {"mnuDebug", "frmDebugUSB", "Debug the USB"},
-  };
-  for (const auto& [action, name, caption] : windows) {
-    EXPECT_TRUE(o.w.findChild<QAction*>(action)->isEnabled()) << action;
-    QWidget* window = o.Window(action, name);
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->windowTitle(), caption);
-    EXPECT_TRUE(window->isVisible());
-    o.w.findChild<QAction*>(action)->trigger();
+  for (const auto& [action, name] : {std::pair{"mnuC_Bits", "frmC_M_Bits"},
+                                     {"cmdDUT_Writer", "frmUSB_DUT_Writer"},
+                                     {"mnuSetAddress", "frmSetUSBAddress"},
+                                     {"mnuDebug", "frmDebugUSB"}}) {
+    QWidget* window = o.Open(action, name);
+    ASSERT_TRUE(window && window->isVisible()) << name;
+    o.Open(action, name);
     EXPECT_EQ(o.w.findChildren<QWidget*>(name).size(), 1) << "single instance: " << name;
   }
 }
 
-TEST(UsbWindows, SupplyButtonsSwitchTheDeviceUnderTest) {
-  Opened o;
-  auto* frame = o.w.findChild<QGroupBox*>("Frame7");
-  auto* on = Opened::Child<QPushButton>(frame, "Command14");
-  auto* off = Opened::Child<QPushButton>(frame, "Command30");
-  EXPECT_EQ(on->text(), "On");
-  EXPECT_EQ(off->text(), "Off");
-  off->click();
-  EXPECT_FALSE(o.c.sim->Supply().on);
-  EXPECT_EQ(o.c.evm.dutWriter.MnemonicWords[1], "OFF");
-  on->click();
-  EXPECT_TRUE(o.c.sim->Supply().on);
-}
-
 TEST(UsbWindows, RawCommandWindowShowsBothReportsAndKeepsItsTexts) {
   Opened o;
-  QWidget* writer = o.Window("cmdDUT_Writer", "frmUSB_DUT_Writer");
-  ASSERT_NE(writer, nullptr);
-  EXPECT_EQ(Opened::Child<QLabel>(writer, "lblToUSB_31")->text(), "31");
-  EXPECT_EQ(Opened::Child<QLabel>(writer, "lblFromUSB_7")->text(), "7");
-  EXPECT_EQ(Opened::Child<QLineEdit>(writer, "txtCmdString_2")->text(),
-            "I2C CH2 S 98 ACKS 10 ACKS 40 ACKS 11 ACKS P ");
+  QWidget* writer = o.Open("cmdDUT_Writer", "frmUSB_DUT_Writer");
+  EXPECT_EQ(Text(writer, "txtCmdString_2"), "I2C CH2 S 98 ACKS 10 ACKS 40 ACKS 11 ACKS P ");
   Opened::Child<QPushButton>(writer, "Command3")->click();
-  const QStringList sent{"2", "2", "0", "A", "AA", "C0", "0", "3", "98", "6", "10"};
-  for (int i = 0; i < sent.size(); ++i) {
-    EXPECT_EQ(Opened::Child<QLineEdit>(writer, QString("txtToUSB_%1").arg(i))->text(), sent[i]);
-  }
+  EXPECT_EQ(Text(writer, "txtToUSB_8"), "98");
   const uint8_t sequence = o.c.evm.dutWriter.SequenceNumber;
-  EXPECT_EQ(Opened::Child<QLineEdit>(writer, "txtToUSB_31")->text(),
-            QString::number(sequence, 16).toUpper());
-  EXPECT_EQ(Opened::Child<QLineEdit>(writer, "txtFromUSB_31")->text(),
-            QString::number(sequence + 1, 16).toUpper());
-  EXPECT_EQ(Opened::Child<QLineEdit>(writer, "Text2")->text(), "0 0 0 0 ");
+  EXPECT_EQ(Text(writer, "txtToUSB_31"), QString::number(sequence, 16).toUpper());
+  EXPECT_EQ(Text(writer, "txtFromUSB_31"), QString::number(sequence + 1, 16).toUpper());
+  EXPECT_EQ(Text(writer, "Text2"), "0 0 0 0 ");
 
-  auto* box3 = Opened::Child<QLineEdit>(writer, "txtCmdString_3");
-  box3->setText("I2C CH3 S 90 P");
+  Opened::Child<QLineEdit>(writer, "txtCmdString_3")->setText("I2C CH3 S 90 P");
   Opened::Child<QPushButton>(writer, "Command4")->click();
   ASSERT_EQ(o.c.ui.messages.size(), 1u);
   EXPECT_EQ(o.c.ui.messages[0].title, "Error!");
@@ -117,47 +66,41 @@ TEST(UsbWindows, RawCommandWindowShowsBothReportsAndKeepsItsTexts) {
   writer->close();
   QApplication::processEvents();
   EXPECT_EQ(ReadWholeFile(o.c.evm.StateFile("DUT_Writer.csv"))->substr(0, 10), "\"CMD ON\"\r\n");
-  QWidget* again = o.Window("cmdDUT_Writer", "frmUSB_DUT_Writer");
-  ASSERT_NE(again, nullptr);
-  EXPECT_EQ(Opened::Child<QLineEdit>(again, "txtCmdString_4")->text(), "CMD MUX 81");
-  EXPECT_EQ(Opened::Child<QLineEdit>(again, "txtCmdString_3")->text(), "I2C CH3 S 90 P");
+  QWidget* again = o.Open("cmdDUT_Writer", "frmUSB_DUT_Writer");
+  EXPECT_EQ(Text(again, "txtCmdString_4"), "CMD MUX 81");
 }
 
 TEST(UsbWindows, ControlBitsRoundTripThroughTheBoard) {
   Opened o;
-  QWidget* bits = o.Window("mnuC_Bits", "frmC_M_Bits");
-  ASSERT_NE(bits, nullptr);
-  for (int i : {0, 2, 5, 7}) {
-    Click(Opened::Child<QLineEdit>(bits, QString("Text1_%1").arg(i)));
-  }
-  EXPECT_EQ(Opened::Child<QLineEdit>(bits, "Text1_2")->text(), " 1");
+  QWidget* bits = o.Open("mnuC_Bits", "frmC_M_Bits");
+  for (int i : {0, 2, 5, 7}) Click(Opened::Child<QLineEdit>(bits, QString("Text1_%1").arg(i)));
   Opened::Child<QPushButton>(bits, "Command1")->click();
-  EXPECT_EQ(Opened::Child<QLineEdit>(bits, "Text2")->text(), "A5");
+  EXPECT_EQ(Text(bits, "Text2"), "A5");
   Opened::Child<QPushButton>(bits, "Command3")->click();
-  EXPECT_EQ(Opened::Child<QLineEdit>(bits, "Text6")->text(), "A5");
-  EXPECT_EQ(Opened::Child<QLineEdit>(bits, "Text5_0")->text(), "1");
-  EXPECT_EQ(Opened::Child<QLineEdit>(bits, "Text5_1")->text(), "0");
+  EXPECT_EQ(Text(bits, "Text6"), "A5");
+  EXPECT_EQ(Text(bits, "Text5_0"), "1");
+  EXPECT_EQ(Text(bits, "Text5_1"), "0");
 }
 
-TEST(UsbWindows, DebugWindowSwitchesLevelsAndShowsTheLog) {
+TEST(UsbWindows, DebugWindowSwitchesLevelsAndShowsTheSupplyButtonsCommands) {
   Opened o;
-  QWidget* debug = o.Window("mnuDebug", "frmDebugUSB");
-  ASSERT_NE(debug, nullptr);
+  QWidget* debug = o.Open("mnuDebug", "frmDebugUSB");
   auto* toggle = Opened::Child<QPushButton>(debug, "Command1");
-  auto* verbose = Opened::Child<QCheckBox>(debug, "chkVerbose");
   auto* log = Opened::Child<QPlainTextEdit>(debug, "txtUSB_Debug");
-  EXPECT_EQ(toggle->text(), "Press for Debug");
   toggle->click();
   EXPECT_EQ(toggle->text(), "Press to Turn off Debug");
   EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, DebugTrace::Mnemonic);
-  o.w.findChild<QPushButton*>("Command14")->click();
+  // The supply buttons of the main window send through the logged path.
+  auto* supply = o.Find<QGroupBox>("Frame7");
+  Opened::Child<QPushButton>(supply, "Command14")->click();
   QApplication::processEvents();
   EXPECT_EQ(log->toPlainText(), "CMD ON \n");
-  verbose->click();
+  Opened::Child<QCheckBox>(debug, "chkVerbose")->click();
   EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, DebugTrace::Hid);
-  o.w.findChild<QPushButton*>("Command30")->click();
+  Opened::Child<QPushButton>(supply, "Command30")->click();
   QApplication::processEvents();
   EXPECT_TRUE(log->toPlainText().contains("***** HID Test Report *****"));
+  EXPECT_FALSE(o.c.sim->Supply().on);
   Opened::Child<QPushButton>(debug, "Command2")->click();
   EXPECT_EQ(log->toPlainText(), "");
   debug->close();
@@ -182,43 +125,32 @@ TEST(UsbWindows, DebugWindowShowsTheLogOncePerEventPass) {
   }
 }
 
-TEST(UsbWindows, SetAddressWindowSetsAndStoresTheAddress) {
-  Opened o;
-  QWidget* window = o.Window("mnuSetAddress", "frmSetUSBAddress");
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(Opened::Child<QLabel>(window, "Label3")->text(), "MyProductID = 2F90h");
-  EXPECT_EQ(Opened::Child<QCheckBox>(window, "Check1")->text(), "Use Legacy Addresses   ");
-  Click(Opened::Child<QLineEdit>(window, "Text5"));
-  EXPECT_EQ(Opened::Child<QLineEdit>(window, "Text5")->text(), " 1");
-  EXPECT_EQ(Opened::Child<QLabel>(window, "Label3")->text(), "MyProductID = 2F91h");
-  Opened::Child<QCheckBox>(window, "Check1")->click();
-  EXPECT_EQ(*o.c.evm.shell.UsbAddress, 0x1234);
-  Opened::Child<QPushButton>(window, "Command3")->click();
-  EXPECT_FALSE(window->isVisible());
-  EXPECT_EQ(*ReadWholeFile(o.c.evm.StateFile("EVM_Address_Settings.csv")), "4660\r\n");
-
-  frmCalDate explanation;
-  EXPECT_EQ(explanation.windowTitle(), "What is a Legacy Address");
-  EXPECT_TRUE(explanation.findChild<QLabel*>("Label1")->text().startsWith(
-      "For units calibrated before 3/1/08 use 'Legacy' addresses.\nSee figure"));
-}
-
 // Escape keeps the choice as the other ways out do; the window is hidden,
 // so showing it again does not read the file.
-TEST(UsbWindows, EscapeInSetAddressStoresTheChoiceAndShowingAgainKeepsIt) {
-  Opened o;
-  const auto file = o.c.evm.StateFile("EVM_Address_Settings.csv");
-  QPointer window = o.Window<frmSetUSBAddress>("mnuSetAddress", "frmSetUSBAddress");
-  ASSERT_TRUE(window);
-  Click(window->Text5);
-  QTest::keyClick(window, Qt::Key_Escape);
-  QApplication::processEvents();
-  ASSERT_TRUE(window);
-  EXPECT_FALSE(window->isVisible());
-  EXPECT_EQ(*ReadWholeFile(file), "12177\r\n");
-  ASSERT_TRUE(WriteFileAtomically(file, "4661\r\n"));
-  EXPECT_EQ(o.Window<frmSetUSBAddress>("mnuSetAddress", "frmSetUSBAddress"), window);
-  EXPECT_EQ(window->Label3->text(), "MyProductID = 2F91h");
+TEST(UsbWindows, SetAddressStoresTheChoiceOnEveryWayOutAndShowingAgainKeepsIt) {
+  for (const bool escape : {false, true}) {
+    SCOPED_TRACE(escape ? "Escape" : "OK");
+    Opened o;
+    const auto file = o.c.evm.StateFile("EVM_Address_Settings.csv");
+    QPointer window = qobject_cast<frmSetUSBAddress*>(o.Open("mnuSetAddress", "frmSetUSBAddress"));
+    ASSERT_TRUE(window);
+    Click(window->Text5);
+    EXPECT_EQ(window->Label3->text(), "MyProductID = 2F91h");
+    if (escape) {
+      QTest::keyClick(window, Qt::Key_Escape);
+    } else {
+      window->Check1->click();
+      EXPECT_EQ(*o.c.evm.shell.UsbAddress, 0x1234);
+      window->Command3->click();
+    }
+    QApplication::processEvents();
+    ASSERT_TRUE(window);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(*ReadWholeFile(file), escape ? "12177\r\n" : "4660\r\n");
+    ASSERT_TRUE(WriteFileAtomically(file, "4661\r\n"));
+    EXPECT_EQ(o.Open("mnuSetAddress", "frmSetUSBAddress"), window);
+    EXPECT_EQ(window->Label3->text(), escape ? "MyProductID = 2F91h" : "MyProductID = 1234h");
+  }
 }
 
 TEST(UsbWindows, UsbProblemDialogOffersSetAddressOnceTheWindowExists) {

@@ -108,38 +108,21 @@ TEST(ParserGoldenFile, HoldsTheCases) {
 }
 
 TEST(ClassifyToken, DependsOnTheInterface) {
+  // clang-format off
   const struct {
-    const char* word;
-    const char* type;
-    const char* status;
+    const char *word, *type, *status;
   } cases[] = {
-      {"A5", "I2C", "DATA"},
-      {"f", "ONE", "DATA"},
-      {"5", "CMD", "DATA"},
-      {"S", "I2C", "COMMAND"},
-      {"ACKM", "I2C", "COMMAND"},
-      {"L", "I2C", "INVALID I2C"},
-      {"L", "SPI", "COMMAND"},
-      {"R", "SPI", "COMMAND"},
-      {"S", "SPI", "INVALID SPI"},
-      {"R", "ONE", "COMMAND"},
-      {"H", "ONE", "INVALID ONE"},
-      {"", "I2C", "INVALID I2C"},
-      {"S", "CMD", ""},
-      {"R", "XYZ", ""},
+      {"A5", "I2C", "DATA"}, {"f", "ONE", "DATA"}, {"5", "CMD", "DATA"}, {"S", "I2C", "COMMAND"},
+      {"ACKM", "I2C", "COMMAND"}, {"L", "I2C", "INVALID I2C"}, {"L", "SPI", "COMMAND"},
+      {"R", "SPI", "COMMAND"}, {"S", "SPI", "INVALID SPI"}, {"R", "ONE", "COMMAND"},
+      {"H", "ONE", "INVALID ONE"}, {"", "I2C", "INVALID I2C"}, {"S", "CMD", ""}, {"R", "XYZ", ""},
   };
+  // clang-format on
   for (const auto& c : cases) EXPECT_EQ(ClassifyToken(c.word, c.type), c.status) << c.word;
   EXPECT_EQ(EncodeToken("3c", "DATA"), 0x3C);
   EXPECT_EQ(EncodeToken("ACKS", "COMMAND"), 0x06);
   EXPECT_EQ(EncodeToken("R", "COMMAND"), 0xFF);
   EXPECT_EQ(EncodeToken("NOPE", "COMMAND"), 0);
-}
-
-TEST(SequenceNumber, RunsFromOneTo254AndWraps) {
-  EXPECT_EQ(NextSequenceNumber(0), 1);
-  EXPECT_EQ(NextSequenceNumber(1), 2);
-  EXPECT_EQ(NextSequenceNumber(253), 254);
-  EXPECT_EQ(NextSequenceNumber(254), 1);
 }
 
 }  // namespace

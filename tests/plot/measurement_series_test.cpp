@@ -43,7 +43,6 @@ TEST(MeasurementSeries, SpansStatisticsAndBound) {
   for (int i = 10; i < 40; ++i) s.Append(PassAt(i, i));
   EXPECT_LE(s.Size(), 16u);
   EXPECT_EQ(s.LastTime(), 39);
-  EXPECT_EQ(MeasurementSeries::kBytesPerPass, 24u);
 }
 
 TEST(MeasurementSeries, DecimationKeepsEveryColumnsExtremes) {

@@ -14,28 +14,17 @@ using Writes = std::vector<std::pair<int, int>>;
 
 const char* kConfigMarked = " ***  Config *** ";
 
-TEST(ReadAllRegs, FillsTheStoreAndGridFromTheDeviceAndFlagsWhatChanged) {
-  RegContext c;
-  ReadAllRegs(c.evm);
-  EXPECT_EQ(c.Reads(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
-  EXPECT_EQ(c.Store().RegValue[0], 0x399F);
-  EXPECT_NEAR(c.Store().RegScaled[2], 12.0, 0.01);
-  EXPECT_EQ(c.Cell(1, 2), "0x399F");
-  EXPECT_EQ(c.Cell(1, 3), "0011_1001_1001_1111");
-  EXPECT_FALSE(c.Panel().txtDutNotAckVisible);
-  for (int row = 1; row <= 6; ++row) {
-    EXPECT_EQ(c.Cell(row, 1), c.Store().RegName[static_cast<size_t>(row)]) << "no marks shown";
-  }
-  // The values differ from the zeros shown before, so they stay flagged.
-  EXPECT_TRUE(c.Store().RegEdited[0]);
-  EXPECT_TRUE(c.Store().RegEdited[2]);
-  EXPECT_FALSE(c.Store().RegEdited[5]) << "calibration 0 on both sides";
-  EXPECT_EQ(c.clock.ElapsedMs(), 6 * 100) << "100 ms settle before each read";
-}
-
 TEST(RegisterCycle, EditedBookkeepingThroughReadConfigChangeAndWrite) {
   RegContext c;
   ReadAllRegs(c.evm);
+  EXPECT_EQ(c.Reads(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(c.clock.ElapsedMs(), 6 * 100) << "100 ms settle before each read";
+  EXPECT_NEAR(c.Store().RegScaled[2], 12.0, 0.01);
+  EXPECT_EQ(c.Cell(1, 2), "0x399F");
+  EXPECT_EQ(c.Cell(1, 1), " Config") << "no marks shown";
+  // The values differ from the zeros shown before, so they stay flagged.
+  EXPECT_TRUE(c.Store().RegEdited[2]);
+  EXPECT_FALSE(c.Store().RegEdited[5]) << "calibration 0 on both sides";
   WriteAllEdited(c.evm);
   // Flags from the first read include the read-only measurement registers.
   const Writes afterRead = c.Writes();
@@ -48,21 +37,17 @@ TEST(RegisterCycle, EditedBookkeepingThroughReadConfigChangeAndWrite) {
   ConfigListChosen(c.evm, ConfigList::ShuntResolution, 11);
   EXPECT_EQ(c.Store().RegValue[0], 0x39FF);
   EXPECT_EQ(c.Cell(1, 1), kConfigMarked);
-  EXPECT_EQ(c.Cell(6, 1), " Full Scale Cal");
 
   // A calibration value changed afterwards goes after the configuration.
   c.Store().RegValue[5] = 0xA000;
   RefreshRegDisplay(c.evm);
-  EXPECT_EQ(c.Cell(6, 1), " ***  Full Scale Cal *** ");
 
   const size_t before = c.Writes().size();
   WriteAllEdited(c.evm);
   const Writes all = c.Writes();
   EXPECT_EQ(Writes(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()),
             (Writes{{0, 0x39FF}, {5, 0xA000}}));
-  EXPECT_EQ(c.Cell(1, 1), " Config");
   EXPECT_EQ(c.Cell(6, 1), " Full Scale Cal");
-  EXPECT_FALSE(c.Store().RegEdited[0]);
   EXPECT_EQ(c.Store().RegBitNames[1][3], "Sign bit") << "bit names follow the written config";
 
   ReadAllRegs(c.evm);
@@ -128,17 +113,10 @@ TEST(RegisterCycle, UnacknowledgedReadKeepsTheValueAndShowsTheIndicator) {
 }
 
 TEST(RegisterCycle, NoBoardOrWrongAddressGivesTheIndicatorAndZeros) {
-  {
+  for (const bool unplugged : {true, false}) {
     RegContext c;
-    c.Board().plugged = false;
-    ReadAllRegs(c.evm);
-    EXPECT_TRUE(c.Panel().txtDutNotAckVisible);
-    EXPECT_EQ(c.Store().RegValue[0], 0);
-    EXPECT_EQ(c.Cell(1, 1), " Config");
-  }
-  {
-    RegContext c;
-    ConfigListChosen(c.evm, ConfigList::A0, 1);  // 41h: nobody answers
+    c.Board().plugged = !unplugged;
+    if (!unplugged) ConfigListChosen(c.evm, ConfigList::A0, 1);  // 41h: nobody answers
     ReadAllRegs(c.evm);
     EXPECT_TRUE(c.Panel().txtDutNotAckVisible);
     EXPECT_EQ(c.Store().RegValue[0], 0);
@@ -170,9 +148,7 @@ TEST(RegisterCycle, FailedWriteKeepsFlagAndMarkAndIsNeverReportedDone) {
   EXPECT_FALSE(c.Store().RegEdited[5]);
   EXPECT_EQ(c.Cell(1, 1), " Config");
   EXPECT_FALSE(c.Panel().txtDutNotAckVisible);
-  EXPECT_EQ(c.Device().Register(0), 0x019F);
   EXPECT_EQ(c.Device().Register(5), 0x1000);
-  EXPECT_EQ(c.Store().RegBitNames[1][0], "Sign bit");
   EXPECT_EQ(c.Store().RegBitNames[1][1], "SD14");
 
   gridReg_RowColChange(c.evm, 6, 2);
@@ -181,25 +157,12 @@ TEST(RegisterCycle, FailedWriteKeepsFlagAndMarkAndIsNeverReportedDone) {
   EXPECT_TRUE(c.Panel().txtDutNotAckVisible);
 }
 
-TEST(InitRegisters, StartsWithZerosNamesAndAddress40) {
+TEST(InitRegisters, StartsAtAddress40AndSendsNothingBeforeTheFirstActivation) {
   RegContext c;
   EXPECT_EQ(c.Store().DeviceAddress, 0x40);
   EXPECT_EQ(c.Panel().txtAddress, "40");
-  EXPECT_EQ(c.Panel().gridReg.Rows(), 7);
-  const char* names[] = {" Config", " Shunt Voltage", " Bus Voltage",
-                         " Power",  " Current / PGA", " Full Scale Cal"};
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(c.Cell(i + 1, 0), "0" + std::to_string(i) + "h");
-    EXPECT_EQ(c.Cell(i + 1, 1), names[i]);
-    EXPECT_EQ(c.Cell(i + 1, 2), "0x0000");
-    EXPECT_FALSE(c.Store().RegEdited[static_cast<size_t>(i)]);
-  }
-  EXPECT_EQ(c.Cell(0, 1), "Name");
-  EXPECT_EQ(c.Cell(2, 4), "0");
-  EXPECT_EQ(c.Cell(1, 4), "") << "config has no decimal cell";
-  EXPECT_EQ(c.Panel().cmbShuntGain, 0);
-  EXPECT_EQ(c.Panel().cmbCnvMode, 0);
-  EXPECT_TRUE(c.Board().Requests().empty()) << "nothing is sent before the first activation";
+  EXPECT_EQ(c.Cell(1, 2), "0x0000");
+  EXPECT_TRUE(c.Board().Requests().empty());
 }
 
 }  // namespace

@@ -61,6 +61,7 @@ TEST_F(LinkFixture, RequestLayoutsMatchTheWireFormatByteForByte) {
   const Bytes read(board.reports[1].begin(), board.reports[1].begin() + 7);
   EXPECT_EQ(read, (Bytes{0x00, 0x15, 0x8A, 0x02, 0x8B, 0x02, 0x00}));
   EXPECT_EQ(board.reports[0].size(), 65u) << "output report has the board's length";
+  EXPECT_EQ(clock.ElapsedMs(), 200) << "100 ms settle before every register word";
 }
 
 TEST_F(LinkFixture, ReadDecodingFollowsReplyCodeAndStatus) {
@@ -95,13 +96,6 @@ TEST_F(LinkFixture, CountZeroReadSucceedsOnCodeAndStatusAlone) {
   EXPECT_TRUE(link.I2CRead(0x40, 0, 0, data, 0));
   EXPECT_EQ(data[0], 0x77);
   EXPECT_EQ(board.reports.size(), 1u);
-}
-
-TEST_F(LinkFixture, SettleWaitOf100msPrecedesEveryRegisterWord) {
-  sim.AddBoard<RegLinkBoard>(kDefaultBoardVendorId);
-  link.ReadRegWord(0x40, 0);
-  link.WriteRegWord(0x40, 5, 0, 1);
-  EXPECT_EQ(clock.ElapsedMs(), 200);
 }
 
 TEST_F(LinkFixture, TimeOutClosesTheLinkAndTheNextTransferRediscovers) {
@@ -145,12 +139,12 @@ TEST_F(LinkFixture, UnplugReadFailsReplugReadSucceeds) {
 
 TEST_F(LinkFixture, ForcedStatusAndWrongCodeFailWritesButKeepTheLink) {
   auto& board = sim.AddBoard<RegLinkBoard>(kDefaultBoardVendorId);
-  board.forcedStatus = 3;
-  EXPECT_FALSE(link.WriteRegWord(0x40, 5, 1, 2));
-  board.forcedStatus = 0;
-  board.wrongReplyCode = true;
-  EXPECT_FALSE(link.WriteRegWord(0x40, 5, 1, 2));
-  EXPECT_TRUE(link.LinkOpen());
+  for (const bool wrongCode : {false, true}) {
+    board.forcedStatus = wrongCode ? 0 : 3;
+    board.wrongReplyCode = wrongCode;
+    EXPECT_FALSE(link.WriteRegWord(0x40, 5, 1, 2));
+    EXPECT_TRUE(link.LinkOpen());
+  }
   board.wrongReplyCode = false;
   EXPECT_TRUE(link.WriteRegWord(0x40, 5, 1, 2));
 }
@@ -167,18 +161,14 @@ TEST_F(LinkFixture, DiscoveryMatchesOnlyTheRegisterLinkAndTheFirstOneWins) {
   EXPECT_EQ(sim.OpenHandleCount(), 2) << "the non-matching board was closed again";
 }
 
-TEST_F(LinkFixture, NoBoardFailsWithNothingOpen) {
+TEST_F(LinkFixture, UnpluggedBoardIsLostAndABoardAppearingLaterIsFound) {
+  auto& board = sim.AddBoard<RegLinkBoard>(kDefaultBoardVendorId);
+  board.plugged = false;
   EXPECT_FALSE(link.OpenRegLink());
   link.ReadRegWord(0x40, 0);
   EXPECT_EQ(results.I2C_AckStatus[0], 1);
   EXPECT_EQ(sim.OpenHandleCount(), 0);
   EXPECT_EQ(clock.ElapsedMs(), 0) << "no settle wait without a board";
-}
-
-TEST_F(LinkFixture, UnpluggedBoardIsLostAndABoardAppearingLaterIsFound) {
-  auto& board = sim.AddBoard<RegLinkBoard>(kDefaultBoardVendorId);
-  board.plugged = false;
-  EXPECT_FALSE(link.OpenRegLink());
   board.plugged = true;
   link.ReadRegWord(0x40, 0);
   EXPECT_EQ(results.I2C_AckStatus[0], 0);

@@ -19,112 +19,106 @@ void WriteSettings(SimContext& c, const std::string& content) {
   ASSERT_TRUE(WriteFileAtomically(c.evm.StateFile(kSettingsFileName), content));
 }
 
+// A month or year that is not a plausible whole number keeps the other
+// texts and counts as due.
 TEST(MainLoad, ReminderFollowsStoredMonthAndYear) {
   struct Case {
-    const char* name;
-    int storedMonth, storedYear;
+    const char* stored;
     DateTime now;
     bool reminder;
+    int monthAfter;
   };
+  // clang-format off
   const Case cases[] = {
-      {"same month", 3, 2026, {2026, 3, 10}, false},
-      {"next month", 3, 2026, {2026, 4, 1}, true},
-      {"December, opened in January", 12, 2025, {2026, 1, 2}, true},
-      {"stored ahead of the clock", 5, 2027, {2026, 4, 1}, false},
+      {"3\r\n2026",     {2026, 3, 10}, false, 3}, {"3\r\n2026",    {2026, 4, 1}, true,  4},
+      {"12\r\n2025",    {2026, 1, 2},  true,  1}, {"5\r\n2027",    {2026, 4, 1}, false, 5},
+      {"March\r\n2026", {2026, 4, 1},  true,  4}, {"\"4\"\r\n2026", {2026, 4, 1}, true,  4},
+      {"13\r\n2026",    {2026, 4, 1},  true,  4}, {"4.5\r\n2026",  {2026, 4, 1}, true,  4},
+      {"4\r\n2026.5",   {2026, 4, 1},  true,  4}, {"4\r\n-1",      {2026, 4, 1}, true,  4},
   };
+  // clang-format on
   for (const Case& k : cases) {
-    SCOPED_TRACE(k.name);
+    SCOPED_TRACE(k.stored);
     SimContext c;
     c.clock.Set(k.now);
-    WriteSettings(c, "\"0.02\"\r\n\"3\"\r\n\"50u\"\r\n" + std::to_string(k.storedMonth) + "\r\n" +
-                         std::to_string(k.storedYear) + "\r\n");
+    WriteSettings(c, std::string("\"0.02\"\r\n\"3\"\r\n\"50u\"\r\n") + k.stored + "\r\n");
     EXPECT_EQ(MainLoad(c.evm), LoadOutcome::Loaded);
     EXPECT_EQ(c.ui.reminders, k.reminder ? 1 : 0);
     EXPECT_EQ(c.evm.calibration.txtRshunt, "0.02");
+    EXPECT_EQ(c.evm.calibration.txtSelectedCurrentLSB, "50u");
+    EXPECT_EQ(c.evm.shell.StoredMonth, k.monthAfter);
     if (k.reminder) {
-      EXPECT_EQ(c.evm.shell.StoredMonth, k.now.month);
       EXPECT_EQ(c.evm.shell.StoredYear, k.now.year);
     }
   }
 }
 
-TEST(MainLoad, FirstRunWithoutSettingsShowsReminderOnceAndWritesAFileAtShutdown) {
+// The built-in defaults and stored texts both follow the locale's separator.
+TEST(MainLoad, FirstRunWritesLocalizedDefaultsAndStoredTextsAreLocalized) {
   for (const bool comma : {false, true}) {
     SCOPED_TRACE(comma ? "comma" : "point");
-    SimContext c(comma ? NumberLocale::Comma() : NumberLocale::Point());
-    c.clock.Set({2026, 4, 1});
+    const NumberLocale locale = comma ? NumberLocale::Comma() : NumberLocale::Point();
+    SimContext c(locale);
     EXPECT_EQ(MainLoad(c.evm), LoadOutcome::LoadErrorPath);
     EXPECT_EQ(c.ui.reminders, 1);
-    EXPECT_EQ(c.evm.calibration.txtRshunt, comma ? "0,01" : "0.01");
-    EXPECT_EQ(c.evm.calibration.txtMaxExpectedCurrent, "2");
-    EXPECT_EQ(c.evm.calibration.txtSelectedCurrentLSB, "100u");
     EXPECT_FALSE(c.evm.regLink.LinkOpen()) << "the error path closes the link";
-    // The defaults calibrate the first start in every locale.
     c.evm.regLink.OpenRegLink();
     FirstActivation(c.evm);
     EXPECT_EQ(c.evm.calibration.txtFSC_Hex, "A000");
-
     MainUnload(c.evm);
-    const auto content = ReadWholeFile(c.evm.StateFile(kSettingsFileName));
-    ASSERT_TRUE(content);
-    EXPECT_EQ(*content,
+    EXPECT_EQ(ReadWholeFile(c.evm.StateFile(kSettingsFileName)),
               std::string("\"0") + (comma ? "," : ".") + "01\"\r\n\"2\"\r\n\"100u\"\r\n0\r\n0\r\n");
+
+    SimContext stored(locale);
+    WriteSettings(stored, "\"0.02\",\"1,5\",\"100u\"\r\n4\r\n2026\r\n");
+    EXPECT_EQ(MainLoad(stored.evm), LoadOutcome::Loaded);
+    EXPECT_EQ(stored.evm.shell.DecimalComma, comma ? 1 : 0);
+    EXPECT_EQ(stored.evm.calibration.txtRshunt, comma ? "0,02" : "0.02");
+    EXPECT_EQ(stored.evm.calibration.txtMaxExpectedCurrent, comma ? "1,5" : "1.5");
   }
 }
 
-TEST(MainLoad, GarbledSettingsTakeTheErrorPath) {
-  const char* files[] = {
-      "",
-      "\"0.02\"\r\n\"3\"\r\n",
-      "\x01\x02\xff\xfe garbage",
-  };
-  for (const char* file : files) {
-    SCOPED_TRACE(file);
+// Settings that are there but do not parse are the user's only copy: they
+// are kept aside, named, before the defaults replace them.
+TEST(MainLoad, GarbledSettingsTakeTheErrorPathAndAreKeptAside) {
+  for (const char* garbled :
+       {"", "\"0.02\"\r\n\"3\"\r\n", "\"0.05\"\r\n\x01\x02\xff\xfe garbage"}) {
+    SCOPED_TRACE(garbled);
     SimContext c;
-    WriteSettings(c, file);
+    WriteSettings(c, garbled);
     EXPECT_EQ(MainLoad(c.evm), LoadOutcome::LoadErrorPath);
     EXPECT_EQ(c.ui.reminders, 1);
     EXPECT_EQ(c.evm.calibration.txtRshunt, "0.01");
-    EXPECT_EQ(c.evm.shell.StoredMonth, 0);
+    MainUnload(c.evm);
+    const auto file = c.evm.StateFile(kSettingsFileName);
+    EXPECT_EQ(ReadWholeFile(file.string() + ".bad"), garbled);
+    EXPECT_TRUE(ReadSettingsFile(file)) << "the next start reads what this one wrote";
+    ASSERT_FALSE(c.ui.messages.empty());
+    EXPECT_NE(c.ui.messages[0].text.find(file.string() + ".bad"), std::string::npos);
   }
 }
 
-TEST(MainLoad, ImplausibleMonthOrYearKeepsTheTextsAndShowsTheReminder) {
-  for (const char* date :
-       {"March\r\n2026", "\"4\"\r\n2026", "13\r\n2026", "4.5\r\n2026", "4\r\n2026.5", "4\r\n-1"}) {
-    SCOPED_TRACE(date);
-    SimContext c;
-    c.clock.Set({2026, 4, 1});
-    WriteSettings(c, std::string("\"0.02\"\r\n\"3\"\r\n\"50u\"\r\n") + date + "\r\n");
-    EXPECT_EQ(MainLoad(c.evm), LoadOutcome::Loaded);
-    EXPECT_EQ(c.ui.reminders, 1);
-    EXPECT_EQ(c.evm.calibration.txtSelectedCurrentLSB, "50u");
-    EXPECT_EQ(c.evm.shell.StoredMonth, 4);
-  }
-}
-
-TEST(MainLoad, DecimalSeparatorOfTheLocaleSetsDecimalCommaAndLocalizesTexts) {
-  for (const bool comma : {false, true}) {
-    SCOPED_TRACE(comma ? "comma" : "point");
-    SimContext c(comma ? NumberLocale::Comma() : NumberLocale::Point());
-    c.clock.Set({2026, 4, 1});
-    WriteSettings(c, "\"0.02\",\"1,5\",\"100u\"\r\n4\r\n2026\r\n");
-    EXPECT_EQ(MainLoad(c.evm), LoadOutcome::Loaded);
-    EXPECT_EQ(c.evm.shell.DecimalComma, comma ? 1 : 0);
-    EXPECT_EQ(c.evm.calibration.txtRshunt, comma ? "0,02" : "0.02");
-    EXPECT_EQ(c.evm.calibration.txtMaxExpectedCurrent, comma ? "1,5" : "1.5");
-  }
-}
-
+// Aborting before the settings were read must not replace them.
 TEST(MainLoad, UsbProblemDialogLoopsUntilTheUserDecides) {
-  SimContext c;
-  c.sim->RegLink()->plugged = false;
-  c.ui.usbProblemAnswers = {UsbProblemChoice::TryAgain, UsbProblemChoice::SetAddressAndTryAgain,
-                            UsbProblemChoice::RunWithoutUsb};
-  MainLoad(c.evm);
-  EXPECT_EQ(c.ui.usbProblemDialogs, 3);
-  EXPECT_TRUE(c.evm.shell.RunWithoutUsb);
-  EXPECT_FALSE(c.evm.shell.UsbRetry);
+  const std::string settings = "\"0.05\"\r\n\"4\"\r\n\"200u\"\r\n6\r\n2026\r\n";
+  using enum UsbProblemChoice;
+  for (const auto& answers :
+       {std::deque{TryAgain, SetAddressAndTryAgain, RunWithoutUsb}, std::deque{AbortProgram}}) {
+    SimContext c;
+    WriteSettings(c, settings);
+    c.sim->RegLink()->plugged = false;
+    c.ui.usbProblemAnswers = answers;
+    const bool abort = answers.back() == AbortProgram;
+    EXPECT_EQ(MainLoad(c.evm), abort ? LoadOutcome::Aborted : LoadOutcome::Loaded);
+    EXPECT_EQ(c.ui.usbProblemDialogs, static_cast<int>(answers.size()));
+    EXPECT_EQ(c.evm.shell.RunWithoutUsb, !abort);
+    MainUnload(c.evm);
+    if (abort) {
+      EXPECT_EQ(ReadWholeFile(c.evm.StateFile(kSettingsFileName)), settings);
+    } else {
+      EXPECT_FALSE(c.evm.shell.UsbRetry);
+    }
+  }
 }
 
 // The board is plugged in while the dialog is up.
@@ -163,29 +157,6 @@ TEST(MainLoad, TryAgainFindsABoardPluggedInMeanwhile) {
   EXPECT_TRUE(evm.shell.SettingsFileOwned);
 }
 
-TEST(MainLoad, AbortBeforeTheSettingsWereReadKeepsTheStoredSettings) {
-  SimContext c;
-  const std::string stored = "\"0.05\"\r\n\"4\"\r\n\"200u\"\r\n6\r\n2026\r\n";
-  WriteSettings(c, stored);
-  c.sim->RegLink()->plugged = false;
-  c.ui.usbProblemAnswers = {UsbProblemChoice::AbortProgram};
-  EXPECT_EQ(MainLoad(c.evm), LoadOutcome::Aborted);
-  MainUnload(c.evm);
-  EXPECT_EQ(*ReadWholeFile(c.evm.StateFile(kSettingsFileName)), stored);
-}
-
-TEST(MainLoad, SettingsThatDidNotParseAreKeptAsideBeforeTheyAreReplaced) {
-  SimContext c;
-  const std::string garbled = "\"0.05\"\r\n\x01\x02 garbage";
-  WriteSettings(c, garbled);
-  EXPECT_EQ(MainLoad(c.evm), LoadOutcome::LoadErrorPath);
-  MainUnload(c.evm);
-  const auto file = c.evm.StateFile(kSettingsFileName);
-  EXPECT_EQ(ReadWholeFile(file.string() + ".bad"), garbled);
-  EXPECT_TRUE(ReadSettingsFile(file)) << "the next start reads what this one wrote";
-  EXPECT_NE(c.ui.messages.at(0).text.find(file.string() + ".bad"), std::string::npos);
-}
-
 TEST(MainLoad, UnreadableStateFilesAreNamedAndStaleTemporaryFilesRemoved) {
   SimContext c;
   const auto address = c.evm.StateFile(kUsbAddressFileName);
@@ -200,46 +171,36 @@ TEST(MainLoad, UnreadableStateFilesAreNamedAndStaleTemporaryFilesRemoved) {
   EXPECT_FALSE(std::filesystem::exists(stale));
 }
 
-TEST(MainLoad, SettingsAndAddressSurviveARoundTrip) {
+TEST(MainLoad, SettingsSurviveARoundTripWithTheirDate) {
   SimContext c;
   c.clock.Set({2026, 7, 1});
   WriteSettings(c, "\"0.05\"\r\n\"4\"\r\n\"200u\"\r\n7\r\n2026\r\n");
-  ASSERT_TRUE(WriteUsbAddressFile(c.evm.StateFile(kUsbAddressFileName), 0x1235));
   ASSERT_EQ(MainLoad(c.evm), LoadOutcome::Loaded);
   c.evm.calibration.txtRshunt = "0.5";
   MainUnload(c.evm);
   EXPECT_EQ(*ReadWholeFile(c.evm.StateFile(kSettingsFileName)),
             "\"0.5\"\r\n\"4\"\r\n\"200u\"\r\n7\r\n2026\r\n");
-  EXPECT_EQ(*ReadWholeFile(c.evm.StateFile(kUsbAddressFileName)), "4661\r\n");
 }
 
 // A fresh install and a stored address outside both ranges start at the
-// standard base, as the address window would show them.
+// standard base, as the address window would show them; without a load
+// there is no address to write.
 TEST(MainLoad, StartUpAddressIsTheStoredOneBroughtIntoRange) {
   const std::pair<std::optional<uint16_t>, uint16_t> cases[] = {
-      {std::nullopt, 0x2F90}, {0, 0x2F90}, {0x1237, 0x1237}, {0x1238, 0x2F90}};
+      {std::nullopt, 0x2F90}, {0, 0x2F90}, {0x1235, 0x1235}, {0x1237, 0x1237}, {0x1238, 0x2F90}};
   for (const auto& [stored, address] : cases) {
     SimContext c;
     if (stored) WriteUsbAddressFile(c.evm.StateFile(kUsbAddressFileName), *stored);
     MainLoad(c.evm);
-    EXPECT_EQ(c.evm.shell.LegacyAddressing, address == 0x1237);
+    EXPECT_EQ(c.evm.shell.LegacyAddressing, address < 0x2F90);
     MainUnload(c.evm);
     EXPECT_EQ(*ReadWholeFile(c.evm.StateFile(kUsbAddressFileName)),
               std::to_string(address) + "\r\n");
   }
+  SimContext unloaded;
+  MainUnload(unloaded.evm);
+  EXPECT_FALSE(ReadWholeFile(unloaded.evm.StateFile(kUsbAddressFileName))) << "never an empty one";
 }
-
-TEST(MainLoad, UnloadWithoutAnAddressLeavesNoAddressFile) {
-  SimContext c;
-  MainUnload(c.evm);
-  EXPECT_FALSE(ReadWholeFile(c.evm.StateFile(kUsbAddressFileName)).has_value());
-}
-
-}  // namespace
-}  // namespace evm
-
-namespace evm {
-namespace {
 
 TEST(MainUnload, OtherWindowsUnloadAfterTheStateFilesAndBeforeTheLinkCloses) {
   test::SimContext c;

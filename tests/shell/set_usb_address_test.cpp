@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/atomic_file.h"
 #include "shell/set_usb_address.h"
 #include "shell/usb_address_file.h"
@@ -9,68 +11,38 @@ namespace evm {
 namespace {
 
 TEST(SetUsbAddress, LoadSetsRangeJumpersAndCaptionFromTheFile) {
-  const struct {
+  struct Case {
     const char* file;
     bool legacy;
     const char* text4;
     const char* text5;
     uint16_t address;
-    const char* caption;
-  } cases[] = {
-      {"4661\r\n", true, " 0", " 1", 0x1235, "1235h"},
-      {"12178\r\n", false, " 1", " 0", 0x2F92, "2F92h"},
-      {"0\r\n", false, " 0", " 0", 0x2F90, "2F90h"},
-      {"12179\r\n", false, " 1", " 1", 0x2F93, "2F93h"},
-      {"4660\r\n", true, " 0", " 0", 0x1234, "1234h"},
-      {"4663\r\n", true, " 1", " 1", 0x1237, "1237h"},
-      {"12180\r\n", false, " 0", " 0", 0x2F90, "2F90h"},
   };
-  for (const auto& t : cases) {
+  const Case cases[] = {
+      {"4661\r\n", true, " 0", " 1", 0x1235},   {"12178\r\n", false, " 1", " 0", 0x2F92},
+      {"4663\r\n", true, " 1", " 1", 0x1237},   {"0\r\n", false, " 0", " 0", 0x2F90},
+      {"12180\r\n", false, " 0", " 0", 0x2F90}, {nullptr, false, " 0", " 0", 0x2F93},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.file ? k.file : "no file: the address in use stays");
     test::TempDir dir;
     const auto file = dir.path() / kUsbAddressFileName;
-    ASSERT_TRUE(WriteFileAtomically(file, t.file));
+    ASSERT_TRUE(!k.file || WriteFileAtomically(file, k.file));
     ShellState shell;
+    shell.UsbAddress = 0x2F93;
     SetUsbAddressPanel panel;
     SetUsbAddressLoad(panel, shell, file);
-    EXPECT_EQ(shell.LegacyAddressing, t.legacy) << t.file;
-    EXPECT_EQ(panel.Check1, t.legacy) << t.file;
-    EXPECT_EQ(panel.Text4, t.text4) << t.file;
-    EXPECT_EQ(panel.Text5, t.text5) << t.file;
-    EXPECT_EQ(shell.UsbAddress, t.address) << t.file;
-    EXPECT_EQ(panel.Label3, std::string("MyProductID = ") + t.caption) << t.file;
+    EXPECT_EQ(shell.LegacyAddressing, k.legacy);
+    EXPECT_EQ(panel.Check1, k.legacy);
+    EXPECT_EQ(panel.Text4, k.text4);
+    EXPECT_EQ(panel.Text5, k.text5);
+    EXPECT_EQ(shell.UsbAddress, k.address);
+    EXPECT_EQ(panel.Label3, ProductIdCaption(k.address));
   }
   EXPECT_EQ(ProductIdCaption(uint16_t{0x2F91}), "MyProductID = 2F91h");
 }
 
-TEST(SetUsbAddress, MissingFileKeepsTheInitialControlsAndTheAddress) {
-  test::TempDir dir;
-  ShellState shell;
-  shell.UsbAddress = 0x2F93;
-  SetUsbAddressPanel panel;
-  SetUsbAddressLoad(panel, shell, dir.path() / kUsbAddressFileName);
-  EXPECT_EQ(panel.Text4, " 0");
-  EXPECT_EQ(panel.Text5, " 0");
-  EXPECT_FALSE(panel.Check1);
-  EXPECT_EQ(shell.UsbAddress, 0x2F93);
-  EXPECT_EQ(panel.Label3, "MyProductID = 2F93h");
-}
-
-TEST(SetUsbAddress, LegacyBoxMovesBetweenTheRanges) {
-  ShellState shell;
-  shell.UsbAddress = 0x2F93;
-  SetUsbAddressPanel panel{" 1", " 1", false, ""};
-  SetUsbAddressCheck1Click(panel, shell, true);
-  EXPECT_EQ(shell.UsbAddress, 0x1234);
-  EXPECT_TRUE(shell.LegacyAddressing);
-  EXPECT_EQ(panel.Text4, " 0");
-  EXPECT_EQ(panel.Text5, " 0");
-  EXPECT_EQ(panel.Label3, "MyProductID = 1234h");
-  SetUsbAddressCheck1Click(panel, shell, false);
-  EXPECT_EQ(shell.UsbAddress, 0x2F90);
-  EXPECT_FALSE(shell.LegacyAddressing);
-}
-
-TEST(SetUsbAddress, JumperClicksSetTheAddressAndTwoClicksReturn) {
+TEST(SetUsbAddress, JumperAndLegacyClicksSetTheAddress) {
   ShellState shell;
   shell.UsbAddress = 0x2F90;
   SetUsbAddressPanel panel;
@@ -92,6 +64,15 @@ TEST(SetUsbAddress, JumperClicksSetTheAddressAndTwoClicksReturn) {
   SetUsbAddressJumperClick(panel, shell, 4);
   EXPECT_EQ(panel.Text4, " 1");  // ...until both show one again
   EXPECT_EQ(shell.UsbAddress, 0x1235);
+
+  // The legacy box moves between the ranges and clears the jumpers.
+  SetUsbAddressCheck1Click(panel, shell, false);
+  EXPECT_EQ(shell.UsbAddress, 0x2F90);
+  EXPECT_FALSE(shell.LegacyAddressing);
+  SetUsbAddressCheck1Click(panel, shell, true);
+  EXPECT_EQ(shell.UsbAddress, 0x1234);
+  EXPECT_TRUE(shell.LegacyAddressing);
+  EXPECT_EQ(panel.Text4 + panel.Text5, " 0 0");
 }
 
 TEST(SetUsbAddress, SaveWritesTheDecimalRecordAndNeverAnEmptyOne) {
@@ -107,11 +88,7 @@ TEST(SetUsbAddress, SaveWritesTheDecimalRecordAndNeverAnEmptyOne) {
 
 TEST(SetUsbAddress, LegacyExplanationHasItsEightLines) {
   const std::string text = LegacyAddressExplanation();
-  size_t lines = 1;
-  for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) {
-    ++lines;
-  }
-  EXPECT_EQ(lines, 8u);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 7);
   EXPECT_NE(text.find("\r\nThe standard USB 'address' range is 0x2F90 - 0x2F93. \r\n"),
             std::string::npos);
 }

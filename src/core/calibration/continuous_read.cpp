@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "calibration/measurement_log.h"
 #include "calibration/register_file.h"
 #include "common/atomic_file.h"
 #include "common/utf8_path.h"
@@ -70,18 +71,19 @@ std::string LogHeaderRecord() {
 }
 
 std::string LogDataRecord(const Evm& evm, const DateTime& now) {
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%02d-%02d-%04d %02d:%02d:%02d", now.month, now.day, now.year,
-                now.hour, now.minute, now.second);
+  // The store holds what the last pass read and scaled; the record is the
+  // one the log operation writes, so both logs are the same format.
   const RegisterStore& store = evm.registers;
-  std::string record = "\"" + std::string(stamp) + "\",";
-  for (int i = 3; i <= store.LastReg; ++i) {
-    record += FormatRecordNumber(store.RegScaled[static_cast<size_t>(i)]) + ",";
-  }
+  MeasurementRecord record;
+  record.time = now;
+  record.registers.lastReg = store.LastReg;
   for (int i = 0; i <= store.LastReg; ++i) {
-    record += std::to_string(store.RegValue[static_cast<size_t>(i)]) + ",";
+    record.registers.values[static_cast<size_t>(i)] =
+        static_cast<uint16_t>(store.RegValue[static_cast<size_t>(i)]);
   }
-  return record + kRecordEnd;
+  record.quantities.watts = store.RegScaled[3];
+  record.quantities.amperes = store.RegScaled[4];
+  return LogDataRecord(record);
 }
 
 void cmdStartContinuousRead_Click(Evm& evm) {

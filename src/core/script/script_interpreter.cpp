@@ -36,16 +36,6 @@ std::optional<uint64_t> HexLimit(const std::string& text) {
   return ParseHexDigits(text);
 }
 
-std::string Hex(unsigned value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string s;
-  do {
-    s.insert(s.begin(), kDigits[value % 16]);
-    value /= 16;
-  } while (value != 0);
-  return s;
-}
-
 void Verdict(ScriptGrid& g, int row, bool pass) {
   g.Cell(row, kColVerdict) = pass ? kPass : kFail;
 }
@@ -89,7 +79,7 @@ void Result8(ScriptContext& ctx, int row) {
   const auto d = ByteAt(ctx, row, g.ReadIndex);
   ++g.ReadIndex;
   if (!d) return;
-  g.Cell(row, kColResult) = Hex(*d);
+  g.Cell(row, kColResult) = Hex(*d, 0);
   Verdict(g, row, low <= *d && *d <= high);
 }
 
@@ -105,7 +95,7 @@ void Result16(ScriptContext& ctx, int row) {
   g.ReadIndex += 2;
   if (!hi || !lo) return;
   const unsigned w = *hi * 256u + *lo;
-  g.Cell(row, kColResult) = Hex(w);
+  g.Cell(row, kColResult) = Hex(w, 0);
   Verdict(g, row, low <= w && w <= high);
 }
 

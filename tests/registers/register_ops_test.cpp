@@ -1,0 +1,91 @@
+#include "registers/register_ops.h"
+
+#include <gtest/gtest.h>
+
+#include "calibration/measurement_log.h"
+#include "mnemonic/mnemonic_exchange.h"
+#include "registers/register_fixture.h"
+
+namespace evm {
+namespace {
+
+using Writes = std::vector<std::pair<int, int>>;
+
+// The operations evmctl is built on, on the simulated device: 1 A through
+// 10 mOhm at 12 V.
+TEST(RegisterOps, ReadWriteAndMeasureOnTheSimulatedEvm) {
+  struct Case {
+    const char* name;
+    int address;
+    bool plugged;
+    int reg;  // written verified
+    bool acknowledged, written, matches;
+  };
+  const Case cases[] = {
+      {"the device", 0x40, true, 0, true, true, true},
+      {"a read-only register keeps its value", 0x40, true, 2, true, true, false},
+      {"nobody at 41h", 0x41, true, 0, false, false, false},
+      {"board unplugged", 0x40, false, 0, false, false, false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    test::RegContext c;
+    c.Device().load.noise = false;
+    c.Board().plugged = k.plugged;
+    RegisterLink& link = c.evm.regLink;
+    const RegisterRead read = ReadRegisters(link, k.address, kNormalLastReg);
+    EXPECT_EQ(read.AllAcknowledged(), k.acknowledged);
+    const Quantities q = Scale(read, Scaling{});
+    EXPECT_NEAR(q.shuntVolts, k.acknowledged ? 0.01 : 0, 1e-9);
+    EXPECT_NEAR(q.busVolts, k.acknowledged ? 12 : 0, 1e-9);
+    const WriteCheck check = WriteRegisterVerified(link, k.address, k.reg, 0x019F);
+    EXPECT_EQ(check.written, k.written);
+    EXPECT_EQ(check.Matches(), k.matches);
+    if (!k.acknowledged) continue;
+
+    // Only what differs is written; then the calibration gives amperes and watts.
+    const RegisterRead present = ReadRegisters(link, k.address, kNormalLastReg);
+    std::array<int32_t, kDeviceRegs> wanted{};
+    std::copy(present.values.begin(), present.values.end(), wanted.begin());
+    wanted[5] = 0xA000;
+    const size_t before = c.Writes().size();
+    EXPECT_TRUE(WriteChangedRegisters(link, present, wanted));
+    const Writes all = c.Writes();
+    EXPECT_EQ(Writes(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()),
+              (Writes{{5, 0xA000}}));
+    c.clock.Set({2026, 3, 7, 14, 5, 9});
+    const MeasurementRecord record = MeasureOnce(link, c.clock, k.address, kNormalLastReg,
+                                                 Scaling{.currentLsb = 1e-4, .powerLsb = 0.002});
+    const std::string config = std::to_string(record.registers.values[0]);
+    EXPECT_EQ(LogDataRecord(record), "\"03-07-2026 14:05:09\",12,1,0," + config +
+                                         ",1000,24002,6000,10000,40960,\"\r\n\"\r\n");
+  }
+}
+
+TEST(MnemonicExchange, ReadsAndAcknowledgesOfOneCommand) {
+  struct Case {
+    const char* text;
+    std::vector<uint8_t> reads, acks;
+    bool acknowledged;
+  };
+  const Case cases[] = {
+      {"CMD MEAS", {0x81}, {}, true},
+      {"I2C CH2 S 98 ACKS 12 ACKS 80 ACKS 00 ACKS P", {}, {0, 0, 0, 0}, true},
+      {"I2C CH2 S A5 ACKS R ACKM P", {0xFF}, {1}, false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.text);
+    test::SimContext c;
+    c.evm.shell.UsbAddress = 0x2F90;
+    c.sim->Interface()->measureInputs = 0x81;
+    const MnemonicExchange x = SendMnemonicText(c.evm.dutWriter, c.evm.results, k.text);
+    EXPECT_TRUE(x.answered);
+    EXPECT_EQ(x.reads, k.reads);
+    EXPECT_EQ(x.acks, k.acks);
+    EXPECT_EQ(x.Acknowledged(), k.acknowledged);
+    EXPECT_EQ(x.answer[31], x.command[31] + 1) << "the answer to this command";
+  }
+}
+
+}  // namespace
+}  // namespace evm
