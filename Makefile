@@ -106,7 +106,8 @@ soak: deps $(BUILD_DIR)/build.ninja
 
 # Every window to $(BUILD_DIR)/screenshots; the README's few to docs/.
 SHOTS_DIR := $(BUILD_DIR)/screenshots
-README_SHOTS := formMain_QMA740_tabRegisters formMain_QMA740_tabCalibrate frmEvalControl frmScript frmMeasurementPlot
+README_SHOTS := formMain_QMA740_tabRegisters formMain_QMA740_tabCalibrate frmEvalControl frmScript \
+	frmMeasurementPlot formMain_QMA740_scale1.5_tabCalibrate formMain_QMA740_scale1.5_tabRegisters
 screenshots: build
 	rm -rf $(SHOTS_DIR)
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/src/zm5520-evm --simulate --screenshots $(SHOTS_DIR)

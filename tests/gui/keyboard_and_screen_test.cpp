@@ -1,11 +1,17 @@
 // The windows at the bench: keyboard only, a small screen, the status line.
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 
 #include "gui/shell/frm_set_usb_address.h"
+#include "gui/shell/qt_user_interface.h"
 #include "main_window_fixture.h"
 
 namespace evm::gui {
@@ -81,13 +87,99 @@ TEST(Keyboard, EscapeAndCtrlWCloseToolWindowsAndF5ReadsTheRegisters) {
   EXPECT_EQ(k.c.evm.registers.RegValue[5], 0x4321);
 }
 
-TEST(Screen, MainWindowFitsA1024x700ScreenAndEveryTabScrolls) {
+// The letter after '&' in a button's caption; null for none.
+QChar Mnemonic(const QPushButton* button) {
+  const qsizetype at = button->text().indexOf('&');
+  return at >= 0 ? button->text()[at + 1].toUpper() : QChar();
+}
+
+TEST(Keyboard, EveryButtonHasItsOwnAltLetterAndKeepsItsCaption) {
+  Keyboard k;
+  QWidget* eval = k.Open("cmdDac_Adc", "frmEvalControl");
+  std::vector<QWidget*> scopes{eval};  // buttons seen together: a window, or a tab page
+  for (int i = 0; i < k.w.SSTab1->count(); ++i) scopes.push_back(k.w.SSTab1->widget(i));
+  for (QWidget* scope : scopes) {
+    QString letters = scope->isWindow() ? "" : "EUH";  // the menus'
+    for (QPushButton* button : scope->findChildren<QPushButton*>()) {
+      EXPECT_FALSE(Mnemonic(button).isNull() || letters.contains(Mnemonic(button)))
+          << button->text().toStdString();
+      letters += Mnemonic(button);
+    }
+  }
+  auto* supply = eval->findChild<QPushButton*>("Command3");
+  QApplication::setActiveWindow(eval);
+  QTest::keySequence(eval, QKeySequence(QString("Alt+") + Mnemonic(supply)));
+  EXPECT_TRUE(supply->isDown()) << "Alt and the letter press the button";
+  supply->click();
+  EXPECT_EQ(supply->text().remove('&'), "Press to turn Vdut Off");
+  EXPECT_FALSE(Mnemonic(supply).isNull()) << "a new caption keeps the letter";
+}
+
+TEST(Screen, WindowsFitSmallScreensAndTabsShowTheirWidthAt1024) {
   MainWindowFixture f;
-  const QSize least = f.w.minimumSizeHint();
-  EXPECT_LE(least.width(), 1024);
-  EXPECT_LE(least.height(), 700);
+  // Logical room less a window manager's frame: 1024x700 at scale 1 or
+  // 1600x1000 at 1.5, and 1600x1000 at scale 2 for the raw-command window.
+  const QSize small = QSize(1024, 700).boundedTo(QSize(1600, 1000) / 1.5) - QSize(8, 30);
+  const QSize screen = f.w.screen()->availableGeometry().size();
+  const std::tuple<const char*, const char*, QSize> windows[] = {
+      {"cmdDac_Adc", "frmEvalControl", small},
+      {"mnuMeasurementPlot", "frmMeasurementPlot", small},
+      {"cmdDUT_Writer", "frmUSB_DUT_Writer", QSize(1600, 1000) / 2 - QSize(8, 30)}};
+  for (const auto& [action, name, room] : windows) {
+    f.Find<QAction>(action)->trigger();
+    QWidget* window = f.w.findChild<QWidget*>(name);
+    const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
+    EXPECT_TRUE(least.width() <= room.width() && least.height() <= room.height()) << name;
+    EXPECT_TRUE(window->width() <= screen.width() && window->height() <= screen.height()) << name;
+  }
+  f.w.resize(small);
+  QApplication::processEvents();
   for (int i = 0; i < f.w.SSTab1->count(); ++i) {
-    EXPECT_NE(qobject_cast<QScrollArea*>(f.w.SSTab1->widget(i)), nullptr) << i;
+    auto* scroll = qobject_cast<QScrollArea*>(f.w.SSTab1->widget(i));
+    ASSERT_NE(scroll, nullptr) << i;
+    EXPECT_LE(scroll->widget()->minimumSizeHint().width(), f.w.SSTab1->currentWidget()->width());
+  }
+}
+
+TEST(Feedback, BusyCursorWhileTheBoardWorksAndAutoCalibrationTellsItsSuccess) {
+  Keyboard k;
+  std::vector<int> cursors;
+  k.c.ui.onMessage = [&] { cursors.push_back(QApplication::overrideCursor()->shape()); };
+  k.c.evm.calibration.txtRshunt = "none";
+  k.Button("cmdEnterShuntR", "tabCalibrate")->click();
+  QWidget* eval = k.Open("cmdDac_Adc", "frmEvalControl");
+  auto* dacb = eval->findChild<QLineEdit*>("Text7");
+  dacb->setText("7");
+  eval->findChild<QPushButton*>("Command7")->click();
+  EXPECT_EQ(cursors, (std::vector<int>{Qt::WaitCursor, Qt::WaitCursor}));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "restored after the work";
+
+  eval->findChild<QRadioButton*>("Option1")->click();
+  eval->findChild<QCheckBox*>("chkDAC_AutoCal")->click();
+  dacb->setText("2.5");
+  eval->findChild<QPushButton*>("Command7")->click();
+  EXPECT_TRUE(eval->findChild<QLabel*>("lblAutoCal")->text().startsWith("DACB auto-calibrated: "));
+}
+
+TEST(Dialogs, MessageBoxesOpenOverTheWindowThatAskedAndErrorsCarryAWarning) {
+  QWidget main;
+  QWidget tool(&main, Qt::Window);
+  main.show();
+  tool.show();
+  QtUserInterface ui;
+  ui.SetParentWindow(&main);
+  for (const auto& [asking, title, icon] : {std::tuple{&tool, "Error!", QMessageBox::Warning},
+                                            {&main, "About", QMessageBox::Information}}) {
+    QApplication::setActiveWindow(asking);
+    QMessageBox* shown = nullptr;
+    QTimer::singleShot(0, [&] {
+      shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!shown) return;
+      EXPECT_TRUE(shown->parentWidget() == asking && shown->icon() == icon) << title;
+      shown->accept();
+    });
+    ui.MessageBox("text", title);
+    EXPECT_NE(shown, nullptr) << title;
   }
 }
 

@@ -138,6 +138,31 @@ TEST(SendMnemonic, AFaultyAnswerIsRetriedOnceThenTheDialogIsShown) {
   }
 }
 
+TEST(SendMnemonic, TheDialogIsToldWhatWasSearchedForAndMet) {
+  const std::string searched = "Searched for the interface board, USB id 3A5F:2F90.";
+  const struct {
+    const char* name;
+    void (*inject)(Board&);
+    std::string detail;
+  } cases[] = {
+      {"no access", [](Board& c) { c.board().openRefused = true; },
+       searched +
+           " 1 HID device(s) could not be opened: access to them may be missing (on Linux, a "
+           "udev rule must grant read and write access to the board's /dev/hidraw device)."},
+      {"silent", [](Board& c) { c.board().noReply = true; },
+       searched + " A board with this id is present but gave no valid answer."},
+      {"no address", [](Board& c) { c.evm.shell.UsbAddress.reset(); },
+       "The interface board's USB address is not set: choose it in Set Address."},
+  };
+  for (const auto& t : cases) {
+    Board c;
+    t.inject(c);
+    c.ui.usbProblemAnswers = {UsbProblemChoice::TryAgain};
+    c.writer().SendMnemonic("CMD ON");
+    EXPECT_EQ(c.ui.usbProblemDetail, t.detail) << t.name;
+  }
+}
+
 TEST(SendMnemonic, UnplugFailsAtOnceAndReplugIsFoundAgain) {
   Board c;
   c.writer().SendMnemonic("CMD ON");

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "calibration/continuous_read.h"
 #include "registers/register_fixture.h"
@@ -46,35 +47,57 @@ TEST(MeasurementSeries, SpansStatisticsAndBound) {
 }
 
 TEST(MeasurementSeries, DecimationKeepsEveryColumnsExtremes) {
-  MeasurementSeries s;
   constexpr int kPasses = 150000;
   constexpr int kColumns = 300;
-  for (int i = 0; i < kPasses; ++i) {
-    // A slow wave with a single-pass spike down and up in every 1000 passes.
-    double v = std::sin(i * 1e-4);
-    if (i % 1000 == 137) v = -5 - i % 7;
-    if (i % 1000 == 611) v = 5 + i % 5;
-    s.Append(PassAt(i * 0.1, v));
-  }
-  const double from = 0, to = (kPasses - 1) * 0.1;
-  const auto line = Decimate(s, s.Span(from, to), Quantity::BusVolts, from, to, kColumns);
-  EXPECT_LE(line.size(), 2u * kColumns + 2);
-  for (size_t k = 1; k < line.size(); ++k) EXPECT_LE(line[k - 1].time, line[k].time);
-  // Each column's extremes, worked out the slow way, appear in the line.
-  std::vector<double> lo(kColumns + 1, 1e9), hi(kColumns + 1, -1e9);
-  for (size_t i = 0; i < s.Size(); ++i) {
-    const auto c = static_cast<size_t>((s.At(i).time - from) * kColumns / (to - from));
-    lo[c] = std::min<double>(lo[c], s.At(i).values[0]);
-    hi[c] = std::max<double>(hi[c], s.At(i).values[0]);
-  }
-  for (size_t c = 0; c <= kColumns; ++c) {
-    if (lo[c] > hi[c]) continue;
-    const auto has = [&](double v) {
-      return std::any_of(line.begin(), line.end(), [&](const PlotPoint& p) {
-        return static_cast<size_t>((p.time - from) * kColumns / (to - from)) == c && p.value == v;
-      });
+  // Passes at a steady rate, and with pauses and bursts: columns of very
+  // different counts, some empty.
+  // The time from one pass to the next, steady and with pauses and bursts:
+  // columns of very different counts, some empty.
+  const std::function<double(int)> gaps[] = {
+      [](int) { return 0.1; },
+      [](int i) { return i % 20000 == 0    ? 900.0
+                         : i % 7000 < 3000 ? 0.01
+                                           : 0.3; },
+  };
+  for (const auto& gap : gaps) {
+    MeasurementSeries s;
+    double now = 0;
+    for (int i = 0; i < kPasses; ++i) {
+      // A slow wave with a single-pass spike down and up in every 1000 passes.
+      double v = std::sin(i * 1e-4);
+      if (i % 1000 == 137) v = -5 - i % 7;
+      if (i % 1000 == 611) v = 5 + i % 5;
+      s.Append(PassAt(now, v));
+      now += gap(i);
+    }
+    const double from = s.FirstTime(), to = s.LastTime();
+    const auto line = Decimate(s, s.Span(from, to), Quantity::BusVolts, from, to, kColumns);
+    EXPECT_LE(line.size(), 2u * kColumns + 2);
+    for (size_t k = 1; k < line.size(); ++k) EXPECT_LE(line[k - 1].time, line[k].time);
+    // Each column's extremes, worked out the slow way, appear in the line.
+    const auto column = [&](double t) {
+      return std::min<size_t>(static_cast<size_t>((t - from) * kColumns / (to - from)),
+                              kColumns - 1);
     };
-    EXPECT_TRUE(has(lo[c]) && has(hi[c])) << "column " << c;
+    std::vector<double> lo(kColumns, 1e9), hi(kColumns, -1e9);
+    for (size_t i = 0; i < s.Size(); ++i) {
+      const size_t c = column(s.At(i).time);
+      lo[c] = std::min<double>(lo[c], s.At(i).values[0]);
+      hi[c] = std::max<double>(hi[c], s.At(i).values[0]);
+    }
+    for (size_t c = 0; c < kColumns; ++c) {
+      const auto has = [&](double v) {
+        return std::any_of(line.begin(), line.end(),
+                           [&](const PlotPoint& p) { return column(p.time) == c && p.value == v; });
+      };
+      if (lo[c] > hi[c]) {
+        EXPECT_FALSE(std::any_of(line.begin(), line.end(),
+                                 [&](const PlotPoint& p) { return column(p.time) == c; }))
+            << "empty column " << c;
+      } else {
+        EXPECT_TRUE(has(lo[c]) && has(hi[c])) << "column " << c;
+      }
+    }
   }
   // Few passes are drawn as they are.
   MeasurementSeries few;

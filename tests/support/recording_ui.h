@@ -23,6 +23,7 @@ class RecordingUi : public UserInterface {
     messages.push_back({text, title});
     if (onMessage) onMessage();
   }
+  void SetUsbProblemDetail(const std::string& detail) override { usbProblemDetail = detail; }
   UsbProblemChoice UsbProblemDialog() override {
     ++usbProblemDialogs;
     if (usbProblemAnswers.empty()) return UsbProblemChoice::AbortProgram;
@@ -53,6 +54,7 @@ class RecordingUi : public UserInterface {
   std::vector<Message> messages;
   std::deque<UsbProblemChoice> usbProblemAnswers;
   int usbProblemDialogs = 0;
+  std::string usbProblemDetail;  // as set before the last dialog
   int reminders = 0;
   std::vector<std::string> inputPrompts;
   std::deque<std::optional<std::string>> inputAnswers;

@@ -137,17 +137,23 @@ TEST(EvalControl, ReadBeforeAnyReferencePassesModeZero) {
   EXPECT_NEAR(std::stod(c.panel.Text10), 1.0, 0.001);
 }
 
-TEST(EvalControl, SupplyButtonTogglesWhateverTheBoardAnswers) {
+TEST(EvalControl, WithoutUsbNothingReadShowsEmptyAndTheSupplyCaptionStays) {
   Eval c;
-  EvalSupplyClick(c.evm, c.panel);
-  EXPECT_EQ(c.panel.Command3, "Press to turn Vdut Off");
+  EvalReferenceClick(c.evm, c.panel, 1);
+  EvalLoopCheckClick(c.evm, c.panel, true);
+  for (const bool offline : {false, true}) {
+    c.evm.shell.RunWithoutUsb = offline;
+    const std::string before = c.panel.Command3;
+    EvalSupplyClick(c.evm, c.panel);
+    EXPECT_EQ(c.panel.Command3 == before, offline) << "changes only when sent";
+    EvalReadCnvClick(c.evm, c.panel, 1);
+    EvalReadCnvClick(c.evm, c.panel, 2);
+    EvalReadLoopClick(c.evm, c.panel);
+    for (const std::string* reading : {&c.panel.Text10, &c.panel.Text11, &c.panel.txt_I_Loop}) {
+      EXPECT_EQ(reading->empty(), offline) << *reading;
+    }
+  }
   EXPECT_TRUE(c.sim->Supply().on);
-  EvalSupplyClick(c.evm, c.panel);
-  EXPECT_EQ(c.panel.Command3, "Press to turn Vdut On");
-  EXPECT_FALSE(c.sim->Supply().on);
-  c.evm.shell.RunWithoutUsb = true;
-  EvalSupplyClick(c.evm, c.panel);
-  EXPECT_EQ(c.panel.Command3, "Press to turn Vdut Off");
 }
 
 TEST(EvalControl, UnloadWritesReferenceAndMode) {

@@ -101,4 +101,11 @@ const char* BoardKindName(BoardKind kind) {
   return "";
 }
 
+std::string UnopenedDevicesText(int count) {
+  if (count <= 0) return {};
+  return " " + std::to_string(count) +
+         " HID device(s) could not be opened: access to them may be missing (on Linux, a udev "
+         "rule must grant read and write access to the board's /dev/hidraw device).";
+}
+
 }  // namespace evm

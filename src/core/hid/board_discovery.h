@@ -45,4 +45,8 @@ bool SelectorNames(const BoardListing& board, const std::string& selector);
 
 const char* BoardKindName(BoardKind kind);
 
+// The sentence of a USB-problem report about `count` HID devices that may be
+// the board but could not be opened; empty for none.
+std::string UnopenedDevicesText(int count);
+
 }  // namespace evm

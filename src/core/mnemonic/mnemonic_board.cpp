@@ -39,6 +39,28 @@ std::string UsbDutWriter::SystemErrorText(uint32_t code) {
   return text;
 }
 
+std::string UsbDutWriter::SearchDetail() {
+  if (!shell_.UsbAddress) {
+    return "The interface board's USB address is not set: choose it in Set Address.";
+  }
+  const uint16_t productId = *shell_.UsbAddress;
+  std::string text = "Searched for the interface board, USB id " + HexText(boardVendorId_) + ":" +
+                     HexText(productId) + ".";
+  const std::string silent = " A board with this id is present but gave no valid answer.";
+  if (MnemonicBoardFound) return text + silent;
+  // A device whose ids cannot be read without opening it may be the board.
+  int unopened = 0;
+  bool present = false;
+  for (const BoardListing& board : DiscoverBoards(hid_, boardVendorId_)) {
+    const bool matches =
+        board.idsKnown && board.vendorId == boardVendorId_ && board.productId == productId;
+    if (matches && board.openable) present = true;
+    if ((matches || !board.idsKnown) && !board.openable) ++unopened;
+  }
+  if (present) text += silent;
+  return text + UnopenedDevicesText(unopened);
+}
+
 void UsbDutWriter::LogApiResult(const std::string& name) {
   if (Verbose()) log_.Entry("");
   const std::string result = SystemErrorText(hid_.LastError());

@@ -82,6 +82,7 @@ bool UsbDutWriter::SendMnemonic(const std::string& text) {
   results_.I2C_ReadData.fill(std::nullopt);
   ReadCount = 0;
   AckCount = 0;
+  ui_.SetUsbProblemDetail(SearchDetail());
   // The command is not repeated after the dialog, whatever the answer.
   switch (ui_.UsbProblemDialog()) {
     case UsbProblemChoice::RunWithoutUsb: shell_.RunWithoutUsb = true; break;

@@ -53,6 +53,9 @@ class UsbDutWriter {
       CloseBoardHandles();
     }
   }
+  // For the USB-problem dialog: the board and ids looked for, and devices
+  // that may be the board but cannot be opened.
+  std::string SearchDetail();
   void LogApiResult(const std::string& name);
   std::string SystemErrorText(uint32_t code);
 

@@ -1,5 +1,6 @@
 #include "shell/status_text.h"
 
+#include "hid/board_discovery.h"
 #include "hid/board_ids.h"
 #include "mnemonic/mnemonic_language.h"
 
@@ -31,12 +32,7 @@ std::string UsbSearchDetail(const Evm& evm) {
     text += " The interface board is looked for at USB id " + HexText(evm.boardVendorId) + ":" +
             HexText(*evm.shell.UsbAddress) + ".";
   }
-  const int unopened = evm.regLink.UnopenedInterfaces();
-  if (unopened > 0) {
-    text += " " + std::to_string(unopened) +
-            " HID device(s) could not be opened: access to them may be missing (on Linux, a udev "
-            "rule must grant read and write access to the board's /dev/hidraw device).";
-  }
+  text += UnopenedDevicesText(evm.regLink.UnopenedInterfaces());
   return text;
 }
 

@@ -184,6 +184,7 @@ void CalibrationBoard::AutoCalDac(DacChannel channel, double target, Reference m
   // A failed exchange ends the calibration: each further step would wait out
   // a time-out of its own and raise a dialog of its own. A failed DAC write
   // raises none, so the user is told the calibration failed.
+  AutoCalReadBack.reset();
   const auto failed = [this] { return writer_.LastExchangeFailed(); };
   const auto writeFailed = [this](bool written) {
     if (!written) ui_.MessageBox("Fail dac autocal.", "");
@@ -216,7 +217,11 @@ void CalibrationBoard::AutoCalDac(DacChannel channel, double target, Reference m
     if (failed()) return;
     error = measured - target;
   }
-  if (std::fabs(error) > kAutoCalTolerance) ui_.MessageBox("Fail dac autocal.", "");
+  if (std::fabs(error) > kAutoCalTolerance) {
+    ui_.MessageBox("Fail dac autocal.", "");
+  } else {
+    AutoCalReadBack = measured;
+  }
 
   if (!SetCnvMux(which, savedPlus, savedMinus)) return;
   writer_.SendMnemonic("CMD EN_CNV ON");

@@ -52,6 +52,9 @@ class CalibrationBoard {
   // 5 V until a reference is chosen, so that nothing divides by zero.
   double VrefVolts = 5.0;
   bool DacAutoCal = false;
+  // What the last auto-calibration read back when it met its tolerance;
+  // nullopt when it failed or was cut short.
+  std::optional<double> AutoCalReadBack;
   uint8_t MuxState = 0;
   MuxInput SavedCnv1Plus = MuxInput::Unchanged;
   MuxInput SavedCnv1Minus = MuxInput::Unchanged;

@@ -17,6 +17,12 @@ std::string Shown(double value, const NumberLocale& locale) {
   return FormatWithPattern(value, "#.####", locale);
 }
 
+// Both bytes of the converter's answer came back. Without them the computed
+// value is a 0 that looks measured, so the box stays empty.
+bool ConverterAnswered(const Evm& evm) {
+  return evm.results.I2C_ReadData[0].has_value() && evm.results.I2C_ReadData[1].has_value();
+}
+
 }  // namespace
 
 double LeadingNumber(std::string_view text) {
@@ -104,12 +110,14 @@ void EvalLoopCheckClick(Evm& evm, EvalControlPanel& panel, bool checked) {
 
 void EvalReadCnvClick(Evm& evm, EvalControlPanel& panel, Converter which) {
   const double value = evm.calBoard.ReadCnv(which, evm.calBoard.RefMode);
-  (which == Converter::Cnv1 ? panel.Text10 : panel.Text11) = Shown(value, evm.locale);
+  (which == Converter::Cnv1 ? panel.Text10 : panel.Text11) =
+      ConverterAnswered(evm) ? Shown(value, evm.locale) : std::string();
 }
 
 void EvalReadLoopClick(Evm& evm, EvalControlPanel& panel) {
   const auto amps = evm.calBoard.ReadLoopCurrent(evm.calBoard.RefMode);
-  panel.txt_I_Loop = amps ? Shown(*amps * 1000, evm.locale) : std::string();
+  panel.txt_I_Loop =
+      amps && ConverterAnswered(evm) ? Shown(*amps * 1000, evm.locale) : std::string();
 }
 
 void EvalAutoCalClick(Evm& evm, EvalControlPanel& panel, bool checked) {
@@ -119,17 +127,23 @@ void EvalAutoCalClick(Evm& evm, EvalControlPanel& panel, bool checked) {
 
 void EvalWriteDacClick(Evm& evm, EvalControlPanel& panel, DacChannel channel) {
   const double volts = LeadingNumber(panel.dacText[static_cast<size_t>(channel)]);
+  evm.calBoard.AutoCalReadBack.reset();
   evm.calBoard.SetDac(channel, volts, evm.calBoard.RefMode, panel.chkDAC_AutoCal);
+  // A failure has its message box; a success is told here.
+  panel.autoCalNote.clear();
+  if (const auto readBack = evm.calBoard.AutoCalReadBack) {
+    panel.autoCalNote = std::string("DAC") + static_cast<char>('A' + static_cast<int>(channel)) +
+                        " auto-calibrated: " + Shown(*readBack, evm.locale) + " V read back";
+  }
 }
 
 void EvalSupplyClick(Evm& evm, EvalControlPanel& panel) {
-  if (panel.Command3 == "Press to turn Vdut On") {
-    evm.dutWriter.SendMnemonic("CMD ON");
-    panel.Command3 = "Press to turn Vdut Off";
-  } else {
-    evm.dutWriter.SendMnemonic("CMD OFF");
-    panel.Command3 = "Press to turn Vdut On";
-  }
+  const bool turnOn = panel.Command3 == "Press to turn Vdut On";
+  evm.dutWriter.SendMnemonic(turnOn ? "CMD ON" : "CMD OFF");
+  // Without USB (also when chosen in the dialog of this very send) nothing
+  // reached the board: the caption keeps telling the supply's state.
+  if (evm.shell.RunWithoutUsb) return;
+  panel.Command3 = turnOn ? "Press to turn Vdut Off" : "Press to turn Vdut On";
 }
 
 bool WriteControlEvmSettings(const std::filesystem::path& file, double vrefVolts,

@@ -26,6 +26,8 @@ struct EvalControlPanel {
   std::string txt_I_Loop;
   std::array<std::string, 4> dacText{};  // Text6 to Text9, DAC A to D
   bool chkDAC_AutoCal = false;
+  // Under the DAC rows: how the last auto-calibrated write ended well.
+  std::string autoCalNote;
   std::string Command3 = "Press to turn Vdut On";
 };
 

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "calibration/initial_calibration.h"
 #include "calibration/second_calibration.h"
@@ -92,6 +93,18 @@ QLabel* Text(QWidget* parent, const char* text) {
   return new QLabel(text, parent);
 }
 
+// A caption on one line where there is room, on two where the tab would
+// otherwise reach past a small screen's edge.
+class WrappingCaption final : public QLabel {
+ public:
+  WrappingCaption(const char* text, QWidget* parent) : QLabel(text, parent) { setWordWrap(true); }
+  QSize sizeHint() const override {
+    const QSize wrapped = QLabel::sizeHint();
+    const int oneLine = fontMetrics().horizontalAdvance(text()) + 2 * margin() + 2;
+    return {std::max(wrapped.width(), oneLine), wrapped.height()};
+  }
+};
+
 }  // namespace
 
 void CalibrationViews::BuildInitial() {
@@ -145,7 +158,9 @@ void CalibrationViews::BuildInitial() {
   };
   int r = 0;
   for (const Row& row : rows) {
-    grid->addWidget(Text(frame, row.caption), r, 0);
+    // A long caption takes a second line rather than push the tab past a
+    // small screen's edge.
+    grid->addWidget(new WrappingCaption(row.caption, frame), r, 0);
     grid->addWidget(row.box, r, 1);
     grid->addWidget(Text(frame, row.unit), r, 2);
     if (row.extraUnit) {

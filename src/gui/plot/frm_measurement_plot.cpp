@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QMouseEvent>
+#include <QPen>
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -18,6 +19,8 @@
 
 #include "calibration/continuous_read.h"
 #include "common/atomic_file.h"
+#include "gui/shell/keyboard.h"
+#include "gui/shell/screen_fit.h"
 
 namespace evm::gui {
 
@@ -58,7 +61,8 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
     : QWidget(parent, Qt::Window), evm_(evm) {
   setObjectName("frmMeasurementPlot");
   setWindowTitle("Measurement Plot");
-  auto* layout = new QVBoxLayout(this);
+  QWidget* page = ScrollingPage(this);
+  auto* layout = new QVBoxLayout(page);
   auto* bar = new QHBoxLayout;
   layout->addLayout(bar);
   auto button = [&](const char* name, const char* caption) {
@@ -99,9 +103,8 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
     chart->legend()->hide();
     chart->setMargins(QMargins(4, 2, 4, 2));
     chart->setBackgroundRoundness(0);
-    lines[q] = new QLineSeries(chart);
-    lines[q]->setColor(QColor(look.colour));
-    chart->addSeries(lines[q]);
+    axisSeries_[q] = new QLineSeries(chart);
+    chart->addSeries(axisSeries_[q]);
     timeAxes_[q] = new QValueAxis(chart);
     timeAxes_[q]->setTitleText("Time (s)");
     timeAxes_[q]->setLabelFormat("%.1f");
@@ -111,8 +114,9 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
     valueAxes_[q]->setLabelFormat("%.6g");
     chart->addAxis(timeAxes_[q], Qt::AlignBottom);
     chart->addAxis(valueAxes_[q], Qt::AlignLeft);
-    lines[q]->attachAxis(timeAxes_[q]);
-    lines[q]->attachAxis(valueAxes_[q]);
+    axisSeries_[q]->attachAxis(timeAxes_[q]);
+    axisSeries_[q]->attachAxis(valueAxes_[q]);
+    lines[q] = new PlotLine(chart, timeAxes_[q], valueAxes_[q], QPen(QColor(look.colour), 1));
     views[q] = new QChartView(chart, this);
     views[q]->setMinimumHeight(120);
     views[q]->viewport()->setMouseTracking(true);
@@ -143,7 +147,8 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
   connect(cmdExportPng, &QPushButton::clicked, this, [this] { ChooseExport(true); });
 
   listener_ = evm_.measurement.AddPassListener([this](const MeasurementPass& p) { OnPass(p); });
-  resize(900, 760);
+  MakeToolWindow(this);
+  ResizeWithinScreen(this, QSize(900, 760));
   Redraw();
 }
 
@@ -153,7 +158,7 @@ frmMeasurementPlot::~frmMeasurementPlot() {
 
 void frmMeasurementPlot::OnPass(const MeasurementPass& pass) {
   series_.Append(pass);
-  cmdStartStop->setText(evm_.measurement.ContinuousRead ? "Stop" : "Start");
+  SetCaption(cmdStartStop, evm_.measurement.ContinuousRead ? "Stop" : "Start");
   if (!chkPause->isChecked()) Redraw();
 }
 
@@ -162,11 +167,11 @@ void frmMeasurementPlot::StartStop() {
     cmdStopContinuousRead_Click(evm_);
     return;
   }
-  cmdStartStop->setText("Stop");
+  SetCaption(cmdStartStop, "Stop");
   // The reading loop runs here until a Stop, from this window or a tab.
   QPointer<frmMeasurementPlot> self(this);
   cmdStartContinuousRead_Click(evm_);
-  if (self) cmdStartStop->setText("Start");
+  if (self) SetCaption(cmdStartStop, "Start");
 }
 
 double frmMeasurementPlot::SpanSeconds() const {
@@ -188,7 +193,7 @@ MeasurementSeries::Range frmMeasurementPlot::Visible() const {
 
 void frmMeasurementPlot::Redraw() {
   if (series_.Empty()) {
-    for (QLineSeries* line : lines) line->clear();
+    for (PlotLine* line : lines) line->SetPoints({});
     const long unanswered = series_.UnacknowledgedPasses();
     for (QLabel* label : lblStats) {
       label->setText(unanswered == 0 ? QString("No measurements yet.")
@@ -212,7 +217,6 @@ void frmMeasurementPlot::Redraw() {
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(line.size()));
     for (const PlotPoint& p : line) points.append(QPointF(p.time - base, p.value));
-    lines[q]->replace(points);
     timeAxes_[q]->setRange(left, right);
     if (chkAutoScale->isChecked() && !line.empty()) {
       const auto [lo, hi] = std::minmax_element(
@@ -221,6 +225,7 @@ void frmMeasurementPlot::Redraw() {
       const double margin = std::max((hi->value - lo->value) * 0.05, 1e-6);
       valueAxes_[q]->setRange(lo->value - margin, hi->value + margin);
     }
+    lines[q]->SetPoints(std::move(points));
     const SpanStatistics s = StatisticsOf(series_, range, quantity);
     const QString unit = Latin(kLooks[q].unit);
     lblStats[q]->setText(s.count == 0 ? QString("No passes in the span.")
@@ -252,7 +257,7 @@ bool frmMeasurementPlot::eventFilter(QObject* watched, QEvent* event) {
     for (size_t q = 0; q < kQuantities; ++q) {
       if (watched != views[q]->viewport()) continue;
       const QPointF at = static_cast<QMouseEvent*>(event)->position();
-      ShowCursorAt(views[q]->chart()->mapToValue(at, lines[q]).x());
+      ShowCursorAt(views[q]->chart()->mapToValue(at, axisSeries_[q]).x());
     }
   }
   return QWidget::eventFilter(watched, event);

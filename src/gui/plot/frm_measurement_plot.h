@@ -5,6 +5,7 @@
 #include <string>
 
 #include "evm.h"
+#include "gui/plot/plot_line.h"
 #include "plot/measurement_series.h"
 
 class QCheckBox;
@@ -36,7 +37,7 @@ class frmMeasurementPlot : public QWidget {
   QPushButton* cmdExportPng;
   std::array<QCheckBox*, kQuantities> chkShow{};
   std::array<QChartView*, kQuantities> views{};
-  std::array<QLineSeries*, kQuantities> lines{};
+  std::array<PlotLine*, kQuantities> lines{};
   std::array<QLabel*, kQuantities> lblStats{};
   QLabel* lblCursor;
 
@@ -68,6 +69,8 @@ class frmMeasurementPlot : public QWidget {
   int listener_ = 0;
   MeasurementSeries series_;
   double pausedAt_ = 0;
+  // Empty, there for the axes: what maps a mouse position to a time.
+  std::array<QLineSeries*, kQuantities> axisSeries_{};
   std::array<QValueAxis*, kQuantities> timeAxes_{};
   std::array<QValueAxis*, kQuantities> valueAxes_{};
 };

@@ -33,6 +33,16 @@ namespace evm::gui {
 
 namespace {
 
+// The register grid wants its columns at their full widths; on a narrow
+// screen only the Name column gives way, so the bit map beside it stays in
+// view.
+class RegisterGrid final : public QTableWidget {
+ public:
+  using QTableWidget::QTableWidget;
+  QSize sizeHint() const override { return QSize(fullWidth, QTableWidget::sizeHint().height()); }
+  int fullWidth = 0;
+};
+
 // Window-system colours carry red in the low byte.
 QColor FromRgbValue(uint32_t value) {
   return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
@@ -328,7 +338,8 @@ void RegisterViews::BuildScaling() {
 void RegisterViews::BuildRegisters() {
   QGroupBox* gridFrame = form_.Frame1;
   auto* gridLayout = new QVBoxLayout(gridFrame);
-  gridReg = new QTableWidget(gridFrame);
+  auto* grid = new RegisterGrid(gridFrame);
+  gridReg = grid;
   gridReg->setObjectName("gridReg");
   gridReg->setColumnCount(GridModel::kCols);
   gridReg->horizontalHeader()->hide();
@@ -354,7 +365,12 @@ void RegisterViews::BuildRegisters() {
     gridReg->setColumnWidth(c, width);
     total += width;
   }
-  gridReg->setMinimumWidth(total + 2 * gridReg->frameWidth() + 4);
+  const int chrome = 2 * gridReg->frameWidth() + 4;
+  grid->fullWidth = total + chrome;
+  // Narrowed, the Name column still shows the chip's register names whole.
+  const int nameWidth = gridReg->columnWidth(1);
+  const int nameLeast = metrics.horizontalAdvance(" Current / PGA ") + 8;
+  gridReg->setMinimumWidth(total - nameWidth + std::min(nameWidth, nameLeast) + chrome);
   gridReg->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   // Arrow keys move between rows; Tab goes on to the bit map.
   gridReg->setTabKeyNavigation(false);

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -265,13 +266,40 @@ void frmScript::Draw(bool everyRow) {
     MSFlexGrid1->setRowCount(rows);
     if (litRow_ > rows) litRow_ = 0;
   }
-  if (everyRow) {
-    for (int r = 1; r <= rows; ++r) DrawRow(r);
-  } else {
-    for (int r : changed) {
-      if (r >= 1 && r <= rows && r <= shownRows) DrawRow(r);
+  {
+    // Every item set tells the table and its headers on its own, which
+    // costs more than the item when a script of many rows is drawn: the
+    // rows are written quietly and the table told once afterwards.
+    QAbstractItemModel* model = MSFlexGrid1->model();
+    int first = rows + 1, last = 0;
+    int firstLabel = rows + 1, lastLabel = 0;
+    const auto draw = [&](int r) {
+      if (DrawRow(r)) {
+        firstLabel = std::min(firstLabel, r);
+        lastLabel = std::max(lastLabel, r);
+      }
+      first = std::min(first, r);
+      last = std::max(last, r);
+    };
+    {
+      const QSignalBlocker quiet(model);
+      if (everyRow) {
+        for (int r = 1; r <= rows; ++r) draw(r);
+      } else {
+        for (int r : changed) {
+          if (r >= 1 && r <= rows && r <= shownRows) draw(r);
+        }
+        for (int r = shownRows + 1; r <= rows; ++r) draw(r);
+      }
     }
-    for (int r = shownRows + 1; r <= rows; ++r) DrawRow(r);
+    // A changed label makes the header measure its labels anew.
+    if (firstLabel <= lastLabel) {
+      emit model->headerDataChanged(Qt::Vertical, firstLabel - 1, lastLabel - 1);
+    }
+    if (first <= last) {
+      emit model->dataChanged(model->index(first - 1, 0),
+                              model->index(last - 1, model->columnCount() - 1));
+    }
   }
   if (litRow_ != g.HighlightRow || litCol_ != g.HighlightCol) {
     PaintHighlight(litRow_, litCol_, false);
@@ -290,15 +318,14 @@ void frmScript::Draw(bool everyRow) {
   rendering_ = false;
 }
 
-void frmScript::DrawRow(int row) {
+bool frmScript::DrawRow(int row) {
   const ScriptGrid& g = grid_;
   // A header item made with its text: changing the text of one in place
   // makes the table search all its header items.
   const QString number = QString::fromStdString(g.Cell(row, 0));
   const QTableWidgetItem* header = MSFlexGrid1->verticalHeaderItem(row - 1);
-  if (!header || header->text() != number) {
-    MSFlexGrid1->setVerticalHeaderItem(row - 1, new QTableWidgetItem(number));
-  }
+  const bool relabelled = !header || header->text() != number;
+  if (relabelled) MSFlexGrid1->setVerticalHeaderItem(row - 1, new QTableWidgetItem(number));
   for (int c = 1; c < ScriptGrid::kColumns; ++c) {
     const std::string& text = g.Cell(row, c);
     QTableWidgetItem* item = MSFlexGrid1->item(row - 1, c - 1);
@@ -312,6 +339,7 @@ void frmScript::DrawRow(int row) {
       item->setText(shown);
     }
   }
+  return relabelled;
 }
 
 void frmScript::PaintHighlight(int row, int col, bool lit) {

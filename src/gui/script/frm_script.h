@@ -49,7 +49,8 @@ class frmScript : public QWidget {
   void CellClicked(int row, int column);
   void SetRunning(bool running);
   void Draw(bool everyRow);
-  void DrawRow(int row);
+  // Whether the row's label changed.
+  bool DrawRow(int row);
   void PaintHighlight(int row, int col, bool lit);
 
   ScriptGrid grid_;

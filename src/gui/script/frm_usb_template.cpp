@@ -3,6 +3,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "gui/shell/keyboard.h"
+
 namespace evm::gui {
 
 frmUSB_Template::frmUSB_Template(Openers openers, QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -25,6 +27,7 @@ frmUSB_Template::frmUSB_Template(Openers openers, QWidget* parent) : QWidget(par
   Command4 = add("Command4", "Control and Measure Bits", openers.controlBits);
   Command7 = add("Command7", "Script", openers.script);
   setMinimumWidth(320);
+  GiveMnemonics(this, {});
 }
 
 }  // namespace evm::gui

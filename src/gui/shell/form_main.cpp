@@ -20,6 +20,7 @@
 #include "gui/plot/frm_measurement_plot.h"
 #include "gui/registers/register_views.h"
 #include "gui/shell/keyboard.h"
+#include "gui/shell/screen_fit.h"
 #include "shell/board_selection_file.h"
 #include "shell/status_text.h"
 
@@ -58,6 +59,8 @@ formMain_QMA740::formMain_QMA740(Evm& evm, QWidget* parent) : QMainWindow(parent
   calibrationViews = new CalibrationViews(evm, *this);
   BuildUsbControls();
   ReturnPressesButtons(this);
+  // The menu bar's letters stay with the menus.
+  GiveMnemonics(this, "EUH");
   lblStatus = new QLabel(statusBar());
   lblStatus->setObjectName("lblStatus");
   statusBar()->addWidget(lblStatus, 1);
@@ -78,11 +81,7 @@ QSize formMain_QMA740::ContentSize() const {
 void formMain_QMA740::FitToScreen() {
   // As large as the widest tab wants, but never beyond the screen: what does
   // not fit scrolls.
-  const QSize want = ContentSize();
-  const QScreen* shown = screen();
-  const QRect room = shown ? shown->availableGeometry() : QRect(0, 0, 1024, 700);
-  // The frame and title bar of the window manager take a little more.
-  resize(want.boundedTo(room.size() - QSize(16, 40)));
+  ResizeWithinScreen(this, ContentSize());
 }
 
 void formMain_QMA740::BuildMenus() {

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "gui/shell/click_box.h"
+#include "gui/shell/keyboard.h"
 #include "shell/usb_address_file.h"
 
 namespace evm::gui {
@@ -121,6 +122,7 @@ frmSetUSBAddress::frmSetUSBAddress(Evm& evm, QWidget* parent) : QDialog(parent),
           [this] { evm_.ui.MessageBox(JumperSettingsMessage(), "Set Address"); });
   connect(Command3, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
   setFixedWidth(300);
+  GiveMnemonics(this, {});
 }
 
 void frmSetUSBAddress::Render() {

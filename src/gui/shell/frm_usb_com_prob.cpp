@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "gui/shell/keyboard.h"
+
 namespace evm::gui {
 
 namespace {
@@ -65,6 +67,7 @@ frmUSB_Com_Prob::frmUSB_Com_Prob(QWidget* parent) : QDialog(parent) {
   // The address window comes with the interface-board path; until it is
   // there the button cannot do what it says.
   Command4->setEnabled(false);
+  GiveMnemonics(this, {});
 }
 
 void frmUSB_Com_Prob::ShowDetail(const QString& detail) {

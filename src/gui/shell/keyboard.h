@@ -2,8 +2,10 @@
 
 #include <QApplication>
 
+class QAbstractButton;
 class QLineEdit;
 class QPushButton;
+class QString;
 class QWidget;
 
 namespace evm::gui {
@@ -11,6 +13,16 @@ namespace evm::gui {
 // Escape and Ctrl+W close the tool window; Return presses a focused button
 // of it, as Space does.
 void MakeToolWindow(QWidget* window);
+
+// Alt mnemonics for the push buttons of `window`: each takes the first free
+// letter of its caption, a word's first letter before the others, so the
+// caption reads as it is written, with one letter underlined. Buttons seen
+// together share the letters; the pages of a tab widget are seen one at a
+// time. Letters in `taken` (the menu bar's) are left to their owners.
+void GiveMnemonics(QWidget* window, const QString& taken);
+
+// A caption set after GiveMnemonics keeps the button's letter.
+void SetCaption(QAbstractButton* button, const QString& caption);
 
 // Return in every button of `window` presses it.
 void ReturnPressesButtons(QWidget* window);

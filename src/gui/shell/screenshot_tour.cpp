@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QImage>
@@ -226,6 +227,7 @@ void UseTheBoardWindows(formMain_QMA740& main) {
     eval->Option1->click();
     eval->muxOptions[1]->click();  // CNV1+ to DAC_B
     eval->muxOptions[5]->click();  // CNV1- to GND
+    eval->chkDAC_AutoCal->click();
     eval->dacBoxes[1]->setText("2.5");
     eval->dacButtons[1]->click();
     eval->Command5->click();

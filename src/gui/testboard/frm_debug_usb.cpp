@@ -41,7 +41,11 @@ frmDebugUSB::frmDebugUSB(Evm& evm, QWidget* parent) : QWidget(parent, Qt::Window
   txtUSB_Debug = new QPlainTextEdit(this);
   txtUSB_Debug->setObjectName("txtUSB_Debug");
   txtUSB_Debug->setReadOnly(true);
-  txtUSB_Debug->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  // The log is plain fixed-width text: each line is shown without shaping,
+  // which would otherwise be most of the cost of drawing a new line.
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setStyleStrategy(QFont::PreferNoShaping);
+  txtUSB_Debug->setFont(font);
   // A log is not edited: an undo history would keep every line ever shown.
   txtUSB_Debug->setUndoRedoEnabled(false);
   txtUSB_Debug->setPlainText(WithoutCr(evm_.usbDebug.Text()));
@@ -54,7 +58,7 @@ frmDebugUSB::frmDebugUSB(Evm& evm, QWidget* parent) : QWidget(parent, Qt::Window
 
   connect(Command1, &QPushButton::clicked, this, [this] {
     DebugToggleClick(evm_.usbDebug, evm_.debugPanel);
-    Command1->setText(QString::fromStdString(DebugButtonCaption(evm_.usbDebug)));
+    SetCaption(Command1, QString::fromStdString(DebugButtonCaption(evm_.usbDebug)));
   });
   connect(chkVerbose, &QCheckBox::clicked, this,
           [this](bool checked) { DebugVerboseClick(evm_.usbDebug, evm_.debugPanel, checked); });
@@ -90,6 +94,10 @@ void frmDebugUSB::Flush() {
   // once and never re-lays out the whole log. Cursors are placed by
   // position, as moving one block by block lays out every block it passes.
   QTextDocument* doc = txtUSB_Debug->document();
+  // Scrolling a drawing view lays out every line it passes to work out how
+  // far to move the picture; with its drawing held it only jumps.
+  QWidget* viewport = txtUSB_Debug->viewport();
+  viewport->setUpdatesEnabled(false);
   QTextCursor cursor(doc);
   cursor.beginEditBlock();
   cursor.setPosition(doc->characterCount() - 1);
@@ -113,6 +121,7 @@ void frmDebugUSB::Flush() {
     txtUSB_Debug->setTextCursor(cursor);
   }
   txtUSB_Debug->verticalScrollBar()->setValue(txtUSB_Debug->verticalScrollBar()->maximum());
+  viewport->setUpdatesEnabled(true);
 }
 
 }  // namespace evm::gui

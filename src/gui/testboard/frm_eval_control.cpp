@@ -172,6 +172,8 @@ frmEvalControl::frmEvalControl(Evm& evm, QWidget* parent) : QWidget(parent, Qt::
       Render();
     });
   }
+  lblAutoCal = Named(new QLabel(dac), "lblAutoCal");
+  dacLayout->addWidget(lblAutoCal, 5, 0, 1, 4);
   // The frame is as wide as the mux frame above it; the room left over goes
   // to the right, so each box stays beside its label.
   dacLayout->setColumnStretch(3, 1);
@@ -202,7 +204,8 @@ void frmEvalControl::Render() {
   cmdRead_I_Loop->setEnabled(panel_.loopReadEnabled);
   lbl_I_Loop->setEnabled(panel_.loopReadEnabled);
   txt_I_Loop->setEnabled(panel_.loopReadEnabled);
-  Command3->setText(QString::fromStdString(panel_.Command3));
+  SetCaption(Command3, QString::fromStdString(panel_.Command3));
+  lblAutoCal->setText(QString::fromStdString(panel_.autoCalNote));
 }
 
 void frmEvalControl::closeEvent(QCloseEvent* e) {

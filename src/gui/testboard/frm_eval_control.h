@@ -36,6 +36,7 @@ class frmEvalControl : public QWidget {
   QLabel* lbl_I_Loop;
   QLineEdit* txt_I_Loop;
   QCheckBox* chkDAC_AutoCal;
+  QLabel* lblAutoCal;
   std::array<QPushButton*, 4> dacButtons{};  // Command4, Command7, Command8, Command9
   std::array<QLineEdit*, 4> dacBoxes{};      // Text6 ... Text9
   QPushButton* Command3;

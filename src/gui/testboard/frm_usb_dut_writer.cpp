@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "gui/shell/keyboard.h"
+#include "gui/shell/screen_fit.h"
 
 namespace evm::gui {
 
@@ -52,7 +53,8 @@ frmUSB_DUT_Writer::frmUSB_DUT_Writer(Evm& evm, QWidget* parent)
     : QWidget(parent, Qt::Window), evm_(evm) {
   setObjectName("frmUSB_DUT_Writer");
   setWindowTitle("Debug USB Interface");
-  auto* layout = new QVBoxLayout(this);
+  QWidget* page = ScrollingPage(this);
+  auto* layout = new QVBoxLayout(page);
 
   auto* commands = new QGroupBox("USB Command String", this);
   commands->setObjectName("Frame1");
@@ -109,6 +111,7 @@ frmUSB_DUT_Writer::frmUSB_DUT_Writer(Evm& evm, QWidget* parent)
   if (!evm_.dutWriter.exchange.txtToUSB[0].empty()) ShowExchangeView();
   evm_.dutWriter.onExchangeShown = [this] { ShowExchangeView(); };
   MakeToolWindow(this);
+  ResizeWithinScreen(this, page->sizeHint());
 }
 
 frmUSB_DUT_Writer::~frmUSB_DUT_Writer() {
