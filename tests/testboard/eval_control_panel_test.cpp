@@ -139,15 +139,15 @@ TEST(EvalControl, ReadBeforeAnyReferencePassesModeZero) {
 
 TEST(EvalControl, WithoutUsbNothingReadShowsEmptyAndTheSupplyCaptionStays) {
   Eval c;
-  EvalReferenceClick(c.evm, c.panel, 1);
+  EvalReferenceClick(c.evm, c.panel, Reference::Factory5V);
   EvalLoopCheckClick(c.evm, c.panel, true);
   for (const bool offline : {false, true}) {
     c.evm.shell.RunWithoutUsb = offline;
     const std::string before = c.panel.Command3;
     EvalSupplyClick(c.evm, c.panel);
     EXPECT_EQ(c.panel.Command3 == before, offline) << "changes only when sent";
-    EvalReadCnvClick(c.evm, c.panel, 1);
-    EvalReadCnvClick(c.evm, c.panel, 2);
+    EvalReadCnvClick(c.evm, c.panel, Converter::Cnv1);
+    EvalReadCnvClick(c.evm, c.panel, Converter::Cnv2);
     EvalReadLoopClick(c.evm, c.panel);
     for (const std::string* reading : {&c.panel.Text10, &c.panel.Text11, &c.panel.txt_I_Loop}) {
       EXPECT_EQ(reading->empty(), offline) << *reading;
