@@ -106,7 +106,7 @@ void BM_DebugWindowVerboseExchanges(benchmark::State& state) {
   gui::frmDebugUSB w(s.evm);
   w.show();
   QCoreApplication::processEvents();
-  s.evm.usbDebug.UsbDebugLevel = 1;
+  s.evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
   const double before = ResidentMiB();
   for (auto _ : state) {
     for (int i = 0; i < exchanges; ++i) {

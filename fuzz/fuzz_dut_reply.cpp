@@ -29,18 +29,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int i = 0; i < 4; ++i) {
     ctx.ui.usbProblemAnswers.push_back(static_cast<UsbProblemChoice>(in.Byte() % 4));
   }
-  ctx.evm.usbDebug.UsbDebugLevel = in.Byte() % 3;
+  ctx.evm.usbDebug.UsbDebugLevel = static_cast<DebugTrace>(in.Byte() % 3);
   for (int step = 0; step < 12 && (step == 0 || !in.Empty()); ++step) {
     const uint8_t op = in.Byte();
-    const int mode = in.Byte() % 3;
+    const auto mode = static_cast<Reference>(in.Byte() % 3);
     switch (op % 5) {
       case 0: writer.SendMnemonic(kCommands[in.Byte() % kCommands.size()]); break;
       case 1: writer.SendMnemonic(in.Text(in.Byte())); break;
-      case 2: (void)board.ReadCnv(1 + in.Byte() % 2, mode); break;
+      case 2: (void)board.ReadCnv(static_cast<Converter>(in.Byte() % 2), mode); break;
       case 3: (void)board.ReadLoopCurrent(mode); break;
       default:
         board.SetDac(static_cast<DacChannel>(in.Byte() % 4), (in.Byte() % 60) / 10.0, mode,
-                     in.Byte() % 2);
+                     in.Byte() % 2 == 1);
         break;
     }
     FUZZ_CHECK(writer.ReadCount >= 0 && writer.ReadCount <= kI2CResultSlots);

@@ -57,11 +57,12 @@ struct Context : test::RegContext {
         return !evm.dutWriter.LastExchangeFailed() && evm.dutWriter.AckCount == 4 &&
                std::count(evm.results.I2C_AckStatus.begin(), evm.results.I2C_AckStatus.begin() + 4,
                           0) == 4;
-      case kConverterRead: return std::fabs(evm.calBoard.ReadCnv1(kRefUser) - 0.0116) < 1e-3;
+      case kConverterRead:
+        return std::fabs(evm.calBoard.ReadCnv(Converter::Cnv1, Reference::User) - 0.0116) < 1e-3;
       case kDacAutoCal:
-        evm.calBoard.SetDac(DacChannel::B, 2.5, kRefUser, 1);
+        evm.calBoard.SetDac(DacChannel::B, 2.5, Reference::User, true);
         return ui.messages.size() == messages && !evm.dutWriter.LastExchangeFailed() &&
-               std::fabs(evm.calBoard.ReadCnv1(kRefUser) - 2.5) < 1e-3;
+               std::fabs(evm.calBoard.ReadCnv(Converter::Cnv1, Reference::User) - 2.5) < 1e-3;
       case kScriptStep:
         ExeScript(script, 1);
         ExeScript(script, 2);

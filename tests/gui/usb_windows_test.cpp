@@ -83,14 +83,14 @@ TEST(UsbWindows, DebugWindowSwitchesLevelsAndShowsTheSupplyButtonsCommands) {
   auto* log = Opened::Child<QPlainTextEdit>(debug, "txtUSB_Debug");
   toggle->click();
   EXPECT_EQ(toggle->text().remove(QChar('&')), "Press to Turn off Debug");
-  EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, 2);
+  EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, DebugTrace::Mnemonic);
   // The supply buttons of the main window send through the logged path.
   auto* supply = o.Find<QGroupBox>("Frame7");
   Opened::Child<QPushButton>(supply, "Command14")->click();
   QApplication::processEvents();
   EXPECT_EQ(log->toPlainText(), "CMD ON \n");
   Opened::Child<QCheckBox>(debug, "chkVerbose")->click();
-  EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, 1);
+  EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, DebugTrace::Hid);
   Opened::Child<QPushButton>(supply, "Command30")->click();
   QApplication::processEvents();
   EXPECT_TRUE(log->toPlainText().contains("***** HID Test Report *****"));
@@ -99,7 +99,8 @@ TEST(UsbWindows, DebugWindowSwitchesLevelsAndShowsTheSupplyButtonsCommands) {
   EXPECT_EQ(log->toPlainText(), "");
   debug->close();
   QApplication::processEvents();
-  EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, 1) << "closing the window keeps logging on";
+  EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, DebugTrace::Hid)
+      << "closing the window keeps logging on";
 }
 
 // The window takes what was logged in one batch at the next event pass,

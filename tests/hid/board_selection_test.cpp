@@ -19,7 +19,7 @@ struct TwoBoardBench {
       : sim(sim::SimulatedEvm::CreateDefault(clock, kDefaultBoardVendorId, 2)),
         evm(EvmSeams{*sim, clock, ui, NumberLocale::Point(), dir.path(), kDefaultBoardVendorId}) {
     evm.shell.UsbAddress = sim->Interface()->ProductId();
-    evm.usbDebug.UsbDebugLevel = 1;
+    evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
   }
   sim::SimDevice& Board(size_t i) { return *sim->Boards()[i]; }
   sim::RegLinkBoard& Link(size_t i) { return dynamic_cast<sim::RegLinkBoard&>(Board(i)); }

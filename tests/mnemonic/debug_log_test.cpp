@@ -69,19 +69,19 @@ TEST(UsbDebugLog, KeepsTheNewestLinesBehindOneMarker) {
 }
 
 TEST(UsbDebugLog, LevelTwoTracesTextsReadsAndAcknowledgesOnlyAndLevelZeroNothing) {
-  for (const int level : {2, 0}) {
+  for (const DebugTrace level : {DebugTrace::Mnemonic, DebugTrace::Off}) {
     Logged c;
     c.evm.usbDebug.UsbDebugLevel = level;
     c.sim->Interface()->measureInputs = 0x5A;
     c.evm.dutWriter.SendMnemonic("CMD ON");
     c.evm.dutWriter.SendMnemonic("I2C CH2 S A5 ACKS R ACKM R ACKM P");
     c.evm.dutWriter.SendMnemonic("CMD MEAS ");
-    EXPECT_EQ(c.evm.usbDebug.Text(), level == 0
+    EXPECT_EQ(c.evm.usbDebug.Text(), level == DebugTrace::Off
                                          ? ""
                                          : "CMD ON\r\n"
                                            "I2C CH2 S A5 ACKS R ACKM R ACKM P\r\nFF FF \r\n1 \r\n"
                                            "CMD MEAS \r\n5A \r\n");
-    EXPECT_EQ(c.appends == 0, level == 0);
+    EXPECT_EQ(c.appends == 0, level == DebugTrace::Off);
   }
 }
 
@@ -89,14 +89,14 @@ TEST(UsbDebugLog, LevelOneTracesOneTransactionOnAFoundBoard) {
   Logged c;
   c.clock.Set({2026, 3, 4, 14, 5, 6});
   c.evm.dutWriter.SendMnemonic("CMD ON");  // discovery, not traced
-  c.evm.usbDebug.UsbDebugLevel = 1;
+  c.evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
   c.evm.dutWriter.SendMnemonic("CMD MUX 40");
   EXPECT_EQ(c.evm.usbDebug.Text(), Golden("level1_transaction.log"));
 }
 
 TEST(UsbDebugLog, LevelOneTracesTheDiscoveryStepByStep) {
   Logged c;
-  c.evm.usbDebug.UsbDebugLevel = 1;
+  c.evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
   c.evm.dutWriter.SendMnemonic("CMD ON");
   const std::string log = c.evm.usbDebug.Text();
   std::istringstream steps(Golden("level1_discovery_steps.txt"));
@@ -114,7 +114,7 @@ TEST(UsbDebugLog, LevelOneTracesTheDiscoveryStepByStep) {
 TEST(UsbDebugLog, ACandidateThatCannotBeOpenedIsStillClosedInTheTrace) {
   Logged c;
   c.sim->RegLink()->openRefused = true;
-  c.evm.usbDebug.UsbDebugLevel = 1;
+  c.evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
   c.evm.dutWriter.SendMnemonic("CMD ON");
   const std::string log = c.evm.usbDebug.Text();
   const size_t first = log.find("  DeviceInfoSet for device #0: ");
@@ -134,8 +134,9 @@ TEST(UsbDebugLog, ATimeOutOrAFailedReadIsTracedAndClosesTheConnection) {
       "Readfile timeout\r\n************ReadFile timeout*************\r\nCancelIO\r\n\r\n"
       "CancelIo\r\n";
   for (const bool timesOut : {true, false}) {
-    for (int level : {1, 2}) {
-      if (timesOut && level == 2) continue;  // only the verbose trace names the time-out
+    for (DebugTrace level : {DebugTrace::Hid, DebugTrace::Mnemonic}) {
+      if (timesOut && level == DebugTrace::Mnemonic)
+        continue;  // only the verbose trace names the time-out
       Logged c;
       c.evm.dutWriter.SendMnemonic("CMD ON");
       (timesOut ? c.sim->Interface()->noReply : c.sim->Interface()->readFails) = true;
@@ -144,7 +145,7 @@ TEST(UsbDebugLog, ATimeOutOrAFailedReadIsTracedAndClosesTheConnection) {
       c.evm.dutWriter.SendMnemonic("CMD OFF");
       const std::string& log = c.evm.usbDebug.Text();
       const size_t at = log.find(timesOut ? timeout : "Readfile undefined error\r\n");
-      ASSERT_NE(at, std::string::npos) << level;
+      ASSERT_NE(at, std::string::npos) << static_cast<int>(level);
       if (timesOut) {
         EXPECT_NE(log.find("\r\nCloseHandle (ReadHandle)\r\n", at), std::string::npos);
       }
@@ -164,7 +165,7 @@ TEST(UsbDebugLog, TheViewIsHandedEachNewTextOnlyAndClearedOnce) {
   int clears = 0;
   c.evm.usbDebug.onAppended = [&](std::string_view text) { handed.emplace_back(text); };
   c.evm.usbDebug.onCleared = [&] { ++clears; };
-  c.evm.usbDebug.UsbDebugLevel = 2;
+  c.evm.usbDebug.UsbDebugLevel = DebugTrace::Mnemonic;
   for (int i = 0; i < 200; ++i) c.evm.dutWriter.SendMnemonic("CMD MEAS");
   const std::string& log = c.evm.usbDebug.Text();
   ASSERT_FALSE(handed.empty());
@@ -188,16 +189,16 @@ TEST(DebugUsbPanel, ButtonAndVerboseBoxChooseTheLevel) {
   UsbDebugLog log;
   DebugUsbPanel panel;
   DebugToggleClick(log, panel);
-  EXPECT_EQ(log.UsbDebugLevel, 2);
+  EXPECT_EQ(log.UsbDebugLevel, DebugTrace::Mnemonic);
   DebugVerboseClick(log, panel, true);
-  EXPECT_EQ(log.UsbDebugLevel, 1);
+  EXPECT_EQ(log.UsbDebugLevel, DebugTrace::Hid);
   DebugToggleClick(log, panel);
-  EXPECT_EQ(log.UsbDebugLevel, 0);
+  EXPECT_EQ(log.UsbDebugLevel, DebugTrace::Off);
   DebugVerboseClick(log, panel, false);
-  EXPECT_EQ(log.UsbDebugLevel, 0) << "the box alone does not switch logging on";
+  EXPECT_EQ(log.UsbDebugLevel, DebugTrace::Off) << "the box alone does not switch logging on";
   DebugVerboseClick(log, panel, true);
   DebugToggleClick(log, panel);
-  EXPECT_EQ(log.UsbDebugLevel, 1);
+  EXPECT_EQ(log.UsbDebugLevel, DebugTrace::Hid);
 }
 
 }  // namespace

@@ -189,7 +189,7 @@ TEST(FindMnemonicBoard, MatchesOnlyTheChosenAddress) {
     c.board().jump4 = t.jump4;
     c.board().jump5 = t.jump5;
     c.board().legacy = t.legacy;
-    c.evm.usbDebug.UsbDebugLevel = 1;
+    c.evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
     EXPECT_EQ(c.writer().FindMnemonicBoard(), t.found);
     EXPECT_EQ(c.writer().MnemonicBoardFound, t.found);
     const bool notFoundLogged =

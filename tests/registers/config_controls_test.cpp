@@ -58,7 +58,7 @@ TEST(ConfigControls, ListChangesRebuildRegister00hAndMarkIt) {
     ConfigListChosen(c.evm, k.list, k.position);
     EXPECT_EQ(c.Store().RegValue[0], k.result);
     EXPECT_EQ(c.Store().RegEdited[0], k.start != k.result);
-    EXPECT_EQ(c.Cell(1, 2), "0x" + FormatRegText(k.result, 1, false));
+    EXPECT_EQ(c.Cell(1, 2), "0x" + FormatRegText(k.result, kFormHex, false));
   }
 }
 

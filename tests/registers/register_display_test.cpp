@@ -63,8 +63,8 @@ TEST(BitEditor, HexEntryAcceptsOnly16BitHexNumbers) {
     txtReg_Validate(c.evm, k.typed);
     const int expected = k.stored < 0 ? 0x0ABC : k.stored;
     EXPECT_EQ(c.Store().RegValue[0], expected);
-    EXPECT_EQ(c.Panel().txtReg, FormatRegText(expected, 1, false));
-    EXPECT_EQ(c.Cell(1, 2), "0x" + FormatRegText(expected, 1, false));
+    EXPECT_EQ(c.Panel().txtReg, FormatRegText(expected, kFormHex, false));
+    EXPECT_EQ(c.Cell(1, 2), "0x" + FormatRegText(expected, kFormHex, false));
     if (k.message) {
       ASSERT_EQ(c.ui.messages.size(), 1u);
       EXPECT_EQ(c.ui.messages[0].text, k.message);

@@ -21,9 +21,12 @@ class FakeScriptBoard final : public ScriptBoard {
   std::optional<uint8_t> ReadData(int index) override {
     return index >= 0 && index < 41 ? data[static_cast<size_t>(index)] : std::nullopt;
   }
-  double ReadCnv1(int) override { return cnv1; }
-  double ReadCnv2(int) override { return cnv2; }
-  void SetDac(char channel, double volts) override { dac.push_back({channel, volts}); }
+  double ReadCnv(Converter which, Reference) override {
+    return which == Converter::Cnv1 ? cnv1 : cnv2;
+  }
+  void SetDac(DacChannel channel, double volts) override {
+    dac.push_back({static_cast<char>('A' + static_cast<int>(channel)), volts});
+  }
   void WaitSeconds(double seconds) override {
     waits.push_back(seconds);
     clock_.SleepMs(static_cast<int64_t>(seconds * 1000));

@@ -31,22 +31,23 @@ struct Bench : test::SimContext {
 // The converters measure against the board's reference; the program scales
 // by the one it assumes, so a wrong assumption reads wrong volts.
 TEST(ReadCnv, CodesAreSignedAndScaledByTheReference) {
+  using enum Reference;
   const struct {
     double inputVolts;
-    int mode;
+    Reference mode;
     double vrefBefore;
     double boardVolts;  // the reference the board carries
     double expected;
     double vrefAfter;
   } cases[] = {
-      {-10, 3, 2.5, 5, -2.5, 2.5},          // 0x8000
-      {10, 3, 2.5, 5, 2.49992370605, 2.5},  // 0x7FFF
-      {-10, 4, 2.5, 5, -32768, 2.5},        // digital codes leave the reference alone
-      {10, 4, 2.5, 5, 32767, 2.5},
-      {1.25, 1, 2.5, 5, 1.25, 5},  // mode 1 chooses 5 V
-      {1.5, 2, 2.5, 3, 1.5, 3},    // mode 2 chooses 3 V
-      {1.5, 2, 2.5, 5, 0.9, 3},    // ... on a board that carries 5 V: 3/5 of the truth
-      {1.25, 0, 5, 5, 1.25, 5},    // mode 0 reads like mode 3
+      {-10, User, 2.5, 5, -2.5, 2.5},            // 0x8000
+      {10, User, 2.5, 5, 2.49992370605, 2.5},    // 0x7FFF
+      {-10, DigitalCodes, 2.5, 5, -32768, 2.5},  // digital codes leave the reference alone
+      {10, DigitalCodes, 2.5, 5, 32767, 2.5},
+      {1.25, Factory5V, 2.5, 5, 1.25, 5},  // mode 1 chooses 5 V
+      {1.5, Factory3V, 2.5, 3, 1.5, 3},    // mode 2 chooses 3 V
+      {1.5, Factory3V, 2.5, 5, 0.9, 3},    // ... on a board that carries 5 V: 3/5 of the truth
+      {1.25, None, 5, 5, 1.25, 5},         // mode 0 reads like mode 3
   };
   for (const auto& t : cases) {
     Bench c;
@@ -54,7 +55,8 @@ TEST(ReadCnv, CodesAreSignedAndScaledByTheReference) {
     c.analog().openMinusVolts = 0;
     c.analog().referenceVolts = t.boardVolts;
     c.board().VrefVolts = t.vrefBefore;
-    EXPECT_NEAR(c.board().ReadCnv1(t.mode), t.expected, 1e-4) << t.inputVolts << " mode " << t.mode;
+    EXPECT_NEAR(c.board().ReadCnv(Converter::Cnv1, t.mode), t.expected, 1e-4)
+        << t.inputVolts << " mode " << static_cast<int>(t.mode);
     EXPECT_EQ(c.board().VrefVolts, t.vrefAfter);
   }
 }
@@ -69,11 +71,14 @@ TEST(ReadCnv, FactoryCoefficientsCorrectByReferenceAndSign) {
   ASSERT_TRUE(WriteFileAtomically(c.evm.StateFile("FactoryCal.csv"), file));
   c.analog().openMinusVolts = 0;
   c.analog().openPlusVolts = 1.0;
-  EXPECT_NEAR(c.board().ReadCnv1(1), 2.1, 1e-3);
+  EXPECT_NEAR(c.board().ReadCnv(Converter::Cnv1, Reference::Factory5V), 2.1, 1e-3);
   c.analog().openPlusVolts = -1.0;
-  EXPECT_NEAR(c.board().ReadCnv1(1), -3.0, 1e-3);
-  EXPECT_NEAR(c.board().ReadCnv1(3), -1.0, 1e-3) << "mode 3 is not corrected";
-  EXPECT_NEAR(c.board().ReadCnv2(1), c.analog().openPlusVolts, 1e-3) << "CNV2 keeps gain 1";
+  EXPECT_NEAR(c.board().ReadCnv(Converter::Cnv1, Reference::Factory5V), -3.0, 1e-3);
+  EXPECT_NEAR(c.board().ReadCnv(Converter::Cnv1, Reference::User), -1.0, 1e-3)
+      << "mode 3 is not corrected";
+  EXPECT_NEAR(c.board().ReadCnv(Converter::Cnv2, Reference::Factory5V), c.analog().openPlusVolts,
+              1e-3)
+      << "CNV2 keeps gain 1";
 }
 
 TEST(FactoryCal, ZeroGainIsReplacedAndNoted) {
@@ -93,44 +98,39 @@ TEST(FactoryCal, ZeroGainIsReplacedAndNoted) {
 }
 
 TEST(SetCnvMux, FollowsTheBitTableAndSendsTheByte) {
+  using enum MuxInput;
+  constexpr Converter kCnv1 = Converter::Cnv1, kCnv2 = Converter::Cnv2;
   const struct {
-    int which;
-    const char* plus;
-    const char* minus;
+    Converter which;
+    MuxInput plus;
+    MuxInput minus;
     uint8_t from;
     uint8_t to;
   } cases[] = {
-      {1, "OPEN", "", 0xFF, 0xF6}, {1, "GND", "", 0x01, 0x08}, {1, "DAC", "", 0x08, 0x01},
-      {1, "", "OPEN", 0xFF, 0xF9}, {1, "", "GND", 0x02, 0x04}, {1, "", "DAC", 0x04, 0x02},
-      {2, "OPEN", "", 0xFF, 0x6F}, {2, "GND", "", 0x10, 0x80}, {2, "DAC", "", 0x80, 0x10},
-      {2, "", "OPEN", 0xFF, 0x9F}, {2, "", "GND", 0x20, 0x40}, {2, "", "DAC", 0x40, 0x20},
+      {kCnv1, Open, Unchanged, 0xFF, 0xF6}, {kCnv1, Gnd, Unchanged, 0x01, 0x08},
+      {kCnv1, Dac, Unchanged, 0x08, 0x01},  {kCnv1, Unchanged, Open, 0xFF, 0xF9},
+      {kCnv1, Unchanged, Gnd, 0x02, 0x04},  {kCnv1, Unchanged, Dac, 0x04, 0x02},
+      {kCnv2, Open, Unchanged, 0xFF, 0x6F}, {kCnv2, Gnd, Unchanged, 0x10, 0x80},
+      {kCnv2, Dac, Unchanged, 0x80, 0x10},  {kCnv2, Unchanged, Open, 0xFF, 0x9F},
+      {kCnv2, Unchanged, Gnd, 0x20, 0x40},  {kCnv2, Unchanged, Dac, 0x40, 0x20},
   };
   for (const auto& t : cases) {
     Bench c;
     c.board().MuxState = t.from;
     c.board().SetCnvMux(t.which, t.plus, t.minus);
-    EXPECT_EQ(c.board().MuxState, t.to) << t.which << t.plus << t.minus;
+    EXPECT_EQ(c.board().MuxState, t.to)
+        << static_cast<int>(t.which) << static_cast<int>(t.plus) << static_cast<int>(t.minus);
     EXPECT_EQ(c.iface().muxByte, t.to);
   }
 }
 
 TEST(SetCnvMux, SendsOneCommandPerInputInOrder) {
   Bench c;
-  c.board().SetCnv1Mux("DAC", "");
-  c.board().SetCnv2Mux("GND", "GND");
+  c.board().SetCnvMux(Converter::Cnv1, MuxInput::Dac, MuxInput::Unchanged);
+  c.board().SetCnvMux(Converter::Cnv2, MuxInput::Gnd, MuxInput::Gnd);
   EXPECT_EQ(c.CommandsSince(0), (std::vector<std::string>{"4 5 1", "4 5 81", "4 5 C1"}));
-  EXPECT_EQ(c.board().SavedCnv2Plus, "GND");
-  EXPECT_EQ(c.board().SavedCnv1Minus, "");
-}
-
-TEST(SetCnvMux, WordsAreCaseSensitive) {
-  Bench c;
-  c.board().SetCnv1Mux("Open", "gnd");
-  ASSERT_EQ(c.ui.messages.size(), 2u);
-  EXPECT_EQ(c.ui.messages[0].text, "ERROR IN CNV_MUX+");
-  EXPECT_EQ(c.ui.messages[1].text, "ERROR IN CNV_MUX-");
-  EXPECT_TRUE(c.iface().Reports().empty());
-  EXPECT_EQ(c.board().SavedCnv1Plus, "Open") << "kept even when refused";
+  EXPECT_EQ(c.board().SavedCnv2Plus, MuxInput::Gnd);
+  EXPECT_EQ(c.board().SavedCnv1Minus, MuxInput::Unchanged);
 }
 
 TEST(WriteDac, CodesRoundTiesToEvenAndBuildTheCommand) {
@@ -143,7 +143,7 @@ TEST(WriteDac, CodesRoundTiesToEvenAndBuildTheCommand) {
   EXPECT_EQ(CalibrationBoard::DacCode(-1, 5), 0);
 
   Bench c;
-  c.board().WriteDacA(2.5, 3);
+  c.board().WriteDac(DacChannel::A, 2.5, Reference::User);
   EXPECT_EQ(c.CommandsSince(0, 11), (std::vector<std::string>{"2 2 0 A AA C0 0 3 98 6 10"}));
   EXPECT_EQ(c.evm.dutWriter.MnemonicWords[8], "80");
   EXPECT_EQ(c.evm.dutWriter.MnemonicWords[10], "0");
@@ -155,7 +155,7 @@ TEST(WriteDac, CodesRoundTiesToEvenAndBuildTheCommand) {
   EXPECT_EQ(c.ui.usbProblemDialogs, 0);
 
   const size_t before = c.iface().Reports().size();
-  c.board().WriteDacA(0, 3);
+  c.board().WriteDac(DacChannel::A, 0, Reference::User);
   EXPECT_EQ(c.CommandsSince(before, 17),
             (std::vector<std::string>{"2 2 0 A AA C0 0 3 98 6 10 6 0 6 0 6 4"}));
   EXPECT_EQ(c.analog().dacCode[0], 0);
@@ -164,27 +164,30 @@ TEST(WriteDac, CodesRoundTiesToEvenAndBuildTheCommand) {
 TEST(WriteDac, GoesToTheBoardEvenWithoutUsbAndSkipsTheRawView) {
   Bench c;
   c.evm.shell.RunWithoutUsb = true;
-  c.board().WriteDacC(1.0, 3);
+  c.board().WriteDac(DacChannel::C, 1.0, Reference::User);
   EXPECT_EQ(c.analog().dacCode[2], 13107);
   EXPECT_TRUE(c.evm.dutWriter.exchange.txtToUSB[0].empty());
 }
 
 TEST(SetDac, RangeChecksAtTheBoundaries) {
+  using enum Reference;
   const struct {
     double volts;
-    int mode;
+    Reference mode;
     bool written;
   } cases[] = {
-      {4.95, 1, false}, {4.9, 1, true},   {0.05, 1, true}, {0.04, 1, false},
-      {2.95, 2, true},  {2.96, 2, false}, {0.05, 2, true}, {0.049, 2, false},
-      {5.0, 3, true},   {5.01, 3, false}, {0, 3, true},    {-0.001, 3, false},
-      {0, 0, true},     {2.5, 0, true},   {0, 4, true},    {-1, 4, false},
+      {4.95, Factory5V, false},  {4.9, Factory5V, true},    {0.05, Factory5V, true},
+      {0.04, Factory5V, false},  {2.95, Factory3V, true},   {2.96, Factory3V, false},
+      {0.05, Factory3V, true},   {0.049, Factory3V, false}, {5.0, User, true},
+      {5.01, User, false},       {0, User, true},           {-0.001, User, false},
+      {0, None, true},           {2.5, None, true},         {0, DigitalCodes, true},
+      {-1, DigitalCodes, false},
   };
   for (const auto& t : cases) {
     Bench c;
-    c.board().SetDacB(t.volts, t.mode, 0);
+    c.board().SetDac(DacChannel::B, t.volts, t.mode, false);
     const bool refused = !c.ui.messages.empty();
-    EXPECT_EQ(!refused, t.written) << t.volts << " mode " << t.mode;
+    EXPECT_EQ(!refused, t.written) << t.volts << " mode " << static_cast<int>(t.mode);
     EXPECT_EQ(c.iface().Reports().empty(), !t.written);
     if (refused) {
       EXPECT_EQ(c.ui.messages[0].text, "Vin > max input voltage or Vin< min input voltage ");
@@ -198,7 +201,7 @@ TEST(AutoCalDac, ConvergesOnEveryChannelWithinTheTolerance) {
     const int ch = static_cast<int>(channel);
     const double target = 2.0;
     const int64_t start = c.clock.ElapsedMs();
-    c.board().SetDac(channel, target, 1, 1);
+    c.board().SetDac(channel, target, Reference::Factory5V, true);
     EXPECT_TRUE(c.ui.messages.empty()) << ch;
     EXPECT_NEAR(c.analog().DacVolts(ch), target, 0.0002) << ch;
     EXPECT_GE(c.clock.ElapsedMs() - start, 600) << "settling waits";
@@ -208,15 +211,16 @@ TEST(AutoCalDac, ConvergesOnEveryChannelWithinTheTolerance) {
     EXPECT_EQ(commands.back(), "4 6 1");
   }
   Bench c;
-  c.board().SetDacB(3.0, 1, 1);
+  c.board().SetDac(DacChannel::B, 3.0, Reference::Factory5V, true);
   EXPECT_NEAR(c.analog().DacVolts(1), 3.0, 0.0002);
-  c.board().SetCnv1Mux("DAC", "GND");
-  EXPECT_NEAR(c.board().ReadCnv1(1), 3.0, 0.0003) << "read back through the converter";
+  c.board().SetCnvMux(Converter::Cnv1, MuxInput::Dac, MuxInput::Gnd);
+  EXPECT_NEAR(c.board().ReadCnv(Converter::Cnv1, Reference::Factory5V), 3.0, 0.0003)
+      << "read back through the converter";
 }
 
 TEST(AutoCalDac, UsesTwoOrThreeWritesAndFailsWhenTheErrorIsTooLarge) {
   Bench c;
-  c.board().AutoCalDacB(2.0, 1);
+  c.board().AutoCalDac(DacChannel::B, 2.0, Reference::Factory5V);
   int dacWrites = 0;
   for (const auto& r : c.iface().Reports()) dacWrites += r[0] == 2 && r[8] == 0x98;
   EXPECT_GE(dacWrites, 2);
@@ -224,7 +228,7 @@ TEST(AutoCalDac, UsesTwoOrThreeWritesAndFailsWhenTheErrorIsTooLarge) {
 
   Bench bad;
   bad.analog().dacGain[1] = 1.2;
-  bad.board().AutoCalDacB(2.0, 1);
+  bad.board().AutoCalDac(DacChannel::B, 2.0, Reference::Factory5V);
   int badWrites = 0;
   for (const auto& r : bad.iface().Reports()) badWrites += r[0] == 2 && r[8] == 0x98;
   EXPECT_EQ(badWrites, 3);
@@ -235,24 +239,24 @@ TEST(AutoCalDac, UsesTwoOrThreeWritesAndFailsWhenTheErrorIsTooLarge) {
 
 TEST(AutoCalDac, RestoresTheRememberedSelections) {
   Bench c;
-  c.board().SetCnv1Mux("OPEN", "OPEN");
-  c.board().AutoCalDacA(1.0, 1);
+  c.board().SetCnvMux(Converter::Cnv1, MuxInput::Open, MuxInput::Open);
+  c.board().AutoCalDac(DacChannel::A, 1.0, Reference::Factory5V);
   EXPECT_EQ(c.board().MuxState & 0x0F, 0) << "back to open";
 
   Bench fresh;
-  fresh.board().AutoCalDacA(1.0, 1);
+  fresh.board().AutoCalDac(DacChannel::A, 1.0, Reference::Factory5V);
   EXPECT_EQ(fresh.board().MuxState & 0x0F, 0x0A)
       << "no selection: stays in the calibration connection";
 }
 
 TEST(ReadLoopCurrent, OnlyWithTheFiveVoltReference) {
   Bench c;
-  EXPECT_FALSE(c.board().ReadLoopCurrent(3).has_value());
+  EXPECT_FALSE(c.board().ReadLoopCurrent(Reference::User).has_value());
   ASSERT_EQ(c.ui.messages.size(), 1u);
   EXPECT_EQ(c.ui.messages[0].text, "You must use the 5V reference for 4mA to 20mA readback");
   c.evm.dutWriter.SendMnemonic("CMD ILOOP ON");
-  c.board().SetCnv2Mux("OPEN", "GND");
-  const auto amps = c.board().ReadLoopCurrent(1);
+  c.board().SetCnvMux(Converter::Cnv2, MuxInput::Open, MuxInput::Gnd);
+  const auto amps = c.board().ReadLoopCurrent(Reference::Factory5V);
   ASSERT_TRUE(amps.has_value());
   EXPECT_NEAR(*amps, c.analog().loopAmps, 0.0002);
 }

@@ -25,8 +25,8 @@ struct Eval : test::SimContext {
 
 TEST(EvalControl, LoopConnectAndDisconnectSendInOrder) {
   Eval c;
-  EvalMuxClick(c.evm, c.panel, kCnv2Plus, kMuxDac);   // Option11
-  EvalMuxClick(c.evm, c.panel, kCnv2Minus, kMuxGnd);  // Option15
+  EvalMuxClick(c.evm, c.panel, kCnv2Plus, MuxInput::Dac);   // Option11
+  EvalMuxClick(c.evm, c.panel, kCnv2Minus, MuxInput::Gnd);  // Option15
   const size_t before = c.sim->Interface()->Reports().size();
   EvalLoopCheckClick(c.evm, c.panel, true);
   // CNV2+ open, CNV2- ground, then the loop: MuxState 0x10|0x40 -> 0x40 -> 0x40.
@@ -49,31 +49,31 @@ TEST(EvalControl, LoopConnectAndDisconnectSendInOrder) {
 
 TEST(EvalControl, ReferenceOptionsSetModeAndVoltage) {
   Eval c;
-  EvalReferenceClick(c.evm, c.panel, 2);
-  EXPECT_EQ(c.evm.calBoard.RefMode, 2);
+  EvalReferenceClick(c.evm, c.panel, Reference::Factory3V);
+  EXPECT_EQ(c.evm.calBoard.RefMode, Reference::Factory3V);
   EXPECT_EQ(c.panel.Text5, "3");
-  EvalReferenceClick(c.evm, c.panel, 4);
-  EXPECT_EQ(c.evm.calBoard.RefMode, 4);
+  EvalReferenceClick(c.evm, c.panel, Reference::DigitalCodes);
+  EXPECT_EQ(c.evm.calBoard.RefMode, Reference::DigitalCodes);
   EXPECT_EQ(c.panel.Text5, "3") << "digital codes keep the reference";
   EXPECT_EQ(c.evm.calBoard.VrefVolts, 3);
 
   c.ui.inputAnswers = {std::string("2.5")};
-  EvalReferenceClick(c.evm, c.panel, 3);
+  EvalReferenceClick(c.evm, c.panel, Reference::User);
   EXPECT_EQ(c.ui.inputPrompts.back(), "Enter reference value.");
   EXPECT_EQ(c.evm.calBoard.VrefVolts, 2.5);
   EXPECT_EQ(c.panel.Text5, "2.5");
 
   c.ui.inputAnswers = {std::nullopt};
-  EvalReferenceClick(c.evm, c.panel, 3);
+  EvalReferenceClick(c.evm, c.panel, Reference::User);
   EXPECT_EQ(c.evm.calBoard.VrefVolts, 2.5) << "a cancelled answer keeps the reference";
   EXPECT_EQ(c.ui.messages.size(), 1u);
   c.ui.inputAnswers = {std::string("-1")};
-  EvalReferenceClick(c.evm, c.panel, 3);
+  EvalReferenceClick(c.evm, c.panel, Reference::User);
   EXPECT_EQ(c.evm.calBoard.VrefVolts, 2.5);
 
   Eval comma(NumberLocale::Comma());
   comma.ui.inputAnswers = {std::string("2,5")};
-  EvalReferenceClick(comma.evm, comma.panel, 3);
+  EvalReferenceClick(comma.evm, comma.panel, Reference::User);
   EXPECT_EQ(comma.evm.calBoard.VrefVolts, 2.5);
   EXPECT_EQ(comma.panel.Text5, "2,5");
 }
@@ -87,14 +87,14 @@ TEST(EvalControl, DacBoxesTakeTheirLeadingNumber) {
   for (const auto& [text, value] : cases) EXPECT_DOUBLE_EQ(LeadingNumber(text), value) << text;
 
   Eval c;
-  EvalReferenceClick(c.evm, c.panel, 1);
+  EvalReferenceClick(c.evm, c.panel, Reference::Factory5V);
   c.panel.dacText[1] = "1.25V";
   EvalWriteDacClick(c.evm, c.panel, DacChannel::B);
   EXPECT_EQ(c.sim->TestBoard().dacCode[1], CalibrationBoard::DacCode(1.25, 5));
   // The same texts write the same volts in either locale.
   Eval comma(NumberLocale::Comma());
   for (Eval* e : {&c, &comma}) {
-    EvalReferenceClick(e->evm, e->panel, 1);
+    EvalReferenceClick(e->evm, e->panel, Reference::Factory5V);
     for (const auto& [text, volts] : {std::pair{"1,5", 1.5}, {"0,5", 0.5}, {"2.5", 2.5}}) {
       e->panel.dacText[2] = text;
       EvalWriteDacClick(e->evm, e->panel, DacChannel::C);
@@ -108,14 +108,14 @@ TEST(EvalControl, DacBoxesTakeTheirLeadingNumber) {
 
 TEST(EvalControl, ReadsShowFourDecimalsAndTheLoopInMilliamperes) {
   Eval c;
-  EvalReferenceClick(c.evm, c.panel, 1);
-  c.evm.calBoard.SetCnv1Mux("DAC", "GND");
+  EvalReferenceClick(c.evm, c.panel, Reference::Factory5V);
+  c.evm.calBoard.SetCnvMux(Converter::Cnv1, MuxInput::Dac, MuxInput::Gnd);
   c.panel.chkDAC_AutoCal = true;
   EvalAutoCalClick(c.evm, c.panel, true);
-  EXPECT_EQ(c.evm.calBoard.DacAutoCal, 1);
+  EXPECT_TRUE(c.evm.calBoard.DacAutoCal);
   c.panel.dacText[1] = "2.5";
   EvalWriteDacClick(c.evm, c.panel, DacChannel::B);
-  EvalReadCnvClick(c.evm, c.panel, 1);
+  EvalReadCnvClick(c.evm, c.panel, Converter::Cnv1);
   EXPECT_EQ(c.panel.Text10, "2.5") << "#.#### drops trailing zeros";
   EXPECT_NEAR(std::stod(c.panel.Text10), 2.5, 0.001);
 
@@ -123,7 +123,7 @@ TEST(EvalControl, ReadsShowFourDecimalsAndTheLoopInMilliamperes) {
   EvalReadLoopClick(c.evm, c.panel);
   EXPECT_NEAR(std::stod(c.panel.txt_I_Loop), 12.5, 0.2);
 
-  EvalReferenceClick(c.evm, c.panel, 4);
+  EvalReferenceClick(c.evm, c.panel, Reference::DigitalCodes);
   EvalReadLoopClick(c.evm, c.panel);
   EXPECT_EQ(c.panel.txt_I_Loop, "");
 }
@@ -132,22 +132,22 @@ TEST(EvalControl, ReadBeforeAnyReferencePassesModeZero) {
   Eval c;
   c.sim->TestBoard().openPlusVolts = 1.0;
   c.sim->TestBoard().openMinusVolts = 0;
-  EvalReadCnvClick(c.evm, c.panel, 1);
-  EXPECT_EQ(c.evm.calBoard.RefMode, 0);
+  EvalReadCnvClick(c.evm, c.panel, Converter::Cnv1);
+  EXPECT_EQ(c.evm.calBoard.RefMode, Reference::None);
   EXPECT_NEAR(std::stod(c.panel.Text10), 1.0, 0.001);
 }
 
 TEST(EvalControl, WithoutUsbNothingReadShowsEmptyAndTheSupplyCaptionStays) {
   Eval c;
-  EvalReferenceClick(c.evm, c.panel, 1);
+  EvalReferenceClick(c.evm, c.panel, Reference::Factory5V);
   EvalLoopCheckClick(c.evm, c.panel, true);
   for (const bool offline : {false, true}) {
     c.evm.shell.RunWithoutUsb = offline;
     const std::string before = c.panel.Command3;
     EvalSupplyClick(c.evm, c.panel);
     EXPECT_EQ(c.panel.Command3 == before, offline) << "changes only when sent";
-    EvalReadCnvClick(c.evm, c.panel, 1);
-    EvalReadCnvClick(c.evm, c.panel, 2);
+    EvalReadCnvClick(c.evm, c.panel, Converter::Cnv1);
+    EvalReadCnvClick(c.evm, c.panel, Converter::Cnv2);
     EvalReadLoopClick(c.evm, c.panel);
     for (const std::string* reading : {&c.panel.Text10, &c.panel.Text11, &c.panel.txt_I_Loop}) {
       EXPECT_EQ(reading->empty(), offline) << *reading;
@@ -159,7 +159,7 @@ TEST(EvalControl, WithoutUsbNothingReadShowsEmptyAndTheSupplyCaptionStays) {
 TEST(EvalControl, UnloadWritesReferenceAndMode) {
   Eval c;
   c.ui.inputAnswers = {std::string("2.5")};
-  EvalReferenceClick(c.evm, c.panel, 3);
+  EvalReferenceClick(c.evm, c.panel, Reference::User);
   ASSERT_TRUE(EvalControlUnload(c.evm, c.panel));
   EXPECT_EQ(*ReadWholeFile(c.evm.StateFile("ControlEVM_Settings.csv")), "2.5\r\n3\r\n");
   c.panel.Text5 = "500m";

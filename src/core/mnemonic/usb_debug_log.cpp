@@ -53,20 +53,22 @@ void UsbDebugLog::Clear() {
   if (onCleared) onCleared();
 }
 std::string DebugButtonCaption(const UsbDebugLog& log) {
-  return log.UsbDebugLevel == 0 ? "Press for Debug" : "Press to Turn off Debug";
+  return log.UsbDebugLevel == DebugTrace::Off ? "Press for Debug" : "Press to Turn off Debug";
 }
 
 void DebugToggleClick(UsbDebugLog& log, const DebugUsbPanel& panel) {
-  if (log.UsbDebugLevel == 0) {
-    log.UsbDebugLevel = panel.chkVerbose ? 1 : 2;
+  if (log.UsbDebugLevel == DebugTrace::Off) {
+    log.UsbDebugLevel = panel.chkVerbose ? DebugTrace::Hid : DebugTrace::Mnemonic;
   } else {
-    log.UsbDebugLevel = 0;
+    log.UsbDebugLevel = DebugTrace::Off;
   }
 }
 
 void DebugVerboseClick(UsbDebugLog& log, DebugUsbPanel& panel, bool checked) {
   panel.chkVerbose = checked;
-  if (log.UsbDebugLevel != 0) log.UsbDebugLevel = checked ? 1 : 2;
+  if (log.UsbDebugLevel != DebugTrace::Off) {
+    log.UsbDebugLevel = checked ? DebugTrace::Hid : DebugTrace::Mnemonic;
+  }
 }
 
 }  // namespace evm

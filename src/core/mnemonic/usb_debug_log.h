@@ -7,18 +7,20 @@
 
 namespace evm {
 
-// The USB debug log and the level that decides what goes into it: 0 off,
-// 1 HID trace, 2 mnemonic trace. The debug window observes it. A verbose
-// session writes about 90 lines per exchange, so the log keeps only the
-// newest lines: past the limits below the oldest go, and one line at the
-// top says how many. The observer sees every text appended, so a copy kept
-// from it loses nothing.
+// What the USB debug log records: nothing, every HID call of an exchange,
+// or the mnemonic texts sent.
+enum class DebugTrace { Off, Hid, Mnemonic };
+
+// The USB debug log and the level that decides what goes into it. The debug window observes it. A
+// verbose session writes about 90 lines per exchange, so the log keeps only the newest lines: past
+// the limits below the oldest go, and one line at the top says how many. The observer sees every
+// text appended, so a copy kept from it loses nothing.
 class UsbDebugLog {
  public:
   static constexpr size_t kKeptLines = 10000;
   static constexpr size_t kKeptBytes = 2 * 1024 * 1024;
 
-  int UsbDebugLevel = 0;
+  DebugTrace UsbDebugLevel = DebugTrace::Off;
 
   void Append(std::string_view text);
   // One entry: the text and CR LF.

@@ -31,7 +31,7 @@ UsbDutWriter::UsbDutWriter(HidPlatform& hid, Clock& clock, UserInterface& ui, I2
       boardVendorId_(boardVendorId) {}
 
 void UsbDutWriter::ParseMnemonic(const std::string& text) {
-  if (log_.UsbDebugLevel == 2) log_.Entry(text);
+  if (log_.UsbDebugLevel == DebugTrace::Mnemonic) log_.Entry(text);
   SequenceNumber = NextSequenceNumber(SequenceNumber);
   ParsedMnemonic parsed;
   parsed.report = MnemonicReport;  // bytes 32..40 are kept as they are
@@ -165,7 +165,7 @@ bool UsbDutWriter::ReadMnemonicReport() {
     case HidWaitResult::Failed:
       // Not the user's business, but worth a line in any trace; the board
       // is found again by the next exchange.
-      if (log_.UsbDebugLevel != 0) log_.Entry("Readfile undefined error");
+      if (log_.UsbDebugLevel != DebugTrace::Off) log_.Entry("Readfile undefined error");
       hid_.CancelRead(MnemonicReadHandle);
       CloseBoardHandles();
       break;
@@ -214,7 +214,7 @@ void UsbDutWriter::ShowExchange() {
     exchange.txtToUSB[i] = HexText(MnemonicReport[i]);
     exchange.txtFromUSB[i] = HexText(ResponseData[i]);
   }
-  const bool mnemonicTrace = log_.UsbDebugLevel == 2;
+  const bool mnemonicTrace = log_.UsbDebugLevel == DebugTrace::Mnemonic;
   exchange.Text1.clear();
   for (int i = 0; i < ReadCount; ++i) {
     const std::string entry =

@@ -98,7 +98,7 @@ class UsbDutWriter {
   void GetMnemonicCaps();
   void PrepareMnemonicEvent();
   void CloseBoardHandles();
-  bool Verbose() const { return log_.UsbDebugLevel == 1; }
+  bool Verbose() const { return log_.UsbDebugLevel == DebugTrace::Hid; }
   void Trace(const std::string& line) {
     if (Verbose()) log_.Entry(line);
   }

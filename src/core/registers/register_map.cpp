@@ -134,7 +134,7 @@ std::string HexDigits(int64_t value) {
   return s;
 }
 
-std::string FormatRegText(int32_t value, int form, bool wrapNegative) {
+std::string FormatRegText(int32_t value, RegTextForm form, bool wrapNegative) {
   int64_t v = value;
   if (v < 0 && wrapNegative) v += 65536;
   if (v < 0 || v > 65535) return "";
@@ -149,8 +149,8 @@ std::string FormatRegText(int32_t value, int form, bool wrapNegative) {
       // The unwrapped value, so a wrapped negative still shows its sign; the
       // pattern has no decimals, so the locale does not matter.
       return FormatWithPattern(value, "#####0", NumberLocale::Point());
-    default: return "";
   }
+  return "";
 }
 
 void UpdateRangeBits(RegisterStore& store, int n) {

@@ -36,8 +36,8 @@ int SignedRegValue(int32_t value);
 
 // Binary ("0011_1001_1001_1111"), hexadecimal ("399F") or decimal text of a
 // register value; empty when the value is outside 0-65535 (after the
-// optional wrap of negatives) or the form is unknown.
-std::string FormatRegText(int32_t value, int form, bool wrapNegative);
+// optional wrap of negatives).
+std::string FormatRegText(int32_t value, RegTextForm form, bool wrapNegative);
 
 std::string BinaryDigits(int32_t value);
 std::string BinaryGroups(int32_t value);

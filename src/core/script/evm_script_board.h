@@ -19,11 +19,11 @@ class EvmScriptBoard final : public ScriptBoard {
     if (index < 0 || index >= kI2CResultSlots) return std::nullopt;
     return evm_.results.I2C_ReadData[static_cast<size_t>(index)];
   }
-  double ReadCnv1(int mode) override { return evm_.calBoard.ReadCnv1(mode); }
-  double ReadCnv2(int mode) override { return evm_.calBoard.ReadCnv2(mode); }
-  void SetDac(char channel, double volts) override {
-    const auto c = static_cast<DacChannel>(channel - 'A');
-    evm_.calBoard.SetDac(c, volts, evm_.calBoard.RefMode, evm_.calBoard.DacAutoCal);
+  double ReadCnv(Converter which, Reference mode) override {
+    return evm_.calBoard.ReadCnv(which, mode);
+  }
+  void SetDac(DacChannel channel, double volts) override {
+    evm_.calBoard.SetDac(channel, volts, evm_.calBoard.RefMode, evm_.calBoard.DacAutoCal);
   }
   void WaitSeconds(double seconds) override { evm_.dutWriter.WaitSeconds(seconds); }
 

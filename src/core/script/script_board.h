@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "testboard/test_board_types.h"
+
 namespace evm {
 
 // What a script step does to the test set-up: the interface board's
@@ -15,10 +17,9 @@ class ScriptBoard {
   virtual std::string SendMnemonic(const std::string& text) = 0;
   // Byte `index` of the latest transaction's reads; empty when none was read.
   virtual std::optional<uint8_t> ReadData(int index) = 0;
-  virtual double ReadCnv1(int mode) = 0;
-  virtual double ReadCnv2(int mode) = 0;
-  // channel 'A' to 'D', volts in 0 < v <= 5.
-  virtual void SetDac(char channel, double volts) = 0;
+  virtual double ReadCnv(Converter which, Reference mode) = 0;
+  // volts in 0 < v <= 5.
+  virtual void SetDac(DacChannel channel, double volts) = 0;
   virtual void WaitSeconds(double seconds) = 0;
 };
 

@@ -1,7 +1,6 @@
 #include "script/script_interpreter.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <optional>
 #include <string_view>
@@ -100,11 +99,11 @@ void Result16(ScriptContext& ctx, int row) {
   Verdict(g, row, low <= w && w <= high);
 }
 
-void ReadCnv(ScriptContext& ctx, int row, bool second) {
+void ReadCnv(ScriptContext& ctx, int row, Converter which) {
   ScriptGrid& g = ctx.grid;
   const auto low = ParseLocaleNumber(PointDecimal(g.Cell(row, kColLow)), NumberLocale::Point());
   const auto high = ParseLocaleNumber(PointDecimal(g.Cell(row, kColHigh)), NumberLocale::Point());
-  const double v = second ? ctx.board.ReadCnv2(0) : ctx.board.ReadCnv1(0);
+  const double v = ctx.board.ReadCnv(which, Reference::None);
   g.Cell(row, kColResult) = FormatWithPattern(v, "#.###", ctx.locale);
   if (!low || !high) {
     // The reading stays visible; the verdict says why it cannot pass.
@@ -141,14 +140,14 @@ void ExeScript(ScriptContext& ctx, int row) {
   } else if (step == "result16") {
     Result16(ctx, row);
   } else if (step == "read_cnv1") {
-    ReadCnv(ctx, row, false);
+    ReadCnv(ctx, row, Converter::Cnv1);
   } else if (step == "read_cnv2") {
-    ReadCnv(ctx, row, true);
+    ReadCnv(ctx, row, Converter::Cnv2);
   } else if (StartsWith(step, "write_dac_a") || StartsWith(step, "write_dac_b") ||
              StartsWith(step, "write_dac_c") || StartsWith(step, "write_dac_d")) {
     const double v = StepNumber(step.substr(11));
     if (v > 0 && v <= 5) {
-      ctx.board.SetDac(static_cast<char>(std::toupper(static_cast<unsigned char>(step[10]))), v);
+      ctx.board.SetDac(static_cast<DacChannel>(step[10] - 'a'), v);
     }
   } else if (StartsWith(step, "pause")) {
     const double s = StepNumber(step.substr(5));
@@ -227,9 +226,10 @@ class Deadline final : public ScriptBoard, public UserInterface {
     return ctx_.board.SendMnemonic(text);
   }
   std::optional<uint8_t> ReadData(int index) override { return ctx_.board.ReadData(index); }
-  double ReadCnv1(int mode) override { return ctx_.board.ReadCnv1(mode); }
-  double ReadCnv2(int mode) override { return ctx_.board.ReadCnv2(mode); }
-  void SetDac(char channel, double volts) override { ctx_.board.SetDac(channel, volts); }
+  double ReadCnv(Converter which, Reference mode) override {
+    return ctx_.board.ReadCnv(which, mode);
+  }
+  void SetDac(DacChannel channel, double volts) override { ctx_.board.SetDac(channel, volts); }
   void WaitSeconds(double seconds) override {
     const double left = Left();
     if (seconds >= left) {

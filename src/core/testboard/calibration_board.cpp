@@ -23,8 +23,12 @@ constexpr MuxBits kMuxBits[2][2] = {
     {{0x10, 0x80}, {0x20, 0x40}},
 };
 
-int FactoryReference(int mode) {
-  return mode == kRef5VFactory ? 0 : mode == kRef3VFactory ? 1 : -1;
+int FactoryReference(Reference mode) {
+  return mode == Reference::Factory5V ? 0 : mode == Reference::Factory3V ? 1 : -1;
+}
+
+size_t Index(Converter which) {
+  return static_cast<size_t>(which);
 }
 
 }  // namespace
@@ -54,84 +58,66 @@ const FactoryCalTable& CalibrationBoard::FactoryCal() {
   return *factoryCal_;
 }
 
-double CalibrationBoard::ReadCnv(int which, int mode) {
-  if (mode == kRef5VFactory) VrefVolts = 5;
-  if (mode == kRef3VFactory) VrefVolts = 3;
-  writer_.SendMnemonic(which == 1 ? "I2C CH2 S 91 ACKS R ACKM R ACKM P"
-                                  : "I2C CH2 S 93 ACKS R ACKM R ACKM P");
+double CalibrationBoard::ReadCnv(Converter which, Reference mode) {
+  if (mode == Reference::Factory5V) VrefVolts = 5;
+  if (mode == Reference::Factory3V) VrefVolts = 3;
+  writer_.SendMnemonic(which == Converter::Cnv1 ? "I2C CH2 S 91 ACKS R ACKM R ACKM P"
+                                                : "I2C CH2 S 93 ACKS R ACKM R ACKM P");
   const int high = results_.I2C_ReadData[0].value_or(0);
   const int low = results_.I2C_ReadData[1].value_or(0);
   int code = high * 256 + low;
   if (high & 0x80) code -= 65536;
-  if (mode == kRefDigitalCodes) return code;
+  if (mode == Reference::DigitalCodes) return code;
   double value = code * VrefVolts / 32768;
   const int reference = FactoryReference(mode);
   if (reference >= 0) {
-    const GainOffset& k = FactoryCal().cnv[which - 1][reference][value > 0 ? 0 : 1];
+    const GainOffset& k = FactoryCal().cnv[Index(which)][reference][value > 0 ? 0 : 1];
     value = value * k.gain + k.offset;
   }
   return value;
 }
 
-std::optional<double> CalibrationBoard::ReadLoopCurrent(int mode) {
-  if (mode != kRef5VFactory) {
+std::optional<double> CalibrationBoard::ReadLoopCurrent(Reference mode) {
+  if (mode != Reference::Factory5V) {
     ui_.MessageBox("You must use the 5V reference for 4mA to 20mA readback", "");
     return std::nullopt;
   }
-  const double reading = ParseEngNumber(FormatGeneral(ReadCnv2(kRef5VFactory), locale_), locale_);
+  const double reading = ParseEngNumber(
+      FormatGeneral(ReadCnv(Converter::Cnv2, Reference::Factory5V), locale_), locale_);
   const GainOffset& k = FactoryCal().loop;
   return reading * k.gain + k.offset;
 }
 
-bool CalibrationBoard::ApplyMuxWord(int which, bool plus, const std::string& word) {
-  const MuxBits bits = kMuxBits[which - 1][plus ? 0 : 1];
-  uint8_t state = MuxState;
-  if (word == "OPEN") {
-    state &= static_cast<uint8_t>(~(bits.dac | bits.gnd));
-  } else if (word == "GND") {
-    state = static_cast<uint8_t>((state & ~bits.dac) | bits.gnd);
-  } else if (word == "DAC") {
-    state = static_cast<uint8_t>((state & ~bits.gnd) | bits.dac);
-  } else {
-    return false;
+// False when the board did not answer.
+bool CalibrationBoard::ApplyMuxInput(Converter which, bool plus, MuxInput input) {
+  const MuxBits bits = kMuxBits[Index(which)][plus ? 0 : 1];
+  switch (input) {
+    case MuxInput::Unchanged: return true;
+    case MuxInput::Open: MuxState &= static_cast<uint8_t>(~(bits.dac | bits.gnd)); break;
+    case MuxInput::Gnd: MuxState = static_cast<uint8_t>((MuxState & ~bits.dac) | bits.gnd); break;
+    case MuxInput::Dac: MuxState = static_cast<uint8_t>((MuxState & ~bits.gnd) | bits.dac); break;
   }
-  MuxState = state;
   writer_.SendMnemonic("CMD MUX " + HexText(MuxState));
+  if (writer_.LastExchangeFailed()) return false;
+  (plus ? (which == Converter::Cnv1 ? SavedCnv1Plus : SavedCnv2Plus)
+        : (which == Converter::Cnv1 ? SavedCnv1Minus : SavedCnv2Minus)) = input;
   return true;
 }
 
-bool CalibrationBoard::SetCnvMux(int which, const std::string& plus, const std::string& minus) {
-  std::string& savedMinus = which == 1 ? SavedCnv1Minus : SavedCnv2Minus;
-  std::string& savedPlus = which == 1 ? SavedCnv1Plus : SavedCnv2Plus;
-  if (!plus.empty()) {
-    if (!ApplyMuxWord(which, true, plus)) {
-      ui_.MessageBox("ERROR IN CNV_MUX+", "");
-    } else if (writer_.LastExchangeFailed()) {
-      // The board did not answer; the other input would wait as long again.
-      return false;
-    }
-    savedPlus = plus;
-  }
-  if (!minus.empty()) {
-    if (!ApplyMuxWord(which, false, minus)) {
-      ui_.MessageBox("ERROR IN CNV_MUX-", "");
-    } else if (writer_.LastExchangeFailed()) {
-      return false;
-    }
-    savedMinus = minus;
-  }
-  return true;
+bool CalibrationBoard::SetCnvMux(Converter which, MuxInput plus, MuxInput minus) {
+  // When the board does not answer, the other input would wait as long again.
+  return ApplyMuxInput(which, true, plus) && ApplyMuxInput(which, false, minus);
 }
 
-void CalibrationBoard::SetDac(DacChannel channel, double volts, int mode, int autoCal) {
+void CalibrationBoard::SetDac(DacChannel channel, double volts, Reference mode, bool autoCal) {
   // Modes 0, 3 and 4 allow what the DAC can make: 0 up to the reference.
   double upper = VrefVolts;
   double lower = 0;
-  if (mode == kRef5VFactory) {
+  if (mode == Reference::Factory5V) {
     VrefVolts = 5;
     upper = 4.9;
     lower = 0.05;
-  } else if (mode == kRef3VFactory) {
+  } else if (mode == Reference::Factory3V) {
     VrefVolts = 3;
     upper = 2.95;
     lower = 0.05;
@@ -140,7 +126,7 @@ void CalibrationBoard::SetDac(DacChannel channel, double volts, int mode, int au
     ui_.MessageBox("Vin > max input voltage or Vin< min input voltage ", "");
     return;
   }
-  if (autoCal == 1) {
+  if (autoCal) {
     AutoCalDac(channel, volts, mode);
   } else {
     WriteDac(channel, volts, mode);
@@ -160,7 +146,7 @@ std::string CalibrationBoard::DacWriteText(DacChannel channel, uint16_t code) {
          " ACKS " + HexText(code >> 8) + " ACKS " + HexText(code & 0xFFu) + " ACKS P";
 }
 
-bool CalibrationBoard::WriteDac(DacChannel channel, double volts, int mode) {
+bool CalibrationBoard::WriteDac(DacChannel channel, double volts, Reference mode) {
   double setting = volts;
   const int reference = FactoryReference(mode);
   if (reference >= 0) {
@@ -175,24 +161,25 @@ bool CalibrationBoard::WriteDac(DacChannel channel, double volts, int mode) {
   return !writer_.LastExchangeFailed();
 }
 
-double CalibrationBoard::ReadChannelBack(DacChannel channel, int mode) {
+double CalibrationBoard::ReadChannelBack(DacChannel channel, Reference mode) {
   switch (channel) {
-    case DacChannel::A: return -ReadCnv1(mode);
-    case DacChannel::B: return ReadCnv1(mode);
-    case DacChannel::C: return -ReadCnv2(mode);
-    case DacChannel::D: return ReadCnv2(mode);
+    case DacChannel::A: return -ReadCnv(Converter::Cnv1, mode);
+    case DacChannel::B: return ReadCnv(Converter::Cnv1, mode);
+    case DacChannel::C: return -ReadCnv(Converter::Cnv2, mode);
+    case DacChannel::D: return ReadCnv(Converter::Cnv2, mode);
   }
   return 0;
 }
 
-void CalibrationBoard::AutoCalDac(DacChannel channel, double target, int mode) {
-  const int which = channel == DacChannel::A || channel == DacChannel::B ? 1 : 2;
+void CalibrationBoard::AutoCalDac(DacChannel channel, double target, Reference mode) {
+  const Converter which =
+      channel == DacChannel::A || channel == DacChannel::B ? Converter::Cnv1 : Converter::Cnv2;
   const bool onMinus = channel == DacChannel::A || channel == DacChannel::C;
   // Digital codes cannot be compared with a voltage: the loop reads back in
   // volts on the same reference, without factory correction, as mode 4 writes.
-  const int readMode = mode == kRefDigitalCodes ? kRefUser : mode;
-  const std::string savedPlus = which == 1 ? SavedCnv1Plus : SavedCnv2Plus;
-  const std::string savedMinus = which == 1 ? SavedCnv1Minus : SavedCnv2Minus;
+  const Reference readMode = mode == Reference::DigitalCodes ? Reference::User : mode;
+  const MuxInput savedPlus = which == Converter::Cnv1 ? SavedCnv1Plus : SavedCnv2Plus;
+  const MuxInput savedMinus = which == Converter::Cnv1 ? SavedCnv1Minus : SavedCnv2Minus;
 
   // A failed exchange ends the calibration: each further step would wait out
   // a time-out of its own and raise a dialog of its own. A failed DAC write
@@ -205,7 +192,10 @@ void CalibrationBoard::AutoCalDac(DacChannel channel, double target, int mode) {
   };
   writer_.SendMnemonic("CMD EN_CNV OFF");
   if (failed()) return;
-  if (!SetCnvMux(which, onMinus ? "GND" : "DAC", onMinus ? "DAC" : "GND")) return;
+  if (!SetCnvMux(which, onMinus ? MuxInput::Gnd : MuxInput::Dac,
+                 onMinus ? MuxInput::Dac : MuxInput::Gnd)) {
+    return;
+  }
 
   if (writeFailed(WriteDac(channel, target, mode))) return;
   writer_.WaitSeconds(kAutoCalSettleSeconds);

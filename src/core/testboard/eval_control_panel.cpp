@@ -13,15 +13,6 @@ namespace evm {
 
 namespace {
 
-const char* MuxWord(int choice) {
-  switch (choice) {
-    case kMuxOpen: return "OPEN";
-    case kMuxDac: return "DAC";
-    case kMuxGnd: return "GND";
-    default: return "";
-  }
-}
-
 std::string Shown(double value, const NumberLocale& locale) {
   return FormatWithPattern(value, "#.####", locale);
 }
@@ -68,12 +59,12 @@ double LeadingNumber(std::string_view text) {
   return value;
 }
 
-void EvalReferenceClick(Evm& evm, EvalControlPanel& panel, int mode) {
+void EvalReferenceClick(Evm& evm, EvalControlPanel& panel, Reference mode) {
   CalibrationBoard& board = evm.calBoard;
   board.RefMode = mode;
-  if (mode == kRef5VFactory) board.VrefVolts = 5.0;
-  if (mode == kRef3VFactory) board.VrefVolts = 3.0;
-  if (mode == kRefUser) {
+  if (mode == Reference::Factory5V) board.VrefVolts = 5.0;
+  if (mode == Reference::Factory3V) board.VrefVolts = 3.0;
+  if (mode == Reference::User) {
     const auto answer = evm.ui.InputBox("Enter reference value.", "", "");
     const double volts = ParseEngNumber(answer.value_or(""), evm.locale);
     if (volts > 0) {
@@ -85,14 +76,16 @@ void EvalReferenceClick(Evm& evm, EvalControlPanel& panel, int mode) {
                         "");
     }
   }
-  if (mode != kRefDigitalCodes) panel.Text5 = FormatGeneral(board.VrefVolts, evm.locale);
+  if (mode != Reference::DigitalCodes) panel.Text5 = FormatGeneral(board.VrefVolts, evm.locale);
 }
 
-void EvalMuxClick(Evm& evm, EvalControlPanel& panel, MuxGroup group, MuxChoice choice) {
+void EvalMuxClick(Evm& evm, EvalControlPanel& panel, MuxGroup group, MuxInput choice) {
   panel.muxChoice[group] = choice;
-  const int which = group == kCnv1Plus || group == kCnv1Minus ? 1 : 2;
+  const Converter which =
+      group == kCnv1Plus || group == kCnv1Minus ? Converter::Cnv1 : Converter::Cnv2;
   const bool plus = group == kCnv1Plus || group == kCnv2Plus;
-  evm.calBoard.SetCnvMux(which, plus ? MuxWord(choice) : "", plus ? "" : MuxWord(choice));
+  evm.calBoard.SetCnvMux(which, plus ? choice : MuxInput::Unchanged,
+                         plus ? MuxInput::Unchanged : choice);
 }
 
 void EvalLoopCheckClick(Evm& evm, EvalControlPanel& panel, bool checked) {
@@ -101,7 +94,8 @@ void EvalLoopCheckClick(Evm& evm, EvalControlPanel& panel, bool checked) {
   // answer, the rest of the click's sends are left out.
   const auto failed = [&evm] { return evm.dutWriter.LastExchangeFailed(); };
   if (checked) {
-    if (evm.calBoard.SetCnv2Mux("OPEN", "GND")) evm.dutWriter.SendMnemonic("CMD ILOOP ON");
+    if (evm.calBoard.SetCnvMux(Converter::Cnv2, MuxInput::Open, MuxInput::Gnd))
+      evm.dutWriter.SendMnemonic("CMD ILOOP ON");
     panel.cnv2ChoicesEnabled = false;
     panel.loopReadEnabled = true;
     return;
@@ -111,18 +105,12 @@ void EvalLoopCheckClick(Evm& evm, EvalControlPanel& panel, bool checked) {
   panel.loopReadEnabled = false;
   panel.cnv2ChoicesEnabled = true;
   if (failed()) return;
-  if (panel.muxChoice[kCnv2Plus] != kMuxNone &&
-      !evm.calBoard.SetCnv2Mux(MuxWord(panel.muxChoice[kCnv2Plus]), "")) {
-    return;
-  }
-  if (panel.muxChoice[kCnv2Minus] != kMuxNone) {
-    evm.calBoard.SetCnv2Mux("", MuxWord(panel.muxChoice[kCnv2Minus]));
-  }
+  evm.calBoard.SetCnvMux(Converter::Cnv2, panel.muxChoice[kCnv2Plus], panel.muxChoice[kCnv2Minus]);
 }
 
-void EvalReadCnvClick(Evm& evm, EvalControlPanel& panel, int which) {
+void EvalReadCnvClick(Evm& evm, EvalControlPanel& panel, Converter which) {
   const double value = evm.calBoard.ReadCnv(which, evm.calBoard.RefMode);
-  (which == 1 ? panel.Text10 : panel.Text11) =
+  (which == Converter::Cnv1 ? panel.Text10 : panel.Text11) =
       ConverterAnswered(evm) ? Shown(value, evm.locale) : std::string();
 }
 
@@ -134,13 +122,13 @@ void EvalReadLoopClick(Evm& evm, EvalControlPanel& panel) {
 
 void EvalAutoCalClick(Evm& evm, EvalControlPanel& panel, bool checked) {
   panel.chkDAC_AutoCal = checked;
-  evm.calBoard.DacAutoCal = checked ? 1 : 0;
+  evm.calBoard.DacAutoCal = checked;
 }
 
 void EvalWriteDacClick(Evm& evm, EvalControlPanel& panel, DacChannel channel) {
   const double volts = LeadingNumber(panel.dacText[static_cast<size_t>(channel)]);
   evm.calBoard.AutoCalReadBack.reset();
-  evm.calBoard.SetDac(channel, volts, evm.calBoard.RefMode, panel.chkDAC_AutoCal ? 1 : 0);
+  evm.calBoard.SetDac(channel, volts, evm.calBoard.RefMode, panel.chkDAC_AutoCal);
   // A failure has its message box; a success is told here.
   panel.autoCalNote.clear();
   if (const auto readBack = evm.calBoard.AutoCalReadBack) {
@@ -158,9 +146,11 @@ void EvalSupplyClick(Evm& evm, EvalControlPanel& panel) {
   panel.Command3 = turnOn ? "Press to turn Vdut Off" : "Press to turn Vdut On";
 }
 
-bool WriteControlEvmSettings(const std::filesystem::path& file, double vrefVolts, int refMode) {
+bool WriteControlEvmSettings(const std::filesystem::path& file, double vrefVolts,
+                             Reference refMode) {
   RecordWriter w;
-  w.Number(vrefVolts).EndRecord().Number(refMode).EndRecord();
+  // The file holds the mode by its number.
+  w.Number(vrefVolts).EndRecord().Number(static_cast<int>(refMode)).EndRecord();
   return WriteFileAtomically(file, w.Content());
 }
 

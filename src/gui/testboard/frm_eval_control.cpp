@@ -55,10 +55,10 @@ frmEvalControl::frmEvalControl(Evm& evm, QWidget* parent) : QWidget(parent, Qt::
   Option2 = Named(new QRadioButton("3V Reference (Factory Cal)", adc), "Option2");
   Option3 = Named(new QRadioButton("User Defined Reference", adc), "Option3");
   Option16 = Named(new QRadioButton("Output Digital Codes", adc), "Option16");
-  const std::pair<QRadioButton*, int> references[] = {{Option1, kRef5VFactory},
-                                                      {Option2, kRef3VFactory},
-                                                      {Option3, kRefUser},
-                                                      {Option16, kRefDigitalCodes}};
+  const std::pair<QRadioButton*, Reference> references[] = {{Option1, Reference::Factory5V},
+                                                            {Option2, Reference::Factory3V},
+                                                            {Option3, Reference::User},
+                                                            {Option16, Reference::DigitalCodes}};
   for (const auto& [option, mode] : references) {
     adcLayout->addWidget(option);
     connect(option, &QRadioButton::clicked, this, [this, mode] {
@@ -76,7 +76,7 @@ frmEvalControl::frmEvalControl(Evm& evm, QWidget* parent) : QWidget(parent, Qt::
                                       {"Open", "DAC_A", "GND"},
                                       {"Open", "DAC_D", "GND"},
                                       {"Open", "DAC_C", "GND"}};
-  const MuxChoice choices[] = {kMuxOpen, kMuxDac, kMuxGnd};
+  const MuxInput choices[] = {MuxInput::Open, MuxInput::Dac, MuxInput::Gnd};
   for (int g = 0; g < 4; ++g) {
     auto* frame = new QGroupBox(groupCaptions[g], mux);
     frame->setObjectName(QString("FrameMux%1").arg(g));
@@ -88,7 +88,7 @@ frmEvalControl::frmEvalControl(Evm& evm, QWidget* parent) : QWidget(parent, Qt::
       group->addButton(option);
       frameLayout->addWidget(option);
       muxOptions[static_cast<size_t>(g * 3 + k)] = option;
-      const MuxChoice choice = choices[k];
+      const MuxInput choice = choices[k];
       connect(option, &QRadioButton::clicked, this,
               [this, g, choice] { EvalMuxClick(evm_, panel_, static_cast<MuxGroup>(g), choice); });
     }
@@ -124,12 +124,12 @@ frmEvalControl::frmEvalControl(Evm& evm, QWidget* parent) : QWidget(parent, Qt::
   cnvLayout->setColumnStretch(3, 1);
   connect(Command5, &QPushButton::clicked, this, [this] {
     const BusyCursor busy;
-    EvalReadCnvClick(evm_, panel_, 1);
+    EvalReadCnvClick(evm_, panel_, Converter::Cnv1);
     Render();
   });
   connect(Command6, &QPushButton::clicked, this, [this] {
     const BusyCursor busy;
-    EvalReadCnvClick(evm_, panel_, 2);
+    EvalReadCnvClick(evm_, panel_, Converter::Cnv2);
     Render();
   });
   connect(cmdRead_I_Loop, &QPushButton::clicked, this, [this] {
