@@ -137,37 +137,33 @@ TEST(LogFile, OnlyAcknowledgedPassesWhileLoggingIsOnAreRecorded) {
   }
 }
 
-TEST(LogFile, CancelOrAnUncreatableFileLeavesLoggingOff) {
+// Each refusal names the file; a read-only file keeps what it held.
+TEST(LogFile, CancelOrAFileThatCannotBeMadeOrWrittenLeavesLoggingOff) {
   ReadContext c;
   c.ui.saveFileAnswers.push_back(std::nullopt);
   mnuLogToFile_Click(c.evm);
   EXPECT_FALSE(c.evm.measurement.mnuLogToFile) << "nothing is logged after a cancel";
 
+  const std::string locked = (c.dir.path() / "kept.csv").string();
+  ASSERT_TRUE(WriteFileAtomically(locked, "kept"));
+  std::filesystem::permissions(locked, std::filesystem::perms::owner_read);
   const std::string nowhere = (c.dir.path() / "missing" / "log.csv").string();
-  c.ui.saveFileAnswers.push_back(nowhere);
-  mnuLogToFile_Click(c.evm);
-  EXPECT_FALSE(c.evm.measurement.mnuLogToFile);
-  EXPECT_FALSE(c.evm.measurement.LogActive);
-  ASSERT_EQ(c.ui.messages.size(), 1u);
-  EXPECT_NE(c.ui.messages[0].text.find(nowhere), std::string::npos);
-  EXPECT_EQ(c.evm.measurement.LastChosenFolder, ExtractFolder(nowhere));
-}
-
-TEST(LogFile, AFailedWriteEndsLoggingAndAReadOnlyFileIsKept) {
-  ReadContext c;
-  c.logPath = "/dev/full";
-  c.OpenLog();
-  EXPECT_FALSE(c.evm.measurement.LogActive);
-  EXPECT_FALSE(c.evm.measurement.mnuLogToFile) << "the menu item is unchecked";
-  ASSERT_EQ(c.ui.messages.size(), 1u);
-  EXPECT_NE(c.ui.messages[0].text.find("\"/dev/full\" could not be written"), std::string::npos);
-
-  c.logPath = (c.dir.path() / "kept.csv").string();
-  ASSERT_TRUE(WriteFileAtomically(c.logPath, "kept"));
-  std::filesystem::permissions(c.logPath, std::filesystem::perms::owner_read);
-  c.OpenLog();
-  EXPECT_FALSE(c.evm.measurement.LogActive);
-  EXPECT_EQ(c.ui.messages.back().text, "The file \"" + c.logPath + "\" could not be created.");
+  const std::pair<std::string, std::string> cases[] = {
+      {nowhere, nowhere},
+      {"/dev/full", "\"/dev/full\" could not be written"},
+      {locked, "The file \"" + locked + "\" could not be created."},
+  };
+  for (const auto& [file, message] : cases) {
+    SCOPED_TRACE(file);
+    c.ui.messages.clear();
+    c.logPath = file;
+    c.OpenLog();
+    EXPECT_FALSE(c.evm.measurement.LogActive);
+    EXPECT_FALSE(c.evm.measurement.mnuLogToFile) << "the menu item is unchecked";
+    ASSERT_EQ(c.ui.messages.size(), 1u);
+    EXPECT_NE(c.ui.messages[0].text.find(message), std::string::npos);
+    EXPECT_EQ(c.evm.measurement.LastChosenFolder, ExtractFolder(file));
+  }
   EXPECT_EQ(c.Log(), "kept");
 }
 
