@@ -105,26 +105,35 @@ std::optional<double> PositiveNumber(const std::string& text) {
 }
 }  // namespace
 
-bool ReadRunLength(CliContext& ctx, const std::optional<std::string>& passesText,
-                   const std::optional<std::string>& secondsText, long& passes, double& seconds) {
-  passes = 0;
-  seconds = 0;
+std::optional<RunLength> ReadRunLength(CliContext& ctx,
+                                       const std::optional<std::string>& passesText,
+                                       const std::optional<std::string>& secondsText) {
+  RunLength length;
   if (passesText) {
     const auto n = PositiveNumber(*passesText);
     if (!n || *n != static_cast<double>(static_cast<long>(*n))) {
       Fail(ctx, kExitUsage, "--passes '" + *passesText + "' is not a whole number above 0");
-      return false;
+      return std::nullopt;
     }
-    passes = static_cast<long>(*n);
+    length.passes = static_cast<long>(*n);
   } else if (secondsText) {
     const auto s = PositiveNumber(*secondsText);
     if (!s) {
       Fail(ctx, kExitUsage, "--seconds '" + *secondsText + "' is not a number above 0");
-      return false;
+      return std::nullopt;
     }
-    seconds = *s;
+    length.seconds = *s;
   }
-  return true;
+  return length;
+}
+
+bool RunLength::Over(long done, Clock& clock) const {
+  if (passes > 0) return done >= passes;
+  if (seconds <= 0) return false;
+  constexpr double kSecondsPerDay = 86400;
+  double elapsed = clock.SecondsSinceMidnight() - start;
+  if (elapsed < 0) elapsed += kSecondsPerDay;
+  return elapsed >= seconds;
 }
 
 void PrintJson(CliContext& ctx, const Json& json) {

@@ -17,10 +17,23 @@ int Fail(CliContext& ctx, int code, const std::string& text);
 // A file argument that names no file is refused with `what` in the error.
 bool CheckFileName(CliContext& ctx, const std::string& file, const std::string& what);
 
-// How long a continuous read runs: --passes N (a whole number) or --seconds S,
-// both above 0; 0 for the one not given. False after a usage message.
-bool ReadRunLength(CliContext& ctx, const std::optional<std::string>& passesText,
-                   const std::optional<std::string>& secondsText, long& passes, double& seconds);
+// How long a continuous read runs: N passes or S seconds, or (neither
+// given) until it is stopped.
+struct RunLength {
+  long passes = 0;
+  double seconds = 0;
+  double start = 0;  // seconds since midnight when reading began
+
+  void Start(Clock& clock) { start = clock.SecondsSinceMidnight(); }
+  // After `done` passes; a run over midnight goes on counting its seconds.
+  bool Over(long done, Clock& clock) const;
+};
+
+// --passes N (a whole number) or --seconds S, both above 0; nullopt after a
+// usage message.
+std::optional<RunLength> ReadRunLength(CliContext& ctx,
+                                       const std::optional<std::string>& passesText,
+                                       const std::optional<std::string>& secondsText);
 
 // "cannot read 'FILE': REASON" as the command's failure.
 int FailUnreadable(CliContext& ctx, const std::string& file, const std::error_code& ec);

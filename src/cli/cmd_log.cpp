@@ -5,21 +5,14 @@
 
 namespace evm::cli {
 
-namespace {
-
-constexpr double kSecondsPerDay = 86400;
-
-}  // namespace
-
 int RunLog(CliContext& ctx) {
   const auto passesText = ctx.options.Value("--passes");
   const auto secondsText = ctx.options.Value("--seconds");
   if (passesText.has_value() == secondsText.has_value()) {
     return Fail(ctx, kExitUsage, "give either --passes N or --seconds S");
   }
-  long passes = 0;
-  double seconds = 0;
-  if (!ReadRunLength(ctx, passesText, secondsText, passes, seconds)) return kExitUsage;
+  auto length = ReadRunLength(ctx, passesText, secondsText);
+  if (!length) return kExitUsage;
   const std::string& file = ctx.options.args[0];
   if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
 
@@ -40,7 +33,7 @@ int RunLog(CliContext& ctx) {
 
   long done = 0;
   long unacknowledged = 0;
-  const double start = clock.SecondsSinceMidnight();
+  length->Start(clock);
   for (;;) {
     if (ctx.Stopped()) break;
     const MeasurementRecord record = MeasureOnce(link, clock, address, kNormalLastReg, scaling);
@@ -54,9 +47,7 @@ int RunLog(CliContext& ctx) {
       return Fail(ctx, kExitUsage, "logging to '" + file + "' stopped after a failed write");
     }
     Progress(ctx, std::to_string(done) + (done == 1 ? " pass" : " passes"));
-    double elapsed = clock.SecondsSinceMidnight() - start;
-    if (elapsed < 0) elapsed += kSecondsPerDay;
-    if (passes > 0 ? done >= passes : elapsed >= seconds) break;
+    if (length->Over(done, clock)) break;
   }
   log.Close();
   EndProgress(ctx);

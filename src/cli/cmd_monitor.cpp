@@ -8,8 +8,6 @@ namespace evm::cli {
 
 namespace {
 
-constexpr double kSecondsPerDay = 86400;
-
 void PrintPass(CliContext& ctx, double time, const MeasurementRecord& r) {
   const bool acknowledged = r.registers.AllAcknowledged();
   const Quantities& q = r.quantities;
@@ -39,9 +37,8 @@ int RunMonitor(CliContext& ctx) {
   const auto passesText = ctx.options.Value("--passes");
   const auto secondsText = ctx.options.Value("--seconds");
   if (passesText && secondsText) return Fail(ctx, kExitUsage, "give --passes N or --seconds S");
-  long passes = 0;
-  double seconds = 0;
-  if (!ReadRunLength(ctx, passesText, secondsText, passes, seconds)) return kExitUsage;
+  auto length = ReadRunLength(ctx, passesText, secondsText);
+  if (!length) return kExitUsage;
 
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
   RegisterLink& link = ctx.evm->regLink;
@@ -52,7 +49,7 @@ int RunMonitor(CliContext& ctx) {
 
   long done = 0;
   long unacknowledged = 0;
-  const double start = clock.SecondsSinceMidnight();
+  length->Start(clock);
   // Ctrl-C is looked for between passes, so the pass in progress is printed
   // whole and the run ends as if its count were done.
   while (!ctx.Stopped()) {
@@ -62,9 +59,7 @@ int RunMonitor(CliContext& ctx) {
     PrintPass(ctx, SecondsOf(day) + clock.SecondsSinceMidnight(), record);
     ++done;
     if (!record.registers.AllAcknowledged()) ++unacknowledged;
-    double elapsed = clock.SecondsSinceMidnight() - start;
-    if (elapsed < 0) elapsed += kSecondsPerDay;
-    if ((passes > 0 && done >= passes) || (seconds > 0 && elapsed >= seconds)) break;
+    if (length->Over(done, clock)) break;
   }
 
   if (unacknowledged > 0) {
