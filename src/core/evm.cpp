@@ -11,7 +11,9 @@ Evm::Evm(const EvmSeams& seams)
       boardVendorId(seams.boardVendorId),
       regLink(seams.hid, seams.clock, results, seams.boardVendorId),
       dutWriter(seams.hid, seams.clock, seams.ui, results, shell, usbDebug, seams.boardVendorId),
+      // Without a state folder no file is read, not even one in the working folder.
       calBoard(dutWriter, results, seams.ui, locale, usbDebug,
-               seams.stateFolder / kFactoryCalFileName) {}
+               seams.stateFolder.empty() ? std::filesystem::path()
+                                         : seams.stateFolder / kFactoryCalFileName) {}
 
 }  // namespace evm

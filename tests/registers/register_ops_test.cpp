@@ -61,5 +61,19 @@ TEST(RegisterOps, ReadWriteAndMeasureOnTheSimulatedEvm) {
   }
 }
 
+// A load that changes two registers and has the first refused is no success,
+// and the later one is still written.
+TEST(RegisterOps, ALoadWhoseEarlierWriteIsRefusedFails) {
+  test::RegContext c;
+  c.Device().refusedWritePointer = 0;
+  const RegisterRead present = ReadRegisters(c.evm.regLink, 0x40, kNormalLastReg);
+  std::array<int32_t, kDeviceRegs> wanted{};
+  std::copy(present.values.begin(), present.values.end(), wanted.begin());
+  wanted[0] = present.values[0] ^ 0x0800;
+  wanted[5] = 0xA000;
+  EXPECT_FALSE(WriteChangedRegisters(c.evm.regLink, present, wanted));
+  EXPECT_EQ(c.Device().Register(5), 0xA000);
+}
+
 }  // namespace
 }  // namespace evm

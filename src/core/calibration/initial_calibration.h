@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/number_locale.h"
+#include "zm5520evm/calibration_refusal.h"
 
 namespace evm {
 
@@ -21,9 +22,6 @@ struct CalibrationInputs {
   double maxExpectedAmps = 0;
   double currentLsb = 0;  // amperes per bit
 };
-
-// Which input the calculation refused, in the order the tab checks them.
-enum class CalibrationRefusal { None, Rshunt, MaxExpectedCurrent, CurrentLsb, TooLarge };
 
 // The results as the calibration tab shows them.
 struct InitialCalibrationTexts {

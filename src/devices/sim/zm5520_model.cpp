@@ -74,6 +74,7 @@ bool Zm5520Model::Powered() {
 bool Zm5520Model::Write(uint8_t address7, uint8_t pointer, const std::vector<uint8_t>& data) {
   if (!Powered() || address7 != address || pointer > 7) return false;
   if (data.size() < 2) return true;  // pointer set only
+  if (pointer == refusedWritePointer) return false;
   const uint16_t value = static_cast<uint16_t>(data[0] << 8 | data[1]);
   if (pointer == kConfig && FieldOf(value, kConfigReset)) {
     Reset();

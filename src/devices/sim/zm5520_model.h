@@ -42,6 +42,9 @@ class Zm5520Model {
   uint8_t address = kDefaultAddress;
   // The supply it hangs on; none means always powered.
   const DutSupply* supply = nullptr;
+  // A register whose writes are not acknowledged, as a device with a fault
+  // on one register would; -1 for none.
+  int refusedWritePointer = -1;
 
  private:
   void Reset();

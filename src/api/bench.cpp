@@ -1,0 +1,829 @@
+#include "zm5520evm/bench.h"
+
+#include <mutex>
+
+#include "api/bench_clock.h"
+#include "api/bench_ui.h"
+#include "calibration/eng_number.h"
+#include "calibration/initial_calibration.h"
+#include "calibration/measurement_log.h"
+#include "calibration/register_file.h"
+#include "common/atomic_file.h"
+#include "common/hex_text.h"
+#include "common/number_text.h"
+#include "devices/platform.h"
+#include "evm.h"
+#include "hid/board_discovery.h"
+#include "hid/board_ids.h"
+#include "mnemonic/mnemonic_exchange.h"
+#include "mnemonic/mnemonic_language.h"
+#include "plot/measurement_series.h"
+#include "registers/config_fields.h"
+#include "registers/register_map.h"
+#include "registers/register_ops.h"
+#include "script/evm_script_board.h"
+#include "script/script_files.h"
+#include "script/script_interpreter.h"
+#include "shell/board_selection_file.h"
+#include "shell/main_load.h"
+#include "shell/set_usb_address.h"
+#include "shell/settings_file.h"
+#include "shell/usb_address_file.h"
+
+namespace evm {
+
+namespace {
+
+std::string Trimmed(const std::string& text) {
+  const size_t begin = text.find_first_not_of(' ');
+  if (begin == std::string::npos) return "";
+  return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
+}
+
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return text;
+}
+
+bool HasScaledValue(int reg) {
+  return reg >= 1 && reg <= 4;
+}
+
+const char* Unit(int reg) {
+  constexpr const char* kUnits[] = {"", "V", "V", "W", "A"};
+  return HasScaledValue(reg) ? kUnits[reg] : "";
+}
+
+std::string AddressText(int deviceAddress) {
+  return Hex(static_cast<unsigned>(deviceAddress), 2) + "h";
+}
+
+std::string NotAcknowledged(int deviceAddress, const std::string& what) {
+  return "the device at address " + AddressText(deviceAddress) + " did not acknowledge" + what;
+}
+
+Measurement MeasurementOf(const MeasurementRecord& r, Clock& clock) {
+  Measurement m;
+  DateTime day = r.time;
+  day.hour = day.minute = day.second = 0;
+  m.timeSeconds = SecondsOf(day) + clock.SecondsSinceMidnight();
+  m.time = TimeStampText(m.timeSeconds);
+  m.acknowledged = r.registers.AllAcknowledged();
+  for (int i = 0; i <= r.registers.lastReg; ++i) {
+    m.raw.push_back(r.registers.values[static_cast<size_t>(i)]);
+  }
+  if (m.acknowledged) {
+    m.shuntVolts = r.quantities.shuntVolts;
+    m.busVolts = r.quantities.busVolts;
+    m.amperes = r.quantities.amperes;
+    m.watts = r.quantities.watts;
+  }
+  return m;
+}
+
+const char* RefusalMessage(CalibrationRefusal refusal) {
+  switch (refusal) {
+    case CalibrationRefusal::Rshunt: return kRshuntMessage;
+    case CalibrationRefusal::MaxExpectedCurrent: return kMaxExpectedCurrentMessage;
+    case CalibrationRefusal::CurrentLsb: return kLsbOutOfRangeMessage;
+    case CalibrationRefusal::TooLarge: return kCalibrationTooLargeMessage;
+    case CalibrationRefusal::None: break;
+  }
+  return "";
+}
+
+}  // namespace
+
+struct Bench::Impl {
+  explicit Impl(const BenchOptions& o, Clock* external)
+      : options(o), ui([this](const std::string& text) { Notice(text); }) {
+    if (external) {
+      base = external;
+    } else if (o.simulate && o.simulation.fakeClock) {
+      ownClock = std::make_unique<FakeClock>();
+      base = ownClock.get();
+    } else {
+      ownClock = std::make_unique<SystemClock>();
+      base = ownClock.get();
+    }
+    clock = std::make_unique<StoppableClock>(*base);
+    PlatformOptions platform{.simulate = o.simulate,
+                             .vendorId = o.vendorId,
+                             .simulatedReferenceVolts = o.simulation.referenceVolts,
+                             .simulatedBoards = o.simulation.boards};
+    if (o.simulate && !o.simulation.fault.empty()) {
+      platform.simFault = sim::ParseSimFault(o.simulation.fault);
+      if (!platform.simFault) {
+        throw ParseError("the simulated fault '" + o.simulation.fault + "' is not one of " +
+                         sim::SimFaultNames());
+      }
+    }
+    hid = MakePlatform(platform, *clock);
+    evm = std::make_unique<Evm>(EvmSeams{*hid, *clock, ui, NumberLocale::Point(),
+                                         o.stateFolder.value_or(std::filesystem::path()),
+                                         o.vendorId});
+    if (o.stateFolder) {
+      RemoveStaleStateTemporaries(*evm);
+      const std::string ignored = LoadBoardSelection(*evm);
+      if (!ignored.empty()) Notice(ignored);
+    }
+    if (!o.regLink.empty()) {
+      evm->regLink.SelectedBoard = o.regLink;
+      evm->regLink.SelectionRequired = true;
+    }
+    if (!o.interfaceBoard.empty()) {
+      evm->dutWriter.SelectedBoard = o.interfaceBoard;
+      evm->dutWriter.SelectionRequired = true;
+    }
+  }
+
+  ~Impl() {
+    if (evm) evm->regLink.CloseRegLink();
+  }
+
+  void Notice(const std::string& text) {
+    if (ui.intercept && ui.intercept(text)) return;
+    if (options.onNotice) options.onNotice(text);
+  }
+
+  // The stop state of one operation: the Bench's stop or the caller's.
+  struct Operation {
+    Operation(Impl& impl, std::stop_token callerStop)
+        : impl_(impl),
+          own_(impl.StopToken(), [this] { source_.request_stop(); }),
+          caller_(std::move(callerStop), [this] { source_.request_stop(); }) {
+      impl_.clock->Watch(source_.get_token());
+      impl_.ui.Reset();
+      impl_.evm->shell.RunWithoutUsb = false;
+    }
+    ~Operation() { impl_.clock->Watch({}); }
+    Operation(const Operation&) = delete;
+    Operation& operator=(const Operation&) = delete;
+
+    bool Stopped() const { return source_.stop_requested(); }
+    void ThrowIfStopped() const {
+      if (Stopped()) throw CancelledError("stopped");
+    }
+
+   private:
+    Impl& impl_;
+    std::stop_source source_;
+    std::stop_callback<std::function<void()>> own_;
+    std::stop_callback<std::function<void()>> caller_;
+  };
+
+  std::stop_token StopToken() {
+    std::lock_guard lock(stopMutex);
+    return stop.get_token();
+  }
+
+  void ConnectRegisterLink() {
+    if (evm->regLink.LinkOpen()) return;
+    if (evm->regLink.OpenRegLink()) return;
+    if (!options.regLink.empty()) {
+      throw NoBoardError("register link " + options.regLink + " not found");
+    }
+    const std::string text = "no register link board found (vendor id " + Hex(options.vendorId, 4) +
+                             ", product id " + Hex(kRegLinkProductId, 4) + ")";
+    if (evm->regLink.UnopenedInterfaces() > 0) {
+      throw BoardNotOpenableError(text + "; " +
+                                  UnopenedDevicesText(evm->regLink.UnopenedInterfaces()));
+    }
+    throw NoBoardError(text);
+  }
+
+  void ConnectInterfaceBoard() {
+    if (evm->dutWriter.MnemonicBoardFound) return;
+    ShellState& shell = evm->shell;
+    if (options.usbAddress) {
+      // Taken as given, for this session only.
+      shell.UsbAddress = options.usbAddress;
+      shell.LegacyAddressing = InUsbAddressRange(*shell.UsbAddress, true);
+    } else {
+      std::optional<uint16_t> stored;
+      if (options.stateFolder) {
+        const auto file = evm->StateFile(kUsbAddressFileName);
+        std::error_code readError;
+        stored = ReadUsbAddressFile(file, &readError);
+        ReportUnreadableStateFile(ui, file, readError);
+      }
+      StartWithUsbAddress(shell, stored);
+    }
+    if (evm->dutWriter.FindMnemonicBoard()) return;
+    if (!options.interfaceBoard.empty()) {
+      throw NoBoardError("interface board " + options.interfaceBoard + " not found");
+    }
+    throw NoBoardError("no interface board found (vendor id " + Hex(options.vendorId, 4) +
+                       ", product id " + Hex(*shell.UsbAddress, 4) + "; see --usb-address)");
+  }
+
+  // After an exchange with the interface board: its failure as an error.
+  void CheckInterfaceAnswered(const std::string& what) {
+    if (ui.boardSilent || evm->dutWriter.LastExchangeFailed()) {
+      throw BoardSilentError(what + "the interface board did not answer");
+    }
+    if (!ui.lastMessage.empty()) throw Error(ui.lastMessage);
+  }
+
+  RegisterRead Read(int lastReg) {
+    return evm::ReadRegisters(evm->regLink, options.deviceAddress, lastReg);
+  }
+
+  RegisterRead ReadAcknowledged(const std::string& what) {
+    const RegisterRead read = Read(kNormalLastReg);
+    if (!read.AllAcknowledged())
+      throw NotAcknowledgedError(NotAcknowledged(options.deviceAddress, what));
+    return read;
+  }
+
+  Scaling ScalingFor(const RegisterRead& read) {
+    if (scaling) return *scaling;
+    if (!options.stateFolder) return Scaling{};
+    const auto file = evm->StateFile(kSettingsFileName);
+    std::error_code readError;
+    const auto settings = ReadSettingsFile(file, &readError);
+    ReportUnreadableStateFile(ui, file, readError);
+    CalibrationInputs inputs{0.01, 2, 100e-6};
+    if (settings) {
+      // Stored with a decimal point, whatever the locale of the session.
+      const NumberLocale point = NumberLocale::Point();
+      inputs = {ParseEngNumber(settings->rshunt, point),
+                ParseEngNumber(settings->maxExpectedCurrent, point),
+                ParseEngNumber(settings->selectedCurrentLsb, point)};
+      if (!(inputs.rshuntOhms > 0)) {
+        Notice("the Rshunt '" + settings->rshunt + "' stored in '" + file.string() +
+               "' is not a valid value; power and current are not scaled");
+        return Scaling{};
+      }
+    }
+    const InitialCalibration c =
+        ComputeInitialCalibration(inputs, RangesOfConfig(read.values[0]), NumberLocale::Point());
+    if (!c.Ok()) return Scaling{};
+    return Scaling{c.currentLsb, c.powerLsb};
+  }
+
+  ScriptRowResult RowOf(const ScriptGrid& grid, int r) const {
+    ScriptRowResult row;
+    row.row = r;
+    row.description = grid.Cell(r, kColDescription);
+    row.step = grid.Cell(r, kColStep);
+    row.low = grid.Cell(r, kColLow);
+    row.high = grid.Cell(r, kColHigh);
+    row.result = grid.Cell(r, kColResult);
+    row.verdict = grid.Cell(r, kColVerdict);
+    row.skipped = row.step == "break";
+    return row;
+  }
+
+  BenchOptions options;
+  std::unique_ptr<Clock> ownClock;
+  Clock* base = nullptr;
+  std::unique_ptr<StoppableClock> clock;
+  BenchUi ui;
+  std::unique_ptr<HidPlatform> hid;
+  std::unique_ptr<Evm> evm;
+  std::optional<Scaling> scaling;
+  ScriptGrid lastScript;
+  std::mutex stopMutex;
+  std::stop_source stop;
+};
+
+void BenchUi::MessageBox(const std::string& text, const std::string& title) {
+  lastMessage = OneLine(text);
+  if (intercept && intercept(lastMessage)) return;
+  if (notice_) notice_((title.empty() ? "" : title + ": ") + lastMessage);
+}
+
+Bench::Bench(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Bench::~Bench() = default;
+
+std::unique_ptr<Bench> Bench::Open(const BenchOptions& options) {
+  return std::unique_ptr<Bench>(new Bench(std::make_unique<Impl>(options, nullptr)));
+}
+
+std::unique_ptr<Bench> Bench::Open(const BenchOptions& options, Clock& clock) {
+  return std::unique_ptr<Bench>(new Bench(std::make_unique<Impl>(options, &clock)));
+}
+
+std::string Bench::Version() {
+  return EVM_VERSION_STRING;
+}
+
+const BenchOptions& Bench::Options() const {
+  return impl_->options;
+}
+
+std::vector<DeviceInfo> Bench::Devices() {
+  Impl& m = *impl_;
+  const BoardSelection stored{m.evm->regLink.SelectedBoard, m.evm->dutWriter.SelectedBoard};
+  std::vector<DeviceInfo> devices;
+  for (const BoardListing& b : DiscoverBoards(*m.hid, m.options.vendorId)) {
+    DeviceInfo d;
+    d.path = b.path;
+    d.serial = b.serial;
+    d.product = b.product;
+    if (b.idsKnown) {
+      d.vendorId = b.vendorId;
+      d.productId = b.productId;
+    }
+    d.kind = b.kind == BoardKind::RegLink     ? DeviceKind::RegLink
+             : b.kind == BoardKind::Interface ? DeviceKind::Interface
+                                              : DeviceKind::Other;
+    if (b.kind != BoardKind::Other) d.kindName = BoardKindName(b.kind);
+    d.openable = b.openable;
+    d.reason = b.reason;
+    d.selected = (b.kind == BoardKind::RegLink && SelectorNames(b, stored.regLink)) ||
+                 (b.kind == BoardKind::Interface && SelectorNames(b, stored.interfaceBoard));
+    devices.push_back(std::move(d));
+  }
+  return devices;
+}
+
+RegisterSnapshot Bench::ReadRegisters(bool engineering) {
+  Impl& m = *impl_;
+  Impl::Operation op(m, {});
+  m.ConnectRegisterLink();
+  const RegisterRead read = m.Read(engineering ? kEngineeringLastReg : kNormalLastReg);
+  op.ThrowIfStopped();
+  if (!read.AllAcknowledged()) {
+    throw NotAcknowledgedError(NotAcknowledged(m.options.deviceAddress, " (see --address)"));
+  }
+  const Scaling scaling = m.ScalingFor(read);
+  const Quantities q = Scale(read, scaling);
+  const double scaled[] = {0, q.shuntVolts, q.busVolts, q.watts, q.amperes};
+  RegisterSnapshot snapshot;
+  snapshot.deviceAddress = m.options.deviceAddress;
+  snapshot.currentLsbAmps = scaling.currentLsb;
+  snapshot.powerLsbWatts = scaling.powerLsb;
+  for (int i = 0; i <= read.lastReg; ++i) {
+    const auto s = static_cast<size_t>(i);
+    RegisterValue v;
+    v.reg = i;
+    v.name = Trimmed(kRegNames[s]);
+    v.raw = read.values[s];
+    v.hex = FormatRegText(read.values[s], kFormHex, false);
+    v.binary = FormatRegText(read.values[s], kFormBinary, false);
+    v.unit = Unit(i);
+    if (HasScaledValue(i)) v.scaled = scaled[i];
+    snapshot.registers.push_back(std::move(v));
+  }
+  return snapshot;
+}
+
+WriteResult Bench::WriteRegister(int reg, uint16_t value) {
+  Impl& m = *impl_;
+  if (reg < 0 || reg > kEngineeringLastReg) {
+    throw ParseError("REG '" + std::to_string(reg) + "' is not a register number 0-7");
+  }
+  Impl::Operation op(m, {});
+  m.ConnectRegisterLink();
+  const int address = m.options.deviceAddress;
+  const WriteCheck check = WriteRegisterVerified(m.evm->regLink, address, reg, value);
+  const std::string where =
+      "register " + Hex(static_cast<unsigned>(reg), 2) + "h at address " + AddressText(address);
+  if (!check.written)
+    throw NotAcknowledgedError("the device did not acknowledge the write of " + where);
+  if (!check.readBack) {
+    throw NotAcknowledgedError("the device did not acknowledge the read-back of " + where);
+  }
+  if (!check.Matches()) {
+    const bool readOnly = kRegReadOnly[static_cast<size_t>(reg)];
+    throw ReadBackError(where + " reads back " + Hex(check.got, 4) + ", not " +
+                            Hex(check.wanted, 4) + (readOnly ? " (a read-only register)" : ""),
+                        reg, check.wanted, check.got);
+  }
+  return WriteResult{reg, check.wanted, check.got};
+}
+
+uint16_t Bench::ReadConfig() {
+  Impl& m = *impl_;
+  Impl::Operation op(m, {});
+  m.ConnectRegisterLink();
+  return m.ReadAcknowledged("").values[0];
+}
+
+CalibrationResult Bench::Calculate(const CalibrationRequest& request, uint16_t config) {
+  const NumberLocale point = NumberLocale::Point();
+  const InitialCalibration c = ComputeInitialCalibration(
+      {request.rshuntOhms, request.maxExpectedAmps, request.currentLsbAmps}, RangesOfConfig(config),
+      point);
+  CalibrationResult r;
+  r.refusal = c.refusal;
+  r.refusalMessage = RefusalMessage(c.refusal);
+  r.config = config;
+  r.maxShuntVolts = c.maxShuntVolts;
+  r.maxBusVolts = c.maxBusVolts;
+  r.maxPossibleAmps = c.maxPossibleAmps;
+  r.minCurrentLsbAmps = c.minCurrentLsb;
+  r.maxCurrentLsbAmps = c.maxCurrentLsb;
+  r.currentLsbAmps = c.currentLsb;
+  r.calibration = c.calibration;
+  r.powerLsbWatts = c.powerLsb;
+  r.maxCurrentBeforeOverflowAmps = c.maxCurrentBeforeOverflow;
+  r.maxCurrentBeforeOverflowCode = c.maxCurrentBeforeOverflowCode;
+  r.maxShuntBeforeOverflowVolts = c.maxShuntBeforeOverflow;
+  r.maxPowerWatts = c.maxPower;
+  r.overflowPossible = c.overflowPossible;
+  r.overflowNote = c.text.note;
+  r.request = request;
+  const auto text = [&point](const std::string& given, double value) {
+    return given.empty() ? FormatGeneral(value, point) : given;
+  };
+  r.request.rshuntText = text(request.rshuntText, request.rshuntOhms);
+  r.request.maxExpectedCurrentText = text(request.maxExpectedCurrentText, request.maxExpectedAmps);
+  r.request.currentLsbText = text(request.currentLsbText, request.currentLsbAmps);
+  r.maxPossibleCurrentText = c.text.maxPossibleCurrent;
+  if (!c.Ok()) return r;
+  const InitialCalibrationTexts& t = c.text;
+  const CalibrationRequest& q = r.request;
+  r.rows = {
+      {"rshunt", "Rshunt", request.rshuntOhms, q.rshuntText, "Ohms"},
+      {"max_shunt_voltage", "Max Shunt Voltage", c.maxShuntVolts, t.maxShunt, "V"},
+      {"max_bus_voltage", "Max Bus Voltage", c.maxBusVolts, t.maxBus, "V"},
+      {"max_possible_current", "Max Possible Current +/-", c.maxPossibleAmps, t.maxPossibleCurrent,
+       "A"},
+      {"max_expected_current", "Max Expected Current +/-", request.maxExpectedAmps,
+       q.maxExpectedCurrentText, "A"},
+      {"min_current_lsb", "Min Current LSB (15 bit Resolution)", c.minCurrentLsb, t.minCurrentLsb,
+       "A/bit"},
+      {"max_current_lsb", "Max Current LSB (12 bit Resolution)", c.maxCurrentLsb, t.maxCurrentLsb,
+       "A/bit"},
+      {"current_lsb", "Current LSB", c.currentLsb, q.currentLsbText, "A/bit"},
+      {"calibration_hex", "Calibration Reg", static_cast<double>(c.calibration), t.calibrationHex,
+       "Hex"},
+      {"calibration", "Calibration Reg", static_cast<double>(c.calibration), t.calibrationDec,
+       "Int"},
+      {"power_lsb", "Power LSB", c.powerLsb, t.powerLsb, "W/bit"},
+      {"max_current_before_overflow", "Max Current Before Overflow", c.maxCurrentBeforeOverflow,
+       t.maxCurrent, "A"},
+      {"max_current_before_overflow_hex", "Max Current Before Overflow",
+       static_cast<double>(c.maxCurrentBeforeOverflowCode), t.maxCurrentHex, "hex"},
+      {"max_shunt_voltage_before_overflow", "Max Shunt Voltage Before Current Overflow",
+       c.maxShuntBeforeOverflow, t.maxShuntNoOverflow, "V"},
+      {"max_power", "Max Power", c.maxPower, t.maxPower, "W"},
+  };
+  return r;
+}
+
+void Bench::ApplyCalibration(const CalibrationResult& calibration) {
+  Impl& m = *impl_;
+  if (!calibration.Ok()) throw ParseError(OneLine(RefusalMessage(calibration.refusal)));
+  Impl::Operation op(m, {});
+  m.ConnectRegisterLink();
+  const RegisterRead read = m.ReadAcknowledged("");
+  // Register 00h too when the calibration was made for other ranges; the rest stays.
+  std::array<int32_t, kDeviceRegs> wanted{};
+  for (size_t i = 0; i < wanted.size(); ++i) wanted[i] = read.values[i];
+  wanted[0] = calibration.config;
+  wanted[kCalibrationRegister] = calibration.calibration;
+  const bool taken = WriteChangedRegisters(m.evm->regLink, read, wanted);
+  const RegisterRead after = m.Read(kNormalLastReg);
+  if (!taken || !after.AllAcknowledged()) {
+    throw NotAcknowledgedError("the device did not acknowledge the write of register 05h");
+  }
+  if (after.values[kCalibrationRegister] != calibration.calibration) {
+    throw ReadBackError("register 05h reads back " + Hex(after.values[kCalibrationRegister], 4) +
+                            ", not " + Hex(calibration.calibration, 4),
+                        kCalibrationRegister, calibration.calibration,
+                        after.values[kCalibrationRegister]);
+  }
+  m.scaling.reset();
+  if (!m.options.stateFolder) return;
+  // The inputs go with the calibration now on the device, so later sessions
+  // scale by it; a calibration they cannot find is a failure. Nobody saw the
+  // reminder here: a fresh file leaves it due.
+  const auto file = m.evm->StateFile(kSettingsFileName);
+  const CalibrationRequest& q = calibration.request;
+  if (std::error_code ec; !StoreCalibrationInputs(file, q.rshuntText, q.maxExpectedCurrentText,
+                                                  q.currentLsbText, 0, 0, ec)) {
+    throw FileError("register 05h = " + Hex(calibration.calibration, 4) +
+                        " written, but the calibration inputs could not be stored in '" +
+                        file.string() + "': " + ec.message(),
+                    file.string(), ec);
+  }
+}
+
+void Bench::UseScaling(double currentLsbAmps, double powerLsbWatts) {
+  impl_->scaling = Scaling{currentLsbAmps, powerLsbWatts};
+}
+
+Measurement Bench::MeasureOnce() {
+  Impl& m = *impl_;
+  Impl::Operation op(m, {});
+  m.ConnectRegisterLink();
+  const Scaling scaling = m.ScalingFor(m.ReadAcknowledged(" (see --address)"));
+  op.ThrowIfStopped();
+  const MeasurementRecord record =
+      evm::MeasureOnce(m.evm->regLink, *m.clock, m.options.deviceAddress, kNormalLastReg, scaling);
+  if (!record.registers.AllAcknowledged()) {
+    throw NotAcknowledgedError(NotAcknowledged(m.options.deviceAddress, " every read"));
+  }
+  return MeasurementOf(record, *m.clock);
+}
+
+namespace {
+
+// How long a run goes on, on the clock it waits with.
+class RunClock {
+ public:
+  RunClock(const MonitorLength& length, Clock& clock)
+      : length_(length), clock_(clock), start_(clock.SecondsSinceMidnight()) {}
+
+  // After `done` passes; a run over midnight goes on counting its seconds.
+  bool Over(long done) const {
+    if (length_.passes > 0) return done >= length_.passes;
+    if (length_.seconds <= 0) return false;
+    constexpr double kSecondsPerDay = 86400;
+    double elapsed = clock_.SecondsSinceMidnight() - start_;
+    if (elapsed < 0) elapsed += kSecondsPerDay;
+    return elapsed >= length_.seconds;
+  }
+
+ private:
+  MonitorLength length_;
+  Clock& clock_;
+  double start_;
+};
+
+}  // namespace
+
+RunSummary Bench::Monitor(const MonitorLength& length, const MeasurementCallback& onPass,
+                          std::stop_token stop) {
+  Impl& m = *impl_;
+  Impl::Operation op(m, std::move(stop));
+  m.ConnectRegisterLink();
+  // Scaled by the calibration the last session kept, as ReadRegisters is.
+  const Scaling scaling = m.ScalingFor(m.Read(kNormalLastReg));
+  RunSummary summary;
+  const RunClock run(length, *m.clock);
+  // The stop is looked for between passes, so the pass in progress is told
+  // whole and the run ends as if its count were done.
+  while (!op.Stopped()) {
+    const MeasurementRecord record = evm::MeasureOnce(
+        m.evm->regLink, *m.clock, m.options.deviceAddress, kNormalLastReg, scaling);
+    const Measurement pass = MeasurementOf(record, *m.clock);
+    ++summary.passes;
+    if (!pass.acknowledged) ++summary.unacknowledged;
+    if (onPass) onPass(pass);
+    if (run.Over(summary.passes)) break;
+  }
+  summary.stopped = op.Stopped();
+  return summary;
+}
+
+std::vector<Measurement> Bench::MonitorBatch(const MonitorLength& length, std::stop_token stop) {
+  std::vector<Measurement> passes;
+  Monitor(
+      length, [&passes](const Measurement& m) { passes.push_back(m); }, std::move(stop));
+  return passes;
+}
+
+LogSummary Bench::Log(const std::filesystem::path& file, const MonitorLength& length,
+                      const MeasurementCallback& onPass, std::stop_token stop) {
+  Impl& m = *impl_;
+  Impl::Operation op(m, std::move(stop));
+  m.ConnectRegisterLink();
+  // No log of values the device never gave.
+  const Scaling scaling = m.ScalingFor(m.ReadAcknowledged(" (see --address)"));
+  const std::string name = file.string();
+  if (const std::error_code ec = CheckWritableTarget(file)) {
+    throw FileError("cannot create the log file '" + name + "': " + ec.message(), name, ec);
+  }
+  MeasurementLog log;
+  if (!log.Open(file)) throw FileError("cannot create the log file '" + name + "'", name);
+
+  LogSummary summary;
+  summary.file = name;
+  const RunClock run(length, *m.clock);
+  while (!op.Stopped()) {
+    const MeasurementRecord record = evm::MeasureOnce(
+        m.evm->regLink, *m.clock, m.options.deviceAddress, kNormalLastReg, scaling);
+    ++summary.passes;
+    // A pass the device did not fully give has nothing worth logging.
+    if (!record.registers.AllAcknowledged()) {
+      ++summary.unacknowledged;
+    } else if (!log.Append(record)) {
+      // Reading on without a log would only hide that the log is gone.
+      throw FileError("logging to '" + name + "' stopped after a failed write", name);
+    } else {
+      ++summary.logged;
+    }
+    if (onPass) onPass(MeasurementOf(record, *m.clock));
+    if (run.Over(summary.passes)) break;
+  }
+  log.Close();
+  summary.stopped = op.Stopped();
+  return summary;
+}
+
+void Bench::SaveRegisters(const std::filesystem::path& file) {
+  Impl& m = *impl_;
+  Impl::Operation op(m, {});
+  m.ConnectRegisterLink();
+  const RegisterRead read = m.ReadAcknowledged("; nothing saved");
+  RegisterStore store;
+  for (int i = 0; i <= read.lastReg; ++i) {
+    store.RegValue[static_cast<size_t>(i)] = read.values[static_cast<size_t>(i)];
+  }
+  std::error_code ec;
+  if (!WriteFileAtomically(file, FormatRegisterFile(store), ec)) {
+    throw FileError("cannot write '" + file.string() + "': " + ec.message(), file.string(), ec);
+  }
+}
+
+void Bench::LoadRegisters(const std::filesystem::path& file) {
+  Impl& m = *impl_;
+  // Checked before the board is touched, so a bad file is bad input
+  // whatever is connected.
+  std::error_code ec;
+  const auto content = ReadWholeFile(file, ec);
+  if (!content) {
+    throw FileError("cannot read '" + file.string() + "': " + ec.message(), file.string(), ec);
+  }
+  const auto values = ParseRegisterFile(*content);
+  if (!values) {
+    throw ParseError("'" + file.string() + "' is not a register file (exactly " +
+                     std::to_string(kRegisterFileValues) + " whole numbers 0-65535, one per line)");
+  }
+  Impl::Operation op(m, {});
+  m.ConnectRegisterLink();
+  // Only registers the file changes are written.
+  const RegisterRead present = m.ReadAcknowledged("; nothing loaded");
+  std::array<int32_t, kDeviceRegs> wanted{};
+  for (size_t i = 0; i < wanted.size(); ++i) wanted[i] = (*values)[i];
+  if (!WriteChangedRegisters(m.evm->regLink, present, wanted)) {
+    throw NotAcknowledgedError(NotAcknowledged(m.options.deviceAddress, " every write"));
+  }
+}
+
+std::vector<MnemonicReply> Bench::Send(const std::vector<std::string>& texts) {
+  Impl& m = *impl_;
+  // Nothing goes to the board unless every command can be sent.
+  for (const std::string& text : texts) {
+    ParsedMnemonic parsed;
+    ParseMnemonicText(text, 1, parsed);
+    if (!parsed.error.empty()) throw ParseError("'" + text + "': " + parsed.error);
+  }
+  Impl::Operation op(m, {});
+  m.ConnectInterfaceBoard();
+  std::vector<MnemonicReply> replies;
+  for (const std::string& text : texts) {
+    op.ThrowIfStopped();
+    const MnemonicExchange x = SendMnemonicText(m.evm->dutWriter, m.evm->results, text);
+    if (!x.answered) throw BoardSilentError("'" + text + "': the interface board did not answer");
+    MnemonicReply reply;
+    reply.text = text;
+    reply.command = x.command;
+    reply.answer = x.answer;
+    reply.reads = x.reads;
+    reply.acks = x.acks;
+    reply.acknowledged = x.Acknowledged();
+    replies.push_back(std::move(reply));
+  }
+  return replies;
+}
+
+std::array<uint8_t, 32> Bench::Encode(const std::string& text) {
+  // The sequence number the first command of a session carries.
+  ParsedMnemonic parsed;
+  ParseMnemonicText(text, NextSequenceNumber(0), parsed);
+  if (!parsed.error.empty()) throw ParseError("'" + text + "': " + parsed.error);
+  std::array<uint8_t, 32> report{};
+  std::copy_n(parsed.report.begin(), report.size(), report.begin());
+  return report;
+}
+
+ScriptResult Bench::RunScript(const std::filesystem::path& file, double maxSeconds,
+                              const ScriptRowCallback& onRow, std::stop_token stop) {
+  Impl& m = *impl_;
+  ScriptGrid& grid = m.lastScript;
+  grid = ScriptGrid();
+  std::error_code readError;
+  if (!ReadWholeFile(file, readError)) {
+    throw FileError("cannot read '" + file.string() + "': " + readError.message(), file.string(),
+                    readError);
+  }
+  {
+    // The load's own message is the error below.
+    m.ui.intercept = [](const std::string&) { return true; };
+    const bool loaded = LoadScript(grid, file, m.ui);
+    m.ui.intercept = nullptr;
+    if (!loaded) {
+      // The rows before the faulty line were loaded; it is the next one.
+      throw ParseError("'" + file.string() + "': script line " +
+                           std::to_string(grid.ScriptLastRow) + " does not hold four quoted fields",
+                       static_cast<size_t>(grid.ScriptLastRow));
+    }
+  }
+  // A run of nothing would pass without having checked anything.
+  TrimForRun(grid);
+  if (grid.ScriptLastRow < 1) throw ParseError("'" + file.string() + "': no steps");
+
+  Impl::Operation op(m, std::move(stop));
+  m.ConnectInterfaceBoard();
+  EvmScriptBoard board(*m.evm);
+  // A break step waits for a person; here its row is passed over.
+  m.ui.intercept = [&grid](const std::string&) {
+    return grid.Cell(grid.Row_, kColStep) == "break";
+  };
+  ScriptContext run{grid, board, m.ui, m.evm->locale};
+  const ScriptRunHooks hooks{.stop = [&op] { return op.Stopped(); },
+                             .onRow =
+                                 [&](int row) {
+                                   if (onRow) onRow(m.RowOf(grid, row));
+                                 }};
+  ScriptResult result;
+  try {
+    if (maxSeconds > 0) {
+      result.timedOut = RunScriptWithin(run, *m.clock, maxSeconds, hooks);
+    } else {
+      evm::RunScript(run, hooks);
+    }
+  } catch (...) {
+    m.ui.intercept = nullptr;
+    throw;
+  }
+  m.ui.intercept = nullptr;
+  result.boardAnswered = !m.evm->shell.RunWithoutUsb;
+  result.stopped = op.Stopped();
+  for (int r = 1; r <= grid.ScriptLastRow; ++r) {
+    result.rows.push_back(m.RowOf(grid, r));
+    if (result.rows.back().verdict == "PASS") ++result.pass;
+    if (result.rows.back().verdict == "FAIL") ++result.fail;
+  }
+  return result;
+}
+
+void Bench::SaveScriptResults(const std::filesystem::path& file) {
+  std::error_code ec;
+  if (!SaveResultsFile(impl_->lastScript, file, ec)) {
+    throw FileError("cannot write the results file '" + file.string() + "': " + ec.message(),
+                    file.string(), ec);
+  }
+}
+
+double Bench::ReadConverter(Converter which, Reference reference) {
+  Impl& m = *impl_;
+  Impl::Operation op(m, {});
+  m.ConnectInterfaceBoard();
+  const double value = m.evm->calBoard.ReadCnv(which, reference);
+  m.CheckInterfaceAnswered("");
+  return value;
+}
+
+double Bench::ReadLoopCurrent() {
+  Impl& m = *impl_;
+  Impl::Operation op(m, {});
+  m.ConnectInterfaceBoard();
+  const std::optional<double> amperes = m.evm->calBoard.ReadLoopCurrent(Reference::Factory5V);
+  m.CheckInterfaceAnswered("");
+  if (!amperes) throw Error(m.ui.lastMessage);
+  return *amperes;
+}
+
+void Bench::SetMux(Converter which, MuxInput plus, MuxInput minus) {
+  Impl& m = *impl_;
+  Impl::Operation op(m, {});
+  m.ConnectInterfaceBoard();
+  if (!m.evm->calBoard.SetCnvMux(which, plus, minus)) m.CheckInterfaceAnswered("");
+  m.CheckInterfaceAnswered("");
+}
+
+double Bench::SetDac(DacChannel channel, double volts, Reference reference, bool autoCal) {
+  Impl& m = *impl_;
+  Impl::Operation op(m, {});
+  m.ConnectInterfaceBoard();
+  CalibrationBoard& board = m.evm->calBoard;
+  board.SetDac(channel, volts, reference, autoCal);
+  op.ThrowIfStopped();
+  m.CheckInterfaceAnswered("");
+  if (!autoCal) return volts;
+  if (!board.AutoCalReadBack) throw Error("Fail dac autocal.");
+  return *board.AutoCalReadBack;
+}
+
+void Bench::SetSupply(bool on) {
+  Impl& m = *impl_;
+  Impl::Operation op(m, {});
+  m.ConnectInterfaceBoard();
+  m.evm->dutWriter.SendMnemonic(on ? "CMD ON" : "CMD OFF");
+  m.CheckInterfaceAnswered("");
+}
+
+void Bench::RequestStop() {
+  std::lock_guard lock(impl_->stopMutex);
+  impl_->stop.request_stop();
+}
+
+void Bench::ClearStop() {
+  std::lock_guard lock(impl_->stopMutex);
+  impl_->stop = std::stop_source();
+}
+
+std::stop_token Bench::StopToken() const {
+  return impl_->StopToken();
+}
+
+}  // namespace evm

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <algorithm>
+#include <stop_token>
+
+#include "common/clock.h"
+
+namespace evm {
+
+// The clock a Bench's operations wait on: a stop request cuts the wait in
+// progress short, so a binding or a server can cancel a time-out.
+class StoppableClock final : public Clock {
+ public:
+  explicit StoppableClock(Clock& base) : base_(base) {}
+
+  void Watch(std::stop_token stop) { stop_ = std::move(stop); }
+
+  void SleepMs(int64_t ms) override {
+    constexpr int64_t kSliceMs = 50;
+    while (ms > 0 && !stop_.stop_requested()) {
+      const int64_t slice = std::min(ms, kSliceMs);
+      base_.SleepMs(slice);
+      ms -= slice;
+    }
+  }
+  double SecondsSinceMidnight() override { return base_.SecondsSinceMidnight(); }
+  DateTime Now() override { return base_.Now(); }
+
+ private:
+  Clock& base_;
+  std::stop_token stop_;
+};
+
+}  // namespace evm

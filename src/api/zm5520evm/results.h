@@ -1,0 +1,163 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "zm5520evm/calibration_refusal.h"
+
+namespace evm {
+
+// One register of a read pass, in the forms the program shows it.
+struct RegisterValue {
+  int reg = 0;
+  std::string name{};  // "Config", "Shunt Voltage", ...
+  uint16_t raw = 0;
+  std::string hex{};     // "399F"
+  std::string binary{};  // "0011 1001 1001 1111"
+  // Registers 01h-04h carry a quantity in `unit`; the others have none.
+  std::optional<double> scaled{};
+  std::string unit{};  // "V", "W", "A" or empty
+};
+
+// Registers 00h to the last one of a pass, all acknowledged.
+struct RegisterSnapshot {
+  int deviceAddress = 0;
+  double currentLsbAmps = 0;  // the scaling the values were scaled with; 0: none
+  double powerLsbWatts = 0;
+  std::vector<RegisterValue> registers{};
+};
+
+// A register written and read back as the same value.
+struct WriteResult {
+  int reg = 0;
+  uint16_t wrote = 0;
+  uint16_t read = 0;
+};
+
+// The inputs of the initial calibration; the texts, when given, are what
+// is kept in the state folder for later sessions (the numbers otherwise).
+struct CalibrationRequest {
+  double rshuntOhms = 0;
+  double maxExpectedAmps = 0;
+  double currentLsbAmps = 0;
+  std::string rshuntText{};
+  std::string maxExpectedCurrentText{};
+  std::string currentLsbText{};
+};
+
+// One calculated row as the calibration tab shows it.
+struct CalibrationRow {
+  std::string key{};      // "max_shunt_voltage"
+  std::string caption{};  // "Max Shunt Voltage"
+  double value = 0;
+  std::string text{};  // as the tab shows it
+  std::string unit{};
+};
+
+struct CalibrationResult {
+  CalibrationRefusal refusal = CalibrationRefusal::None;
+  std::string refusalMessage{};  // the tab's message for the refused input
+  uint16_t config = 0;           // register 00h the ranges were taken from
+  double maxShuntVolts = 0;
+  double maxBusVolts = 0;
+  double maxPossibleAmps = 0;
+  std::string maxPossibleCurrentText{};  // as the tab shows it, also beside a refusal
+  double minCurrentLsbAmps = 0;
+  double maxCurrentLsbAmps = 0;
+  double currentLsbAmps = 0;
+  uint16_t calibration = 0;  // register 05h
+  double powerLsbWatts = 0;
+  double maxCurrentBeforeOverflowAmps = 0;
+  int64_t maxCurrentBeforeOverflowCode = 0;
+  double maxShuntBeforeOverflowVolts = 0;
+  double maxPowerWatts = 0;
+  bool overflowPossible = false;
+  std::string overflowNote{};
+  std::vector<CalibrationRow> rows{};  // the tab's rows in its order
+  CalibrationRequest request{};
+
+  bool Ok() const { return refusal == CalibrationRefusal::None; }
+};
+
+// One pass of the continuous reading.
+struct Measurement {
+  std::string time{};         // "2026-01-15 09:00:00.000"
+  double timeSeconds = 0;     // the same instant in seconds, for plotting
+  bool acknowledged = false;  // every register answered; the numbers below are 0 otherwise
+  double shuntVolts = 0;
+  double busVolts = 0;
+  double amperes = 0;
+  double watts = 0;
+  std::vector<uint16_t> raw{};  // registers 00h-05h
+};
+
+// How long a monitor or log runs: N passes, S seconds, or (both 0) until stopped.
+struct MonitorLength {
+  long passes = 0;
+  double seconds = 0;
+};
+
+struct RunSummary {
+  long passes = 0;
+  long unacknowledged = 0;  // passes not every register answered
+  bool stopped = false;     // ended by a stop request
+};
+
+struct LogSummary {
+  std::string file{};
+  long passes = 0;
+  long logged = 0;  // passes written to the file
+  long unacknowledged = 0;
+  bool stopped = false;
+};
+
+enum class DeviceKind { Other, RegLink, Interface };
+
+struct DeviceInfo {
+  std::string path{};
+  std::optional<uint16_t> vendorId{};  // absent when the system did not tell
+  std::optional<uint16_t> productId{};
+  std::string serial{};
+  std::string product{};
+  DeviceKind kind = DeviceKind::Other;
+  std::string kindName{};  // "register link", "interface board" or empty
+  bool openable = false;
+  std::string reason{};   // why it cannot be opened
+  bool selected = false;  // the board a session takes by the stored or given choice
+};
+
+// One mnemonic command and the interface board's answer.
+struct MnemonicReply {
+  std::string text{};
+  std::array<uint8_t, 32> command{};
+  std::array<uint8_t, 32> answer{};
+  std::vector<uint8_t> reads{};
+  std::vector<uint8_t> acks{};
+  bool acknowledged = false;  // every acknowledge bit is 00
+};
+
+struct ScriptRowResult {
+  int row = 0;
+  std::string description{};
+  std::string step{};
+  std::string low{};
+  std::string high{};
+  std::string result{};
+  std::string verdict{};  // "PASS", "FAIL" or empty
+  bool skipped = false;   // a break step, which needs a person
+};
+
+struct ScriptResult {
+  std::vector<ScriptRowResult> rows{};
+  int pass = 0;
+  int fail = 0;
+  bool stopped = false;
+  bool timedOut = false;
+  bool boardAnswered = true;  // false: the interface board stopped answering
+  bool Passed() const { return fail == 0 && boardAnswered && !stopped && !timedOut; }
+};
+
+}  // namespace evm
