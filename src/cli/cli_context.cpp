@@ -20,6 +20,8 @@ CliContext::CliContext(const CliOptions& o, const EvmctlIo& i)
   evm = std::make_unique<Evm>(
       EvmSeams{*hid, io.clock, ui, NumberLocale::Point(), folder, o.vendorId});
   RemoveStaleStateTemporaries(*evm);
+  // Ctrl-C during a silent board's first time-out spares the user the second.
+  evm->dutWriter.stopRequested = [this] { return Stopped(); };
   // The stored choice holds unless the command line names a board; a board
   // named there must be present, with no fall-back to another.
   const std::string ignored = LoadBoardSelection(*evm);

@@ -67,14 +67,16 @@ bool UsbDutWriter::SendMnemonic(const std::string& text) {
     exchangeFailed_ = true;
     return false;
   }
+  // Every failed answer gets one more try with the same report: a board
+  // that was reset or plugged in again since the last command is found
+  // anew by the retry, since a failed exchange lets go of the board. Each
+  // try reads at most once, so a silent board costs two time-outs.
   for (int attempt = 0; attempt < 2; ++attempt) {
+    if (attempt > 0 && stopRequested && stopRequested()) break;
     ExchangeReport();
     DecodeReadsAndAcks();
     ShowExchange();
     if (EchoMatches()) return true;
-    // Only a wrong answer is worth a second try: a board that gave none has
-    // had its time-out, and another would double the user's wait.
-    if (exchangeFailed_) break;
   }
   exchangeFailed_ = true;
   // An answer that failed its check is no reading: a converter read or a

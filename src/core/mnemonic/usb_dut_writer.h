@@ -82,6 +82,9 @@ class UsbDutWriter {
   // "Abort Program" in the USB-problem dialog ends the program; the window
   // layer knows how.
   std::function<void()> onAbortProgram;
+  // Asked before the retry of a failed exchange: true (the user asked the
+  // command to end) gives up at once instead of waiting out a second try.
+  std::function<bool()> stopRequested;
 
   // The last exchange got no usable answer: no board, a failed write or
   // read, a time-out, or an answer whose echo never matched.
