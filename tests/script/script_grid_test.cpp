@@ -157,13 +157,17 @@ TEST(ScriptFiles, ALineWithThreeFieldsStopsTheLoadAndKeepsEarlierRows) {
   EXPECT_EQ(g.Cell(1, 2), "CMD ON");
   EXPECT_EQ(g.Cell(2, 2), "");
 
-  // Through the button, the script being edited stays as it was.
+  // Through the button, the script being edited stays as it was, and with
+  // it the name a Save would write it under.
   ScriptGrid edited = Typed({"CMD MUX 81", "CMD OFF"});
+  edited.DialogFileName = "kept.txt";
   for (const std::string& file : {in.string(), dir.path().string()}) {
     ui.openFileAnswers = {file};
     LoadScriptCommand(edited, ui);
     EXPECT_EQ(edited.Cell(1, 2), "CMD MUX 81");
     EXPECT_EQ(edited.Cell(2, 2), "CMD OFF");
+    EXPECT_EQ(edited.DialogFileName, "kept.txt");
+    EXPECT_EQ(edited.Caption, "Script - kept.txt");
   }
   EXPECT_EQ(ui.messages.back().text,
             UnreadableFileMessage(dir.path(), std::make_error_code(std::errc::is_a_directory)));

@@ -124,11 +124,17 @@ void SaveScriptCommand(ScriptGrid& grid, UserInterface& ui) {
 }
 
 void LoadScriptCommand(ScriptGrid& grid, UserInterface& ui) {
+  const std::string shownName = grid.DialogFileName;
   if (const auto file = ChooseFile(grid, ui, Dialog::Open, "Load Script", kScriptFilter)) {
-    // The script being edited stays until a whole file has been read.
+    // The script being edited stays until a whole file has been read, and
+    // keeps its name, so Save does not write it over the file that failed.
     ScriptGrid loaded = grid;
     ClearScriptGrid(loaded);
-    if (LoadScript(loaded, PathFromUtf8(*file), ui)) grid = std::move(loaded);
+    if (LoadScript(loaded, PathFromUtf8(*file), ui)) {
+      grid = std::move(loaded);
+    } else {
+      grid.DialogFileName = shownName;
+    }
   }
   grid.Caption = "Script - " + grid.DialogFileName;
 }
