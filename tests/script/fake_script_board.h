@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ class FakeScriptBoard final : public ScriptBoard {
   explicit FakeScriptBoard(Clock& clock) : clock_(clock) {}
   std::string SendMnemonic(const std::string& text) override {
     sent.push_back(text);
+    if (onSend) onSend();
     return {};
   }
   std::optional<uint8_t> ReadData(int index) override {
@@ -37,6 +39,8 @@ class FakeScriptBoard final : public ScriptBoard {
   double cnv1 = 0, cnv2 = 0;
   std::vector<std::pair<char, double>> dac;
   std::vector<double> waits;
+  // Told while a command is being sent, as a message of the command path is.
+  std::function<void()> onSend;
 
  private:
   Clock& clock_;

@@ -169,6 +169,9 @@ void RunScript(ScriptContext& ctx, const ScriptRunHooks& hooks) {
   if (g.Running) return;  // a click on Run while a run is going on
   g.Running = true;
   g.ExitLoop = 0;
+  // A goto met after Exit Loop was left standing; this run would jump
+  // there after its first row.
+  g.GotoRow = 0;
   g.EndRun = false;
   g.TopRow = 1;
   g.ScriptLastRow = std::min(g.ScriptLastRow, g.Rows() - 1);

@@ -65,6 +65,36 @@ class frmScript::RenderingUi final : public UserInterface {
   QElapsedTimer sinceDrawn_;
 };
 
+namespace {
+
+// A step's own messages (a refused command, the USB-problem dialog) come
+// from the command path, which knows nothing of the grid: the grid is drawn
+// before each step that may bring one up, so it shows the step's row lit.
+class DrawnFirstBoard final : public ScriptBoard {
+ public:
+  DrawnFirstBoard(ScriptBoard& inner, frmScript& window) : inner_(inner), window_(window) {}
+  std::string SendMnemonic(const std::string& text) override {
+    window_.Render();
+    return inner_.SendMnemonic(text);
+  }
+  std::optional<uint8_t> ReadData(int index) override { return inner_.ReadData(index); }
+  double ReadCnv(Converter which, Reference mode) override {
+    window_.Render();
+    return inner_.ReadCnv(which, mode);
+  }
+  void SetDac(DacChannel channel, double volts) override {
+    window_.Render();
+    inner_.SetDac(channel, volts);
+  }
+  void WaitSeconds(double seconds) override { inner_.WaitSeconds(seconds); }
+
+ private:
+  ScriptBoard& inner_;
+  frmScript& window_;
+};
+
+}  // namespace
+
 frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale, QWidget* parent)
     : QWidget(parent, Qt::Window), board_(board), ui_(ui), locale_(locale) {
   setObjectName("frmScript");
@@ -186,7 +216,8 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
       return;
     }
     SetRunning(true);
-    RespondingBoard watched(board_, *renderingUi_, grid_);
+    DrawnFirstBoard drawn(board_, *this);
+    RespondingBoard watched(drawn, *renderingUi_, grid_);
     ScriptContext ctx{grid_, watched, *renderingUi_, locale_};
     RunScript(ctx);
     SetRunning(false);
@@ -199,7 +230,8 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   });
   connect(Command7, &QPushButton::clicked, this, [this] {
     SetRunning(true);
-    RespondingBoard watched(board_, *renderingUi_, grid_);
+    DrawnFirstBoard drawn(board_, *this);
+    RespondingBoard watched(drawn, *renderingUi_, grid_);
     ScriptContext ctx{grid_, watched, *renderingUi_, locale_};
     SingleStep(ctx);
     SetRunning(false);
@@ -218,8 +250,9 @@ frmScript::~frmScript() = default;
 void frmScript::closeEvent(QCloseEvent* event) {
   if (grid_.Running) {
     // The run works on this window's grid until it returns, so the window
-    // may only go then; an endless goto loop ends at its next jump.
+    // may only go then: the run ends with the step in progress, a pause cut.
     PressExitLoop(grid_);
+    grid_.EndRun = true;
     closeAfterRun_ = true;
     hide();
     event->ignore();
