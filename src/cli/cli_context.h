@@ -22,6 +22,8 @@ struct CliContext {
 
   const CliOptions& options;
   const EvmctlIo& io;
+  // io's clock, with every wait cut short by Ctrl-C.
+  StoppableClock clock;
   std::ostream& out;
   std::ostream& err;
   ConsoleUi ui;

@@ -4,6 +4,7 @@
 
 #include "calibration/eng_number.h"
 #include "calibration/initial_calibration.h"
+#include "common/atomic_file.h"
 #include "common/hex_text.h"
 #include "hid/board_ids.h"
 #include "shell/main_load.h"
@@ -25,7 +26,17 @@ bool CheckFileName(CliContext& ctx, const std::string& file, const std::string& 
 }
 
 int FailUnreadable(CliContext& ctx, const std::string& file, const std::error_code& ec) {
+  if (IsFileFault(ec)) return Fail(ctx, kExitUsage, FileFaultText(file, ec));
   return Fail(ctx, kExitUsage, "cannot read '" + file + "': " + ec.message());
+}
+
+std::string LinkFailure(CliContext& ctx, int deviceAddress, const std::string& what,
+                        const std::string& seeAlso) {
+  const LinkFault fault = ctx.evm->regLink.LastFault();
+  if (fault == LinkFault::NoAnswer || fault == LinkFault::NoBoard) {
+    return "the register link did not answer" + what;
+  }
+  return NotAcknowledged(deviceAddress, what + seeAlso);
 }
 
 std::string NotAcknowledged(int deviceAddress, const std::string& what) {
@@ -37,6 +48,12 @@ bool ConnectRegisterLink(CliContext& ctx) {
   if (ctx.evm->regLink.OpenRegLink()) return true;
   if (ctx.options.regLink) {
     Fail(ctx, kExitNoBoard, "register link " + *ctx.options.regLink + " not found");
+    return false;
+  }
+  if (ctx.evm->regLink.UnopenedInterfaces() > 0) {
+    Fail(ctx, kExitNoBoard,
+         "a register link board was found but cannot be opened (no permission?): see the udev "
+         "rule in the README");
     return false;
   }
   Fail(ctx, kExitNoBoard,
@@ -110,7 +127,10 @@ std::optional<RunLength> ReadRunLength(CliContext& ctx,
                                        const std::optional<std::string>& secondsText) {
   RunLength length;
   if (passesText) {
-    const auto n = PositiveNumber(*passesText);
+    // Digits only: "0x2" or "2e0" would be read as some other count.
+    const auto n = passesText->find_first_not_of("0123456789") == std::string::npos
+                       ? PositiveNumber(*passesText)
+                       : std::nullopt;
     if (!n || *n != static_cast<double>(static_cast<long>(*n))) {
       Fail(ctx, kExitUsage, "--passes '" + *passesText + "' is not a whole number above 0");
       return std::nullopt;
@@ -136,8 +156,40 @@ bool RunLength::Over(long done, Clock& clock) const {
   return elapsed >= seconds;
 }
 
+namespace {
+
+bool ValidUtf8(const std::string& text) {
+  try {
+    (void)Json(text).dump();
+    return true;
+  } catch (const Json::type_error&) {
+    return false;
+  }
+}
+
+std::string HexBytes(const std::string& text) {
+  std::string hex;
+  for (const unsigned char byte : text) {
+    hex += "0123456789abcdef"[byte >> 4];
+    hex += "0123456789abcdef"[byte & 0xF];
+  }
+  return hex;
+}
+
+}  // namespace
+
 void PrintJson(CliContext& ctx, const Json& json) {
-  ctx.out << json.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
+  // A file name outside UTF-8 is shown with replacement characters, which
+  // name no file: its bytes go beside it, so a script can find the file.
+  Json doc = json;
+  if (json.is_object()) {
+    for (const auto& [key, value] : json.items()) {
+      if (value.is_string() && !ValidUtf8(value.get<std::string>())) {
+        doc[key + "_bytes"] = HexBytes(value.get<std::string>());
+      }
+    }
+  }
+  ctx.out << doc.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
 }
 
 void Progress(CliContext& ctx, const std::string& text) {

@@ -44,6 +44,11 @@ bool ConnectInterfaceBoard(CliContext& ctx);
 
 // "the device at address 40h did not acknowledge" and what follows.
 std::string NotAcknowledged(int deviceAddress, const std::string& what);
+// The same for the last transfer, unless the link itself failed (no answer,
+// or a garbled one): that is "the register link did not answer", and the
+// device's address is not to blame. `seeAlso` follows only a NACK.
+std::string LinkFailure(CliContext& ctx, int deviceAddress, const std::string& what,
+                        const std::string& seeAlso = "");
 
 // The scaling of the calibration the last session kept (see calibrate
 // --write), on the ranges register 00h of `read` sets; none when there is

@@ -72,7 +72,7 @@ int RunCalibrate(CliContext& ctx) {
   if (needBoard) {
     if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
     read = ReadRegisters(ctx.evm->regLink, address, kNormalLastReg);
-    if (!read.AllAcknowledged()) return Fail(ctx, kExitFailed, NotAcknowledged(address, ""));
+    if (!read.AllAcknowledged()) return Fail(ctx, kExitFailed, LinkFailure(ctx, address, ""));
   }
   int32_t config = read.values[0];
   if (pgaField >= 0) config = WithField(config, kConfigPga, pgaField);

@@ -42,7 +42,7 @@ int RunMonitor(CliContext& ctx) {
 
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
   RegisterLink& link = ctx.evm->regLink;
-  Clock& clock = ctx.io.clock;
+  Clock& clock = ctx.clock;
   const int address = ctx.options.deviceAddress;
   // Scaled by the calibration the last session kept, as `read` does.
   const Scaling scaling = StoredScaling(ctx, ReadRegisters(link, address, kNormalLastReg));
@@ -60,8 +60,12 @@ int RunMonitor(CliContext& ctx) {
     ++done;
     if (!record.registers.AllAcknowledged()) ++unacknowledged;
     if (length->Over(done, clock)) break;
+    // Nobody gets what is printed: reading on would run for ever.
+    if (!ctx.out) break;
   }
 
+  // Ended by the user, not by its count: as log and script say.
+  if (ctx.Stopped()) return Fail(ctx, kExitInterrupted, "interrupted");
   if (unacknowledged > 0) {
     return Fail(ctx, kExitFailed,
                 NotAcknowledged(address, " every read in " + std::to_string(unacknowledged) +

@@ -36,7 +36,7 @@ int RunRead(CliContext& ctx) {
   const RegisterRead read = ReadRegisters(ctx.evm->regLink, address, lastReg);
   // Values the device did not give are not worth printing.
   if (!read.AllAcknowledged()) {
-    return Fail(ctx, kExitFailed, NotAcknowledged(address, " (see --address)"));
+    return Fail(ctx, kExitFailed, LinkFailure(ctx, address, "", " (see --address)"));
   }
   const Scaling scaling = StoredScaling(ctx, read);
   const Quantities q = Scale(read, scaling);

@@ -13,7 +13,7 @@ int RunSaveRegs(CliContext& ctx) {
   const int address = ctx.options.deviceAddress;
   const RegisterRead read = ReadRegisters(ctx.evm->regLink, address, kNormalLastReg);
   if (!read.AllAcknowledged()) {
-    return Fail(ctx, kExitFailed, NotAcknowledged(address, "; nothing saved"));
+    return Fail(ctx, kExitFailed, LinkFailure(ctx, address, "; nothing saved"));
   }
   RegisterStore store;
   for (int i = 0; i <= read.lastReg; ++i) {
@@ -33,7 +33,7 @@ int RunLoadRegs(CliContext& ctx) {
   // Checked before the board is touched, so a bad file is bad input
   // whatever is connected.
   std::error_code ec;
-  const auto content = ReadWholeFile(PathFromUtf8(file), ec);
+  const auto content = ReadWholeFile(PathFromUtf8(file), ec, FileKind::Register);
   if (!content) return FailUnreadable(ctx, file, ec);
   const auto values = ParseRegisterFile(*content);
   if (!values) {
@@ -47,12 +47,12 @@ int RunLoadRegs(CliContext& ctx) {
   // Only registers the file changes are written.
   const RegisterRead present = ReadRegisters(ctx.evm->regLink, address, kNormalLastReg);
   if (!present.AllAcknowledged()) {
-    return Fail(ctx, kExitFailed, NotAcknowledged(address, "; nothing loaded"));
+    return Fail(ctx, kExitFailed, LinkFailure(ctx, address, "; nothing loaded"));
   }
   std::array<int32_t, kDeviceRegs> wanted{};
   for (size_t i = 0; i < wanted.size(); ++i) wanted[i] = (*values)[i];
   if (!WriteChangedRegisters(ctx.evm->regLink, present, wanted)) {
-    return Fail(ctx, kExitFailed, NotAcknowledged(address, " every write"));
+    return Fail(ctx, kExitFailed, LinkFailure(ctx, address, " every write"));
   }
   ctx.out << file << ": registers loaded\n";
   return kExitOk;

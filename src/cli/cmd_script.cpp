@@ -51,6 +51,17 @@ class ScriptRunUi final : public UserInterface {
   std::ostream& err_;
 };
 
+// The first failed row and why, for the closing line: a set-up row that
+// failed (a DAC write, a command) is what the user must look at first.
+std::string FirstFailure(const ScriptGrid& grid) {
+  for (int r = 1; r <= grid.ScriptLastRow; ++r) {
+    if (grid.Cell(r, kColVerdict) != "FAIL") continue;
+    const std::string& why = grid.Cell(r, kColResult);
+    return " (row " + std::to_string(r) + (why.empty() ? "" : ": " + why) + ")";
+  }
+  return "";
+}
+
 }  // namespace
 
 int RunScriptFile(CliContext& ctx) {
@@ -70,7 +81,9 @@ int RunScriptFile(CliContext& ctx) {
 
   ScriptGrid grid;
   std::error_code readError;
-  if (!ReadWholeFile(PathFromUtf8(file), readError)) return FailUnreadable(ctx, file, readError);
+  if (!ReadWholeFile(PathFromUtf8(file), readError, FileKind::Script)) {
+    return FailUnreadable(ctx, file, readError);
+  }
   if (!LoadScript(grid, PathFromUtf8(file), ctx.ui)) {
     // The rows before the faulty line were loaded; it is the next one.
     return Fail(ctx, kExitUsage,
@@ -92,7 +105,7 @@ int RunScriptFile(CliContext& ctx) {
       .onRow = [&](int) { Progress(ctx, std::to_string(++rowsRun) + " rows run"); }};
   bool timedOut = false;
   if (maxSeconds) {
-    timedOut = RunScriptWithin(run, ctx.io.clock, *maxSeconds, hooks);
+    timedOut = RunScriptWithin(run, ctx.clock, *maxSeconds, hooks);
   } else {
     RunScript(run, hooks);
   }
@@ -151,9 +164,13 @@ int RunScriptFile(CliContext& ctx) {
                 "'" + file + "': stopped after --max-seconds " + *maxSecondsText +
                     "; the rows run so far are shown");
   }
-  if (!answered) return Fail(ctx, kExitFailed, "the interface board stopped answering");
-  if (fail > 0)
-    return Fail(ctx, kExitFailed, "'" + file + "': " + std::to_string(fail) + " row(s) FAIL");
+  if (!answered) {
+    return Fail(ctx, kExitFailed, "the interface board stopped answering" + FirstFailure(grid));
+  }
+  if (fail > 0) {
+    return Fail(ctx, kExitFailed,
+                "'" + file + "': " + std::to_string(fail) + " row(s) FAIL" + FirstFailure(grid));
+  }
   return kExitOk;
 }
 

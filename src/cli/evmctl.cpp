@@ -223,7 +223,14 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
     o.values.emplace_back(option.name, option.valueName.empty() ? "" : chosen->values[option.name]);
   }
   CliContext ctx(o, io);
-  return command->run(ctx);
+  const int code = command->run(ctx);
+  // Output lost on a full disk or a closed pipe must not pass for success.
+  io.out.flush();
+  if (!io.out) {
+    io.err << "evmctl " << o.command << ": cannot write the output\n";
+    return kExitUsage;
+  }
+  return code;
 }
 
 }  // namespace evm::cli

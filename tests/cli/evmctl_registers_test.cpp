@@ -174,7 +174,7 @@ TEST_F(Evmctl, InterruptionKeepsWhatWasDone) {
   const Case cases[] = {
       {{"log", log, "--seconds", "100000"}, 130, log, 1000},
       {{"script", loop, "--results", results}, 130, results, 20},
-      {{"monitor"}, 0, "", 10},
+      {{"monitor"}, 130, "", 10},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.args[0]);

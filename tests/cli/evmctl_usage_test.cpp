@@ -26,16 +26,11 @@ TEST_F(Evmctl, FailuresExitWithTheirStatusAndNameTheInput) {
   const std::string endless = File("endless.txt");
   ASSERT_TRUE(WriteFileAtomically(endless, "\"\",\"pause 1e9\",\"\",\"\"\r\n"));
   const std::map<std::string, std::string> names = {
-      {"$sim", "--simulate"},
-      {"$dir", dir.path().string()},
-      {"$missing", missing},
-      {"$notRegisters", notRegisters},
-      {"$notScript", notScript},
-      {"$failing", failing},
-      {"$example", example},
-      {"$blank", blank},
-      {"$endless", endless},
-      {"$noSpace", std::make_error_code(std::errc::no_space_on_device).message()}};
+      {"$sim", "--simulate"},    {"$dir", dir.path().string()},
+      {"$missing", missing},     {"$notRegisters", notRegisters},
+      {"$notScript", notScript}, {"$failing", failing},
+      {"$example", example},     {"$blank", blank},
+      {"$endless", endless}};
   const auto expand = [&](std::string field) {
     for (const auto& [name, value] : names) {
       if (field.rfind(name, 0) == 0) field.replace(0, name.size(), value);
@@ -54,7 +49,10 @@ TEST_F(Evmctl, FailuresExitWithTheirStatusAndNameTheInput) {
     }
     const std::vector<std::string> args(fields.begin() + 2, fields.end());
 #ifdef _WIN32
-    if (std::find(args.begin(), args.end(), "/dev/full") != args.end()) continue;
+    if (std::find_if(args.begin(), args.end(),
+                     [](const std::string& a) { return a.rfind("/dev/", 0) == 0; }) != args.end()) {
+      continue;
+    }
 #endif
     SCOPED_TRACE(line);
     const CliResult r = Run(args);

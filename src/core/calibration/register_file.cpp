@@ -91,7 +91,7 @@ void mnuLoadReg_Click(Evm& evm) {
   if (!file || file->empty()) return;
   evm.measurement.LastChosenFolder = ExtractFolder(*file);
   std::error_code readError;
-  const auto content = ReadWholeFile(PathFromUtf8(*file), readError);
+  const auto content = ReadWholeFile(PathFromUtf8(*file), readError, FileKind::Register);
   if (!content) {
     evm.ui.MessageBox(UnreadableFileMessage(*file, readError), kMessageTitle);
     return;

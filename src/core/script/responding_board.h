@@ -21,7 +21,9 @@ class RespondingBoard final : public ScriptBoard {
   std::string SendMnemonic(const std::string& text) override { return inner_.SendMnemonic(text); }
   std::optional<uint8_t> ReadData(int index) override { return inner_.ReadData(index); }
   double ReadCnv(Converter which, Reference mode) override { return inner_.ReadCnv(which, mode); }
-  void SetDac(DacChannel channel, double volts) override { inner_.SetDac(channel, volts); }
+  std::string SetDac(DacChannel channel, double volts) override {
+    return inner_.SetDac(channel, volts);
+  }
   void WaitSeconds(double seconds) override {
     // Only a click during this wait cuts it: rows after a left loop keep
     // their pauses.

@@ -62,7 +62,7 @@ bool SaveResults(ScriptGrid& grid, const std::filesystem::path& file, UserInterf
 bool LoadScript(ScriptGrid& grid, const std::filesystem::path& file, UserInterface& ui) {
   grid.ScriptLastRow = 1;
   std::error_code readError;
-  const auto content = ReadWholeFile(file, readError);
+  const auto content = ReadWholeFile(file, readError, FileKind::Script);
   if (!content) {
     ui.MessageBox(UnreadableFileMessage(file, readError), "");
     return false;
