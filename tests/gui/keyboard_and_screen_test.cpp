@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QScreen>
@@ -91,6 +92,25 @@ TEST(Keyboard, EscapeAndCtrlWCloseToolWindowsAndF5ReadsTheRegisters) {
 QChar Mnemonic(const QPushButton* button) {
   const qsizetype at = button->text().indexOf('&');
   return at >= 0 ? button->text()[at + 1].toUpper() : QChar();
+}
+
+TEST(Keyboard, EveryMenuItemHasItsOwnAltLetterAndTheMenusShowTheKeys) {
+  Keyboard k;
+  QStringList keys;
+  for (QMenu* menu : {k.w.mnuEvmControls, k.w.mnuUsbControls, k.w.mnuHelp}) {
+    QString letters;
+    for (const QAction* item : menu->actions()) {
+      if (item->isSeparator()) continue;
+      const qsizetype at = item->text().indexOf('&');
+      const QChar letter = at >= 0 ? item->text()[at + 1].toUpper() : QChar();
+      EXPECT_FALSE(letter.isNull() || letters.contains(letter)) << item->text().toStdString();
+      letters += letter;
+      if (!item->shortcut().isEmpty()) keys << item->shortcut().toString();
+    }
+  }
+  EXPECT_EQ(keys, (QStringList{"F5", "F6", "F7", "Ctrl+Q"}));
+  QTest::keySequence(&k.w, QKeySequence("Ctrl+Q"));
+  EXPECT_FALSE(k.w.isVisible()) << "Quit closes the program's window";
 }
 
 TEST(Keyboard, EveryButtonHasItsOwnAltLetterAndKeepsItsCaption) {
