@@ -49,12 +49,7 @@ int main(int argc, char* argv[]) {
       {.simulate = options.simulate, .vendorId = vendorId, .simulatedBoards = options.simBoards},
       clock);
 
-  const QString point = QLocale::system().decimalPoint();
-  const QString group = QLocale::system().groupSeparator();
-  evm::NumberLocale locale;
-  locale.decimalSeparator = point.size() == 1 ? point.at(0).toLatin1() : '.';
-  locale.groupSeparator =
-      group.size() == 1 && group.at(0).toLatin1() ? group.at(0).toLatin1() : ' ';
+  const evm::NumberLocale locale = evm::NumberLocaleOf(QLocale::system());
 
   const std::filesystem::path stateFolder = evm::ChooseStateFolder(
       options.configDir, evm::PathFromUtf8(QCoreApplication::applicationDirPath().toStdString()),

@@ -86,7 +86,7 @@ TEST_F(Evmctl, StateFileFaultsNameTheFile) {
 TEST(EvmctlOptions, ConfigDirMustNameAFolder) {
   FakeClock clock;
   for (const auto& [folder, error] :
-       {std::pair{"", "--config-dir needs a folder"},
+       {std::pair{"", "--config-dir: the value is empty"},
         std::pair{"/dev/null", "--config-dir: '/dev/null' is not a folder"}}) {
 #ifdef _WIN32
     if (std::string(folder) == "/dev/null") continue;
