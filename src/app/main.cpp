@@ -12,6 +12,7 @@
 #include "gui/shell/form_main.h"
 #include "gui/shell/program_options.h"
 #include "gui/shell/qt_user_interface.h"
+#include "gui/shell/screen_fit.h"
 #include "gui/shell/screenshot_tour.h"
 #include "hid/board_ids.h"
 #include "script/evm_script_board.h"
@@ -65,8 +66,7 @@ int main(int argc, char* argv[]) {
     evm::MainUnload(context);
     return 0;
   }
-  window.show();
-  window.activateWindow();
+  evm::gui::ShowOnScreen(&window);
 
   evm::EvmScriptBoard scriptBoard(context);
   if (options.launcher) evm::gui::OpenLauncher(window, scriptBoard, ui, locale);
