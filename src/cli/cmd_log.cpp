@@ -1,3 +1,5 @@
+#include <cstdio>
+
 #include "calibration/measurement_log.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
@@ -21,8 +23,7 @@ int RunLog(CliContext& ctx) {
   if (passesText.has_value() == secondsText.has_value()) {
     return Fail(ctx, kExitUsage, "give either --passes N or --seconds S");
   }
-  auto length = ReadRunLength(ctx, passesText, secondsText);
-  if (!length) return kExitUsage;
+  RunLength length = RunLengthOf(passesText, secondsText);
   const std::string& file = ctx.options.args[0];
   if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
   // A target that cannot be a log is bad input whatever board is there.
@@ -49,7 +50,7 @@ int RunLog(CliContext& ctx) {
 
   long done = 0;
   long unacknowledged = 0;
-  length->Start(clock);
+  length.Start(clock);
   for (;;) {
     if (ctx.Stopped()) break;
     const MeasurementRecord record = MeasureOnce(link, clock, address, kNormalLastReg, scaling);
@@ -63,8 +64,14 @@ int RunLog(CliContext& ctx) {
       return Fail(ctx, kExitUsage,
                   "logging to '" + file + "' stopped after a failed write: " + logError.message());
     }
-    Progress(ctx, std::to_string(done) + (done == 1 ? " pass" : " passes"));
-    if (length->Over(done, clock)) break;
+    if (ctx.io.progress) {
+      char line[120];
+      std::snprintf(line, sizeof line, "%ld %s, %.0f s, last %.6g A", done,
+                    done == 1 ? "pass" : "passes", length.Elapsed(clock),
+                    record.quantities.amperes);
+      Progress(ctx, line);
+    }
+    if (length.Over(done, clock)) break;
   }
   log.Close();
   EndProgress(ctx);

@@ -93,7 +93,10 @@ void mnuLoadReg_Click(Evm& evm) {
   std::error_code readError;
   const auto content = ReadWholeFile(PathFromUtf8(*file), readError, FileKind::Register);
   if (!content) {
-    evm.ui.MessageBox(UnreadableFileMessage(*file, readError), kMessageTitle);
+    // The program's own message first; the reason is for the one who looks.
+    evm.ui.MessageBox(
+        std::string(kBadLoadFileMessage) + "\n\n" + UnreadableFileMessage(*file, readError),
+        kMessageTitle);
     return;
   }
   const auto values = ParseRegisterFile(*content);
