@@ -25,7 +25,6 @@ int RunLog(CliContext& ctx) {
   }
   RunLength length = RunLengthOf(passesText, secondsText);
   const std::string& file = ctx.options.args[0];
-  if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
   // A target that cannot be a log is bad input whatever board is there.
   if (const std::error_code target = CheckWritableTarget(PathFromUtf8(file))) {
     return LogRefused(ctx, file, target);
