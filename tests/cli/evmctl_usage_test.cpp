@@ -148,5 +148,62 @@ TEST_F(Evmctl, DevicesNamesBothSimulatedBoardsAndOneThatCannotBeOpened) {
   EXPECT_EQ(Sim({"--sim-fault", "interface:no-reply", "read"}).code, 0) << "another board";
 }
 
+// With --json every command answers with one document on standard output,
+// a failure with its error and status, and no float carries rounding noise.
+TEST_F(Evmctl, JsonAnswersAreOneDocumentFailuresIncluded) {
+  const std::string regs = File("regs.csv");
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    const char* key;  // a key of the command's own answer, or nullptr
+  } cases[] = {
+      {{"--simulate", "read"}, 0, "registers"},
+      {{"--simulate", "save-regs", regs}, 0, "saved"},
+      {{"--simulate", "load-regs", regs}, 0, "loaded"},
+      {{"--simulate", "load-regs", File("missing.csv")}, 2, nullptr},
+      {{"--simulate", "--sim-fault", "reglink:no-reply", "read"}, 1, nullptr},
+      {{"--simulate", "write", "1", "1234"}, 1, "match"},
+      {{"--vendor-id", "0001", "read"}, 3, nullptr},
+      {{"read", "--bogus"}, 2, nullptr},
+      {{"calibrate", "--rshunt", "0.01", "--max-current", "2", "--lsb", "100u", "--pga", "div8",
+        "--bus", "32"},
+       0,
+       "min_current_lsb"},
+  };
+  for (const auto& k : cases) {
+    std::vector<std::string> args = k.args;
+    args.insert(args.begin(), "--json");
+    SCOPED_TRACE(args.back());
+    const CliResult r = Run(args);
+    EXPECT_EQ(r.code, k.code) << r.err;
+    ASSERT_EQ(Lines(r.out).size(), 1u) << r.out;
+    const Json doc = Parsed(r);
+    if (k.key) {
+      EXPECT_TRUE(doc.contains(k.key)) << r.out;
+    }
+    if (k.code != 0) {
+      EXPECT_EQ(doc.value("exit", 0), k.code) << r.out;
+      EXPECT_NE(doc.value("error", ""), "") << r.out;
+      EXPECT_NE(r.err, "") << "messages stay on standard error";
+    }
+    EXPECT_EQ(r.out.find("0000000"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("9999999"), std::string::npos) << r.out;
+  }
+}
+
+// A board whose calibration register is 0 (as the simulated one starts)
+// reads 0 A and 0 W; read says why, once, on standard error.
+TEST_F(Evmctl, ReadNotesACalibrationRegisterOfZero) {
+  const std::string note = "register 05h (Full Scale Cal) is 0";
+  const CliResult r = Sim({"--json", "read"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const size_t at = r.err.find(note);
+  ASSERT_NE(at, std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find(note, at + 1), std::string::npos) << "one note";
+  EXPECT_NE(r.err.find("calibrate ... --write"), std::string::npos) << r.err;
+  EXPECT_EQ(Sim({"--sim-fault", "reglink:no-reply", "read"}).err.find(note), std::string::npos)
+      << "nothing was read";
+}
+
 }  // namespace
 }  // namespace evm::test
