@@ -10,9 +10,7 @@ namespace evm::cli {
 int RunLog(CliContext& ctx) {
   const auto passesText = ctx.options.Value("--passes");
   const auto secondsText = ctx.options.Value("--seconds");
-  if (passesText.has_value() == secondsText.has_value()) {
-    return Fail(ctx, kExitUsage, "give either --passes N or --seconds S");
-  }
+  if (!passesText && !secondsText) return Fail(ctx, kExitUsage, "give --passes N or --seconds S");
   RunLength length = RunLengthOf(passesText, secondsText);
   const std::string& file = ctx.options.args[0];
 
