@@ -84,11 +84,26 @@ Scaling StoredScaling(CliContext& ctx, const RegisterRead& read) {
   const auto file = ctx.evm->StateFile(kSettingsFileName);
   const StoredCalibration stored = ReadStoredCalibration(file, RangesOfConfig(read.values[0]));
   ReportUnreadableStateFile(ctx.ui, file, stored.readError);
-  if (stored.stored && stored.restored.reached == RestoredStep::None) {
-    // The value came from the settings file, so that is what to fix.
-    ctx.err << "evmctl " << ctx.options.command << ": the Rshunt '" << stored.settings.rshunt
-            << "' stored in '" << file.string()
-            << "' is not a valid value; power and current are not scaled\n";
+  // The values came from the settings file, so that is what to fix.
+  const std::string where = "' stored in '" + file.string() + "'";
+  const std::string prefix = "evmctl " + ctx.options.command + ": the ";
+  if (stored.stored) {
+    switch (stored.restored.reached) {
+      case RestoredStep::None:
+        ctx.err << prefix << "Rshunt '" << stored.settings.rshunt << where
+                << " is not a valid value; power and current are not scaled\n";
+        break;
+      case RestoredStep::Rshunt:
+        ctx.err << prefix << "Max Expected Current '" << stored.settings.maxExpectedCurrent << where
+                << " is not between 0 and the Max Possible Current; power and current are not "
+                << "scaled\n";
+        break;
+      case RestoredStep::CurrentLsbRejected:
+        ctx.err << prefix << "current LSB '" << stored.settings.selectedCurrentLsb << where
+                << " gives no calibration with the stored inputs; power is not scaled\n";
+        break;
+      case RestoredStep::CurrentLsb: break;
+    }
   }
   return stored.restored.scaling;
 }

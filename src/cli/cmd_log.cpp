@@ -20,9 +20,7 @@ int LogRefused(CliContext& ctx, const std::string& file, const std::error_code& 
 int RunLog(CliContext& ctx) {
   const auto passesText = ctx.options.Value("--passes");
   const auto secondsText = ctx.options.Value("--seconds");
-  if (passesText.has_value() == secondsText.has_value()) {
-    return Fail(ctx, kExitUsage, "give either --passes N or --seconds S");
-  }
+  if (!passesText && !secondsText) return Fail(ctx, kExitUsage, "give --passes N or --seconds S");
   RunLength length = RunLengthOf(passesText, secondsText);
   const std::string& file = ctx.options.args[0];
   // A target that cannot be a log is bad input whatever board is there.

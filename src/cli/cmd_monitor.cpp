@@ -37,7 +37,6 @@ void PrintPass(CliContext& ctx, double time, const MeasurementRecord& r, const S
 int RunMonitor(CliContext& ctx) {
   const auto passesText = ctx.options.Value("--passes");
   const auto secondsText = ctx.options.Value("--seconds");
-  if (passesText && secondsText) return Fail(ctx, kExitUsage, "give --passes N or --seconds S");
   RunLength length = RunLengthOf(passesText, secondsText);
 
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;

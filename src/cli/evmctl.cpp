@@ -171,6 +171,10 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
         p.app->add_option(option.name, p.values[option.name])->check(ValidatorOf(option));
       }
     }
+    // A run is as long as its passes or its seconds, never both.
+    CLI::Option* passes = p.app->get_option_no_throw("--passes");
+    CLI::Option* seconds = p.app->get_option_no_throw("--seconds");
+    if (passes && seconds) passes->excludes(seconds);
   }
 
   // The command of a line that failed to parse, for its usage.

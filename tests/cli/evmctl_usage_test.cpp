@@ -3,6 +3,7 @@
 #include <map>
 
 #include "cli/cli_fixture.h"
+#include "cli/commands.h"
 #include "common/atomic_file.h"
 #include "mnemonic/mnemonic_language.h"
 #include "shell/settings_file.h"
@@ -201,6 +202,26 @@ TEST_F(Evmctl, ReadNotesACalibrationRegisterOfZero) {
   EXPECT_NE(r.err.find("calibrate ... --write"), std::string::npos) << r.err;
   EXPECT_EQ(Sim({"--sim-fault", "reglink:no-reply", "read"}).err.find(note), std::string::npos)
       << "nothing was read";
+}
+
+// The README names every option evmctl takes: the common ones in their
+// table, a command's own in its synopsis.
+TEST(EvmctlReadme, NamesEveryOption) {
+  const std::string readme = ReadWholeFile(kExamples.parent_path() / "README.md").value_or("");
+  ASSERT_FALSE(readme.empty());
+  const auto named = [&](const std::string& name) {
+    for (size_t at = readme.find(name); at != std::string::npos; at = readme.find(name, at + 1)) {
+      const char next = at + name.size() < readme.size() ? readme[at + name.size()] : ' ';
+      if (!std::islower(static_cast<unsigned char>(next)) && next != '-') return true;
+    }
+    return false;
+  };
+  for (const cli::CommandOption& o : cli::CommonOptions()) {
+    EXPECT_NE(readme.find("`" + o.name), std::string::npos) << o.name;
+  }
+  for (const cli::Command& c : cli::Commands()) {
+    for (const cli::CommandOption& o : c.options) EXPECT_TRUE(named(o.name)) << o.name;
+  }
 }
 
 }  // namespace

@@ -16,15 +16,16 @@ TEST_F(Evmctl, StoredSettingsScaleAsTheMainWindowScalesThem) {
     const char* name;
     const char *rshunt, *current, *lsb;
     double currentLsb, powerLsb;
+    const char* note;  // what evmctl says about the stored inputs
   };
   const Case cases[] = {
-      {"written with a point", "0.01", "2", "100u", 100e-6, 2e-3},
-      {"written in a comma locale", "0,1", "1,5", "50u", 50e-6, 1e-3},
-      {"shunt not a number", "abc", "2", "100u", 0, 0},
-      {"negative current stops the chain", "0.01", "-2", "100u", 0, 0},
-      {"current above the possible", "0.01", "50", "100u", 0, 0},
-      {"LSB out of range scales the current only", "0.01", "2", "10u", 10e-6, 0},
-      {"calibration beyond 16 bits", "0.0001", "2", "100u", 100e-6, 0},
+      {"written with a point", "0.01", "2", "100u", 100e-6, 2e-3, ""},
+      {"written in a comma locale", "0,1", "1,5", "50u", 50e-6, 1e-3, ""},
+      {"shunt not a number", "abc", "2", "100u", 0, 0, "Rshunt 'abc'"},
+      {"negative current stops the chain", "0.01", "-2", "100u", 0, 0, "Current '-2'"},
+      {"current above the possible", "0.01", "50", "100u", 0, 0, "Current '50'"},
+      {"LSB out of range scales the current only", "0.01", "2", "10u", 10e-6, 0, "LSB '10u'"},
+      {"calibration beyond 16 bits", "0.0001", "2", "100u", 100e-6, 0, "LSB '100u'"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
@@ -36,6 +37,8 @@ TEST_F(Evmctl, StoredSettingsScaleAsTheMainWindowScalesThem) {
     const Json doc = Parsed(r);
     EXPECT_DOUBLE_EQ(doc.value("current_lsb", -1.0), k.currentLsb);
     EXPECT_DOUBLE_EQ(doc.value("power_lsb", -1.0), k.powerLsb);
+    EXPECT_EQ(r.err.find("' stored in '") != std::string::npos, *k.note != 0) << r.err;
+    EXPECT_NE(r.err.find(k.note), std::string::npos) << r.err;
 
     for (const NumberLocale locale : {NumberLocale::Point(), NumberLocale::Comma()}) {
       SimContext gui(locale);
