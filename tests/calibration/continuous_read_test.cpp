@@ -150,7 +150,7 @@ TEST(LogFile, CancelOrAFileThatCannotBeMadeOrWrittenLeavesLoggingOff) {
   const std::string nowhere = (c.dir.path() / "missing" / "log.csv").string();
   const std::pair<std::string, std::string> cases[] = {
       {nowhere, nowhere},
-      {"/dev/full", "\"/dev/full\" could not be written"},
+      {"/dev/full", "The file \"/dev/full\" could not be created."},
       {locked, "The file \"" + locked + "\" could not be created."},
   };
   for (const auto& [file, message] : cases) {

@@ -153,7 +153,9 @@ TEST(ScriptFiles, ALineWithThreeFieldsStopsTheLoadAndKeepsEarlierRows) {
   ScriptGrid g;
   EXPECT_FALSE(LoadScript(g, in, ui));
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, "Error Loading Script!  Check file format.");
+  EXPECT_EQ(ui.messages[0].text, "Error Loading Script!  Check file format.\n\nThe file \"" +
+                                     in.string() +
+                                     "\", line 2: 3 fields where a script line has 4.");
   EXPECT_EQ(g.Cell(1, 2), "CMD ON");
   EXPECT_EQ(g.Cell(2, 2), "");
 
@@ -170,7 +172,8 @@ TEST(ScriptFiles, ALineWithThreeFieldsStopsTheLoadAndKeepsEarlierRows) {
     EXPECT_EQ(edited.Caption, "Script - kept.txt");
   }
   EXPECT_EQ(ui.messages.back().text,
-            UnreadableFileMessage(dir.path(), std::make_error_code(std::errc::is_a_directory)));
+            "Error Loading Script!  Check file format.\n\n" +
+                UnreadableFileMessage(dir.path(), std::make_error_code(std::errc::is_a_directory)));
 }
 
 TEST(ScriptFiles, DialogCommandsSetTheCaptionAndReportFailedSaves) {

@@ -84,6 +84,32 @@ bool UsbDutWriter::SendMnemonic(const std::string& text) {
   results_.I2C_ReadData.fill(std::nullopt);
   ReadCount = 0;
   AckCount = 0;
+  ShowUsbProblem();
+  return false;
+}
+
+bool UsbDutWriter::ExchangeWithoutView(const std::string& text) {
+  ParseMnemonic(text);
+  if (!MnemonicError.empty()) {
+    exchangeFailed_ = true;
+    return false;
+  }
+  // The same check as a command's: a board that did not echo the report
+  // did not take it, whatever it answered. Writing the same report again is
+  // harmless, so a late answer gets its second try here too.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    ExchangeReport();
+    DecodeReadsAndAcks();
+    if (EchoMatches()) return true;
+    if (exchangeFailed_) break;
+  }
+  exchangeFailed_ = true;
+  results_.I2C_ReadData.fill(std::nullopt);
+  if (!shell_.RunWithoutUsb) ShowUsbProblem();
+  return false;
+}
+
+void UsbDutWriter::ShowUsbProblem() {
   ui_.SetUsbProblemDetail(SearchDetail());
   // The command is not repeated after the dialog, whatever the answer.
   switch (ui_.UsbProblemDialog()) {
@@ -94,7 +120,6 @@ bool UsbDutWriter::SendMnemonic(const std::string& text) {
     case UsbProblemChoice::TryAgain:
     case UsbProblemChoice::SetAddressAndTryAgain: break;
   }
-  return false;
 }
 
 void UsbDutWriter::ExchangeReport() {
@@ -239,7 +264,7 @@ void UsbDutWriter::WaitSeconds(double seconds) {
   const double start = clock_.SecondsSinceMidnight();
   double now = start;
   // A wait across midnight ends at midnight, when the clock starts again.
-  while (now < start + seconds && now >= start) {
+  while (now < start + seconds && now >= start && !clock_.StopRequested()) {
     clock_.SleepMs(1);
     now = clock_.SecondsSinceMidnight();
   }

@@ -40,6 +40,10 @@ class UsbDutWriter {
   // Transaction.
   // True when the board answered the command.
   bool SendMnemonic(const std::string& text);
+  // A report sent past the raw-command view and whatever RunWithoutUsb
+  // says (the DAC's path). True when the board took it; otherwise the
+  // USB-problem dialog was offered, unless the user runs without USB.
+  bool ExchangeWithoutView(const std::string& text);
   void ExchangeReport();
   void DecodeReadsAndAcks();
   void ShowExchange();
@@ -106,6 +110,7 @@ class UsbDutWriter {
     if (Verbose()) log_.Entry(line);
   }
   bool EchoMatches() const;
+  void ShowUsbProblem();
 
   HidPlatform& hid_;
   Clock& clock_;

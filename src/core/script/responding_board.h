@@ -22,7 +22,9 @@ class RespondingBoard final : public ScriptBoard {
   std::string SendMnemonic(const std::string& text) override { return inner_.SendMnemonic(text); }
   std::optional<uint8_t> ReadData(int index) override { return inner_.ReadData(index); }
   double ReadCnv(Converter which, Reference mode) override { return inner_.ReadCnv(which, mode); }
-  void SetDac(DacChannel channel, double volts) override { inner_.SetDac(channel, volts); }
+  std::string SetDac(DacChannel channel, double volts) override {
+    return inner_.SetDac(channel, volts);
+  }
   void WaitSeconds(double seconds) override {
     for (double left = seconds; left > 0; left -= kSliceSeconds) {
       inner_.WaitSeconds(std::min(left, kSliceSeconds));
