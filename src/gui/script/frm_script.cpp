@@ -82,9 +82,9 @@ class DrawnFirstBoard final : public ScriptBoard {
     window_.Render();
     return inner_.ReadCnv(which, mode);
   }
-  void SetDac(DacChannel channel, double volts) override {
+  std::string SetDac(DacChannel channel, double volts) override {
     window_.Render();
-    inner_.SetDac(channel, volts);
+    return inner_.SetDac(channel, volts);
   }
   void WaitSeconds(double seconds) override { inner_.WaitSeconds(seconds); }
 
