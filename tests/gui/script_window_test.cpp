@@ -117,24 +117,6 @@ TEST(ScriptWindow, ScrollingByHandMovesTheTopRowAndEnterKeepsTheEditedRowInView)
       << "the edited row 40 and the next are in view";
 }
 
-// A message the command path shows while a step is sent comes up over the
-// grid with that step's row lit.
-TEST(ScriptWindow, TheGridShowsTheRowOfTheStepBeingSent) {
-  ScriptWindow s;
-  s.w.show();
-  s.Type(1, 2, "CMD ON");
-  s.Type(2, 2, "CMD OFF");
-  std::vector<std::pair<bool, QString>> shown;  // row 2 lit, entry box
-  s.board.onSend = [&] {
-    shown.emplace_back(s.Grid()->item(1, 1)->background().style() != Qt::NoBrush,
-                       s.Entry()->text());
-  };
-  QTest::mouseClick(s.Button("Command2"), Qt::LeftButton);
-  ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0], std::pair(false, QString("CMD ON")));
-  EXPECT_EQ(shown[1], std::pair(true, QString("CMD OFF")));
-}
-
 TEST(ScriptWindow, ExitLoopClickedDuringARunEndsTheGotoLoop) {
   ScriptWindow s;
   s.w.show();

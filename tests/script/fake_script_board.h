@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,7 +16,6 @@ class FakeScriptBoard final : public ScriptBoard {
   explicit FakeScriptBoard(Clock& clock) : clock_(clock) {}
   std::string SendMnemonic(const std::string& text) override {
     sent.push_back(text);
-    if (onSend) onSend();
     return {};
   }
   std::optional<uint8_t> ReadData(int index) override {
@@ -40,8 +38,6 @@ class FakeScriptBoard final : public ScriptBoard {
   double cnv1 = 0, cnv2 = 0;
   std::vector<std::pair<char, double>> dac;
   std::vector<double> waits;
-  // Told while a command is being sent, as a message of the command path is.
-  std::function<void()> onSend;
 
  private:
   Clock& clock_;

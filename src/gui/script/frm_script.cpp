@@ -65,36 +65,6 @@ class frmScript::RenderingUi final : public UserInterface {
   QElapsedTimer sinceDrawn_;
 };
 
-namespace {
-
-// A step's own messages (a refused command, the USB-problem dialog) come
-// from the command path, which knows nothing of the grid: the grid is drawn
-// before each step that may bring one up, so it shows the step's row lit.
-class DrawnFirstBoard final : public ScriptBoard {
- public:
-  DrawnFirstBoard(ScriptBoard& inner, frmScript& window) : inner_(inner), window_(window) {}
-  std::string SendMnemonic(const std::string& text) override {
-    window_.Render();
-    return inner_.SendMnemonic(text);
-  }
-  std::optional<uint8_t> ReadData(int index) override { return inner_.ReadData(index); }
-  double ReadCnv(Converter which, Reference mode) override {
-    window_.Render();
-    return inner_.ReadCnv(which, mode);
-  }
-  std::string SetDac(DacChannel channel, double volts) override {
-    window_.Render();
-    return inner_.SetDac(channel, volts);
-  }
-  void WaitSeconds(double seconds) override { inner_.WaitSeconds(seconds); }
-
- private:
-  ScriptBoard& inner_;
-  frmScript& window_;
-};
-
-}  // namespace
-
 frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale, QWidget* parent)
     : QWidget(parent, Qt::Window), board_(board), ui_(ui), locale_(locale) {
   setObjectName("frmScript");
@@ -216,8 +186,7 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
       return;
     }
     SetRunning(true);
-    DrawnFirstBoard drawn(board_, *this);
-    RespondingBoard watched(drawn, *renderingUi_, grid_);
+    RespondingBoard watched(board_, *renderingUi_, grid_);
     ScriptContext ctx{grid_, watched, *renderingUi_, locale_};
     RunScript(ctx);
     SetRunning(false);
@@ -230,8 +199,7 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   });
   connect(Command7, &QPushButton::clicked, this, [this] {
     SetRunning(true);
-    DrawnFirstBoard drawn(board_, *this);
-    RespondingBoard watched(drawn, *renderingUi_, grid_);
+    RespondingBoard watched(board_, *renderingUi_, grid_);
     ScriptContext ctx{grid_, watched, *renderingUi_, locale_};
     SingleStep(ctx);
     SetRunning(false);
