@@ -19,7 +19,7 @@ WINDOWS_DIR ?= build-windows
 VERSION := $(shell sed -n 's/^project[^ ]* VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps deps-windows build run test test-asan fuzz package test-package bench soak format \
+.PHONY: all deps deps-windows build run test test-gui-shuffled test-asan fuzz package test-package bench soak format \
         screenshots clean windows test-windows package-windows
 
 all: build
@@ -54,6 +54,12 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+
+# The window tests as one program, in a new order each run: ctest starts each
+# test on its own, so a test that leaves a timer or a window behind for the
+# next one only shows here.
+test-gui-shuffled: build
+	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/tests/evm_gui_tests --gtest_shuffle --gtest_brief=1
 
 # zm5520-evm_<version>_<arch>.deb in $(BUILD_DIR): install it with
 # `sudo apt install ./$(BUILD_DIR)/zm5520-evm_*.deb`.

@@ -18,7 +18,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --
 programs=(evmctl)
 [ "$gui" = 1 ] && programs+=(zm5520-evm)
 expected=(bin/evmctl lib/udev/rules.d/70-zm5520-evm.rules share/man/man1/evmctl.1.gz
-  share/bash-completion/completions/evmctl share/doc/zm5520-evm/examples/dac_to_converters.txt)
+  share/bash-completion/completions/evmctl share/zsh/vendor-completions/_evmctl share/doc/zm5520-evm/examples/dac_to_converters.txt)
 [ "$gui" = 1 ] && expected+=(bin/zm5520-evm share/applications/zm5520-evm.desktop
   share/icons/hicolor/scalable/apps/zm5520-evm.svg share/man/man1/zm5520-evm.1.gz)
 for f in "${expected[@]}"; do [ -f "$prefix/$f" ] || fail "$f not installed"; done
@@ -87,6 +87,19 @@ completes "$evmctl_commands" evmctl --simulate --config-dir x ""
 completes "$("$prefix/bin/evmctl" --help | sed -n '/^Common options:/,$p' | help_options)" evmctl --
 for c in $evmctl_commands; do
   completes "$("$prefix/bin/evmctl" "$c" --help | head -1 | help_options)" evmctl --simulate "$c" --
+done
+completes "reglink:no-board interface:no-permission" evmctl --simulate --sim-fault ""
+completes "div1 div8" evmctl calibrate --pga ""
+
+# The zsh completion parses and names every command and option too.
+zsh_completion=$prefix/share/zsh/vendor-completions/_evmctl
+if command -v zsh >/dev/null; then
+  zsh -n "$zsh_completion" || fail "the zsh completion does not parse"
+fi
+all_options=$("$prefix/bin/evmctl" --help | help_options)
+for c in $evmctl_commands; do all_options+=$'\n'$("$prefix/bin/evmctl" "$c" --help | help_options); done
+for n in $evmctl_commands $(sort -u <<<"$all_options"); do
+  grep -q -- "$n" "$zsh_completion" || fail "the zsh completion does not name $n"
 done
 
 # An installed program keeps its state in the user's configuration folder,

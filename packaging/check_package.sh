@@ -26,7 +26,7 @@ list=$(dpkg-deb -c "$deb")
 for f in usr/bin/evmctl usr/bin/zm5520-evm usr/lib/udev/rules.d/70-zm5520-evm.rules \
   usr/share/applications/zm5520-evm.desktop usr/share/icons/hicolor/scalable/apps/zm5520-evm.svg \
   usr/share/man/man1/evmctl.1.gz usr/share/man/man1/zm5520-evm.1.gz \
-  usr/share/bash-completion/completions/evmctl \
+  usr/share/bash-completion/completions/evmctl usr/share/zsh/vendor-completions/_evmctl \
   usr/share/doc/zm5520-evm/examples/dac_to_converters.txt; do
   grep -q " \./$f\$" <<<"$list" || fail "package lacks /$f"
 done

@@ -12,6 +12,7 @@
 #include "gui/shell/form_main.h"
 #include "gui/shell/program_options.h"
 #include "gui/shell/qt_user_interface.h"
+#include "gui/shell/screen_fit.h"
 #include "gui/shell/screenshot_tour.h"
 #include "hid/board_ids.h"
 #include "script/evm_script_board.h"
@@ -48,12 +49,7 @@ int main(int argc, char* argv[]) {
       {.simulate = options.simulate, .vendorId = vendorId, .simulatedBoards = options.simBoards},
       clock);
 
-  const QString point = QLocale::system().decimalPoint();
-  const QString group = QLocale::system().groupSeparator();
-  evm::NumberLocale locale;
-  locale.decimalSeparator = point.size() == 1 ? point.at(0).toLatin1() : '.';
-  locale.groupSeparator =
-      group.size() == 1 && group.at(0).toLatin1() ? group.at(0).toLatin1() : ' ';
+  const evm::NumberLocale locale = evm::NumberLocaleOf(QLocale::system());
 
   const std::filesystem::path stateFolder = evm::ChooseStateFolder(
       options.configDir, evm::PathFromUtf8(QCoreApplication::applicationDirPath().toStdString()),
@@ -70,8 +66,7 @@ int main(int argc, char* argv[]) {
     evm::MainUnload(context);
     return 0;
   }
-  window.show();
-  window.activateWindow();
+  evm::gui::ShowOnScreen(&window);
 
   evm::EvmScriptBoard scriptBoard(context);
   if (options.launcher) evm::gui::OpenLauncher(window, scriptBoard, ui, locale);

@@ -1,31 +1,36 @@
 #include "cli/cli_session.h"
 
-#include <cstdlib>
-
-#include "calibration/eng_number.h"
-#include "calibration/initial_calibration.h"
+#include "common/atomic_file.h"
 #include "common/hex_text.h"
+#include "common/number_text.h"
 #include "hid/board_ids.h"
 #include "shell/main_load.h"
 #include "shell/set_usb_address.h"
 #include "shell/settings_file.h"
+#include "shell/stored_calibration.h"
 #include "shell/usb_address_file.h"
 
 namespace evm::cli {
 
 int Fail(CliContext& ctx, int code, const std::string& text) {
-  ctx.err << "evmctl " << ctx.options.command << ": " << text << "\n";
+  const std::string message = "evmctl " + ctx.options.command + ": " + text;
+  if (ctx.failure.empty()) ctx.failure = message;
+  ctx.err << message << "\n";
   return code;
 }
 
-bool CheckFileName(CliContext& ctx, const std::string& file, const std::string& what) {
-  if (!file.empty()) return true;
-  Fail(ctx, kExitUsage, what + " is empty; give a file name");
-  return false;
+int FailUnreadable(CliContext& ctx, const std::string& file, const std::error_code& ec) {
+  if (IsFileFault(ec)) return Fail(ctx, kExitUsage, FileFaultText(file, ec));
+  return Fail(ctx, kExitUsage, "cannot read '" + file + "': " + ec.message());
 }
 
-int FailUnreadable(CliContext& ctx, const std::string& file, const std::error_code& ec) {
-  return Fail(ctx, kExitUsage, "cannot read '" + file + "': " + ec.message());
+std::string LinkFailure(CliContext& ctx, int deviceAddress, const std::string& what,
+                        const std::string& seeAlso) {
+  const LinkFault fault = ctx.evm->regLink.LastFault();
+  if (fault == LinkFault::NoAnswer || fault == LinkFault::NoBoard) {
+    return "the register link did not answer" + what;
+  }
+  return NotAcknowledged(deviceAddress, what + seeAlso);
 }
 
 std::string NotAcknowledged(int deviceAddress, const std::string& what) {
@@ -37,6 +42,12 @@ bool ConnectRegisterLink(CliContext& ctx) {
   if (ctx.evm->regLink.OpenRegLink()) return true;
   if (ctx.options.regLink) {
     Fail(ctx, kExitNoBoard, "register link " + *ctx.options.regLink + " not found");
+    return false;
+  }
+  if (ctx.evm->regLink.UnopenedInterfaces() > 0) {
+    Fail(ctx, kExitNoBoard,
+         "a register link board was found but cannot be opened (no permission?): see the udev "
+         "rule in the README");
     return false;
   }
   Fail(ctx, kExitNoBoard,
@@ -71,73 +82,47 @@ bool ConnectInterfaceBoard(CliContext& ctx) {
 
 Scaling StoredScaling(CliContext& ctx, const RegisterRead& read) {
   const auto file = ctx.evm->StateFile(kSettingsFileName);
-  std::error_code readError;
-  const auto settings = ReadSettingsFile(file, &readError);
-  ReportUnreadableStateFile(ctx.ui, file, readError);
-  const CalibrationInputs defaults{0.01, 2, 100e-6};
-  CalibrationInputs inputs = defaults;
-  if (settings) {
-    // Stored with a decimal point, whatever the locale of the session.
-    const NumberLocale point = NumberLocale::Point();
-    inputs = {ParseEngNumber(settings->rshunt, point),
-              ParseEngNumber(settings->maxExpectedCurrent, point),
-              ParseEngNumber(settings->selectedCurrentLsb, point)};
-    if (!(inputs.rshuntOhms > 0)) {
-      // The value came from the settings file, so that is what to fix.
-      ctx.err << "evmctl " << ctx.options.command << ": the Rshunt '" << settings->rshunt
-              << "' stored in '" << file.string()
-              << "' is not a valid value; power and current are not scaled\n";
-      return Scaling{};
+  const StoredCalibration stored = ReadStoredCalibration(file, RangesOfConfig(read.values[0]));
+  ReportUnreadableStateFile(ctx.ui, file, stored.readError);
+  // The values came from the settings file, so that is what to fix.
+  const std::string where = "' stored in '" + file.string() + "'";
+  const std::string prefix = "evmctl " + ctx.options.command + ": the ";
+  if (stored.stored) {
+    switch (stored.restored.reached) {
+      case RestoredStep::None:
+        ctx.err << prefix << "Rshunt '" << stored.settings.rshunt << where
+                << " is not a valid value; power and current are not scaled\n";
+        break;
+      case RestoredStep::Rshunt:
+        ctx.err << prefix << "Max Expected Current '" << stored.settings.maxExpectedCurrent << where
+                << " is not between 0 and the Max Possible Current; power and current are not "
+                << "scaled\n";
+        break;
+      case RestoredStep::CurrentLsbRejected:
+        ctx.err << prefix << "current LSB '" << stored.settings.selectedCurrentLsb << where
+                << " gives no calibration with the stored inputs; power is not scaled\n";
+        break;
+      case RestoredStep::CurrentLsb: break;
     }
   }
-  const InitialCalibration c =
-      ComputeInitialCalibration(inputs, RangesOfConfig(read.values[0]), NumberLocale::Point());
-  if (!c.Ok()) return Scaling{};
-  return Scaling{c.currentLsb, c.powerLsb};
+  return stored.restored.scaling;
 }
 
-namespace {
-std::optional<double> PositiveNumber(const std::string& text) {
-  char* end = nullptr;
-  const double v = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || !(v > 0) || v > 1e9) return std::nullopt;
-  return v;
-}
-}  // namespace
-
-std::optional<RunLength> ReadRunLength(CliContext& ctx,
-                                       const std::optional<std::string>& passesText,
-                                       const std::optional<std::string>& secondsText) {
+RunLength RunLengthOf(const std::optional<std::string>& passesText,
+                      const std::optional<std::string>& secondsText) {
   RunLength length;
-  if (passesText) {
-    const auto n = PositiveNumber(*passesText);
-    if (!n || *n != static_cast<double>(static_cast<long>(*n))) {
-      Fail(ctx, kExitUsage, "--passes '" + *passesText + "' is not a whole number above 0");
-      return std::nullopt;
-    }
-    length.passes = static_cast<long>(*n);
-  } else if (secondsText) {
-    const auto s = PositiveNumber(*secondsText);
-    if (!s) {
-      Fail(ctx, kExitUsage, "--seconds '" + *secondsText + "' is not a number above 0");
-      return std::nullopt;
-    }
-    length.seconds = *s;
-  }
+  if (passesText) length.passes = static_cast<long>(ParseInvariantNumber(*passesText).value_or(0));
+  if (secondsText) length.seconds = ParseInvariantNumber(*secondsText).value_or(0);
   return length;
 }
 
-bool RunLength::Over(long done, Clock& clock) const {
-  if (passes > 0) return done >= passes;
-  if (seconds <= 0) return false;
-  constexpr double kSecondsPerDay = 86400;
-  double elapsed = clock.SecondsSinceMidnight() - start;
-  if (elapsed < 0) elapsed += kSecondsPerDay;
-  return elapsed >= seconds;
+void PrintJson(CliContext& ctx, const Json& json) {
+  ctx.document = json;
 }
 
-void PrintJson(CliContext& ctx, const Json& json) {
-  ctx.out << json.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
+void PrintJsonLine(CliContext& ctx, const Json& json) {
+  ctx.streamed = true;
+  PrintJsonDocument(ctx.out, json);
 }
 
 void Progress(CliContext& ctx, const std::string& text) {

@@ -6,6 +6,7 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "common/hex_text.h"
+#include "common/number_text.h"
 #include "registers/config_fields.h"
 #include "shell/settings_file.h"
 
@@ -48,21 +49,14 @@ int RunCalibrate(CliContext& ctx) {
         std::pair{"--lsb", &lsb}}) {
     if (!*value) return Fail(ctx, kExitUsage, std::string(name) + " is required");
   }
+  // --pga and --bus are one of their choices, as the parser checked.
   int pgaField = -1;
-  if (pga) {
-    constexpr std::array<const char*, 4> kDividers = {"div1", "div2", "div4", "div8"};
-    for (size_t i = 0; i < kDividers.size(); ++i) {
-      if (*pga == kDividers[i]) pgaField = static_cast<int>(i);
-    }
-    if (pgaField < 0)
-      return Fail(ctx, kExitUsage, "--pga '" + *pga + "' is not div1, div2, div4 or div8");
+  constexpr std::array<const char*, 4> kDividers = {"div1", "div2", "div4", "div8"};
+  for (size_t i = 0; pga && i < kDividers.size(); ++i) {
+    if (*pga == kDividers[i]) pgaField = static_cast<int>(i);
   }
   int busField = -1;
-  if (bus) {
-    if (*bus == "16") busField = 0;
-    if (*bus == "32") busField = 1;
-    if (busField < 0) return Fail(ctx, kExitUsage, "--bus '" + *bus + "' is not 16 or 32");
-  }
+  if (bus) busField = *bus == "16" ? 0 : 1;
 
   // The ranges come from the device's register 00h unless both are given;
   // a calculation with both needs no board.
@@ -72,7 +66,7 @@ int RunCalibrate(CliContext& ctx) {
   if (needBoard) {
     if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
     read = ReadRegisters(ctx.evm->regLink, address, kNormalLastReg);
-    if (!read.AllAcknowledged()) return Fail(ctx, kExitFailed, NotAcknowledged(address, ""));
+    if (!read.AllAcknowledged()) return Fail(ctx, kExitFailed, LinkFailure(ctx, address, ""));
   }
   int32_t config = read.values[0];
   if (pgaField >= 0) config = WithField(config, kConfigPga, pgaField);
@@ -85,10 +79,16 @@ int RunCalibrate(CliContext& ctx) {
   switch (c.refusal) {
     case CalibrationRefusal::Rshunt:
       return Fail(ctx, kExitUsage, "--rshunt '" + *rshunt + "' refused: " + kRshuntMessage);
-    case CalibrationRefusal::MaxExpectedCurrent:
-      return Fail(
-          ctx, kExitUsage,
-          "--max-current '" + *current + "' refused (at most " + c.text.maxPossibleCurrent + " A)");
+    case CalibrationRefusal::MaxExpectedCurrent: {
+      // The tab's own refusal, then the limit as a plain number ("4", not
+      // the tab's "4.").
+      const std::string message = kMaxExpectedCurrentMessage;
+      return Fail(ctx, kExitUsage,
+                  "--max-current '" + *current +
+                      "' refused: " + message.substr(0, message.find('\r')) +
+                      "\n  It must be above 0 and at most the Max Possible Current, " +
+                      FormatGeneral(c.maxPossibleAmps, point) + " A.");
+    }
     case CalibrationRefusal::CurrentLsb:
       return Fail(ctx, kExitUsage, "--lsb '" + *lsb + "' refused: " + kLsbOutOfRangeMessage);
     case CalibrationRefusal::TooLarge:
@@ -164,7 +164,7 @@ int RunCalibrate(CliContext& ctx) {
       const std::string key = r.key;
       text[key] = Trimmed(r.text);
       if (key.ends_with("_hex")) continue;
-      doc[key] = r.number;
+      doc[key] = JsonRound(r.number);
     }
     doc["calibration"] = c.calibration;
     doc["max_current_before_overflow_code"] = c.maxCurrentBeforeOverflowCode;

@@ -1,39 +1,53 @@
+#include <cstdio>
+
 #include "calibration/measurement_log.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
+#include "common/atomic_file.h"
 #include "common/utf8_path.h"
 
 namespace evm::cli {
 
+namespace {
+
+int LogRefused(CliContext& ctx, const std::string& file, const std::error_code& ec) {
+  if (IsFileFault(ec)) return Fail(ctx, kExitUsage, FileFaultText(file, ec));
+  return Fail(ctx, kExitUsage, "cannot create the log file '" + file + "': " + ec.message());
+}
+
+}  // namespace
+
 int RunLog(CliContext& ctx) {
   const auto passesText = ctx.options.Value("--passes");
   const auto secondsText = ctx.options.Value("--seconds");
-  if (passesText.has_value() == secondsText.has_value()) {
-    return Fail(ctx, kExitUsage, "give either --passes N or --seconds S");
-  }
-  auto length = ReadRunLength(ctx, passesText, secondsText);
-  if (!length) return kExitUsage;
+  if (!passesText && !secondsText) return Fail(ctx, kExitUsage, "give --passes N or --seconds S");
+  RunLength length = RunLengthOf(passesText, secondsText);
   const std::string& file = ctx.options.args[0];
-  if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
+  // A target that cannot be a log is bad input whatever board is there.
+  if (const std::error_code target = CheckWritableTarget(PathFromUtf8(file))) {
+    return LogRefused(ctx, file, target);
+  }
 
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
   RegisterLink& link = ctx.evm->regLink;
-  Clock& clock = ctx.io.clock;
+  Clock& clock = ctx.clock;
   const int address = ctx.options.deviceAddress;
   // No log of values the device never gave.
   const RegisterRead first = ReadRegisters(link, address, kNormalLastReg);
   if (!first.AllAcknowledged()) {
-    return Fail(ctx, kExitFailed, NotAcknowledged(address, " (see --address)"));
+    return Fail(ctx, kExitFailed, LinkFailure(ctx, address, "", " (see --address)"));
   }
   const Scaling scaling = StoredScaling(ctx, first);
 
   MeasurementLog log;
-  if (!log.Open(PathFromUtf8(file)))
-    return Fail(ctx, kExitUsage, "cannot create the log file '" + file + "'");
+  std::error_code logError;
+  if (!log.Open(PathFromUtf8(file), logError)) {
+    return LogRefused(ctx, file, logError);
+  }
 
   long done = 0;
   long unacknowledged = 0;
-  length->Start(clock);
+  length.Start(clock);
   for (;;) {
     if (ctx.Stopped()) break;
     const MeasurementRecord record = MeasureOnce(link, clock, address, kNormalLastReg, scaling);
@@ -41,13 +55,20 @@ int RunLog(CliContext& ctx) {
     // A pass the device did not fully give has nothing worth logging.
     if (!record.registers.AllAcknowledged()) {
       ++unacknowledged;
-    } else if (!log.Append(record)) {
+    } else if (!log.Append(record, logError)) {
       // Reading on without a log would only hide that the log is gone.
       EndProgress(ctx);
-      return Fail(ctx, kExitUsage, "logging to '" + file + "' stopped after a failed write");
+      return Fail(ctx, kExitUsage,
+                  "logging to '" + file + "' stopped after a failed write: " + logError.message());
     }
-    Progress(ctx, std::to_string(done) + (done == 1 ? " pass" : " passes"));
-    if (length->Over(done, clock)) break;
+    if (ctx.io.progress) {
+      char line[120];
+      std::snprintf(line, sizeof line, "%ld %s, %.0f s, last %.6g A", done,
+                    done == 1 ? "pass" : "passes", length.Elapsed(clock),
+                    record.quantities.amperes);
+      Progress(ctx, line);
+    }
+    if (length.Over(done, clock)) break;
   }
   log.Close();
   EndProgress(ctx);

@@ -3,21 +3,22 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "plot/measurement_series.h"
+#include "registers/register_map.h"
 
 namespace evm::cli {
 
 namespace {
 
-void PrintPass(CliContext& ctx, double time, const MeasurementRecord& r) {
+void PrintPass(CliContext& ctx, double time, const MeasurementRecord& r, const Scaling& scaling) {
   const bool acknowledged = r.registers.AllAcknowledged();
   const Quantities& q = r.quantities;
   if (ctx.options.json) {
-    PrintJson(ctx, Json{{"time", TimeStampText(time)},
-                        {"acknowledged", acknowledged},
-                        {"bus_volts", q.busVolts},
-                        {"shunt_volts", q.shuntVolts},
-                        {"amperes", q.amperes},
-                        {"watts", q.watts}});
+    PrintJsonLine(ctx, Json{{"time", TimeStampText(time)},
+                            {"acknowledged", acknowledged},
+                            {"bus_volts", JsonRound(q.busVolts, kBusVoltsLsb)},
+                            {"shunt_volts", JsonRound(q.shuntVolts, kShuntVoltsLsb)},
+                            {"amperes", JsonRound(q.amperes, scaling.currentLsb)},
+                            {"watts", JsonRound(q.watts, scaling.powerLsb)}});
   } else if (!acknowledged) {
     ctx.out << TimeStampText(time) << "  "
             << NotAcknowledged(r.registers.deviceAddress, " every read") << "\n";
@@ -36,32 +37,34 @@ void PrintPass(CliContext& ctx, double time, const MeasurementRecord& r) {
 int RunMonitor(CliContext& ctx) {
   const auto passesText = ctx.options.Value("--passes");
   const auto secondsText = ctx.options.Value("--seconds");
-  if (passesText && secondsText) return Fail(ctx, kExitUsage, "give --passes N or --seconds S");
-  auto length = ReadRunLength(ctx, passesText, secondsText);
-  if (!length) return kExitUsage;
+  RunLength length = RunLengthOf(passesText, secondsText);
 
   if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
   RegisterLink& link = ctx.evm->regLink;
-  Clock& clock = ctx.io.clock;
+  Clock& clock = ctx.clock;
   const int address = ctx.options.deviceAddress;
   // Scaled by the calibration the last session kept, as `read` does.
   const Scaling scaling = StoredScaling(ctx, ReadRegisters(link, address, kNormalLastReg));
 
   long done = 0;
   long unacknowledged = 0;
-  length->Start(clock);
+  length.Start(clock);
   // Ctrl-C is looked for between passes, so the pass in progress is printed
   // whole and the run ends as if its count were done.
   while (!ctx.Stopped()) {
     const MeasurementRecord record = MeasureOnce(link, clock, address, kNormalLastReg, scaling);
     DateTime day = record.time;
     day.hour = day.minute = day.second = 0;
-    PrintPass(ctx, SecondsOf(day) + clock.SecondsSinceMidnight(), record);
+    PrintPass(ctx, SecondsOf(day) + clock.SecondsSinceMidnight(), record, scaling);
     ++done;
     if (!record.registers.AllAcknowledged()) ++unacknowledged;
-    if (length->Over(done, clock)) break;
+    if (length.Over(done, clock)) break;
+    // Nobody gets what is printed: reading on would run for ever.
+    if (!ctx.out) break;
   }
 
+  // Ended by the user, not by its count: as log and script say.
+  if (ctx.Stopped()) return Fail(ctx, kExitInterrupted, "interrupted");
   if (unacknowledged > 0) {
     return Fail(ctx, kExitFailed,
                 NotAcknowledged(address, " every read in " + std::to_string(unacknowledged) +

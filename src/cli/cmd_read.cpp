@@ -36,18 +36,25 @@ int RunRead(CliContext& ctx) {
   const RegisterRead read = ReadRegisters(ctx.evm->regLink, address, lastReg);
   // Values the device did not give are not worth printing.
   if (!read.AllAcknowledged()) {
-    return Fail(ctx, kExitFailed, NotAcknowledged(address, " (see --address)"));
+    return Fail(ctx, kExitFailed, LinkFailure(ctx, address, "", " (see --address)"));
   }
   const Scaling scaling = StoredScaling(ctx, read);
   const Quantities q = Scale(read, scaling);
   const double scaled[] = {0, q.shuntVolts, q.busVolts, q.watts, q.amperes};
+  const double resolution[] = {0, kShuntVoltsLsb, kBusVoltsLsb, scaling.powerLsb,
+                               scaling.currentLsb};
+  if (read.values[5] == 0) {
+    // The chip computes current and power only with a calibration.
+    ctx.err << "evmctl read: note: register 05h (Full Scale Cal) is 0, so current and power "
+               "read 0; store a calibration with 'evmctl calibrate ... --write'\n";
+  }
 
   if (ctx.options.json) {
     Json doc = {{"device_address", address},
                 {"device_address_hex", Hex(static_cast<unsigned>(address), 2)},
                 {"acknowledged", true},
-                {"current_lsb", scaling.currentLsb},
-                {"power_lsb", scaling.powerLsb},
+                {"current_lsb", JsonRound(scaling.currentLsb)},
+                {"power_lsb", JsonRound(scaling.powerLsb)},
                 {"registers", Json::array()}};
     for (int i = 0; i <= read.lastReg; ++i) {
       const int32_t value = read.values[static_cast<size_t>(i)];
@@ -59,7 +66,7 @@ int RunRead(CliContext& ctx) {
                   {"binary", FormatRegText(value, kFormBinary, false)},
                   {"scaled", nullptr},
                   {"unit", Unit(i)}};
-      if (HasScaledValue(i)) reg["scaled"] = scaled[i];
+      if (HasScaledValue(i)) reg["scaled"] = JsonRound(scaled[i], resolution[i]);
       doc["registers"].push_back(reg);
     }
     PrintJson(ctx, doc);

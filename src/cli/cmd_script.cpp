@@ -51,26 +51,31 @@ class ScriptRunUi final : public UserInterface {
   std::ostream& err_;
 };
 
+// The first failed row and why, for the closing line: a set-up row that
+// failed (a DAC write, a command) is what the user must look at first.
+std::string FirstFailure(const ScriptGrid& grid) {
+  for (int r = 1; r <= grid.ScriptLastRow; ++r) {
+    if (grid.Cell(r, kColVerdict) != "FAIL") continue;
+    const std::string& why = grid.Cell(r, kColResult);
+    return " (row " + std::to_string(r) + (why.empty() ? "" : ": " + why) + ")";
+  }
+  return "";
+}
+
 }  // namespace
 
 int RunScriptFile(CliContext& ctx) {
   const auto results = ctx.options.Value("--results");
   const auto maxSecondsText = ctx.options.Value("--max-seconds");
   const std::string& file = ctx.options.args[0];
-  if (!CheckFileName(ctx, file, "FILE")) return kExitUsage;
-  if (results && !CheckFileName(ctx, *results, "--results")) return kExitUsage;
   std::optional<double> maxSeconds;
-  if (maxSecondsText) {
-    maxSeconds = ParseInvariantNumber(*maxSecondsText);
-    if (!maxSeconds || !(*maxSeconds > 0) || *maxSeconds > 86400) {
-      return Fail(ctx, kExitUsage,
-                  "--max-seconds '" + *maxSecondsText + "' is not a number of seconds above 0");
-    }
-  }
+  if (maxSecondsText) maxSeconds = ParseInvariantNumber(*maxSecondsText);
 
   ScriptGrid grid;
   std::error_code readError;
-  if (!ReadWholeFile(PathFromUtf8(file), readError)) return FailUnreadable(ctx, file, readError);
+  if (!ReadWholeFile(PathFromUtf8(file), readError, FileKind::Script)) {
+    return FailUnreadable(ctx, file, readError);
+  }
   if (!LoadScript(grid, PathFromUtf8(file), ctx.ui)) {
     // The rows before the faulty line were loaded; it is the next one.
     return Fail(ctx, kExitUsage,
@@ -87,12 +92,16 @@ int RunScriptFile(CliContext& ctx) {
   ScriptRunUi ui(ctx.ui, grid, ctx.err);
   ScriptContext run{grid, board, ui, evm.locale};
   int rowsRun = 0;
-  const ScriptRunHooks hooks{
-      .stop = [&] { return ctx.Stopped(); },
-      .onRow = [&](int) { Progress(ctx, std::to_string(++rowsRun) + " rows run"); }};
+  int lastRow = 0;
+  const ScriptRunHooks hooks{.stop = [&] { return ctx.Stopped(); },
+                             .onRow =
+                                 [&](int row) {
+                                   lastRow = row;
+                                   Progress(ctx, std::to_string(++rowsRun) + " rows run");
+                                 }};
   bool timedOut = false;
   if (maxSeconds) {
-    timedOut = RunScriptWithin(run, ctx.io.clock, *maxSeconds, hooks);
+    timedOut = RunScriptWithin(run, ctx.clock, *maxSeconds, hooks);
   } else {
     RunScript(run, hooks);
   }
@@ -124,7 +133,7 @@ int RunScriptFile(CliContext& ctx) {
     doc["fail"] = fail;
     doc["interrupted"] = interrupted;
     doc["timed_out"] = timedOut;
-    doc["verdict"] = ok ? "PASS" : "FAIL";
+    doc["verdict"] = interrupted ? "INTERRUPTED" : ok ? "PASS" : "FAIL";
     PrintJson(ctx, doc);
   } else {
     for (int r = 1; r <= grid.ScriptLastRow; ++r) {
@@ -137,7 +146,13 @@ int RunScriptFile(CliContext& ctx) {
       text.erase(text.find_last_not_of(' ') + 1);
       ctx.out << text << "\n";
     }
-    ctx.out << (ok ? "PASS" : "FAIL") << ": " << pass << " passed, " << fail << " failed\n";
+    // A run the user stopped has no verdict.
+    if (interrupted) {
+      ctx.out << "INTERRUPTED after row " << lastRow << ": " << pass << " passed, " << fail
+              << " failed\n";
+    } else {
+      ctx.out << (ok ? "PASS" : "FAIL") << ": " << pass << " passed, " << fail << " failed\n";
+    }
   }
 
   std::error_code writeError;
@@ -145,15 +160,21 @@ int RunScriptFile(CliContext& ctx) {
     return Fail(ctx, kExitUsage,
                 "cannot write the results file '" + *results + "': " + writeError.message());
   }
-  if (interrupted) return Fail(ctx, kExitInterrupted, "interrupted");
+  if (interrupted) {
+    return Fail(ctx, kExitInterrupted, "interrupted after row " + std::to_string(lastRow));
+  }
   if (timedOut) {
     return Fail(ctx, kExitFailed,
                 "'" + file + "': stopped after --max-seconds " + *maxSecondsText +
                     "; the rows run so far are shown");
   }
-  if (!answered) return Fail(ctx, kExitFailed, "the interface board stopped answering");
-  if (fail > 0)
-    return Fail(ctx, kExitFailed, "'" + file + "': " + std::to_string(fail) + " row(s) FAIL");
+  if (!answered) {
+    return Fail(ctx, kExitFailed, "the interface board stopped answering" + FirstFailure(grid));
+  }
+  if (fail > 0) {
+    return Fail(ctx, kExitFailed,
+                "'" + file + "': " + std::to_string(fail) + " row(s) FAIL" + FirstFailure(grid));
+  }
   return kExitOk;
 }
 

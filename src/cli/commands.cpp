@@ -1,6 +1,9 @@
 #include "cli/commands.h"
 
+#include <cstdio>
 #include <limits>
+
+#include "devices/sim/sim_faults.h"
 
 namespace evm::cli {
 
@@ -18,6 +21,7 @@ const std::vector<Command>& Commands() {
        {},
        0,
        0,
+       ValueKind::Text,
        RunDevices},
       {"read",
        "read [--engineering]",
@@ -26,9 +30,10 @@ const std::vector<Command>& Commands() {
        "name, hexadecimal and binary value, and the scaled value of 01h-04h.\n"
        "Power and current are scaled by the calibration of the last session\n"
        "(see calibrate --write); nothing is written to the device.\n",
-       {{"--engineering", ""}},
+       {{"--engineering", "", ValueKind::Flag, {"registers 00h-07h, not only 00h-05h"}, {}}},
        0,
        0,
+       ValueKind::Text,
        RunRead},
       {"write",
        "write REG VALUE",
@@ -39,6 +44,7 @@ const std::vector<Command>& Commands() {
        {},
        2,
        2,
+       ValueKind::Text,
        RunWrite},
       {"send",
        "send TEXT...",
@@ -50,6 +56,7 @@ const std::vector<Command>& Commands() {
        {},
        1,
        kAny,
+       ValueKind::Text,
        RunSend},
       {"encode",
        "encode TEXT",
@@ -60,6 +67,7 @@ const std::vector<Command>& Commands() {
        {},
        1,
        kAny,
+       ValueKind::Text,
        RunEncode},
       {"calibrate",
        "calibrate --rshunt R --max-current I --lsb L [--pga div1..div8] [--bus 16|32] [--write]",
@@ -70,14 +78,23 @@ const std::vector<Command>& Commands() {
        "are both given, in which case no board is needed. --write stores the\n"
        "calibration in register 05h (and a changed --pga/--bus in 00h), checks\n"
        "it by reading back, and keeps the inputs for the next commands.\n",
-       {{"--rshunt", "R"},
-        {"--max-current", "I"},
-        {"--lsb", "L"},
-        {"--pga", "DIV"},
-        {"--bus", "V"},
-        {"--write", ""}},
+       {{"--rshunt", "R", ValueKind::Number, {"shunt resistance in ohms (10m is 0.01)"}, {}},
+        {"--max-current", "I", ValueKind::Number, {"largest expected current in amperes"}, {}},
+        {"--lsb", "L", ValueKind::Number, {"current LSB in amperes per bit (100u)"}, {}},
+        {"--pga",
+         "DIV",
+         ValueKind::Choice,
+         {"the PGA range, instead of register 00h's"},
+         {"div1", "div2", "div4", "div8"}},
+        {"--bus",
+         "V",
+         ValueKind::Choice,
+         {"the bus range in volts, instead of 00h's"},
+         {"16", "32"}},
+        {"--write", "", ValueKind::Flag, {"store the calibration and keep the inputs"}, {}}},
        0,
        0,
+       ValueKind::Text,
        RunCalibrate},
       {"log",
        "log FILE (--passes N | --seconds S)",
@@ -86,9 +103,11 @@ const std::vector<Command>& Commands() {
        "main window's log, for N passes or S seconds. A pass in which the device\n"
        "did not acknowledge every read is not logged (exit status 1). Ctrl-C ends\n"
        "the log early with the passes done so far (exit status 130).\n",
-       {{"--passes", "N"}, {"--seconds", "S"}},
+       {{"--passes", "N", ValueKind::WholeAbove0, {"log N passes"}, {}},
+        {"--seconds", "S", ValueKind::SecondsAbove0, {"log for S seconds"}, {}}},
        1,
        1,
+       ValueKind::File,
        RunLog},
       {"monitor",
        "monitor [--passes N | --seconds S]",
@@ -98,9 +117,11 @@ const std::vector<Command>& Commands() {
        "JSON object per line. Runs until N passes or S seconds are done, or\n"
        "Ctrl-C. Exit status 1 when the device did not acknowledge every read\n"
        "of a pass.\n",
-       {{"--passes", "N"}, {"--seconds", "S"}},
+       {{"--passes", "N", ValueKind::WholeAbove0, {"end after N passes"}, {}},
+        {"--seconds", "S", ValueKind::SecondsAbove0, {"end after S seconds"}, {}}},
        0,
        0,
+       ValueKind::Text,
        RunMonitor},
       {"save-regs",
        "save-regs FILE",
@@ -109,6 +130,7 @@ const std::vector<Command>& Commands() {
        {},
        1,
        1,
+       ValueKind::File,
        RunSaveRegs},
       {"load-regs",
        "load-regs FILE",
@@ -117,6 +139,7 @@ const std::vector<Command>& Commands() {
        {},
        1,
        1,
+       ValueKind::File,
        RunLoadRegs},
       {"script",
        "script FILE [--results OUT] [--max-seconds S]",
@@ -127,12 +150,103 @@ const std::vector<Command>& Commands() {
        "a long pause) after S seconds with the rows run so far. Exit status 1\n"
        "when a row FAILs or the time ran out, 2 when the script has no steps;\n"
        "Ctrl-C ends the run with the rows run so far (exit status 130).\n",
-       {{"--results", "OUT"}, {"--max-seconds", "S"}},
+       {{"--results", "OUT", ValueKind::File, {"write the results file OUT"}, {}},
+        {"--max-seconds", "S", ValueKind::ScriptSeconds, {"end the run after S seconds"}, {}}},
        1,
        1,
+       ValueKind::File,
        RunScriptFile},
   };
   return kCommands;
+}
+
+const std::vector<CommandOption>& CommonOptions() {
+  static const std::vector<CommandOption> kOptions = [] {
+    std::vector<std::string> faults;
+    const std::string names = sim::SimFaultNames();
+    for (size_t pos = 0; pos < names.size();) {
+      const size_t comma = names.find(", ", pos);
+      faults.push_back(names.substr(pos, comma - pos));
+      pos = comma == std::string::npos ? names.size() : comma + 2;
+    }
+    return std::vector<CommandOption>{
+        {"--simulate", "", ValueKind::Flag, {"use the simulated EVM instead of USB boards"}, {}},
+        {"--sim-fault",
+         "NAME",
+         ValueKind::Choice,
+         {"with --simulate: a board misbehaves for the run, as BOARD:FAULT",
+          "(BOARD reglink or interface; FAULT no-board, no-reply,",
+          "wrong-reply-code, non-zero-status, write-failure,",
+          "read-failure, wrong-echo, garbage, unplug or", "no-permission)"},
+         faults},
+        {"--address", "HEX", ValueKind::Hex7Bit, {"I2C address of the ZM5520/1 (default 40)"}, {}},
+        {"--usb-address",
+         "HEX",
+         ValueKind::Hex16,
+         {"product id of the interface board (default: the stored one)"},
+         {}},
+        {"--vendor-id",
+         "HEX",
+         ValueKind::Hex16,
+         {"USB vendor id of the boards (default 3A5F)"},
+         {}},
+        {"--config-dir", "DIR", ValueKind::Folder, {"folder of the state files"}, {}},
+        {"--reglink",
+         "SERIAL|PATH",
+         ValueKind::Text,
+         {"the register link to use for this run"},
+         {}},
+        {"--interface",
+         "SERIAL|PATH",
+         ValueKind::Text,
+         {"the interface board to use for this run"},
+         {}},
+        {"--sim-boards", "N", ValueKind::Boards, {"with --simulate, N boards of each kind"}, {}},
+        {"--json", "", ValueKind::Flag, {"machine-readable output, errors included"}, {}},
+        {"--help", "", ValueKind::Flag, {"this text, or a command's own with COMMAND --help"}, {}},
+        {"--version", "", ValueKind::Flag, {"the program's version"}, {}},
+    };
+  }();
+  return kOptions;
+}
+
+namespace {
+
+std::string OptionLines(const std::vector<CommandOption>& options) {
+  std::string text;
+  for (const CommandOption& o : options) {
+    const std::string head = o.name + (o.valueName.empty() ? "" : " " + o.valueName);
+    for (size_t i = 0; i < o.help.size(); ++i) {
+      char line[160];
+      std::snprintf(line, sizeof line, "  %-24s %s\n", i == 0 ? head.c_str() : "",
+                    o.help[i].c_str());
+      text += line;
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string Usage() {
+  std::string text =
+      "Usage: evmctl [common options] COMMAND [arguments]\n"
+      "Drives the ZM5520/1 evaluation module from the command line.\n\n"
+      "Commands:\n";
+  for (const Command& c : Commands()) {
+    char line[128];
+    std::snprintf(line, sizeof line, "  %-10s %s\n", c.name.c_str(), c.summary.c_str());
+    text += line;
+  }
+  return text + "\nCommon options:\n" + OptionLines(CommonOptions()) +
+         "\nExit status: 0 success, 1 a check failed or the device did not acknowledge,\n"
+         "2 bad usage or input, 3 no board found, 130 ended by Ctrl-C.\n";
+}
+
+std::string CommandHelp(const Command& c) {
+  std::string text = "Usage: evmctl [common options] " + c.synopsis + "\n" + c.help;
+  if (!c.options.empty()) text += "\nOptions:\n" + OptionLines(c.options);
+  return text;
 }
 
 }  // namespace evm::cli

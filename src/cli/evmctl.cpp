@@ -2,12 +2,14 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 #include <map>
 
 #include "cli/cli_context.h"
 #include "cli/commands.h"
+#include "cli/json_output.h"
 #include "common/hex_text.h"
+#include "common/number_text.h"
 #include "common/utf8_path.h"
 #include "hid/board_ids.h"
 
@@ -15,38 +17,84 @@ namespace evm::cli {
 
 namespace {
 
-constexpr const char* kCommonOptions =
-    "\nCommon options:\n"
-    "  --simulate          use the simulated EVM instead of USB boards\n"
-    "  --sim-fault NAME    with --simulate: a board misbehaves for the run, as BOARD:FAULT\n"
-    "                      (BOARD reglink or interface; FAULT no-board, no-reply,\n"
-    "                      wrong-reply-code, non-zero-status, write-failure,\n"
-    "                      read-failure, wrong-echo, garbage, unplug or\n"
-    "                      no-permission)\n"
-    "  --address HEX       I2C address of the ZM5520/1 (default 40)\n"
-    "  --usb-address HEX   product id of the interface board (default: the stored one)\n"
-    "  --vendor-id HEX     USB vendor id of the boards (default 3A5F)\n"
-    "  --config-dir DIR    folder of the state files\n"
-    "  --reglink SERIAL|PATH    the register link to use for this run\n"
-    "  --interface SERIAL|PATH  the interface board to use for this run\n"
-    "  --sim-boards N      with --simulate, N boards of each kind\n"
-    "  --json              machine-readable output\n"
-    "  --help              this text, or a command's own with COMMAND --help\n"
-    "  --version           the program's version\n\n"
-    "Exit status: 0 success, 1 a check failed or the device did not acknowledge,\n"
-    "2 bad usage or input, 3 no board found, 130 ended by Ctrl-C.\n";
+std::string OneOf(const std::vector<std::string>& choices) {
+  std::string text;
+  for (const std::string& c : choices) text += (text.empty() ? "" : ", ") + c;
+  return text;
+}
 
-std::string Usage() {
-  std::string text =
-      "Usage: evmctl [common options] COMMAND [arguments]\n"
-      "Drives the ZM5520/1 evaluation module from the command line.\n\n"
-      "Commands:\n";
-  for (const Command& c : Commands()) {
-    char line[128];
-    std::snprintf(line, sizeof line, "  %-10s %s\n", c.name.c_str(), c.summary.c_str());
-    text += line;
+std::optional<double> NumberIn(const std::string& text, double above, double atMost) {
+  const auto v = ParseInvariantNumber(text);
+  if (!v || !(*v > above) || *v > atMost) return std::nullopt;
+  return v;
+}
+
+// The check of a value by its kind: empty when it is good. Hexadecimal
+// values are rewritten in decimal, which is what they are bound to.
+std::string CheckValue(const CommandOption& o, std::string& text) {
+  const std::string quoted = "'" + text + "'";
+  switch (o.kind) {
+    case ValueKind::Flag: return "";
+    case ValueKind::Text:
+    case ValueKind::Number:
+    case ValueKind::File: return text.empty() ? "the value is empty; give " + o.valueName : "";
+    case ValueKind::Folder: {
+      if (text.empty()) return "the value is empty; give a folder";
+      std::error_code ec;
+      const std::filesystem::path folder = PathFromUtf8(text);
+      if (std::filesystem::exists(folder, ec) && !std::filesystem::is_directory(folder, ec)) {
+        return quoted + " is not a folder";
+      }
+      return "";
+    }
+    case ValueKind::WholeAbove0: {
+      // Digits only: "0x2" or "2e0" would be read as some other count.
+      const auto n = text.find_first_not_of("0123456789") == std::string::npos
+                         ? NumberIn(text, 0, 1e9)
+                         : std::nullopt;
+      if (!n || *n != static_cast<double>(static_cast<long>(*n))) {
+        return quoted + " is not a whole number above 0";
+      }
+      return "";
+    }
+    case ValueKind::SecondsAbove0:
+      return NumberIn(text, 0, 1e9) ? "" : quoted + " is not a number above 0";
+    case ValueKind::ScriptSeconds:
+      return NumberIn(text, 0, 86400) ? "" : quoted + " is not a number of seconds above 0";
+    case ValueKind::Hex7Bit:
+    case ValueKind::Hex16: {
+      const auto v = ParseHex16(text);
+      if (o.kind == ValueKind::Hex7Bit && (!v || *v > 0x7F)) {
+        return quoted + " is not a 7-bit hexadecimal I2C address";
+      }
+      if (!v) return quoted + " is not a hexadecimal number 0-FFFF";
+      text = std::to_string(*v);
+      return "";
+    }
+    case ValueKind::Boards: {
+      int n = 0;
+      const auto res = std::from_chars(text.data(), text.data() + text.size(), n);
+      if (res.ec != std::errc() || res.ptr != text.data() + text.size() || n < 1 || n > 99) {
+        return quoted + " is not a number of boards from 1 to 99";
+      }
+      return "";
+    }
+    case ValueKind::Choice:
+      if (std::find(o.choices.begin(), o.choices.end(), text) != o.choices.end()) return "";
+      return quoted + " is not one of " + OneOf(o.choices);
   }
-  return text + kCommonOptions;
+  return "";
+}
+
+CLI::Validator ValidatorOf(const CommandOption& o) {
+  return CLI::Validator([o](std::string& text) { return CheckValue(o, text); }, o.valueName);
+}
+
+const CommandOption& Common(const std::string& name) {
+  for (const CommandOption& o : CommonOptions()) {
+    if (o.name == name) return o;
+  }
+  throw std::logic_error("no common option " + name);
 }
 
 // What the parser collects for one command.
@@ -57,9 +105,18 @@ struct Parsed {
   std::map<std::string, bool> flags;
 };
 
-int UsageError(const EvmctlIo& io, const std::string& command, const std::string& text) {
-  io.err << "evmctl" << (command.empty() ? "" : " " + command) << ": " << text << "\n";
-  if (command.empty()) io.err << Usage();
+// A mistake in a command's line names the command and shows its own usage;
+// the general usage only when there is no command to go by.
+int UsageError(const EvmctlIo& io, bool json, const Command* command, const std::string& text) {
+  const std::string where = command ? "evmctl " + command->name : std::string("evmctl");
+  io.err << where << ": " << text << "\n";
+  if (command) {
+    io.err << "Usage: evmctl [common options] " << command->synopsis << "\n"
+           << "See 'evmctl " << command->name << " --help'.\n";
+  } else {
+    io.err << Usage();
+  }
+  if (json) PrintJsonDocument(io.out, ErrorDocument(where + ": " + text, kExitUsage));
   return kExitUsage;
 }
 
@@ -73,22 +130,26 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
   // reads it as one on Windows unless told otherwise.
   app.allow_windows_style_options(false);
   CliOptions o;
+  o.vendorId = kDefaultBoardVendorId;
   bool help = false;
   bool version = false;
-  std::string address, usbAddress, vendorId, configDir, simFault, simBoards;
-  std::string regLink, interfaceBoard;
+  uint16_t usbAddress = 0;
+  std::string configDir, simFault;
   app.add_flag("-h,--help", help);
   app.add_flag("--version", version);
   app.add_flag("--simulate", o.simulate);
   app.add_flag("--json", o.json);
-  app.add_option("--address", address);
-  app.add_option("--usb-address", usbAddress);
-  app.add_option("--vendor-id", vendorId);
-  app.add_option("--config-dir", configDir);
-  app.add_option("--sim-fault", simFault);
-  app.add_option("--sim-boards", simBoards);
-  app.add_option("--reglink", regLink);
-  app.add_option("--interface", interfaceBoard);
+  const auto bind = [&](const std::string& name, auto& value) {
+    return app.add_option(name, value)->transform(ValidatorOf(Common(name)));
+  };
+  bind("--address", o.deviceAddress);
+  CLI::Option* usbAddressGiven = bind("--usb-address", usbAddress);
+  bind("--vendor-id", o.vendorId);
+  CLI::Option* configDirGiven = bind("--config-dir", configDir);
+  CLI::Option* simFaultGiven = bind("--sim-fault", simFault);
+  bind("--sim-boards", o.simBoards);
+  CLI::Option* regLinkGiven = bind("--reglink", o.regLink.emplace());
+  CLI::Option* interfaceGiven = bind("--interface", o.interfaceBoard.emplace());
 
   const std::vector<Command>& commands = Commands();
   std::vector<Parsed> parsed(commands.size());
@@ -99,131 +160,98 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
     p.app->set_help_flag();
     p.app->allow_extras();
     p.app->fallthrough();
-    p.app->add_option("args", p.args);
+    const std::string argName = c.argKind == ValueKind::File ? "FILE" : "args";
+    p.app->add_option(argName, p.args)
+        ->check(ValidatorOf(
+            {argName, argName == "FILE" ? "a file name" : "a value", c.argKind, {}, {}}));
     for (const CommandOption& option : c.options) {
-      if (option.valueName.empty()) {
+      if (option.kind == ValueKind::Flag) {
         p.app->add_flag(option.name, p.flags[option.name]);
       } else {
-        p.app->add_option(option.name, p.values[option.name]);
+        p.app->add_option(option.name, p.values[option.name])->check(ValidatorOf(option));
       }
     }
+    // A run is as long as its passes or its seconds, never both.
+    CLI::Option* passes = p.app->get_option_no_throw("--passes");
+    CLI::Option* seconds = p.app->get_option_no_throw("--seconds");
+    if (passes && seconds) passes->excludes(seconds);
   }
 
+  // The command of a line that failed to parse, for its usage.
+  const auto chosenCommand = [&]() -> const Command* {
+    for (size_t i = 0; i < commands.size(); ++i) {
+      if (parsed[i].app->count() > 0) return &commands[i];
+    }
+    return nullptr;
+  };
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
     app.parse(reversed);
   } catch (const CLI::ParseError& e) {
-    return UsageError(io, "", e.what());
+    const bool json = std::find(args.begin(), args.end(), "--json") != args.end();
+    return UsageError(io, json, chosenCommand(), e.what());
   }
 
-  const Command* command = nullptr;
-  Parsed* chosen = nullptr;
-  for (size_t i = 0; i < commands.size(); ++i) {
-    if (parsed[i].app->parsed()) {
-      command = &commands[i];
-      chosen = &parsed[i];
-    }
-  }
+  const Command* command = chosenCommand();
+  Parsed* chosen = command ? &parsed[static_cast<size_t>(command - commands.data())] : nullptr;
   for (const std::string& extra : app.remaining()) {
-    if (extra.rfind("-", 0) == 0) return UsageError(io, "", "unknown option '" + extra + "'");
-    if (!command) return UsageError(io, "", "unknown command '" + extra + "'");
+    if (extra.rfind("-", 0) == 0) {
+      return UsageError(io, o.json, command, "unknown option '" + extra + "'");
+    }
+    if (!command) return UsageError(io, o.json, nullptr, "unknown command '" + extra + "'");
   }
   if (version) {
     io.out << "evmctl " << EVM_VERSION_STRING << "\n";
     return kExitOk;
   }
   if (help) {
-    if (!command) {
-      io.out << Usage();
-    } else {
-      io.out << "Usage: evmctl [common options] " << command->synopsis << "\n" << command->help;
-    }
+    io.out << (command ? CommandHelp(*command) : Usage());
     return kExitOk;
   }
-  if (!command) return UsageError(io, "", "no command given");
+  if (!command) return UsageError(io, o.json, nullptr, "no command given");
 
-  if (!address.empty()) {
-    const auto a = ParseHex16(address);
-    if (!a || *a > 0x7F) {
-      return UsageError(io, "",
-                        "--address: '" + address + "' is not a 7-bit hexadecimal I2C address");
-    }
-    o.deviceAddress = *a;
-  }
-  if (!usbAddress.empty()) {
-    o.usbAddress = ParseHex16(usbAddress);
-    if (!o.usbAddress) {
-      return UsageError(io, "",
-                        "--usb-address: '" + usbAddress + "' is not a hexadecimal product id");
-    }
-  }
-  o.vendorId = kDefaultBoardVendorId;
-  if (!vendorId.empty()) {
-    const auto v = ParseHex16(vendorId);
-    if (!v)
-      return UsageError(io, "", "--vendor-id: '" + vendorId + "' is not a hexadecimal vendor id");
-    o.vendorId = *v;
-  }
-  if (app.get_option("--config-dir")->count() > 0) {
-    std::error_code ec;
-    if (configDir.empty()) return UsageError(io, "", "--config-dir needs a folder");
-    const std::filesystem::path folder = PathFromUtf8(configDir);
-    if (std::filesystem::exists(folder, ec) && !std::filesystem::is_directory(folder, ec)) {
-      return UsageError(io, "", "--config-dir: '" + configDir + "' is not a folder");
-    }
-    o.configDir = folder;
-  }
-
-  if (app.get_option("--sim-fault")->count() > 0) {
-    o.simFault = sim::ParseSimFault(simFault);
-    if (!o.simFault) {
-      return UsageError(io, "",
-                        "--sim-fault: '" + simFault + "' is not one of " + sim::SimFaultNames());
-    }
+  if (usbAddressGiven->count() > 0) o.usbAddress = usbAddress;
+  if (configDirGiven->count() > 0) o.configDir = PathFromUtf8(configDir);
+  if (regLinkGiven->count() == 0) o.regLink.reset();
+  if (interfaceGiven->count() == 0) o.interfaceBoard.reset();
+  if (simFaultGiven->count() > 0) {
     if (!o.simulate) {
-      return UsageError(io, "", "--sim-fault works on the simulated EVM only; add --simulate");
+      return UsageError(io, o.json, command,
+                        "--sim-fault works on the simulated EVM only; add --simulate");
     }
-  }
-
-  for (auto [name, text, slot] : {std::tuple{"--reglink", &regLink, &o.regLink},
-                                  std::tuple{"--interface", &interfaceBoard, &o.interfaceBoard}}) {
-    if (app.get_option(name)->count() == 0) continue;
-    if (text->empty()) {
-      return UsageError(io, "", std::string(name) + " needs a serial number or a path");
-    }
-    *slot = *text;
-  }
-  if (app.get_option("--sim-boards")->count() > 0) {
-    const bool digits = !simBoards.empty() && simBoards.size() <= 2 &&
-                        simBoards.find_first_not_of("0123456789") == std::string::npos;
-    if (!digits || std::stoi(simBoards) < 1) {
-      return UsageError(io, "",
-                        "--sim-boards: '" + simBoards + "' is not a number of boards from 1 to 99");
-    }
-    o.simBoards = std::stoi(simBoards);
+    o.simFault = sim::ParseSimFault(simFault);
   }
 
   o.command = command->name;
   for (const std::string& extra : chosen->app->remaining()) {
     const bool option = extra.rfind("-", 0) == 0;
-    return UsageError(io, o.command,
+    return UsageError(io, o.json, command,
                       (option ? "unknown option '" : "unexpected argument '") + extra + "'");
   }
   if (chosen->args.size() < command->minArgs) {
-    return UsageError(io, o.command, "missing argument; usage: evmctl " + command->synopsis);
+    return UsageError(io, o.json, command, "missing argument");
   }
   if (chosen->args.size() > command->maxArgs) {
-    return UsageError(io, o.command,
+    return UsageError(io, o.json, command,
                       "unexpected argument '" + chosen->args[command->maxArgs] + "'");
   }
   o.args = chosen->args;
   for (const CommandOption& option : command->options) {
     CLI::Option* given = chosen->app->get_option(option.name);
     if (given->count() == 0) continue;
-    o.values.emplace_back(option.name, option.valueName.empty() ? "" : chosen->values[option.name]);
+    o.values.emplace_back(option.name,
+                          option.kind == ValueKind::Flag ? "" : chosen->values[option.name]);
   }
   CliContext ctx(o, io);
-  return command->run(ctx);
+  const int status = command->run(ctx);
+  if (o.json) EndJsonOutput(ctx, status);
+  // Output lost on a full disk or a closed pipe must not pass for success.
+  io.out.flush();
+  if (!io.out) {
+    io.err << "evmctl " << o.command << ": cannot write the output\n";
+    return kExitUsage;
+  }
+  return status;
 }
 
 }  // namespace evm::cli

@@ -34,7 +34,12 @@ TEST(ParseEngNumber, ExamplesAndPrefixesInBothLocales) {
     EXPECT_DOUBLE_EQ(ParseEngNumber(c.point, kPoint), c.value) << c.point;
     EXPECT_DOUBLE_EQ(ParseEngNumber(c.comma, kComma), c.value) << c.comma;
   }
-  EXPECT_DOUBLE_EQ(ParseEngNumber("1,5", kPoint), 1) << "the other separator ends the number";
+  // Either mark in either locale, the same way; two marks are no number.
+  for (const NumberLocale& locale : {kPoint, kComma}) {
+    EXPECT_DOUBLE_EQ(ParseEngNumber("1,5", locale), 1.5);
+    EXPECT_DOUBLE_EQ(ParseEngNumber("1.5", locale), 1.5);
+    EXPECT_DOUBLE_EQ(ParseEngNumber("1.000,5", locale), 0);
+  }
 }
 
 TEST(FormatEngNumber, ThreeDecimalsAndTheLowerPrefixAtPowersOfAThousand) {

@@ -151,13 +151,18 @@ TEST(RegisterFile, BadFilesChangeNothing) {
     EXPECT_TRUE(c.Writes().empty());
   }
 
-  // A file that cannot be read is named, with the reason.
-  RegContext c;
-  c.ui.openFileAnswers = {c.dir.path().string()};
-  mnuLoadReg_Click(c.evm);
-  ASSERT_EQ(c.ui.messages.size(), 1u);
-  EXPECT_EQ(c.ui.messages[0].text,
-            UnreadableFileMessage(c.dir.path(), std::make_error_code(std::errc::is_a_directory)));
+  // A file that is not there, or cannot be read, gets the same message,
+  // followed by its name and the reason.
+  for (const auto& [name, error] : {std::pair{"missing.csv", std::errc::no_such_file_or_directory},
+                                    {"", std::errc::is_a_directory}}) {
+    RegContext c;
+    const auto file = c.dir.path() / name;
+    c.ui.openFileAnswers = {file.string()};
+    mnuLoadReg_Click(c.evm);
+    ASSERT_EQ(c.ui.messages.size(), 1u);
+    EXPECT_EQ(c.ui.messages[0].text, "Bad File Name in Load File\n\n" +
+                                         UnreadableFileMessage(file, std::make_error_code(error)));
+  }
 }
 
 }  // namespace

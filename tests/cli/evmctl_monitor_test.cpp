@@ -26,13 +26,18 @@ TEST_F(Evmctl, MonitorPassesMatchRead) {
   ASSERT_EQ(text.code, 0) << text.err;
   EXPECT_NE(text.out.find(" V  shunt "), std::string::npos) << text.out;
 
-  // No device at the address: every pass is said to be unanswered.
+  // No device at the address.
   const CliResult absent = Sim({"--address", "45", "monitor", "--passes", "2", "--json"});
   EXPECT_EQ(absent.code, 1);
-  ASSERT_EQ(Lines(absent.out).size(), 2u) << absent.out;
-  for (const std::string& line : Lines(absent.out)) {
-    EXPECT_NE(line.find("\"acknowledged\":false"), std::string::npos) << line;
+  // Every pass is said to be unanswered, and the failure ends the stream.
+  const std::vector<std::string> passes = Lines(absent.out);
+  ASSERT_EQ(passes.size(), 3u) << absent.out;
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_NE(passes[i].find("\"acknowledged\":false"), std::string::npos) << passes[i];
   }
+  const Json end = Json::parse(passes[2], nullptr, false);
+  EXPECT_EQ(end.value("exit", 0), 1) << passes[2];
+  EXPECT_NE(end.value("error", "").find("45h"), std::string::npos) << passes[2];
 }
 
 }  // namespace

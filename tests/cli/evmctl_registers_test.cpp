@@ -168,13 +168,20 @@ TEST_F(Evmctl, InterruptionKeepsWhatWasDone) {
   struct Case {
     std::vector<std::string> args;
     int code;
-    std::string kept;  // empty: the passes on standard output
-    size_t minimum;    // bytes the kept file holds, or lines printed, at least
+    std::string kept;      // empty: the passes on standard output
+    size_t minimum;        // bytes the kept file holds, or lines printed, at least
+    const char* progress;  // what standard error, a terminal, shows meanwhile
+    const char* said;      // on standard output at the end
   };
   const Case cases[] = {
-      {{"log", log, "--seconds", "100000"}, 130, log, 1000},
-      {{"script", loop, "--results", results}, 130, results, 20},
-      {{"monitor"}, 0, "", 10},
+      {{"log", log, "--seconds", "100000"}, 130, log, 1000, "99 passes, 59 s, last 0 A", "logged"},
+      {{"script", loop, "--results", results},
+       130,
+       results,
+       20,
+       " rows run",
+       "INTERRUPTED after row 2: 0 passed, 0 failed"},
+      {{"monitor"}, 130, "", 10, "", "current"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.args[0]);
@@ -183,8 +190,10 @@ TEST_F(Evmctl, InterruptionKeepsWhatWasDone) {
     std::vector<std::string> args = {"--config-dir", dir.path().string(), "--simulate"};
     args.insert(args.end(), k.args.begin(), k.args.end());
     std::ostringstream out, err;
-    const int code = cli::RunEvmctl(args, cli::EvmctlIo{out, err, interrupting, &stop, false});
+    const int code = cli::RunEvmctl(args, cli::EvmctlIo{out, err, interrupting, &stop, true});
     EXPECT_EQ(code, k.code) << err.str();
+    EXPECT_NE(err.str().find(k.progress), std::string::npos) << err.str();
+    EXPECT_NE(out.str().find(k.said), std::string::npos) << out.str();
     const size_t kept =
         k.kept.empty() ? Lines(out.str()).size() : ReadWholeFile(k.kept).value_or("").size();
     EXPECT_GT(kept, k.minimum) << "what was done before is kept";

@@ -103,9 +103,9 @@ TEST(AtomicFile, ReadingAFolderOrADeviceFailsWithTheReason) {
   EXPECT_FALSE(ReadWholeFile(dir.path() / "missing", ec));
   EXPECT_EQ(ec, std::errc::no_such_file_or_directory);
 #ifndef _WIN32
-  // A device is written to, never replaced by a file of the same name.
+  // A device is neither written to nor replaced by a file of the same name.
   EXPECT_FALSE(WriteFileAtomically("/dev/full", "x", ec));
-  EXPECT_EQ(ec, std::errc::no_space_on_device);
+  EXPECT_EQ(ec, MakeErrorCode(FileFault::NotRegular));
   EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 #endif
 }

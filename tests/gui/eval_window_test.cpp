@@ -14,6 +14,10 @@ TEST(EvalWindow, ControlsReachTheBoardAndCloseWritesTheSettings) {
   const auto button = [&](const char* name) { return o.Child<QAbstractButton>(eval, name); };
   const auto box = [&](const char* name) { return o.Child<QLineEdit>(eval, name); };
   const auto click = [&](const char* name) { button(name)->click(); };
+  // The option of the reference shown is marked; opening applies none.
+  EXPECT_EQ(box("Text5")->text(), "5");
+  EXPECT_TRUE(button("Option1")->isChecked());
+  EXPECT_EQ(o.c.evm.calBoard.RefMode, Reference::None);
 
   click("Option12");  // CNV2+ GND
   click("Check1");    // the current loop

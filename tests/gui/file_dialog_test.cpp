@@ -34,10 +34,13 @@ TEST(FileDialogs, ChoosingAnExistingFileToWriteReplacesItWithoutAsking) {
   const std::string existing = (dir.path() / "registers.csv").string();
   std::ofstream(existing) << "1\r\n";
   bool asked = false;
+  // Without a question the timer is still pending when the test ends; its
+  // context takes it along instead of letting it write into this frame later.
+  QObject scope;
   const auto chosen =
       SaveDialog({"Save Registers To File", "Csv Files (*.csv)|*.csv", dir.path().string(), ""},
                  [&](QFileDialog* dialog) {
-                   QTimer::singleShot(0, [&] {
+                   QTimer::singleShot(0, &scope, [&] {
                      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
                      asked = box != nullptr;
                      if (box) box->reject();

@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QScreen>
@@ -93,6 +94,25 @@ QChar Mnemonic(const QPushButton* button) {
   return at >= 0 ? button->text()[at + 1].toUpper() : QChar();
 }
 
+TEST(Keyboard, EveryMenuItemHasItsOwnAltLetterAndTheMenusShowTheKeys) {
+  Keyboard k;
+  QStringList keys;
+  for (QMenu* menu : {k.w.mnuEvmControls, k.w.mnuUsbControls, k.w.mnuHelp}) {
+    QString letters;
+    for (const QAction* item : menu->actions()) {
+      if (item->isSeparator()) continue;
+      const qsizetype at = item->text().indexOf('&');
+      const QChar letter = at >= 0 ? item->text()[at + 1].toUpper() : QChar();
+      EXPECT_FALSE(letter.isNull() || letters.contains(letter)) << item->text().toStdString();
+      letters += letter;
+      if (!item->shortcut().isEmpty()) keys << item->shortcut().toString();
+    }
+  }
+  EXPECT_EQ(keys, (QStringList{"F5", "F6", "F7", "Ctrl+Q"}));
+  QTest::keySequence(&k.w, QKeySequence("Ctrl+Q"));
+  EXPECT_FALSE(k.w.isVisible()) << "Quit closes the program's window";
+}
+
 TEST(Keyboard, EveryButtonHasItsOwnAltLetterAndKeepsItsCaption) {
   Keyboard k;
   QWidget* eval = k.Open("cmdDac_Adc", "frmEvalControl");
@@ -168,19 +188,44 @@ TEST(Dialogs, MessageBoxesOpenOverTheWindowThatAskedAndErrorsCarryAWarning) {
   tool.show();
   QtUserInterface ui;
   ui.SetParentWindow(&main);
-  for (const auto& [asking, title, icon] : {std::tuple{&tool, "Error!", QMessageBox::Warning},
-                                            {&main, "About", QMessageBox::Information}}) {
-    QApplication::setActiveWindow(asking);
-    QMessageBox* shown = nullptr;
-    QTimer::singleShot(0, [&] {
-      shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (!shown) return;
-      EXPECT_TRUE(shown->parentWidget() == asking && shown->icon() == icon) << title;
-      shown->accept();
+  struct Shown {
+    QWidget* parent = nullptr;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+  };
+  auto message = [&](const std::string& title) {
+    Shown shown;
+    QTimer::singleShot(0, &main, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      shown = {box->parentWidget(), box->windowTitle(), box->icon()};
+      box->accept();
     });
     ui.MessageBox("text", title);
-    EXPECT_NE(shown, nullptr) << title;
+    return shown;
+  };
+  const std::tuple<QWidget*, const char*, const char*, QMessageBox::Icon> cases[] = {
+      {&tool, "Error!", "Error!", QMessageBox::Warning},
+      {&main, "About", "About", QMessageBox::Information},
+      {&tool, "", "ZM5520/1 EVM", QMessageBox::Warning}};
+  for (const auto& [asking, title, shownTitle, icon] : cases) {
+    QApplication::setActiveWindow(asking);
+    const Shown shown = message(title);
+    EXPECT_EQ(shown.parent, asking) << title;
+    EXPECT_EQ(shown.title, shownTitle) << title;
+    EXPECT_EQ(shown.icon, icon) << title;
   }
+
+  // Once a file dialog has gone, no window is active until the window
+  // manager gets round to it; the message still goes over the window that
+  // asked for the file.
+  QApplication::setActiveWindow(&tool);
+  QTimer::singleShot(0, &main, [] {
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->reject();
+  });
+  EXPECT_FALSE(ui.OpenFileDialog({"Load Script", "Text (*.txt)|*.txt", "", ""}).has_value());
+  QApplication::setActiveWindow(nullptr);
+  EXPECT_EQ(message("").parent, &tool);
 }
 
 TEST(StatusBar, SaysWhichBoardsAndWhatRuns) {

@@ -40,7 +40,7 @@ inline void Click(QWidget* w) {
 struct MainWindowFixture {
   evm::test::SimContext c;
   formMain_QMA740 w{c.evm};
-  MainWindowFixture() {
+  explicit MainWindowFixture(NumberLocale locale = NumberLocale::Point()) : c(locale) {
     EXPECT_TRUE(w.Load());
     w.show();
   }

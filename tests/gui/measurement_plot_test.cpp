@@ -1,6 +1,12 @@
 #include <QAction>
+#include <QChartView>
 #include <QCheckBox>
+#include <QGraphicsTextItem>
+#include <QLabel>
 #include <QLineSeries>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <algorithm>
 
 #include "calibration/continuous_read.h"
@@ -12,6 +18,7 @@ namespace evm::gui {
 namespace {
 
 struct PlotFixture : test_support::MainWindowFixture {
+  using MainWindowFixture::MainWindowFixture;
   frmMeasurementPlot* Plot() {
     w.mnuMeasurementPlot->trigger();
     return w.measurementPlot;
@@ -56,6 +63,68 @@ TEST(MeasurementPlot, FollowsTheReadingPausesAndExports) {
   ASSERT_TRUE(plot->ExportCsv(csv));
   const std::string text = ReadWholeFile(csv).value_or("");
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1 + 8) << "the header and every pass";
+}
+
+// The figures a chart shows: its axes' labels.
+QStringList Figures(QChartView* view) {
+  QStringList figures;
+  for (QGraphicsItem* item : view->scene()->items()) {
+    if (auto* text = dynamic_cast<QGraphicsTextItem*>(item)) figures << text->toPlainText();
+  }
+  return figures;
+}
+
+TEST(MeasurementPlot, FiguresAreRoundWithTheProgramsDecimalMarkAndOnePrecision) {
+  PlotFixture f(NumberLocale::Comma());
+  frmMeasurementPlot* plot = f.Plot();
+  QApplication::processEvents();
+  f.Read(20);
+  QApplication::processEvents();
+  // Round figures: a few decimals, never the six digits of a raw reading.
+  const QRegularExpression round("^-?\\d+(,\\d{1,3})?$");
+  for (size_t q = 0; q < kQuantities; ++q) {
+    const QStringList figures = Figures(plot->views[q]);
+    EXPECT_GE(figures.size(), 4) << q;
+    for (const QString& figure : figures) {
+      if (figure.isEmpty() || figure.contains(QRegularExpression("[A-Za-z]"))) continue;  // titles
+      EXPECT_TRUE(round.match(figure).hasMatch()) << q << ": " << figure.toStdString();
+    }
+    // "min 12,0010 V   mean ..." with one number of decimals for every figure.
+    const QString stats = plot->lblStats[q]->text();
+    QSet<qsizetype> decimals;
+    for (const auto& m : QRegularExpression("-?\\d+(,(\\d+))?").globalMatch(stats)) {
+      EXPECT_FALSE(m.captured(1).isEmpty()) << stats.toStdString();
+      decimals.insert(m.captured(2).size());
+    }
+    EXPECT_EQ(decimals.size(), 1u) << stats.toStdString();
+  }
+}
+
+// An opened log is shown as it was saved; the reading goes on beside it and
+// "Live" shows it again.
+TEST(MeasurementPlot, AnOpenedLogStaysAsSavedAndLiveGoesBackToTheReading) {
+  PlotFixture f;
+  frmMeasurementPlot* plot = f.Plot();
+  f.Read(2);
+  std::string log;
+  for (const char* second : {"01", "02", "03"}) {
+    log += std::string("\"01-15-2026 09:00:") + second +
+           "\",12.5,.25,0,14751,1250,12000,6250,2500,40960,\"\r\n\"\r\n";
+  }
+  const auto file = f.c.dir.path() / "bench.csv";
+  ASSERT_TRUE(WriteFileAtomically(file, log));
+  EXPECT_FALSE(plot->cmdLive->isEnabled()) << "already live";
+  ASSERT_TRUE(plot->OpenLog(file.string()));
+  EXPECT_EQ(plot->Series().Size(), 3u);
+  f.Read(2);
+  EXPECT_EQ(plot->Series().Size(), 3u) << "the reading's passes do not join the log";
+  EXPECT_EQ(plot->lines[0]->count(), 3);
+  EXPECT_TRUE(plot->windowTitle().endsWith("bench.csv"));
+
+  plot->cmdLive->click();
+  EXPECT_EQ(plot->Series().Size(), 4u) << "every pass of the reading, those read meanwhile too";
+  EXPECT_EQ(plot->lines[0]->count(), 4);
+  EXPECT_EQ(plot->windowTitle(), "Measurement Plot");
 }
 
 }  // namespace

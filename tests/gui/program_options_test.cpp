@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QLocale>
+
+#include "calibration/eng_number.h"
+#include "shell/main_load.h"
+
 namespace evm {
 namespace {
 
@@ -59,6 +64,32 @@ TEST(ProgramOptions, BadOnesAreNamed) {
   for (const auto& [args, error] : cases) {
     const ProgramOptions o = ParseProgramOptions(args);
     EXPECT_NE(o.error.find(error), std::string::npos) << error << ": " << o.error;
+  }
+}
+
+// Built from Qt's own locale data, so the table does not depend on the
+// locales this machine has installed.
+TEST(ProgramLocale, EveryLocaleGivesNumbersThatReadBack) {
+  struct Case {
+    QLocale locale;
+    char point, group;
+    const char* shown;  // 1.5 as the calibration tab shows it
+  };
+  const Case cases[] = {
+      {QLocale::c(), '.', ',', "1.500 "},
+      {QLocale(QLocale::German, QLocale::Germany), ',', '.', "1,500 "},
+      {QLocale(QLocale::French, QLocale::France), ',', ' ', "1,500 "},
+      {QLocale(QLocale::Arabic, QLocale::Egypt), '.', ',', "1.500 "},
+      {QLocale(QLocale::Persian, QLocale::Iran), '.', ',', "1.500 "},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.locale.name().toStdString());
+    const NumberLocale n = NumberLocaleOf(k.locale);
+    EXPECT_EQ(n.decimalSeparator, k.point);
+    EXPECT_EQ(n.groupSeparator, k.group);
+    EXPECT_EQ(FormatEngNumber(1.5, n), k.shown);
+    EXPECT_EQ(ParseEngNumber(k.shown, n), 1.5);
+    EXPECT_EQ(DecimalCommaOf(n), k.point == ',' ? 1 : 0);
   }
 }
 

@@ -12,6 +12,7 @@
 #include "common/atomic_file.h"
 #include "gui/main_window_fixture.h"
 #include "gui/shell/click_box.h"
+#include "gui/shell/frm_choose_boards.h"
 #include "gui/shell/frm_set_usb_address.h"
 #include "gui/shell/frm_usb_com_prob.h"
 #include "gui/shell/qt_user_interface.h"
@@ -173,6 +174,20 @@ TEST(UsbWindows, UsbProblemDialogOffersSetAddressOnceTheWindowExists) {
   EXPECT_EQ(ui.UsbProblemDialog(), UsbProblemChoice::SetAddressAndTryAgain);
   EXPECT_TRUE(enabled);
   EXPECT_TRUE(addressShown);
+}
+
+TEST(ChooseBoards, TheArrowKeysPickABoardAndReturnUsesIt) {
+  test::SimContext c(NumberLocale::Point(), {.simulate = true, .simulatedBoards = 2});
+  ASSERT_TRUE(c.evm.regLink.OpenRegLink());
+  frmChooseBoards dialog(c.evm);
+  dialog.show();
+  QApplication::setActiveWindow(&dialog);
+  ASSERT_EQ(QApplication::focusWidget(), dialog.gridRegLink);
+  ASSERT_EQ(dialog.gridRegLink->currentRow(), 0) << "the link in use";
+  QTest::keyClick(dialog.gridRegLink, Qt::Key_Down);
+  QTest::keyClick(dialog.gridRegLink, Qt::Key_Return);
+  EXPECT_EQ(c.evm.regLink.SelectedBoard, "RL0002");
+  EXPECT_TRUE(dialog.isVisible()) << "the dialog stays for the other board";
 }
 
 }  // namespace

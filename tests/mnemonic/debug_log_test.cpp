@@ -72,6 +72,8 @@ TEST(UsbDebugLog, LevelTwoTracesTextsReadsAndAcknowledgesOnlyAndLevelZeroNothing
   for (const DebugTrace level : {DebugTrace::Mnemonic, DebugTrace::Off}) {
     Logged c;
     c.evm.usbDebug.UsbDebugLevel = level;
+    // Why a chosen board was taken is part of the discovery trace.
+    c.evm.dutWriter.SelectedBoard = c.sim->Interface()->path;
     c.sim->Interface()->measureInputs = 0x5A;
     c.evm.dutWriter.SendMnemonic("CMD ON");
     c.evm.dutWriter.SendMnemonic("I2C CH2 S A5 ACKS R ACKM R ACKM P");

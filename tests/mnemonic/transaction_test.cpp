@@ -157,20 +157,47 @@ TEST(SendMnemonic, RunWithoutUsbFromTheDialogSilencesThePath) {
   EXPECT_EQ(c.writer().ReadCount, 0);
 }
 
-// A wrong answer is tried once more before the dialog; no answer at all is
-// not, so one send waits at most one time-out.
-TEST(SendMnemonic, AFaultyAnswerIsRetriedOnceAndAbortProgramEndsTheProgram) {
-  Board c;
-  c.writer().SendMnemonic("CMD ON");
-  const size_t before = c.board().Reports().size();
-  c.board().echoUnchanged = true;
-  bool aborted = false;
-  c.writer().onAbortProgram = [&] { aborted = true; };
-  c.ui.usbProblemAnswers = {UsbProblemChoice::AbortProgram};
-  c.writer().SendMnemonic("CMD MUX 40");
-  EXPECT_EQ(c.board().Reports().size() - before, 2u);
-  EXPECT_EQ(c.ui.usbProblemDialogs, 1);
-  EXPECT_TRUE(aborted);
+// Any failed answer is tried once more, after a fresh discovery when the
+// board was let go; a stop request gives up the second try.
+TEST(SendMnemonic, AFailedExchangeIsRetriedOnceAndAbortProgramEndsTheProgram) {
+  const struct {
+    const char* name;
+    void (*inject)(Board&);
+    bool stop;
+    size_t reports;  // reaching the board
+    int64_t waitedMs;
+    bool dialog;
+  } cases[] = {
+      {"wrong echo", [](Board& c) { c.board().echoUnchanged = true; }, false, 2, 0, true},
+      {"time-out", [](Board& c) { c.board().noReply = true; }, false, 2, 12000, true},
+      {"time-out, stop asked", [](Board& c) { c.board().noReply = true; }, true, 1, 6000, true},
+      {"unplugged and back",
+       [](Board& c) {
+         c.sim->Unplug(c.board());
+         c.sim->Replug(c.board());
+       },
+       false, 1, 0, false},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.name);
+    Board c;
+    c.writer().SendMnemonic("CMD ON");
+    t.inject(c);
+    bool aborted = false;
+    c.writer().onAbortProgram = [&] { aborted = true; };
+    c.writer().stopRequested = [&] { return t.stop; };
+    c.ui.usbProblemAnswers = {UsbProblemChoice::AbortProgram};
+    const size_t reports = c.board().Reports().size();
+    const int64_t start = c.clock.ElapsedMs();
+    EXPECT_EQ(c.writer().SendMnemonic("CMD MUX 40"), !t.dialog);
+    EXPECT_EQ(c.board().Reports().size() - reports, t.reports);
+    EXPECT_EQ(c.clock.ElapsedMs() - start, t.waitedMs);
+    EXPECT_EQ(c.ui.usbProblemDialogs, t.dialog ? 1 : 0);
+    EXPECT_EQ(aborted, t.dialog);
+    if (!t.dialog) {
+      EXPECT_EQ(c.board().muxByte, 0x40);
+    }
+  }
 }
 
 TEST(FindMnemonicBoard, MatchesOnlyTheChosenAddress) {

@@ -24,8 +24,9 @@ class FakeScriptBoard final : public ScriptBoard {
   double ReadCnv(Converter which, Reference) override {
     return which == Converter::Cnv1 ? cnv1 : cnv2;
   }
-  void SetDac(DacChannel channel, double volts) override {
+  std::string SetDac(DacChannel channel, double volts) override {
     dac.push_back({static_cast<char>('A' + static_cast<int>(channel)), volts});
+    return {};
   }
   void WaitSeconds(double seconds) override {
     waits.push_back(seconds);

@@ -153,20 +153,27 @@ TEST(ScriptFiles, ALineWithThreeFieldsStopsTheLoadAndKeepsEarlierRows) {
   ScriptGrid g;
   EXPECT_FALSE(LoadScript(g, in, ui));
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, "Error Loading Script!  Check file format.");
+  EXPECT_EQ(ui.messages[0].text, "Error Loading Script!  Check file format.\n\nThe file \"" +
+                                     in.string() +
+                                     "\", line 2: 3 fields where a script line has 4.");
   EXPECT_EQ(g.Cell(1, 2), "CMD ON");
   EXPECT_EQ(g.Cell(2, 2), "");
 
-  // Through the button, the script being edited stays as it was.
+  // Through the button, the script being edited stays as it was, and with
+  // it the name a Save would write it under.
   ScriptGrid edited = Typed({"CMD MUX 81", "CMD OFF"});
+  edited.DialogFileName = "kept.txt";
   for (const std::string& file : {in.string(), dir.path().string()}) {
     ui.openFileAnswers = {file};
     LoadScriptCommand(edited, ui);
     EXPECT_EQ(edited.Cell(1, 2), "CMD MUX 81");
     EXPECT_EQ(edited.Cell(2, 2), "CMD OFF");
+    EXPECT_EQ(edited.DialogFileName, "kept.txt");
+    EXPECT_EQ(edited.Caption, "Script - kept.txt");
   }
   EXPECT_EQ(ui.messages.back().text,
-            UnreadableFileMessage(dir.path(), std::make_error_code(std::errc::is_a_directory)));
+            "Error Loading Script!  Check file format.\n\n" +
+                UnreadableFileMessage(dir.path(), std::make_error_code(std::errc::is_a_directory)));
 }
 
 TEST(ScriptFiles, DialogCommandsSetTheCaptionAndReportFailedSaves) {

@@ -88,19 +88,33 @@ TEST(ScriptInterpreter, ConverterChecksAndScriptNumbersInBothLocales) {
   }
 }
 
-TEST(ScriptInterpreter, ExitLoopInAWatchedRunCutsTheWaitInProgress) {
+// A pause is the settle time of the rows after it: Exit Loop leaves the
+// loop at its goto, not in the middle of a pause.
+TEST(ScriptInterpreter, ExitLoopInAWatchedRunLetsThePauseInProgressRunOut) {
   // The click arrives at this many ms: during the pause, then during the jump's wait.
   for (const int clickMs : {1000, 4200}) {
-    Runner r({{"pause 4"}, {"goto 1"}, {"CMD OFF"}});
+    Runner r({{"pause 4"}, {"CMD MEAS"}, {"goto 1"}, {"CMD OFF"}});
     RespondingBoard board(r.board, r.ui, r.grid);
     ScriptContext ctx{r.grid, board, r.ui, NumberLocale::Point()};
+    int64_t measuredAt = -1;
     r.ui.onProcessEvents = [&] {
+      if (measuredAt < 0 && !r.board.sent.empty()) measuredAt = r.clock.ElapsedMs();
       if (r.clock.ElapsedMs() >= clickMs && r.grid.ExitLoop == 0) PressExitLoop(r.grid);
     };
     RunScript(ctx);
-    EXPECT_LE(r.clock.ElapsedMs(), clickMs + 100) << clickMs;
-    EXPECT_EQ(r.board.sent, std::vector<std::string>{"CMD OFF"});
+    EXPECT_EQ(measuredAt, 4000) << clickMs;
+    EXPECT_EQ(r.board.sent, (std::vector<std::string>{"CMD MEAS", "CMD OFF"})) << clickMs;
   }
+}
+
+// A goto met after Exit Loop is not followed, by this run nor by the next.
+TEST(ScriptInterpreter, ARunAfterExitLoopStartsAtRowOneAndRunsEveryRow) {
+  Runner r({{"CMD SETUP"}, {"goto 1"}, {"CMD DONE"}});
+  r.ui.onProcessEvents = [&] { PressExitLoop(r.grid); };
+  RunScript(r.ctx);
+  r.board.sent.clear();
+  RunScript(r.ctx);
+  EXPECT_EQ(r.board.sent, (std::vector<std::string>{"CMD SETUP", "CMD DONE"}));
 }
 
 TEST(ScriptInterpreter, KeywordsMatchAsTheTableSaysAndLookAlikesAreSent) {

@@ -14,8 +14,9 @@ namespace evm::test {
 // A context on the default simulated EVM with a fake clock, a recording user
 // interface and a fresh state folder.
 struct SimContext {
-  explicit SimContext(NumberLocale locale = NumberLocale::Point())
-      : sim(MakeSimulatedEvm(PlatformOptions{.simulate = true}, clock)),
+  explicit SimContext(NumberLocale locale = NumberLocale::Point(),
+                      const PlatformOptions& options = {.simulate = true})
+      : sim(MakeSimulatedEvm(options, clock)),
         evm(EvmSeams{*sim, clock, ui, locale, dir.path(), kDefaultBoardVendorId}) {
     evm.shell.Simulated = true;
   }

@@ -34,16 +34,19 @@ bool IsRunChar(char c) {
          c == '-';
 }
 
-// The longest prefix of the run that is a number in the locale's notation;
-// 0 when there is none. "3E" reads as 3, "1-2" as 1, "+-" and "--2" as 0.
-double ConvertRun(const std::string& run, const NumberLocale& locale) {
+// The longest prefix of the run that is a number; 0 when there is none. "3E"
+// reads as 3, "1-2" as 1, "+-" and "--2" as 0. The point and the comma are
+// both the decimal mark in every locale, so "1.5" typed on a German PC is 1.5
+// as it is in Eval Control; a run with two marks ("1.000,5") is no number
+// rather than a number cut at the second.
+double ConvertRun(const std::string& run) {
   std::string s;
   s.reserve(run.size());
+  int marks = 0;
   for (char c : run) {
-    if (c == locale.decimalSeparator) {
+    if (c == '.' || c == ',') {
+      if (++marks > 1) return 0.0;
       s.push_back('.');
-    } else if (c == '.' || c == ',') {
-      s.push_back('\x01');  // the other separator ends the number
     } else {
       s.push_back(c);
     }
@@ -70,7 +73,7 @@ double ConvertRun(const std::string& run, const NumberLocale& locale) {
 
 }  // namespace
 
-double ParseEngNumber(std::string_view text, const NumberLocale& locale) {
+double ParseEngNumber(std::string_view text, const NumberLocale& /*locale*/) {
   if (text.empty()) return 0.0;
   std::string t;
   for (char c : text) {
@@ -79,7 +82,7 @@ double ParseEngNumber(std::string_view text, const NumberLocale& locale) {
   size_t p = 0;
   while (p < t.size() && IsRunChar(t[p])) ++p;
   if (p == 0) return 0.0;
-  double value = ConvertRun(t.substr(0, p), locale);
+  double value = ConvertRun(t.substr(0, p));
   if (p < t.size()) value *= PrefixFactor(t[p]);
   // A prefix can carry a huge number past the range of a double ("1e308T").
   return std::isfinite(value) ? value : 0.0;

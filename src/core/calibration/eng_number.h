@@ -9,7 +9,8 @@ namespace evm {
 
 // Engineering-notation text: a number with one optional prefix letter right
 // behind it ("100u", "1.5 k", "10mA"). Spaces are ignored; text that holds no
-// number reads as 0.
+// number reads as 0. The point and the comma both read as the decimal mark,
+// whatever the locale (which only writing follows).
 double ParseEngNumber(std::string_view text, const NumberLocale& locale);
 
 // Three decimals and a prefix: 0.0001 -> "100.000u", 3.2 -> "3.200 ".

@@ -4,6 +4,7 @@
 
 #include "calibration/eng_number.h"
 #include "calibration/localize_decimal.h"
+#include "calibration/restored_calibration.h"
 #include "common/number_text.h"
 #include "evm.h"
 #include "registers/config_fields.h"
@@ -89,20 +90,6 @@ LsbResults CurrentLsbResults(int32_t cal, double lsb, double r, const std::strin
   out.maxPower = byCurrent < byRegister ? byCurrent : byRegister;
   t.maxPower = FormatEngNumber(out.maxPower, n.locale);
   return out;
-}
-
-bool LsbInRange(Evm& evm, double lsb) {
-  const CalibrationPanel& p = evm.calibration;
-  const Numbers n = NumbersOf(evm);
-  return n.Value(p.txtMinLSB) < lsb && lsb < n.Value(p.txtMaxLSB);
-}
-
-// The calibration register for the present LSB and shunt; negative when the
-// shunt cannot be used.
-double CalibrationValue(Evm& evm) {
-  const double r = NumbersOf(evm).Value(evm.calibration.txtRshunt);
-  if (!(r > 0) || !std::isfinite(r)) return -1;
-  return FloorOfQuotient(kCalibrationScale / (evm.registers.CurrentLsb * r));
 }
 
 // The third step up to the write: the results in their boxes and the
@@ -274,17 +261,16 @@ void txtCurrent_Decmal_LostFocus(Evm& evm, const std::string& text) {
 void RestoreCalibration(Evm& evm) {
   CalibrationPanel& p = evm.calibration;
   const Numbers n = NumbersOf(evm);
-  if (!(n.Value(p.txtRshunt) > 0)) return;
+  const RegisterStore& store = evm.registers;
+  const RestoredCalibration restored = RestoreCalibrationInputs(
+      {n.Value(p.txtRshunt), n.Value(p.txtMaxExpectedCurrent), n.Value(p.txtSelectedCurrentLSB)},
+      {store.MaxShuntVoltage, static_cast<double>(store.BusFullScale)});
+  if (restored.reached == RestoredStep::None) return;
   cmdEnterShuntR_Click(evm);
-
-  const double i = n.Value(p.txtMaxExpectedCurrent);
-  if (!ExpectedCurrentFits(i, n.Value(p.txtMaxPosCur))) return;
+  if (restored.reached == RestoredStep::Rshunt) return;
   cmdEnterMaxExpCur_Click(evm);
-
-  evm.registers.CurrentLsb = n.Value(p.txtSelectedCurrentLSB);
-  if (!LsbInRange(evm, evm.registers.CurrentLsb)) return;
-  const double cal = CalibrationValue(evm);
-  if (cal < 0 || cal > 65535) return;
+  evm.registers.CurrentLsb = restored.scaling.currentLsb;
+  if (restored.reached == RestoredStep::CurrentLsbRejected) return;
   EnterCurrentLsb(evm, false);
   p.cmdReadInitCalCurrentEnabled = false;
   p.cmdSecondCalEnabled = false;

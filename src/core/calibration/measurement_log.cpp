@@ -1,8 +1,10 @@
 #include "calibration/measurement_log.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "calibration/continuous_read.h"
+#include "common/atomic_file.h"
 #include "common/write_records.h"
 
 namespace evm {
@@ -26,19 +28,29 @@ std::string LogDataRecord(const MeasurementRecord& record) {
   return line + "\"\r\n\"\r\n";
 }
 
-bool MeasurementLog::Open(const std::filesystem::path& path) {
-  file_.open(path, std::ios::binary | std::ios::trunc);
-  return file_.is_open() && Write(LogHeaderRecord());
+bool MeasurementLog::Open(const std::filesystem::path& path, std::error_code& ec) {
+  file_.close();
+  if (!WriteFileAtomically(path, LogHeaderRecord(), ec)) return false;
+  errno = 0;
+  file_.open(path, std::ios::binary | std::ios::app);
+  if (file_.is_open()) return true;
+  ec = errno != 0 ? std::error_code(errno, std::generic_category())
+                  : std::make_error_code(std::errc::io_error);
+  return false;
 }
 
-bool MeasurementLog::Append(const MeasurementRecord& record) {
-  return Write(LogDataRecord(record));
+bool MeasurementLog::Append(const MeasurementRecord& record, std::error_code& ec) {
+  return Write(LogDataRecord(record), ec);
 }
 
-bool MeasurementLog::Write(const std::string& text) {
+bool MeasurementLog::Write(const std::string& text, std::error_code& ec) {
+  errno = 0;
   file_ << text;
   file_.flush();
-  return static_cast<bool>(file_);
+  if (file_) return true;
+  ec = errno != 0 ? std::error_code(errno, std::generic_category())
+                  : std::make_error_code(std::errc::io_error);
+  return false;
 }
 
 }  // namespace evm

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 
 #include "registers/register_ops.h"
 
@@ -15,14 +16,25 @@ std::string LogDataRecord(const MeasurementRecord& record);
 // record per pass, each flushed so a crash loses at most the pass in progress.
 class MeasurementLog {
  public:
-  // Creates or empties the file and writes the header; false when it cannot.
-  bool Open(const std::filesystem::path& path);
-  // False when the record did not reach the file.
-  bool Append(const MeasurementRecord& record);
+  // Replaces the file by one holding the header; false, with the reason in
+  // `ec`, when it cannot. A file the user marked read-only, a pipe or a
+  // device is refused, and an old log is kept until the header is on disk,
+  // so a failed start leaves what was there and no empty file.
+  bool Open(const std::filesystem::path& path, std::error_code& ec);
+  bool Open(const std::filesystem::path& path) {
+    std::error_code ec;
+    return Open(path, ec);
+  }
+  // False when the record did not reach the file, with the reason in `ec`.
+  bool Append(const MeasurementRecord& record, std::error_code& ec);
+  bool Append(const MeasurementRecord& record) {
+    std::error_code ec;
+    return Append(record, ec);
+  }
   void Close() { file_.close(); }
 
  private:
-  bool Write(const std::string& text);
+  bool Write(const std::string& text, std::error_code& ec);
 
   std::ofstream file_;
 };

@@ -91,9 +91,12 @@ void mnuLoadReg_Click(Evm& evm) {
   if (!file || file->empty()) return;
   evm.measurement.LastChosenFolder = ExtractFolder(*file);
   std::error_code readError;
-  const auto content = ReadWholeFile(PathFromUtf8(*file), readError);
+  const auto content = ReadWholeFile(PathFromUtf8(*file), readError, FileKind::Register);
   if (!content) {
-    evm.ui.MessageBox(UnreadableFileMessage(*file, readError), kMessageTitle);
+    // The program's own message first; the reason is for the one who looks.
+    evm.ui.MessageBox(
+        std::string(kBadLoadFileMessage) + "\n\n" + UnreadableFileMessage(*file, readError),
+        kMessageTitle);
     return;
   }
   const auto values = ParseRegisterFile(*content);

@@ -27,6 +27,36 @@ std::error_code LastError() {
   return std::error_code(errno, std::generic_category());
 }
 
+class FileFaultCategory final : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "evm-file"; }
+  std::string message(int code) const override {
+    switch (static_cast<FileFault>(code)) {
+      case FileFault::NotRegular: return "is not a regular file";
+      case FileFault::TooLargeState: return "is too large for a state file";
+      case FileFault::TooLargeRegister: return "is too large for a register file";
+      case FileFault::TooLargeScript: return "is too large for a script file";
+      case FileFault::TooLargeLog: return "is too large for a log file";
+    }
+    return "is not a file to use";
+  }
+};
+
+const FileFaultCategory& FileFaults() {
+  static const FileFaultCategory category;
+  return category;
+}
+
+std::error_code TooLarge(FileKind kind) {
+  switch (kind) {
+    case FileKind::State: return MakeErrorCode(FileFault::TooLargeState);
+    case FileKind::Register: return MakeErrorCode(FileFault::TooLargeRegister);
+    case FileKind::Script: return MakeErrorCode(FileFault::TooLargeScript);
+    case FileKind::Log: return MakeErrorCode(FileFault::TooLargeLog);
+  }
+  return MakeErrorCode(FileFault::TooLargeState);
+}
+
 // "NAME.<16 hex digits>.tmp~": unique per write, and recognisable as ours.
 fs::path TemporaryPathFor(const fs::path& target) {
   std::random_device random;
@@ -77,9 +107,23 @@ void SyncFolder(const fs::path& folder) {
 }
 
 bool WriteInPlace(const fs::path& path, std::string_view content, std::error_code& ec) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  // Opened before it is emptied: a file swapped for a pipe since it was
+  // looked at neither blocks the open nor loses anything.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
+    ec = errno == ENXIO ? MakeErrorCode(FileFault::NotRegular) : LastError();
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
     ec = LastError();
+  } else if (!S_ISREG(st.st_mode)) {
+    ec = MakeErrorCode(FileFault::NotRegular);
+  } else if (::ftruncate(fd, 0) != 0) {
+    ec = LastError();
+  }
+  if (ec) {
+    ::close(fd);
     return false;
   }
   const bool written = WriteAll(fd, content, ec);
@@ -90,11 +134,30 @@ bool WriteInPlace(const fs::path& path, std::string_view content, std::error_cod
 
 }  // namespace
 
+size_t FileLimit(FileKind kind) {
+  return kind == FileKind::State || kind == FileKind::Register ? kStateFileLimit : kLongFileLimit;
+}
+
+std::error_code MakeErrorCode(FileFault fault) {
+  return std::error_code(static_cast<int>(fault), FileFaults());
+}
+
+bool IsFileFault(const std::error_code& ec) {
+  return ec.category() == FileFaults();
+}
+
+std::string FileFaultText(const std::string& name, const std::error_code& ec) {
+  if (IsFileFault(ec)) return "'" + name + "' " + ec.message();
+  return name + ": " + ec.message();
+}
+
 std::error_code CheckWritableTarget(const fs::path& path) {
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   if (ec || !fs::exists(status)) return {};
   if (fs::is_directory(status)) return std::make_error_code(std::errc::is_a_directory);
+  // A pipe would block the write, a device would take it somewhere else.
+  if (!fs::is_regular_file(status)) return MakeErrorCode(FileFault::NotRegular);
   // The read-only mark is the user's wish even where the system would
   // allow the write (an administrator).
   constexpr fs::perms kAnyWrite =
@@ -108,15 +171,24 @@ std::error_code CheckWritableTarget(const fs::path& path) {
   return {};
 }
 
-bool WriteFileAtomically(const fs::path& path, std::string_view content, std::error_code& ec) {
+bool WriteFileAtomically(const fs::path& named, std::string_view content, std::error_code& ec) {
+  // A link stays a link: what it points to is what the user saves.
+  std::error_code linkError;
+  fs::path path = named;
+  if (fs::is_symlink(fs::symlink_status(named, linkError))) {
+    const fs::path target = fs::canonical(named, linkError);
+    if (!linkError) path = target;
+  }
   ec = CheckWritableTarget(path);
   if (ec) return false;
   std::error_code statusError;
   const fs::file_status status = fs::status(path, statusError);
   const bool exists = !statusError && fs::exists(status);
+  // What a killed write of this file left behind goes before it adds its own.
+  const std::string name = path.filename().string();
+  RemoveStaleTemporaryFiles(path.parent_path().empty() ? fs::path(".") : path.parent_path(),
+                            {name.c_str()});
 #ifndef _WIN32
-  // A device or a pipe is written to, never replaced.
-  if (exists && !fs::is_regular_file(status)) return WriteInPlace(path, content, ec);
   const fs::path tmp = TemporaryPathFor(path);
   mode_t mode = 0666;
   if (exists) mode = static_cast<mode_t>(status.permissions() & fs::perms::all);
@@ -185,12 +257,57 @@ bool WriteFileAtomically(const fs::path& path, std::string_view content) {
   return WriteFileAtomically(path, content, ec);
 }
 
-std::optional<std::string> ReadWholeFile(const fs::path& path, std::error_code& ec) {
+std::optional<std::string> ReadWholeFile(const fs::path& path, std::error_code& ec, FileKind kind) {
   ec.clear();
+  const size_t limit = FileLimit(kind);
+#ifndef _WIN32
+  // Without O_NONBLOCK a pipe with no writer blocks the open for ever.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    ec = LastError();
+    return std::nullopt;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    ec = LastError();
+  } else if (S_ISDIR(st.st_mode)) {
+    ec = std::make_error_code(std::errc::is_a_directory);
+  } else if (!S_ISREG(st.st_mode)) {
+    ec = MakeErrorCode(FileFault::NotRegular);
+  } else if (static_cast<uint64_t>(st.st_size) > limit) {
+    ec = TooLarge(kind);
+  }
+  std::string content;
+  if (!ec) content.reserve(static_cast<size_t>(st.st_size));
+  char buffer[65536];
+  while (!ec) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ec = LastError();
+    if (n <= 0) break;
+    // A file that grows while it is read is held to the same bound.
+    if (content.size() + static_cast<size_t>(n) > limit) {
+      ec = TooLarge(kind);
+      break;
+    }
+    content.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  if (ec) return std::nullopt;
+  return content;
+#else
   const fs::file_status status = fs::status(path, ec);
   if (ec) return std::nullopt;
   if (fs::is_directory(status)) {
     ec = std::make_error_code(std::errc::is_a_directory);
+    return std::nullopt;
+  }
+  if (!fs::is_regular_file(status)) {
+    ec = MakeErrorCode(FileFault::NotRegular);
+    return std::nullopt;
+  }
+  if (fs::file_size(path, ec) > limit && !ec) {
+    ec = TooLarge(kind);
     return std::nullopt;
   }
   // The standard library reports a failing read (EISDIR, EIO) by throwing,
@@ -207,19 +324,25 @@ std::optional<std::string> ReadWholeFile(const fs::path& path, std::error_code& 
       ec = errno != 0 ? LastError() : std::make_error_code(std::errc::io_error);
       return std::nullopt;
     }
+    if (content.size() > limit) {
+      ec = TooLarge(kind);
+      return std::nullopt;
+    }
     return content;
   } catch (const std::exception&) {
     ec = errno != 0 ? LastError() : std::make_error_code(std::errc::io_error);
     return std::nullopt;
   }
+#endif
 }
 
-std::optional<std::string> ReadWholeFile(const fs::path& path) {
+std::optional<std::string> ReadWholeFile(const fs::path& path, FileKind kind) {
   std::error_code ec;
-  return ReadWholeFile(path, ec);
+  return ReadWholeFile(path, ec, kind);
 }
 
 std::string UnreadableFileMessage(const fs::path& path, const std::error_code& ec) {
+  if (IsFileFault(ec)) return "The file \"" + path.string() + "\" " + ec.message() + ".";
   return "The file \"" + path.string() + "\" could not be read: " + ec.message() + ".";
 }
 

@@ -22,6 +22,12 @@ void SystemClock::SleepMs(int64_t ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+void StoppableClock::SleepMs(int64_t ms) {
+  for (int64_t left = ms; left > 0 && !StopRequested(); left -= kSliceMs) {
+    inner_.SleepMs(left < kSliceMs ? left : kSliceMs);
+  }
+}
+
 double SystemClock::SecondsSinceMidnight() {
   using namespace std::chrono;
   const auto now = system_clock::now();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace evm {
@@ -21,6 +22,26 @@ class Clock {
   virtual void SleepMs(int64_t ms) = 0;
   virtual double SecondsSinceMidnight() = 0;
   virtual DateTime Now() = 0;
+  // True once the user asked the program to end: every wait then ends
+  // early, keeping what was done before it.
+  virtual bool StopRequested() { return false; }
+};
+
+// A clock whose waits end, within one slice, once `stop` is raised (by
+// Ctrl-C or a termination request): a pause, a board's time-out and a
+// settle time alike.
+class StoppableClock final : public Clock {
+ public:
+  static constexpr int64_t kSliceMs = 50;
+  StoppableClock(Clock& inner, const std::atomic<bool>* stop) : inner_(inner), stop_(stop) {}
+  void SleepMs(int64_t ms) override;
+  double SecondsSinceMidnight() override { return inner_.SecondsSinceMidnight(); }
+  DateTime Now() override { return inner_.Now(); }
+  bool StopRequested() override { return (stop_ && stop_->load()) || inner_.StopRequested(); }
+
+ private:
+  Clock& inner_;
+  const std::atomic<bool>* stop_;
 };
 
 class SystemClock final : public Clock {

@@ -82,7 +82,7 @@ bool UsbDutWriter::FindMnemonicBoard() {
                  b.productId == *shell_.UsbAddress;
         },
         SelectedBoard);
-    log_.Entry("  " + choice.why);
+    Trace("  " + choice.why);
     if (!choice.selectedFound && SelectionRequired) return false;
     if (choice.board) target = choice.board->path;
   }

@@ -67,14 +67,16 @@ bool UsbDutWriter::SendMnemonic(const std::string& text) {
     exchangeFailed_ = true;
     return false;
   }
+  // Every failed answer gets one more try with the same report: a board
+  // that was reset or plugged in again since the last command is found
+  // anew by the retry, since a failed exchange lets go of the board. Each
+  // try reads at most once, so a silent board costs two time-outs.
   for (int attempt = 0; attempt < 2; ++attempt) {
+    if (attempt > 0 && stopRequested && stopRequested()) break;
     ExchangeReport();
     DecodeReadsAndAcks();
     ShowExchange();
     if (EchoMatches()) return true;
-    // Only a wrong answer is worth a second try: a board that gave none has
-    // had its time-out, and another would double the user's wait.
-    if (exchangeFailed_) break;
   }
   exchangeFailed_ = true;
   // An answer that failed its check is no reading: a converter read or a
@@ -82,6 +84,32 @@ bool UsbDutWriter::SendMnemonic(const std::string& text) {
   results_.I2C_ReadData.fill(std::nullopt);
   ReadCount = 0;
   AckCount = 0;
+  ShowUsbProblem();
+  return false;
+}
+
+bool UsbDutWriter::ExchangeWithoutView(const std::string& text) {
+  ParseMnemonic(text);
+  if (!MnemonicError.empty()) {
+    exchangeFailed_ = true;
+    return false;
+  }
+  // The same check as a command's: a board that did not echo the report
+  // did not take it, whatever it answered. Writing the same report again is
+  // harmless, so a late answer gets its second try here too.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    ExchangeReport();
+    DecodeReadsAndAcks();
+    if (EchoMatches()) return true;
+    if (exchangeFailed_) break;
+  }
+  exchangeFailed_ = true;
+  results_.I2C_ReadData.fill(std::nullopt);
+  if (!shell_.RunWithoutUsb) ShowUsbProblem();
+  return false;
+}
+
+void UsbDutWriter::ShowUsbProblem() {
   ui_.SetUsbProblemDetail(SearchDetail());
   // The command is not repeated after the dialog, whatever the answer.
   switch (ui_.UsbProblemDialog()) {
@@ -92,7 +120,6 @@ bool UsbDutWriter::SendMnemonic(const std::string& text) {
     case UsbProblemChoice::TryAgain:
     case UsbProblemChoice::SetAddressAndTryAgain: break;
   }
-  return false;
 }
 
 void UsbDutWriter::ExchangeReport() {
@@ -237,7 +264,7 @@ void UsbDutWriter::WaitSeconds(double seconds) {
   const double start = clock_.SecondsSinceMidnight();
   double now = start;
   // A wait across midnight ends at midnight, when the clock starts again.
-  while (now < start + seconds && now >= start) {
+  while (now < start + seconds && now >= start && !clock_.StopRequested()) {
     clock_.SleepMs(1);
     now = clock_.SecondsSinceMidnight();
   }

@@ -40,6 +40,10 @@ class UsbDutWriter {
   // Transaction.
   // True when the board answered the command.
   bool SendMnemonic(const std::string& text);
+  // A report sent past the raw-command view and whatever RunWithoutUsb
+  // says (the DAC's path). True when the board took it; otherwise the
+  // USB-problem dialog was offered, unless the user runs without USB.
+  bool ExchangeWithoutView(const std::string& text);
   void ExchangeReport();
   void DecodeReadsAndAcks();
   void ShowExchange();
@@ -82,6 +86,9 @@ class UsbDutWriter {
   // "Abort Program" in the USB-problem dialog ends the program; the window
   // layer knows how.
   std::function<void()> onAbortProgram;
+  // Asked before the retry of a failed exchange: true (the user asked the
+  // command to end) gives up at once instead of waiting out a second try.
+  std::function<bool()> stopRequested;
 
   // The last exchange got no usable answer: no board, a failed write or
   // read, a time-out, or an answer whose echo never matched.
@@ -103,6 +110,7 @@ class UsbDutWriter {
     if (Verbose()) log_.Entry(line);
   }
   bool EchoMatches() const;
+  void ShowUsbProblem();
 
   HidPlatform& hid_;
   Clock& clock_;

@@ -329,7 +329,7 @@ LogReadResult ReadLogText(std::string_view text, MeasurementSeries& series) {
 }
 
 LogReadResult ReadLogFile(const std::string& path, MeasurementSeries& series) {
-  const auto text = ReadWholeFile(path);
+  const auto text = ReadWholeFile(path, FileKind::Log);
   if (!text) return {};
   return ReadLogText(*text, series);
 }

@@ -93,8 +93,8 @@ int SignedRegValue(int32_t value) {
 
 double ScaledValue(int n, int32_t v, double currentLsb, double powerLsb) {
   switch (n) {
-    case 1: return SignedRegValue(v) * 1e-5;
-    case 2: return std::floor(v / 8.0) * 0.004;
+    case 1: return SignedRegValue(v) * kShuntVoltsLsb;
+    case 2: return std::floor(v / 8.0) * kBusVoltsLsb;
     case 3: return v * powerLsb;
     case 4: return currentLsb * SignedRegValue(v);
     default: return 0;

@@ -9,6 +9,10 @@
 namespace evm {
 
 // Names of registers 00h-07h as the grid shows them; blanks belong to them.
+// Volts per bit of the shunt (01h) and bus (02h) voltage registers.
+inline constexpr double kShuntVoltsLsb = 1e-5;
+inline constexpr double kBusVoltsLsb = 0.004;
+
 inline constexpr std::array<const char*, kDeviceRegs> kRegNames = {
     " Config",        " Shunt Voltage",  " Bus Voltage",        " Power",
     " Current / PGA", " Full Scale Cal", " Trim control/test ", " Trim data read "};

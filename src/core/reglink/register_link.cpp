@@ -23,8 +23,8 @@ bool RegisterLink::FindRegBoard() {
   const auto boards = DiscoverBoards(hid_, boardVendorId_);
   // Any interface that would not open may be the board, held by another
   // program or barred by the system.
-  unopened_ = static_cast<int>(
-      std::count_if(boards.begin(), boards.end(), [](const BoardListing& b) { return !b.openable; }));
+  unopened_ = static_cast<int>(std::count_if(boards.begin(), boards.end(),
+                                             [](const BoardListing& b) { return !b.openable; }));
   const BoardChoice choice = ChooseBoard(
       boards, [](const BoardListing& b) { return b.kind == BoardKind::RegLink; }, SelectedBoard);
   ChoiceNote = choice.why;
@@ -103,12 +103,28 @@ bool RegisterLink::ReceiveReport(std::vector<uint8_t>& buffer) {
   return signalled;
 }
 
+bool RegisterLink::Transfer(std::span<const uint8_t> payload, uint8_t command, int settleMs,
+                            std::vector<uint8_t>& buffer) {
+  clock_.SleepMs(settleMs);
+  lastFault_ = LinkFault::NoAnswer;
+  if (!SendReport(payload) || !ReceiveReport(buffer)) return false;
+  // A reply to another request, or noise, is no answer; only the chip's
+  // own status says it did not acknowledge.
+  if (buffer.size() < 2 || buffer[0] != static_cast<uint8_t>(command | kReplyFlag)) return false;
+  lastFault_ = LinkFault::NotAcknowledged;
+  if (!ReplyIsSuccess(buffer, command)) return false;
+  lastFault_ = LinkFault::None;
+  return true;
+}
+
 bool RegisterLink::I2CWrite(int address, int pointer, int count, std::span<const uint8_t> data,
                             int settleMs) {
+  lastFault_ = LinkFault::NoBoard;
   if (!LinkOpen_) {
     LinkOpen_ = FindRegBoard();
     if (!LinkOpen_) return false;
   }
+  lastFault_ = LinkFault::NoAnswer;
   // Arguments that cannot be put into a request are refused before anything
   // goes on the wire.
   const int maxCount = std::min(97, static_cast<int>(OutReportLength_) - 5);
@@ -117,30 +133,26 @@ bool RegisterLink::I2CWrite(int address, int pointer, int count, std::span<const
     return false;
   }
   const auto payload = BuildWriteRequest(address, pointer, data.first(static_cast<size_t>(count)));
-  clock_.SleepMs(settleMs);
-  if (!SendReport(payload)) return false;
   std::vector<uint8_t> buffer;
-  if (!ReceiveReport(buffer)) return false;
-  return ReplyIsSuccess(buffer, kI2CWriteCommand);
+  return Transfer(payload, kI2CWriteCommand, settleMs, buffer);
 }
 
 bool RegisterLink::I2CRead(int address, int pointer, int count, std::span<uint8_t> data,
                            int settleMs) {
+  lastFault_ = LinkFault::NoBoard;
   if (!LinkOpen_) {
     LinkOpen_ = FindRegBoard();
     if (!LinkOpen_) return false;
   }
+  lastFault_ = LinkFault::NoAnswer;
   const int maxCount = std::min(99, static_cast<int>(InReportLength_) - 3);
   if (address < 0 || address > 127 || pointer < 0 || pointer > 255 || count < 0 ||
       count > maxCount || static_cast<size_t>(count) > data.size()) {
     return false;
   }
   const auto payload = BuildReadRequest(address, pointer, count);
-  clock_.SleepMs(settleMs);
-  if (!SendReport(payload)) return false;
   std::vector<uint8_t> buffer;
-  if (!ReceiveReport(buffer)) return false;
-  if (!ReplyIsSuccess(buffer, kI2CReadCommand)) return false;
+  if (!Transfer(payload, kI2CReadCommand, settleMs, buffer)) return false;
   for (int i = 1; i <= count; ++i)
     data[static_cast<size_t>(i - 1)] = buffer[static_cast<size_t>(i + 1)];
   return true;

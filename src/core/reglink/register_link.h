@@ -11,6 +11,10 @@
 
 namespace evm {
 
+// Why the last transfer failed: the link itself (no board, no answer, a
+// garbled one) or the chip behind it (a NACK).
+enum class LinkFault { None, NoBoard, NoAnswer, NotAcknowledged };
+
 // The register link (module i2cKVUSB): the lean HID connection to the board
 // that carries one I2C transaction of the ZM5520/1's bus per report.
 class RegisterLink {
@@ -35,6 +39,7 @@ class RegisterLink {
   bool WriteRegWord(int address, int pointer, uint8_t msb, uint8_t lsb);
 
   bool LinkOpen() const { return LinkOpen_; }
+  LinkFault LastFault() const { return lastFault_; }
   // HID interfaces the last search could not open (no access, or in use).
   int UnopenedInterfaces() const { return unopened_; }
   const std::string& DevicePath() const { return DevicePath_; }
@@ -59,7 +64,11 @@ class RegisterLink {
   I2CResults& results_;
   uint16_t boardVendorId_;
 
+  bool Transfer(std::span<const uint8_t> payload, uint8_t command, int settleMs,
+                std::vector<uint8_t>& buffer);
+
   bool LinkOpen_ = false;
+  LinkFault lastFault_ = LinkFault::None;
   int unopened_ = 0;
   HidHandle WriteHandle_ = kInvalidHidHandle;
   HidHandle ReadHandle_ = kInvalidHidHandle;

@@ -22,9 +22,20 @@ class EvmScriptBoard final : public ScriptBoard {
   double ReadCnv(Converter which, Reference mode) override {
     return evm_.calBoard.ReadCnv(which, mode);
   }
-  void SetDac(DacChannel channel, double volts) override {
-    evm_.calBoard.SetDac(channel, volts, evm_.calBoard.RefMode, evm_.calBoard.DacAutoCal);
+  std::string SetDac(DacChannel channel, double volts) override {
+    const bool sent = !evm_.shell.RunWithoutUsb;
+    using Outcome = CalibrationBoard::DacOutcome;
+    switch (evm_.calBoard.SetDac(channel, volts, evm_.calBoard.RefMode, evm_.calBoard.DacAutoCal)) {
+      case Outcome::Set:
+      case Outcome::OutOfRange: return {};
+      case Outcome::NotTaken: return sent ? kDacNotTaken : std::string();
+      case Outcome::AutoCalFailed: return kDacAutoCalFailed;
+    }
+    return {};
   }
+
+  static constexpr const char* kDacNotTaken = "the interface board did not take the DAC write";
+  static constexpr const char* kDacAutoCalFailed = "the DAC auto-calibration missed its tolerance";
   void WaitSeconds(double seconds) override { evm_.dutWriter.WaitSeconds(seconds); }
 
  private:

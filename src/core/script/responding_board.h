@@ -9,8 +9,9 @@
 namespace evm {
 
 // The board of a run that a window watches: a wait goes in short slices with
-// the window's events handled between them, so the window keeps painting, and
-// a click on Exit Loop ends the wait it arrives in.
+// the window's events handled between them, so the window keeps painting.
+// Exit Loop lets a wait run out, since a pause is the settle time of the
+// rows after it; a run that ends (the window closes) ends it at once.
 class RespondingBoard final : public ScriptBoard {
  public:
   static constexpr double kSliceSeconds = 0.05;
@@ -21,15 +22,14 @@ class RespondingBoard final : public ScriptBoard {
   std::string SendMnemonic(const std::string& text) override { return inner_.SendMnemonic(text); }
   std::optional<uint8_t> ReadData(int index) override { return inner_.ReadData(index); }
   double ReadCnv(Converter which, Reference mode) override { return inner_.ReadCnv(which, mode); }
-  void SetDac(DacChannel channel, double volts) override { inner_.SetDac(channel, volts); }
+  std::string SetDac(DacChannel channel, double volts) override {
+    return inner_.SetDac(channel, volts);
+  }
   void WaitSeconds(double seconds) override {
-    // Only a click during this wait cuts it: rows after a left loop keep
-    // their pauses.
-    const int exitLoop = grid_.ExitLoop;
     for (double left = seconds; left > 0; left -= kSliceSeconds) {
       inner_.WaitSeconds(std::min(left, kSliceSeconds));
       ui_.ProcessEvents();
-      if (grid_.ExitLoop != exitLoop || grid_.EndRun) return;
+      if (grid_.EndRun) return;
     }
   }
 

@@ -18,8 +18,9 @@ class ScriptBoard {
   // Byte `index` of the latest transaction's reads; empty when none was read.
   virtual std::optional<uint8_t> ReadData(int index) = 0;
   virtual double ReadCnv(Converter which, Reference mode) = 0;
-  // volts in 0 < v <= 5.
-  virtual void SetDac(DacChannel channel, double volts) = 0;
+  // volts in 0 < v <= 5. Empty when the DAC was set (or nothing could be
+  // sent); otherwise why it was not.
+  virtual std::string SetDac(DacChannel channel, double volts) = 0;
   virtual void WaitSeconds(double seconds) = 0;
 };
 

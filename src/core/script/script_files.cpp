@@ -62,22 +62,29 @@ bool SaveResults(ScriptGrid& grid, const std::filesystem::path& file, UserInterf
 bool LoadScript(ScriptGrid& grid, const std::filesystem::path& file, UserInterface& ui) {
   grid.ScriptLastRow = 1;
   std::error_code readError;
-  const auto content = ReadWholeFile(file, readError);
+  const auto content = ReadWholeFile(file, readError, FileKind::Script);
   if (!content) {
-    ui.MessageBox(UnreadableFileMessage(file, readError), "");
+    ui.MessageBox(std::string(kLoadError) + "\n\n" + UnreadableFileMessage(file, readError), "");
     return false;
   }
   size_t pos = 0;
+  int lineNumber = 0;
   while (pos < content->size()) {
     size_t end = content->find_first_of("\r\n", pos);
     if (end == std::string::npos) end = content->size();
     const std::string line = content->substr(pos, end - pos);
+    ++lineNumber;
+    // CR LF is one line end; every further one is a (blank) line of its own.
+    if (end < content->size() && (*content)[end] == '\r') ++end;
+    if (end < content->size() && (*content)[end] == '\n') ++end;
     pos = end;
-    while (pos < content->size() && ((*content)[pos] == '\r' || (*content)[pos] == '\n')) ++pos;
     if (line.find_first_not_of(" \t") == std::string::npos) continue;
     const auto fields = LineFields(line);
     if (fields.size() != 4) {
-      ui.MessageBox(kLoadError, "");
+      ui.MessageBox(std::string(kLoadError) + "\n\nThe file \"" + file.string() + "\", line " +
+                        std::to_string(lineNumber) + ": " + std::to_string(fields.size()) +
+                        " fields where a script line has 4.",
+                    "");
       return false;
     }
     while (grid.ScriptLastRow >= grid.Rows()) grid.AppendRow();
@@ -124,11 +131,17 @@ void SaveScriptCommand(ScriptGrid& grid, UserInterface& ui) {
 }
 
 void LoadScriptCommand(ScriptGrid& grid, UserInterface& ui) {
+  const std::string shownName = grid.DialogFileName;
   if (const auto file = ChooseFile(grid, ui, Dialog::Open, "Load Script", kScriptFilter)) {
-    // The script being edited stays until a whole file has been read.
+    // The script being edited stays until a whole file has been read, and
+    // keeps its name, so Save does not write it over the file that failed.
     ScriptGrid loaded = grid;
     ClearScriptGrid(loaded);
-    if (LoadScript(loaded, PathFromUtf8(*file), ui)) grid = std::move(loaded);
+    if (LoadScript(loaded, PathFromUtf8(*file), ui)) {
+      grid = std::move(loaded);
+    } else {
+      grid.DialogFileName = shownName;
+    }
   }
   grid.Caption = "Script - " + grid.DialogFileName;
 }

@@ -147,7 +147,9 @@ void ExeScript(ScriptContext& ctx, int row) {
              StartsWith(step, "write_dac_c") || StartsWith(step, "write_dac_d")) {
     const double v = StepNumber(step.substr(11));
     if (v > 0 && v <= 5) {
-      ctx.board.SetDac(static_cast<DacChannel>(step[10] - 'a'), v);
+      // A set-up row that did not set the DAC must not pass for one that did.
+      const std::string error = ctx.board.SetDac(static_cast<DacChannel>(step[10] - 'a'), v);
+      if (!error.empty()) Fail(g, row, error);
     }
   } else if (StartsWith(step, "pause")) {
     const double s = StepNumber(step.substr(5));
@@ -169,6 +171,9 @@ void RunScript(ScriptContext& ctx, const ScriptRunHooks& hooks) {
   if (g.Running) return;  // a click on Run while a run is going on
   g.Running = true;
   g.ExitLoop = 0;
+  // A goto met after Exit Loop was left standing; this run would jump
+  // there after its first row.
+  g.GotoRow = 0;
   g.EndRun = false;
   g.TopRow = 1;
   g.ScriptLastRow = std::min(g.ScriptLastRow, g.Rows() - 1);
@@ -229,7 +234,9 @@ class Deadline final : public ScriptBoard, public UserInterface {
   double ReadCnv(Converter which, Reference mode) override {
     return ctx_.board.ReadCnv(which, mode);
   }
-  void SetDac(DacChannel channel, double volts) override { ctx_.board.SetDac(channel, volts); }
+  std::string SetDac(DacChannel channel, double volts) override {
+    return ctx_.board.SetDac(channel, volts);
+  }
   void WaitSeconds(double seconds) override {
     const double left = Left();
     if (seconds >= left) {

@@ -109,7 +109,8 @@ bool CalibrationBoard::SetCnvMux(Converter which, MuxInput plus, MuxInput minus)
   return ApplyMuxInput(which, true, plus) && ApplyMuxInput(which, false, minus);
 }
 
-void CalibrationBoard::SetDac(DacChannel channel, double volts, Reference mode, bool autoCal) {
+CalibrationBoard::DacOutcome CalibrationBoard::SetDac(DacChannel channel, double volts,
+                                                      Reference mode, bool autoCal) {
   // Modes 0, 3 and 4 allow what the DAC can make: 0 up to the reference.
   double upper = VrefVolts;
   double lower = 0;
@@ -124,13 +125,10 @@ void CalibrationBoard::SetDac(DacChannel channel, double volts, Reference mode, 
   }
   if (volts > upper || volts < lower) {
     ui_.MessageBox("Vin > max input voltage or Vin< min input voltage ", "");
-    return;
+    return DacOutcome::OutOfRange;
   }
-  if (autoCal) {
-    AutoCalDac(channel, volts, mode);
-  } else {
-    WriteDac(channel, volts, mode);
-  }
+  if (autoCal) return AutoCalDac(channel, volts, mode);
+  return WriteDac(channel, volts, mode) ? DacOutcome::Set : DacOutcome::NotTaken;
 }
 
 uint16_t CalibrationBoard::DacCode(double setting, double vrefVolts) {
@@ -153,12 +151,9 @@ bool CalibrationBoard::WriteDac(DacChannel channel, double volts, Reference mode
     const GainOffset& k = FactoryCal().dac[static_cast<size_t>(channel)][reference];
     setting = (volts - k.offset) / k.gain;
   }
-  // Straight to the board: no echo check, no raw-command view.
-  writer_.ParseMnemonic(DacWriteText(channel, DacCode(setting, VrefVolts)));
-  if (!writer_.MnemonicError.empty()) return false;
-  writer_.ExchangeReport();
-  writer_.DecodeReadsAndAcks();
-  return !writer_.LastExchangeFailed();
+  // Past the raw-command view; a write the board did not take is a fault
+  // like any other command's, with the USB-problem dialog.
+  return writer_.ExchangeWithoutView(DacWriteText(channel, DacCode(setting, VrefVolts)));
 }
 
 double CalibrationBoard::ReadChannelBack(DacChannel channel, Reference mode) {
@@ -171,7 +166,8 @@ double CalibrationBoard::ReadChannelBack(DacChannel channel, Reference mode) {
   return 0;
 }
 
-void CalibrationBoard::AutoCalDac(DacChannel channel, double target, Reference mode) {
+CalibrationBoard::DacOutcome CalibrationBoard::AutoCalDac(DacChannel channel, double target,
+                                                          Reference mode) {
   const Converter which =
       channel == DacChannel::A || channel == DacChannel::B ? Converter::Cnv1 : Converter::Cnv2;
   const bool onMinus = channel == DacChannel::A || channel == DacChannel::C;
@@ -182,49 +178,48 @@ void CalibrationBoard::AutoCalDac(DacChannel channel, double target, Reference m
   const MuxInput savedMinus = which == Converter::Cnv1 ? SavedCnv1Minus : SavedCnv2Minus;
 
   // A failed exchange ends the calibration: each further step would wait out
-  // a time-out of its own and raise a dialog of its own. A failed DAC write
-  // raises none, so the user is told the calibration failed.
+  // a time-out of its own and raise a dialog of its own.
   AutoCalReadBack.reset();
+  constexpr DacOutcome kNotTaken = DacOutcome::NotTaken;
   const auto failed = [this] { return writer_.LastExchangeFailed(); };
-  const auto writeFailed = [this](bool written) {
-    if (!written) ui_.MessageBox("Fail dac autocal.", "");
-    return !written;
-  };
   writer_.SendMnemonic("CMD EN_CNV OFF");
-  if (failed()) return;
+  if (failed()) return kNotTaken;
   if (!SetCnvMux(which, onMinus ? MuxInput::Gnd : MuxInput::Dac,
                  onMinus ? MuxInput::Dac : MuxInput::Gnd)) {
-    return;
+    return kNotTaken;
   }
 
-  if (writeFailed(WriteDac(channel, target, mode))) return;
+  if (!WriteDac(channel, target, mode)) return kNotTaken;
   writer_.WaitSeconds(kAutoCalSettleSeconds);
   double measured = ReadChannelBack(channel, readMode);
-  if (failed()) return;
+  if (failed()) return kNotTaken;
 
   double setting = target - (measured - target);
-  if (writeFailed(WriteDac(channel, setting, mode))) return;
+  if (!WriteDac(channel, setting, mode)) return kNotTaken;
   writer_.WaitSeconds(kAutoCalSettleSeconds);
   measured = ReadChannelBack(channel, readMode);
-  if (failed()) return;
+  if (failed()) return kNotTaken;
   double error = measured - target;
 
   if (std::fabs(error) > kAutoCalTolerance) {
     setting -= error;
-    if (writeFailed(WriteDac(channel, setting, mode))) return;
+    if (!WriteDac(channel, setting, mode)) return kNotTaken;
     writer_.WaitSeconds(kAutoCalSettleSeconds);
     measured = ReadChannelBack(channel, readMode);
-    if (failed()) return;
+    if (failed()) return kNotTaken;
     error = measured - target;
   }
-  if (std::fabs(error) > kAutoCalTolerance) {
-    ui_.MessageBox("Fail dac autocal.", "");
-  } else {
+  const bool met = std::fabs(error) <= kAutoCalTolerance;
+  if (met) {
     AutoCalReadBack = measured;
+  } else {
+    ui_.MessageBox("Fail dac autocal.", "");
   }
 
-  if (!SetCnvMux(which, savedPlus, savedMinus)) return;
+  if (!SetCnvMux(which, savedPlus, savedMinus)) return kNotTaken;
   writer_.SendMnemonic("CMD EN_CNV ON");
+  if (failed()) return kNotTaken;
+  return met ? DacOutcome::Set : DacOutcome::AutoCalFailed;
 }
 
 }  // namespace evm

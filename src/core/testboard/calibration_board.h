@@ -35,10 +35,13 @@ class CalibrationBoard {
   // False when the board did not answer, which leaves the other input as it was.
   bool SetCnvMux(Converter which, MuxInput plus, MuxInput minus);
 
-  void SetDac(DacChannel channel, double volts, Reference mode, bool autoCal);
-  // False when the board did not answer (or the text did not parse).
+  // What became of a DAC setting; every outcome but Set had its message.
+  enum class DacOutcome { Set, OutOfRange, NotTaken, AutoCalFailed };
+  DacOutcome SetDac(DacChannel channel, double volts, Reference mode, bool autoCal);
+  // False when the board did not take the write: no answer, a wrong one, or
+  // a text that did not parse.
   bool WriteDac(DacChannel channel, double volts, Reference mode);
-  void AutoCalDac(DacChannel channel, double target, Reference mode);
+  DacOutcome AutoCalDac(DacChannel channel, double target, Reference mode);
 
   // The DAC code a setting gives, ties rounded to even, held to 16 bits.
   static uint16_t DacCode(double setting, double vrefVolts);

@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPen>
 #include <QPointer>
@@ -21,6 +22,7 @@
 #include "common/atomic_file.h"
 #include "gui/shell/keyboard.h"
 #include "gui/shell/screen_fit.h"
+#include "plot/axis_ticks.h"
 
 namespace evm::gui {
 
@@ -42,12 +44,24 @@ constexpr std::array<QuantityLook, kQuantities> kLooks = {{
     {"Power", "W", "#8e44ad"},
 }};
 
+// A tick about every so many pixels of a value axis: a low chart still
+// gets a scale.
+constexpr int kValuePixelsPerTick = 20;
+
 // The spans of the span box, in seconds; the last, zero, shows everything.
 constexpr std::array<double, 5> kSpans = {10, 60, 600, 3600, 0};
 constexpr std::array<const char*, 5> kSpanNames = {"10 s", "1 min", "10 min", "1 h", "All"};
 
-QString Number(double value) {
-  return QString::number(value, 'g', 6);
+// Six digits, as a single-precision value holds, with the program's mark.
+QString Number(double value, const NumberLocale& locale) {
+  return QString::number(value, 'g', 6).replace('.', QChar(locale.decimalSeparator));
+}
+
+// The axes' figures with the program's decimal mark, ungrouped.
+QLocale FigureLocale(const NumberLocale& locale) {
+  QLocale figures = locale.decimalSeparator == ',' ? QLocale(QLocale::German) : QLocale::c();
+  figures.setNumberOptions(QLocale::OmitGroupSeparator);
+  return figures;
 }
 
 QString TimeText(double seconds) {
@@ -86,6 +100,9 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
   chkAutoScale->setChecked(true);
   bar->addWidget(chkAutoScale);
   bar->addStretch(1);
+  cmdLive = button("cmdLive", "Live");
+  cmdLive->setToolTip("Back from the log to the passes of the reading");
+  cmdLive->setEnabled(false);
   cmdOpenLog = button("cmdOpenLog", "Open Log...");
   cmdExportCsv = button("cmdExportCsv", "Export CSV...");
   cmdExportPng = button("cmdExportPng", "Export PNG...");
@@ -100,6 +117,8 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
     shows->addWidget(chkShow[q]);
 
     auto* chart = new QChart;
+    chart->setLocalizeNumbers(true);
+    chart->setLocale(FigureLocale(evm_.locale));
     chart->legend()->hide();
     chart->setMargins(QMargins(4, 2, 4, 2));
     chart->setBackgroundRoundness(0);
@@ -139,16 +158,17 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
   connect(cboSpan, &QComboBox::currentIndexChanged, this, [this] { Redraw(); });
   connect(chkAutoScale, &QCheckBox::toggled, this, [this] { Redraw(); });
   connect(chkPause, &QCheckBox::toggled, this, [this](bool on) {
-    pausedAt_ = series_.Empty() ? 0 : series_.LastTime();
+    pausedAt_ = Series().Empty() ? 0 : Series().LastTime();
     if (!on) Redraw();
   });
+  connect(cmdLive, &QPushButton::clicked, this, [this] { ShowLive(); });
   connect(cmdOpenLog, &QPushButton::clicked, this, [this] { ChooseLog(); });
   connect(cmdExportCsv, &QPushButton::clicked, this, [this] { ChooseExport(false); });
   connect(cmdExportPng, &QPushButton::clicked, this, [this] { ChooseExport(true); });
 
   listener_ = evm_.measurement.AddPassListener([this](const MeasurementPass& p) { OnPass(p); });
   MakeToolWindow(this);
-  ResizeWithinScreen(this, QSize(900, 760));
+  resize(900, 760);  // cut to the screen when it is shown
   Redraw();
 }
 
@@ -157,9 +177,18 @@ frmMeasurementPlot::~frmMeasurementPlot() {
 }
 
 void frmMeasurementPlot::OnPass(const MeasurementPass& pass) {
-  series_.Append(pass);
+  // Kept while a log is shown, for the way back to live.
+  live_.Append(pass);
   SetCaption(cmdStartStop, evm_.measurement.ContinuousRead ? "Stop" : "Start");
-  if (!chkPause->isChecked()) Redraw();
+  if (!chkPause->isChecked() && !showingLog_) Redraw();
+}
+
+void frmMeasurementPlot::ShowLive() {
+  showingLog_ = false;
+  log_.Clear();
+  cmdLive->setEnabled(false);
+  setWindowTitle("Measurement Plot");
+  Redraw();
 }
 
 void frmMeasurementPlot::StartStop() {
@@ -167,6 +196,8 @@ void frmMeasurementPlot::StartStop() {
     cmdStopContinuousRead_Click(evm_);
     return;
   }
+  // Who starts a reading wants to see it.
+  if (showingLog_) ShowLive();
   SetCaption(cmdStartStop, "Stop");
   // The reading loop runs here until a Stop, from this window or a tab.
   QPointer<frmMeasurementPlot> self(this);
@@ -179,22 +210,39 @@ double frmMeasurementPlot::SpanSeconds() const {
 }
 
 void frmMeasurementPlot::ViewBounds(double& from, double& to) const {
-  to = chkPause->isChecked() ? pausedAt_ : series_.LastTime();
+  to = chkPause->isChecked() ? pausedAt_ : Series().LastTime();
   const double span = SpanSeconds();
-  from = span > 0 ? to - span : series_.FirstTime();
+  from = span > 0 ? to - span : Series().FirstTime();
 }
 
 MeasurementSeries::Range frmMeasurementPlot::Visible() const {
-  if (series_.Empty()) return {};
+  if (Series().Empty()) return {};
   double from = 0, to = 0;
   ViewBounds(from, to);
-  return series_.Span(from, to);
+  return Series().Span(from, to);
+}
+
+int frmMeasurementPlot::SetAxis(QValueAxis* axis, double lo, double hi, int pixels,
+                                int pixelsPerTick, bool toTicks) {
+  const AxisTicks ticks = NiceTicks(lo, hi, std::max(2, pixels / pixelsPerTick));
+  if (toTicks) {
+    // Both ends on a tick: however low the chart, its scale has two figures.
+    lo = ticks.first > lo ? ticks.first - ticks.step : ticks.first;
+    hi = ticks.first + std::ceil((hi - ticks.first) / ticks.step - 1e-9) * ticks.step;
+  }
+  axis->setRange(lo, hi);
+  axis->setTickType(QValueAxis::TicksDynamic);
+  axis->setTickAnchor(ticks.first);
+  axis->setTickInterval(ticks.step);
+  axis->setLabelFormat(QString("%.%1f").arg(ticks.decimals));
+  return ticks.decimals;
 }
 
 void frmMeasurementPlot::Redraw() {
-  if (series_.Empty()) {
+  const MeasurementSeries& series = Series();
+  if (series.Empty()) {
     for (PlotLine* line : lines) line->SetPoints({});
-    const long unanswered = series_.UnacknowledgedPasses();
+    const long unanswered = series.UnacknowledgedPasses();
     for (QLabel* label : lblStats) {
       label->setText(unanswered == 0 ? QString("No measurements yet.")
                                      : QString("No measurements yet: %1 pass(es) the device did "
@@ -205,49 +253,60 @@ void frmMeasurementPlot::Redraw() {
   }
   double from = 0, to = 0;
   ViewBounds(from, to);
-  const MeasurementSeries::Range range = series_.Span(from, to);
-  const double base = series_.FirstTime();
+  const MeasurementSeries::Range range = series.Span(from, to);
+  const double base = series.FirstTime();
   const double left = std::max(from, base) - base;
   const double right = std::max(to - base, left + 1);
   for (size_t q = 0; q < kQuantities; ++q) {
     const auto quantity = static_cast<Quantity>(q);
+    const QRectF plot = views[q]->chart()->plotArea();
     // A column of two pixels still shows every peak, at half the line to draw.
-    const int columns = std::max(100, static_cast<int>(views[q]->chart()->plotArea().width()) / 2);
-    const std::vector<PlotPoint> line = Decimate(series_, range, quantity, from, to, columns);
+    const int columns = std::max(100, static_cast<int>(plot.width()) / 2);
+    const std::vector<PlotPoint> line = Decimate(series, range, quantity, from, to, columns);
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(line.size()));
     for (const PlotPoint& p : line) points.append(QPointF(p.time - base, p.value));
-    timeAxes_[q]->setRange(left, right);
+    SetAxis(timeAxes_[q], left, right, static_cast<int>(plot.width()), 90, false);
     if (chkAutoScale->isChecked() && !line.empty()) {
       const auto [lo, hi] = std::minmax_element(
           line.begin(), line.end(),
           [](const PlotPoint& a, const PlotPoint& b) { return a.value < b.value; });
-      const double margin = std::max((hi->value - lo->value) * 0.05, 1e-6);
-      valueAxes_[q]->setRange(lo->value - margin, hi->value + margin);
+      // A flat line gets a band of a ten-thousandth of its value.
+      const double margin =
+          std::max({(hi->value - lo->value) * 0.05, std::abs(hi->value) * 1e-4, 1e-6});
+      valueDecimals_[q] = SetAxis(valueAxes_[q], lo->value - margin, hi->value + margin,
+                                  static_cast<int>(plot.height()), kValuePixelsPerTick, true);
     }
     lines[q]->SetPoints(std::move(points));
-    const SpanStatistics s = StatisticsOf(series_, range, quantity);
+    const SpanStatistics s = StatisticsOf(series, range, quantity);
+    // One more decimal than the axis shows, the same for every figure.
+    const int decimals = valueDecimals_[q] + 1;
+    const auto figure = [&](double v) {
+      return QString::fromStdString(FixedText(v, decimals, evm_.locale));
+    };
     const QString unit = Latin(kLooks[q].unit);
     lblStats[q]->setText(s.count == 0 ? QString("No passes in the span.")
                                       : QString("min %1 %5   mean %2 %5   max %3 %5   last %4 %5")
-                                            .arg(Number(s.min), Number(s.mean), Number(s.max),
-                                                 Number(s.last), unit));
+                                            .arg(figure(s.min), figure(s.mean), figure(s.max),
+                                                 figure(s.last), unit));
   }
 }
 
 void frmMeasurementPlot::ShowCursorAt(double seconds) {
-  if (series_.Empty()) return;
-  const double t = series_.FirstTime() + seconds;
-  const MeasurementSeries::Range all{0, series_.Size()};
-  const size_t at = std::min(series_.Span(t, series_.LastTime() + 1).first, all.last - 1);
+  const MeasurementSeries& series = Series();
+  if (series.Empty()) return;
+  const double t = series.FirstTime() + seconds;
+  const MeasurementSeries::Range all{0, series.Size()};
+  const size_t at = std::min(series.Span(t, series.LastTime() + 1).first, all.last - 1);
   // The nearer of the passes on either side.
   size_t i = at;
-  if (at > 0 && t - series_.At(at - 1).time < series_.At(at).time - t) i = at - 1;
-  const auto& p = series_.At(i);
+  if (at > 0 && t - series.At(at - 1).time < series.At(at).time - t) i = at - 1;
+  const auto& p = series.At(i);
   QString text = TimeText(p.time);
   for (size_t q = 0; q < kQuantities; ++q) {
-    text += QString("   %1 %2 %3")
-                .arg(Latin(kLooks[q].name), Number(p.values[q]), Latin(kLooks[q].unit));
+    text +=
+        QString("   %1 %2 %3")
+            .arg(Latin(kLooks[q].name), Number(p.values[q], evm_.locale), Latin(kLooks[q].unit));
   }
   lblCursor->setText(text);
 }
@@ -275,7 +334,11 @@ bool frmMeasurementPlot::OpenLog(const std::string& path) {
     evm_.ui.MessageBox("The log file \"" + path + "\" could not be read.", "Measurement Plot");
     return false;
   }
-  series_ = std::move(loaded);
+  // Shown as it was saved; the reading's passes wait for "Live".
+  log_ = std::move(loaded);
+  showingLog_ = true;
+  cmdLive->setEnabled(true);
+  setWindowTitle("Measurement Plot - " + QString::fromStdString(path));
   if (r.skipped > 0) {
     evm_.ui.MessageBox(std::to_string(r.skipped) + " record(s) of \"" + path +
                            "\" could not be read and are not shown.",
@@ -287,7 +350,7 @@ bool frmMeasurementPlot::OpenLog(const std::string& path) {
 }
 
 bool frmMeasurementPlot::ExportCsv(const std::string& path) {
-  return WriteFileAtomically(path, SeriesCsv(series_, Visible()));
+  return WriteFileAtomically(path, SeriesCsv(Series(), Visible()));
 }
 
 bool frmMeasurementPlot::ExportPng(const std::string& path) {

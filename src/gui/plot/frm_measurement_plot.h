@@ -33,6 +33,8 @@ class frmMeasurementPlot : public QWidget {
   QCheckBox* chkPause;
   QCheckBox* chkAutoScale;
   QPushButton* cmdOpenLog;
+  // Back from a log to the passes of the reading.
+  QPushButton* cmdLive;
   QPushButton* cmdExportCsv;
   QPushButton* cmdExportPng;
   std::array<QCheckBox*, kQuantities> chkShow{};
@@ -41,7 +43,11 @@ class frmMeasurementPlot : public QWidget {
   std::array<QLabel*, kQuantities> lblStats{};
   QLabel* lblCursor;
 
-  const MeasurementSeries& Series() const { return series_; }
+  // What the window shows: the passes of the reading, or an opened log as
+  // it was saved.
+  const MeasurementSeries& Series() const { return showingLog_ ? log_ : live_; }
+  bool ShowingLog() const { return showingLog_; }
+  void ShowLive();
   // The passes the view shows: the span up to the newest pass, or up to the
   // moment of the pause.
   MeasurementSeries::Range Visible() const;
@@ -64,15 +70,22 @@ class frmMeasurementPlot : public QWidget {
   void ChooseExport(bool picture);
   double SpanSeconds() const;
   void ViewBounds(double& from, double& to) const;
+  // Round ticks about every `pixelsPerTick` of the axis' `pixels`, the ends
+  // moved out to ticks when `toTicks`; gives the decimals of the figures.
+  static int SetAxis(QValueAxis* axis, double lo, double hi, int pixels, int pixelsPerTick,
+                     bool toTicks);
 
   Evm& evm_;
   int listener_ = 0;
-  MeasurementSeries series_;
+  MeasurementSeries live_;
+  MeasurementSeries log_;
+  bool showingLog_ = false;
   double pausedAt_ = 0;
   // Empty, there for the axes: what maps a mouse position to a time.
   std::array<QLineSeries*, kQuantities> axisSeries_{};
   std::array<QValueAxis*, kQuantities> timeAxes_{};
   std::array<QValueAxis*, kQuantities> valueAxes_{};
+  std::array<int, kQuantities> valueDecimals_{3, 3, 3, 3};
 };
 
 }  // namespace evm::gui

@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTableWidget>
 #include <QToolButton>
 #include <algorithm>
@@ -26,6 +25,7 @@
 #include "gui/registers/frm_help_with_reg.h"
 #include "gui/shell/form_main.h"
 #include "gui/shell/keyboard.h"
+#include "gui/shell/screen_fit.h"
 #include "registers/register_cycle.h"
 #include "registers/register_display.h"
 
@@ -110,14 +110,16 @@ RegisterViews::RegisterViews(Evm& evm, formMain_QMA740& form)
   connect(form.mnuEngineeringMode, &QAction::triggered, this,
           [this] { Act([this] { mnuEngineeringMode_Click(evm_); }); });
 
-  // The frequent actions from anywhere in the main window.
-  const std::pair<const char*, std::vector<QPushButton*>*> keys[] = {
-      {"F5", &Command8}, {"F6", &cmdStartContinuousRead}, {"F7", &cmdStopContinuousRead}};
-  for (const auto& [key, buttons] : keys) {
-    auto* shortcut = new QShortcut(QKeySequence(key), &form);
-    shortcut->setObjectName(QString("shortcut") + key);
+  // The frequent actions from anywhere in the main window, through the
+  // menu items that show their keys.
+  const std::pair<QAction*, std::vector<QPushButton*>*> keys[] = {
+      {form.mnuReadAll, &Command8},
+      {form.mnuStartRead, &cmdStartContinuousRead},
+      {form.mnuStopRead, &cmdStopContinuousRead}};
+  for (const auto& [action, buttons] : keys) {
     QPushButton* first = buttons->front();
-    connect(shortcut, &QShortcut::activated, first, &QPushButton::click);
+    connect(action, &QAction::triggered, first, &QPushButton::click);
+    const QString key = action->shortcut().toString(QKeySequence::NativeText);
     for (QPushButton* b : *buttons) b->setToolTip(b->text().trimmed() + " (" + key + ")");
   }
 }
@@ -464,11 +466,7 @@ void RegisterViews::BuildRegisters() {
 
   Command1 = new QPushButton("Help With Current Reg", bitFrame);
   Command1->setObjectName("Command1");
-  connect(Command1, &QPushButton::clicked, this, [this] {
-    helpWithReg->show();
-    helpWithReg->raise();
-    helpWithReg->activateWindow();
-  });
+  connect(Command1, &QPushButton::clicked, this, [this] { ShowOnScreen(helpWithReg); });
   bitLayout->addSpacing(8);
   bitLayout->addWidget(Command1, 0, Qt::AlignLeft);
   bitLayout->addStretch(1);

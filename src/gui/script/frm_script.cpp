@@ -218,8 +218,9 @@ frmScript::~frmScript() = default;
 void frmScript::closeEvent(QCloseEvent* event) {
   if (grid_.Running) {
     // The run works on this window's grid until it returns, so the window
-    // may only go then; an endless goto loop ends at its next jump.
+    // may only go then: the run ends with the step in progress, a pause cut.
     PressExitLoop(grid_);
+    grid_.EndRun = true;
     closeAfterRun_ = true;
     hide();
     event->ignore();

@@ -7,6 +7,7 @@
 #include "gui/script/frm_script.h"
 #include "gui/script/frm_usb_template.h"
 #include "gui/shell/form_main.h"
+#include "gui/shell/screen_fit.h"
 
 namespace evm::gui {
 
@@ -24,13 +25,11 @@ frmUSB_Template* OpenLauncher(formMain_QMA740& main, ScriptBoard& board, UserInt
       *script = new frmScript(board, ui, locale, &main);
       (*script)->setAttribute(Qt::WA_DeleteOnClose);
     }
-    (*script)->show();
-    (*script)->raise();
-    (*script)->activateWindow();
+    ShowOnScreen(*script);
   };
   auto* launcher = new frmUSB_Template(openers, &main);
   launcher->setAttribute(Qt::WA_DeleteOnClose);
-  launcher->show();
+  ShowOnScreen(launcher);
   return launcher;
 }
 

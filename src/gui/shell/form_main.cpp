@@ -98,16 +98,27 @@ void formMain_QMA740::BuildMenus() {
   mnuLogToFile = add(mnuEvmControls, "mnuLogToFile", "Lo&g ZM5520/1 To File");
   mnuEngineeringMode = add(mnuEvmControls, "mnuEngineeringMode", "&Engineering Mode");
   mnuEngineeringMode->setCheckable(true);
-  mnuMeasurementPlot = add(mnuEvmControls, "mnuMeasurementPlot", "Measurement Plot");
+  mnuMeasurementPlot = add(mnuEvmControls, "mnuMeasurementPlot", "&Measurement Plot");
   connect(mnuMeasurementPlot, &QAction::triggered, this, [this] {
     if (!measurementPlot) {
       measurementPlot = new frmMeasurementPlot(evm_, this);
       measurementPlot->setAttribute(Qt::WA_DeleteOnClose);
     }
-    measurementPlot->show();
-    measurementPlot->raise();
-    measurementPlot->activateWindow();
+    ShowOnScreen(measurementPlot);
   });
+  // The keys of the frequent actions, where a menu shows them; the register
+  // views connect them to their buttons.
+  mnuEvmControls->addSeparator();
+  mnuReadAll = add(mnuEvmControls, "mnuReadAll", "&Read All Reg");
+  mnuReadAll->setShortcut(QKeySequence(Qt::Key_F5));
+  mnuStartRead = add(mnuEvmControls, "mnuStartRead", "S&tart Continuous Read");
+  mnuStartRead->setShortcut(QKeySequence(Qt::Key_F6));
+  mnuStopRead = add(mnuEvmControls, "mnuStopRead", "St&op Continuous Read");
+  mnuStopRead->setShortcut(QKeySequence(Qt::Key_F7));
+  mnuEvmControls->addSeparator();
+  mnuQuit = add(mnuEvmControls, "mnuQuit", "&Quit");
+  mnuQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  connect(mnuQuit, &QAction::triggered, this, &QWidget::close);
 
   mnuUsbControls = menuBar()->addMenu("&USB Controls");
   mnuUsbControls->setObjectName("mnuUsbControls");
@@ -115,7 +126,7 @@ void formMain_QMA740::BuildMenus() {
   cmdDac_Adc = add(mnuUsbControls, "cmdDac_Adc", "&DAC and ADC");
   cmdDUT_Writer = add(mnuUsbControls, "cmdDUT_Writer", "DUT &Writer");
   mnuSetAddress = add(mnuUsbControls, "mnuSetAddress", "Set &Address");
-  mnuChooseBoards = add(mnuUsbControls, "mnuChooseBoards", "Choose Boards...");
+  mnuChooseBoards = add(mnuUsbControls, "mnuChooseBoards", "C&hoose Boards...");
   mnuDebug = add(mnuUsbControls, "mnuDebug", "De&bug");
 
   mnuHelp = menuBar()->addMenu("&Help");

@@ -63,6 +63,10 @@ class formMain_QMA740 : public QMainWindow {
   QAction* mnuLogToFile;
   QAction* mnuEngineeringMode;
   QAction* mnuMeasurementPlot;
+  QAction* mnuReadAll;
+  QAction* mnuStartRead;
+  QAction* mnuStopRead;
+  QAction* mnuQuit;
   QAction* mnuC_Bits;
   QAction* cmdDac_Adc;
   QAction* cmdDUT_Writer;

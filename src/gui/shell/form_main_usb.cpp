@@ -10,6 +10,7 @@
 #include "gui/shell/frm_choose_boards.h"
 #include "gui/shell/frm_set_usb_address.h"
 #include "gui/shell/qt_user_interface.h"
+#include "gui/shell/screen_fit.h"
 #include "gui/testboard/frm_c_m_bits.h"
 #include "gui/testboard/frm_debug_usb.h"
 #include "gui/testboard/frm_eval_control.h"
@@ -27,9 +28,7 @@ void ShowSingle(QPointer<Window>& window, QWidget* owner, Evm& evm) {
     window = new Window(evm, owner);
     window->setAttribute(Qt::WA_DeleteOnClose);
   }
-  window->show();
-  window->raise();
-  window->activateWindow();
+  ShowOnScreen(window);
 }
 
 }  // namespace
@@ -56,12 +55,7 @@ void formMain_QMA740::BuildUsbControls() {
   connect(cmdDac_Adc, &QAction::triggered, this, [this] { ShowSingle(evalControl, this, evm_); });
   connect(mnuChooseBoards, &QAction::triggered, this,
           [this] { ShowSingle(chooseBoards, this, evm_); });
-  connect(mnuSetAddress, &QAction::triggered, this, [this] {
-    frmSetUSBAddress* window = SetAddressWindow();
-    window->show();
-    window->raise();
-    window->activateWindow();
-  });
+  connect(mnuSetAddress, &QAction::triggered, this, [this] { ShowOnScreen(SetAddressWindow()); });
 
   if (auto* qtUi = dynamic_cast<QtUserInterface*>(&evm_.ui)) {
     qtUi->SetAddressWindowOpener([this] { ShowSetAddressModal(); });

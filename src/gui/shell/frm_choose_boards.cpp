@@ -7,6 +7,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "gui/shell/keyboard.h"
 #include "shell/board_selection_file.h"
 
 namespace evm::gui {
@@ -55,7 +56,12 @@ frmChooseBoards::frmChooseBoards(Evm& evm, QWidget* parent) : QDialog(parent), e
   connect(cmdRefresh, &QPushButton::clicked, this, &frmChooseBoards::Refresh);
   connect(cmdUse, &QPushButton::clicked, this, &frmChooseBoards::Use);
   connect(cmdClose, &QPushButton::clicked, this, &QDialog::close);
+  // The arrow keys pick a board; Return uses it.
+  for (QPushButton* button : {cmdRefresh, cmdUse, cmdClose}) button->setAutoDefault(false);
+  cmdUse->setDefault(true);
+  GiveMnemonics(this, "");
   Refresh();
+  gridRegLink->setFocus();
 }
 
 void frmChooseBoards::Refresh() {

@@ -1,6 +1,7 @@
 #include "gui/shell/program_options.h"
 
 #include <QCommandLineParser>
+#include <QLocale>
 #include <QStringList>
 
 #include "common/hex_text.h"
@@ -91,6 +92,21 @@ std::string ProgramUsage(const std::string& programName) {
          "                      and end (status 1 names the windows that failed)\n"
          "  --help              show this text\n"
          "  --version           show the program version\n";
+}
+
+namespace {
+char AsciiMark(const QString& mark) {
+  if (mark.size() != 1 || mark.at(0).unicode() > 0x7E || mark.at(0).unicode() < 0x20) return 0;
+  return static_cast<char>(mark.at(0).unicode());
+}
+}  // namespace
+
+NumberLocale NumberLocaleOf(const QLocale& locale) {
+  const char point = AsciiMark(locale.decimalPoint());
+  if (point != '.' && point != ',') return NumberLocale::Point();
+  const char group = AsciiMark(locale.groupSeparator());
+  // French groups with a no-break space; a plain one stands in for it.
+  return NumberLocale{point, group != 0 && group != point ? group : ' '};
 }
 
 }  // namespace evm

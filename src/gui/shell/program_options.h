@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "common/number_locale.h"
+
+class QLocale;
+
 namespace evm {
 
 struct ProgramOptions {
@@ -25,5 +29,11 @@ struct ProgramOptions {
 // needs no application object.
 ProgramOptions ParseProgramOptions(const std::vector<std::string>& args);
 std::string ProgramUsage(const std::string& programName);
+
+// The separators the program writes and reads numbers with. Core's texts hold
+// one byte per separator, so a mark that is not one ASCII character (the
+// Arabic decimal mark U+066B, a narrow no-break space for grouping) falls
+// back to the point and comma.
+NumberLocale NumberLocaleOf(const QLocale& locale);
 
 }  // namespace evm

@@ -10,6 +10,7 @@
 
 #include "gui/shell/frm_check_software_rev.h"
 #include "gui/shell/frm_usb_com_prob.h"
+#include "registers/register_display.h"
 #include "shell/set_usb_address.h"
 
 namespace evm::gui {
@@ -27,18 +28,19 @@ QString QtFileFilter(const std::string& filter) {
   return filters.join(";;");
 }
 
-QWidget* QtUserInterface::Owner() const {
-  QWidget* active = QApplication::activeWindow();
-  return active ? active : parent_;
+QWidget* QtUserInterface::Owner() {
+  if (QWidget* active = QApplication::activeWindow()) lastActive_ = active;
+  return lastActive_ ? lastActive_.data() : parent_;
 }
 
 void QtUserInterface::MessageBox(const std::string& text, const std::string& title) {
   // Most messages report a fault; the few that only inform carry no warning.
   const bool notice =
       title == "About" || text == "PRESS TO CONTINUE" || text == JumperSettingsMessage();
+  // A message without a title of its own carries the program's.
   QMessageBox box(notice ? QMessageBox::Information : QMessageBox::Warning,
-                  QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok,
-                  Owner());
+                  QString::fromStdString(title.empty() ? kMessageTitle : title),
+                  QString::fromStdString(text), QMessageBox::Ok, Owner());
   box.setObjectName("MessageBox");
   box.exec();
 }
@@ -65,9 +67,9 @@ std::optional<std::string> QtUserInterface::InputBox(const std::string& prompt,
                                                      const std::string& title,
                                                      const std::string& defaultText) {
   bool ok = false;
-  const QString text =
-      QInputDialog::getText(Owner(), QString::fromStdString(title), QString::fromStdString(prompt),
-                            QLineEdit::Normal, QString::fromStdString(defaultText), &ok);
+  const QString text = QInputDialog::getText(
+      Owner(), QString::fromStdString(title.empty() ? kMessageTitle : title),
+      QString::fromStdString(prompt), QLineEdit::Normal, QString::fromStdString(defaultText), &ok);
   if (!ok) return std::nullopt;
   return text.toStdString();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 
@@ -26,10 +27,13 @@ class QtUserInterface final : public UserInterface {
   void ProcessEvents() override;
 
  private:
-  // The window the user works in owns the dialogs it asked for.
-  QWidget* Owner() const;
+  // The window the user works in owns the dialogs it asked for. Right after
+  // a file dialog no window is active yet: the one that opened it still is
+  // the one the user works in.
+  QWidget* Owner();
 
   QWidget* parent_ = nullptr;
+  QPointer<QWidget> lastActive_;
   std::string usbDetail_;
   std::function<void()> openAddress_;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QSize>
 
 class QWidget;
@@ -15,5 +16,14 @@ QWidget* ScrollingPage(QWidget* window);
 // Gives `window` the size it wants, but never more than the screen's free
 // room less a window manager's frame and title bar.
 void ResizeWithinScreen(QWidget* window, QSize want);
+
+// Where a window's frame of `frame` goes: centred on `over` (the window that
+// opened it), then cut and moved as far as it takes to lie within `room`.
+QRect PlaceWithin(const QRect& room, const QRect& over, QSize frame);
+
+// Shows `window` in front. The first time it is sized and placed within the
+// free room of the screen its opener is on, whatever the scale; a window
+// shown before keeps the place the user gave it.
+void ShowOnScreen(QWidget* window);
 
 }  // namespace evm::gui

@@ -192,6 +192,10 @@ frmEvalControl::frmEvalControl(Evm& evm, QWidget* parent) : QWidget(parent, Qt::
   connect(Text5, &QLineEdit::textEdited, this,
           [this](const QString& text) { panel_.Text5 = text.toStdString(); });
   Render();
+  // Opening applies none of the options; the one that matches the reference
+  // shown is marked, so the frame never shows no reference at all.
+  const double shown = LeadingNumber(panel_.Text5);
+  (shown == 5 ? Option1 : shown == 3 ? Option2 : Option3)->setChecked(true);
   MakeToolWindow(this);
 }
 

@@ -111,7 +111,7 @@ frmUSB_DUT_Writer::frmUSB_DUT_Writer(Evm& evm, QWidget* parent)
   if (!evm_.dutWriter.exchange.txtToUSB[0].empty()) ShowExchangeView();
   evm_.dutWriter.onExchangeShown = [this] { ShowExchangeView(); };
   MakeToolWindow(this);
-  ResizeWithinScreen(this, page->sizeHint());
+  resize(page->sizeHint());  // cut to the screen when it is shown
 }
 
 frmUSB_DUT_Writer::~frmUSB_DUT_Writer() {
