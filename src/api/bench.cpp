@@ -8,6 +8,7 @@
 #include "calibration/initial_calibration.h"
 #include "calibration/measurement_log.h"
 #include "calibration/register_file.h"
+#include "calibration/run_length.h"
 #include "common/atomic_file.h"
 #include "common/hex_text.h"
 #include "common/number_text.h"
@@ -28,6 +29,7 @@
 #include "shell/main_load.h"
 #include "shell/set_usb_address.h"
 #include "shell/settings_file.h"
+#include "shell/stored_calibration.h"
 #include "shell/usb_address_file.h"
 
 namespace evm {
@@ -108,7 +110,7 @@ struct Bench::Impl {
       ownClock = std::make_unique<SystemClock>();
       base = ownClock.get();
     }
-    clock = std::make_unique<StoppableClock>(*base);
+    clock = std::make_unique<BenchClock>(*base);
     PlatformOptions platform{.simulate = o.simulate,
                              .vendorId = o.vendorId,
                              .simulatedReferenceVolts = o.simulation.referenceVolts,
@@ -124,6 +126,8 @@ struct Bench::Impl {
     evm = std::make_unique<Evm>(EvmSeams{*hid, *clock, ui, NumberLocale::Point(),
                                          o.stateFolder.value_or(std::filesystem::path()),
                                          o.vendorId});
+    // A stop during a silent board's first time-out spares the second.
+    evm->dutWriter.stopRequested = [this] { return clock->StopRequested(); };
     if (o.stateFolder) {
       RemoveStaleStateTemporaries(*evm);
       const std::string ignored = LoadBoardSelection(*evm);
@@ -188,8 +192,9 @@ struct Bench::Impl {
     const std::string text = "no register link board found (vendor id " + Hex(options.vendorId, 4) +
                              ", product id " + Hex(kRegLinkProductId, 4) + ")";
     if (evm->regLink.UnopenedInterfaces() > 0) {
-      throw BoardNotOpenableError(text + "; " +
-                                  UnopenedDevicesText(evm->regLink.UnopenedInterfaces()));
+      throw BoardNotOpenableError(
+          "a register link board was found but cannot be opened (no permission?): see the udev "
+          "rule in the README");
     }
     throw NoBoardError(text);
   }
@@ -231,37 +236,51 @@ struct Bench::Impl {
     return evm::ReadRegisters(evm->regLink, options.deviceAddress, lastReg);
   }
 
-  RegisterRead ReadAcknowledged(const std::string& what) {
+  RegisterRead ReadAcknowledged(const std::string& what, const std::string& seeAlso = "") {
     const RegisterRead read = Read(kNormalLastReg);
-    if (!read.AllAcknowledged())
-      throw NotAcknowledgedError(NotAcknowledged(options.deviceAddress, what));
+    if (!read.AllAcknowledged()) ThrowLinkFailure(what, seeAlso);
     return read;
   }
 
+  // The calibration the last session kept (see ApplyCalibration), on the
+  // ranges register 00h of `read` sets; stored inputs that give none are a
+  // notice, in the words evmctl uses for them.
   Scaling ScalingFor(const RegisterRead& read) {
     if (scaling) return *scaling;
     if (!options.stateFolder) return Scaling{};
     const auto file = evm->StateFile(kSettingsFileName);
-    std::error_code readError;
-    const auto settings = ReadSettingsFile(file, &readError);
-    ReportUnreadableStateFile(ui, file, readError);
-    CalibrationInputs inputs{0.01, 2, 100e-6};
-    if (settings) {
-      // Stored with a decimal point, whatever the locale of the session.
-      const NumberLocale point = NumberLocale::Point();
-      inputs = {ParseEngNumber(settings->rshunt, point),
-                ParseEngNumber(settings->maxExpectedCurrent, point),
-                ParseEngNumber(settings->selectedCurrentLsb, point)};
-      if (!(inputs.rshuntOhms > 0)) {
-        Notice("the Rshunt '" + settings->rshunt + "' stored in '" + file.string() +
-               "' is not a valid value; power and current are not scaled");
-        return Scaling{};
+    const StoredCalibration stored = ReadStoredCalibration(file, RangesOfConfig(read.values[0]));
+    ReportUnreadableStateFile(ui, file, stored.readError);
+    const std::string where = "' stored in '" + file.string() + "'";
+    if (stored.stored) {
+      switch (stored.restored.reached) {
+        case RestoredStep::None:
+          Notice("the Rshunt '" + stored.settings.rshunt + where +
+                 " is not a valid value; power and current are not scaled");
+          break;
+        case RestoredStep::Rshunt:
+          Notice("the Max Expected Current '" + stored.settings.maxExpectedCurrent + where +
+                 " is not between 0 and the Max Possible Current; power and current are not "
+                 "scaled");
+          break;
+        case RestoredStep::CurrentLsbRejected:
+          Notice("the current LSB '" + stored.settings.selectedCurrentLsb + where +
+                 " gives no calibration with the stored inputs; power is not scaled");
+          break;
+        case RestoredStep::CurrentLsb: break;
       }
     }
-    const InitialCalibration c =
-        ComputeInitialCalibration(inputs, RangesOfConfig(read.values[0]), NumberLocale::Point());
-    if (!c.Ok()) return Scaling{};
-    return Scaling{c.currentLsb, c.powerLsb};
+    return stored.restored.scaling;
+  }
+
+  // The failure of the last register transfer: a link that did not answer
+  // is not the device's fault.
+  [[noreturn]] void ThrowLinkFailure(const std::string& what, const std::string& seeAlso = "") {
+    const LinkFault fault = evm->regLink.LastFault();
+    if (fault == LinkFault::NoAnswer || fault == LinkFault::NoBoard) {
+      throw BoardSilentError("the register link did not answer" + what);
+    }
+    throw NotAcknowledgedError(NotAcknowledged(options.deviceAddress, what + seeAlso));
   }
 
   ScriptRowResult RowOf(const ScriptGrid& grid, int r) const {
@@ -280,7 +299,7 @@ struct Bench::Impl {
   BenchOptions options;
   std::unique_ptr<Clock> ownClock;
   Clock* base = nullptr;
-  std::unique_ptr<StoppableClock> clock;
+  std::unique_ptr<BenchClock> clock;
   BenchUi ui;
   std::unique_ptr<HidPlatform> hid;
   std::unique_ptr<Evm> evm;
@@ -348,7 +367,7 @@ RegisterSnapshot Bench::ReadRegisters(bool engineering) {
   const RegisterRead read = m.Read(engineering ? kEngineeringLastReg : kNormalLastReg);
   op.ThrowIfStopped();
   if (!read.AllAcknowledged()) {
-    throw NotAcknowledgedError(NotAcknowledged(m.options.deviceAddress, " (see --address)"));
+    m.ThrowLinkFailure("", " (see --address)");
   }
   const Scaling scaling = m.ScalingFor(read);
   const Quantities q = Scale(read, scaling);
@@ -513,39 +532,23 @@ Measurement Bench::MeasureOnce() {
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectRegisterLink();
-  const Scaling scaling = m.ScalingFor(m.ReadAcknowledged(" (see --address)"));
+  const Scaling scaling = m.ScalingFor(m.ReadAcknowledged("", " (see --address)"));
   op.ThrowIfStopped();
   const MeasurementRecord record =
       evm::MeasureOnce(m.evm->regLink, *m.clock, m.options.deviceAddress, kNormalLastReg, scaling);
   if (!record.registers.AllAcknowledged()) {
-    throw NotAcknowledgedError(NotAcknowledged(m.options.deviceAddress, " every read"));
+    m.ThrowLinkFailure(" every read");
   }
   return MeasurementOf(record, *m.clock);
 }
 
 namespace {
 
-// How long a run goes on, on the clock it waits with.
-class RunClock {
- public:
-  RunClock(const MonitorLength& length, Clock& clock)
-      : length_(length), clock_(clock), start_(clock.SecondsSinceMidnight()) {}
-
-  // After `done` passes; a run over midnight goes on counting its seconds.
-  bool Over(long done) const {
-    if (length_.passes > 0) return done >= length_.passes;
-    if (length_.seconds <= 0) return false;
-    constexpr double kSecondsPerDay = 86400;
-    double elapsed = clock_.SecondsSinceMidnight() - start_;
-    if (elapsed < 0) elapsed += kSecondsPerDay;
-    return elapsed >= length_.seconds;
-  }
-
- private:
-  MonitorLength length_;
-  Clock& clock_;
-  double start_;
-};
+RunLength RunLengthOf(const MonitorLength& length, Clock& clock) {
+  RunLength run{.passes = length.passes, .seconds = length.seconds};
+  run.Start(clock);
+  return run;
+}
 
 }  // namespace
 
@@ -557,7 +560,7 @@ RunSummary Bench::Monitor(const MonitorLength& length, const MeasurementCallback
   // Scaled by the calibration the last session kept, as ReadRegisters is.
   const Scaling scaling = m.ScalingFor(m.Read(kNormalLastReg));
   RunSummary summary;
-  const RunClock run(length, *m.clock);
+  const RunLength run = RunLengthOf(length, *m.clock);
   // The stop is looked for between passes, so the pass in progress is told
   // whole and the run ends as if its count were done.
   while (!op.Stopped()) {
@@ -567,7 +570,7 @@ RunSummary Bench::Monitor(const MonitorLength& length, const MeasurementCallback
     ++summary.passes;
     if (!pass.acknowledged) ++summary.unacknowledged;
     if (onPass) onPass(pass);
-    if (run.Over(summary.passes)) break;
+    if (run.Over(summary.passes, *m.clock)) break;
   }
   summary.stopped = op.Stopped();
   return summary;
@@ -586,7 +589,7 @@ LogSummary Bench::Log(const std::filesystem::path& file, const MonitorLength& le
   Impl::Operation op(m, std::move(stop));
   m.ConnectRegisterLink();
   // No log of values the device never gave.
-  const Scaling scaling = m.ScalingFor(m.ReadAcknowledged(" (see --address)"));
+  const Scaling scaling = m.ScalingFor(m.ReadAcknowledged("", " (see --address)"));
   const std::string name = file.string();
   if (const std::error_code ec = CheckWritableTarget(file)) {
     throw FileError("cannot create the log file '" + name + "': " + ec.message(), name, ec);
@@ -596,7 +599,7 @@ LogSummary Bench::Log(const std::filesystem::path& file, const MonitorLength& le
 
   LogSummary summary;
   summary.file = name;
-  const RunClock run(length, *m.clock);
+  const RunLength run = RunLengthOf(length, *m.clock);
   while (!op.Stopped()) {
     const MeasurementRecord record = evm::MeasureOnce(
         m.evm->regLink, *m.clock, m.options.deviceAddress, kNormalLastReg, scaling);
@@ -611,7 +614,7 @@ LogSummary Bench::Log(const std::filesystem::path& file, const MonitorLength& le
       ++summary.logged;
     }
     if (onPass) onPass(MeasurementOf(record, *m.clock));
-    if (run.Over(summary.passes)) break;
+    if (run.Over(summary.passes, *m.clock)) break;
   }
   log.Close();
   summary.stopped = op.Stopped();
@@ -654,7 +657,7 @@ void Bench::LoadRegisters(const std::filesystem::path& file) {
   std::array<int32_t, kDeviceRegs> wanted{};
   for (size_t i = 0; i < wanted.size(); ++i) wanted[i] = (*values)[i];
   if (!WriteChangedRegisters(m.evm->regLink, present, wanted)) {
-    throw NotAcknowledgedError(NotAcknowledged(m.options.deviceAddress, " every write"));
+    m.ThrowLinkFailure(" every write");
   }
 }
 

@@ -9,15 +9,15 @@ namespace evm {
 
 // The clock a Bench's operations wait on: a stop request cuts the wait in
 // progress short, so a binding or a server can cancel a time-out.
-class StoppableClock final : public Clock {
+class BenchClock final : public Clock {
  public:
-  explicit StoppableClock(Clock& base) : base_(base) {}
+  static constexpr int64_t kSliceMs = 50;
+  explicit BenchClock(Clock& base) : base_(base) {}
 
   void Watch(std::stop_token stop) { stop_ = std::move(stop); }
 
   void SleepMs(int64_t ms) override {
-    constexpr int64_t kSliceMs = 50;
-    while (ms > 0 && !stop_.stop_requested()) {
+    while (ms > 0 && !StopRequested()) {
       const int64_t slice = std::min(ms, kSliceMs);
       base_.SleepMs(slice);
       ms -= slice;
@@ -25,6 +25,7 @@ class StoppableClock final : public Clock {
   }
   double SecondsSinceMidnight() override { return base_.SecondsSinceMidnight(); }
   DateTime Now() override { return base_.Now(); }
+  bool StopRequested() override { return stop_.stop_requested() || base_.StopRequested(); }
 
  private:
   Clock& base_;

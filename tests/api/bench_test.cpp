@@ -79,7 +79,7 @@ TEST(Bench, FailuresAreTypedAndNamed) {
        "no register link board found (vendor id 3A5F, product id 5F00)"},
       {"reglink:no-permission", [](Bench& b) { b.ReadRegisters(); },
        [](const Error& e) { return dynamic_cast<const BoardNotOpenableError*>(&e) != nullptr; },
-       "no register link board found"},
+       "a register link board was found but cannot be opened"},
       {"reglink:non-zero-status", [](Bench& b) { b.MeasureOnce(); },
        [](const Error& e) { return dynamic_cast<const NotAcknowledgedError*>(&e) != nullptr; },
        "the device at address 40h did not acknowledge"},
@@ -119,7 +119,7 @@ TEST(Bench, FailuresAreTypedAndNamed) {
 TEST(Bench, ASilentLinkCostsOneTimeOut) {
   FakeClock clock;
   auto bench = Bench::Open(Simulated(std::nullopt, "reglink:no-reply"), clock);
-  EXPECT_THROW(bench->ReadRegisters(), NotAcknowledgedError);
+  EXPECT_THROW(bench->ReadRegisters(), BoardSilentError);
   EXPECT_LT(clock.ElapsedMs(), 1600);
 }
 
