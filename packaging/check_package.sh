@@ -27,13 +27,18 @@ for f in usr/bin/evmctl usr/bin/zm5520-evm usr/lib/udev/rules.d/70-zm5520-evm.ru
   usr/share/applications/zm5520-evm.desktop usr/share/icons/hicolor/scalable/apps/zm5520-evm.svg \
   usr/share/man/man1/evmctl.1.gz usr/share/man/man1/zm5520-evm.1.gz \
   usr/share/bash-completion/completions/evmctl usr/share/zsh/vendor-completions/_evmctl \
-  usr/share/doc/zm5520-evm/examples/dac_to_converters.txt; do
+  usr/share/doc/zm5520-evm/examples/dac_to_converters.txt usr/include/zm5520evm/bench.h \
+  usr/share/doc/zm5520-evm/examples/api/CMakeLists.txt; do
   grep -q " \./$f\$" <<<"$list" || fail "package lacks /$f"
+done
+# The library and its CMake package, wherever the library folder is.
+for f in 'lib/.*libzm5520evm\.so\.[0-9]+$' 'lib/.*cmake/Zm5520Evm/Zm5520EvmConfig\.cmake$'; do
+  grep -Eq " \./usr/$f" <<<"$list" || fail "package lacks /usr/$f"
 done
 outside=$(awk '{print $6}' <<<"$list" | grep -v -e '^\./$' -e '^\./usr/')
 [ -z "$outside" ] || fail "files outside /usr: $outside"
 grep -q 'zm5520-evm-build-tree' <<<"$list" && fail "the build folder's marker is packaged"
-writable=$(awk 'substr($1, 9, 1) == "w" {print $6}' <<<"$list")
+writable=$(awk 'substr($1, 1, 1) != "l" && substr($1, 9, 1) == "w" {print $6}' <<<"$list")
 [ -z "$writable" ] || fail "world-writable: $writable"
 
 [ "$failures" = 0 ] && echo "package $(basename "$deb"): all checks passed"

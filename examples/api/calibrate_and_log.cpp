@@ -1,41 +1,36 @@
-// The operations as another front end uses them: calibrate the simulated EVM,
-// then log ten passes of current and power. Built and run with the tests, so
-// the example in HACKING.md stays true.
+// A program of its own on the installed library: calibrate the simulated EVM,
+// then log ten passes of current and power. Built against the installed
+// package by the tests, so what is installed is enough to build it.
+#include <zm5520evm/bench.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 
-#include "calibration/initial_calibration.h"
-#include "calibration/measurement_log.h"
-#include "cli/console_ui.h"
-#include "devices/platform.h"
-#include "evm.h"
-#include "registers/register_ops.h"
-
 int main(int argc, char* argv[]) {
-  using namespace evm;
   const std::filesystem::path folder = argc > 1 ? argv[1] : ".";
+  try {
+    evm::BenchOptions options;
+    options.simulate = true;  // false: the real boards
+    options.onNotice = [](const std::string& text) { std::cerr << text << "\n"; };
+    auto bench = evm::Bench::Open(options);
 
-  FakeClock clock;  // or SystemClock
-  auto hid = MakePlatform({.simulate = true}, clock);
-  cli::ConsoleUi ui(std::cerr);  // any UserInterface; operations never call it
-  Evm evm(EvmSeams{*hid, clock, ui, NumberLocale::Point(), folder, kDefaultBoardVendorId});
-  if (!evm.regLink.OpenRegLink()) return 3;
+    const evm::CalibrationResult cal = evm::Bench::Calculate(
+        {.rshuntOhms = 0.01, .maxExpectedAmps = 2, .currentLsbAmps = 100e-6}, bench->ReadConfig());
+    if (!cal.Ok()) {
+      std::cerr << cal.refusalMessage << "\n";
+      return 2;
+    }
+    bench->ApplyCalibration(cal);
+    std::printf("calibration register %u\n", static_cast<unsigned>(cal.calibration));
 
-  const RegisterRead read = ReadRegisters(evm.regLink, 0x40, kNormalLastReg);
-  const InitialCalibration cal =
-      ComputeInitialCalibration({.rshuntOhms = 0.01, .maxExpectedAmps = 2, .currentLsb = 100e-6},
-                                RangesOfConfig(read.values[0]), NumberLocale::Point());
-  if (!cal.Ok()) return 2;  // cal.refusal names the input
-  if (!WriteRegisterVerified(evm.regLink, 0x40, 5, cal.calibration).Matches()) return 1;
-
-  MeasurementLog log;
-  if (!log.Open(folder / "current.csv")) return 2;
-  for (int i = 0; i < 10; ++i) {
-    const MeasurementRecord r =
-        MeasureOnce(evm.regLink, clock, 0x40, kNormalLastReg, {cal.currentLsb, cal.powerLsb});
-    if (!r.registers.AllAcknowledged() || !log.Append(r)) return 1;
-    std::printf("%.6f A  %.6f W\n", r.quantities.amperes, r.quantities.watts);
+    const evm::LogSummary log =
+        bench->Log(folder / "current.csv", {.passes = 10}, [](const evm::Measurement& m) {
+          std::printf("%.6f A  %.6f W\n", m.amperes, m.watts);
+        });
+    return log.logged == 10 ? 0 : 1;
+  } catch (const evm::Error& e) {
+    std::cerr << e.what() << "\n";
+    return 1;
   }
-  return 0;
 }

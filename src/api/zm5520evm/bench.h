@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "zm5520evm/errors.h"
+#include "zm5520evm/export.h"
 #include "zm5520evm/results.h"
 #include "zm5520evm/test_board_types.h"
 
@@ -63,7 +64,7 @@ using ScriptRowCallback = std::function<void(const ScriptRowResult&)>;
 // an evm::Error subclass when it fails; a result is never a failure in
 // disguise. Use a Bench from one thread at a time; RequestStop() is the one
 // call that may come from any thread.
-class Bench {
+class ZM5520EVM_API Bench {
  public:
   static std::unique_ptr<Bench> Open(const BenchOptions& options);
   // As Open, waiting on `clock` (which must outlive the Bench); for front

@@ -7,41 +7,43 @@
 #include <system_error>
 #include <utility>
 
+#include "zm5520evm/export.h"
+
 namespace evm {
 
 // Every failure of a Bench operation is one of these; what() is the text the
 // program itself shows for it.
-class Error : public std::runtime_error {
+class ZM5520EVM_API Error : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
 // No board of the kind (or none with the serial number or path asked for).
-class NoBoardError : public Error {
+class ZM5520EVM_API NoBoardError : public Error {
  public:
   using Error::Error;
 };
 
 // The board is there but cannot be opened: no permission, or in use.
-class BoardNotOpenableError : public Error {
+class ZM5520EVM_API BoardNotOpenableError : public Error {
  public:
   using Error::Error;
 };
 
 // A board was opened but did not answer in time.
-class BoardSilentError : public Error {
+class ZM5520EVM_API BoardSilentError : public Error {
  public:
   using Error::Error;
 };
 
 // The board answered, but the device behind it did not acknowledge.
-class NotAcknowledgedError : public Error {
+class ZM5520EVM_API NotAcknowledgedError : public Error {
  public:
   using Error::Error;
 };
 
 // A register took the write but reads back another value.
-class ReadBackError : public Error {
+class ZM5520EVM_API ReadBackError : public Error {
  public:
   ReadBackError(const std::string& what, int registerNumber, uint16_t wrote, uint16_t read)
       : Error(what), reg(registerNumber), wanted(wrote), got(read) {}
@@ -53,7 +55,7 @@ class ReadBackError : public Error {
 // Input that cannot be used: a mnemonic that does not parse, a script or
 // register file that is not one, a value out of range. `position` is the
 // line of a file (1 for the first), or 0 where there is no such place.
-class ParseError : public Error {
+class ZM5520EVM_API ParseError : public Error {
  public:
   explicit ParseError(const std::string& what, std::size_t where = 0)
       : Error(what), position(where) {}
@@ -61,7 +63,7 @@ class ParseError : public Error {
 };
 
 // A file that could not be read or written.
-class FileError : public Error {
+class ZM5520EVM_API FileError : public Error {
  public:
   FileError(const std::string& what, std::string file, std::error_code why = {})
       : Error(what), path(std::move(file)), code(why) {}
@@ -71,7 +73,7 @@ class FileError : public Error {
 
 // The operation was stopped (Bench::RequestStop or the caller's token)
 // before it was done.
-class CancelledError : public Error {
+class ZM5520EVM_API CancelledError : public Error {
  public:
   using Error::Error;
 };
