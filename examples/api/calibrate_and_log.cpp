@@ -24,10 +24,9 @@ int main(int argc, char* argv[]) {
     bench->ApplyCalibration(cal);
     std::printf("calibration register %u\n", static_cast<unsigned>(cal.calibration));
 
-    const evm::LogSummary log =
-        bench->Log(folder / "current.csv", {.passes = 10}, [](const evm::Measurement& m) {
-          std::printf("%.6f A  %.6f W\n", m.amperes, m.watts);
-        });
+    const evm::LogSummary log = bench->Log(
+        folder / "current.csv", {.passes = 10},
+        [](const evm::Measurement& m) { std::printf("%.6f A  %.6f W\n", m.amperes, m.watts); });
     return log.logged == 10 ? 0 : 1;
   } catch (const evm::Error& e) {
     std::cerr << e.what() << "\n";

@@ -12,6 +12,7 @@
 #include "common/atomic_file.h"
 #include "common/hex_text.h"
 #include "common/number_text.h"
+#include "common/utf8_path.h"
 #include "devices/platform.h"
 #include "evm.h"
 #include "hid/board_discovery.h"
@@ -66,8 +67,10 @@ std::string NotAcknowledged(int deviceAddress, const std::string& what) {
   return "the device at address " + AddressText(deviceAddress) + " did not acknowledge" + what;
 }
 
-Measurement MeasurementOf(const MeasurementRecord& r, Clock& clock) {
+Measurement MeasurementOf(const MeasurementRecord& r, Clock& clock, const Scaling& scaling) {
   Measurement m;
+  m.currentLsbAmps = scaling.currentLsb;
+  m.powerLsbWatts = scaling.powerLsb;
   DateTime day = r.time;
   day.hour = day.minute = day.second = 0;
   m.timeSeconds = SecondsOf(day) + clock.SecondsSinceMidnight();
@@ -83,6 +86,22 @@ Measurement MeasurementOf(const MeasurementRecord& r, Clock& clock) {
     m.watts = r.quantities.watts;
   }
   return m;
+}
+
+std::string FileText(const std::filesystem::path& file) {
+  return Utf8FromPath(file);
+}
+
+[[noreturn]] void ThrowUnreadable(const std::filesystem::path& file, const std::error_code& ec) {
+  const std::string name = FileText(file);
+  if (IsFileFault(ec)) throw FileError(FileFaultText(name, ec), name, ec);
+  throw FileError("cannot read '" + name + "': " + ec.message(), name, ec);
+}
+
+[[noreturn]] void ThrowLogRefused(const std::filesystem::path& file, const std::error_code& ec) {
+  const std::string name = FileText(file);
+  if (IsFileFault(ec)) throw FileError(FileFaultText(name, ec), name, ec);
+  throw FileError("cannot create the log file '" + name + "': " + ec.message(), name, ec);
 }
 
 const char* RefusalMessage(CalibrationRefusal refusal) {
@@ -166,7 +185,8 @@ struct Bench::Impl {
     Operation(const Operation&) = delete;
     Operation& operator=(const Operation&) = delete;
 
-    bool Stopped() const { return source_.stop_requested(); }
+    // The caller's clock may carry a stop of its own (evmctl's Ctrl-C).
+    bool Stopped() const { return source_.stop_requested() || impl_.base->StopRequested(); }
     void ThrowIfStopped() const {
       if (Stopped()) throw CancelledError("stopped");
     }
@@ -364,8 +384,9 @@ RegisterSnapshot Bench::ReadRegisters(bool engineering) {
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectRegisterLink();
+  // A pass that is whole is given even when a stop came during it; one
+  // that is not is the link's failure, stopped or not.
   const RegisterRead read = m.Read(engineering ? kEngineeringLastReg : kNormalLastReg);
-  op.ThrowIfStopped();
   if (!read.AllAcknowledged()) {
     m.ThrowLinkFailure("", " (see --address)");
   }
@@ -539,7 +560,7 @@ Measurement Bench::MeasureOnce() {
   if (!record.registers.AllAcknowledged()) {
     m.ThrowLinkFailure(" every read");
   }
-  return MeasurementOf(record, *m.clock);
+  return MeasurementOf(record, *m.clock, scaling);
 }
 
 namespace {
@@ -566,7 +587,7 @@ RunSummary Bench::Monitor(const MonitorLength& length, const MeasurementCallback
   while (!op.Stopped()) {
     const MeasurementRecord record = evm::MeasureOnce(
         m.evm->regLink, *m.clock, m.options.deviceAddress, kNormalLastReg, scaling);
-    const Measurement pass = MeasurementOf(record, *m.clock);
+    const Measurement pass = MeasurementOf(record, *m.clock, scaling);
     ++summary.passes;
     if (!pass.acknowledged) ++summary.unacknowledged;
     if (onPass) onPass(pass);
@@ -586,16 +607,16 @@ std::vector<Measurement> Bench::MonitorBatch(const MonitorLength& length, std::s
 LogSummary Bench::Log(const std::filesystem::path& file, const MonitorLength& length,
                       const MeasurementCallback& onPass, std::stop_token stop) {
   Impl& m = *impl_;
+  const std::string name = FileText(file);
+  // A target that cannot be a log is bad input whatever board is there.
+  if (const std::error_code target = CheckWritableTarget(file)) ThrowLogRefused(file, target);
   Impl::Operation op(m, std::move(stop));
   m.ConnectRegisterLink();
   // No log of values the device never gave.
   const Scaling scaling = m.ScalingFor(m.ReadAcknowledged("", " (see --address)"));
-  const std::string name = file.string();
-  if (const std::error_code ec = CheckWritableTarget(file)) {
-    throw FileError("cannot create the log file '" + name + "': " + ec.message(), name, ec);
-  }
   MeasurementLog log;
-  if (!log.Open(file)) throw FileError("cannot create the log file '" + name + "'", name);
+  std::error_code logError;
+  if (!log.Open(file, logError)) ThrowLogRefused(file, logError);
 
   LogSummary summary;
   summary.file = name;
@@ -607,13 +628,15 @@ LogSummary Bench::Log(const std::filesystem::path& file, const MonitorLength& le
     // A pass the device did not fully give has nothing worth logging.
     if (!record.registers.AllAcknowledged()) {
       ++summary.unacknowledged;
-    } else if (!log.Append(record)) {
+    } else if (!log.Append(record, logError)) {
       // Reading on without a log would only hide that the log is gone.
-      throw FileError("logging to '" + name + "' stopped after a failed write", name);
+      throw FileError(
+          "logging to '" + name + "' stopped after a failed write: " + logError.message(), name,
+          logError);
     } else {
       ++summary.logged;
     }
-    if (onPass) onPass(MeasurementOf(record, *m.clock));
+    if (onPass) onPass(MeasurementOf(record, *m.clock, scaling));
     if (run.Over(summary.passes, *m.clock)) break;
   }
   log.Close();
@@ -621,7 +644,7 @@ LogSummary Bench::Log(const std::filesystem::path& file, const MonitorLength& le
   return summary;
 }
 
-void Bench::SaveRegisters(const std::filesystem::path& file) {
+std::vector<uint16_t> Bench::SaveRegisters(const std::filesystem::path& file) {
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectRegisterLink();
@@ -632,22 +655,22 @@ void Bench::SaveRegisters(const std::filesystem::path& file) {
   }
   std::error_code ec;
   if (!WriteFileAtomically(file, FormatRegisterFile(store), ec)) {
-    throw FileError("cannot write '" + file.string() + "': " + ec.message(), file.string(), ec);
+    const std::string name = FileText(file);
+    throw FileError("cannot write '" + name + "': " + ec.message(), name, ec);
   }
+  return {read.values.begin(), read.values.begin() + read.lastReg + 1};
 }
 
-void Bench::LoadRegisters(const std::filesystem::path& file) {
+std::vector<uint16_t> Bench::LoadRegisters(const std::filesystem::path& file) {
   Impl& m = *impl_;
   // Checked before the board is touched, so a bad file is bad input
   // whatever is connected.
   std::error_code ec;
-  const auto content = ReadWholeFile(file, ec);
-  if (!content) {
-    throw FileError("cannot read '" + file.string() + "': " + ec.message(), file.string(), ec);
-  }
+  const auto content = ReadWholeFile(file, ec, FileKind::Register);
+  if (!content) ThrowUnreadable(file, ec);
   const auto values = ParseRegisterFile(*content);
   if (!values) {
-    throw ParseError("'" + file.string() + "' is not a register file (exactly " +
+    throw ParseError("'" + FileText(file) + "' is not a register file (exactly " +
                      std::to_string(kRegisterFileValues) + " whole numbers 0-65535, one per line)");
   }
   Impl::Operation op(m, {});
@@ -656,12 +679,12 @@ void Bench::LoadRegisters(const std::filesystem::path& file) {
   const RegisterRead present = m.ReadAcknowledged("; nothing loaded");
   std::array<int32_t, kDeviceRegs> wanted{};
   for (size_t i = 0; i < wanted.size(); ++i) wanted[i] = (*values)[i];
-  if (!WriteChangedRegisters(m.evm->regLink, present, wanted)) {
-    m.ThrowLinkFailure(" every write");
-  }
+  if (!WriteChangedRegisters(m.evm->regLink, present, wanted)) m.ThrowLinkFailure(" every write");
+  return {values->begin(), values->end()};
 }
 
-std::vector<MnemonicReply> Bench::Send(const std::vector<std::string>& texts) {
+std::vector<MnemonicReply> Bench::Send(const std::vector<std::string>& texts,
+                                       const ReplyCallback& onReply) {
   Impl& m = *impl_;
   // Nothing goes to the board unless every command can be sent.
   for (const std::string& text : texts) {
@@ -675,14 +698,16 @@ std::vector<MnemonicReply> Bench::Send(const std::vector<std::string>& texts) {
   for (const std::string& text : texts) {
     op.ThrowIfStopped();
     const MnemonicExchange x = SendMnemonicText(m.evm->dutWriter, m.evm->results, text);
-    if (!x.answered) throw BoardSilentError("'" + text + "': the interface board did not answer");
     MnemonicReply reply;
     reply.text = text;
     reply.command = x.command;
     reply.answer = x.answer;
     reply.reads = x.reads;
     reply.acks = x.acks;
+    reply.answered = x.answered;
     reply.acknowledged = x.Acknowledged();
+    if (onReply) onReply(reply);
+    if (!x.answered) throw BoardSilentError("'" + text + "': the interface board did not answer");
     replies.push_back(std::move(reply));
   }
   return replies;
@@ -704,25 +729,18 @@ ScriptResult Bench::RunScript(const std::filesystem::path& file, double maxSecon
   ScriptGrid& grid = m.lastScript;
   grid = ScriptGrid();
   std::error_code readError;
-  if (!ReadWholeFile(file, readError)) {
-    throw FileError("cannot read '" + file.string() + "': " + readError.message(), file.string(),
-                    readError);
-  }
-  {
-    // The load's own message is the error below.
-    m.ui.intercept = [](const std::string&) { return true; };
-    const bool loaded = LoadScript(grid, file, m.ui);
-    m.ui.intercept = nullptr;
-    if (!loaded) {
-      // The rows before the faulty line were loaded; it is the next one.
-      throw ParseError("'" + file.string() + "': script line " +
-                           std::to_string(grid.ScriptLastRow) + " does not hold four quoted fields",
-                       static_cast<size_t>(grid.ScriptLastRow));
-    }
+  if (!ReadWholeFile(file, readError, FileKind::Script)) ThrowUnreadable(file, readError);
+  const std::string name = FileText(file);
+  // The load's own message is a notice; the error below says where.
+  if (!LoadScript(grid, file, m.ui)) {
+    // The rows before the faulty line were loaded; it is the next one.
+    throw ParseError("'" + name + "': script line " + std::to_string(grid.ScriptLastRow) +
+                         " does not hold four quoted fields",
+                     static_cast<size_t>(grid.ScriptLastRow));
   }
   // A run of nothing would pass without having checked anything.
   TrimForRun(grid);
-  if (grid.ScriptLastRow < 1) throw ParseError("'" + file.string() + "': no steps");
+  if (grid.ScriptLastRow < 1) throw ParseError("'" + name + "': no steps");
 
   Impl::Operation op(m, std::move(stop));
   m.ConnectInterfaceBoard();
@@ -762,8 +780,8 @@ ScriptResult Bench::RunScript(const std::filesystem::path& file, double maxSecon
 void Bench::SaveScriptResults(const std::filesystem::path& file) {
   std::error_code ec;
   if (!SaveResultsFile(impl_->lastScript, file, ec)) {
-    throw FileError("cannot write the results file '" + file.string() + "': " + ec.message(),
-                    file.string(), ec);
+    const std::string name = FileText(file);
+    throw FileError("cannot write the results file '" + name + "': " + ec.message(), name, ec);
   }
 }
 

@@ -18,6 +18,7 @@ class BenchUi final : public UserInterface {
   void MessageBox(const std::string& text, const std::string& title) override;
   UsbProblemChoice UsbProblemDialog() override {
     boardSilent = true;
+    if (notice_) notice_("USB Communication Problem: the board did not answer");
     return UsbProblemChoice::RunWithoutUsb;
   }
   void SetUsbProblemDetail(const std::string& detail) override { usbProblemDetail = detail; }

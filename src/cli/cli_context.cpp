@@ -1,42 +1,39 @@
 #include "cli/cli_context.h"
 
-#include "devices/platform.h"
-#include "shell/board_selection_file.h"
-#include "shell/main_load.h"
 #include "shell/state_folder.h"
 
 namespace evm::cli {
 
-CliContext::CliContext(const CliOptions& o, const EvmctlIo& i)
-    : options(o), io(i), clock(i.clock, i.stop), out(i.out), err(i.err), ui(i.err) {
-  hid = MakePlatform({.simulate = o.simulate,
-                      .vendorId = o.vendorId,
-                      .simFault = o.simFault,
-                      .simulatedBoards = o.simBoards},
-                     clock);
+namespace {
+
+BenchOptions BenchOptionsOf(const CliOptions& o, std::ostream& err) {
+  BenchOptions b;
+  b.simulate = o.simulate;
+  if (o.simFault) {
+    b.simulation.fault = std::string(sim::SimBoardName(o.simFault->board)) + ":" +
+                         std::string(sim::SimFaultName(o.simFault->fault));
+  }
+  b.simulation.boards = o.simBoards;
+  // A board named on the command line must be present, with no fall-back
+  // to another; without one the stored choice holds.
+  b.regLink = o.regLink.value_or("");
+  b.interfaceBoard = o.interfaceBoard.value_or("");
+  b.vendorId = o.vendorId;
   // The same folder as the GUI's, so a calibration stored here is the GUI's.
-  const std::filesystem::path folder =
-      ChooseStateFolder(o.configDir, ExecutableFolder(), UserConfigFolder());
-  evm = std::make_unique<Evm>(EvmSeams{*hid, clock, ui, NumberLocale::Point(), folder, o.vendorId});
-  RemoveStaleStateTemporaries(*evm);
-  // Ctrl-C during a silent board's first time-out spares the user the second.
-  evm->dutWriter.stopRequested = [this] { return Stopped(); };
-  // The stored choice holds unless the command line names a board; a board
-  // named there must be present, with no fall-back to another.
-  const std::string ignored = LoadBoardSelection(*evm);
-  if (!ignored.empty()) err << "evmctl: " << ignored << "\n";
-  if (o.regLink) {
-    evm->regLink.SelectedBoard = *o.regLink;
-    evm->regLink.SelectionRequired = true;
-  }
-  if (o.interfaceBoard) {
-    evm->dutWriter.SelectedBoard = *o.interfaceBoard;
-    evm->dutWriter.SelectionRequired = true;
-  }
+  b.stateFolder = ChooseStateFolder(o.configDir, ExecutableFolder(), UserConfigFolder());
+  b.deviceAddress = o.deviceAddress;
+  b.usbAddress = o.usbAddress;
+  b.onNotice = [&err, command = o.command](const std::string& text) {
+    err << "evmctl " << command << ": " << text << "\n";
+  };
+  return b;
 }
 
-CliContext::~CliContext() {
-  if (evm) evm->regLink.CloseRegLink();
+}  // namespace
+
+CliContext::CliContext(const CliOptions& o, const EvmctlIo& i)
+    : options(o), io(i), clock(i.clock, i.stop), out(i.out), err(i.err) {
+  bench = Bench::Open(BenchOptionsOf(o, err), clock);
 }
 
 }  // namespace evm::cli

@@ -6,18 +6,14 @@
 #include <string>
 
 #include "cli/cli_options.h"
-#include "cli/console_ui.h"
 #include "cli/json_output.h"
-#include "evm.h"
-#include "hid/hid_platform.h"
+#include "zm5520evm/bench.h"
 
 namespace evm::cli {
 
-// One command's world: the platform the options chose and a context on it.
+// One command's world: a Bench on the boards the options chose.
 struct CliContext {
   CliContext(const CliOptions& options, const EvmctlIo& io);
-  // However a command ends, the register link is let go.
-  ~CliContext();
   CliContext(const CliContext&) = delete;
   CliContext& operator=(const CliContext&) = delete;
 
@@ -25,13 +21,11 @@ struct CliContext {
 
   const CliOptions& options;
   const EvmctlIo& io;
-  // io's clock, with every wait cut short by Ctrl-C.
+  // io's clock, with every wait cut short by Ctrl-C; the Bench waits on it.
   StoppableClock clock;
   std::ostream& out;
   std::ostream& err;
-  ConsoleUi ui;
-  std::unique_ptr<HidPlatform> hid;
-  std::unique_ptr<Evm> evm;
+  std::unique_ptr<Bench> bench;
   // With --json: the command's answer, kept until it ends so that a failure
   // joins it; `streamed` when it printed its lines as it went (monitor).
   std::optional<Json> document;

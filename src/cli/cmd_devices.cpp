@@ -1,8 +1,6 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "common/hex_text.h"
-#include "hid/board_discovery.h"
-#include "shell/board_selection_file.h"
 
 namespace evm::cli {
 
@@ -11,11 +9,11 @@ std::string Hex4(unsigned v) {
   return Hex(v & 0xFFFF, 4);
 }
 
-const char* KindKey(BoardKind kind) {
+const char* KindKey(DeviceKind kind) {
   switch (kind) {
-    case BoardKind::RegLink: return "reglink";
-    case BoardKind::Interface: return "interface";
-    case BoardKind::Other: break;
+    case DeviceKind::RegLink: return "reglink";
+    case DeviceKind::Interface: return "interface";
+    case DeviceKind::Other: break;
   }
   return "other";
 }
@@ -23,39 +21,34 @@ const char* KindKey(BoardKind kind) {
 
 int RunDevices(CliContext& ctx) {
   const uint16_t vendor = ctx.options.vendorId;
-  const auto listed = DiscoverBoards(*ctx.hid, vendor);
-  const BoardSelection stored{ctx.evm->regLink.SelectedBoard, ctx.evm->dutWriter.SelectedBoard};
-  const auto selected = [&stored](const BoardListing& b) {
-    return (b.kind == BoardKind::RegLink && SelectorNames(b, stored.regLink)) ||
-           (b.kind == BoardKind::Interface && SelectorNames(b, stored.interfaceBoard));
-  };
   int boards = 0;
   int unopenable = 0;
   Json json = Json::array();
-  for (const BoardListing& b : listed) {
-    if (b.kind != BoardKind::Other) ++(b.openable ? boards : unopenable);
+  for (const DeviceInfo& b : ctx.bench->Devices()) {
+    const bool board = b.kind != DeviceKind::Other;
+    if (board) ++(b.openable ? boards : unopenable);
     if (ctx.options.json) {
       Json d{{"path", b.path}};
-      d["vendor_id"] = b.idsKnown ? Json(b.vendorId) : Json(nullptr);
-      d["product_id"] = b.idsKnown ? Json(b.productId) : Json(nullptr);
+      d["vendor_id"] = b.vendorId ? Json(*b.vendorId) : Json(nullptr);
+      d["product_id"] = b.productId ? Json(*b.productId) : Json(nullptr);
       d["serial"] = b.serial;
       d["product"] = b.product;
       d["kind"] = KindKey(b.kind);
       d["openable"] = b.openable;
       if (!b.openable) d["reason"] = b.reason;
-      d["selected"] = selected(b);
+      d["selected"] = b.selected;
       json.push_back(std::move(d));
       continue;
     }
-    std::string line = (b.idsKnown ? Hex4(b.vendorId) : "????") + ":" +
-                       (b.idsKnown ? Hex4(b.productId) : "????") + "  " + b.path;
-    if (b.kind != BoardKind::Other) line += std::string("  ") + BoardKindName(b.kind);
+    std::string line = (b.vendorId ? Hex4(*b.vendorId) : "????") + ":" +
+                       (b.productId ? Hex4(*b.productId) : "????") + "  " + b.path;
+    if (board) line += "  " + b.kindName;
     if (!b.serial.empty()) line += "  serial " + b.serial;
     if (!b.product.empty()) line += "  \"" + b.product + "\"";
-    if (selected(b)) line += "  (selected)";
+    if (b.selected) line += "  (selected)";
     if (!b.openable) {
       line += "  cannot open (" + b.reason + ")";
-      if (b.kind != BoardKind::Other) line += ": no permission? see the udev rule in the README";
+      if (board) line += ": no permission? see the udev rule in the README";
     }
     ctx.out << line << "\n";
   }

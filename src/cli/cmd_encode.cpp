@@ -1,15 +1,14 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "common/hex_text.h"
-#include "mnemonic/mnemonic_language.h"
 
 namespace evm::cli {
 
 namespace {
 
-std::string ReportHex(const MnemonicReportArray& report) {
+std::string ReportHex(const std::array<uint8_t, 32>& report) {
   std::string text;
-  for (size_t i = 0; i < 32; ++i) text += (i > 0 ? " " : "") + Hex(report[i], 2);
+  for (size_t i = 0; i < report.size(); ++i) text += (i > 0 ? " " : "") + Hex(report[i], 2);
   return text;
 }
 
@@ -20,23 +19,26 @@ int RunEncode(CliContext& ctx) {
   std::string text;
   for (const std::string& a : ctx.options.args) text += (text.empty() ? "" : " ") + a;
 
-  // The sequence number the first command of a session carries.
-  ParsedMnemonic parsed;
-  ParseMnemonicText(text, NextSequenceNumber(0), parsed);
-
-  if (ctx.options.json) {
-    Json doc = {{"text", text}};
-    if (parsed.error.empty()) {
-      doc["report"] = std::vector<unsigned>(parsed.report.begin(), parsed.report.begin() + 32);
-      doc["hex"] = ReportHex(parsed.report);
-    } else {
-      doc["error"] = parsed.error;
+  std::array<uint8_t, 32> report{};
+  try {
+    report = Bench::Encode(text);
+  } catch (const ParseError& e) {
+    if (ctx.options.json) {
+      // The parser's own words, without the text they are about.
+      const std::string what = e.what();
+      const std::string about = "'" + text + "': ";
+      PrintJson(ctx, Json{{"text", text},
+                          {"error", what.starts_with(about) ? what.substr(about.size()) : what}});
     }
-    PrintJson(ctx, doc);
-  } else if (parsed.error.empty()) {
-    ctx.out << ReportHex(parsed.report) << "\n";
+    throw;
   }
-  if (!parsed.error.empty()) return Fail(ctx, kExitUsage, "'" + text + "': " + parsed.error);
+  if (ctx.options.json) {
+    PrintJson(ctx, Json{{"text", text},
+                        {"report", std::vector<unsigned>(report.begin(), report.end())},
+                        {"hex", ReportHex(report)}});
+  } else {
+    ctx.out << ReportHex(report) << "\n";
+  }
   return kExitOk;
 }
 

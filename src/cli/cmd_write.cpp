@@ -21,33 +21,27 @@ int RunWrite(CliContext& ctx) {
     return Fail(ctx, kExitUsage, "VALUE '" + args[1] + "' is larger than 16 bits (FFFF)");
   }
 
-  if (!ConnectRegisterLink(ctx)) return kExitNoBoard;
   const int n = static_cast<int>(reg.value);
-  const int address = ctx.options.deviceAddress;
-  const WriteCheck check =
-      WriteRegisterVerified(ctx.evm->regLink, address, n, static_cast<uint16_t>(value.value));
-
-  const std::string where = "register " + Hex(static_cast<unsigned>(n), 2) + "h at address " +
-                            Hex(static_cast<unsigned>(address), 2) + "h";
-  if (!check.written)
-    return Fail(ctx, kExitFailed, "the device did not acknowledge the write of " + where);
-  if (!check.readBack)
-    return Fail(ctx, kExitFailed, "the device did not acknowledge the read-back of " + where);
-  if (ctx.options.json) {
-    PrintJson(ctx, Json{{"register", n},
-                        {"device_address", address},
-                        {"wrote", check.wanted},
-                        {"read", check.got},
-                        {"match", check.Matches()}});
-  } else {
-    ctx.out << Hex(static_cast<unsigned>(n), 2) << "h  wrote " << Hex(check.wanted, 4) << "  read "
-            << Hex(check.got, 4) << "  " << (check.Matches() ? "match" : "MISMATCH") << "\n";
-  }
-  if (!check.Matches()) {
-    const bool readOnly = kRegReadOnly[static_cast<size_t>(n)];
-    return Fail(ctx, kExitFailed,
-                where + " reads back " + Hex(check.got, 4) + ", not " + Hex(check.wanted, 4) +
-                    (readOnly ? " (a read-only register)" : ""));
+  const auto wanted = static_cast<uint16_t>(value.value);
+  // A register that reads back otherwise is shown before the failure.
+  const auto show = [&ctx, n](uint16_t wrote, uint16_t read) {
+    if (ctx.options.json) {
+      PrintJson(ctx, Json{{"register", n},
+                          {"device_address", ctx.options.deviceAddress},
+                          {"wrote", wrote},
+                          {"read", read},
+                          {"match", wrote == read}});
+    } else {
+      ctx.out << Hex(static_cast<unsigned>(n), 2) << "h  wrote " << Hex(wrote, 4) << "  read "
+              << Hex(read, 4) << "  " << (wrote == read ? "match" : "MISMATCH") << "\n";
+    }
+  };
+  try {
+    const WriteResult written = ctx.bench->WriteRegister(n, wanted);
+    show(written.wrote, written.read);
+  } catch (const ReadBackError& e) {
+    show(e.wanted, e.got);
+    throw;
   }
   return kExitOk;
 }

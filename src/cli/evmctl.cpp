@@ -6,6 +6,7 @@
 #include <map>
 
 #include "cli/cli_context.h"
+#include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/json_output.h"
 #include "common/hex_text.h"
@@ -243,7 +244,14 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
                           option.kind == ValueKind::Flag ? "" : chosen->values[option.name]);
   }
   CliContext ctx(o, io);
-  const int status = command->run(ctx);
+  int status = kExitOk;
+  // A command lets the Bench's failures through when all it would add is
+  // the exit status their kind has.
+  try {
+    status = command->run(ctx);
+  } catch (const Error& e) {
+    status = Fail(ctx, e);
+  }
   if (o.json) EndJsonOutput(ctx, status);
   // Output lost on a full disk or a closed pipe must not pass for success.
   io.out.flush();

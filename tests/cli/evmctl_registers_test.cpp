@@ -174,7 +174,7 @@ TEST_F(Evmctl, InterruptionKeepsWhatWasDone) {
     const char* said;      // on standard output at the end
   };
   const Case cases[] = {
-      {{"log", log, "--seconds", "100000"}, 130, log, 1000, "99 passes, 59 s, last 0 A", "logged"},
+      {{"log", log, "--seconds", "100000"}, 130, log, 1000, "99 passes, 60 s, last 0 A", "logged"},
       {{"script", loop, "--results", results},
        130,
        results,

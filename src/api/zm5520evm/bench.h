@@ -57,6 +57,8 @@ struct BenchOptions {
 
 // Told for every pass of a monitor or log as it is read.
 using MeasurementCallback = std::function<void(const Measurement&)>;
+// Told for each mnemonic command as its answer comes, the unanswered one too.
+using ReplyCallback = std::function<void(const MnemonicReply&)>;
 // Told after each script row has run.
 using ScriptRowCallback = std::function<void(const ScriptRowResult&)>;
 
@@ -107,18 +109,21 @@ class ZM5520EVM_API Bench {
                      std::stop_token stop = {});
   std::vector<Measurement> MonitorBatch(const MonitorLength& length, std::stop_token stop = {});
   // The log file of the main window: only fully acknowledged passes are
-  // written. A file marked read-only is refused.
+  // written. A file marked read-only, a folder or a device is refused
+  // before any board is touched.
   LogSummary Log(const std::filesystem::path& file, const MonitorLength& length,
                  const MeasurementCallback& onPass = {}, std::stop_token stop = {});
 
-  // Register files: one decimal value per line.
-  void SaveRegisters(const std::filesystem::path& file);
+  // Register files: one decimal value per line. Returns the values saved.
+  std::vector<uint16_t> SaveRegisters(const std::filesystem::path& file);
   // Writes the registers the file changes; nothing when the file is not one.
-  void LoadRegisters(const std::filesystem::path& file);
+  // Returns the file's values.
+  std::vector<uint16_t> LoadRegisters(const std::filesystem::path& file);
 
   // Sends each text to the interface board; ParseError before anything is
-  // sent when one does not parse.
-  std::vector<MnemonicReply> Send(const std::vector<std::string>& texts);
+  // sent when one does not parse, BoardSilentError at the first unanswered.
+  std::vector<MnemonicReply> Send(const std::vector<std::string>& texts,
+                                  const ReplyCallback& onReply = {});
   // The command report the text makes as a session's first command; no board.
   static std::array<uint8_t, 32> Encode(const std::string& text);
 

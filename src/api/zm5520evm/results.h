@@ -92,6 +92,9 @@ struct Measurement {
   double amperes = 0;
   double watts = 0;
   std::vector<uint16_t> raw{};  // registers 00h-05h
+  // The scaling the values were scaled with, and so their resolution; 0: none.
+  double currentLsbAmps = 0;
+  double powerLsbWatts = 0;
 };
 
 // How long a monitor or log runs: N passes, S seconds, or (both 0) until stopped.
@@ -136,6 +139,7 @@ struct MnemonicReply {
   std::array<uint8_t, 32> answer{};
   std::vector<uint8_t> reads{};
   std::vector<uint8_t> acks{};
+  bool answered = false;      // the board answered at all
   bool acknowledged = false;  // every acknowledge bit is 00
 };
 
