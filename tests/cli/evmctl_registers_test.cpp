@@ -1,6 +1,7 @@
 // The register commands of evmctl on the simulated EVM, run as processes.
 
 #include "calibration/continuous_read.h"
+#include "calibration/measurement_log.h"
 #include "calibration/register_file.h"
 #include "cli/cli_fixture.h"
 #include "common/atomic_file.h"

@@ -1,7 +1,5 @@
 #include "calibration/continuous_read.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <system_error>
 
 #include "calibration/measurement_log.h"
@@ -18,9 +16,6 @@ namespace evm {
 
 namespace {
 
-// Every record ends with a quoted line break, so it spans two lines.
-constexpr const char* kRecordEnd = "\"\r\n\"\r\n";
-
 void CloseLog(MeasurementState& m) {
   m.logFile.reset();
   m.LogActive = false;
@@ -28,16 +23,10 @@ void CloseLog(MeasurementState& m) {
 
 // False when the record did not reach the file; logging has then ended, and
 // the user is told which file failed and why.
-bool Append(Evm& evm, const std::string& record) {
+bool Append(Evm& evm, const MeasurementRecord& record) {
   MeasurementState& m = evm.measurement;
-  std::ofstream& file = *m.logFile;
-  errno = 0;
-  file << record;
-  // A crash loses at most the pass in progress.
-  file.flush();
-  if (file) return true;
-  const std::error_code ec = errno != 0 ? std::error_code(errno, std::generic_category())
-                                        : std::make_error_code(std::errc::io_error);
+  std::error_code ec;
+  if (m.logFile->Append(record, ec)) return true;
   CloseLog(m);
   m.mnuLogToFile = false;
   m.logWriteFailed = true;
@@ -63,16 +52,8 @@ MeasurementPass PassOfStore(Evm& evm, bool acknowledged) {
   return pass;
 }
 
-std::string LogHeaderRecord() {
-  std::string record = "\"Date_Stamp\",";
-  for (int i = 3; i <= 21; ++i) record += "\"Dec_Reg " + std::to_string(i) + "\",";
-  for (int i = 0; i <= 22; ++i) record += "\"Int_Reg " + std::to_string(i) + "\",";
-  return record + kRecordEnd;
-}
-
-std::string LogDataRecord(const Evm& evm, const DateTime& now) {
-  // The store holds what the last pass read and scaled; the record is the
-  // one the log operation writes, so both logs are the same format.
+MeasurementRecord RecordOfStore(const Evm& evm, const DateTime& now) {
+  // The store holds what the last pass read and scaled.
   const RegisterStore& store = evm.registers;
   MeasurementRecord record;
   record.time = now;
@@ -83,7 +64,7 @@ std::string LogDataRecord(const Evm& evm, const DateTime& now) {
   }
   record.quantities.watts = store.RegScaled[3];
   record.quantities.amperes = store.RegScaled[4];
-  return LogDataRecord(record);
+  return record;
 }
 
 void cmdStartContinuousRead_Click(Evm& evm) {
@@ -111,7 +92,7 @@ void cmdStartContinuousRead_Click(Evm& evm) {
       // A register that did not answer still holds an earlier pass's value:
       // that is no measurement, so the pass is not logged.
       if (acknowledged) {
-        Append(evm, LogDataRecord(evm, evm.clock.Now()));
+        Append(evm, RecordOfStore(evm, evm.clock.Now()));
       } else {
         ++m.unacknowledgedPasses;
       }
@@ -143,20 +124,17 @@ void mnuLogToFile_Click(Evm& evm) {
   CloseLog(m);
   m.logWriteFailed = false;
   m.unacknowledgedPasses = 0;
-  // A file marked read-only is the user's to keep.
-  const std::filesystem::path logPath = PathFromUtf8(*file);
-  std::unique_ptr<std::ofstream> log;
-  if (!CheckWritableTarget(logPath)) {
-    log = std::make_unique<std::ofstream>(logPath, std::ios::binary | std::ios::trunc);
-  }
-  if (!log || !log->is_open()) {
+  // The header is on disk before the old file goes; a file marked
+  // read-only, a folder or a device is refused.
+  auto log = std::make_unique<MeasurementLog>();
+  if (!log->Open(PathFromUtf8(*file))) {
     m.mnuLogToFile = false;
     ReportUncreatableFile(evm, *file);
     return;
   }
   m.logFile = std::move(log);
   m.logFileName = *file;
-  if (Append(evm, LogHeaderRecord())) m.LogActive = true;
+  m.LogActive = true;
 }
 
 void StopMeasurement(Evm& evm) {

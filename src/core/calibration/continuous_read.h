@@ -4,6 +4,7 @@
 
 #include "calibration/measurement_pass.h"
 #include "common/clock.h"
+#include "registers/register_ops.h"
 
 namespace evm {
 
@@ -22,7 +23,6 @@ void StopMeasurement(Evm& evm);
 // The pass the registers in the store hold, as the pass listeners get it.
 MeasurementPass PassOfStore(Evm& evm, bool acknowledged);
 
-std::string LogHeaderRecord();
-std::string LogDataRecord(const Evm& evm, const DateTime& now);
+MeasurementRecord RecordOfStore(const Evm& evm, const DateTime& now);
 
 }  // namespace evm

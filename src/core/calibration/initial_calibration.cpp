@@ -1,6 +1,7 @@
 #include "calibration/initial_calibration.h"
 
 #include <cmath>
+#include <optional>
 
 #include "calibration/eng_number.h"
 #include "calibration/localize_decimal.h"
@@ -37,10 +38,6 @@ Numbers NumbersOf(Evm& evm) {
 
 std::string MaxPossibleText(double r, double maxShuntVolts, const Numbers& n) {
   return FormatWithPattern(maxShuntVolts / r, "#.####", n.locale);
-}
-
-bool ExpectedCurrentFits(double i, double maxPossible) {
-  return i > 0 && i <= maxPossible;
 }
 
 // The third step's checks, in the tab's order; `cal` receives register 05h.
@@ -92,6 +89,51 @@ LsbResults CurrentLsbResults(int32_t cal, double lsb, double r, const std::strin
   return out;
 }
 
+// The tab's three steps, each on what the step before it left. The buttons
+// take their inputs from the boxes, ComputeInitialCalibration from its
+// arguments; both run these, so there is one calibration path.
+
+// Step 1, the shunt: the Max Possible Current as the tab shows it, none
+// when the shunt is refused.
+std::optional<std::string> RshuntStep(double r, double maxShuntVolts, const Numbers& n) {
+  if (!(r > 0)) return std::nullopt;
+  return MaxPossibleText(r, maxShuntVolts, n);
+}
+
+struct LsbRangeTexts {
+  std::string min, max;
+};
+
+// Step 2, the expected current, taken by its size: the range of the LSB,
+// none when it does not fit the Max Possible Current.
+std::optional<LsbRangeTexts> ExpectedCurrentStep(double expected, double maxPossible,
+                                                 const NumberLocale& locale) {
+  const double i = std::fabs(expected);
+  if (!(i > 0 && i <= maxPossible)) return std::nullopt;
+  return LsbRangeTexts{FormatEngNumber(i / kFullScale15Bit, locale),
+                       FormatEngNumber(i / kFullScale12Bit, locale)};
+}
+
+struct LsbStep {
+  CalibrationRefusal refusal = CalibrationRefusal::None;
+  int32_t calibration = 0;
+  LsbResults results;
+};
+
+// Step 3, the LSB within the range the tab shows: register 05h and what
+// follows from it.
+LsbStep CurrentLsbStep(double lsb, double r, double minShown, double maxShown,
+                       const std::string& maxShuntText, const std::string& maxBusText,
+                       const Numbers& n) {
+  LsbStep step;
+  double cal = 0;
+  step.refusal = CheckCurrentLsb(lsb, r, minShown, maxShown, cal);
+  if (step.refusal != CalibrationRefusal::None) return step;
+  step.calibration = static_cast<int32_t>(cal);
+  step.results = CurrentLsbResults(step.calibration, lsb, r, maxShuntText, maxBusText, n);
+  return step;
+}
+
 // The third step up to the write: the results in their boxes and the
 // calibration in the store.
 bool ComputeCurrentLsb(Evm& evm, bool showMessages) {
@@ -104,8 +146,9 @@ bool ComputeCurrentLsb(Evm& evm, bool showMessages) {
 
   store.CurrentLsb = n.Value(p.txtSelectedCurrentLSB);
   const double r = n.Value(p.txtRshunt);
-  double cal = 0;
-  switch (CheckCurrentLsb(store.CurrentLsb, r, n.Value(p.txtMinLSB), n.Value(p.txtMaxLSB), cal)) {
+  const LsbStep step = CurrentLsbStep(store.CurrentLsb, r, n.Value(p.txtMinLSB),
+                                      n.Value(p.txtMaxLSB), p.txtMaxShunt, p.txtMaxBus, n);
+  switch (step.refusal) {
     case CalibrationRefusal::CurrentLsb:
       refuse(kLsbOutOfRangeMessage);
       p.txtFSC_Dec.clear();
@@ -120,12 +163,10 @@ bool ComputeCurrentLsb(Evm& evm, bool showMessages) {
     case CalibrationRefusal::TooLarge: refuse(kCalibrationTooLargeMessage); return false;
     default: break;
   }
-  const auto calValue = static_cast<int32_t>(cal);
-  store.RegValue[5] = calValue;
+  store.RegValue[5] = step.calibration;
   RefreshRegDisplay(evm);
 
-  const LsbResults results =
-      CurrentLsbResults(calValue, store.CurrentLsb, r, p.txtMaxShunt, p.txtMaxBus, n);
+  const LsbResults& results = step.results;
   const InitialCalibrationTexts& t = results.text;
   p.txtFSC_Hex = t.calibrationHex;
   p.txtFSC_Dec = t.calibrationDec;
@@ -176,30 +217,31 @@ InitialCalibration ComputeInitialCalibration(const CalibrationInputs& in,
   c.maxBusVolts = n.Value(t.maxBus);
 
   const double r = in.rshuntOhms;
-  if (!(r > 0)) {
+  const auto maxPossible = RshuntStep(r, c.maxShuntVolts, n);
+  if (!maxPossible) {
     c.refusal = CalibrationRefusal::Rshunt;
     return c;
   }
-  t.maxPossibleCurrent = MaxPossibleText(r, c.maxShuntVolts, n);
+  t.maxPossibleCurrent = *maxPossible;
   c.maxPossibleAmps = n.Value(t.maxPossibleCurrent);
 
-  const double i = std::fabs(in.maxExpectedAmps);
-  if (!ExpectedCurrentFits(i, c.maxPossibleAmps)) {
+  const auto range = ExpectedCurrentStep(in.maxExpectedAmps, c.maxPossibleAmps, locale);
+  if (!range) {
     c.refusal = CalibrationRefusal::MaxExpectedCurrent;
     return c;
   }
-  t.minCurrentLsb = FormatEngNumber(i / kFullScale15Bit, locale);
-  t.maxCurrentLsb = FormatEngNumber(i / kFullScale12Bit, locale);
+  t.minCurrentLsb = range->min;
+  t.maxCurrentLsb = range->max;
   c.minCurrentLsb = n.Value(t.minCurrentLsb);
   c.maxCurrentLsb = n.Value(t.maxCurrentLsb);
 
   c.currentLsb = in.currentLsb;
-  double cal = 0;
-  c.refusal = CheckCurrentLsb(c.currentLsb, r, c.minCurrentLsb, c.maxCurrentLsb, cal);
+  const LsbStep step =
+      CurrentLsbStep(c.currentLsb, r, c.minCurrentLsb, c.maxCurrentLsb, t.maxShunt, t.maxBus, n);
+  c.refusal = step.refusal;
   if (!c.Ok()) return c;
-  c.calibration = static_cast<uint16_t>(cal);
-  const LsbResults results =
-      CurrentLsbResults(static_cast<int32_t>(cal), c.currentLsb, r, t.maxShunt, t.maxBus, n);
+  c.calibration = static_cast<uint16_t>(step.calibration);
+  const LsbResults& results = step.results;
   const InitialCalibrationTexts kept = t;
   t = results.text;
   t.maxShunt = kept.maxShunt;
@@ -220,9 +262,8 @@ InitialCalibration ComputeInitialCalibration(const CalibrationInputs& in,
 bool cmdEnterShuntR_Click(Evm& evm) {
   CalibrationPanel& p = evm.calibration;
   const Numbers n = NumbersOf(evm);
-  const double r = n.Value(p.txtRshunt);
-  if (r > 0) {
-    p.txtMaxPosCur = MaxPossibleText(r, evm.registers.MaxShuntVoltage, n);
+  if (const auto maxPossible = RshuntStep(n.Value(p.txtRshunt), evm.registers.MaxShuntVoltage, n)) {
+    p.txtMaxPosCur = *maxPossible;
     return true;
   }
   evm.ui.MessageBox(kRshuntMessage, kMessageTitle);
@@ -233,10 +274,10 @@ bool cmdEnterShuntR_Click(Evm& evm) {
 bool cmdEnterMaxExpCur_Click(Evm& evm) {
   CalibrationPanel& p = evm.calibration;
   const Numbers n = NumbersOf(evm);
-  const double i = std::fabs(n.Value(p.txtMaxExpectedCurrent));
-  if (ExpectedCurrentFits(i, n.Value(p.txtMaxPosCur))) {
-    p.txtMinLSB = FormatEngNumber(i / kFullScale15Bit, evm.locale);
-    p.txtMaxLSB = FormatEngNumber(i / kFullScale12Bit, evm.locale);
+  if (const auto range = ExpectedCurrentStep(n.Value(p.txtMaxExpectedCurrent),
+                                             n.Value(p.txtMaxPosCur), evm.locale)) {
+    p.txtMinLSB = range->min;
+    p.txtMaxLSB = range->max;
     return true;
   }
   evm.ui.MessageBox(kMaxExpectedCurrentMessage, kMessageTitle);

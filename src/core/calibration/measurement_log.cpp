@@ -3,11 +3,24 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "calibration/continuous_read.h"
 #include "common/atomic_file.h"
 #include "common/write_records.h"
 
 namespace evm {
+
+namespace {
+
+// Every record ends with a quoted line break, so it spans two lines.
+constexpr const char* kRecordEnd = "\"\r\n\"\r\n";
+
+}  // namespace
+
+std::string LogHeaderRecord() {
+  std::string record = "\"Date_Stamp\",";
+  for (int i = 3; i <= 21; ++i) record += "\"Dec_Reg " + std::to_string(i) + "\",";
+  for (int i = 0; i <= 22; ++i) record += "\"Int_Reg " + std::to_string(i) + "\",";
+  return record + kRecordEnd;
+}
 
 std::string LogDataRecord(const MeasurementRecord& record) {
   const DateTime& now = record.time;
@@ -25,7 +38,7 @@ std::string LogDataRecord(const MeasurementRecord& record) {
   for (int i = 0; i <= r.lastReg; ++i) {
     line += std::to_string(r.values[static_cast<size_t>(i)]) + ",";
   }
-  return line + "\"\r\n\"\r\n";
+  return line + kRecordEnd;
 }
 
 bool MeasurementLog::Open(const std::filesystem::path& path, std::error_code& ec) {

@@ -9,6 +9,8 @@
 
 namespace evm {
 
+// The first record of every log: the names of its columns.
+std::string LogHeaderRecord();
 // The record of one pass in the log's format (the main window's log).
 std::string LogDataRecord(const MeasurementRecord& record);
 

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "calibration/measurement_log.h"
 #include "calibration/measurement_pass.h"
 
 namespace evm {
@@ -27,7 +28,8 @@ struct MeasurementState {
   // Check mark of "Log ZM5520/1 To File".
   bool mnuLogToFile = false;
   std::array<uint32_t, 3> startColours{kButtonFace, kButtonFace, kButtonFace};
-  std::unique_ptr<std::ofstream> logFile;
+  // The one log writer, the one evmctl and the library use too.
+  std::unique_ptr<MeasurementLog> logFile;
   std::string logFileName;
   // Passes since the log was opened that were read but not logged, because
   // the device did not acknowledge every read.

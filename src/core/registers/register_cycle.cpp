@@ -4,28 +4,29 @@
 #include "registers/config_controls.h"
 #include "registers/register_display.h"
 #include "registers/register_map.h"
+#include "registers/register_ops.h"
 
 namespace evm {
 
 bool ReadAllRegs(Evm& evm) {
   RegisterStore& store = evm.registers;
-  const int address = store.DeviceAddress & 0xFFFF;
+  // The one register pass, evmctl's and the library's too: it ends at the
+  // first register not acknowledged, so a silent link costs one time-out.
+  const RegisterRead read = ReadRegisters(evm.regLink, store.DeviceAddress & 0xFFFF, store.LastReg);
   bool everyReadAcknowledged = true;
-  for (int i = 0; i <= store.LastReg; ++i) {
-    evm.regLink.ReadRegWord(address, i);
-    const bool acknowledged = evm.results.I2C_AckStatus[0] == 0;
-    everyReadAcknowledged = everyReadAcknowledged && acknowledged;
-    // The indicator follows the last read of the pass.
-    evm.registerPanel.txtDutNotAckVisible = !acknowledged;
-    // A failed read ends the pass: on a silent link each further read would
-    // wait out its own time-out, and the reader could not stop them. Its
-    // read-data slots still hold an earlier register's bytes; taking them
-    // would flag the register edited and a later write of edited registers
-    // would send them to the device.
-    if (!acknowledged) break;
-    const auto& data = evm.results.I2C_ReadData;
-    store.RegValue[static_cast<size_t>(i)] = data[0].value_or(0) * 256 + data[1].value_or(0);
+  for (int i = 0; i <= read.lastReg; ++i) {
+    const auto s = static_cast<size_t>(i);
+    // The registers after a failed read keep their values: a value taken
+    // from nowhere would flag the register edited, and a later write of
+    // edited registers would send it to the device.
+    if (!read.acknowledged[s]) {
+      everyReadAcknowledged = false;
+      break;
+    }
+    store.RegValue[s] = read.values[s];
   }
+  // The indicator follows the last read of the pass.
+  evm.registerPanel.txtDutNotAckVisible = !everyReadAcknowledged;
   for (int i = 0; i <= store.LastReg; ++i) ScaleReg(store, i);
   RefreshRegDisplay(evm);
   for (int i = 0; i <= store.LastReg; ++i) {

@@ -20,10 +20,11 @@ RegisterRead ReadRegisters(RegisterLink& link, int deviceAddress, int lastReg) {
     uint8_t data[2] = {0, 0};
     const auto s = static_cast<size_t>(i);
     read.acknowledged[s] = link.I2CRead(deviceAddress, i, 2, data, RegisterLink::kRegisterSettleMs);
-    if (read.acknowledged[s]) read.values[s] = static_cast<uint16_t>(data[0] * 256 + data[1]);
-    // A link that did not answer one register will not answer the next:
-    // each would wait out a time-out of its own. The rest stay unacknowledged.
-    if (!read.acknowledged[s] && link.LastFault() != LinkFault::NotAcknowledged) break;
+    // The pass ends at the first register not acknowledged: on a silent
+    // link each further read would wait out a time-out of its own. The rest
+    // stay unacknowledged.
+    if (!read.acknowledged[s]) break;
+    read.values[s] = static_cast<uint16_t>(data[0] * 256 + data[1]);
   }
   return read;
 }

@@ -14,8 +14,8 @@ class RegisterLink;
 // numbers out, no panel and no message. The main window's handlers and
 // evmctl are both built on them.
 
-// Registers 00h to `lastReg` as one pass read them. A pass ends where the
-// link stops answering; those after it count as not acknowledged.
+// Registers 00h to `lastReg` as one pass read them. A pass ends at the
+// first register not acknowledged; those after it count as not acknowledged.
 struct RegisterRead {
   int deviceAddress = 0x40;
   int lastReg = kNormalLastReg;
