@@ -697,7 +697,7 @@ std::vector<MnemonicReply> Bench::Send(const std::vector<std::string>& texts,
   std::vector<MnemonicReply> replies;
   for (const std::string& text : texts) {
     op.ThrowIfStopped();
-    const MnemonicExchange x = SendMnemonicText(m.evm->dutWriter, m.evm->results, text);
+    const MnemonicExchange x = SendMnemonicText(m.evm->dutWriter, text);
     MnemonicReply reply;
     reply.text = text;
     reply.command = x.command;

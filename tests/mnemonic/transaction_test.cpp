@@ -18,8 +18,7 @@ TEST(SendMnemonic, DecodesReadsAndAcknowledgesAtTheirPositions) {
   Board c;
   c.sim->TestBoard().openPlusVolts = 0x1234 / 32768.0 * 5;  // CNV1 reads code 1234h
   c.sim->TestBoard().openMinusVolts = 0;
-  const MnemonicExchange read =
-      SendMnemonicText(c.writer(), c.evm.results, "I2C CH2 S 91 ACKS R ACKM R ACKM P");
+  const MnemonicExchange read = SendMnemonicText(c.writer(), "I2C CH2 S 91 ACKS R ACKM R ACKM P");
   EXPECT_EQ(read.reads, (std::vector<uint8_t>{0x12, 0x34}));
   EXPECT_EQ(read.acks, std::vector<uint8_t>{0});
   EXPECT_TRUE(read.Acknowledged());
@@ -31,12 +30,11 @@ TEST(SendMnemonic, DecodesReadsAndAcknowledgesAtTheirPositions) {
   EXPECT_EQ(c.writer().exchange.Text2, "0 ");
 
   const MnemonicExchange write =
-      SendMnemonicText(c.writer(), c.evm.results, "I2C CH2 S 98 ACKS 10 ACKS 40 ACKS 11 ACKS P");
+      SendMnemonicText(c.writer(), "I2C CH2 S 98 ACKS 10 ACKS 40 ACKS 11 ACKS P");
   EXPECT_EQ(write.acks, (std::vector<uint8_t>{0, 0, 0, 0}));
   EXPECT_EQ(c.writer().exchange.Text2, "0 0 0 0 ");
   EXPECT_EQ(c.sim->TestBoard().dacCode[0], 0x4011) << "the bytes reach the DAC";
-  EXPECT_FALSE(
-      SendMnemonicText(c.writer(), c.evm.results, "I2C CH2 S A5 ACKS R ACKM P").Acknowledged());
+  EXPECT_FALSE(SendMnemonicText(c.writer(), "I2C CH2 S A5 ACKS R ACKM P").Acknowledged());
   EXPECT_EQ(c.evm.results.I2C_AckStatus[0], 1) << "nobody at A5";
   EXPECT_EQ(c.evm.results.I2C_AckStatus[1], 0) << "entries past the counts keep the last ones";
   EXPECT_EQ(c.ui.usbProblemDialogs, 0);
@@ -48,8 +46,7 @@ TEST(SendMnemonic, CommandsLatchOnTheBoardAndMeasReturnsTheMeasureBits) {
   EXPECT_EQ(c.board().muxByte, 0x40);
   EXPECT_EQ(c.writer().exchange.Text1, "");
   c.board().measureInputs = 0x81;
-  EXPECT_EQ(SendMnemonicText(c.writer(), c.evm.results, "CMD MEAS ").reads,
-            std::vector<uint8_t>{0x81});
+  EXPECT_EQ(SendMnemonicText(c.writer(), "CMD MEAS ").reads, std::vector<uint8_t>{0x81});
   EXPECT_EQ(c.evm.results.I2C_ReadData[0], 0x81);
   EXPECT_EQ(c.writer().exchange.txtToUSB[1], "3");
   EXPECT_EQ(c.writer().exchange.txtFromUSB[1], "81");

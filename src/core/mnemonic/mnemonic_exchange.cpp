@@ -8,9 +8,9 @@ bool MnemonicExchange::Acknowledged() const {
   return std::all_of(acks.begin(), acks.end(), [](uint8_t a) { return a == 0; });
 }
 
-MnemonicExchange SendMnemonicText(UsbDutWriter& writer, const I2CResults& results,
-                                  const std::string& text) {
+MnemonicExchange SendMnemonicText(UsbDutWriter& writer, const std::string& text) {
   MnemonicExchange x;
+  const I2CResults& results = writer.Results();
   x.answered = writer.SendMnemonic(text);
   std::copy_n(writer.MnemonicReport.begin(), x.command.size(), x.command.begin());
   std::copy_n(writer.ResponseData.begin(), x.answer.size(), x.answer.begin());

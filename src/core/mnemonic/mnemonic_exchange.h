@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "common/i2c_results.h"
 #include "mnemonic/usb_dut_writer.h"
 
 namespace evm {
@@ -23,7 +22,6 @@ struct MnemonicExchange {
 };
 
 // Sends `text` (already known to parse) and decodes the answer.
-MnemonicExchange SendMnemonicText(UsbDutWriter& writer, const I2CResults& results,
-                                  const std::string& text);
+MnemonicExchange SendMnemonicText(UsbDutWriter& writer, const std::string& text);
 
 }  // namespace evm

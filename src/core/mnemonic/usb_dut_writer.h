@@ -93,6 +93,8 @@ class UsbDutWriter {
   // The last exchange got no usable answer: no board, a failed write or
   // read, a time-out, or an answer whose echo never matched.
   bool LastExchangeFailed() const { return exchangeFailed_; }
+  // What the last exchange read and acknowledged.
+  const I2CResults& Results() const { return results_; }
 
   // The interface board to take among several (serial number or path); as
   // on the register link.
