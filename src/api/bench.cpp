@@ -13,7 +13,7 @@
 #include "common/hex_text.h"
 #include "common/number_text.h"
 #include "common/utf8_path.h"
-#include "devices/platform.h"
+#include "devices/evm_session.h"
 #include "evm.h"
 #include "hid/board_discovery.h"
 #include "hid/board_ids.h"
@@ -141,10 +141,10 @@ struct Bench::Impl {
                          sim::SimFaultNames());
       }
     }
-    hid = MakePlatform(platform, *clock);
-    evm = std::make_unique<Evm>(EvmSeams{*hid, *clock, ui, NumberLocale::Point(),
-                                         o.stateFolder.value_or(std::filesystem::path()),
-                                         o.vendorId});
+    session = std::make_unique<EvmSession>(platform, *clock, ui, NumberLocale::Point(),
+                                           o.stateFolder.value_or(std::filesystem::path()));
+    evm = &session->Context();
+    hid = &session->Platform();
     // A stop during a silent board's first time-out spares the second.
     evm->dutWriter.stopRequested = [this] { return clock->StopRequested(); };
     if (o.stateFolder) {
@@ -321,8 +321,9 @@ struct Bench::Impl {
   Clock* base = nullptr;
   std::unique_ptr<BenchClock> clock;
   BenchUi ui;
-  std::unique_ptr<HidPlatform> hid;
-  std::unique_ptr<Evm> evm;
+  std::unique_ptr<EvmSession> session;
+  HidPlatform* hid = nullptr;
+  Evm* evm = nullptr;
   std::optional<Scaling> scaling;
   ScriptGrid lastScript;
   std::mutex stopMutex;

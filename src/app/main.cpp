@@ -6,8 +6,7 @@
 #include "common/clock.h"
 #include "common/program_arguments.h"
 #include "common/utf8_path.h"
-#include "devices/platform.h"
-#include "evm.h"
+#include "devices/evm_session.h"
 #include "gui/script/open_launcher.h"
 #include "gui/shell/form_main.h"
 #include "gui/shell/program_options.h"
@@ -45,20 +44,16 @@ int main(int argc, char* argv[]) {
     return evm::gui::ScreenshotMode({*options.screenshots, options.configDir, vendorId});
   }
   evm::SystemClock clock;
-  const std::unique_ptr<evm::HidPlatform> hid = evm::MakePlatform(
-      {.simulate = options.simulate, .vendorId = vendorId, .simulatedBoards = options.simBoards},
-      clock);
-
   const evm::NumberLocale locale = evm::NumberLocaleOf(QLocale::system());
-
   const std::filesystem::path stateFolder = evm::ChooseStateFolder(
       options.configDir, evm::PathFromUtf8(QCoreApplication::applicationDirPath().toStdString()),
       evm::UserConfigFolder());
 
   evm::gui::QtUserInterface ui;
-  evm::Evm context(evm::EvmSeams{*hid, clock, ui, locale, stateFolder, vendorId});
-  // Said in the status bar, so simulated readings are not taken for real ones.
-  context.shell.Simulated = options.simulate;
+  evm::EvmSession session(
+      {.simulate = options.simulate, .vendorId = vendorId, .simulatedBoards = options.simBoards},
+      clock, ui, locale, stateFolder);
+  evm::Evm& context = session.Context();
   evm::gui::formMain_QMA740 window(context);
   ui.SetParentWindow(&window);
   if (!window.Load()) {

@@ -23,7 +23,7 @@
 #include "calibration/continuous_read.h"
 #include "common/atomic_file.h"
 #include "common/clock.h"
-#include "devices/platform.h"
+#include "devices/evm_session.h"
 #include "evm.h"
 #include "gui/calibration/calibration_views.h"
 #include "gui/plot/frm_measurement_plot.h"
@@ -393,11 +393,11 @@ ScreenshotReport RunScreenshotTour(const ScreenshotTourOptions& options) {
   // pauses, and the stored month is the current one.
   FakeClock clock(SystemClock().Now());
   PrepareStateFolder(stateFolder, clock.Now());
-  const std::unique_ptr<HidPlatform> hid = MakePlatform(
-      PlatformOptions{.simulate = true, .vendorId = options.vendorId, .simulatedBoards = 2}, clock);
   TourUserInterface ui;
-  Evm evm(EvmSeams{*hid, clock, ui, NumberLocale::Point(), stateFolder, options.vendorId});
-  evm.shell.Simulated = true;
+  EvmSession session(
+      PlatformOptions{.simulate = true, .vendorId = options.vendorId, .simulatedBoards = 2}, clock,
+      ui, NumberLocale::Point(), stateFolder);
+  Evm& evm = session.Context();
   Photographer camera(options.outputFolder, report);
   Tour(evm, ui, scriptFile, camera);
   report.shown = ui.shown;
