@@ -5,8 +5,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "common/clock.h"
-
 namespace evm {
 namespace {
 
@@ -113,14 +111,6 @@ TEST(Bench, FailuresAreTypedAndNamed) {
       EXPECT_NE(std::string(e.what()).find(k.text), std::string::npos) << e.what();
     }
   }
-}
-
-// A silent register link costs one time-out per pass, not one per register.
-TEST(Bench, ASilentLinkCostsOneTimeOut) {
-  FakeClock clock;
-  auto bench = Bench::Open(Simulated(std::nullopt, "reglink:no-reply"), clock);
-  EXPECT_THROW(bench->ReadRegisters(), BoardSilentError);
-  EXPECT_LT(clock.ElapsedMs(), 1600);
 }
 
 // A stop ends a run at the pass in progress and keeps what was done; until
