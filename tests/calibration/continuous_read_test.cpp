@@ -43,8 +43,8 @@ const std::string kRecordEnd = "\"\r\n\"\r\n";
 TEST(ContinuousRead, StopEndsTheLoopAfterThePassInProgress) {
   for (int passes : {1, 3}) {
     ReadContext c;
-    std::vector<std::array<uint32_t, 3>> colours;
-    c.evm.measurement.onPass = [&] { colours.push_back(c.evm.measurement.startColours); };
+    std::vector<uint32_t> colours;
+    c.evm.measurement.onPass = [&] { colours.push_back(StartButtonColour(c.evm.measurement)); };
     c.StopAfter(passes);
     cmdStartContinuousRead_Click(c.evm);
     EXPECT_EQ(c.Reads().size(), 6u * static_cast<size_t>(passes));
@@ -53,10 +53,9 @@ TEST(ContinuousRead, StopEndsTheLoopAfterThePassInProgress) {
     ASSERT_EQ(colours.size(), static_cast<size_t>(passes) + 1);
     for (int i = 0; i < passes; ++i) {
       const uint32_t blink = i % 2 == 0 ? kBlinkBlue : kBlinkRed;
-      EXPECT_EQ(colours[static_cast<size_t>(i)], (std::array<uint32_t, 3>{blink, blink, blink}));
+      EXPECT_EQ(colours[static_cast<size_t>(i)], blink);
     }
-    EXPECT_EQ(c.evm.measurement.startColours,
-              (std::array<uint32_t, 3>{kButtonFace, kButtonFace, kButtonFace}));
+    EXPECT_EQ(colours.back(), kButtonFace);
     EXPECT_EQ(c.clock.ElapsedMs(), 600 * passes);
   }
 }

@@ -73,12 +73,8 @@ void cmdStartContinuousRead_Click(Evm& evm) {
   m.ContinuousPasses = 0;
   for (;;) {
     if (!m.ContinuousRead) {
-      m.startColours.fill(kButtonFace);
       if (m.onPass) m.onPass();
       return;
-    }
-    for (uint32_t& colour : m.startColours) {
-      colour = colour == kBlinkBlue ? kBlinkRed : kBlinkBlue;
     }
     const bool acknowledged = ReadAllRegs(evm);
     ++m.ContinuousPasses;

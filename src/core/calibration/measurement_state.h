@@ -27,7 +27,6 @@ struct MeasurementState {
   bool LogActive = false;
   // Check mark of "Log ZM5520/1 To File".
   bool mnuLogToFile = false;
-  std::array<uint32_t, 3> startColours{kButtonFace, kButtonFace, kButtonFace};
   // The one log writer, the one evmctl and the library use too.
   std::unique_ptr<MeasurementLog> logFile;
   std::string logFileName;
@@ -57,5 +56,13 @@ struct MeasurementState {
   std::vector<std::pair<int, PassListener>> passListeners;
   int lastListenerId = 0;
 };
+
+// The colour of the Start buttons: blue and red by turns, one pass each,
+// while reading; the button face once stopped. Drawn from the reading's
+// state, so the context keeps no colours.
+inline uint32_t StartButtonColour(const MeasurementState& m) {
+  if (!m.ContinuousRead) return kButtonFace;
+  return m.ContinuousPasses % 2 == 1 ? kBlinkBlue : kBlinkRed;
+}
 
 }  // namespace evm

@@ -572,8 +572,8 @@ void RegisterViews::Render() {
   form_.txtDutNotAck->setVisible(panel.txtDutNotAckVisible);
   form_.mnuEngineeringMode->setChecked(panel.mnuEngineeringMode);
   form_.mnuLogToFile->setChecked(evm_.measurement.mnuLogToFile);
+  const uint32_t colour = StartButtonColour(evm_.measurement);
   for (size_t i = 0; i < cmdStartContinuousRead.size(); ++i) {
-    const uint32_t colour = evm_.measurement.startColours[i % 3];
     cmdStartContinuousRead[i]->setStyleSheet(
         colour == kButtonFace
             ? QString()
