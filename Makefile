@@ -13,14 +13,21 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev llvm
 FUZZ_TARGETS := $(filter-out fuzz_support fuzz_hid,$(basename $(notdir $(wildcard fuzz/fuzz_*.cpp))))
 # Only the Windows targets need these: the cross compiler, Wine to run what
 # it builds, GoogleTest's sources and zip for the package.
+# The GUI's tests under Wine add Xvfb, xdotool to find its windows, NSIS for
+# the installer and PIL to compare its pictures with the Linux ones.
 WINDOWS_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64 wine64 wine libgtest-dev zip \
-                    nlohmann-json3-dev libcli11-dev
+                    nlohmann-json3-dev libcli11-dev nsis xvfb xauth xdotool python3-pil
 WINDOWS_DIR ?= build-windows
+WINDOWS_GUI_DIR ?= build-windows-gui
+# Qt for mingw-w64 is built once per machine into a cache outside the checkout.
+QT_VERSION := $(shell dpkg-query -W -f='$${Version}' qt6-base-dev 2>/dev/null | sed 's/[+~-].*//')
+WINDOWS_QT ?= $(or $(EVM_WINDOWS_QT),$(HOME)/.cache/zm5520-evm/qt-$(or $(QT_VERSION),6.4.2)-mingw64)
+WINDOWS_QT_STAMP := $(WINDOWS_QT)/.zm5520-evm-complete
 VERSION := $(shell sed -n 's/^project[^ ]* VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps deps-windows build run test test-gui-shuffled test-asan fuzz package test-package bench soak format \
-        screenshots clean windows test-windows package-windows
+        screenshots clean windows test-windows package-windows windows-qt windows-gui setup-windows
 
 all: build
 
@@ -133,19 +140,48 @@ $(WINDOWS_DIR)/build.ninja: CMakeLists.txt
 windows: deps-windows $(WINDOWS_DIR)/build.ninja
 	cmake --build $(WINDOWS_DIR)
 
-# Under Wine, with the Linux evmctl as the reference for its output.
-test-windows: windows deps $(BUILD_DIR)/build.ninja
-	cmake --build $(BUILD_DIR) --target evmctl
-	tools/test-windows.sh $(WINDOWS_DIR) $(BUILD_DIR)/src/evmctl
+# About an hour on two cores the first time; resumes where it stopped.
+windows-qt: deps-windows
+	tools/build-windows-qt.sh $(WINDOWS_QT)
 
+# The GUI against that Qt, with the DLLs it imports in one folder.
+WINDOWS_DEPLOY := $(WINDOWS_GUI_DIR)/zm5520-evm-$(VERSION)-windows-x86_64
+$(WINDOWS_GUI_DIR)/build.ninja: CMakeLists.txt
+	cmake -S . -B $(WINDOWS_GUI_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DEVM_WINDOWS_QT=$(WINDOWS_QT) \
+	  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
+
+windows-gui: windows-qt $(WINDOWS_GUI_DIR)/build.ninja
+	cmake --build $(WINDOWS_GUI_DIR)
+	tools/deploy-windows.sh $(WINDOWS_GUI_DIR) $(WINDOWS_QT) $(WINDOWS_DEPLOY)
+
+WINDOWS_SETUP := $(WINDOWS_GUI_DIR)/zm5520-evm-$(VERSION)-setup.exe
+setup-windows: windows-gui
+	tools/make-setup-windows.sh $(WINDOWS_DEPLOY) $(VERSION) $(WINDOWS_SETUP)
+
+# Under Wine, with the Linux evmctl as the reference for its output; then,
+# when this machine has the Qt for mingw-w64, the GUI and its installer, with
+# the Linux GUI's pictures as the reference for the Windows ones.
+test-windows: windows deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) --target evmctl zm5520-evm
+	tools/test-windows.sh $(WINDOWS_DIR) $(BUILD_DIR)/src/evmctl
+	@if [ -f $(WINDOWS_QT_STAMP) ]; then \
+	  $(MAKE) --no-print-directory setup-windows && \
+	  tools/test-windows-gui.sh $(WINDOWS_GUI_DIR) $(BUILD_DIR)/src/zm5520-evm $(WINDOWS_SETUP) $(VERSION); \
+	else \
+	  echo "test-windows: no Qt for mingw-w64 in $(WINDOWS_QT) (make windows-qt builds it), so the Windows GUI and its installer were not tested"; \
+	fi
+
+# The zip of evmctl.exe alone, for those who want no installer, and setup.exe.
 WINDOWS_PACKAGE := evmctl-$(VERSION)-windows-x86_64
-package-windows: windows
+package-windows: windows setup-windows
 	rm -rf $(WINDOWS_DIR)/$(WINDOWS_PACKAGE) $(WINDOWS_DIR)/$(WINDOWS_PACKAGE).zip
 	mkdir -p $(WINDOWS_DIR)/$(WINDOWS_PACKAGE)
 	x86_64-w64-mingw32-strip -o $(WINDOWS_DIR)/$(WINDOWS_PACKAGE)/evmctl.exe $(WINDOWS_DIR)/src/evmctl.exe
 	cp -r README.md examples $(WINDOWS_DIR)/$(WINDOWS_PACKAGE)/
 	cd $(WINDOWS_DIR) && zip -qr $(WINDOWS_PACKAGE).zip $(WINDOWS_PACKAGE)
 	@echo "$(WINDOWS_DIR)/$(WINDOWS_PACKAGE).zip"
+	@echo "$(WINDOWS_SETUP)"
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(BENCH_DIR) $(WINDOWS_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(BENCH_DIR) $(WINDOWS_DIR) $(WINDOWS_GUI_DIR)

@@ -1,0 +1,107 @@
+; The Windows installer: the GUI, evmctl and the DLLs they need, for the
+; user who runs it (no administrator needed), with Start-menu entries, an
+; entry in Apps & features and, if chosen, evmctl on the user's PATH.
+; Built by tools/make-setup-windows.sh, which passes VERSION, DEPLOY (the
+; deployment folder), FILES and UNFILES (the generated file lists) and OUTFILE.
+Unicode true
+SetCompressor /SOLID lzma
+RequestExecutionLevel user
+
+!include FileFunc.nsh
+!include Sections.nsh
+!include WinMessages.nsh
+!include WordFunc.nsh
+
+!define PRODUCT "ZM5520/1 EVM"
+!define PUBLISHER "ZM5520/1 EVM developers"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\zm5520-evm"
+; A file name cannot hold a slash: the Start-menu entries show the product's
+; name with the division slash, which reads the same.
+!define MENU_NAME "ZM5520${U+2215}1 EVM"
+
+Name "${PRODUCT} ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$LOCALAPPDATA\Programs\ZM5520-1 EVM"
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+ShowInstDetails show
+
+Page components
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Section "ZM5520/1 EVM" SecMain
+  SectionIn RO
+  SetShellVarContext current
+  SetOutPath "$INSTDIR"
+  !include "${FILES}"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  CreateShortCut "$SMPROGRAMS\${MENU_NAME}.lnk" "$INSTDIR\zm5520-evm.exe" "" \
+    "$INSTDIR\zm5520-evm.exe" 0 SW_SHOWNORMAL "" "${PRODUCT}"
+  CreateShortCut "$SMPROGRAMS\${MENU_NAME} (simulated).lnk" "$INSTDIR\zm5520-evm.exe" "--simulate" \
+    "$INSTDIR\zm5520-evm.exe" 0 SW_SHOWNORMAL "" "${PRODUCT} (simulated)"
+
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\zm5520-evm.exe"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  IntFmt $0 "0x%08X" $0
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" "$0"
+SectionEnd
+
+; Off unless chosen (or /PATH given), since it changes every later console
+; of the user.
+Section /o "evmctl on PATH" SecPath
+  ReadRegStr $0 HKCU "Environment" "Path"
+  ${WordFind} "$0" "$INSTDIR" "E+1{" $1
+  IfErrors 0 path_done
+  StrCmp $0 "" 0 +3
+    StrCpy $0 "$INSTDIR"
+    Goto path_write
+  StrCpy $0 "$0;$INSTDIR"
+  path_write:
+  WriteRegExpandStr HKCU "Environment" "Path" "$0"
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "AddedToPath" 1
+  SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=500
+  path_done:
+SectionEnd
+
+; Only what the installer put there goes: the state files live in the user's
+; application-data folder and stay for the next installation.
+Section "Uninstall"
+  SetShellVarContext current
+  ReadRegDWORD $0 HKCU "${UNINSTALL_KEY}" "AddedToPath"
+  StrCmp $0 1 0 path_kept
+    ReadRegStr $1 HKCU "Environment" "Path"
+    ${un.WordReplace} "$1" ";$INSTDIR" "" "+" $1
+    ${un.WordReplace} "$1" "$INSTDIR;" "" "+" $1
+    ${un.WordReplace} "$1" "$INSTDIR" "" "+" $1
+    WriteRegExpandStr HKCU "Environment" "Path" "$1"
+    SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=500
+  path_kept:
+
+  Delete "$SMPROGRAMS\${MENU_NAME}.lnk"
+  Delete "$SMPROGRAMS\${MENU_NAME} (simulated).lnk"
+  !include "${UNFILES}"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+SectionEnd
+
+; `setup.exe /S /PATH` chooses the PATH entry without the components page.
+Function .onInit
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/PATH" $1
+  IfErrors path_option_done
+    SectionSetFlags ${SecPath} ${SF_SELECTED}
+  path_option_done:
+FunctionEnd
