@@ -147,7 +147,7 @@ windows-qt: deps-windows
 # The GUI against that Qt, with the DLLs it imports in one folder.
 WINDOWS_DEPLOY := $(WINDOWS_GUI_DIR)/zm5520-evm-$(VERSION)-windows-x86_64
 $(WINDOWS_GUI_DIR)/build.ninja: CMakeLists.txt
-	cmake -S . -B $(WINDOWS_GUI_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	cmake -S . -B $(WINDOWS_GUI_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DEVM_WINDOWS_QT=$(WINDOWS_QT) \
 	  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
 

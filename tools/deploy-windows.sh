@@ -17,7 +17,10 @@ search=("$qt/bin" "$gcc_dlls" /usr/x86_64-w64-mingw32/lib)
 
 rm -rf "$out"
 mkdir -p "$out/platforms" "$out/styles"
-cp "$build/src/zm5520-evm.exe" "$build/src/evmctl.exe" "$out/"
+# The build keeps its debugging information; the user gets programs without.
+for exe in zm5520-evm evmctl; do
+  x86_64-w64-mingw32-strip -o "$out/$exe.exe" "$build/src/$exe.exe"
+done
 cp "$qt/plugins/platforms/qwindows.dll" "$qt/plugins/platforms/qoffscreen.dll" "$out/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$out/styles/"
 
