@@ -78,6 +78,11 @@ TEST(Bench, FailuresAreTypedAndNamed) {
       {"reglink:no-permission", [](Bench& b) { b.ReadRegisters(); },
        [](const Error& e) { return dynamic_cast<const BoardNotOpenableError*>(&e) != nullptr; },
        "a register link board was found but cannot be opened"},
+      // A run on a silent link ends at its first time-out instead of
+      // passing on one unanswered pass after another.
+      {"reglink:no-reply", [](Bench& b) { b.Monitor({.passes = 3}, {}); },
+       [](const Error& e) { return dynamic_cast<const BoardSilentError*>(&e) != nullptr; },
+       "the register link did not answer"},
       {"reglink:non-zero-status", [](Bench& b) { b.MeasureOnce(); },
        [](const Error& e) { return dynamic_cast<const NotAcknowledgedError*>(&e) != nullptr; },
        "the device at address 40h did not acknowledge"},
