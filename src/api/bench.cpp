@@ -533,7 +533,11 @@ void Bench::ApplyCalibration(const CalibrationResult& calibration) {
                         after.values[kCalibrationRegister]);
   }
   m.scaling.reset();
-  if (!m.options.stateFolder) return;
+  if (!m.options.stateFolder) {
+    // Nothing is kept for later sessions; this one scales by what it wrote.
+    m.scaling = Scaling{calibration.currentLsbAmps, calibration.powerLsbWatts};
+    return;
+  }
   // The inputs go with the calibration now on the device, so later sessions
   // scale by it; a calibration they cannot find is a failure. Nobody saw the
   // reminder here: a fresh file leaves it due.

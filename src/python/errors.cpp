@@ -102,7 +102,15 @@ void DefineErrors(py::module_& m) {
     PyObject* type = PyErr_NewExceptionWithDoc(qualified.c_str(), c.doc, bases, nullptr);
     Py_DECREF(bases);
     if (!type) throw py::error_already_set();
-    m.add_object(c.name, py::reinterpret_steal<py::object>(type));
+    const auto cls = py::reinterpret_steal<py::object>(type);
+    if (name == "FileError") {
+      // OSError would show "[Errno 2] ..." with the errno given: the text
+      // is the program's own, which names the file and the reason.
+      cls.attr("__str__") = py::cpp_function(
+          [](const py::object& self) { return py::str(self.attr("args")[py::int_(0)]); },
+          py::is_method(cls), py::name("__str__"));
+    }
+    m.add_object(c.name, cls);
   }
   py::register_exception_translator(&Translate);
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bench_state.h"
@@ -21,6 +22,44 @@ namespace evm::python {
 namespace {
 
 using namespace pybind11::literals;
+
+// help() shows a docstring as it is: paragraphs are wrapped here to the
+// width of a terminal, lines indented (examples) are kept.
+std::string Doc(std::string_view text) {
+  constexpr size_t kWidth = 72;
+  std::string out;
+  size_t column = 0;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t end = std::min(text.find('\n', pos), text.size());
+    const std::string_view line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (line.empty() || line.front() == ' ') {
+      if (column > 0) out += '\n';
+      out += line;
+      out += '\n';
+      column = 0;
+      continue;
+    }
+    for (size_t w = 0; w < line.size();) {
+      const size_t next = std::min(line.find(' ', w), line.size());
+      const std::string_view word = line.substr(w, next - w);
+      w = next + 1;
+      if (column > 0 && column + 1 + word.size() > kWidth) {
+        out += '\n';
+        column = 0;
+      } else if (column > 0) {
+        out += ' ';
+        ++column;
+      }
+      out += word;
+      column += word.size();
+    }
+  }
+  if (column > 0) out += '\n';
+  while (!out.empty() && out.back() == '\n') out.pop_back();
+  return out;
+}
 
 // A Python callable kept by a C++ object that may die on any thread: it is
 // let go with the GIL held.
@@ -158,9 +197,11 @@ py::array Measure(BenchState& s, long passes, double seconds) {
 }
 
 void DefineResults(py::module_& m) {
-  py::enum_<Reference>(m, "Reference",
-                       "How the converters are read and the DAC is set: the factory coefficients "
-                       "of the 5 V or 3 V reference, a reference the user gave, or raw codes.")
+  py::enum_<Reference>(
+      m, "Reference",
+      Doc("How the converters are read and the DAC is set: the factory coefficients "
+          "of the 5 V or 3 V reference, a reference the user gave, or raw codes.")
+          .c_str())
       .value("NONE", Reference::None)
       .value("FACTORY_5V", Reference::Factory5V)
       .value("FACTORY_3V", Reference::Factory3V)
@@ -229,9 +270,11 @@ void DefineResults(py::module_& m) {
       .def_readonly("value", &CalibrationRow::value)
       .def_readonly("text", &CalibrationRow::text, "As the tab shows it.")
       .def_readonly("unit", &CalibrationRow::unit);
-  py::class_<CalibrationResult>(m, "CalibrationResult",
-                                "The initial calibration (Bench.calculate); a refused input is in "
-                                "`refusal` and `refusal_message`, not raised.")
+  py::class_<CalibrationResult>(
+      m, "CalibrationResult",
+      Doc("The initial calibration (Bench.calculate); a refused input is in "
+          "`refusal` and `refusal_message`, not raised.")
+          .c_str())
       .def_property_readonly("ok", &CalibrationResult::Ok, "True when no input was refused.")
       .def_readonly("refusal", &CalibrationResult::refusal)
       .def_readonly("refusal_message", &CalibrationResult::refusalMessage)
@@ -388,9 +431,10 @@ void DefineModule(py::module_& m) {
 
   py::class_<MonitorRun, std::shared_ptr<MonitorRun>>(
       m, "Monitor",
-      "The passes of a continuous reading, one Measurement per iteration, read as the loop "
-      "asks for them.\n\nThe bench is taken until the run ends, the loop is left or close() is "
-      "called; `summary` is the RunSummary after the last pass.")
+      Doc("The passes of a continuous reading, one Measurement per iteration, read as the loop "
+          "asks for them.\n\nThe bench is taken until the run ends, the loop is left or close() is "
+          "called; `summary` is the RunSummary after the last pass.")
+          .c_str())
       .def("__iter__", [](py::object self) { return self; })
       .def("__next__", &MonitorRun::Next)
       .def("close", &MonitorRun::Close, "Ends the run at the pass in progress; the bench is free.")
@@ -412,8 +456,10 @@ void DefineModule(py::module_& m) {
       .def(
           "devices",
           [](BenchState& s) { return s.Call([](Bench& b, CallContext&) { return b.Devices(); }); },
-          "Every HID device present (list[DeviceInfo]), the boards told apart. Opens nothing for "
-          "good.")
+          Doc("Every HID device present (list[DeviceInfo]), the boards told apart. Opens nothing "
+              "for "
+              "good.")
+              .c_str())
       .def(
           "read_registers",
           [](BenchState& s, bool engineering) {
@@ -421,8 +467,10 @@ void DefineModule(py::module_& m) {
                 [engineering](Bench& b, CallContext&) { return b.ReadRegisters(engineering); });
           },
           py::kw_only(), "engineering"_a = false,
-          "Reads registers 00h-05h (00h-07h with engineering) as a RegisterSnapshot, scaled by the "
-          "stored calibration or the one given to use_scaling().")
+          Doc("Reads registers 00h-05h (00h-07h with engineering) as a RegisterSnapshot, scaled by "
+              "the "
+              "stored calibration or the one given to use_scaling().")
+              .c_str())
       .def(
           "write_register",
           [](BenchState& s, int reg, long value) {
@@ -435,8 +483,9 @@ void DefineModule(py::module_& m) {
             });
           },
           "reg"_a, "value"_a,
-          "Writes `value` to register `reg` and reads it back: a WriteResult, or ReadBackError "
-          "when it reads back otherwise.")
+          Doc("Writes `value` to register `reg` and reads it back: a WriteResult, or ReadBackError "
+              "when it reads back otherwise.")
+              .c_str())
       .def(
           "read_config",
           [](BenchState& s) {
@@ -455,19 +504,25 @@ void DefineModule(py::module_& m) {
           },
           py::kw_only(), "rshunt_ohms"_a, "max_expected_amps"_a, "current_lsb_amps"_a, "config"_a,
           "rshunt_text"_a = "", "max_expected_current_text"_a = "", "current_lsb_text"_a = "",
-          "The initial calibration (CalibrationResult) on the ranges register 00h `config` sets "
-          "(read_config() gives the device's). Pure: no board, no file. A refused input is in "
-          "the result's refusal, not raised. The texts, when given, are what apply_calibration() "
-          "keeps for later sessions.")
+          Doc("The initial calibration (CalibrationResult) on the ranges register 00h `config` "
+              "sets "
+              "(read_config() gives the device's). Pure: no board, no file. A refused input is in "
+              "the result's refusal, not raised. The texts, when given, are what "
+              "apply_calibration() "
+              "keeps for later sessions.")
+              .c_str())
       .def(
           "apply_calibration",
           [](BenchState& s, const CalibrationResult& c) {
             s.Call([&c](Bench& b, CallContext&) { b.ApplyCalibration(c); });
           },
           "calibration"_a,
-          "Writes register 05h (and 00h when the calibration's config differs from the device's), "
-          "checks both, and keeps the inputs in the state folder so later sessions scale by them. "
-          "ParseError for a refused calibration.")
+          Doc("Writes register 05h (and 00h when the calibration's config differs from the "
+              "device's), "
+              "checks both, and keeps the inputs in the state folder so later sessions scale by "
+              "them. "
+              "ParseError for a refused calibration.")
+              .c_str())
       .def(
           "use_scaling",
           [](BenchState& s, double currentLsbAmps, double powerLsbWatts) {
@@ -487,12 +542,13 @@ void DefineModule(py::module_& m) {
             return std::make_shared<MonitorRun>(s, LengthOf(passes, seconds));
           },
           py::kw_only(), "passes"_a = 0, "seconds"_a = 0.0,
-          "The continuous reading as an iterator of Measurement, each pass read when the loop "
-          "asks for it, for `passes` passes or `seconds` seconds (both 0: until the loop is "
-          "left). A pass the device did not fully give comes with acknowledged False; a silent "
-          "register link raises BoardSilentError.\n\n"
-          "    for m in bench.monitor(seconds=10):\n"
-          "        print(m.time, m.amps)")
+          Doc("The continuous reading as an iterator of Measurement, each pass read when the loop "
+              "asks for it, for `passes` passes or `seconds` seconds (both 0: until the loop is "
+              "left). A pass the device did not fully give comes with acknowledged False; a silent "
+              "register link raises BoardSilentError.\n\n"
+              "    for m in bench.monitor(seconds=10):\n"
+              "        print(m.time, m.amps)")
+              .c_str())
       .def(
           "monitor_batch",
           [](BenchState& s, long passes, double seconds) {
@@ -509,13 +565,16 @@ void DefineModule(py::module_& m) {
           py::kw_only(), "passes"_a = 0, "seconds"_a = 0.0,
           "The passes of a continuous reading as a list of Measurement, once the run is over.")
       .def("measure", &Measure, py::kw_only(), "passes"_a = 0, "seconds"_a = 0.0,
-           "A continuous reading of `passes` passes or `seconds` seconds as a numpy structured "
-           "array, one row per pass, with the fields time (seconds, as Measurement.time_seconds), "
-           "bus_volts, shunt_volts, amps, watts (float64) and acknowledged (bool; the numbers of "
-           "a pass not acknowledged are 0). A device without a calibration (register 05h is 0) "
-           "reads 0 A and 0 W, which a RuntimeWarning says:\n\n"
-           "    data = bench.measure(passes=100)\n"
-           "    print(data['amps'].mean(), data['watts'].max())")
+           Doc("A continuous reading of `passes` passes or `seconds` seconds as a numpy structured "
+               "array, one row per pass, with the fields time (seconds, as "
+               "Measurement.time_seconds), "
+               "bus_volts, shunt_volts, amps, watts (float64) and acknowledged (bool; the numbers "
+               "of "
+               "a pass not acknowledged are 0). A device without a calibration (register 05h is 0) "
+               "reads 0 A and 0 W, which a RuntimeWarning says:\n\n"
+               "    data = bench.measure(passes=100)\n"
+               "    print(data['amps'].mean(), data['watts'].max())")
+               .c_str())
       .def(
           "log",
           [](BenchState& s, const std::filesystem::path& file, long passes, double seconds,
@@ -530,26 +589,30 @@ void DefineModule(py::module_& m) {
             });
           },
           "file"_a, py::kw_only(), "passes"_a = 0, "seconds"_a = 0.0, "on_pass"_a = py::none(),
-          "Reads continuously into the log file of the main window, for `passes` passes or "
-          "`seconds` seconds; only fully acknowledged passes are written. on_pass(Measurement) "
-          "is called for every pass. Returns a LogSummary. A file marked read-only, a folder or "
-          "a device is refused (FileError) before any board is touched.")
+          Doc("Reads continuously into the log file of the main window, for `passes` passes or "
+              "`seconds` seconds; only fully acknowledged passes are written. on_pass(Measurement) "
+              "is called for every pass. Returns a LogSummary. A file marked read-only, a folder "
+              "or "
+              "a device is refused (FileError) before any board is touched.")
+              .c_str())
       .def(
           "save_registers",
           [](BenchState& s, const std::filesystem::path& file) {
             return s.Call([&](Bench& b, CallContext&) { return b.SaveRegisters(file); });
           },
           "file"_a,
-          "Saves the registers into a register file (one decimal value per line); returns the "
-          "values saved.")
+          Doc("Saves the registers into a register file (one decimal value per line); returns the "
+              "values saved.")
+              .c_str())
       .def(
           "load_registers",
           [](BenchState& s, const std::filesystem::path& file) {
             return s.Call([&](Bench& b, CallContext&) { return b.LoadRegisters(file); });
           },
           "file"_a,
-          "Writes the registers a register file changes; returns the file's values. Nothing is "
-          "written when the file is not one (ParseError).")
+          Doc("Writes the registers a register file changes; returns the file's values. Nothing is "
+              "written when the file is not one (ParseError).")
+              .c_str())
       .def(
           "send",
           [](BenchState& s, const py::object& texts, py::object onReply) {
@@ -562,10 +625,13 @@ void DefineModule(py::module_& m) {
             });
           },
           "texts"_a, py::kw_only(), "on_reply"_a = py::none(),
-          "Sends each mnemonic text (a str or a list of them) to the interface board and returns "
-          "a MnemonicReply for each. ParseError before anything is sent when one does not parse; "
-          "BoardSilentError at the first one unanswered. on_reply(MnemonicReply) is called as "
-          "each answer comes, the unanswered one too.")
+          Doc("Sends each mnemonic text (a str or a list of them) to the interface board and "
+              "returns "
+              "a MnemonicReply for each. ParseError before anything is sent when one does not "
+              "parse; "
+              "BoardSilentError at the first one unanswered. on_reply(MnemonicReply) is called as "
+              "each answer comes, the unanswered one too.")
+              .c_str())
       .def_static(
           "encode",
           [](const std::string& text) {
@@ -573,8 +639,9 @@ void DefineModule(py::module_& m) {
             return Bytes(report.data(), report.size());
           },
           "text"_a,
-          "The 32-byte command report a mnemonic text makes as a session's first command; no "
-          "board. ParseError when it does not parse.")
+          Doc("The 32-byte command report a mnemonic text makes as a session's first command; no "
+              "board. ParseError when it does not parse.")
+              .c_str())
       .def(
           "run_script",
           [](BenchState& s, const std::filesystem::path& file, double maxSeconds,
@@ -587,9 +654,11 @@ void DefineModule(py::module_& m) {
             });
           },
           "file"_a, py::kw_only(), "max_seconds"_a = 0.0, "on_row"_a = py::none(),
-          "Runs a script file (four quoted fields per line) as the script window does and "
-          "returns a ScriptResult. max_seconds (0: none) ends the run with the step in progress. "
-          "on_row(ScriptRowResult) is called after each row. A break step is skipped.")
+          Doc("Runs a script file (four quoted fields per line) as the script window does and "
+              "returns a ScriptResult. max_seconds (0: none) ends the run with the step in "
+              "progress. "
+              "on_row(ScriptRowResult) is called after each row. A break step is skipped.")
+              .c_str())
       .def(
           "save_script_results",
           [](BenchState& s, const std::filesystem::path& file) {
@@ -603,8 +672,9 @@ void DefineModule(py::module_& m) {
                 [=](Bench& b, CallContext&) { return b.ReadConverter(which, reference); });
           },
           "which"_a, "reference"_a = Reference::Factory5V,
-          "Reads a converter of the test board: volts, or the signed code with "
-          "Reference.DIGITAL_CODES.")
+          Doc("Reads a converter of the test board: volts, or the signed code with "
+              "Reference.DIGITAL_CODES.")
+              .c_str())
       .def(
           "read_loop_current",
           [](BenchState& s) {
@@ -627,8 +697,10 @@ void DefineModule(py::module_& m) {
           },
           "channel"_a, "volts"_a, "reference"_a = Reference::Factory5V, py::kw_only(),
           "auto_cal"_a = false,
-          "Sets a DAC output. With auto_cal the output is read back and corrected, and the value "
-          "read back is returned; otherwise the setting.")
+          Doc("Sets a DAC output. With auto_cal the output is read back and corrected, and the "
+              "value "
+              "read back is returned; otherwise the setting.")
+              .c_str())
       .def(
           "set_supply",
           [](BenchState& s, bool on) { s.Call([on](Bench& b, CallContext&) { b.SetSupply(on); }); },
@@ -638,8 +710,10 @@ void DefineModule(py::module_& m) {
           [](BenchState& s) {
             if (Bench* b = s.Peek()) b->RequestStop();
           },
-          "Ends the operation in progress (in another thread) at its next pass, row or wait, and "
-          "every later one, until clear_stop(). May be called from any thread.")
+          Doc("Ends the operation in progress (in another thread) at its next pass, row or wait, "
+              "and "
+              "every later one, until clear_stop(). May be called from any thread.")
+              .c_str())
       .def(
           "clear_stop",
           [](BenchState& s) {

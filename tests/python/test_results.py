@@ -141,6 +141,7 @@ def evmctl_runs(tmp_path_factory):
         run.communicate()
 
 
+@pytest.mark.filterwarnings("ignore:register 05h")
 @pytest.mark.parametrize("name,args,call,check", CASES, ids=[c[0] for c in CASES])
 def test_operation_gives_what_evmctl_gives(name, args, call, check, bench, evmctl_runs, tmp_path):
     result = call(bench, tmp_path)
