@@ -4,10 +4,6 @@
 
 namespace evm::python {
 
-BenchState::~BenchState() {
-  if (monitor_) monitor_->Close();
-}
-
 Bench& BenchState::Take() {
   if (!bench_) throw Error("the bench is closed");
   if (monitor_) {

@@ -20,7 +20,7 @@ class BenchState {
  public:
   BenchState(std::unique_ptr<Bench> bench, bool realTime, py::dict options)
       : bench_(std::move(bench)), realTime_(realTime), options_(std::move(options)) {}
-  ~BenchState();
+  ~BenchState() = default;
   BenchState(const BenchState&) = delete;
   BenchState& operator=(const BenchState&) = delete;
 

@@ -438,7 +438,7 @@ void DefineModule(py::module_& m) {
       .def("__iter__", [](py::object self) { return self; })
       .def("__next__", &MonitorRun::Next)
       .def("close", &MonitorRun::Close, "Ends the run at the pass in progress; the bench is free.")
-      .def("__enter__", [](py::object self) { return self; })
+      .def("__enter__", [](const std::shared_ptr<MonitorRun>& self) { return self; })
       .def("__exit__", [](MonitorRun& r, const py::args&) { r.Close(); })
       .def_property_readonly("summary", &MonitorRun::Summary,
                              "The RunSummary once the run has ended by its length; else None.");
@@ -451,7 +451,7 @@ void DefineModule(py::module_& m) {
       .def_property_readonly("closed", &BenchState::Closed)
       .def("close", &BenchState::Close,
            "Releases the boards. Ends a monitor() in progress; later calls raise Error.")
-      .def("__enter__", [](py::object self) { return self; })
+      .def("__enter__", [](const State& self) { return self; })
       .def("__exit__", [](BenchState& s, const py::args&) { s.Close(); })
       .def(
           "devices",

@@ -29,8 +29,9 @@ def start_evmctl(folder, args):
         stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
 
-def evmctl_document(run):
+def evmctl_document(run, lines=False):
+    """The document, or with `lines` each line's (monitor)."""
     out, err = run.communicate(timeout=20)
     assert run.returncode == 0, err
-    lines = out.splitlines()
-    return json.loads(lines[0]) if len(lines) == 1 else [json.loads(line) for line in lines]
+    docs = [json.loads(line) for line in out.splitlines()]
+    return docs if lines else docs[0]
