@@ -3,7 +3,9 @@
 ; entry in Apps & features and, if chosen, evmctl on the user's PATH.
 ; Built by tools/make-setup-windows.sh, which passes VERSION, DEPLOY (the
 ; deployment folder), FILES and UNFILES (the generated file lists) and OUTFILE.
-Unicode true
+; A 64-bit installer for a 64-bit program: it runs where a 32-bit one may not
+; (a Windows without its 32-bit layer, a Wine without wine32).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 
