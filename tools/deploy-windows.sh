@@ -21,8 +21,11 @@ mkdir -p "$out/platforms" "$out/styles"
 for exe in zm5520-evm evmctl; do
   x86_64-w64-mingw32-strip -o "$out/$exe.exe" "$build/src/$exe.exe"
 done
-cp "$qt/plugins/platforms/qwindows.dll" "$qt/plugins/platforms/qoffscreen.dll" "$out/platforms/"
-cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$out/styles/"
+# Debian's mingw runtime keeps its symbols (libstdc++ alone is 23 MB).
+strip_to() { x86_64-w64-mingw32-strip --strip-unneeded -o "$2" "$1"; }
+strip_to "$qt/plugins/platforms/qwindows.dll" "$out/platforms/qwindows.dll"
+strip_to "$qt/plugins/platforms/qoffscreen.dll" "$out/platforms/qoffscreen.dll"
+strip_to "$qt/plugins/styles/qwindowsvistastyle.dll" "$out/styles/qwindowsvistastyle.dll"
 
 imports() { "$objdump" -p "$1" | sed -n 's/^\s*DLL Name: //p'; }
 
@@ -43,7 +46,7 @@ while [ ${#queue[@]} -gt 0 ]; do
       fi
     done
     if [ -n "$found" ]; then
-      cp "$found" "$out/"
+      strip_to "$found" "$out/$dll"
       queue+=("$out/$dll")
     elif [ -f "$system_dlls/$key" ] || [[ $key == api-ms-win-* ]]; then
       continue
