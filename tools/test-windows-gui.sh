@@ -13,6 +13,8 @@ version=$4
 cd "$(dirname "$0")/.."
 root=$(pwd)
 deploy="$build/zm5520-evm-$version-windows-x86_64"
+# The window tests also need Qt Test, which the program does not ship.
+qt=$(sed -n 's/^EVM_WINDOWS_QT:[A-Z]*=//p' "$build/CMakeCache.txt")
 work="$build/wine-test"
 rm -rf "$work"
 mkdir -p "$work"
@@ -81,7 +83,7 @@ fail() {
 # The window tests, on the offscreen platform as on Linux, with Qt's DLLs
 # and plugins from the deployment folder.
 echo "== evm_gui_tests.exe under Wine"
-if WINEPATH="$(winpath "$deploy")" QT_PLUGIN_PATH="$(winpath "$deploy")" QT_QPA_PLATFORM=offscreen \
+if WINEPATH="$(winpath "$deploy");$(winpath "$qt/bin")" QT_PLUGIN_PATH="$(winpath "$deploy")" QT_QPA_PLATFORM=offscreen \
   QT_QPA_FONTDIR="$(winpath /usr/share/fonts/truetype/dejavu)" \
   wine "$build/tests/evm_gui_tests.exe" --gtest_brief=1; then
   ok "window tests"
@@ -94,13 +96,12 @@ fi
 echo "== pictures of every window"
 QT_QPA_PLATFORM=offscreen "$linux_gui" --simulate --screenshots "$work/shots-linux" >/dev/null 2>&1 ||
   fail "Linux screenshots"
-shots() { # folder, extra arguments...
+shots() { # folder
   local dir=$1
-  shift
-  timeout 300 env QT_STYLE_OVERRIDE="${STYLE:-}" wine "$deploy/zm5520-evm.exe" --simulate \
-    --screenshots "$(winpath "$dir")" "$@" >"$dir.log" 2>&1
+  timeout 300 env QT_STYLE_OVERRIDE="${STYLE:-}" QT_QPA_PLATFORM="${PLATFORM:-windows}" \
+    wine "$deploy/zm5520-evm.exe" --simulate --screenshots "$(winpath "$dir")" >"$dir.log" 2>&1
 }
-if STYLE=fusion shots "$work/shots-windows-fusion" -platform windows:fontengine=freetype &&
+if STYLE=fusion PLATFORM=windows:fontengine=freetype shots "$work/shots-windows-fusion" &&
   /usr/bin/python3 tools/compare_screenshots.py --tolerance 4 "$work/shots-linux" \
     "$work/shots-windows-fusion" >"$work/compare-fusion.txt"; then
   ok "pictures in the Linux look: $(grep -c '^ok' "$work/compare-fusion.txt") windows within 4 px of Linux"
@@ -120,6 +121,7 @@ fi
 # No HID device exists under Wine: the program must say so in its own window.
 echo "== start without a board"
 wine "$deploy/zm5520-evm.exe" --config-dir "$(winpath "$work/no-board")" >"$work/no-board.log" 2>&1 &
+gui=$!
 found=""
 for _ in $(seq 60); do
   if xdotool search --name "^USB Communication Problem$" >/dev/null 2>&1; then
@@ -129,7 +131,7 @@ for _ in $(seq 60); do
   sleep 0.5
 done
 wineserver -k >/dev/null 2>&1 || true
-wait || true
+wait "$gui" || true
 if [ -n "$found" ]; then ok "\"USB Communication Problem\" shown without a board"; else fail "no \"USB Communication Problem\" window within 30 s"; fi
 
 # The installer, silently, with evmctl on PATH; then the uninstaller.
