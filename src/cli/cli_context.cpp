@@ -32,7 +32,7 @@ BenchOptions BenchOptionsOf(const CliOptions& o, std::ostream& err) {
 }  // namespace
 
 CliContext::CliContext(const CliOptions& o, const EvmctlIo& i)
-    : options(o), io(i), clock(i.clock, i.stop), out(i.out), err(i.err) {
+    : options(o), io(i), clock(o.simFast ? virtualTime : i.clock, i.stop), out(i.out), err(i.err) {
   bench = Bench::Open(BenchOptionsOf(o, err), clock);
 }
 

@@ -21,7 +21,9 @@ struct CliContext {
 
   const CliOptions& options;
   const EvmctlIo& io;
-  // io's clock, with every wait cut short by Ctrl-C; the Bench waits on it.
+  // The clock of --sim-fast, in place of io's.
+  FakeClock virtualTime;
+  // io's clock (or virtualTime), with every wait cut short by Ctrl-C; the Bench waits on it.
   StoppableClock clock;
   std::ostream& out;
   std::ostream& err;

@@ -69,5 +69,6 @@ int RunMonitor(CliContext& ctx);
 int RunSaveRegs(CliContext& ctx);
 int RunLoadRegs(CliContext& ctx);
 int RunScriptFile(CliContext& ctx);
+int RunServe(CliContext& ctx);
 
 }  // namespace evm::cli

@@ -140,6 +140,7 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
   app.add_flag("--version", version);
   app.add_flag("--simulate", o.simulate);
   app.add_flag("--json", o.json);
+  app.add_flag("--sim-fast", o.simFast);
   const auto bind = [&](const std::string& name, auto& value) {
     return app.add_option(name, value)->transform(ValidatorOf(Common(name)));
   };
@@ -215,6 +216,9 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
   if (configDirGiven->count() > 0) o.configDir = PathFromUtf8(configDir);
   if (regLinkGiven->count() == 0) o.regLink.reset();
   if (interfaceGiven->count() == 0) o.interfaceBoard.reset();
+  if (o.simFast && !o.simulate) {
+    return UsageError(io, o.json, command, "--sim-fast works on the simulated EVM only; add --simulate");
+  }
   if (simFaultGiven->count() > 0) {
     if (!o.simulate) {
       return UsageError(io, o.json, command,
