@@ -7,7 +7,7 @@ BENCH_DIR ?= build-bench
 BUILD_TYPE ?= RelWithDebInfo
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libhidapi-dev \
             libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev xvfb xauth \
-            desktop-file-utils man-db file
+            desktop-file-utils man-db file python3-pyvisa python3-pyvisa-py
 # Only `make fuzz` needs clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev llvm
 FUZZ_TARGETS := $(filter-out fuzz_support fuzz_hid,$(basename $(notdir $(wildcard fuzz/fuzz_*.cpp))))
