@@ -6,6 +6,9 @@
 namespace evm::cli {
 
 int RunServe(CliContext& ctx) {
+#ifdef _WIN32
+  return Fail(ctx, kExitFailed, "serve is not available in this build");
+#else
   ListenAddress address;
   if (const auto listen = ctx.options.Value("--listen");
       listen && !ParseListenAddress(*listen, address)) {
@@ -39,9 +42,14 @@ int RunServe(CliContext& ctx) {
   }
   ctx.err << "evmctl serve: listening on " << address.host << ":" << server.Port() << std::endl;
   static const std::atomic<bool> kNever{false};
-  server.Run(ctx.io.stop ? *ctx.io.stop : kNever);
+  try {
+    server.Run(ctx.io.stop ? *ctx.io.stop : kNever);
+  } catch (const ServeError& e) {
+    return Fail(ctx, kExitFailed, e.what());
+  }
   ctx.err << "evmctl serve: stopped\n";
   return kExitOk;
+#endif
 }
 
 }  // namespace evm::cli
