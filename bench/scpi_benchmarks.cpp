@@ -3,8 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include <atomic>
-#include <sstream>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <thread>
 

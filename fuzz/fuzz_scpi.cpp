@@ -43,9 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(std::isfinite(n->value));
   }
   // Six digits read back within their rounding, away from the ends of double.
-  if (const auto n = ParseNumeric(text); n && n->kind == NumericKind::Value &&
-                                        (n->value == 0 || (std::abs(n->value) > 1e-300 &&
-                                                           std::abs(n->value) < 1e300))) {
+  if (const auto n = ParseNumeric(text);
+      n && n->kind == NumericKind::Value &&
+      (n->value == 0 || (std::abs(n->value) > 1e-300 && std::abs(n->value) < 1e300))) {
     const auto back = ParseNumeric(FormatNr3(n->value));
     FUZZ_CHECK(back && std::abs(back->value - n->value) <= 1e-5 * std::abs(n->value) + 1e-300);
   }

@@ -17,9 +17,9 @@ int RunServe(CliContext& ctx) {
   const std::string where = address.host + ":" + std::to_string(address.port);
   if (!IsLoopbackHost(address.host)) {
     if (!ctx.options.Flag("--allow-remote")) {
-      return Fail(ctx, kExitUsage,
-                  "listening on " + where +
-                      " lets other machines write the registers; add --allow-remote");
+      return Fail(
+          ctx, kExitUsage,
+          "listening on " + where + " lets other machines write the registers; add --allow-remote");
     }
     ctx.err << "evmctl serve: warning: listening on " << where
             << ": any client that reaches it can write the registers\n";

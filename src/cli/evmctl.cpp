@@ -217,7 +217,8 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
   if (regLinkGiven->count() == 0) o.regLink.reset();
   if (interfaceGiven->count() == 0) o.interfaceBoard.reset();
   if (o.simFast && !o.simulate) {
-    return UsageError(io, o.json, command, "--sim-fast works on the simulated EVM only; add --simulate");
+    return UsageError(io, o.json, command,
+                      "--sim-fast works on the simulated EVM only; add --simulate");
   }
   if (simFaultGiven->count() > 0) {
     if (!o.simulate) {

@@ -34,8 +34,7 @@ auto OnBoard(F&& f) -> decltype(f()) {
   } catch (const BoardSilentError& e) {
     throw Failure(scpi::kHardwareMissing, e.what());
   } catch (const ReadBackError& e) {
-    throw Failure(scpi::kHardwareError,
-                  std::string(e.what()) + "; read " + FormatNr1(e.got));
+    throw Failure(scpi::kHardwareError, std::string(e.what()) + "; read " + FormatNr1(e.got));
   } catch (const NotAcknowledgedError& e) {
     throw Failure(scpi::kHardwareError, e.what());
   } catch (const ParseError& e) {
@@ -52,8 +51,7 @@ std::string List(const std::vector<double>& values) {
 }
 
 void AddPass(std::string& text, const Measurement& m) {
-  text += (text.empty() ? "" : ",") +
-          List({m.busVolts, m.shuntVolts, m.amperes, m.watts});
+  text += (text.empty() ? "" : ",") + List({m.busVolts, m.shuntVolts, m.amperes, m.watts});
 }
 
 // The mnemonic's fault with the column of the word it names.
@@ -257,8 +255,8 @@ void ScpiInstrument::AddTestBoard() {
     const auto which = static_cast<Converter>(c.Whole(0, 1, 2) - 1);
     const std::vector<std::string> inputs = {"OPEN", "GND", "DAC"};
     const auto plus = static_cast<MuxInput>(c.Choice(1, inputs) + 1);
-    const auto minus = c.Count() > 2 ? static_cast<MuxInput>(c.Choice(2, inputs) + 1)
-                                     : MuxInput::Unchanged;
+    const auto minus =
+        c.Count() > 2 ? static_cast<MuxInput>(c.Choice(2, inputs) + 1) : MuxInput::Unchanged;
     OnBoard([&] {
       bench_.SetMux(which, plus, minus);
       return 0;
@@ -276,13 +274,14 @@ void ScpiInstrument::AddTestBoard() {
     ParsedMnemonic parsed;
     ParseMnemonicText(text, 1, parsed);
     if (!parsed.error.empty()) throw Failure(scpi::kSyntaxError, MnemonicFault(text, parsed.error));
-    const std::vector<MnemonicReply> replies =
-        OnBoard([&] { return bench_.Send({text}); });
+    const std::vector<MnemonicReply> replies = OnBoard([&] { return bench_.Send({text}); });
     std::string answer;
-    for (const uint8_t b : replies.at(0).answer) answer += (answer.empty() ? "" : ",") + FormatNr1(b);
+    for (const uint8_t b : replies.at(0).answer)
+      answer += (answer.empty() ? "" : ",") + FormatNr1(b);
     c.Answer(answer);
     if (!replies[0].acknowledged) {
-      c.session().status.Report(scpi::kHardwareError, "'" + text + "': the device did not acknowledge");
+      c.session().status.Report(scpi::kHardwareError,
+                                "'" + text + "': the device did not acknowledge");
     }
   };
   tree_.Add("MNEMonic:SEND", 1, 1, send);
@@ -301,7 +300,8 @@ void ScpiInstrument::AddMonitor() {
     if (buffer_.empty() && monitorOwner_) {
       buffer_.push_back(OnBoard([&] { return bench_.MeasureOnce(); }));
     }
-    if (buffer_.empty()) throw Failure(scpi::kDataStale, "no passes in the monitor buffer; INITiate first");
+    if (buffer_.empty())
+      throw Failure(scpi::kDataStale, "no passes in the monitor buffer; INITiate first");
     std::string text;
     for (const Measurement& m : buffer_) AddPass(text, m);
     buffer_.clear();

@@ -56,7 +56,7 @@ class ScpiInstrument {
   scpi::CommandTree tree_;
   size_t capacity_;
   std::vector<Measurement> buffer_;
-  scpi::Session* monitorOwner_ = nullptr;  // who started the monitor and hears of its faults
+  scpi::Session* monitorOwner_ = nullptr;         // who started the monitor and hears of its faults
   std::optional<CalibrationResult> calibration_;  // the last CALibrate:INITial
   std::string serial_;
 };

@@ -264,7 +264,8 @@ struct ScpiServer::Impl {
       }
       const bool busy = !lines.empty() || instrument.Monitoring();
       const int ready = poll(fds.data(), fds.size(), busy ? 0 : 100);
-      if (ready < 0 && errno != EINTR) throw ServeError(std::string("poll: ") + std::strerror(errno));
+      if (ready < 0 && errno != EINTR)
+        throw ServeError(std::string("poll: ") + std::strerror(errno));
       if (ready > 0) {
         size_t k = 1;
         for (Client& c : clients) {
@@ -329,8 +330,8 @@ void ScpiServer::Listen(const ListenAddress& address) {
     impl_->listenFd = fd;
     return;
   }
-  throw ServeError("cannot listen on " + address.host + ":" + std::to_string(address.port) +
-                   ": " + why);
+  throw ServeError("cannot listen on " + address.host + ":" + std::to_string(address.port) + ": " +
+                   why);
 }
 
 uint16_t ScpiServer::Port() const {

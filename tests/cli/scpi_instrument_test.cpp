@@ -30,7 +30,8 @@ TEST(ScpiInstrument, MeasuresWithTheCalibrationItWritesOnABlankDevice) {
   EXPECT_NEAR(std::stod(i.Run("MEAS:CURR?")), 1.0, 0.01);
   // Bus, shunt, current and power of one pass, in that order.
   double bus = 0, shunt = 0, amps = 0, watts = 0;
-  ASSERT_EQ(std::sscanf(i.Run("MEAS:ALL?").c_str(), "%lf,%lf,%lf,%lf", &bus, &shunt, &amps, &watts), 4);
+  ASSERT_EQ(std::sscanf(i.Run("MEAS:ALL?").c_str(), "%lf,%lf,%lf,%lf", &bus, &shunt, &amps, &watts),
+            4);
   EXPECT_NEAR(bus, 12, 0.01);
   EXPECT_NEAR(shunt, 0.01, 0.0001);
   EXPECT_NEAR(watts, bus * amps, 0.05);
@@ -77,7 +78,7 @@ TEST(ScpiInstrument, MonitorBufferIsBoundedAndOverflowsWithMinus350) {
   EXPECT_EQ(i.NextError().rfind("-350,\"Queue overflow;the monitor buffer is full at 3", 0), 0u);
   const std::string fetched = i.Run("FETC?");
   EXPECT_EQ(std::count(fetched.begin(), fetched.end(), ','), 3 * 4 - 1);  // three passes of four
-  EXPECT_EQ(i.Run("FETC?"), "");  // fetched is gone
+  EXPECT_EQ(i.Run("FETC?"), "");                                          // fetched is gone
   EXPECT_EQ(i.NextError().rfind("-230,", 0), 0u);
   // A client that leaves takes its monitor with it.
   i.Run("INIT");

@@ -145,7 +145,7 @@ class ServeTest(unittest.TestCase):
         # A query on the real clock takes a pass's settle time; its client
         # leaves before the answer.
         gone = socket.create_connection(("127.0.0.1", self.slow.port))
-        gone.sendall(b"MEAS:CURR?\n")
+        gone.sendall(b"REG:READ? 2\n")
         time.sleep(0.05)
         gone.close()
         start = time.monotonic()

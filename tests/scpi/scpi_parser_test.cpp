@@ -102,13 +102,15 @@ class ScpiTree : public ::testing::Test {
     tree.Add("REGister[:WRITe]", 2, 2, [this](Call& c) {
       ran += "W" + std::to_string(c.Whole(0, 0, 7)) + "=" + std::to_string(c.Whole(1, 0, 65535));
     });
-    tree.Add("SOURce:VOLTage", 1, 1,
-             [this](Call& c) { ran += "V" + FormatNr3(c.Number(0, {0.05, 4.95, 1, "V"})); });
+    tree.Add("SOURce:VOLTage", 1, 1, [this](Call& c) {
+      ran += "V" + FormatNr3(c.Number(0, {0.05, 4.95, 1, "V"}));
+    });
     tree.Add("MNEMonic:SEND", 1, 1, [](Call& c) { c.Answer(c.Text(0)); });
   }
   std::string Errors() {
     std::string all;
-    while (!session.status.errors.Empty()) all += std::to_string(session.status.errors.Pop().code) + " ";
+    while (!session.status.errors.Empty())
+      all += std::to_string(session.status.errors.Pop().code) + " ";
     return all;
   }
   CommandTree tree;

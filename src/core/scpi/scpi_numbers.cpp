@@ -155,8 +155,8 @@ std::string FormatNr1(long long value) {
 
 std::string FormatNr2(double value, int decimals) {
   char buf[64];
-  const auto res =
-      std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals < 1 ? 1 : decimals);
+  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed,
+                                 decimals < 1 ? 1 : decimals);
   return std::string(buf, res.ptr);
 }
 

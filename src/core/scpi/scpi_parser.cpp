@@ -90,7 +90,8 @@ ParseFailure ParseUnit(std::string_view text, size_t column, ProgramUnit& unit) 
       }
     } else {
       while (i < text.size() && text[i] != ',') {
-        if (text[i] == '"' || text[i] == '\'') return Syntax("a quote inside a parameter", column + i);
+        if (text[i] == '"' || text[i] == '\'')
+          return Syntax("a quote inside a parameter", column + i);
         p.text += text[i++];
       }
       while (!p.text.empty() && Blank(p.text.back())) p.text.pop_back();

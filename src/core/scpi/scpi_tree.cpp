@@ -33,10 +33,11 @@ const Parameter& Call::At(size_t i) const {
 }
 
 void Call::Expect(size_t min, size_t max) const {
-  if (params_.size() < min) throw Failure(kMissingParameter, Ordinal(params_.size()) + " is missing");
+  if (params_.size() < min)
+    throw Failure(kMissingParameter, Ordinal(params_.size()) + " is missing");
   if (params_.size() > max) {
-    throw Failure(kParameterNotAllowed, max == 0 ? "the command takes none"
-                                                 : "the command takes " + std::to_string(max));
+    throw Failure(kParameterNotAllowed,
+                  max == 0 ? "the command takes none" : "the command takes " + std::to_string(max));
   }
 }
 
@@ -64,8 +65,8 @@ double Call::Number(size_t i, const NumberRule& rule) const {
 }
 
 long long Call::Whole(size_t i, long long min, long long max) const {
-  const double v = Number(i, {static_cast<double>(min), static_cast<double>(max),
-                              static_cast<double>(min), ""});
+  const double v =
+      Number(i, {static_cast<double>(min), static_cast<double>(max), static_cast<double>(min), ""});
   if (v != std::floor(v)) {
     throw Failure(kDataTypeError, Ordinal(i) + " '" + At(i).text + "' is not a whole number");
   }
@@ -123,7 +124,8 @@ void CommandTree::Add(const std::string& pattern, size_t minParams, size_t maxPa
       }
       if (i < body.size() && body[i] == ':') ++i;
       std::string word;
-      while (i < body.size() && body[i] != ':' && body[i] != '[' && body[i] != ']') word += body[i++];
+      while (i < body.size() && body[i] != ':' && body[i] != '[' && body[i] != ']')
+        word += body[i++];
       if (i < body.size() && body[i] == ']') ++i;
       for (char c : word) {
         if (c >= 'A' && c <= 'Z') n.shortForm += c;

@@ -38,20 +38,24 @@ struct NumberRule {
 // throw Failure with the standard number), and its answer.
 class Call {
  public:
-  Call(const std::vector<Parameter>& params, Session& session) : params_(params), session_(session) {}
+  Call(const std::vector<Parameter>& params, Session& session)
+      : params_(params), session_(session) {}
 
   // -109 with fewer, -108 with more parameters.
   void Expect(size_t min, size_t max) const;
   double Number(size_t i, const NumberRule& rule) const;
   long long Whole(size_t i, long long min, long long max) const;
-  bool Boolean(size_t i) const;  // ON, OFF, 1 or 0
+  bool Boolean(size_t i) const;      // ON, OFF, 1 or 0
   std::string Text(size_t i) const;  // a quoted string
   // The index of the word among `words` (upper case, short form first
   // letters); -224 otherwise.
   size_t Choice(size_t i, const std::vector<std::string>& words) const;
   size_t Count() const { return params_.size(); }
 
-  void Answer(std::string text) { answer_ = std::move(text); answered_ = true; }
+  void Answer(std::string text) {
+    answer_ = std::move(text);
+    answered_ = true;
+  }
   bool Answered() const { return answered_; }
   const std::string& AnswerText() const { return answer_; }
   Session& session() { return session_; }
