@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "cli/cli_fixture.h"
 #include "cli/scpi_instrument.h"
+#include "cli/scpi_server.h"
 #include "scpi/scpi_errors.h"
 #include "support/temp_dir.h"
 
@@ -84,6 +86,47 @@ TEST(ScpiInstrument, MonitorBufferIsBoundedAndOverflowsWithMinus350) {
   i.Run("INIT");
   i.scpi.Forget(i.session);
   EXPECT_FALSE(i.scpi.Monitoring());
+}
+
+TEST(ScpiServe, ReadsTheListenAddress) {
+  struct Case {
+    const char* text;
+    bool ok;
+    const char* host;
+    uint16_t port;
+  };
+  const Case cases[] = {
+      {"127.0.0.1:5025", true, "127.0.0.1", 5025},
+      {":6000", true, "127.0.0.1", 6000},
+      {"localhost", true, "localhost", 5025},
+      {"[::1]:7000", true, "::1", 7000},
+      {"0.0.0.0:0", true, "0.0.0.0", 0},
+      {"host:", false, "", 0},
+      {"host:65536", false, "", 0},
+      {"::1:5025", false, "", 0},
+      {"[::1", false, "", 0},
+      {"host:50x", false, "", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    cli::ListenAddress a;
+    ASSERT_EQ(cli::ParseListenAddress(c.text, a), c.ok);
+    if (!c.ok) continue;
+    EXPECT_EQ(a.host, c.host);
+    EXPECT_EQ(a.port, c.port);
+  }
+}
+
+using ServeCommand = Evmctl;
+
+// Nothing listens where other machines reach it unless the user says so.
+TEST_F(ServeCommand, RefusesAnAddressOtherMachinesReachWithoutAllowRemote) {
+  const CliResult r = Sim({"serve", "--listen", "0.0.0.0:0"});
+  EXPECT_EQ(r.code, cli::kExitUsage);
+  EXPECT_NE(r.err.find("lets other machines write the registers; add --allow-remote"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(Sim({"serve", "--listen", "127.0.0.1:99999"}).code, cli::kExitUsage);
 }
 
 }  // namespace
