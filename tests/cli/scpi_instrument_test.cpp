@@ -122,6 +122,12 @@ using ServeCommand = Evmctl;
 // Nothing listens where other machines reach it unless the user says so.
 TEST_F(ServeCommand, RefusesAnAddressOtherMachinesReachWithoutAllowRemote) {
   const CliResult r = Sim({"serve", "--listen", "0.0.0.0:0"});
+#ifdef _WIN32
+  // This build has no server at all, and says so.
+  EXPECT_EQ(r.code, cli::kExitFailed);
+  EXPECT_EQ(r.err, "evmctl serve: serve is not available in this build\n");
+  return;
+#endif
   EXPECT_EQ(r.code, cli::kExitUsage);
   EXPECT_NE(r.err.find("lets other machines write the registers; add --allow-remote"),
             std::string::npos)
