@@ -297,6 +297,8 @@ struct Bench::Impl {
   // is not the device's fault.
   [[noreturn]] void ThrowLinkFailure(const std::string& what, const std::string& seeAlso = "") {
     const LinkFault fault = evm->regLink.LastFault();
+    // A time-out that a stop cut short says nothing about the link.
+    if (fault == LinkFault::NoAnswer && clock->StopRequested()) throw CancelledError("interrupted");
     if (fault == LinkFault::NoAnswer || fault == LinkFault::NoBoard) {
       throw BoardSilentError("the register link did not answer" + what);
     }
@@ -629,6 +631,7 @@ LogSummary Bench::Log(const std::filesystem::path& file, const MonitorLength& le
     // A pass the device did not fully give has nothing worth logging.
     if (!record.registers.AllAcknowledged()) {
       ++summary.unacknowledged;
+      if (m.evm->regLink.LastFault() != LinkFault::NotAcknowledged) ++summary.unanswered;
     } else if (!log.Append(record, logError)) {
       // Reading on without a log would only hide that the log is gone.
       throw FileError(
@@ -657,7 +660,9 @@ std::vector<uint16_t> Bench::SaveRegisters(const std::filesystem::path& file) {
   std::error_code ec;
   if (!WriteFileAtomically(file, FormatRegisterFile(store), ec)) {
     const std::string name = FileText(file);
-    throw FileError("cannot write '" + name + "': " + ec.message(), name, ec);
+    throw FileError(
+        IsFileFault(ec) ? FileFaultText(name, ec) : "cannot write '" + name + "': " + ec.message(),
+        name, ec);
   }
   return {read.values.begin(), read.values.begin() + read.lastReg + 1};
 }
@@ -782,7 +787,10 @@ void Bench::SaveScriptResults(const std::filesystem::path& file) {
   std::error_code ec;
   if (!SaveResultsFile(impl_->lastScript, file, ec)) {
     const std::string name = FileText(file);
-    throw FileError("cannot write the results file '" + name + "': " + ec.message(), name, ec);
+    throw FileError(IsFileFault(ec)
+                        ? FileFaultText(name, ec)
+                        : "cannot write the results file '" + name + "': " + ec.message(),
+                    name, ec);
   }
 }
 
