@@ -93,6 +93,7 @@ std::string ZshAction(ValueKind kind, const std::vector<std::string>& choices) {
     case ValueKind::Folder: return "_files -/";
     case ValueKind::Choice: {
       std::vector<std::string> escaped;
+      escaped.reserve(choices.size());
       for (const std::string& c : choices) escaped.push_back(ZshEscaped(c));
       return "(" + Joined(escaped) + ")";
     }
