@@ -76,8 +76,8 @@ package: build
 # example: slow checks, kept out of ctest so `make test` stays quick.
 test-package: package
 	bash packaging/check_package.sh $(BUILD_DIR)
-	bash packaging/check_install.sh $(BUILD_DIR) $(VERSION) 1
-	bash packaging/check_library.sh $(BUILD_DIR) $(CURDIR)/examples/api $(VERSION)
+	bash packaging/check_install.sh $(abspath $(BUILD_DIR)) $(VERSION) 1
+	bash packaging/check_library.sh $(abspath $(BUILD_DIR)) $(CURDIR)/examples/api $(VERSION)
 
 test-asan: deps
 	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DEVM_SANITIZE=ON
