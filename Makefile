@@ -6,9 +6,11 @@ CLANG_DIR ?= build-clang
 FUZZ_SECONDS ?= 60
 BENCH_DIR ?= build-bench
 BUILD_TYPE ?= RelWithDebInfo
+# Debian's Python, which the package serves, whatever python3 the PATH finds first.
+PYTHON := /usr/bin/python3
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libhidapi-dev \
             libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev xvfb xauth \
-            desktop-file-utils man-db file
+            desktop-file-utils man-db file pybind11-dev python3-dev python3-pytest python3-numpy
 # Only `make fuzz` needs clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev llvm
 # Only `make clang-check` needs these.
@@ -118,8 +120,9 @@ clang-check:
 # A Release build of its own, so the test build keeps its configuration.
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DEVM_BUILD_BENCH=ON
-	cmake --build $(BENCH_DIR) --target evm_bench
+	cmake --build $(BENCH_DIR) --target evm_bench _zm5520evm
 	$(BENCH_DIR)/bench/evm_bench $(BENCH_ARGS)
+	PYTHONPATH=$(BENCH_DIR)/python $(PYTHON) bench/python_bench.py $(BENCH_DIR)/bench/evm_bench
 
 # 100,000 continuous-read passes on the fake clock with random faults on the
 # register link: passes when memory settles and the log holds one record for

@@ -4,10 +4,8 @@
 
 #include "bench_support.h"
 #include "calibration/continuous_read.h"
-#include "calibration/measurement_log.h"
 #include "mnemonic/mnemonic_language.h"
 #include "registers/register_cycle.h"
-#include "registers/register_ops.h"
 #include "script/evm_script_board.h"
 #include "script/script_files.h"
 #include "script/script_interpreter.h"
@@ -78,8 +76,8 @@ BENCHMARK(BM_DebugLogAppend)->Arg(1000)->Arg(100000)->Iterations(10000);
 // One record of the measurement log, formatted.
 void BM_LogRecords(benchmark::State& state) {
   SimEvm s;
-  const MeasurementRecord record = MeasureOnce(s.evm.regLink, s.clock, 0x40, kNormalLastReg,
-                                               Scaling{.currentLsb = 1e-4, .powerLsb = 0.002});
+  ReadAllRegs(s.evm);
+  const MeasurementRecord record = RecordOfStore(s.evm, s.clock.Now());
   for (auto _ : state) benchmark::DoNotOptimize(LogDataRecord(record));
   state.SetItemsProcessed(state.iterations());
 }

@@ -35,11 +35,30 @@ done
 for f in 'lib/.*libzm5520evm\.so\.[0-9]+$' 'lib/.*cmake/Zm5520Evm/Zm5520EvmConfig\.cmake$'; do
   grep -Eq " \./usr/$f" <<<"$list" || fail "package lacks /usr/$f"
 done
+# The Python package where Debian's python3 finds it.
+for f in __init__.py _zm5520evm.pyi py.typed '_zm5520evm\.cpython-[0-9]+-.*\.so'; do
+  grep -Eq " \./usr/lib/python3/dist-packages/zm5520evm/$f\$" <<<"$list" ||
+    fail "package lacks /usr/lib/python3/dist-packages/zm5520evm/$f"
+done
 outside=$(awk '{print $6}' <<<"$list" | grep -v -e '^\./$' -e '^\./usr/')
 [ -z "$outside" ] || fail "files outside /usr: $outside"
 grep -q 'zm5520-evm-build-tree' <<<"$list" && fail "the build folder's marker is packaged"
 writable=$(awk 'substr($1, 1, 1) != "l" && substr($1, 9, 1) == "w" {print $6}' <<<"$list")
 [ -z "$writable" ] || fail "world-writable: $writable"
+
+# Debian's python3 imports the package from the installed tree and reads
+# the simulated EVM through it.
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg-deb -x "$deb" "$root"
+libdir=$(dirname "$(find "$root/usr/lib" -name 'libzm5520evm.so.*' -print -quit)")
+amps=$(cd "$root" && PYTHONPATH="$root/usr/lib/python3/dist-packages" LD_LIBRARY_PATH="$libdir" \
+  PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 -W ignore -c '
+import zm5520evm as e
+assert e.__file__.startswith("'"$root"'/"), e.__file__
+b = e.open(simulate=True, fake_clock=True)
+print(len(b.measure(passes=10)["amps"]), e.__version__)' 2>&1)
+[ "$amps" = "10 $version" ] || fail "the installed zm5520evm does not measure: $amps"
 
 [ "$failures" = 0 ] && echo "package $(basename "$deb"): all checks passed"
 exit $((failures > 0))

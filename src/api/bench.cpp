@@ -295,11 +295,13 @@ struct Bench::Impl {
 
   // The failure of the last register transfer: a link that did not answer
   // is not the device's fault.
-  [[noreturn]] void ThrowLinkFailure(const std::string& what, const std::string& seeAlso = "") {
+  bool LinkSilent() const {
     const LinkFault fault = evm->regLink.LastFault();
-    if (fault == LinkFault::NoAnswer || fault == LinkFault::NoBoard) {
-      throw BoardSilentError("the register link did not answer" + what);
-    }
+    return fault == LinkFault::NoAnswer || fault == LinkFault::NoBoard;
+  }
+
+  [[noreturn]] void ThrowLinkFailure(const std::string& what, const std::string& seeAlso = "") {
+    if (LinkSilent()) throw BoardSilentError("the register link did not answer" + what);
     throw NotAcknowledgedError(NotAcknowledged(options.deviceAddress, what + seeAlso));
   }
 
@@ -531,7 +533,11 @@ void Bench::ApplyCalibration(const CalibrationResult& calibration) {
                         after.values[kCalibrationRegister]);
   }
   m.scaling.reset();
-  if (!m.options.stateFolder) return;
+  if (!m.options.stateFolder) {
+    // Nothing is kept for later sessions; this one scales by what it wrote.
+    m.scaling = Scaling{calibration.currentLsbAmps, calibration.powerLsbWatts};
+    return;
+  }
   // The inputs go with the calibration now on the device, so later sessions
   // scale by it; a calibration they cannot find is a failure. Nobody saw the
   // reminder here: a fresh file leaves it due.
@@ -580,7 +586,11 @@ RunSummary Bench::Monitor(const MonitorLength& length, const MeasurementCallback
   Impl::Operation op(m, std::move(stop));
   m.ConnectRegisterLink();
   // Scaled by the calibration the last session kept, as ReadRegisters is.
-  const Scaling scaling = m.ScalingFor(m.Read(kNormalLastReg));
+  const RegisterRead first = m.Read(kNormalLastReg);
+  // A device that does not acknowledge is told pass by pass; a link that
+  // does not answer ends the run at its first time-out, not one per pass.
+  if (!first.AllAcknowledged() && m.LinkSilent()) m.ThrowLinkFailure("");
+  const Scaling scaling = m.ScalingFor(first);
   RunSummary summary;
   const RunLength run = RunLengthOf(length, *m.clock);
   // The stop is looked for between passes, so the pass in progress is told

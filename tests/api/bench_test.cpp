@@ -58,6 +58,13 @@ TEST(Bench, CalibrationAppliedScalesTheNextSession) {
   const RegisterSnapshot read = Bench::Open(Simulated(folder.path))->ReadRegisters();
   EXPECT_NEAR(read.currentLsbAmps, 62.501e-6, 1e-12);
   EXPECT_NEAR(read.powerLsbWatts, 20 * 62.501e-6, 1e-12);
+
+  // A session that keeps no state scales by what it wrote.
+  auto stateless = Bench::Open(Simulated());
+  stateless->ApplyCalibration(
+      Bench::Calculate({.rshuntOhms = 0.01, .maxExpectedAmps = 2, .currentLsbAmps = 62.501e-6},
+                       stateless->ReadConfig()));
+  EXPECT_NEAR(stateless->MeasureOnce().amperes, 1, 0.01);
 }
 
 // Each failure comes as its own type with the program's text; none passes
@@ -78,6 +85,11 @@ TEST(Bench, FailuresAreTypedAndNamed) {
       {"reglink:no-permission", [](Bench& b) { b.ReadRegisters(); },
        [](const Error& e) { return dynamic_cast<const BoardNotOpenableError*>(&e) != nullptr; },
        "a register link board was found but cannot be opened"},
+      // A run on a silent link ends at its first time-out instead of
+      // passing on one unanswered pass after another.
+      {"reglink:no-reply", [](Bench& b) { b.Monitor({.passes = 3}, {}); },
+       [](const Error& e) { return dynamic_cast<const BoardSilentError*>(&e) != nullptr; },
+       "the register link did not answer"},
       {"reglink:non-zero-status", [](Bench& b) { b.MeasureOnce(); },
        [](const Error& e) { return dynamic_cast<const NotAcknowledgedError*>(&e) != nullptr; },
        "the device at address 40h did not acknowledge"},

@@ -1,0 +1,201 @@
+"""The binding's own work: the bench's lifetime, the error types, the
+iterator, the GIL and Ctrl-C."""
+
+import errno
+import os
+import signal
+import threading
+import time
+import weakref
+
+import numpy as np
+import pytest
+
+import zm5520evm
+
+
+def test_closing_releases_the_bench_and_later_calls_raise(tmp_path):
+    def notice(text):
+        pass
+
+    kept = weakref.ref(notice)
+    with zm5520evm.open(simulate=True, on_notice=notice, state_folder=tmp_path) as bench:
+        assert bench.read_config() == 0x399F
+        assert bench.options["state_folder"] == tmp_path
+    del notice
+    assert bench.closed
+    # The C++ bench is gone with everything it held.
+    assert kept() is None
+    for call in (bench.read_registers, bench.devices, lambda: bench.measure(passes=1),
+                 lambda: next(bench.monitor())):
+        with pytest.raises(zm5520evm.Error, match="the bench is closed"):
+            call()
+    bench.close()
+
+
+def missing_file(bench, folder):
+    return bench.load_registers(folder / "missing.csv")
+
+
+def stopped(bench, _):
+    bench.request_stop()
+    try:
+        bench.measure_once()
+    finally:
+        bench.clear_stop()
+
+
+# fault, call, type, text, attributes
+ERRORS = [
+    ("reglink:no-board", lambda b, d: b.read_registers(), zm5520evm.NoBoardError,
+     "no register link board found", {}),
+    ("reglink:no-permission", lambda b, d: b.read_registers(), zm5520evm.BoardNotOpenableError,
+     "cannot be opened", {}),
+    ("reglink:no-reply", lambda b, d: b.measure(passes=10), zm5520evm.BoardSilentError,
+     "the register link did not answer", {}),
+    ("reglink:no-reply", lambda b, d: next(b.monitor()), zm5520evm.BoardSilentError,
+     "the register link did not answer", {}),
+    ("interface:no-reply", lambda b, d: b.send("CMD ON"), zm5520evm.BoardSilentError,
+     "'CMD ON': the interface board did not answer", {}),
+    ("reglink:non-zero-status", lambda b, d: b.measure_once(), zm5520evm.NotAcknowledgedError,
+     "the device at address 40h did not acknowledge", {}),
+    (None, lambda b, d: b.write_register(2, 0x1234), zm5520evm.ReadBackError,
+     "register 02h at address 40h reads back", {"reg": 2, "wanted": 0x1234}),
+    (None, lambda b, d: b.encode("CMD NOSUCHWORD"), zm5520evm.ParseError, "'CMD NOSUCHWORD': ",
+     {"position": 0}),
+    (None, lambda b, d: b.write_register(5, 0x10000), zm5520evm.ParseError, "65536", {}),
+    (None, missing_file, zm5520evm.FileError, "cannot read '", {"errno": errno.ENOENT}),
+    (None, stopped, zm5520evm.CancelledError, "stopped", {}),
+    (None, lambda b, d: b.measure(), zm5520evm.ParseError, "give passes or seconds", {}),
+]
+
+
+@pytest.mark.parametrize("fault,call,kind,text,attributes", ERRORS,
+                         ids=[f"{e[2].__name__}-{e[0]}" for e in ERRORS])
+def test_each_failure_raises_its_own_type_naming_the_fault(fault, call, kind, text, attributes,
+                                                           tmp_path):
+    bench = zm5520evm.open(simulate=True, sim_faults=[fault] if fault else [])
+    with pytest.raises(kind) as raised:
+        call(bench, tmp_path)
+    assert isinstance(raised.value, zm5520evm.Error)
+    assert text in str(raised.value)
+    for name, value in attributes.items():
+        assert getattr(raised.value, name) == value
+
+
+def test_errors_are_also_the_builtin_a_program_catches():
+    assert issubclass(zm5520evm.ParseError, ValueError)
+    assert issubclass(zm5520evm.FileError, OSError)
+    for name in ("NoBoardError", "BoardNotOpenableError", "BoardSilentError",
+                 "NotAcknowledgedError", "ReadBackError", "ParseError", "FileError",
+                 "CancelledError"):
+        assert getattr(zm5520evm, name).__mro__[1] is zm5520evm.Error
+    with pytest.raises(zm5520evm.ParseError, match="'reglink:nonsense' is not one of"):
+        zm5520evm.open(simulate=True, sim_faults=["reglink:nonsense"])
+
+
+@pytest.mark.filterwarnings("ignore:register 05h")
+def test_monitor_iterates_in_step_and_frees_the_bench(bench):
+    run = bench.monitor(passes=3)
+    first = next(run)
+    assert isinstance(first, zm5520evm.Measurement) and first.acknowledged
+    with pytest.raises(zm5520evm.Error, match="a monitor\\(\\) is running"):
+        bench.read_registers()
+    rest = list(run)
+    assert len(rest) == 2 and rest[0].time_seconds > first.time_seconds
+    assert (run.summary.passes, run.summary.stopped) == (3, False)
+    # Left early, the run ends and the bench is free again.
+    for passes, _ in zip(bench.monitor(), range(5)):
+        pass
+    assert bench.read_config() == 0x399F
+    with bench.monitor() as endless:
+        next(endless)
+    assert len(bench.measure(passes=4)) == 4
+
+
+def test_measure_holds_one_row_per_pass(bench):
+    with pytest.warns(RuntimeWarning, match="register 05h"):
+        bench.measure(passes=1)
+    bench.apply_calibration(bench.calculate(rshunt_ohms=0.01, max_expected_amps=2,
+                                            current_lsb_amps=100e-6, config=bench.read_config()))
+    data = bench.measure(seconds=3)
+    assert len(data) == 5  # a pass is six registers of 100 ms
+    assert data["amps"] == pytest.approx(np.full(5, data["shunt_volts"][0] / 0.01), rel=0.01)
+    assert data.nbytes == 5 * data.dtype.itemsize
+
+
+def send_sigint_after(seconds):
+    sent = []
+
+    def interrupt():
+        sent.append(time.monotonic())
+        os.kill(os.getpid(), signal.SIGINT)
+
+    timer = threading.Timer(seconds, interrupt)
+    timer.start()
+    return timer, sent
+
+
+def loop_monitor(bench, _):
+    for _ in bench.monitor():
+        pass
+
+
+def loop_script(bench, folder):
+    script = folder / "loop.txt"
+    script.write_text('"route","CMD MUX 05","",""\r\n"again","goto 1","",""\r\n')
+    bench.run_script(script)
+
+
+CTRL_C = [
+    ("monitor, real time", False, loop_monitor),
+    ("measure, real time", False, lambda b, _: b.measure(passes=1000)),
+    # Nothing waits on a fake clock: the loop itself must let the handler in.
+    ("script loop, fake clock", True, loop_script),
+]
+
+
+@pytest.mark.parametrize("name,fake_clock,call", CTRL_C, ids=[c[0] for c in CTRL_C])
+def test_ctrl_c_ends_the_call_within_a_slice_and_leaves_the_bench_usable(name, fake_clock, call,
+                                                                         tmp_path):
+    bench = zm5520evm.open(simulate=True, fake_clock=fake_clock)
+    counted = [0]
+    running = threading.Event()
+    running.set()
+
+    def count():
+        while running.is_set():
+            counted[0] += 1
+            time.sleep(0.001)
+
+    # Another Python thread runs while the bench waits: the GIL is free.
+    counter = threading.Thread(target=count)
+    counter.start()
+    timer, sent = send_sigint_after(0.15)
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            call(bench, tmp_path)
+        ended = time.monotonic()
+    finally:
+        timer.join()
+        running.clear()
+        counter.join()
+    assert ended - sent[0] < 0.2
+    assert counted[0] > 20
+    # Usable: the stop that ended the call is gone.
+    assert bench.send("CMD ON")[0].answered
+
+
+
+def test_an_exception_in_a_callback_ends_the_run_and_is_raised(bench, tmp_path):
+    told = []
+
+    def on_pass(m):
+        told.append(m)
+        if len(told) == 2:
+            raise ValueError("enough")
+
+    with pytest.raises(ValueError, match="enough"):
+        bench.log(tmp_path / "log.csv", passes=100, on_pass=on_pass)
+    assert len(told) == 2
+    assert bench.log(tmp_path / "log.csv", passes=1).logged == 1

@@ -1,0 +1,156 @@
+"""Each operation gives what `evmctl --json` gives for the same simulated
+board: the binding's conversion of every result type, field by field.
+Measured values differ by the simulated device's noise; the JSON rounds
+them to their resolution."""
+
+import os
+
+import numpy as np
+import pytest
+
+import zm5520evm
+from conftest import EXAMPLES, evmctl_document, start_evmctl
+
+KINDS = {"reglink": zm5520evm.DeviceKind.REG_LINK, "interface": zm5520evm.DeviceKind.INTERFACE,
+         "other": zm5520evm.DeviceKind.OTHER}
+# Noise of the simulated conversions, as the evmctl tests allow it.
+NOISE = {1: 4e-5, 2: 0.008, 3: 1e-9, 4: 1e-9}
+
+
+def check_read(doc, snapshot, _):
+    assert doc["device_address"] == snapshot.device_address
+    assert len(doc["registers"]) == len(snapshot.registers)
+    for want, got in zip(doc["registers"], snapshot.registers):
+        assert (want["register"], want["name"], want["unit"]) == (got.reg, got.name, got.unit)
+        if want["scaled"] is None:
+            assert got.scaled is None
+            assert (want["value"], want["hex"], want["binary"]) == (got.raw, got.hex, got.binary)
+        else:
+            assert got.scaled == pytest.approx(want["scaled"], abs=NOISE[got.reg])
+
+
+def check_calibrate(doc, result, _):
+    assert result.ok
+    assert doc["calibration"] == result.calibration
+    assert doc["overflow_possible"] == result.overflow_possible
+    assert doc["max_current_before_overflow_code"] == result.max_current_before_overflow_code
+    for row in result.rows:
+        assert doc["text"][row.key] == row.text.strip()
+        if not row.key.endswith("_hex"):
+            assert doc[row.key] == pytest.approx(row.value, rel=1e-9)
+
+
+def check_send(doc, replies, _):
+    assert len(doc["commands"]) == len(replies)
+    for want, got in zip(doc["commands"], replies):
+        assert want["text"] == got.text
+        for field in ("command", "answer", "reads", "acks"):
+            assert bytes(want[field]) == getattr(got, field), field
+        assert (want["answered"], want["acknowledged"]) == (got.answered, got.acknowledged)
+
+
+def check_monitor(lines, passes, _):
+    assert len(lines) == len(passes) == 1
+    for want, got in zip(lines, passes):
+        assert want["acknowledged"] and got.acknowledged
+        assert len(want["time"]) == len(got.time)
+        assert got.bus_volts == pytest.approx(want["bus_volts"], abs=NOISE[2])
+        assert got.shunt_volts == pytest.approx(want["shunt_volts"], abs=NOISE[1])
+
+
+def check_measure(lines, data, _):
+    assert data.dtype.names == ("time", "bus_volts", "shunt_volts", "amps", "watts",
+                                "acknowledged")
+    assert len(data) == len(lines) == 1
+    assert data["acknowledged"].all()
+    want = np.array([line["bus_volts"] for line in lines])
+    assert np.allclose(data["bus_volts"], want, atol=NOISE[2])
+
+
+def check_devices(doc, devices, _):
+    assert [(d["path"], d["vendor_id"], d["product_id"], d["serial"], d["product"],
+             KINDS[d["kind"]], d["openable"], d["selected"]) for d in doc] == \
+        [(d.path, d.vendor_id, d.product_id, d.serial, d.product, d.kind, d.openable,
+          d.selected) for d in devices]
+
+
+def check_script(doc, result, _):
+    assert [(r["row"], r["step"], r["verdict"] or "", r["skipped"]) for r in doc["rows"]] == \
+        [(r.row, r.step, r.verdict, r.skipped) for r in result.rows]
+    assert (doc["pass"], doc["fail"], doc["verdict"]) == \
+        (result.pass_count, result.fail_count, "PASS" if result.passed else "FAIL")
+
+
+def check_saved(doc, saved, _):
+    assert len(doc["registers"]) == len(saved)
+    assert (doc["registers"][0], doc["registers"][5]) == (saved[0], saved[5])
+
+
+def register_file(folder):
+    path = folder / "regs.csv"
+    values = [14751, 0, 0, 0, 0, 40960] + [0] * 17
+    path.write_text("".join(f"{v}\r\n" for v in values))
+    return path
+
+
+SCRIPT = os.path.join(EXAMPLES, "dac_to_converters.txt")
+
+CASES = [
+    ("read", ["read"], lambda b, d: b.read_registers(), check_read),
+    ("read engineering", ["read", "--engineering"],
+     lambda b, d: b.read_registers(engineering=True), check_read),
+    ("write", ["write", "05", "A000"], lambda b, d: b.write_register(5, 0xA000),
+     lambda doc, w, _: (doc["register"], doc["wrote"], doc["read"]) == (w.reg, w.wrote, w.read)),
+    ("calibrate", ["calibrate", "--rshunt", "10m", "--max-current", "2", "--lsb", "100u"],
+     lambda b, d: b.calculate(rshunt_ohms=0.01, max_expected_amps=2, current_lsb_amps=100e-6,
+                              config=b.read_config(), rshunt_text="10m",
+                              max_expected_current_text="2", current_lsb_text="100u"),
+     check_calibrate),
+    ("encode", ["encode", "CMD MUX 40"], lambda b, d: zm5520evm.Bench.encode("CMD MUX 40"),
+     lambda doc, report, _: bytes(doc["report"]) == report),
+    ("send", ["send", "CMD MUX 05", "I2C CH2 S 91 ACKS R ACKM R ACKM P"],
+     lambda b, d: b.send(["CMD MUX 05", "I2C CH2 S 91 ACKS R ACKM R ACKM P"]), check_send),
+    ("monitor", ["monitor", "--passes", "1"], lambda b, d: list(b.monitor(passes=1)),
+     check_monitor),
+    ("measure", ["monitor", "--passes", "1"], lambda b, d: b.measure(passes=1), check_measure),
+    ("devices", ["devices"], lambda b, d: b.devices(), check_devices),
+    ("script", ["script", SCRIPT], lambda b, d: b.run_script(SCRIPT), check_script),
+    ("save-regs", ["save-regs", "{dir}/evmctl.csv"],
+     lambda b, d: b.save_registers(d / "python.csv"), check_saved),
+    ("load-regs", ["load-regs", "{dir}/regs.csv"],
+     lambda b, d: b.load_registers(register_file(d)),
+     lambda doc, values, _: doc["registers"] == values),
+    ("log", ["log", "{dir}/evmctl.csv", "--passes", "1"],
+     lambda b, d: b.log(d / "python.csv", passes=1),
+     lambda doc, s, _: (doc["passes"], doc["logged"], doc["interrupted"]) ==
+     (s.passes, s.logged, s.stopped)),
+]
+
+
+@pytest.fixture(scope="module")
+def evmctl_runs(tmp_path_factory):
+    runs = {}
+    for name, args, _, _ in CASES:
+        folder = tmp_path_factory.mktemp("evmctl")
+        register_file(folder)
+        runs[name] = start_evmctl(folder, [a.format(dir=folder) for a in args])
+    yield runs
+    for run in runs.values():
+        run.kill()
+        run.communicate()
+
+
+@pytest.mark.filterwarnings("ignore:register 05h")
+@pytest.mark.parametrize("name,args,call,check", CASES, ids=[c[0] for c in CASES])
+def test_operation_gives_what_evmctl_gives(name, args, call, check, bench, evmctl_runs, tmp_path):
+    result = call(bench, tmp_path)
+    doc = evmctl_document(evmctl_runs[name], lines=args[0] == "monitor")
+    assert check(doc, result, tmp_path) is not False, (doc, result)
+
+
+def test_as_dict_gives_nested_results_as_dicts(bench):
+    snapshot = bench.read_registers().as_dict()
+    assert snapshot["registers"][2]["name"] == "Bus Voltage"
+    assert set(snapshot["registers"][0]) == {"reg", "name", "raw", "hex", "binary", "scaled",
+                                             "unit"}
+    assert repr(bench.write_register(5, 0x1000)) == "WriteResult(reg=5, wrote=4096, read=4096)"
