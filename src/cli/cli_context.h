@@ -25,7 +25,8 @@ struct CliContext {
   StoppableClock clock;
   std::ostream& out;
   std::ostream& err;
-  std::unique_ptr<Bench> bench;
+  std::unique_ptr<Bench> bench;  // none when there is no state folder to use
+  std::string stateFolderProblem;
   // With --json: the command's answer, kept until it ends so that a failure
   // joins it; `streamed` when it printed its lines as it went (monitor).
   std::optional<Json> document;

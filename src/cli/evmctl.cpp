@@ -83,6 +83,9 @@ std::string CheckValue(const CommandOption& o, std::string& text) {
     case ValueKind::Choice:
       if (std::find(o.choices.begin(), o.choices.end(), text) != o.choices.end()) return "";
       return quoted + " is not one of " + OneOf(o.choices);
+    case ValueKind::SimFault:
+      if (sim::ParseSimFault(text)) return "";
+      return quoted + " is not one of " + OneOf(o.choices) + ", with :MS after slow-reply and @N";
   }
   return "";
 }
@@ -248,7 +251,7 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
   // A command lets the Bench's failures through when all it would add is
   // the exit status their kind has.
   try {
-    status = command->run(ctx);
+    status = ctx.bench ? command->run(ctx) : Fail(ctx, kExitUsage, ctx.stateFolderProblem);
   } catch (const Error& e) {
     status = Fail(ctx, e);
   }
