@@ -94,6 +94,7 @@ std::string ZshAction(ValueKind kind, const std::vector<std::string>& choices) {
     case ValueKind::Choice:
     case ValueKind::SimFault: {
       std::vector<std::string> escaped;
+      escaped.reserve(choices.size());
       for (const std::string& c : choices) escaped.push_back(ZshEscaped(c));
       return "(" + Joined(escaped) + ")";
     }
