@@ -200,7 +200,7 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
   const Command* command = chosenCommand();
   Parsed* chosen = command ? &parsed[static_cast<size_t>(command - commands.data())] : nullptr;
   for (const std::string& extra : app.remaining()) {
-    if (extra.rfind("-", 0) == 0) {
+    if (extra.rfind('-', 0) == 0) {
       return UsageError(io, o.json, command, "unknown option '" + extra + "'");
     }
     if (!command) return UsageError(io, o.json, nullptr, "unknown command '" + extra + "'");
@@ -233,7 +233,7 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
 
   o.command = command->name;
   for (const std::string& extra : chosen->app->remaining()) {
-    const bool option = extra.rfind("-", 0) == 0;
+    const bool option = extra.rfind('-', 0) == 0;
     return UsageError(io, o.json, command,
                       (option ? "unknown option '" : "unexpected argument '") + extra + "'");
   }

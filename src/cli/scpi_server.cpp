@@ -71,11 +71,11 @@ void ScpiServer::Run(const std::atomic<bool>&) {}
 
 namespace {
 
-constexpr size_t kChunk = 16 * 1024;
+constexpr size_t kChunk = size_t{16} * 1024;
 // A client that sends faster than its lines run, or reads none of its
 // answers, is not read from until it catches up.
 constexpr size_t kMaxWaitingLines = 1000;
-constexpr size_t kMaxUnsent = 1024 * 1024;
+constexpr size_t kMaxUnsent = size_t{1024} * 1024;
 
 struct AddrInfo {
   addrinfo* list = nullptr;

@@ -74,7 +74,7 @@ using Handler = std::function<void(Call&)>;
 // MEAS:VOLT?, measure:voltage:bus? and the rest; "*IDN?" a common command.
 class CommandTree {
  public:
-  static constexpr size_t kMaxLine = 64 * 1024;
+  static constexpr size_t kMaxLine = size_t{64} * 1024;
 
   // The parameters' count is checked before the handler runs.
   void Add(const std::string& pattern, size_t minParams, size_t maxParams, Handler handler);
