@@ -2,6 +2,7 @@
 BUILD_DIR ?= build
 ASAN_DIR  ?= build-asan
 FUZZ_DIR  ?= build-fuzz
+CLANG_DIR ?= build-clang
 FUZZ_SECONDS ?= 60
 BENCH_DIR ?= build-bench
 BUILD_TYPE ?= RelWithDebInfo
@@ -9,9 +10,14 @@ BUILD_TYPE ?= RelWithDebInfo
 PYTHON := /usr/bin/python3
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libhidapi-dev \
             libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev xvfb xauth \
-            desktop-file-utils man-db file pybind11-dev python3-dev python3-pytest python3-numpy
+            desktop-file-utils man-db file pybind11-dev python3-dev python3-pytest python3-numpy python3-pyvisa python3-pyvisa-py
 # Only `make fuzz` needs clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev llvm
+# Only `make clang-check` needs these.
+CLANG_PACKAGES := clang clang-tidy
+# clang-tidy reads the files changed since this revision; empty: every file
+# (several minutes on two cores, too long for each CI run).
+TIDY_BASE ?= main
 FUZZ_TARGETS := $(filter-out fuzz_support fuzz_hid,$(basename $(notdir $(wildcard fuzz/fuzz_*.cpp))))
 # Only the Windows targets need these: the cross compiler, Wine to run what
 # it builds, GoogleTest's sources and zip for the package.
@@ -28,8 +34,8 @@ WINDOWS_QT_STAMP := $(WINDOWS_QT)/.zm5520-evm-complete
 VERSION := $(shell sed -n 's/^project[^ ]* VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps deps-windows build run test test-gui-shuffled test-asan fuzz package test-package bench soak format \
-        screenshots clean windows test-windows package-windows windows-qt windows-gui setup-windows
+.PHONY: all deps deps-windows build run test test-gui-shuffled test-asan fuzz clang-check package test-package bench \
+        soak format screenshots clean windows test-windows package-windows windows-qt windows-gui setup-windows
 
 all: build
 
@@ -75,8 +81,12 @@ test-gui-shuffled: build
 package: build
 	cmake --build $(BUILD_DIR) --target package
 
+# Besides the package, the install tree and the installed library with its
+# example: slow checks, kept out of ctest so `make test` stays quick.
 test-package: package
 	bash packaging/check_package.sh $(BUILD_DIR)
+	bash packaging/check_install.sh $(abspath $(BUILD_DIR)) $(VERSION) 1
+	bash packaging/check_library.sh $(abspath $(BUILD_DIR)) $(CURDIR)/examples/api $(VERSION)
 
 test-asan: deps
 	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DEVM_SANITIZE=ON
@@ -104,6 +114,15 @@ fuzz:
 	    || { tail -n 40 $(FUZZ_DIR)/$$t.log; exit 1; }; \
 	  grep -E "^stat::(number_of_executed_units|peak_rss_mb)|DONE" $(FUZZ_DIR)/$$t.log; \
 	done
+
+# The whole tree built with clang (Debian's, with its own warnings), then
+# clang-tidy's bugprone and performance checks (.clang-tidy) over the files
+# changed since $(TIDY_BASE); `make clang-check TIDY_BASE=` checks every file.
+clang-check:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(CLANG_PACKAGES)"
+	CC=clang CXX=clang++ cmake -S . -B $(CLANG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(CLANG_DIR)
+	tools/clang-tidy.sh $(CLANG_DIR) $(TIDY_BASE)
 
 # A Release build of its own, so the test build keeps its configuration.
 bench: deps
@@ -189,4 +208,4 @@ package-windows: windows setup-windows
 	@echo "$(WINDOWS_SETUP)"
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(BENCH_DIR) $(WINDOWS_DIR) $(WINDOWS_GUI_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(CLANG_DIR) $(BENCH_DIR) $(WINDOWS_DIR) $(WINDOWS_GUI_DIR)

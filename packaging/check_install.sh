@@ -113,6 +113,12 @@ calibrate=(--simulate calibrate --rshunt 10m --max-current 2 --lsb 100u --write)
 (cd "$tmp/elsewhere" && env -u XDG_CONFIG_HOME HOME="$tmp/home" "$prefix/bin/evmctl" "${calibrate[@]}" >/dev/null)
 [ -f "$tmp/home/.config/zm5520-evm/ZM5520_1EVM_Settings.csv" ] ||
   fail "state not under ~/.config/zm5520-evm without XDG_CONFIG_HOME"
+# Without HOME, never a shared folder under a name anyone could take first.
+mkdir -m 700 "$tmp/run"
+(cd "$tmp/elsewhere" && env -u XDG_CONFIG_HOME -u HOME XDG_RUNTIME_DIR="$tmp/run" \
+  "$prefix/bin/evmctl" "${calibrate[@]}" >/dev/null)
+[ "$(stat -c %a "$tmp/run/zm5520-evm")" = 700 ] && [ -f "$tmp/run/zm5520-evm/ZM5520_1EVM_Settings.csv" ] ||
+  fail "state not in a private \$XDG_RUNTIME_DIR/zm5520-evm without HOME"
 stray=$(ls -A "$prefix/bin" "$tmp/elsewhere" | grep -v -e '^evmctl$' -e '^zm5520-evm$' -e ':$' -e '^$')
 [ -z "$stray" ] && [ -z "$(ls -A "$tmp/elsewhere")" ] || fail "state files beside the program: $stray"
 

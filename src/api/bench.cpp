@@ -301,6 +301,10 @@ struct Bench::Impl {
   }
 
   [[noreturn]] void ThrowLinkFailure(const std::string& what, const std::string& seeAlso = "") {
+    // A time-out that a stop cut short says nothing about the link.
+    if (evm->regLink.LastFault() == LinkFault::NoAnswer && clock->StopRequested()) {
+      throw CancelledError("interrupted");
+    }
     if (LinkSilent()) throw BoardSilentError("the register link did not answer" + what);
     throw NotAcknowledgedError(NotAcknowledged(options.deviceAddress, what + seeAlso));
   }
@@ -639,6 +643,7 @@ LogSummary Bench::Log(const std::filesystem::path& file, const MonitorLength& le
     // A pass the device did not fully give has nothing worth logging.
     if (!record.registers.AllAcknowledged()) {
       ++summary.unacknowledged;
+      if (m.LinkSilent()) ++summary.unanswered;
     } else if (!log.Append(record, logError)) {
       // Reading on without a log would only hide that the log is gone.
       throw FileError(
@@ -667,7 +672,9 @@ std::vector<uint16_t> Bench::SaveRegisters(const std::filesystem::path& file) {
   std::error_code ec;
   if (!WriteFileAtomically(file, FormatRegisterFile(store), ec)) {
     const std::string name = FileText(file);
-    throw FileError("cannot write '" + name + "': " + ec.message(), name, ec);
+    throw FileError(
+        IsFileFault(ec) ? FileFaultText(name, ec) : "cannot write '" + name + "': " + ec.message(),
+        name, ec);
   }
   return {read.values.begin(), read.values.begin() + read.lastReg + 1};
 }
@@ -792,7 +799,10 @@ void Bench::SaveScriptResults(const std::filesystem::path& file) {
   std::error_code ec;
   if (!SaveResultsFile(impl_->lastScript, file, ec)) {
     const std::string name = FileText(file);
-    throw FileError("cannot write the results file '" + name + "': " + ec.message(), name, ec);
+    throw FileError(IsFileFault(ec)
+                        ? FileFaultText(name, ec)
+                        : "cannot write the results file '" + name + "': " + ec.message(),
+                    name, ec);
   }
 }
 

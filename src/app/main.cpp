@@ -14,6 +14,7 @@
 #include "gui/shell/screen_fit.h"
 #include "gui/shell/screenshot_tour.h"
 #include "hid/board_ids.h"
+#include "registers/register_display.h"
 #include "script/evm_script_board.h"
 #include "shell/state_folder.h"
 
@@ -45,11 +46,18 @@ int main(int argc, char* argv[]) {
   }
   evm::SystemClock clock;
   const evm::NumberLocale locale = evm::NumberLocaleOf(QLocale::system());
-  const std::filesystem::path stateFolder = evm::ChooseStateFolder(
+  const evm::StateFolderChoice state = evm::ChooseStateFolder(
       options.configDir, evm::PathFromUtf8(QCoreApplication::applicationDirPath().toStdString()),
       evm::UserConfigFolder());
+  const std::filesystem::path& stateFolder = state.folder;
 
   evm::gui::QtUserInterface ui;
+  if (!state.problem.empty()) {
+    // Nowhere to keep the state is no reason to keep it somewhere unsafe.
+    std::fprintf(stderr, "zm5520-evm: %s\n", state.problem.c_str());
+    ui.MessageBox(state.problem, evm::kMessageTitle);
+    return 1;
+  }
   evm::EvmSession session(
       {.simulate = options.simulate, .vendorId = vendorId, .simulatedBoards = options.simBoards},
       clock, ui, locale, stateFolder);

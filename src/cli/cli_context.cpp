@@ -6,12 +6,12 @@ namespace evm::cli {
 
 namespace {
 
-BenchOptions BenchOptionsOf(const CliOptions& o, std::ostream& err) {
+BenchOptions BenchOptionsOf(const CliOptions& o, const std::filesystem::path& stateFolder,
+                            std::ostream& err) {
   BenchOptions b;
   b.simulate = o.simulate;
   if (o.simFault) {
-    b.simulation.fault = std::string(sim::SimBoardName(o.simFault->board)) + ":" +
-                         std::string(sim::SimFaultName(o.simFault->fault));
+    b.simulation.fault = sim::SimFaultText(*o.simFault);
   }
   b.simulation.boards = o.simBoards;
   // A board named on the command line must be present, with no fall-back
@@ -19,8 +19,7 @@ BenchOptions BenchOptionsOf(const CliOptions& o, std::ostream& err) {
   b.regLink = o.regLink.value_or("");
   b.interfaceBoard = o.interfaceBoard.value_or("");
   b.vendorId = o.vendorId;
-  // The same folder as the GUI's, so a calibration stored here is the GUI's.
-  b.stateFolder = ChooseStateFolder(o.configDir, ExecutableFolder(), UserConfigFolder());
+  b.stateFolder = stateFolder;
   b.deviceAddress = o.deviceAddress;
   b.usbAddress = o.usbAddress;
   b.onNotice = [&err, command = o.command](const std::string& text) {
@@ -32,8 +31,13 @@ BenchOptions BenchOptionsOf(const CliOptions& o, std::ostream& err) {
 }  // namespace
 
 CliContext::CliContext(const CliOptions& o, const EvmctlIo& i)
-    : options(o), io(i), clock(i.clock, i.stop), out(i.out), err(i.err) {
-  bench = Bench::Open(BenchOptionsOf(o, err), clock);
+    : options(o), io(i), clock(o.simFast ? virtualTime : i.clock, i.stop), out(i.out), err(i.err) {
+  // The same folder as the GUI's, so a calibration stored here is the GUI's.
+  const StateFolderChoice state =
+      ChooseStateFolder(o.configDir, ExecutableFolder(), UserConfigFolder());
+  stateFolderProblem = state.problem;
+  if (!stateFolderProblem.empty()) return;
+  bench = Bench::Open(BenchOptionsOf(o, state.folder, err), clock);
 }
 
 }  // namespace evm::cli

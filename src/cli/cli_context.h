@@ -21,11 +21,14 @@ struct CliContext {
 
   const CliOptions& options;
   const EvmctlIo& io;
-  // io's clock, with every wait cut short by Ctrl-C; the Bench waits on it.
+  // The clock of --sim-fast, in place of io's.
+  FakeClock virtualTime;
+  // io's clock (or virtualTime), with every wait cut short by Ctrl-C; the Bench waits on it.
   StoppableClock clock;
   std::ostream& out;
   std::ostream& err;
-  std::unique_ptr<Bench> bench;
+  std::unique_ptr<Bench> bench;  // none when there is no state folder to use
+  std::string stateFolderProblem;
   // With --json: the command's answer, kept until it ends so that a failure
   // joins it; `streamed` when it printed its lines as it went (monitor).
   std::optional<Json> document;

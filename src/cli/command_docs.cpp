@@ -91,8 +91,10 @@ std::string ZshAction(ValueKind kind, const std::vector<std::string>& choices) {
   switch (kind) {
     case ValueKind::File: return "_files";
     case ValueKind::Folder: return "_files -/";
-    case ValueKind::Choice: {
+    case ValueKind::Choice:
+    case ValueKind::SimFault: {
       std::vector<std::string> escaped;
+      escaped.reserve(choices.size());
       for (const std::string& c : choices) escaped.push_back(ZshEscaped(c));
       return "(" + Joined(escaped) + ")";
     }
@@ -154,6 +156,7 @@ std::string BashCompletion() {
             "      COMPREPLY=($(compgen -f -- \"$cur\"))\n";
         break;
       case ValueKind::Choice:
+      case ValueKind::SimFault:
         text += "      COMPREPLY=($(compgen -W \"" + Joined(o.choices) +
                 "\" -- \"$cur\"))\n"
                 "      # Bash inserts after the colon: offer what follows it.\n"

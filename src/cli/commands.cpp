@@ -156,6 +156,30 @@ const std::vector<Command>& Commands() {
        1,
        ValueKind::File,
        RunScriptFile},
+      {"serve",
+       "serve [--listen HOST:PORT] [--allow-remote]",
+       "be a SCPI instrument for VISA clients",
+       "Serves the EVM as a SCPI instrument on a raw socket (default\n"
+       "127.0.0.1:5025), for VISA clients and test executives: lines end with LF\n"
+       "(CR LF taken), answers with LF. Several clients may connect; their\n"
+       "commands run one at a time on the board, in the order they came, and\n"
+       "each client has its own error queue. Each connection is logged on\n"
+       "standard error; Ctrl-C ends the server. A device whose register 05h is 0\n"
+       "gets the stored calibration first. The command tree is in the manual.\n",
+       {{"--listen",
+         "HOST:PORT",
+         ValueKind::Text,
+         {"the address to listen on (127.0.0.1:5025; port 0: any free one)"},
+         {}},
+        {"--allow-remote",
+         "",
+         ValueKind::Flag,
+         {"allow an address other machines reach: they can write registers"},
+         {}}},
+       0,
+       0,
+       ValueKind::Text,
+       RunServe},
   };
   return kCommands;
 }
@@ -173,11 +197,13 @@ const std::vector<CommandOption>& CommonOptions() {
         {"--simulate", "", ValueKind::Flag, {"use the simulated EVM instead of USB boards"}, {}},
         {"--sim-fault",
          "NAME",
-         ValueKind::Choice,
+         ValueKind::SimFault,
          {"with --simulate: a board misbehaves for the run, as BOARD:FAULT",
           "(BOARD reglink or interface; FAULT no-board, no-reply,",
           "wrong-reply-code, non-zero-status, write-failure,",
-          "read-failure, wrong-echo, garbage, unplug or", "no-permission)"},
+          "read-failure, wrong-echo, garbage, unplug, no-permission or",
+          "slow-reply[:MS], answering MS ms late, 2000 by default);",
+          "BOARD:FAULT@N starts the fault after N reports"},
          faults},
         {"--address", "HEX", ValueKind::Hex7Bit, {"I2C address of the ZM5520/1 (default 40)"}, {}},
         {"--usb-address",
@@ -202,6 +228,11 @@ const std::vector<CommandOption>& CommonOptions() {
          {"the interface board to use for this run"},
          {}},
         {"--sim-boards", "N", ValueKind::Boards, {"with --simulate, N boards of each kind"}, {}},
+        {"--sim-fast",
+         "",
+         ValueKind::Flag,
+         {"with --simulate, waits pass at once on virtual time"},
+         {}},
         {"--json", "", ValueKind::Flag, {"machine-readable output, errors included"}, {}},
         {"--help", "", ValueKind::Flag, {"this text, or a command's own with COMMAND --help"}, {}},
         {"--version", "", ValueKind::Flag, {"the program's version"}, {}},

@@ -24,6 +24,7 @@ enum class ValueKind {
   Hex16,          // a 16-bit id; given in decimal
   Boards,         // 1 to 99
   Choice,         // one of `choices`
+  SimFault,       // one of `choices`, maybe with ":MS" and "@N" (see ParseSimFault)
 };
 
 // An option of a command or of every command.
@@ -33,7 +34,7 @@ struct CommandOption {
   ValueKind kind = ValueKind::Flag;
   // The lines of its description in --help, the manual and zsh completion.
   std::vector<std::string> help;
-  std::vector<std::string> choices;  // for ValueKind::Choice
+  std::vector<std::string> choices;  // for ValueKind::Choice and SimFault
 };
 
 struct Command {
@@ -69,5 +70,6 @@ int RunMonitor(CliContext& ctx);
 int RunSaveRegs(CliContext& ctx);
 int RunLoadRegs(CliContext& ctx);
 int RunScriptFile(CliContext& ctx);
+int RunServe(CliContext& ctx);
 
 }  // namespace evm::cli

@@ -83,6 +83,9 @@ std::string CheckValue(const CommandOption& o, std::string& text) {
     case ValueKind::Choice:
       if (std::find(o.choices.begin(), o.choices.end(), text) != o.choices.end()) return "";
       return quoted + " is not one of " + OneOf(o.choices);
+    case ValueKind::SimFault:
+      if (sim::ParseSimFault(text)) return "";
+      return quoted + " is not one of " + OneOf(o.choices) + ", with :MS after slow-reply and @N";
   }
   return "";
 }
@@ -140,6 +143,7 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
   app.add_flag("--version", version);
   app.add_flag("--simulate", o.simulate);
   app.add_flag("--json", o.json);
+  app.add_flag("--sim-fast", o.simFast);
   const auto bind = [&](const std::string& name, auto& value) {
     return app.add_option(name, value)->transform(ValidatorOf(Common(name)));
   };
@@ -196,7 +200,7 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
   const Command* command = chosenCommand();
   Parsed* chosen = command ? &parsed[static_cast<size_t>(command - commands.data())] : nullptr;
   for (const std::string& extra : app.remaining()) {
-    if (extra.rfind("-", 0) == 0) {
+    if (extra.rfind('-', 0) == 0) {
       return UsageError(io, o.json, command, "unknown option '" + extra + "'");
     }
     if (!command) return UsageError(io, o.json, nullptr, "unknown command '" + extra + "'");
@@ -215,6 +219,10 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
   if (configDirGiven->count() > 0) o.configDir = PathFromUtf8(configDir);
   if (regLinkGiven->count() == 0) o.regLink.reset();
   if (interfaceGiven->count() == 0) o.interfaceBoard.reset();
+  if (o.simFast && !o.simulate) {
+    return UsageError(io, o.json, command,
+                      "--sim-fast works on the simulated EVM only; add --simulate");
+  }
   if (simFaultGiven->count() > 0) {
     if (!o.simulate) {
       return UsageError(io, o.json, command,
@@ -225,7 +233,7 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
 
   o.command = command->name;
   for (const std::string& extra : chosen->app->remaining()) {
-    const bool option = extra.rfind("-", 0) == 0;
+    const bool option = extra.rfind('-', 0) == 0;
     return UsageError(io, o.json, command,
                       (option ? "unknown option '" : "unexpected argument '") + extra + "'");
   }
@@ -248,7 +256,7 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
   // A command lets the Bench's failures through when all it would add is
   // the exit status their kind has.
   try {
-    status = command->run(ctx);
+    status = ctx.bench ? command->run(ctx) : Fail(ctx, kExitUsage, ctx.stateFolderProblem);
   } catch (const Error& e) {
     status = Fail(ctx, e);
   }

@@ -31,8 +31,19 @@ extern "C" void OnStopSignal(int) {
 
 int main(int argc, char* argv[]) {
   evm::UseByteStandardStreams();
+#ifdef _WIN32
   std::signal(SIGINT, OnStopSignal);
   std::signal(SIGTERM, OnStopSignal);
+#else
+  // Without SA_RESTART, which std::signal sets here: a system call blocked
+  // on a device or a pipe ends with EINTR, so the flag is seen at once.
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+#endif
   evm::SystemClock clock;
   const evm::cli::EvmctlIo io{std::cout, std::cerr, clock, &g_stop, EVMCTL_ISATTY(2)};
   return evm::cli::RunEvmctl(evm::ProgramArguments(argc, argv), io);

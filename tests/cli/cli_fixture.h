@@ -61,6 +61,24 @@ class Evmctl : public ::testing::Test {
   FakeClock clock;
 };
 
+// Virtual time that raises the stop flag, as Ctrl-C would, at `stopAtMs`.
+class AlarmClock final : public Clock {
+ public:
+  AlarmClock(FakeClock& inner, std::atomic<bool>& stop, int64_t stopAtMs)
+      : inner_(inner), stop_(stop), stopAtMs_(stopAtMs) {}
+  void SleepMs(int64_t ms) override {
+    inner_.SleepMs(ms);
+    if (inner_.ElapsedMs() >= stopAtMs_) stop_ = true;
+  }
+  double SecondsSinceMidnight() override { return inner_.SecondsSinceMidnight(); }
+  DateTime Now() override { return inner_.Now(); }
+
+ private:
+  FakeClock& inner_;
+  std::atomic<bool>& stop_;
+  int64_t stopAtMs_;
+};
+
 inline std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   size_t pos = 0;

@@ -139,24 +139,7 @@ TEST_F(Evmctl, RegisterFilesRoundTrip) {
   EXPECT_NE(elsewhere.err.find("45h"), std::string::npos) << elsewhere.err;
 }
 
-// Virtual time that raises the stop flag, as Ctrl-C would, once a minute
-// has passed.
-class InterruptingClock final : public Clock {
- public:
-  explicit InterruptingClock(std::atomic<bool>& stop) : stop_(stop) {}
-  void SleepMs(int64_t ms) override {
-    clock_.SleepMs(ms);
-    if (clock_.ElapsedMs() >= 60000) stop_ = true;
-  }
-  double SecondsSinceMidnight() override { return clock_.SecondsSinceMidnight(); }
-  DateTime Now() override { return clock_.Now(); }
-
- private:
-  FakeClock clock_;
-  std::atomic<bool>& stop_;
-};
-
-// Ctrl-C during a log or a looping script: the run ends at the next pass or
+// Ctrl-C a minute in, during a log or a looping script: the run ends at the next pass or
 // row, keeps what it did and exits with 130. For the monitor it is the usual
 // end of a run: the passes printed so far stand and the status is 0.
 TEST_F(Evmctl, InterruptionKeepsWhatWasDone) {
@@ -187,7 +170,8 @@ TEST_F(Evmctl, InterruptionKeepsWhatWasDone) {
   for (const Case& k : cases) {
     SCOPED_TRACE(k.args[0]);
     std::atomic<bool> stop{false};
-    InterruptingClock interrupting(stop);
+    FakeClock virtualTime;
+    AlarmClock interrupting(virtualTime, stop, 60000);
     std::vector<std::string> args = {"--config-dir", dir.path().string(), "--simulate"};
     args.insert(args.end(), k.args.begin(), k.args.end());
     std::ostringstream out, err;

@@ -3,10 +3,12 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <fstream>
 
 #include "cli/cli_fixture.h"
 #include "common/atomic_file.h"
+#include "plot/measurement_series.h"
 
 namespace evm::test {
 namespace {
@@ -26,24 +28,6 @@ std::string ScriptOf(std::initializer_list<const char*> steps) {
   for (const char* step : steps) text += "\"\",\"" + std::string(step) + "\",\"\",\"\"\r\n";
   return text;
 }
-
-// Virtual time that raises the stop flag, as Ctrl-C would, at `stopAtMs`.
-class AlarmClock final : public Clock {
- public:
-  AlarmClock(FakeClock& inner, std::atomic<bool>& stop, int64_t stopAtMs)
-      : inner_(inner), stop_(stop), stopAtMs_(stopAtMs) {}
-  void SleepMs(int64_t ms) override {
-    inner_.SleepMs(ms);
-    if (inner_.ElapsedMs() >= stopAtMs_) stop_ = true;
-  }
-  double SecondsSinceMidnight() override { return inner_.SecondsSinceMidnight(); }
-  DateTime Now() override { return inner_.Now(); }
-
- private:
-  FakeClock& inner_;
-  std::atomic<bool>& stop_;
-  int64_t stopAtMs_;
-};
 
 class EvmctlReliability : public Evmctl {
  protected:
@@ -80,9 +64,9 @@ TEST_F(EvmctlReliability, SpecialHugeAndReadOnlyFilesAreRefusedAndKept) {
   const Case cases[] = {
       {"load-regs FIFO", {"load-regs", fifo}, notRegular},
       {"script FIFO", {"script", fifo}, notRegular},
-      {"save-regs FIFO", {"save-regs", fifo}, "is not a regular file"},
+      {"save-regs FIFO", {"save-regs", fifo}, notRegular},
       {"log FIFO", {"log", fifo, "--passes", "1"}, notRegular},
-      {"--results FIFO", {"script", script, "--results", fifo}, "is not a regular file"},
+      {"--results FIFO", {"script", script, "--results", fifo}, notRegular},
       {"device", {"load-regs", "/dev/zero"}, "'/dev/zero' is not a regular file"},
       {"huge register file", {"load-regs", huge}, "is too large for a register file"},
       {"read-only log", {"log", readOnly, "--passes", "1"}, "Permission denied"},
@@ -144,9 +128,25 @@ TEST_F(EvmctlReliability, StopEndsEveryWaitAndKeepsTheWorkDone) {
        500,
        130,
        700},
-      {"silent register link", {"--sim-fault", "reglink:no-reply", "read"}, 500, 1, 700},
+      {"silent register link", {"--sim-fault", "reglink:no-reply", "read"}, 500, 130, 700},
       // Unstopped, the pass ends at its first time-out, not at one per register.
       {"silent register link", {"--sim-fault", "reglink:no-reply", "read"}, 1 << 30, 1, 1200},
+      {"slow register link, in time",
+       {"--sim-fault", "reglink:slow-reply:500", "read"},
+       1 << 30,
+       0,
+       6 * (100 + 500)},
+      {"slow register link, too late",
+       {"--sim-fault", "reglink:slow-reply:1500", "read"},
+       1 << 30,
+       1,
+       1200},
+      // Six reports a pass, six before the first: the link falls silent in the second.
+      {"register link silent mid-log",
+       {"--sim-fault", "reglink:no-reply@12", "log", File("mid.csv"), "--passes", "5"},
+       1 << 30,
+       1,
+       60000},
   };
   for (const Case& c : cases) {
     FakeClock virtualTime;
@@ -158,6 +158,35 @@ TEST_F(EvmctlReliability, StopEndsEveryWaitAndKeepsTheWorkDone) {
     EXPECT_LE(virtualTime.ElapsedMs(), c.endsByMs) << c.name;
   }
   EXPECT_TRUE(fs::exists(File("r.txt"))) << "the results of the rows run so far";
+  const auto log = ReadWholeFile(File("mid.csv"));
+  ASSERT_TRUE(log);
+  MeasurementSeries passes;
+  EXPECT_EQ(ReadLogText(*log, passes).records, 1) << *log;
+}
+
+// A folder the program picks itself that others may write is refused, as
+// whoever can write there chooses the boards root's evmctl drives.
+TEST_F(EvmctlReliability, StateFolderOthersCanWriteIsRefused) {
+  const fs::path home = dir.path() / "home";
+  fs::create_directories(home / ".config" / "zm5520-evm");
+  fs::permissions(home / ".config" / "zm5520-evm", fs::perms::all);
+  const char* savedHome = std::getenv("HOME");
+  const char* savedXdg = std::getenv("XDG_CONFIG_HOME");
+  const std::string oldHome = savedHome ? savedHome : "", oldXdg = savedXdg ? savedXdg : "";
+  ::setenv("HOME", home.c_str(), 1);
+  ::unsetenv("XDG_CONFIG_HOME");
+  std::ostringstream out, err;
+  const int code = cli::RunEvmctl({"--simulate", "--json", "read"},
+                                  cli::EvmctlIo{out, err, clock, nullptr, false});
+  savedHome ? ::setenv("HOME", oldHome.c_str(), 1) : ::unsetenv("HOME");
+  if (savedXdg) ::setenv("XDG_CONFIG_HOME", oldXdg.c_str(), 1);
+  EXPECT_EQ(code, 2);
+  EXPECT_NE(err.str().find("evmctl read: the state folder '" + (home / ".config").string()),
+            std::string::npos)
+      << err.str();
+  EXPECT_NE(err.str().find("can be written by other users"), std::string::npos) << err.str();
+  EXPECT_EQ(Json::parse(out.str())["exit"], 2) << out.str();
+  EXPECT_FALSE(fs::exists(home / ".config" / "zm5520-evm" / "EVM_Board_Selection.csv"));
 }
 
 TEST_F(EvmctlReliability, OutputThatCannotBeWrittenIsAFailure) {

@@ -63,7 +63,7 @@ TEST(MainWindow, HelpWithRegFollowsTheSelectedRegisterAndAboutShowsTheVersion) {
 
   win.Find<QAction>("mnuAbout")->trigger();
   ASSERT_EQ(win.c.ui.messages.size(), 1u);
-  EXPECT_EQ(win.c.ui.messages[0].text.rfind("ZM5520/1 Software  Rev. 1.0.0", 0), 0u);
+  EXPECT_EQ(win.c.ui.messages[0].text.rfind("ZM5520/1 Software  Rev. " EVM_VERSION_STRING, 0), 0u);
 }
 
 TEST(MainWindow, ClosingWritesTheSettingsFile) {

@@ -9,6 +9,7 @@
 #include "shell/status_text.h"
 #include "shell/usb_address_file.h"
 #include "support/sim_fixture.h"
+#include "testboard/eval_control_panel.h"
 
 namespace evm {
 namespace {
@@ -96,6 +97,36 @@ TEST(MainLoad, GarbledSettingsTakeTheErrorPathAndAreKeptAside) {
     ASSERT_FALSE(c.ui.messages.empty());
     EXPECT_NE(c.ui.messages[0].text.find(file.string() + ".bad"), std::string::npos);
   }
+  // A second bad file is kept beside the first, under the time it was found.
+  SimContext c;
+  c.clock.Set({2026, 7, 1, 9, 5, 3});
+  const auto file = c.evm.StateFile(kSettingsFileName);
+  ASSERT_TRUE(WriteFileAtomically(file.string() + ".bad", "EARLIER BAD"));
+  WriteSettings(c, "LATER BAD");
+  MainLoad(c.evm);
+  MainUnload(c.evm);
+  EXPECT_EQ(ReadWholeFile(file.string() + ".bad"), "EARLIER BAD");
+  EXPECT_EQ(ReadWholeFile(file.string() + ".20260701-090503.bad"), "LATER BAD");
+}
+
+// Whatever the session changed is lost when its file cannot be written:
+// the user hears of every such file, in one message.
+TEST(MainUnload, StateFilesThatCannotBeWrittenAreNamedInOneMessage) {
+  SimContext c;
+  ASSERT_EQ(MainLoad(c.evm), LoadOutcome::LoadErrorPath);
+  const auto address = c.evm.StateFile(kUsbAddressFileName);
+  const auto control = c.evm.StateFile(kControlEvmSettingsFileName);
+  std::filesystem::create_directory(address);
+  std::filesystem::create_directory(control);
+  c.ui.messages.clear();
+  MainUnload(c.evm);
+  ASSERT_EQ(c.ui.messages.size(), 1u);
+  const std::error_code isDirectory = std::make_error_code(std::errc::is_a_directory);
+  EXPECT_EQ(c.ui.messages[0].text,
+            UnstoredStateMessage({{address, isDirectory}, {control, isDirectory}}));
+  EXPECT_NE(c.ui.messages[0].text.find(address.string() + ": " + isDirectory.message()),
+            std::string::npos);
+  EXPECT_TRUE(ReadSettingsFile(c.evm.StateFile(kSettingsFileName))) << "the others are written";
 }
 
 // Aborting before the settings were read must not replace them.

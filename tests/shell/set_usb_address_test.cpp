@@ -85,12 +85,5 @@ TEST(SetUsbAddress, SaveWritesTheDecimalRecordAndNeverAnEmptyOne) {
   EXPECT_EQ(*ReadWholeFile(file), "12177\r\n");
 }
 
-TEST(SetUsbAddress, LegacyExplanationHasItsEightLines) {
-  const std::string text = LegacyAddressExplanation();
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 7);
-  EXPECT_NE(text.find("\r\nThe standard USB 'address' range is 0x2F90 - 0x2F93. \r\n"),
-            std::string::npos);
-}
-
 }  // namespace
 }  // namespace evm

@@ -115,6 +115,7 @@ struct LogSummary {
   long logged = 0;  // passes written to the file
   long unacknowledged = 0;
   bool stopped = false;
+  long unanswered = 0;  // of the unacknowledged, those the register link did not answer
 };
 
 enum class DeviceKind { Other, RegLink, Interface };

@@ -81,19 +81,21 @@ void ParseTokens(ParsedMnemonic& p, int count, std::string_view type) {
   }
   p.report[kReportTokenCountByte] = static_cast<uint8_t>(n);
   for (int k = 0; k < n; ++k) {
-    if (ClassifyToken(p.words[static_cast<size_t>(k + 3)], type) == "COMMAND") {
-      p.report[static_cast<size_t>(kReportBitmapByte + k / 8)] |=
+    if (ClassifyToken(p.words[static_cast<size_t>(k) + 3], type) == "COMMAND") {
+      p.report[kReportBitmapByte + static_cast<size_t>(k / 8)] |=
           static_cast<uint8_t>(0x80u >> (k % 8));
     }
   }
   for (int k = 0; k < n; ++k) {
-    const std::string& word = p.words[static_cast<size_t>(k + 3)];
+    const std::string& word = p.words[static_cast<size_t>(k) + 3];
     const std::string status = ClassifyToken(word, type);
     if (status != "DATA" && status != "COMMAND") {
-      p.error = word + " is not a valid command or data.\r\nStatus_Of_Word=" + status;
+      p.error = word;
+      p.error += " is not a valid command or data.\r\nStatus_Of_Word=";
+      p.error += status;
       return;
     }
-    p.report[static_cast<size_t>(kReportFirstTokenByte + k)] = EncodeToken(word, status);
+    p.report[kReportFirstTokenByte + static_cast<size_t>(k)] = EncodeToken(word, status);
   }
 }
 
@@ -126,7 +128,7 @@ void ParseMnemonicText(std::string_view text, uint8_t sequenceNumber, ParsedMnem
   const int shift = interface->code == kInterfaceOne ? 2 : interface->code == kInterfaceI2C ? 1 : 0;
   if (shift > 0) {
     for (int i = count - 1; i >= 3 - shift; --i) {
-      p.words[static_cast<size_t>(i + shift)] = p.words[static_cast<size_t>(i)];
+      p.words[static_cast<size_t>(i) + static_cast<size_t>(shift)] = p.words[static_cast<size_t>(i)];
     }
     for (int i = 3 - shift; i < 3; ++i) p.words[static_cast<size_t>(i)].clear();
     count += shift;

@@ -18,7 +18,7 @@ enum class DebugTrace { Off, Hid, Mnemonic };
 class UsbDebugLog {
  public:
   static constexpr size_t kKeptLines = 10000;
-  static constexpr size_t kKeptBytes = 2 * 1024 * 1024;
+  static constexpr size_t kKeptBytes = size_t{2} * 1024 * 1024;
 
   DebugTrace UsbDebugLevel = DebugTrace::Off;
 

@@ -174,7 +174,7 @@ void UpdateRangeBits(RegisterStore& store, int n) {
       line = name;
     }
     store.RegBitNames[1][static_cast<size_t>(15 - k)] = name;
-    legend = line + kCrLf + legend;
+    legend.insert(0, line + kCrLf);
   }
   store.RegLegend[1] = legend;
 
@@ -192,7 +192,7 @@ void UpdateRangeBits(RegisterStore& store, int n) {
       line = name + ": Bus Voltage bit";
     }
     store.RegBitNames[2][static_cast<size_t>(15 - k)] = name;
-    legend = line + kCrLf + legend;
+    legend.insert(0, line + kCrLf);
   }
   store.RegLegend[2] = legend;
 }

@@ -5,9 +5,12 @@
 namespace evm {
 
 std::vector<uint8_t> BuildWriteRequest(int address, int pointer, std::span<const uint8_t> data) {
-  std::vector<uint8_t> payload{kI2CWriteCommand, static_cast<uint8_t>(address * 2),
-                               static_cast<uint8_t>(pointer), static_cast<uint8_t>(data.size())};
-  payload.insert(payload.end(), data.begin(), data.end());
+  std::vector<uint8_t> payload(4 + data.size());
+  payload[0] = kI2CWriteCommand;
+  payload[1] = static_cast<uint8_t>(address * 2);
+  payload[2] = static_cast<uint8_t>(pointer);
+  payload[3] = static_cast<uint8_t>(data.size());
+  std::copy(data.begin(), data.end(), payload.begin() + 4);
   return payload;
 }
 

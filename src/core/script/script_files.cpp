@@ -24,7 +24,7 @@ bool WriteRows(ScriptGrid& grid, const std::filesystem::path& file, int lastColu
 }
 
 // Splits one line into fields the way the file is read back.
-std::vector<RecordField> LineFields(const std::string& line) {
+std::vector<RecordField> LineFields(std::string_view line) {
   return ReadRecordFields(line);
 }
 
@@ -72,14 +72,15 @@ bool LoadScript(ScriptGrid& grid, const std::filesystem::path& file, UserInterfa
   while (pos < content->size()) {
     size_t end = content->find_first_of("\r\n", pos);
     if (end == std::string::npos) end = content->size();
-    const std::string line = content->substr(pos, end - pos);
+    // A view, not a copy: a long script would pay an allocation per line.
+    const std::string_view line(content->data() + pos, end - pos);
     ++lineNumber;
     // CR LF is one line end; every further one is a (blank) line of its own.
     if (end < content->size() && (*content)[end] == '\r') ++end;
     if (end < content->size() && (*content)[end] == '\n') ++end;
     pos = end;
     if (line.find_first_not_of(" \t") == std::string::npos) continue;
-    const auto fields = LineFields(line);
+    auto fields = LineFields(line);
     if (fields.size() != 4) {
       ui.MessageBox(std::string(kLoadError) + "\n\nThe file \"" + file.string() + "\", line " +
                         std::to_string(lineNumber) + ": " + std::to_string(fields.size()) +
@@ -89,7 +90,7 @@ bool LoadScript(ScriptGrid& grid, const std::filesystem::path& file, UserInterfa
     }
     while (grid.ScriptLastRow >= grid.Rows()) grid.AppendRow();
     for (int c = 1; c <= 4; ++c) {
-      grid.Cell(grid.ScriptLastRow, c) = fields[static_cast<size_t>(c - 1)].text;
+      grid.Cell(grid.ScriptLastRow, c) = std::move(fields[static_cast<size_t>(c - 1)].text);
     }
     ++grid.ScriptLastRow;
     if (grid.ScriptLastRow + 2 >= grid.Rows()) {

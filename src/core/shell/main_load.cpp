@@ -1,6 +1,9 @@
 #include "shell/main_load.h"
 
+#include <cstdio>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "calibration/continuous_read.h"
 #include "calibration/initial_calibration.h"
@@ -143,14 +146,34 @@ void FirstActivation(Evm& evm) {
   evm.shell.FirstActivationDone = true;
 }
 
+namespace {
+
+// "NAME.bad"; once that holds an earlier copy, the time of this one is in
+// the name, so no copy the user may still need is written over.
+std::filesystem::path SetAsidePath(const std::filesystem::path& file, const DateTime& now) {
+  std::filesystem::path kept = file;
+  kept += ".bad";
+  std::error_code ec;
+  if (!std::filesystem::exists(kept, ec) && !ec) return kept;
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, ".%04d%02d%02d-%02d%02d%02d", now.year, now.month, now.day,
+                now.hour, now.minute, now.second);
+  for (int n = 1;; ++n) {
+    kept = file;
+    kept += stamp + (n == 1 ? std::string() : "-" + std::to_string(n)) + ".bad";
+    if (!std::filesystem::exists(kept, ec) && !ec) return kept;
+  }
+}
+
+}  // namespace
+
 bool StoreSettings(Evm& evm, std::error_code& ec) {
   ec.clear();
   ShellState& shell = evm.shell;
   if (!shell.SettingsFileOwned) return true;
   const std::filesystem::path file = evm.StateFile(kSettingsFileName);
   if (shell.SettingsFileUnparsed) {
-    std::filesystem::path kept = file;
-    kept += ".bad";
+    const std::filesystem::path kept = SetAsidePath(file, evm.clock.Now());
     std::filesystem::rename(file, kept, ec);
     if (ec) return false;
     shell.SettingsFileUnparsed = false;
@@ -164,16 +187,34 @@ bool StoreSettings(Evm& evm, std::error_code& ec) {
   return WriteFileAtomically(file, FormatSettings(settings), ec);
 }
 
+std::string UnstoredStateMessage(
+    const std::vector<std::pair<std::filesystem::path, std::error_code>>& failed) {
+  std::string text =
+      "What this session changed in these files is lost, as they could not be "
+      "written:";
+  for (const auto& [file, ec] : failed) text += "\n" + FileFaultText(file.string(), ec);
+  return text;
+}
+
 void MainUnload(Evm& evm, const std::function<void()>& unloadOtherWindows) {
   StopMeasurement(evm);
   const ShellState& shell = evm.shell;
+  std::vector<std::pair<std::filesystem::path, std::error_code>> failed;
+  const auto note = [&failed](const std::filesystem::path& file, bool written,
+                              const std::error_code& ec) {
+    // A write that fails without a reason is still a failure to name.
+    if (!written) failed.emplace_back(file, ec ? ec : std::make_error_code(std::errc::io_error));
+  };
+  std::error_code ec;
   if (shell.UsbAddress) {
-    WriteUsbAddressFile(evm.StateFile(kUsbAddressFileName), *shell.UsbAddress);
+    const auto file = evm.StateFile(kUsbAddressFileName);
+    note(file, WriteUsbAddressFile(file, *shell.UsbAddress, &ec), ec);
   }
-  WriteControlEvmSettings(evm.StateFile(kControlEvmSettingsFileName), evm.calBoard.VrefVolts,
-                          evm.calBoard.RefMode);
-  std::error_code ignored;
-  StoreSettings(evm, ignored);
+  const auto control = evm.StateFile(kControlEvmSettingsFileName);
+  note(control, WriteControlEvmSettings(control, evm.calBoard.VrefVolts, evm.calBoard.RefMode, &ec),
+       ec);
+  note(evm.StateFile(kSettingsFileName), StoreSettings(evm, ec), ec);
+  if (!failed.empty()) evm.ui.MessageBox(UnstoredStateMessage(failed), kMessageTitle);
   // Windows write their own state as they go, after the main window's.
   if (unloadOtherWindows) unloadOtherWindows();
   evm.regLink.CloseRegLink();

@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "evm.h"
 
@@ -31,14 +33,21 @@ void ReportUnreadableStateFile(UserInterface& ui, const std::filesystem::path& f
                                const std::error_code& readError);
 
 // Writes the calibration inputs to the settings file when the load took it
-// over; settings that did not parse are kept as "NAME.bad" first. False, with
+// over; settings that did not parse are kept as "NAME.bad" first (with the
+// time in the name when an earlier copy holds that one). False, with
 // the reason in `ec`, when nothing could be stored.
 bool StoreSettings(Evm& evm, std::error_code& ec);
 
 // Runs once, when the main window is first activated after the load.
 void FirstActivation(Evm& evm);
 
-// The main window's unload: the state files, then the register link.
+// The one message for the state files the unload could not write, each
+// with the system's reason.
+std::string UnstoredStateMessage(
+    const std::vector<std::pair<std::filesystem::path, std::error_code>>& failed);
+
+// The main window's unload: the state files, then the register link. Files
+// that could not be written are named in one message.
 void MainUnload(Evm& evm, const std::function<void()>& unloadOtherWindows = {});
 
 // 1 when the locale writes 1.1 as "1,1".

@@ -20,10 +20,14 @@ std::optional<uint16_t> ReadUsbAddressFile(const std::filesystem::path& path,
   return static_cast<uint16_t>(*value);
 }
 
-bool WriteUsbAddressFile(const std::filesystem::path& path, uint16_t usbAddress) {
+bool WriteUsbAddressFile(const std::filesystem::path& path, uint16_t usbAddress,
+                         std::error_code* ec) {
   RecordWriter w;
   w.Number(usbAddress).EndRecord();
-  return WriteFileAtomically(path, w.Content());
+  std::error_code why;
+  const bool written = WriteFileAtomically(path, w.Content(), why);
+  if (ec) *ec = why;
+  return written;
 }
 
 }  // namespace evm

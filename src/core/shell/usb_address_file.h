@@ -13,6 +13,8 @@ inline constexpr const char* kUsbAddressFileName = "EVM_Address_Settings.csv";
 // `readError` receives why the file could not be read, when it could not.
 std::optional<uint16_t> ReadUsbAddressFile(const std::filesystem::path& path,
                                            std::error_code* readError = nullptr);
-bool WriteUsbAddressFile(const std::filesystem::path& path, uint16_t usbAddress);
+// False, with the system's reason in `ec` when given, when it could not be written.
+bool WriteUsbAddressFile(const std::filesystem::path& path, uint16_t usbAddress,
+                         std::error_code* ec = nullptr);
 
 }  // namespace evm

@@ -146,12 +146,15 @@ void EvalSupplyClick(Evm& evm, EvalControlPanel& panel) {
   panel.Command3 = turnOn ? "Press to turn Vdut Off" : "Press to turn Vdut On";
 }
 
-bool WriteControlEvmSettings(const std::filesystem::path& file, double vrefVolts,
-                             Reference refMode) {
+bool WriteControlEvmSettings(const std::filesystem::path& file, double vrefVolts, Reference refMode,
+                             std::error_code* ec) {
   RecordWriter w;
   // The file holds the mode by its number.
   w.Number(vrefVolts).EndRecord().Number(static_cast<int>(refMode)).EndRecord();
-  return WriteFileAtomically(file, w.Content());
+  std::error_code why;
+  const bool written = WriteFileAtomically(file, w.Content(), why);
+  if (ec) *ec = why;
+  return written;
 }
 
 bool EvalControlUnload(Evm& evm, const EvalControlPanel& panel) {

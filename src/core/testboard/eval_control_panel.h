@@ -45,9 +45,10 @@ void EvalSupplyClick(Evm& evm, EvalControlPanel& panel);
 // The window's unload: the settings file from Text5 and RefMode.
 bool EvalControlUnload(Evm& evm, const EvalControlPanel& panel);
 
-// Two records: the reference voltage and RefMode.
-bool WriteControlEvmSettings(const std::filesystem::path& file, double vrefVolts,
-                             Reference refMode);
+// Two records: the reference voltage and RefMode. False, with the system's
+// reason in `ec` when given, when the file could not be written.
+bool WriteControlEvmSettings(const std::filesystem::path& file, double vrefVolts, Reference refMode,
+                             std::error_code* ec = nullptr);
 
 // The number at the start of a text, "." or "," as decimal point ("1.25V"
 // and "1,25V" are 1.25);

@@ -69,6 +69,7 @@ class SimDevice {
   bool noReply = false;     // reports are taken but never answered
   bool writeFails = false;  // the output report write itself fails
   bool readFails = false;   // a read ends in a device error, not a time-out
+  int replyDelayMs = 0;     // every answer comes this much clock time late
   std::string path;         // set by the platform when the board is added
   // What the enumeration lists besides the ids; a bench with several boards
   // of one kind tells them apart by the serial.

@@ -8,7 +8,7 @@
 namespace evm::sim {
 
 namespace {
-constexpr std::array<std::pair<SimFault, std::string_view>, 10> kFaultNames{{
+constexpr std::array<std::pair<SimFault, std::string_view>, 11> kFaultNames{{
     {SimFault::NoBoard, "no-board"},
     {SimFault::NoReply, "no-reply"},
     {SimFault::WrongReplyCode, "wrong-reply-code"},
@@ -19,11 +19,33 @@ constexpr std::array<std::pair<SimFault, std::string_view>, 10> kFaultNames{{
     {SimFault::Garbage, "garbage"},
     {SimFault::Unplug, "unplug"},
     {SimFault::NoPermission, "no-permission"},
+    {SimFault::SlowReply, "slow-reply"},
 }};
 constexpr std::array<std::pair<SimBoardKind, std::string_view>, 2> kBoardNames{{
     {SimBoardKind::RegLink, "reglink"},
     {SimBoardKind::Interface, "interface"},
 }};
+// Digits only, up to `atMost`.
+std::optional<int> WholeNumber(std::string_view text, int atMost) {
+  if (text.empty() || text.size() > 9) return std::nullopt;
+  int n = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + (c - '0');
+  }
+  if (n > atMost) return std::nullopt;
+  return n;
+}
+
+void Apply(SimulatedEvm& sim, SimDevice& board, const SimFaultChoice& choice) {
+  if (choice.fault == SimFault::SlowReply) {
+    board.replyDelayMs = choice.delayMs;
+  } else {
+    board.Inject(choice.fault);
+  }
+  // A board that is gone takes its open handles with it at once.
+  if (choice.fault == SimFault::NoBoard) sim.Unplug(board);
+}
 }  // namespace
 
 std::string_view SimFaultName(SimFault fault) {
@@ -38,17 +60,41 @@ std::string_view SimBoardName(SimBoardKind board) {
 }
 
 std::optional<SimFaultChoice> ParseSimFault(std::string_view text) {
+  std::optional<int> afterReports;
+  if (const size_t at = text.rfind('@'); at != std::string_view::npos) {
+    afterReports = WholeNumber(text.substr(at + 1), 1000000000);
+    if (!afterReports) return std::nullopt;
+    text = text.substr(0, at);
+  }
   const size_t colon = text.find(':');
   if (colon == std::string_view::npos) return std::nullopt;
   const std::string_view boardText = text.substr(0, colon);
-  const std::string_view faultText = text.substr(colon + 1);
+  std::string_view faultText = text.substr(colon + 1);
+  std::optional<int> delayMs;
+  if (const size_t second = faultText.find(':'); second != std::string_view::npos) {
+    delayMs = WholeNumber(faultText.substr(second + 1), 600000);
+    if (!delayMs) return std::nullopt;
+    faultText = faultText.substr(0, second);
+  }
   for (const auto& [board, boardName] : kBoardNames) {
     if (boardName != boardText) continue;
     for (const auto& [fault, faultName] : kFaultNames) {
-      if (faultName == faultText) return SimFaultChoice{board, fault};
+      if (faultName != faultText) continue;
+      if (delayMs && fault != SimFault::SlowReply) return std::nullopt;
+      return SimFaultChoice{
+          board, fault, afterReports,
+          fault == SimFault::SlowReply ? delayMs.value_or(kSimDefaultReplyDelayMs) : 0};
     }
   }
   return std::nullopt;
+}
+
+std::string SimFaultText(const SimFaultChoice& choice) {
+  std::string text =
+      std::string(SimBoardName(choice.board)) + ":" + std::string(SimFaultName(choice.fault));
+  if (choice.fault == SimFault::SlowReply) text += ":" + std::to_string(choice.delayMs);
+  if (choice.afterReports) text += "@" + std::to_string(*choice.afterReports);
+  return text;
 }
 
 std::string SimFaultNames() {
@@ -71,10 +117,15 @@ bool InjectFault(SimulatedEvm& sim, SimFaultChoice choice) {
   }
   if (!board) return false;
   if (choice.fault == SimFault::Unplug) {
-    sim.ScheduleUnplug(*board, 1, kSimReplugAfterMs);
+    sim.ScheduleUnplug(*board, choice.afterReports.value_or(1), kSimReplugAfterMs);
     return true;
   }
-  board->Inject(choice.fault);
+  if (choice.afterReports.value_or(0) > 0) {
+    sim.ScheduleFault(
+        *board, [&sim, board, choice] { Apply(sim, *board, choice); }, *choice.afterReports);
+    return true;
+  }
+  Apply(sim, *board, choice);
   return true;
 }
 

@@ -21,6 +21,7 @@ enum class SimFault {
   Garbage,         // answers with noise
   Unplug,          // unplugged after its next report, plugged in again later
   NoPermission,    // listed, but the user may not open it
+  SlowReply,       // answers every report, but `delayMs` late
 };
 
 enum class SimBoardKind { RegLink, Interface };
@@ -28,13 +29,26 @@ enum class SimBoardKind { RegLink, Interface };
 struct SimFaultChoice {
   SimBoardKind board;
   SimFault fault;
+  // The board behaves for this many reports before the fault starts, so a
+  // fault can strike in the middle of a run; none: from the first (an
+  // unplug: after the first).
+  std::optional<int> afterReports = std::nullopt;
+  int delayMs = 0;  // SlowReply: how late each answer comes
 };
 
+// A slow reply without a delay of its own: later than the register link's
+// time-out, sooner than the interface board's.
+inline constexpr int kSimDefaultReplyDelayMs = 2000;
+
 // The names a user gives on the command line, "reglink:no-reply" or
-// "interface:garbage".
+// "interface:garbage"; "@N" after one starts the fault after N reports
+// ("reglink:no-reply@5"), and a slow reply may name its delay in
+// milliseconds ("reglink:slow-reply:500").
 std::string_view SimFaultName(SimFault fault);
 std::string_view SimBoardName(SimBoardKind board);
 std::optional<SimFaultChoice> ParseSimFault(std::string_view text);
+// The text ParseSimFault reads back as `choice`.
+std::string SimFaultText(const SimFaultChoice& choice);
 // Every accepted name, comma-separated, for a usage message.
 std::string SimFaultNames();
 

@@ -68,6 +68,10 @@ void SimulatedEvm::ScheduleUnplug(SimDevice& board, int afterReports, int replug
   plugPlans_[&board] = PlugPlan{afterReports, replugAfterMs, std::nullopt};
 }
 
+void SimulatedEvm::ScheduleFault(SimDevice& board, std::function<void()> start, int afterReports) {
+  faultPlans_[&board] = FaultPlan{std::move(start), afterReports};
+}
+
 void SimulatedEvm::Sync(bool mayUnplug) {
   const double now = clock_.SecondsSinceMidnight();
   for (auto& owned : boards_) {
@@ -251,8 +255,15 @@ bool SimulatedEvm::WriteReport(HidHandle handle, const std::vector<uint8_t>& rep
     return false;
   }
   SimDevice* board = open->board;
-  if (open->dead) {
-    lastError_ = kErrorDeviceNotConnected;
+  if (const auto plan = faultPlans_.find(board);
+      plan != faultPlans_.end() && plan->second.reportsLeft <= 0) {
+    const std::function<void()> start = std::move(plan->second.start);
+    faultPlans_.erase(plan);
+    start();
+    open = Find(handle);
+  }
+  if (!open || open->dead) {
+    lastError_ = open ? kErrorDeviceNotConnected : kErrorInvalidHandle;
     return false;
   }
   if (board->writeFails) {
@@ -260,8 +271,14 @@ bool SimulatedEvm::WriteReport(HidHandle handle, const std::vector<uint8_t>& rep
     return false;
   }
   auto reply = board->HandleOutputReport(report);
-  if (reply && !board->noReply) pendingInput_[board].push_back(std::move(*reply));
+  if (reply && !board->noReply) {
+    pendingInput_[board].push_back(
+        {std::move(*reply), clock_.SecondsSinceMidnight() * 1000 + board->replyDelayMs});
+  }
   if (const auto plan = plugPlans_.find(board); plan != plugPlans_.end()) {
+    --plan->second.reportsLeft;
+  }
+  if (const auto plan = faultPlans_.find(board); plan != faultPlans_.end()) {
     --plan->second.reportsLeft;
   }
   lastError_ = kErrorSuccess;
@@ -297,12 +314,17 @@ HidWaitResult SimulatedEvm::WaitRead(HidHandle handle, int timeoutMs,
     return HidWaitResult::Failed;
   }
   auto& queue = pendingInput_[open->board];
-  if (queue.empty()) {
+  // An answer that comes after the time-out is still on its way when the
+  // wait ends, and is the first one the next read gets.
+  const double waitMs =
+      queue.empty() ? 0 : queue.front().readyAtMs - clock_.SecondsSinceMidnight() * 1000;
+  if (queue.empty() || waitMs > timeoutMs) {
     clock_.SleepMs(timeoutMs);
     lastError_ = kErrorTimeout;
     return HidWaitResult::TimedOut;
   }
-  report = std::move(queue.front());
+  if (waitMs > 0) clock_.SleepMs(static_cast<int64_t>(waitMs + 0.5));
+  report = std::move(queue.front().report);
   queue.pop_front();
   report.resize(open->readLength, 0);
   lastError_ = kErrorSuccess;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -53,6 +54,9 @@ class SimulatedEvm final : public HidPlatform {
   // Unplugs `board` once it has answered `afterReports` more reports, and
   // plugs it in again `replugAfterMs` of clock time later.
   void ScheduleUnplug(SimDevice& board, int afterReports, int replugAfterMs);
+  // Runs `start` (which switches a fault on) just before `board` takes its
+  // report after the next `afterReports` ones.
+  void ScheduleFault(SimDevice& board, std::function<void()> start, int afterReports);
 
   int EventsCreated() const { return eventsCreated_; }
   int OpenHandleCount() const { return static_cast<int>(handles_.size()); }
@@ -86,6 +90,15 @@ class SimulatedEvm final : public HidPlatform {
     size_t readLength = 0;
     bool dead = false;  // its board was unplugged since it was opened
   };
+  struct FaultPlan {
+    std::function<void()> start;
+    int reportsLeft = 0;
+  };
+  // An answer on its way; a slow board's arrives later than it was made.
+  struct PendingReport {
+    std::vector<uint8_t> report;
+    double readyAtMs = 0;  // of the clock's day
+  };
   struct PlugPlan {
     int reportsLeft = 0;
     int replugAfterMs = 0;
@@ -106,8 +119,9 @@ class SimulatedEvm final : public HidPlatform {
   std::vector<std::unique_ptr<SimDevice>> boards_;
   std::vector<SimDevice*> snapshot_;
   std::map<HidHandle, OpenHandle> handles_;
-  std::map<SimDevice*, std::deque<std::vector<uint8_t>>> pendingInput_;
+  std::map<SimDevice*, std::deque<PendingReport>> pendingInput_;
   std::map<SimDevice*, PlugPlan> plugPlans_;
+  std::map<SimDevice*, FaultPlan> faultPlans_;
   std::set<SimDevice*> gone_;  // seen unplugged: comes back as a new device
   int instances_ = 0;
   HidHandle nextHandle_ = 0x100;

@@ -1,5 +1,7 @@
 #include "gui/testboard/frm_debug_usb.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -48,7 +50,7 @@ frmDebugUSB::frmDebugUSB(Evm& evm, QWidget* parent) : QWidget(parent, Qt::Window
   txtUSB_Debug->setFont(font);
   // A log is not edited: an undo history would keep every line ever shown.
   txtUSB_Debug->setUndoRedoEnabled(false);
-  txtUSB_Debug->setPlainText(WithoutCr(evm_.usbDebug.Text()));
+  AppendShown(WithoutCr(evm_.usbDebug.Text()));
   shownDropped_ = evm_.usbDebug.DroppedLines();
   txtUSB_Debug->moveCursor(QTextCursor::End);
   layout->addWidget(txtUSB_Debug, 1);
@@ -68,7 +70,7 @@ frmDebugUSB::frmDebugUSB(Evm& evm, QWidget* parent) : QWidget(parent, Qt::Window
   evm_.usbDebug.onCleared = [this] {
     pending_.clear();
     shownDropped_ = 0;
-    txtUSB_Debug->clear();
+    ClearShown();
   };
   resize(560, 480);
   MakeToolWindow(this);
@@ -77,6 +79,32 @@ frmDebugUSB::frmDebugUSB(Evm& evm, QWidget* parent) : QWidget(parent, Qt::Window
 frmDebugUSB::~frmDebugUSB() {
   evm_.usbDebug.onAppended = nullptr;
   evm_.usbDebug.onCleared = nullptr;
+}
+
+void frmDebugUSB::ClearShown() {
+  txtUSB_Debug->clear();
+  shownLines_.clear();
+  openLine_ = 0;
+  linesInLastBlock_ = 0;
+}
+
+void frmDebugUSB::AppendShown(QString text) {
+  qsizetype lineStart = 0;
+  for (qsizetype i = text.indexOf('\n'); i >= 0; i = text.indexOf('\n', i + 1)) {
+    shownLines_.push_back(openLine_ + static_cast<int>(i - lineStart));
+    openLine_ = 0;
+    lineStart = i + 1;
+    if (++linesInLastBlock_ < kLinesPerBlock) {
+      text[i] = QChar::LineSeparator;
+    } else {
+      linesInLastBlock_ = 0;
+    }
+  }
+  openLine_ += static_cast<int>(text.size() - lineStart);
+  QTextDocument* doc = txtUSB_Debug->document();
+  QTextCursor cursor(doc);
+  cursor.setPosition(doc->characterCount() - 1);
+  cursor.insertText(text);
 }
 
 void frmDebugUSB::Collect(std::string_view text) {
@@ -100,17 +128,22 @@ void frmDebugUSB::Flush() {
   viewport->setUpdatesEnabled(false);
   QTextCursor cursor(doc);
   cursor.beginEditBlock();
-  cursor.setPosition(doc->characterCount() - 1);
-  cursor.insertText(WithoutCr(pending_));
+  AppendShown(WithoutCr(pending_));
   pending_.clear();
   if (dropped != shownDropped_) {
     // The log dropped its oldest lines: the same lines go from the top of
     // the view, and the marker line is written anew.
-    const size_t blocks = (shownDropped_ > 0 ? 1 : 0) + (dropped - shownDropped_);
+    size_t lines = (shownDropped_ > 0 ? 1 : 0) + (dropped - shownDropped_);
+    lines = std::min(lines, shownLines_.size());
+    int end = 0;
+    for (size_t i = 0; i < lines; ++i) end += shownLines_[i] + 1;
+    shownLines_.erase(shownLines_.begin(), shownLines_.begin() + static_cast<std::ptrdiff_t>(lines));
+    if (shownLines_.empty()) linesInLastBlock_ = 0;
+    const QString marker = WithoutCr(DroppedLinesMarker(dropped));
+    shownLines_.push_front(static_cast<int>(marker.size()) - 1);
     cursor.setPosition(0);
-    cursor.setPosition(doc->findBlockByNumber(static_cast<int>(blocks)).position(),
-                       QTextCursor::KeepAnchor);
-    cursor.insertText(WithoutCr(DroppedLinesMarker(dropped)));
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    cursor.insertText(marker);
     shownDropped_ = dropped;
   }
   cursor.endEditBlock();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <deque>
 #include <string>
 
 #include "evm.h"
@@ -28,11 +29,21 @@ class frmDebugUSB : public QWidget {
   // pass and drops the lines the log has dropped.
   void Collect(std::string_view text);
   void Flush();
+  // Puts `text` at the end of the view, its lines in blocks of at most
+  // kLinesPerBlock joined by line separators: an edit of the document costs
+  // per block, so a block per line would pay that for every line shown and
+  // again for every line dropped.
+  void AppendShown(QString text);
+  void ClearShown();
 
+  static constexpr int kLinesPerBlock = 16;
   Evm& evm_;
   std::string pending_;
   bool flushQueued_ = false;
   size_t shownDropped_ = 0;
+  std::deque<int> shownLines_;  // length of each whole line shown, the oldest first
+  int openLine_ = 0;            // length of the last line, not ended yet
+  int linesInLastBlock_ = 0;
 };
 
 }  // namespace evm::gui

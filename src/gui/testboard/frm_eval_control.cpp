@@ -61,8 +61,8 @@ frmEvalControl::frmEvalControl(Evm& evm, QWidget* parent) : QWidget(parent, Qt::
                                                             {Option16, Reference::DigitalCodes}};
   for (const auto& [option, mode] : references) {
     adcLayout->addWidget(option);
-    connect(option, &QRadioButton::clicked, this, [this, mode] {
-      EvalReferenceClick(evm_, panel_, mode);
+    connect(option, &QRadioButton::clicked, this, [this, m = mode] {
+      EvalReferenceClick(evm_, panel_, m);
       Render();
     });
   }

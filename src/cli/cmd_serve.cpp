@@ -1,0 +1,55 @@
+#include "cli/cli_session.h"
+#include "cli/commands.h"
+#include "cli/scpi_instrument.h"
+#include "cli/scpi_server.h"
+
+namespace evm::cli {
+
+int RunServe(CliContext& ctx) {
+#ifdef _WIN32
+  return Fail(ctx, kExitFailed, "serve is not available in this build");
+#else
+  ListenAddress address;
+  if (const auto listen = ctx.options.Value("--listen");
+      listen && !ParseListenAddress(*listen, address)) {
+    return Fail(ctx, kExitUsage, "--listen '" + *listen + "' is not HOST:PORT");
+  }
+  const std::string where = address.host + ":" + std::to_string(address.port);
+  if (!IsLoopbackHost(address.host)) {
+    if (!ctx.options.Flag("--allow-remote")) {
+      return Fail(
+          ctx, kExitUsage,
+          "listening on " + where + " lets other machines write the registers; add --allow-remote");
+    }
+    ctx.err << "evmctl serve: warning: listening on " << where
+            << ": any client that reaches it can write the registers\n";
+  }
+  ScpiInstrument instrument(*ctx.bench);
+  ScpiServer server(instrument, ctx.err);
+  try {
+    server.Listen(address);
+  } catch (const ServeError& e) {
+    return Fail(ctx, kExitFailed, e.what());
+  }
+  // A device that has lost its calibration would measure no current; a
+  // missing board is no reason not to serve (its queries answer -241).
+  try {
+    if (const std::string done = instrument.CalibrateIfBlank(); !done.empty()) {
+      ctx.err << "evmctl serve: " << done << "\n";
+    }
+  } catch (const Error& e) {
+    ctx.err << "evmctl serve: " << e.what() << "\n";
+  }
+  ctx.err << "evmctl serve: listening on " << address.host << ":" << server.Port() << std::endl;
+  static const std::atomic<bool> kNever{false};
+  try {
+    server.Run(ctx.io.stop ? *ctx.io.stop : kNever);
+  } catch (const ServeError& e) {
+    return Fail(ctx, kExitFailed, e.what());
+  }
+  ctx.err << "evmctl serve: stopped\n";
+  return kExitOk;
+#endif
+}
+
+}  // namespace evm::cli
