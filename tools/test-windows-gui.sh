@@ -142,7 +142,7 @@ installed="$appdata/Local/Programs/ZM5520-1 EVM"
 menu="$appdata/Roaming/Microsoft/Windows/Start Menu/Programs"
 state="$appdata/Local/zm5520-evm/zm5520-evm/ZM5520_1EVM_Settings.csv"
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\zm5520-evm'
-wine "$setup" /S /PATH >/dev/null 2>&1
+wine "$setup" /S /PATH >/dev/null 2>&1 || fail "setup.exe /S failed"
 wineserver -w
 missing=$(cd "$deploy" && find . -type f | while read -r f; do [ -f "$installed/$f" ] || echo "$f"; done)
 if [ -d "$installed" ] && [ -z "$missing" ]; then ok "installed in %LOCALAPPDATA%\\Programs"; else fail "not installed: ${missing:-no folder}"; fi
@@ -176,7 +176,8 @@ wine "$installed/evmctl.exe" --simulate calibrate --rshunt 0.01 --max-current 2 
   >/dev/null 2>&1 || true
 [ -f "$state" ] || fail "the installed evmctl kept no state in $state"
 
-wine "$installed/uninstall.exe" /S >/dev/null 2>&1
+# The uninstaller copies itself away and returns at once: wait for Wine to settle.
+wine "$installed/uninstall.exe" /S >/dev/null 2>&1 || fail "uninstall.exe /S failed"
 wineserver -w
 left=$(find "$installed" -type f 2>/dev/null | head -3)
 if [ ! -e "$installed" ]; then ok "uninstalled: the folder is gone"; else fail "left after uninstall: ${left:-the folder}"; fi
