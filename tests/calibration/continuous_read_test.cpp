@@ -40,7 +40,7 @@ struct ReadContext : test::RegContext {
 
 const std::string kRecordEnd = "\"\r\n\"\r\n";
 
-TEST(ContinuousRead, StopEndsTheLoopAfterThePassInProgress) {
+TEST(ContinuousRead, StopEndsTheLoopAfterThePassInProgressAndEndsANestedStartToo) {
   for (int passes : {1, 3}) {
     ReadContext c;
     std::vector<uint32_t> colours;
@@ -58,17 +58,15 @@ TEST(ContinuousRead, StopEndsTheLoopAfterThePassInProgress) {
     EXPECT_EQ(colours.back(), kButtonFace);
     EXPECT_EQ(c.clock.ElapsedMs(), 600 * passes);
   }
-}
 
-TEST(ContinuousRead, AStartDuringReadingNestsAndOneStopEndsBoth) {
-  ReadContext c;
-  c.ui.onProcessEvents = [&c] {
-    if (c.ui.eventPasses == 1) cmdStartContinuousRead_Click(c.evm);
-    if (c.ui.eventPasses == 3) cmdStopContinuousRead_Click(c.evm);
+  ReadContext nested;
+  nested.ui.onProcessEvents = [&nested] {
+    if (nested.ui.eventPasses == 1) cmdStartContinuousRead_Click(nested.evm);
+    if (nested.ui.eventPasses == 3) cmdStopContinuousRead_Click(nested.evm);
   };
-  cmdStartContinuousRead_Click(c.evm);
-  EXPECT_EQ(c.ui.eventPasses, 3);
-  EXPECT_EQ(c.Reads().size(), 18u);
+  cmdStartContinuousRead_Click(nested.evm);
+  EXPECT_EQ(nested.ui.eventPasses, 3);
+  EXPECT_EQ(nested.Reads().size(), 18u);
 }
 
 TEST(LogFile, HeaderAndRecordsByteForByte) {
@@ -118,7 +116,7 @@ TEST(LogFile, HeaderAndRecordsByteForByte) {
 
 // Logging switched off while reading goes on stops the records; a pass the
 // board did not acknowledge is counted, not logged.
-TEST(LogFile, OnlyAcknowledgedPassesWhileLoggingIsOnAreRecorded) {
+TEST(LogFile, OnlyAcknowledgedPassesWhileLoggingIsOnAreRecordedAndTheUnloadClosesIt) {
   for (const bool switchedOff : {true, false}) {
     SCOPED_TRACE(switchedOff ? "switched off after two passes" : "passes 2 and 3 not acknowledged");
     ReadContext c;
@@ -135,6 +133,14 @@ TEST(LogFile, OnlyAcknowledgedPassesWhileLoggingIsOnAreRecorded) {
     const std::string log = c.Log();
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6) << "the header and two passes";
   }
+
+  ReadContext unloaded;
+  unloaded.OpenLog();
+  unloaded.ui.onProcessEvents = [&unloaded] { MainUnload(unloaded.evm); };
+  cmdStartContinuousRead_Click(unloaded.evm);
+  EXPECT_EQ(unloaded.ui.eventPasses, 1);
+  EXPECT_FALSE(unloaded.evm.measurement.LogActive);
+  EXPECT_EQ(unloaded.evm.measurement.logFile, nullptr);
 }
 
 // Each refusal names the file; a read-only file keeps what it held.
@@ -168,16 +174,6 @@ TEST(LogFile, CancelOrAFileThatCannotBeMadeOrWrittenLeavesLoggingOff) {
     EXPECT_EQ(c.evm.measurement.LastChosenFolder, ExtractFolder(file));
   }
   EXPECT_EQ(ReadWholeFile(locked).value_or("<none>"), "kept");
-}
-
-TEST(LogFile, UnloadStopsReadingAndClosesTheLog) {
-  ReadContext c;
-  c.OpenLog();
-  c.ui.onProcessEvents = [&c] { MainUnload(c.evm); };
-  cmdStartContinuousRead_Click(c.evm);
-  EXPECT_EQ(c.ui.eventPasses, 1);
-  EXPECT_FALSE(c.evm.measurement.LogActive);
-  EXPECT_EQ(c.evm.measurement.logFile, nullptr);
 }
 
 }  // namespace

@@ -24,15 +24,13 @@ std::vector<int> Sequence(int count) {
   return v;
 }
 
-TEST(ExtractFolder, BackslashesAndThePlatformSeparator) {
+TEST(RegisterFile, SaveWritesTheSlotsAndRemembersTheFolderForTheNextDialog) {
   EXPECT_EQ(ExtractFolder("C:\\EVM\\data\\regs.csv"), "C:\\EVM\\data\\");
   EXPECT_EQ(ExtractFolder("/home/me/regs.csv"), "/home/me/");
   EXPECT_EQ(ExtractFolder("/"), "/");
   EXPECT_EQ(ExtractFolder("regs.csv"), "");
   EXPECT_EQ(ExtractFolder(""), "");
-}
 
-TEST(RegisterFile, SaveWritesTheSlotsAndRemembersTheFolderForTheNextDialog) {
   RegContext c;
   for (int i = 0; i < 23; ++i) c.Store().RegValue[static_cast<size_t>(i)] = i == 0 ? 65535 : i * 7;
   const std::string file = (c.dir.path() / "regs.csv").string();

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -29,23 +30,33 @@ struct CliResult {
   std::string err;
 };
 
+// evmctl run in this process with exactly `args`, on `on`; `out`, when
+// given, takes standard output in place of the result's text.
+inline CliResult RunEvmctlWith(const std::vector<std::string>& args, Clock& on,
+                               const std::atomic<bool>* stop = nullptr, bool terminal = false,
+                               std::ostream* out = nullptr) {
+  std::ostringstream text, err;
+  CliResult r;
+  r.code = cli::RunEvmctl(args, cli::EvmctlIo{out ? *out : text, err, on, stop, terminal});
+  r.out = text.str();
+  r.err = err.str();
+  return r;
+}
+
 // evmctl run in this process on virtual time, with a fresh config folder per
 // test that every run gets as --config-dir.
 class Evmctl : public ::testing::Test {
  protected:
-  CliResult Run(const std::vector<std::string>& args, const std::atomic<bool>* stop = nullptr) {
-    std::vector<std::string> all = {"--config-dir", Utf8FromPath(dir.path())};
-    all.insert(all.end(), args.begin(), args.end());
-    std::ostringstream out, err;
-    CliResult r;
-    r.code = cli::RunEvmctl(all, cli::EvmctlIo{out, err, clock, stop, false});
-    r.out = out.str();
-    r.err = err.str();
-    return r;
-  }
+  CliResult Run(const std::vector<std::string>& args) { return RunEvmctlWith(Args(args), clock); }
   CliResult Sim(std::vector<std::string> args) {
     args.insert(args.begin(), "--simulate");
     return Run(args);
+  }
+  // `args` after the config folder.
+  std::vector<std::string> Args(const std::vector<std::string>& args) {
+    std::vector<std::string> all = {"--config-dir", Utf8FromPath(dir.path())};
+    all.insert(all.end(), args.begin(), args.end());
+    return all;
   }
   // The output of a --json run, which must parse.
   Json Parsed(const CliResult& r) {
@@ -55,6 +66,12 @@ class Evmctl : public ::testing::Test {
   }
   std::string File(const std::string& name) {
     return Utf8FromPath(dir.path() / PathFromUtf8(name));
+  }
+  // A file of the config folder holding `content`; its name as evmctl takes it.
+  std::string Put(const std::string& name, const std::string& content) {
+    const std::string path = File(name);
+    std::ofstream(PathFromUtf8(path), std::ios::binary) << content;
+    return path;
   }
 
   TempDir dir;
@@ -79,15 +96,17 @@ class AlarmClock final : public Clock {
   int64_t stopAtMs_;
 };
 
+// A script file's text, one row per step.
+inline std::string ScriptOf(std::initializer_list<const char*> steps) {
+  std::string text;
+  for (const char* step : steps) text += "\"\",\"" + std::string(step) + "\",\"\",\"\"\r\n";
+  return text;
+}
+
 inline std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end + 1;
-  }
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }
 

@@ -1,4 +1,4 @@
-// The register commands of evmctl on the simulated EVM, run as processes.
+// The register and interface-board commands of evmctl on the simulated EVM.
 
 #include "calibration/continuous_read.h"
 #include "calibration/measurement_log.h"
@@ -6,38 +6,41 @@
 #include "cli/cli_fixture.h"
 #include "common/atomic_file.h"
 #include "common/write_records.h"
+#include "plot/measurement_series.h"
 #include "shell/settings_file.h"
 
 namespace evm::test {
 namespace {
 
-// Each run starts the simulation afresh, so both outputs show the same values.
-TEST_F(Evmctl, ReadTextAndJsonShowTheSameRegisters) {
+// The JSON of each command is the operation's result (tests/python compares
+// the two); here the text evmctl prints.
+TEST_F(Evmctl, ReadShowsEachRegisterOnALine) {
   const CliResult text = Sim({"read"});
   ASSERT_EQ(text.code, 0) << text.err;
-  const Json regs = Parsed(Sim({"--json", "read"}))["registers"];
   const auto lines = Lines(text.out);
-  ASSERT_EQ(regs.size(), 6u);
-  ASSERT_EQ(lines.size(), regs.size()) << text.out;
+  ASSERT_EQ(lines.size(), 6u) << text.out;
   EXPECT_EQ(lines[0], "00h  Config               0x399F 0011_1001_1001_1111");
-  EXPECT_EQ(regs[0]["address"].get<std::string>() + " " + regs[0]["name"].get<std::string>() + " " +
-                regs[0]["hex"].get<std::string>(),
-            "00h Config 399F");
-  EXPECT_FALSE(regs[0]["scaled"].is_number()) << "the configuration has no unit";
-  EXPECT_NEAR(regs[2]["scaled"].get<double>(), 12.0, 0.05);
   EXPECT_NE(lines[2].find(" V"), std::string::npos) << lines[2];
   EXPECT_EQ(Lines(Sim({"read", "--engineering"}).out).size(), 8u) << "with the trim registers";
 }
 
-TEST_F(Evmctl, WriteSaysWhetherTheReadBackMatches) {
-  const CliResult trim = Sim({"write", "6", "1"});
-  EXPECT_EQ(trim.code, 0) << "the trim register is reached too: " << trim.err;
+// A monitor pass on a line; without a device every pass is said to be
+// unanswered, and the failure ends the stream.
+TEST_F(Evmctl, MonitorPrintsEachPassAndAnAbsentDeviceEndsTheStream) {
+  const CliResult text = Sim({"monitor", "--passes", "1"});
+  ASSERT_EQ(text.code, 0) << text.err;
+  EXPECT_NE(text.out.find(" V  shunt "), std::string::npos) << text.out;
 
-  const CliResult readOnly = Sim({"write", "2", "1234"});
-  EXPECT_EQ(readOnly.code, 1);
-  EXPECT_NE(readOnly.out.find("wrote 1234"), std::string::npos) << readOnly.out;
-  EXPECT_NE(readOnly.out.find("MISMATCH"), std::string::npos) << readOnly.out;
-  EXPECT_NE(readOnly.err.find("read-only"), std::string::npos) << readOnly.err;
+  const CliResult absent = Sim({"--address", "45", "monitor", "--passes", "2", "--json"});
+  EXPECT_EQ(absent.code, 1);
+  const std::vector<std::string> passes = Lines(absent.out);
+  ASSERT_EQ(passes.size(), 3u) << absent.out;
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_NE(passes[i].find("\"acknowledged\":false"), std::string::npos) << passes[i];
+  }
+  const Json end = Json::parse(passes[2], nullptr, false);
+  EXPECT_EQ(end.value("exit", 0), 1) << passes[2];
+  EXPECT_NE(end.value("error", "").find("45h"), std::string::npos) << passes[2];
 }
 
 TEST_F(Evmctl, CalibrateShowsTheTabsResultsWithOrWithoutABoard) {
@@ -47,10 +50,7 @@ TEST_F(Evmctl, CalibrateShowsTheTabsResultsWithOrWithoutABoard) {
            "--lsb", "100u", "--pga", "div1", "--bus", "16"});
   ASSERT_EQ(offline.code, 0) << offline.err;
   const Json a = Parsed(offline);
-  // Numbers as numbers, the tab's texts beside them.
   EXPECT_EQ(a["calibration"].get<double>(), 40960);
-  EXPECT_EQ(a["text"]["calibration_hex"].get<std::string>(), "A000");
-  EXPECT_FALSE(a.contains("overflow"));
   EXPECT_EQ(a["text"]["overflow"].get<std::string>(), "(Overflow Possible)");
   EXPECT_FALSE(a["written"].get<bool>());
 
@@ -103,16 +103,10 @@ TEST_F(Evmctl, LogFileHasTheMainWindowsFormatAndStopsAfterItsPassesOrTime) {
     const std::string content = ReadWholeFile(file).value_or("");
     const std::string header = LogHeaderRecord();
     ASSERT_EQ(content.substr(0, header.size()), header);
-    const std::string kRecordEnd = "\"\r\n\"\r\n";
-    size_t records = 0;
-    for (size_t pos = header.size(), end; pos < content.size(); pos = end + kRecordEnd.size()) {
-      end = content.find(kRecordEnd, pos);
-      ASSERT_NE(end, std::string::npos) << "a record without its end";
-      const auto fields = ReadRecordFields(content.substr(pos, end + kRecordEnd.size() - pos));
-      ASSERT_GE(fields.size(), 10u);
-      EXPECT_EQ(fields[4].text, "14751") << "register 00h at power-up";
-      ++records;
-    }
+    MeasurementSeries passes;
+    const LogReadResult read = ReadLogText(content.substr(header.size()), passes);
+    EXPECT_EQ(read.skipped, 0);
+    const auto records = static_cast<size_t>(read.records);
     EXPECT_GE(records, least);
     EXPECT_LE(records, most);
     EXPECT_NE(r.out.find(std::to_string(records) + " pass"), std::string::npos) << r.out;
@@ -139,50 +133,126 @@ TEST_F(Evmctl, RegisterFilesRoundTrip) {
   EXPECT_NE(elsewhere.err.find("45h"), std::string::npos) << elsewhere.err;
 }
 
-// Ctrl-C a minute in, during a log or a looping script: the run ends at the next pass or
-// row, keeps what it did and exits with 130. For the monitor it is the usual
-// end of a run: the passes printed so far stand and the status is 0.
-TEST_F(Evmctl, InterruptionKeepsWhatWasDone) {
-  const std::string log = File("stopped.csv");
-  const std::string loop = File("loop.txt");
-  ASSERT_TRUE(WriteFileAtomically(loop,
-                                  "\"route\",\"CMD MUX 05\",\"\",\"\"\r\n"
-                                  "\"again\",\"goto 1\",\"\",\"\"\r\n"));
-  const std::string results = File("loop_results.txt");
+// Ctrl-C (at `stopAtMs`) ends a log, a looping script or the monitor at the
+// next pass or row, and a wait in progress at once; the run keeps what it
+// did and exits with 130. Unstopped, a silent board ends the run at its first
+// time-out, not at one per register.
+TEST_F(Evmctl, StopEndsEveryRunAndWaitAndKeepsTheWorkDone) {
+  const std::string loop = Put("loop.txt", ScriptOf({"CMD MUX 05", "goto 1"}));
+  const std::string pause = Put("pause.txt", ScriptOf({"CMD MUX 05", "pause 3600", "CMD MUX 00"}));
+  const std::string convert = Put("cnv.txt", ScriptOf({"read_cnv1"}));
+  const std::string log = File("stopped.csv"), results = File("loop.txt.results");
+  const int64_t never = int64_t{1} << 40;
   struct Case {
     std::vector<std::string> args;
+    int64_t stopAtMs;
     int code;
-    std::string kept;      // empty: the passes on standard output
-    size_t minimum;        // bytes the kept file holds, or lines printed, at least
+    int64_t endsByMs;
     const char* progress;  // what standard error, a terminal, shows meanwhile
     const char* said;      // on standard output at the end
   };
+  // clang-format off
   const Case cases[] = {
-      {{"log", log, "--seconds", "100000"}, 130, log, 1000, "99 passes, 60 s, last 0 A", "logged"},
-      {{"script", loop, "--results", results},
-       130,
-       results,
-       20,
-       " rows run",
+      {{"log", log, "--seconds", "100000"},    60000, 130, 61000, "99 passes, 60 s, last 0 A", "logged"},
+      {{"script", loop, "--results", results}, 60000, 130, 61000, " rows run",
        "INTERRUPTED after row 2: 0 passed, 0 failed"},
-      {{"monitor"}, 130, "", 10, "", "current"},
+      {{"monitor"},                            60000, 130, 61000, "", "current"},
+      {{"script", pause, "--results", File("r.txt")},               1000, 130, 1200, "", ""},
+      {{"--sim-fault", "interface:no-reply", "script", convert},    500,  130, 700,  "", ""},
+      {{"--sim-fault", "reglink:no-reply", "read"},                 500,  130, 700,  "", ""},
+      {{"--sim-fault", "reglink:no-reply", "read"},                 never, 1,  1200, "", ""},
+      {{"--sim-fault", "reglink:slow-reply:500", "read"},           never, 0,  6 * (100 + 500), "", ""},
+      {{"--sim-fault", "reglink:slow-reply:1500", "read"},          never, 1,  1200, "", ""},
+      // Six reports a pass, six before the first: the link falls silent in the second.
+      {{"--sim-fault", "reglink:no-reply@12", "log", File("mid.csv"), "--passes", "5"},
+       never, 1, 60000, "", ""},
   };
+  // clang-format on
+  std::string monitored;
   for (const Case& k : cases) {
-    SCOPED_TRACE(k.args[0]);
+    std::vector<std::string> args = {"--simulate"};
+    args.insert(args.end(), k.args.begin(), k.args.end());
+    SCOPED_TRACE(testing::PrintToString(k.args));
     std::atomic<bool> stop{false};
     FakeClock virtualTime;
-    AlarmClock interrupting(virtualTime, stop, 60000);
-    std::vector<std::string> args = {"--config-dir", dir.path().string(), "--simulate"};
-    args.insert(args.end(), k.args.begin(), k.args.end());
-    std::ostringstream out, err;
-    const int code = cli::RunEvmctl(args, cli::EvmctlIo{out, err, interrupting, &stop, true});
-    EXPECT_EQ(code, k.code) << err.str();
-    EXPECT_NE(err.str().find(k.progress), std::string::npos) << err.str();
-    EXPECT_NE(out.str().find(k.said), std::string::npos) << out.str();
-    const size_t kept =
-        k.kept.empty() ? Lines(out.str()).size() : ReadWholeFile(k.kept).value_or("").size();
-    EXPECT_GT(kept, k.minimum) << "what was done before is kept";
+    AlarmClock alarm(virtualTime, stop, k.stopAtMs);
+    const CliResult r = RunEvmctlWith(Args(args), alarm, &stop, true);
+    EXPECT_EQ(r.code, k.code) << r.err;
+    EXPECT_LE(virtualTime.ElapsedMs(), k.endsByMs);
+    EXPECT_NE(r.err.find(k.progress), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find(k.said), std::string::npos) << r.out;
+    if (args[1] == "monitor") monitored = r.out;
   }
+  // What was done before is kept.
+  EXPECT_GT(ReadWholeFile(log).value_or("").size(), 1000u);
+  EXPECT_GT(ReadWholeFile(results).value_or("").size(), 20u);
+  EXPECT_GT(Lines(monitored).size(), 10u);
+  EXPECT_TRUE(std::filesystem::exists(File("r.txt"))) << "the results of the rows run so far";
+  MeasurementSeries passes;
+  EXPECT_EQ(ReadLogText(ReadWholeFile(File("mid.csv")).value_or(""), passes).records, 1);
+}
+
+const char* kReadCnv1 = "I2C CH2 S 91 ACKS R ACKM R ACKM P";
+
+TEST_F(Evmctl, SendPrintsReportsReadsAndAcknowledges) {
+  const CliResult r = Sim({"send", "CMD MUX 05", kReadCnv1});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 10u) << r.out;
+  EXPECT_EQ(lines[0], "> CMD MUX 05");
+  EXPECT_EQ(lines[1], "  command  " + ReportText("CMD MUX 05", 1));
+  EXPECT_EQ(lines[6], "  command  " + ReportText(kReadCnv1, 2)) << "sequence numbers go on";
+  EXPECT_EQ(lines[9], "  acks     00");
+}
+
+TEST_F(Evmctl, ExampleScriptPasses) {
+  const CliResult r = Sim({"script", (kExamples / "dac_to_converters.txt").string()});
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back().rfind("PASS: ", 0), 0u) << lines.back();
+  EXPECT_EQ(r.out.find("FAIL"), std::string::npos) << r.out;
+}
+
+// The results file is the script window's (the stored golden file); the
+// JSON rows are the operation's (tests/python compares them).
+TEST_F(Evmctl, ScriptWithFailsWritesTheWindowsResults) {
+  const std::string results = File("results.txt");
+  const CliResult r =
+      Sim({"--json", "script", (kScripts / "dac_to_cnv1.txt").string(), "--results", results});
+  EXPECT_EQ(r.code, 1);
+  const auto written = ReadWholeFile(results);
+  const auto expected = ReadWholeFile(kScripts / "dac_to_cnv1.expected.txt");
+  ASSERT_TRUE(written);
+  ASSERT_TRUE(expected);
+  EXPECT_EQ(*written, *expected);
+  const Json doc = Parsed(r);
+  EXPECT_EQ(doc["verdict"].get<std::string>(), "FAIL");
+
+  const CliResult text = Sim({"script", (kScripts / "dac_to_cnv1.txt").string()});
+  EXPECT_EQ(text.code, 1);
+  EXPECT_EQ(Lines(text.out).back(),
+            "FAIL: " + std::to_string(static_cast<int>(doc["pass"].get<double>())) + " passed, " +
+                std::to_string(static_cast<int>(doc["fail"].get<double>())) + " failed");
+}
+
+TEST_F(Evmctl, BreakStepsAreReportedAndSkipped) {
+  const std::string script = File("with_break.txt");
+  ASSERT_TRUE(WriteFileAtomically(script,
+                                  "\"route\",\"CMD MUX 05\",\"\",\"\"\r\n"
+                                  "\"wait for the user\",\"break\",\"\",\"\"\r\n"
+                                  "\"set\",\"write_dac_b 2.5\",\"\",\"\"\r\n"
+                                  "\"check\",\"read_cnv1\",\"2.49\",\"2.51\"\r\n"));
+  const CliResult r = Sim({"--json", "script", script});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("row 2: break skipped"), std::string::npos) << r.err;
+  const Json doc = Parsed(r);
+  ASSERT_EQ(doc["rows"].size(), 4u);
+  EXPECT_TRUE(doc["rows"][1]["skipped"].get<bool>());
+  EXPECT_FALSE(doc["rows"][2]["skipped"].get<bool>());
+  EXPECT_EQ(doc["rows"][3]["verdict"].get<std::string>(), "PASS")
+      << "the run went on after the break";
+  EXPECT_EQ(doc["verdict"].get<std::string>(), "PASS");
 }
 
 }  // namespace

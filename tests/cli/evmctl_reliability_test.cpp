@@ -1,14 +1,15 @@
 // What evmctl does when its files, its boards, its output or the user get in
-// the way: a clear refusal in bounded time, and nothing the user kept lost.
+// the way: a clear refusal in bounded time, and nothing the user kept lost;
+// and its exit statuses as the shell sees them (on Windows,
+// tools/test-windows.sh compares evmctl.exe's statuses with these).
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
-#include <fstream>
 
 #include "cli/cli_fixture.h"
 #include "common/atomic_file.h"
-#include "plot/measurement_series.h"
 
 namespace evm::test {
 namespace {
@@ -23,30 +24,7 @@ std::string RegisterFileOf(size_t bytes) {
   return text;
 }
 
-std::string ScriptOf(std::initializer_list<const char*> steps) {
-  std::string text;
-  for (const char* step : steps) text += "\"\",\"" + std::string(step) + "\",\"\",\"\"\r\n";
-  return text;
-}
-
-class EvmctlReliability : public Evmctl {
- protected:
-  CliResult RunOn(Clock& on, std::ostream& out, const std::vector<std::string>& args,
-                  const std::atomic<bool>* stop = nullptr) {
-    std::vector<std::string> all = {"--config-dir", Utf8FromPath(dir.path()), "--simulate"};
-    all.insert(all.end(), args.begin(), args.end());
-    std::ostringstream err;
-    CliResult r;
-    r.code = cli::RunEvmctl(all, cli::EvmctlIo{out, err, on, stop, false});
-    r.err = err.str();
-    return r;
-  }
-  std::string Put(const std::string& name, const std::string& content) {
-    const std::string path = File(name);
-    std::ofstream(PathFromUtf8(path), std::ios::binary) << content;
-    return path;
-  }
-};
+using EvmctlReliability = Evmctl;
 
 TEST_F(EvmctlReliability, SpecialHugeAndReadOnlyFilesAreRefusedAndKept) {
   const std::string fifo = File("ff");
@@ -110,60 +88,6 @@ TEST_F(EvmctlReliability, DacWriteTheBoardDidNotTakeFailsItsRow) {
   }
 }
 
-// Ctrl-C at `stopAtMs` ends the wait in progress at once and keeps what was done.
-TEST_F(EvmctlReliability, StopEndsEveryWaitAndKeepsTheWorkDone) {
-  const std::string pause = Put("pause.txt", ScriptOf({"CMD MUX 05", "pause 3600", "CMD MUX 00"}));
-  const std::string convert = Put("cnv.txt", ScriptOf({"read_cnv1"}));
-  struct Case {
-    const char* name;
-    std::vector<std::string> args;
-    int64_t stopAtMs;
-    int code;
-    int64_t endsByMs;
-  };
-  const Case cases[] = {
-      {"pause", {"script", pause, "--results", File("r.txt")}, 1000, 130, 1200},
-      {"silent interface board",
-       {"--sim-fault", "interface:no-reply", "script", convert},
-       500,
-       130,
-       700},
-      {"silent register link", {"--sim-fault", "reglink:no-reply", "read"}, 500, 130, 700},
-      // Unstopped, the pass ends at its first time-out, not at one per register.
-      {"silent register link", {"--sim-fault", "reglink:no-reply", "read"}, 1 << 30, 1, 1200},
-      {"slow register link, in time",
-       {"--sim-fault", "reglink:slow-reply:500", "read"},
-       1 << 30,
-       0,
-       6 * (100 + 500)},
-      {"slow register link, too late",
-       {"--sim-fault", "reglink:slow-reply:1500", "read"},
-       1 << 30,
-       1,
-       1200},
-      // Six reports a pass, six before the first: the link falls silent in the second.
-      {"register link silent mid-log",
-       {"--sim-fault", "reglink:no-reply@12", "log", File("mid.csv"), "--passes", "5"},
-       1 << 30,
-       1,
-       60000},
-  };
-  for (const Case& c : cases) {
-    FakeClock virtualTime;
-    std::atomic<bool> stop{false};
-    AlarmClock alarm(virtualTime, stop, c.stopAtMs);
-    std::ostringstream out;
-    const CliResult r = RunOn(alarm, out, c.args, &stop);
-    EXPECT_EQ(r.code, c.code) << c.name << ": " << r.err;
-    EXPECT_LE(virtualTime.ElapsedMs(), c.endsByMs) << c.name;
-  }
-  EXPECT_TRUE(fs::exists(File("r.txt"))) << "the results of the rows run so far";
-  const auto log = ReadWholeFile(File("mid.csv"));
-  ASSERT_TRUE(log);
-  MeasurementSeries passes;
-  EXPECT_EQ(ReadLogText(*log, passes).records, 1) << *log;
-}
-
 // A folder the program picks itself that others may write is refused, as
 // whoever can write there chooses the boards root's evmctl drives.
 TEST_F(EvmctlReliability, StateFolderOthersCanWriteIsRefused) {
@@ -175,17 +99,15 @@ TEST_F(EvmctlReliability, StateFolderOthersCanWriteIsRefused) {
   const std::string oldHome = savedHome ? savedHome : "", oldXdg = savedXdg ? savedXdg : "";
   ::setenv("HOME", home.c_str(), 1);
   ::unsetenv("XDG_CONFIG_HOME");
-  std::ostringstream out, err;
-  const int code = cli::RunEvmctl({"--simulate", "--json", "read"},
-                                  cli::EvmctlIo{out, err, clock, nullptr, false});
+  const CliResult r = RunEvmctlWith({"--simulate", "--json", "read"}, clock);
   savedHome ? ::setenv("HOME", oldHome.c_str(), 1) : ::unsetenv("HOME");
   if (savedXdg) ::setenv("XDG_CONFIG_HOME", oldXdg.c_str(), 1);
-  EXPECT_EQ(code, 2);
-  EXPECT_NE(err.str().find("evmctl read: the state folder '" + (home / ".config").string()),
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("evmctl read: the state folder '" + (home / ".config").string()),
             std::string::npos)
-      << err.str();
-  EXPECT_NE(err.str().find("can be written by other users"), std::string::npos) << err.str();
-  EXPECT_EQ(Json::parse(out.str())["exit"], 2) << out.str();
+      << r.err;
+  EXPECT_NE(r.err.find("can be written by other users"), std::string::npos) << r.err;
+  EXPECT_EQ(Json::parse(r.out)["exit"], 2) << r.out;
   EXPECT_FALSE(fs::exists(home / ".config" / "zm5520-evm" / "EVM_Board_Selection.csv"));
 }
 
@@ -197,7 +119,9 @@ TEST_F(EvmctlReliability, OutputThatCannotBeWrittenIsAFailure) {
                                                {"monitor", "--passes", "3"}}) {
     std::ostringstream full;
     full.setstate(std::ios::badbit);
-    const CliResult r = RunOn(clock, full, args);
+    std::vector<std::string> all = args;
+    all.insert(all.begin(), "--simulate");
+    const CliResult r = RunEvmctlWith(Args(all), clock, nullptr, false, &full);
     EXPECT_EQ(r.code, 2) << args[0];
     EXPECT_NE(r.err.find("cannot write the output"), std::string::npos) << args[0] << r.err;
   }
@@ -226,6 +150,35 @@ TEST_F(EvmctlReliability, SavesFollowLinksSweepLeftoversAndKeepNameBytes) {
     hex += two;
   }
   EXPECT_EQ(doc["file_bytes"].get<std::string>(), hex);
+}
+
+// evmctl run by the shell, as a process.
+TEST(EvmctlProcess, ExitStatusesReachTheShell) {
+  TempDir dir;
+  const struct {
+    const char* args;
+    int code;
+    const char* out;  // start of standard output; nullptr: not checked
+  } cases[] = {
+      {"--version", 0, "evmctl " EVM_VERSION_STRING "\n"},
+      {"--simulate write 5 A000", 0, "05h  wrote A000  read A000  match"},
+      {"--simulate write 2 1234", 1, "02h  wrote 1234  read "},  // read-only: MISMATCH
+      {"frobnicate", 2, nullptr},
+      {"--vendor-id 0001 devices", 3, nullptr},
+  };
+  const std::string out = (dir.path() / "out").string();
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.args);
+    // Standard input empty: a prompt that waited for an answer ends the run.
+    const std::string command = "'" EVMCTL_PATH "' --config-dir '" + dir.path().string() + "' " +
+                                k.args + " >'" + out + "' 2>/dev/null </dev/null";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), k.code);
+    if (k.out) {
+      EXPECT_EQ(ReadWholeFile(out).value_or("").rfind(k.out, 0), 0u);
+    }
+  }
 }
 
 }  // namespace

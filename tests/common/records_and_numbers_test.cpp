@@ -12,7 +12,7 @@
 namespace evm {
 namespace {
 
-TEST(NumberText, GeneralFormatLikeTheDefaultConversion) {
+TEST(NumberText, GeneralFormatLikeTheDefaultConversionAndParsingByTheLocalesSeparatorOnly) {
   struct Case {
     double value;
     const char* point;
@@ -33,9 +33,7 @@ TEST(NumberText, GeneralFormatLikeTheDefaultConversion) {
     EXPECT_EQ(FormatGeneral(c.value, NumberLocale::Point()), c.point);
     EXPECT_EQ(FormatGeneral(c.value, NumberLocale::Comma()), c.comma);
   }
-}
 
-TEST(NumberText, ParsingUsesTheLocaleSeparatorOnly) {
   EXPECT_EQ(ParseLocaleNumber(" 1.5 ", NumberLocale::Point()), 1.5);
   EXPECT_EQ(ParseLocaleNumber("1,5", NumberLocale::Comma()), 1.5);
   EXPECT_FALSE(ParseLocaleNumber("1.5", NumberLocale::Comma()));
@@ -47,7 +45,7 @@ TEST(NumberText, ParsingUsesTheLocaleSeparatorOnly) {
   }
 }
 
-TEST(WriteRecords, NumbersAndTextsAsStoredFilesHoldThem) {
+TEST(WriteRecords, NumbersAndTextsAsStoredFilesHoldThemAndFieldsSplitByCommasAndLineEnds) {
   RecordWriter w;
   w.Text("0.01").Number(0.5).Number(-0.25).Number(12176).Number(1e-5).EndRecord();
   w.Text("say \"hi\"").EndRecord();
@@ -56,9 +54,7 @@ TEST(WriteRecords, NumbersAndTextsAsStoredFilesHoldThem) {
     EXPECT_EQ(ParseInvariantNumber(FormatRecordNumber(v)), v) << "the largest numbers read back";
   }
   EXPECT_EQ(FormatRecordNumber(0.1), ".1") << "everyday numbers keep their 15 digits";
-}
 
-TEST(WriteRecords, FieldsAreSplitByCommasAndLineEnds) {
   const auto fields = ReadRecordFields("\"a, b\",  12 ,.5\r\n\"x\"\r\n7\n");
   ASSERT_EQ(fields.size(), 5u);
   EXPECT_EQ(fields[0].text, "a, b");
@@ -84,7 +80,7 @@ TEST(WriteRecords, FieldsAreSplitByCommasAndLineEnds) {
   }
 }
 
-TEST(AtomicFile, ReplacesWholeOrNotAtAll) {
+TEST(AtomicFile, ReplacesWholeOrNotAtAllAndAFolderOrDeviceFailsWithTheReason) {
   test::TempDir dir;
   const auto path = dir.path() / "state.csv";
   ASSERT_TRUE(WriteFileAtomically(path, "old\r\n"));
@@ -92,10 +88,7 @@ TEST(AtomicFile, ReplacesWholeOrNotAtAll) {
   EXPECT_EQ(*ReadWholeFile(path), "new\r\n");
   EXPECT_FALSE(WriteFileAtomically(dir.path() / "missing" / "x.csv", "data"));
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "state.csv.tmp~"));
-}
 
-TEST(AtomicFile, ReadingAFolderOrADeviceFailsWithTheReason) {
-  test::TempDir dir;
   std::error_code ec;
   EXPECT_FALSE(ReadWholeFile(dir.path(), ec));
   EXPECT_EQ(ec, std::errc::is_a_directory);

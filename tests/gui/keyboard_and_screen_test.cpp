@@ -1,6 +1,10 @@
-// The windows at the bench: keyboard only, a small screen, the status line.
+// The windows at the bench: keyboard only, a small screen, the dialogs, the
+// status line.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -10,10 +14,12 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <fstream>
 
 #include "gui/shell/frm_set_usb_address.h"
 #include "gui/shell/qt_user_interface.h"
 #include "main_window_fixture.h"
+#include "script/script_files.h"
 
 namespace evm::gui {
 namespace {
@@ -33,7 +39,7 @@ struct Keyboard : MainWindowFixture {
   }
 };
 
-TEST(Keyboard, TabLeavesTheRegisterGridAndSpaceTogglesTheFocusedBitBoxes) {
+TEST(Keyboard, TabLeavesTheGridSpaceTogglesBitBoxesEscapeClosesAndF5Reads) {
   Keyboard k;
   k.w.SSTab1->setCurrentIndex(4);
   EXPECT_NE(Keyboard::FocusAfter(k.Grid(), Qt::Key_Tab), k.Grid());
@@ -45,6 +51,18 @@ TEST(Keyboard, TabLeavesTheRegisterGridAndSpaceTogglesTheFocusedBitBoxes) {
   auto* control = Keyboard::Child<QLineEdit>(bits, "Text1_2");
   QTest::keyClick(control, Qt::Key_Space);
   EXPECT_EQ(control->text(), " 1");
+
+  for (const auto& [action, name, keys] : {std::tuple{"cmdDac_Adc", "frmEvalControl", "Esc"},
+                                           {"mnuC_Bits", "frmC_M_Bits", "Ctrl+W"}}) {
+    QWidget* window = k.Open(action, name);
+    QApplication::setActiveWindow(window);
+    QTest::keySequence(window, QKeySequence(keys));
+    EXPECT_FALSE(window->isVisible()) << name;
+  }
+  QApplication::setActiveWindow(&k.w);
+  k.c.sim->RegLink()->Device().SetRegisterForTest(5, 0x4321);
+  QTest::keySequence(&k.w, QKeySequence("F5"));
+  EXPECT_EQ(k.c.evm.registers.RegValue[5], 0x4321);
 }
 
 TEST(Keyboard, ReturnPressesTheButtonOfABoxAndTheFocusedButton) {
@@ -73,47 +91,13 @@ TEST(Keyboard, ReturnPressesTheButtonOfABoxAndTheFocusedButton) {
   EXPECT_TRUE(address->findChild<QPushButton*>("Command3")->isDefault());
 }
 
-TEST(Keyboard, EscapeAndCtrlWCloseToolWindowsAndF5ReadsTheRegisters) {
-  Keyboard k;
-  for (const auto& [action, name, keys] : {std::tuple{"cmdDac_Adc", "frmEvalControl", "Esc"},
-                                           {"mnuC_Bits", "frmC_M_Bits", "Ctrl+W"}}) {
-    QWidget* window = k.Open(action, name);
-    QApplication::setActiveWindow(window);
-    QTest::keySequence(window, QKeySequence(keys));
-    EXPECT_FALSE(window->isVisible()) << name;
-  }
-  QApplication::setActiveWindow(&k.w);
-  k.c.sim->RegLink()->Device().SetRegisterForTest(5, 0x4321);
-  QTest::keySequence(&k.w, QKeySequence("F5"));
-  EXPECT_EQ(k.c.evm.registers.RegValue[5], 0x4321);
-}
-
 // The letter after '&' in a button's caption; null for none.
 QChar Mnemonic(const QPushButton* button) {
   const qsizetype at = button->text().indexOf('&');
   return at >= 0 ? button->text()[at + 1].toUpper() : QChar();
 }
 
-TEST(Keyboard, EveryMenuItemHasItsOwnAltLetterAndTheMenusShowTheKeys) {
-  Keyboard k;
-  QStringList keys;
-  for (QMenu* menu : {k.w.mnuEvmControls, k.w.mnuUsbControls, k.w.mnuHelp}) {
-    QString letters;
-    for (const QAction* item : menu->actions()) {
-      if (item->isSeparator()) continue;
-      const qsizetype at = item->text().indexOf('&');
-      const QChar letter = at >= 0 ? item->text()[at + 1].toUpper() : QChar();
-      EXPECT_FALSE(letter.isNull() || letters.contains(letter)) << item->text().toStdString();
-      letters += letter;
-      if (!item->shortcut().isEmpty()) keys << item->shortcut().toString();
-    }
-  }
-  EXPECT_EQ(keys, (QStringList{"F5", "F6", "F7", "Ctrl+Q"}));
-  QTest::keySequence(&k.w, QKeySequence("Ctrl+Q"));
-  EXPECT_FALSE(k.w.isVisible()) << "Quit closes the program's window";
-}
-
-TEST(Keyboard, EveryButtonHasItsOwnAltLetterAndKeepsItsCaption) {
+TEST(Keyboard, EveryButtonAndMenuItemHasItsOwnAltLetterAndTheMenusShowTheKeys) {
   Keyboard k;
   QWidget* eval = k.Open("cmdDac_Adc", "frmEvalControl");
   std::vector<QWidget*> scopes{eval};  // buttons seen together: a window, or a tab page
@@ -133,6 +117,23 @@ TEST(Keyboard, EveryButtonHasItsOwnAltLetterAndKeepsItsCaption) {
   supply->click();
   EXPECT_EQ(supply->text().remove('&'), "Press to turn Vdut Off");
   EXPECT_FALSE(Mnemonic(supply).isNull()) << "a new caption keeps the letter";
+
+  QStringList keys;
+  for (QMenu* menu : {k.w.mnuEvmControls, k.w.mnuUsbControls, k.w.mnuHelp}) {
+    QString letters;
+    for (const QAction* item : menu->actions()) {
+      if (item->isSeparator()) continue;
+      const qsizetype at = item->text().indexOf('&');
+      const QChar letter = at >= 0 ? item->text()[at + 1].toUpper() : QChar();
+      EXPECT_FALSE(letter.isNull() || letters.contains(letter)) << item->text().toStdString();
+      letters += letter;
+      if (!item->shortcut().isEmpty()) keys << item->shortcut().toString();
+    }
+  }
+  EXPECT_EQ(keys, (QStringList{"F5", "F6", "F7", "Ctrl+Q"}));
+  QApplication::setActiveWindow(&k.w);
+  QTest::keySequence(&k.w, QKeySequence("Ctrl+Q"));
+  EXPECT_FALSE(k.w.isVisible()) << "Quit closes the program's window";
 }
 
 TEST(Screen, WindowsFitSmallScreensAndTabsShowTheirWidthAt1024) {
@@ -226,6 +227,58 @@ TEST(Dialogs, MessageBoxesOpenOverTheWindowThatAskedAndErrorsCarryAWarning) {
   EXPECT_FALSE(ui.OpenFileDialog({"Load Script", "Text (*.txt)|*.txt", "", ""}).has_value());
   QApplication::setActiveWindow(nullptr);
   EXPECT_EQ(message("").parent, &tool);
+}
+
+// The file dialog as `act` finds it once it is up.
+std::optional<std::string> SaveDialog(const FileDialogRequest& request,
+                                      const std::function<void(QFileDialog*)>& act) {
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    act(dialog);
+    if (dialog->isVisible()) dialog->reject();
+  });
+  return QtUserInterface().SaveFileDialog(request);
+}
+
+// Register files, the measurement log and result files are replaced without
+// a question.
+TEST(FileDialogs, ChoosingAnExistingFileToWriteReplacesItWithoutAsking) {
+  test::TempDir dir;
+  const std::string existing = (dir.path() / "registers.csv").string();
+  std::ofstream(existing) << "1\r\n";
+  bool asked = false;
+  // Without a question the timer is still pending when the test ends; its
+  // context takes it along instead of letting it write into this frame later.
+  QObject scope;
+  const auto chosen =
+      SaveDialog({"Save Registers To File", "Csv Files (*.csv)|*.csv", dir.path().string(), ""},
+                 [&](QFileDialog* dialog) {
+                   QTimer::singleShot(0, &scope, [&] {
+                     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                     asked = box != nullptr;
+                     if (box) box->reject();
+                   });
+                   dialog->selectFile(QString::fromStdString(existing));
+                   // as the dialog's own button does
+                   static_cast<QDialog*>(dialog)->accept();
+                 });
+  EXPECT_FALSE(asked);
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(std::filesystem::path(*chosen), std::filesystem::path(existing));
+}
+
+// The results filter names RSL but lists text files, the pattern it gives.
+TEST(FileDialogs, FiltersShowTheirNameAndListByTheirPattern) {
+  QStringList shown;
+  QStringList listed;
+  SaveDialog({"", kResultsFilter, "", ""}, [&](QFileDialog* dialog) {
+    auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+    for (int i = 0; types && i < types->count(); ++i) shown << types->itemText(i);
+    if (auto* files = dialog->findChild<QFileSystemModel*>()) listed = files->nameFilters();
+  });
+  EXPECT_EQ(shown, QStringList({"Result (*.RSL)", "All Files (*.*)"}));
+  EXPECT_EQ(listed, QStringList({"*.txt"}));
 }
 
 TEST(StatusBar, SaysWhichBoardsAndWhatRuns) {

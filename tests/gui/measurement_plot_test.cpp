@@ -39,7 +39,7 @@ struct PlotFixture : test_support::MainWindowFixture {
   }
 };
 
-TEST(MeasurementPlot, FollowsTheReadingPausesAndExports) {
+TEST(MeasurementPlot, FollowsTheReadingPausesExportsAndShowsAnOpenedLog) {
   PlotFixture f;
   frmMeasurementPlot* plot = f.Plot();
   ASSERT_NE(plot, nullptr);
@@ -63,6 +63,28 @@ TEST(MeasurementPlot, FollowsTheReadingPausesAndExports) {
   ASSERT_TRUE(plot->ExportCsv(csv));
   const std::string text = ReadWholeFile(csv).value_or("");
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1 + 8) << "the header and every pass";
+
+  // An opened log is shown as it was saved; the reading goes on beside it
+  // and "Live" shows it again.
+  std::string log;
+  for (const char* second : {"01", "02", "03"}) {
+    log += std::string("\"01-15-2026 09:00:") + second +
+           "\",12.5,.25,0,14751,1250,12000,6250,2500,40960,\"\r\n\"\r\n";
+  }
+  const auto file = f.c.dir.path() / "bench.csv";
+  ASSERT_TRUE(WriteFileAtomically(file, log));
+  EXPECT_FALSE(plot->cmdLive->isEnabled()) << "already live";
+  ASSERT_TRUE(plot->OpenLog(file.string()));
+  EXPECT_EQ(plot->Series().Size(), 3u);
+  f.Read(2);
+  EXPECT_EQ(plot->Series().Size(), 3u) << "the reading's passes do not join the log";
+  EXPECT_EQ(plot->lines[0]->count(), 3);
+  EXPECT_TRUE(plot->windowTitle().endsWith("bench.csv"));
+
+  plot->cmdLive->click();
+  EXPECT_EQ(plot->Series().Size(), 10u) << "every pass of the reading, those read meanwhile too";
+  EXPECT_EQ(plot->lines[0]->count(), 10);
+  EXPECT_EQ(plot->windowTitle(), "Measurement Plot");
 }
 
 // The figures a chart shows: its axes' labels.
@@ -98,33 +120,6 @@ TEST(MeasurementPlot, FiguresAreRoundWithTheProgramsDecimalMarkAndOnePrecision) 
     }
     EXPECT_EQ(decimals.size(), 1u) << stats.toStdString();
   }
-}
-
-// An opened log is shown as it was saved; the reading goes on beside it and
-// "Live" shows it again.
-TEST(MeasurementPlot, AnOpenedLogStaysAsSavedAndLiveGoesBackToTheReading) {
-  PlotFixture f;
-  frmMeasurementPlot* plot = f.Plot();
-  f.Read(2);
-  std::string log;
-  for (const char* second : {"01", "02", "03"}) {
-    log += std::string("\"01-15-2026 09:00:") + second +
-           "\",12.5,.25,0,14751,1250,12000,6250,2500,40960,\"\r\n\"\r\n";
-  }
-  const auto file = f.c.dir.path() / "bench.csv";
-  ASSERT_TRUE(WriteFileAtomically(file, log));
-  EXPECT_FALSE(plot->cmdLive->isEnabled()) << "already live";
-  ASSERT_TRUE(plot->OpenLog(file.string()));
-  EXPECT_EQ(plot->Series().Size(), 3u);
-  f.Read(2);
-  EXPECT_EQ(plot->Series().Size(), 3u) << "the reading's passes do not join the log";
-  EXPECT_EQ(plot->lines[0]->count(), 3);
-  EXPECT_TRUE(plot->windowTitle().endsWith("bench.csv"));
-
-  plot->cmdLive->click();
-  EXPECT_EQ(plot->Series().Size(), 4u) << "every pass of the reading, those read meanwhile too";
-  EXPECT_EQ(plot->lines[0]->count(), 4);
-  EXPECT_EQ(plot->windowTitle(), "Measurement Plot");
 }
 
 }  // namespace

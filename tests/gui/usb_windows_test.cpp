@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -29,7 +30,7 @@ QString Text(QWidget* window, const QString& box) {
   return Opened::Child<QLineEdit>(window, box)->text();
 }
 
-TEST(UsbWindows, MenuEntriesOpenOneWindowEach) {
+TEST(UsbWindows, MenuEntriesOpenOneWindowEachAndControlBitsGoRoundTheBoard) {
   Opened o;
   for (const auto& [action, name] : {std::pair{"mnuC_Bits", "frmC_M_Bits"},
                                      {"cmdDUT_Writer", "frmUSB_DUT_Writer"},
@@ -40,6 +41,14 @@ TEST(UsbWindows, MenuEntriesOpenOneWindowEach) {
     o.Open(action, name);
     EXPECT_EQ(o.w.findChildren<QWidget*>(name).size(), 1) << "single instance: " << name;
   }
+  QWidget* bits = o.w.findChild<QWidget*>("frmC_M_Bits");
+  for (int i : {0, 2, 5, 7}) Click(Opened::Child<QLineEdit>(bits, QString("Text1_%1").arg(i)));
+  Opened::Child<QPushButton>(bits, "Command1")->click();
+  EXPECT_EQ(Text(bits, "Text2"), "A5");
+  Opened::Child<QPushButton>(bits, "Command3")->click();
+  EXPECT_EQ(Text(bits, "Text6"), "A5");
+  EXPECT_EQ(Text(bits, "Text5_0"), "1");
+  EXPECT_EQ(Text(bits, "Text5_1"), "0");
 }
 
 TEST(UsbWindows, RawCommandWindowShowsBothReportsAndKeepsItsTexts) {
@@ -65,16 +74,39 @@ TEST(UsbWindows, RawCommandWindowShowsBothReportsAndKeepsItsTexts) {
   EXPECT_EQ(Text(again, "txtCmdString_4"), "CMD MUX 81");
 }
 
-TEST(UsbWindows, ControlBitsRoundTripThroughTheBoard) {
+TEST(EvalWindow, ControlsReachTheBoardAndCloseWritesTheSettings) {
   Opened o;
-  QWidget* bits = o.Open("mnuC_Bits", "frmC_M_Bits");
-  for (int i : {0, 2, 5, 7}) Click(Opened::Child<QLineEdit>(bits, QString("Text1_%1").arg(i)));
-  Opened::Child<QPushButton>(bits, "Command1")->click();
-  EXPECT_EQ(Text(bits, "Text2"), "A5");
-  Opened::Child<QPushButton>(bits, "Command3")->click();
-  EXPECT_EQ(Text(bits, "Text6"), "A5");
-  EXPECT_EQ(Text(bits, "Text5_0"), "1");
-  EXPECT_EQ(Text(bits, "Text5_1"), "0");
+  QWidget* eval = o.Open("cmdDac_Adc", "frmEvalControl");
+  const auto button = [&](const char* name) { return o.Child<QAbstractButton>(eval, name); };
+  const auto box = [&](const char* name) { return o.Child<QLineEdit>(eval, name); };
+  const auto click = [&](const char* name) { button(name)->click(); };
+  // The option of the reference shown is marked; opening applies none.
+  EXPECT_EQ(box("Text5")->text(), "5");
+  EXPECT_TRUE(button("Option1")->isChecked());
+  EXPECT_EQ(o.c.evm.calBoard.RefMode, Reference::None);
+
+  click("Option12");  // CNV2+ GND
+  click("Check1");    // the current loop
+  EXPECT_FALSE(button("Option10")->isEnabled());
+  click("Option1");
+  click("cmdRead_I_Loop");
+  EXPECT_NEAR(box("txt_I_Loop")->text().toDouble(), 12.5, 0.2);
+  click("Check1");
+  EXPECT_TRUE(button("Option10")->isEnabled());
+
+  click("Option11");  // CNV2+ from DAC D
+  click("Option15");  // CNV2- ground
+  click("chkDAC_AutoCal");
+  box("Text9")->setText("1.7V");
+  click("Command9");
+  click("Command6");
+  EXPECT_NEAR(box("Text11")->text().toDouble(), 1.7, 0.001);
+
+  EXPECT_TRUE(o.c.ui.messages.empty());
+  click("Option2");
+  eval->close();
+  QApplication::processEvents();
+  EXPECT_EQ(*ReadWholeFile(o.c.evm.StateFile("ControlEVM_Settings.csv")), "3\r\n2\r\n");
 }
 
 TEST(UsbWindows, DebugWindowSwitchesLevelsAndShowsTheSupplyButtonsCommands) {
@@ -151,7 +183,7 @@ TEST(UsbWindows, SetAddressStoresTheChoiceOnEveryWayOutAndShowingAgainKeepsIt) {
   }
 }
 
-TEST(UsbWindows, UsbProblemDialogOffersSetAddressOnceTheWindowExists) {
+TEST(UsbWindows, UsbProblemDialogGivesEachWayOutsChoiceAndOffersSetAddress) {
   test::TempDir dir;
   FakeClock clock;
   QtUserInterface ui;
@@ -174,6 +206,28 @@ TEST(UsbWindows, UsbProblemDialogOffersSetAddressOnceTheWindowExists) {
   EXPECT_EQ(ui.UsbProblemDialog(), UsbProblemChoice::SetAddressAndTryAgain);
   EXPECT_TRUE(enabled);
   EXPECT_TRUE(addressShown);
+
+  // Each way out gives its choice; Escape and the close button try again,
+  // neither may end the program.
+  const std::pair<const char*, UsbProblemChoice> ways[] = {
+      {"Command1", UsbProblemChoice::TryAgain},     {"Command2", UsbProblemChoice::RunWithoutUsb},
+      {"Command3", UsbProblemChoice::AbortProgram}, {"Escape", UsbProblemChoice::TryAgain},
+      {"close", UsbProblemChoice::TryAgain},
+  };
+  for (const auto& [way, choice] : ways) {
+    SCOPED_TRACE(way);
+    frmUSB_Com_Prob dialog;
+    QTimer::singleShot(0, &dialog, [&dialog, way = std::string(way)] {
+      if (way == "Escape") {
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+      } else if (way == "close") {
+        dialog.close();
+      } else {
+        dialog.findChild<QPushButton*>(QString::fromStdString(way))->click();
+      }
+    });
+    EXPECT_EQ(dialog.Ask(), choice);
+  }
 }
 
 TEST(ChooseBoards, TheArrowKeysPickABoardAndReturnUsesIt) {

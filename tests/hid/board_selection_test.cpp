@@ -1,34 +1,21 @@
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "common/atomic_file.h"
-#include "devices/sim/simulated_evm.h"
-#include "evm.h"
 #include "hid/board_discovery.h"
 #include "shell/board_selection_file.h"
-#include "support/recording_ui.h"
-#include "support/temp_dir.h"
+#include "support/sim_fixture.h"
 
 namespace evm::test {
 namespace {
 
 // Two register links and two interface boards: RL0001, IB0001, RL0002, IB0002.
-struct TwoBoardBench {
-  TwoBoardBench()
-      : sim(sim::SimulatedEvm::CreateDefault(clock, kDefaultBoardVendorId, 2)),
-        evm(EvmSeams{*sim, clock, ui, NumberLocale::Point(), dir.path(), kDefaultBoardVendorId}) {
+struct TwoBoardBench : SimContext {
+  TwoBoardBench() : SimContext(NumberLocale::Point(), {.simulate = true, .simulatedBoards = 2}) {
     evm.shell.UsbAddress = sim->Interface()->ProductId();
     evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
   }
   sim::SimDevice& Board(size_t i) { return *sim->Boards()[i]; }
   sim::RegLinkBoard& Link(size_t i) { return dynamic_cast<sim::RegLinkBoard&>(Board(i)); }
-
-  TempDir dir;
-  FakeClock clock;
-  RecordingUi ui;
-  std::unique_ptr<sim::SimulatedEvm> sim;
-  Evm evm;
 };
 
 TEST(BoardSelection, EachConnectionTakesTheChosenBoardOrTheFirstThatOpens) {
@@ -82,7 +69,7 @@ TEST(BoardSelection, EachConnectionTakesTheChosenBoardOrTheFirstThatOpens) {
   }
 }
 
-TEST(BoardSelection, DiscoveryListsEveryBoardWithSerialProductAndWhyItCannotOpen) {
+TEST(BoardSelection, DiscoveryListsEveryBoardAndWritesThroughOneLeaveTheOthersChipAlone) {
   TwoBoardBench bench;
   bench.Board(2).openRefused = true;
   const auto boards = DiscoverBoards(*bench.sim, kDefaultBoardVendorId);
@@ -94,21 +81,19 @@ TEST(BoardSelection, DiscoveryListsEveryBoardWithSerialProductAndWhyItCannotOpen
   EXPECT_EQ(boards[2].productId, kRegLinkProductId);
   EXPECT_EQ(boards[2].reason, "Access is denied.");
   EXPECT_EQ(bench.sim->OpenHandleCount(), 0);
-}
 
-TEST(BoardSelection, WritesThroughOneBoardLeaveTheOthersChipAlone) {
-  TwoBoardBench bench;
-  const uint16_t untouched = bench.Link(0).Device().Register(5);
-  ApplyBoardSelection(bench.evm, {"RL0002", ""});
-  ASSERT_TRUE(bench.evm.regLink.WriteRegWord(0x40, 5, 0x12, 0x34));
-  EXPECT_EQ(bench.Link(2).Device().Register(5), 0x1234);
-  EXPECT_EQ(bench.Link(0).Device().Register(5), untouched);
+  TwoBoardBench two;
+  const uint16_t untouched = two.Link(0).Device().Register(5);
+  ApplyBoardSelection(two.evm, {"RL0002", ""});
+  ASSERT_TRUE(two.evm.regLink.WriteRegWord(0x40, 5, 0x12, 0x34));
+  EXPECT_EQ(two.Link(2).Device().Register(5), 0x1234);
+  EXPECT_EQ(two.Link(0).Device().Register(5), untouched);
   // A new choice lets go of the board in use; the next transfer takes the other.
-  ApplyBoardSelection(bench.evm, {"RL0001", ""});
-  EXPECT_FALSE(bench.evm.regLink.LinkOpen());
-  ASSERT_TRUE(bench.evm.regLink.WriteRegWord(0x40, 5, 0x00, 0x07));
-  EXPECT_EQ(bench.Link(0).Device().Register(5), 7);
-  EXPECT_EQ(bench.Link(2).Device().Register(5), 0x1234);
+  ApplyBoardSelection(two.evm, {"RL0001", ""});
+  EXPECT_FALSE(two.evm.regLink.LinkOpen());
+  ASSERT_TRUE(two.evm.regLink.WriteRegWord(0x40, 5, 0x00, 0x07));
+  EXPECT_EQ(two.Link(0).Device().Register(5), 7);
+  EXPECT_EQ(two.Link(2).Device().Register(5), 0x1234);
 }
 
 TEST(BoardSelectionFile, RoundTripsAndADamagedFileIsIgnoredAndKept) {

@@ -87,16 +87,9 @@ TEST(UsbDebugLog, LevelTwoTracesTextsReadsAndAcknowledgesOnlyAndLevelZeroNothing
   }
 }
 
-TEST(UsbDebugLog, LevelOneTracesOneTransactionOnAFoundBoard) {
-  Logged c;
-  c.clock.Set({2026, 3, 4, 14, 5, 6});
-  c.evm.dutWriter.SendMnemonic("CMD ON");  // discovery, not traced
-  c.evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
-  c.evm.dutWriter.SendMnemonic("CMD MUX 40");
-  EXPECT_EQ(c.evm.usbDebug.Text(), Golden("level1_transaction.log"));
-}
-
-TEST(UsbDebugLog, LevelOneTracesTheDiscoveryStepByStep) {
+// The verbose trace of a discovery, step by step, then of one transaction on
+// the board it found, byte for byte.
+TEST(UsbDebugLog, LevelOneTracesTheDiscoveryAndATransactionOnTheBoardFound) {
   Logged c;
   c.evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
   c.evm.dutWriter.SendMnemonic("CMD ON");
@@ -111,23 +104,27 @@ TEST(UsbDebugLog, LevelOneTracesTheDiscoveryStepByStep) {
   ASSERT_GE(kept.size(), 20u);
   ExpectInOrder(log, kept);
   EXPECT_EQ(log.find("***** HID Test Report *****"), 2u) << "the header comes first";
-}
 
-TEST(UsbDebugLog, ACandidateThatCannotBeOpenedIsStillClosedInTheTrace) {
-  Logged c;
-  c.sim->RegLink()->openRefused = true;
-  c.evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
-  c.evm.dutWriter.SendMnemonic("CMD ON");
-  const std::string log = c.evm.usbDebug.Text();
-  const size_t first = log.find("  DeviceInfoSet for device #0: ");
-  const size_t second = log.find("  DeviceInfoSet for device #1: ");
+  c.evm.usbDebug.Clear();
+  c.clock.Set({2026, 3, 4, 14, 5, 6});
+  c.evm.dutWriter.SendMnemonic("CMD MUX 40");
+  EXPECT_EQ(c.evm.usbDebug.Text(), Golden("level1_transaction.log"));
+
+  // A candidate that cannot be opened is still closed in the trace.
+  Logged refused;
+  refused.sim->RegLink()->openRefused = true;
+  refused.evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
+  refused.evm.dutWriter.SendMnemonic("CMD ON");
+  const std::string trace = refused.evm.usbDebug.Text();
+  const size_t first = trace.find("  DeviceInfoSet for device #0: ");
+  const size_t second = trace.find("  DeviceInfoSet for device #1: ");
   ASSERT_NE(first, std::string::npos);
   ASSERT_NE(second, std::string::npos);
-  const std::string member = log.substr(first, second - first);
+  const std::string member = trace.substr(first, second - first);
   ExpectInOrder(member,
                 {"\r\nCreateFile\r\n  Result = Access is denied.\r\n", "\r\nHidD_GetAttributes\r\n",
                  "  Error in filling HIDD_ATTRIBUTES structure.\r\n", "\r\nCloseHandle\r\n"});
-  EXPECT_TRUE(c.evm.dutWriter.MnemonicBoardFound) << "the next member is the board";
+  EXPECT_TRUE(refused.evm.dutWriter.MnemonicBoardFound) << "the next member is the board";
 }
 
 // A failed exchange is traced and closes the connection.
@@ -161,8 +158,7 @@ TEST(UsbDebugLog, ATimeOutOrAFailedReadIsTracedAndClosesTheConnection) {
 // A window shows the log by appending what it is handed; handing it the whole
 // log each time would make every entry cost more the longer a session logs.
 TEST(UsbDebugLog, TheViewIsHandedEachNewTextOnlyAndClearedOnce) {
-  SimContext c;
-  c.evm.shell.UsbAddress = 0x2F90;
+  Logged c;
   std::vector<std::string> handed;
   int clears = 0;
   c.evm.usbDebug.onAppended = [&](std::string_view text) { handed.emplace_back(text); };

@@ -5,6 +5,7 @@
 #include "registers/config_controls.h"
 #include "registers/register_display.h"
 #include "registers/register_fixture.h"
+#include "registers/register_ops.h"
 
 namespace evm {
 namespace {
@@ -16,6 +17,11 @@ const char* kConfigMarked = " ***  Config *** ";
 
 TEST(RegisterCycle, EditedBookkeepingThroughReadConfigChangeAndWrite) {
   RegContext c;
+  // Nothing is sent before the first activation; address 40h to begin with.
+  EXPECT_EQ(c.Store().DeviceAddress, 0x40);
+  EXPECT_EQ(c.Panel().txtAddress, "40");
+  EXPECT_EQ(c.Cell(1, 2), "0x0000");
+  EXPECT_TRUE(c.Board().Requests().empty());
   ReadAllRegs(c.evm);
   EXPECT_EQ(c.Reads(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
   EXPECT_EQ(c.clock.ElapsedMs(), 6 * 100) << "100 ms settle before each read";
@@ -33,15 +39,9 @@ TEST(RegisterCycle, EditedBookkeepingThroughReadConfigChangeAndWrite) {
   EXPECT_EQ(afterRead[1].first, 1);
   for (int i = 0; i <= 5; ++i) EXPECT_FALSE(c.Store().RegEdited[static_cast<size_t>(i)]);
 
-  c.Device().SetRegisterForTest(5, 0);
-  ConfigListChosen(c.evm, ConfigList::ShuntResolution, 11);
-  EXPECT_EQ(c.Store().RegValue[0], 0x39FF);
-  EXPECT_EQ(c.Cell(1, 1), kConfigMarked);
-
-  // A calibration value changed afterwards goes after the configuration.
+  // A calibration value changed after the configuration is written after it.
   c.Store().RegValue[5] = 0xA000;
-  RefreshRegDisplay(c.evm);
-
+  ConfigListChosen(c.evm, ConfigList::ShuntResolution, 11);
   const size_t before = c.Writes().size();
   WriteAllEdited(c.evm);
   const Writes all = c.Writes();
@@ -49,11 +49,7 @@ TEST(RegisterCycle, EditedBookkeepingThroughReadConfigChangeAndWrite) {
             (Writes{{0, 0x39FF}, {5, 0xA000}}));
   EXPECT_EQ(c.Cell(6, 1), " Full Scale Cal");
   EXPECT_EQ(c.Store().RegBitNames[1][3], "Sign bit") << "bit names follow the written config";
-
-  ReadAllRegs(c.evm);
   EXPECT_EQ(c.Device().Register(0), 0x39FF);
-  EXPECT_EQ(c.Store().RegValue[0], 0x39FF);
-  EXPECT_EQ(c.Store().RegValue[5], 0xA000);
 }
 
 TEST(EngineeringMode, TheTrimRegistersAreShownReadAndWrittenUntilItIsLeft) {
@@ -88,20 +84,6 @@ TEST(EngineeringMode, TheTrimRegistersAreShownReadAndWrittenUntilItIsLeft) {
   RefreshRegDisplay(c.evm);
   WriteAllEdited(c.evm);
   EXPECT_EQ(c.Writes().size(), 2u) << "outside engineering mode 06h is neither flagged nor written";
-}
-
-TEST(RegisterCycle, WriteCurrentRegWritesOnlyItAndKeepsItsMark) {
-  RegContext c;
-  gridReg_RowColChange(c.evm, 6, 1);
-  ASSERT_EQ(c.Panel().CurReg, 5);
-  c.Store().RegValue[5] = 0x1000;
-  c.Store().RegValue[0] = 0x019F;
-  RefreshRegDisplay(c.evm);
-  WriteCurrentReg(c.evm);
-  EXPECT_EQ(c.Writes(), (Writes{{5, 0x1000}}));
-  EXPECT_EQ(c.Device().Register(5), 0x1000);
-  EXPECT_TRUE(c.Store().RegEdited[5]);
-  EXPECT_EQ(c.Cell(6, 1), " ***  Full Scale Cal *** ");
 }
 
 TEST(RegisterCycle, UnacknowledgedReadKeepsTheValueAndShowsTheIndicator) {
@@ -158,14 +140,81 @@ TEST(RegisterCycle, FailedWriteKeepsFlagAndMarkAndIsNeverReportedDone) {
   c.Board().writeFails = true;
   WriteCurrentReg(c.evm);
   EXPECT_TRUE(c.Panel().txtDutNotAckVisible);
+
+  RegContext current;
+  gridReg_RowColChange(current.evm, 6, 1);
+  ASSERT_EQ(current.Panel().CurReg, 5);
+  current.Store().RegValue[5] = 0x1000;
+  current.Store().RegValue[0] = 0x019F;
+  RefreshRegDisplay(current.evm);
+  WriteCurrentReg(current.evm);
+  EXPECT_EQ(current.Writes(), (Writes{{5, 0x1000}}));
+  EXPECT_EQ(current.Device().Register(5), 0x1000);
+  EXPECT_TRUE(current.Store().RegEdited[5]);
+  EXPECT_EQ(current.Cell(6, 1), " ***  Full Scale Cal *** ");
 }
 
-TEST(InitRegisters, StartsAtAddress40AndSendsNothingBeforeTheFirstActivation) {
-  RegContext c;
-  EXPECT_EQ(c.Store().DeviceAddress, 0x40);
-  EXPECT_EQ(c.Panel().txtAddress, "40");
-  EXPECT_EQ(c.Cell(1, 2), "0x0000");
-  EXPECT_TRUE(c.Board().Requests().empty());
+// The operations evmctl is built on, on the simulated device: 1 A through
+// 10 mOhm at 12 V.
+TEST(RegisterOps, ReadWriteAndMeasureOnTheSimulatedEvm) {
+  struct Case {
+    const char* name;
+    int address;
+    bool plugged;
+    int reg;  // written verified
+    bool acknowledged, written, matches;
+    int64_t passMs;  // the pass ends at the first register not acknowledged
+  };
+  const Case cases[] = {
+      {"the device", 0x40, true, 0, true, true, true, 600},
+      {"a read-only register keeps its value", 0x40, true, 2, true, true, false, 600},
+      {"nobody at 41h", 0x41, true, 0, false, false, false, 100},
+      {"board unplugged", 0x40, false, 0, false, false, false, 0},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    test::RegContext c;
+    c.Device().load.noise = false;
+    c.Board().plugged = k.plugged;
+    RegisterLink& link = c.evm.regLink;
+    const int64_t start = c.clock.ElapsedMs();
+    const RegisterRead read = ReadRegisters(link, k.address, kNormalLastReg);
+    EXPECT_EQ(read.AllAcknowledged(), k.acknowledged);
+    EXPECT_LE(c.clock.ElapsedMs() - start, k.passMs);
+    const Quantities q = Scale(read, Scaling{});
+    EXPECT_NEAR(q.shuntVolts, k.acknowledged ? 0.01 : 0, 1e-9);
+    EXPECT_NEAR(q.busVolts, k.acknowledged ? 12 : 0, 1e-9);
+    const WriteCheck check = WriteRegisterVerified(link, k.address, k.reg, 0x019F);
+    EXPECT_EQ(check.written, k.written);
+    EXPECT_EQ(check.Matches(), k.matches);
+    if (!k.acknowledged) continue;
+
+    // Only what differs is written; then the calibration gives amperes and watts.
+    const RegisterRead present = ReadRegisters(link, k.address, kNormalLastReg);
+    std::array<int32_t, kDeviceRegs> wanted{};
+    std::copy(present.values.begin(), present.values.end(), wanted.begin());
+    wanted[5] = 0xA000;
+    const size_t before = c.Writes().size();
+    EXPECT_TRUE(WriteChangedRegisters(link, present, wanted));
+    const Writes all = c.Writes();
+    EXPECT_EQ(Writes(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()),
+              (Writes{{5, 0xA000}}));
+    const MeasurementRecord record = MeasureOnce(link, c.clock, k.address, kNormalLastReg,
+                                                 Scaling{.currentLsb = 1e-4, .powerLsb = 0.002});
+    EXPECT_NEAR(record.quantities.amperes, 1, 1e-9);
+    EXPECT_NEAR(record.quantities.watts, 12, 1e-9);
+  }
+  // A load that changes two registers and has the first refused is no
+  // success, and the later one is still written.
+  test::RegContext refusing;
+  refusing.Device().refusedWritePointer = 0;
+  const RegisterRead present = ReadRegisters(refusing.evm.regLink, 0x40, kNormalLastReg);
+  std::array<int32_t, kDeviceRegs> wanted{};
+  std::copy(present.values.begin(), present.values.end(), wanted.begin());
+  wanted[0] = present.values[0] ^ 0x0800;
+  wanted[5] = 0xA000;
+  EXPECT_FALSE(WriteChangedRegisters(refusing.evm.regLink, present, wanted));
+  EXPECT_EQ(refusing.Device().Register(5), 0xA000);
 }
 
 }  // namespace

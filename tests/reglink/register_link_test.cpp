@@ -62,9 +62,13 @@ TEST_F(LinkFixture, RequestLayoutsMatchTheWireFormatByteForByte) {
   EXPECT_EQ(read, (Bytes{0x00, 0x15, 0x8A, 0x02, 0x8B, 0x02, 0x00}));
   EXPECT_EQ(board.reports[0].size(), 65u) << "output report has the board's length";
   EXPECT_EQ(clock.ElapsedMs(), 200) << "100 ms settle before every register word";
+
+  const Bytes payload{1, 2, 3, 4, 5};
+  EXPECT_EQ(BuildOutputReport(payload, 4), (Bytes{0, 1, 2, 3}));
+  EXPECT_EQ(BuildOutputReport(payload, 8), (Bytes{0, 1, 2, 3, 4, 5, 0, 0}));
 }
 
-TEST_F(LinkFixture, ReadDecodingFollowsReplyCodeAndStatus) {
+TEST_F(LinkFixture, ReadDecodingFollowsReplyCodeAndStatusAndACountOfZeroNeedsNoData) {
   struct Case {
     const char* name;
     Bytes reply;
@@ -87,15 +91,12 @@ TEST_F(LinkFixture, ReadDecodingFollowsReplyCodeAndStatus) {
     EXPECT_EQ(results.I2C_ReadData[1], c.lsb);
     EXPECT_TRUE(link.LinkOpen()) << "a wrong reply keeps the link open";
   }
-}
 
-TEST_F(LinkFixture, CountZeroReadSucceedsOnCodeAndStatusAlone) {
-  auto& board = sim.AddBoard<ScriptedBoard>();
   board.reply = {0x95, 0x00};
   uint8_t data[1] = {0x77};
   EXPECT_TRUE(link.I2CRead(0x40, 0, 0, data, 0));
   EXPECT_EQ(data[0], 0x77);
-  EXPECT_EQ(board.reports.size(), 1u);
+  EXPECT_EQ(board.reports.size(), std::size(cases) + 1);
 }
 
 TEST_F(LinkFixture, TimeOutClosesTheLinkAndTheNextTransferRediscovers) {
@@ -119,30 +120,6 @@ TEST_F(LinkFixture, TimeOutClosesTheLinkAndTheNextTransferRediscovers) {
   EXPECT_EQ(sim.EventsCreated(), 1) << "the read event is created once per run";
 }
 
-TEST_F(LinkFixture, ForcedStatusAndWrongCodeFailWritesButKeepTheLink) {
-  auto& board = sim.AddBoard<RegLinkBoard>(kDefaultBoardVendorId);
-  for (const bool wrongCode : {false, true}) {
-    board.forcedStatus = wrongCode ? 0 : 3;
-    board.wrongReplyCode = wrongCode;
-    EXPECT_FALSE(link.WriteRegWord(0x40, 5, 1, 2));
-    EXPECT_TRUE(link.LinkOpen());
-  }
-  board.wrongReplyCode = false;
-  EXPECT_TRUE(link.WriteRegWord(0x40, 5, 1, 2));
-}
-
-TEST_F(LinkFixture, DiscoveryMatchesOnlyTheRegisterLinkAndTheFirstOneWins) {
-  auto& other = sim.AddBoard<ScriptedBoard>(0x2F90);
-  auto& first = sim.AddBoard<ScriptedBoard>();
-  auto& second = sim.AddBoard<ScriptedBoard>();
-  first.reply = second.reply = {0x94, 0x00};
-  EXPECT_TRUE(link.WriteRegWord(0x40, 5, 1, 2));
-  EXPECT_TRUE(other.reports.empty());
-  EXPECT_EQ(first.reports.size(), 1u);
-  EXPECT_TRUE(second.reports.empty());
-  EXPECT_EQ(sim.OpenHandleCount(), 2) << "the non-matching board was closed again";
-}
-
 TEST_F(LinkFixture, ArgumentsThatDoNotFitARequestSendNothing) {
   auto& board = sim.AddBoard<ScriptedBoard>();
   board.reply = {0x94, 0x00};
@@ -154,12 +131,6 @@ TEST_F(LinkFixture, ArgumentsThatDoNotFitARequestSendNothing) {
   std::vector<uint8_t> in(100, 0);
   EXPECT_FALSE(link.I2CRead(0x40, 0, 63, in, 0));
   EXPECT_EQ(board.reports.size(), 1u);
-}
-
-TEST(RegLinkReports, OutputReportCutsPayloadToTheReportLength) {
-  const Bytes payload{1, 2, 3, 4, 5};
-  EXPECT_EQ(BuildOutputReport(payload, 4), (Bytes{0, 1, 2, 3}));
-  EXPECT_EQ(BuildOutputReport(payload, 8), (Bytes{0, 1, 2, 3, 4, 5, 0, 0}));
 }
 
 }  // namespace

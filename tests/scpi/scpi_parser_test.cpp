@@ -6,7 +6,7 @@
 namespace evm::scpi {
 namespace {
 
-TEST(ScpiNumbers, ReadSuffixesExponentsAndKeywords) {
+TEST(ScpiNumbers, ReadSuffixesExponentsAndKeywordsAndAnswerInTheStandardForms) {
   struct Case {
     const char* text;
     bool ok;
@@ -51,9 +51,7 @@ TEST(ScpiNumbers, ReadSuffixesExponentsAndKeywords) {
   bool badSuffix = false;
   EXPECT_FALSE(ParseNumeric("5 parsecs", &badSuffix));
   EXPECT_TRUE(badSuffix);
-}
 
-TEST(ScpiNumbers, AnswerInTheStandardForms) {
   EXPECT_EQ(FormatNr1(-42), "-42");
   EXPECT_EQ(FormatNr2(1999), "1999.0");
   EXPECT_EQ(FormatNr3(0.00998), "9.98000E-03");
@@ -61,7 +59,7 @@ TEST(ScpiNumbers, AnswerInTheStandardForms) {
   EXPECT_EQ(FormatNr3(12), "1.20000E+01");
 }
 
-TEST(ScpiErrorQueue, IsFirstInFirstOutAndEndsInOverflowWhenFull) {
+TEST(ScpiStatus, ErrorQueueIsFirstInFirstOutAndErrorsSummariseIntoTheStatusByte) {
   ErrorQueue q(3);
   EXPECT_EQ(FormatError(q.Pop()), "0,\"No error\"");
   q.Push(kUndefinedHeader, "FOO");
@@ -74,9 +72,7 @@ TEST(ScpiErrorQueue, IsFirstInFirstOutAndEndsInOverflowWhenFull) {
   EXPECT_EQ(FormatError(q.Pop()), "-102,\"Syntax error;say 'hi' there\"");
   EXPECT_EQ(FormatError(q.Pop()), "-350,\"Queue overflow\"");
   EXPECT_TRUE(q.Empty());
-}
 
-TEST(ScpiStatus, ErrorsSetTheirClassBitAndSummariseIntoTheStatusByte) {
   StatusModel s;
   s.Report(kUndefinedHeader);
   s.Report(kDataOutOfRange);

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <tuple>
+#include <filesystem>
 
+#include "common/atomic_file.h"
 #include "script/evm_script_board.h"
 #include "script/fake_script_board.h"
 #include "script/responding_board.h"
+#include "script/script_files.h"
+#include "shell/main_load.h"
 #include "support/recording_ui.h"
 #include "support/sim_fixture.h"
 
@@ -39,6 +42,7 @@ struct Runner {
   ScriptContext ctx;
 };
 
+// A result check without a read byte behind it fails instead of passing as 0.
 TEST(ScriptInterpreter, ResultChecksCompareReadBytesWithHexLimits) {
   Runner r({{"I2C CH2 S 91 ACKS R ACKM R ACKM P"},
             {"result16", "1234", "1234"},
@@ -49,9 +53,7 @@ TEST(ScriptInterpreter, ResultChecksCompareReadBytesWithHexLimits) {
   EXPECT_EQ(r.Verdict(2), "FAIL");
   EXPECT_EQ(r.Verdict(3), "FAIL");
   EXPECT_NE(r.Result(3).find("zz"), std::string::npos) << "the reason names the limit";
-}
 
-TEST(ScriptInterpreter, ResultWithoutAReadByteFailsInsteadOfPassingAsZero) {
   Runner past({{"CMD ON"}});
   while (past.grid.Rows() < 24) past.grid.AppendRow();
   for (int i = 2; i <= 22; ++i) past.grid.Cell(i, 2) = "result16", past.grid.Cell(i, 4) = "FFFF";
@@ -90,7 +92,7 @@ TEST(ScriptInterpreter, ConverterChecksAndScriptNumbersInBothLocales) {
 
 // A pause is the settle time of the rows after it: Exit Loop leaves the
 // loop at its goto, not in the middle of a pause.
-TEST(ScriptInterpreter, ExitLoopInAWatchedRunLetsThePauseInProgressRunOut) {
+TEST(ScriptInterpreter, ExitLoopLetsThePauseInProgressRunOutAndHoldsForTheNextRun) {
   // The click arrives at this many ms: during the pause, then during the jump's wait.
   for (const int clickMs : {1000, 4200}) {
     Runner r({{"pause 4"}, {"CMD MEAS"}, {"goto 1"}, {"CMD OFF"}});
@@ -105,10 +107,7 @@ TEST(ScriptInterpreter, ExitLoopInAWatchedRunLetsThePauseInProgressRunOut) {
     EXPECT_EQ(measuredAt, 4000) << clickMs;
     EXPECT_EQ(r.board.sent, (std::vector<std::string>{"CMD MEAS", "CMD OFF"})) << clickMs;
   }
-}
-
-// A goto met after Exit Loop is not followed, by this run nor by the next.
-TEST(ScriptInterpreter, ARunAfterExitLoopStartsAtRowOneAndRunsEveryRow) {
+  // A goto met after Exit Loop is not followed, by this run nor by the next.
   Runner r({{"CMD SETUP"}, {"goto 1"}, {"CMD DONE"}});
   r.ui.onProcessEvents = [&] { PressExitLoop(r.grid); };
   const std::vector<std::string> once = {"CMD SETUP", "CMD DONE"};
@@ -119,7 +118,7 @@ TEST(ScriptInterpreter, ARunAfterExitLoopStartsAtRowOneAndRunsEveryRow) {
   EXPECT_EQ(r.board.sent, once);
 }
 
-TEST(ScriptInterpreter, KeywordsMatchAsTheTableSaysAndLookAlikesAreSent) {
+TEST(ScriptInterpreter, KeywordsMatchAsTheTableSaysAndAnEmptyStepEndsTheRun) {
   Runner r({{"write_dac_b2500m"}, {"pause 1.5"}, {"pause 0"}, {"break "}, {"break"}});
   RunScript(r.ctx);
   EXPECT_EQ(r.board.dac, (std::vector<std::pair<char, double>>{{'B', 2.5}}));
@@ -127,26 +126,19 @@ TEST(ScriptInterpreter, KeywordsMatchAsTheTableSaysAndLookAlikesAreSent) {
   EXPECT_EQ(r.board.sent, std::vector<std::string>{"break "});
   ASSERT_EQ(r.ui.messages.size(), 1u);
   EXPECT_EQ(r.ui.messages[0].text, "PRESS TO CONTINUE");
-}
 
-TEST(ScriptInterpreter, ATimeLimitCutsWaitsAndEndsLoops) {
-  // Rows, limit in seconds, cut short, steps sent.
-  const std::tuple<std::vector<Row>, double, bool, size_t> cases[] = {
-      {{{"pause 1e9"}, {"CMD ON"}}, 2.5, true, 0},
-      {{{"CMD ON"}, {"goto 1"}}, 1.2, true, 3},
-      {{{"pause 1"}, {"CMD ON"}}, 2.5, false, 1},
-  };
-  for (const auto& [rows, seconds, cut, sent] : cases) {
-    Runner r(rows);
-    EXPECT_EQ(RunScriptWithin(r.ctx, r.clock, seconds), cut);
-    EXPECT_EQ(r.board.sent.size(), sent);
-    EXPECT_LE(r.clock.ElapsedMs(), static_cast<int64_t>(seconds * 1000));
-  }
+  Runner ended({{"CMD ON"}, {""}, {"CMD OFF"}});
+  ended.grid.Cell(3, 5) = "old";
+  ended.grid.Cell(1, 6) = "FAIL";
+  RunScript(ended.ctx);
+  EXPECT_EQ(ended.board.sent, std::vector<std::string>{"CMD ON"});
+  EXPECT_EQ(ended.grid.ScriptLastRow, 1);
+  EXPECT_EQ(ended.Verdict(1), "");
+  EXPECT_EQ(ended.Result(3), "old") << "rows past the end are not touched";
 }
 
 TEST(ScriptInterpreter, AStepThatDoesNotParseFailsAndLeavesNothingToCheck) {
-  test::SimContext c;
-  c.evm.shell.UsbAddress = 0x2F90;
+  test::InterfaceContext c;
   EvmScriptBoard board(c.evm);
   Runner r({{"I2C CH2 S 91 ACKS R ACKM R ACKM P"},
             {"result", "0", "FF"},
@@ -159,17 +151,6 @@ TEST(ScriptInterpreter, AStepThatDoesNotParseFailsAndLeavesNothingToCheck) {
   EXPECT_EQ(r.Result(3), c.evm.dutWriter.MnemonicError);
   EXPECT_NE(r.Result(3), "");
   EXPECT_EQ(r.Verdict(4), "FAIL") << "the earlier read's bytes are not this step's";
-}
-
-TEST(ScriptInterpreter, EmptyStepEndsTheRunAndOldResultsAreCleared) {
-  Runner r({{"CMD ON"}, {""}, {"CMD OFF"}});
-  r.grid.Cell(3, 5) = "old";
-  r.grid.Cell(1, 6) = "FAIL";
-  RunScript(r.ctx);
-  EXPECT_EQ(r.board.sent, std::vector<std::string>{"CMD ON"});
-  EXPECT_EQ(r.grid.ScriptLastRow, 1);
-  EXPECT_EQ(r.Verdict(1), "");
-  EXPECT_EQ(r.Result(3), "old") << "rows past the end are not touched";
 }
 
 TEST(ScriptInterpreter, SingleStepFollowsGotoWithoutPause) {
@@ -242,6 +223,44 @@ TEST(ScriptInterpreter, RunsScrollTheGridOneRowAtATime) {
   EXPECT_EQ(r.grid.Row_, 21);
   EXPECT_EQ(r.grid.TopRow, 2);
 }
+
+// Script files run against the simulated EVM; the results file of each must
+// match the one stored beside it.
+const std::filesystem::path kDir = std::filesystem::path(EVM_TEST_DATA_DIR) / "script";
+
+struct GoldenCase {
+  std::string name;
+  int64_t waitedMs;  // pauses and followed gotos wait on the clock
+};
+
+class GoldenScript : public ::testing::TestWithParam<GoldenCase> {};
+
+TEST_P(GoldenScript, ResultsMatchTheStoredFile) {
+  const std::string name = GetParam().name;
+  test::SimContext c;
+  MainLoad(c.evm);
+  EvmScriptBoard board(c.evm);
+  ScriptGrid grid;
+  ASSERT_TRUE(LoadScript(grid, kDir / (name + ".txt"), c.ui));
+  ScriptContext ctx{grid, board, c.ui, NumberLocale::Point()};
+  const int64_t before = c.clock.ElapsedMs();
+  RunScript(ctx);
+  EXPECT_EQ(c.clock.ElapsedMs() - before, GetParam().waitedMs);
+  const auto out = c.dir.path() / "results.txt";
+  ASSERT_TRUE(SaveResults(grid, out, c.ui));
+  const auto expectedFile = kDir / (name + ".expected.txt");
+  const auto actual = ReadWholeFile(out);
+  ASSERT_TRUE(actual);
+  if (std::getenv("EVM_UPDATE_GOLDEN")) WriteFileAtomically(expectedFile, *actual);
+  const auto expected = ReadWholeFile(expectedFile);
+  ASSERT_TRUE(expected) << expectedFile;
+  EXPECT_EQ(*actual, *expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, GoldenScript,
+                         ::testing::Values(GoldenCase{"dac_to_cnv1", 500},
+                                           GoldenCase{"empty_step_ends", 1500},
+                                           GoldenCase{"dac_a_ranges_and_gotos", 0}));
 
 }  // namespace
 }  // namespace evm

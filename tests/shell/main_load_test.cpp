@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "common/atomic_file.h"
+#include "shell/set_usb_address.h"
 #include "shell/settings_file.h"
 #include "shell/status_text.h"
 #include "shell/usb_address_file.h"
@@ -130,7 +131,7 @@ TEST(MainUnload, StateFilesThatCannotBeWrittenAreNamedInOneMessage) {
 }
 
 // Aborting before the settings were read must not replace them.
-TEST(MainLoad, UsbProblemDialogLoopsUntilTheUserDecides) {
+TEST(MainLoad, UsbProblemDialogLoopsUntilTheUserDecidesAndTryAgainFindsABoardPluggedIn) {
   const std::string settings = "\"0.05\"\r\n\"4\"\r\n\"200u\"\r\n6\r\n2026\r\n";
   using enum UsbProblemChoice;
   for (const auto& answers :
@@ -150,18 +151,16 @@ TEST(MainLoad, UsbProblemDialogLoopsUntilTheUserDecides) {
       EXPECT_FALSE(c.evm.shell.UsbRetry);
     }
   }
-}
 
-// The board is plugged in while the dialog is up.
-class PlugInOnDialogUi final : public test::RecordingUi {
- public:
-  sim::RegLinkBoard* board = nullptr;
-  UsbProblemChoice UsbProblemDialog() override {
-    ++usbProblemDialogs;
-    board->plugged = true;
-    return UsbProblemChoice::TryAgain;
-  }
-};
+  SimContext later;
+  later.sim->RegLink()->plugged = false;
+  later.ui.onUsbProblemDialog = [&later] { later.sim->RegLink()->plugged = true; };
+  later.ui.usbProblemAnswers = {UsbProblemChoice::TryAgain};
+  MainLoad(later.evm);
+  EXPECT_EQ(later.ui.usbProblemDialogs, 1);
+  EXPECT_FALSE(later.evm.shell.RunWithoutUsb);
+  EXPECT_TRUE(later.evm.shell.SettingsFileOwned);
+}
 
 TEST(MainLoad, UsbProblemDetailNamesTheIdsAndADeviceThatCannotBeOpened) {
   SimContext c;
@@ -173,19 +172,6 @@ TEST(MainLoad, UsbProblemDetailNamesTheIdsAndADeviceThatCannotBeOpened) {
       "USB id 3A5F:2F90. 1 HID device(s) could not be opened: access to them may be missing "
       "(on Linux, a udev rule must grant read and write access to the board's /dev/hidraw "
       "device).");
-}
-
-TEST(MainLoad, TryAgainFindsABoardPluggedInMeanwhile) {
-  SimContext c;
-  PlugInOnDialogUi ui;
-  ui.board = c.sim->RegLink();
-  ui.board->plugged = false;
-  Evm evm(
-      EvmSeams{*c.sim, c.clock, ui, NumberLocale::Point(), c.dir.path(), kDefaultBoardVendorId});
-  MainLoad(evm);
-  EXPECT_EQ(ui.usbProblemDialogs, 1);
-  EXPECT_FALSE(evm.shell.RunWithoutUsb);
-  EXPECT_TRUE(evm.shell.SettingsFileOwned);
 }
 
 TEST(MainLoad, UnreadableStateFilesAreNamedAndStaleTemporaryFilesRemoved) {
@@ -200,17 +186,6 @@ TEST(MainLoad, UnreadableStateFilesAreNamedAndStaleTemporaryFilesRemoved) {
   EXPECT_EQ(c.ui.messages.at(0).text,
             UnreadableFileMessage(address, std::make_error_code(std::errc::is_a_directory)));
   EXPECT_FALSE(std::filesystem::exists(stale));
-}
-
-TEST(MainLoad, SettingsSurviveARoundTripWithTheirDate) {
-  SimContext c;
-  c.clock.Set({2026, 7, 1});
-  WriteSettings(c, "\"0.05\"\r\n\"4\"\r\n\"200u\"\r\n7\r\n2026\r\n");
-  ASSERT_EQ(MainLoad(c.evm), LoadOutcome::Loaded);
-  c.evm.calibration.txtRshunt = "0.5";
-  MainUnload(c.evm);
-  EXPECT_EQ(*ReadWholeFile(c.evm.StateFile(kSettingsFileName)),
-            "\"0.5\"\r\n\"4\"\r\n\"200u\"\r\n7\r\n2026\r\n");
 }
 
 // A fresh install and a stored address outside both ranges start at the
@@ -246,6 +221,74 @@ TEST(MainUnload, OtherWindowsUnloadAfterTheStateFilesAndBeforeTheLinkCloses) {
   EXPECT_TRUE(filesWritten);
   EXPECT_TRUE(linkOpen);
   EXPECT_FALSE(c.evm.regLink.LinkOpen());
+}
+
+TEST(SetUsbAddress, LoadSetsRangeJumpersAndCaptionFromTheFile) {
+  struct Case {
+    const char* file;
+    bool legacy;
+    const char* text4;
+    const char* text5;
+    uint16_t address;
+  };
+  const Case cases[] = {
+      {"4661\r\n", true, " 0", " 1", 0x1235},   {"12178\r\n", false, " 1", " 0", 0x2F92},
+      {"4663\r\n", true, " 1", " 1", 0x1237},   {"0\r\n", false, " 0", " 0", 0x2F90},
+      {"12180\r\n", false, " 0", " 0", 0x2F90}, {nullptr, false, " 0", " 0", 0x2F93},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.file ? k.file : "no file: the address in use stays");
+    test::TempDir dir;
+    const auto file = dir.path() / kUsbAddressFileName;
+    ASSERT_TRUE(!k.file || WriteFileAtomically(file, k.file));
+    ShellState shell;
+    shell.UsbAddress = 0x2F93;
+    SetUsbAddressPanel panel;
+    SetUsbAddressLoad(panel, shell, file);
+    EXPECT_EQ(shell.LegacyAddressing, k.legacy);
+    EXPECT_EQ(panel.Check1, k.legacy);
+    EXPECT_EQ(panel.Text4, k.text4);
+    EXPECT_EQ(panel.Text5, k.text5);
+    EXPECT_EQ(shell.UsbAddress, k.address);
+    EXPECT_EQ(panel.Label3, ProductIdCaption(k.address));
+    // What the window saves (the GUI's test reads it back); never an empty record.
+    EXPECT_TRUE(SetUsbAddressSave(shell, file));
+    EXPECT_FALSE(SetUsbAddressSave(ShellState{}, file));
+    EXPECT_EQ(*ReadWholeFile(file), std::to_string(k.address) + "\r\n");
+  }
+}
+
+TEST(SetUsbAddress, JumperAndLegacyClicksSetTheAddress) {
+  ShellState shell;
+  shell.UsbAddress = 0x2F90;
+  SetUsbAddressPanel panel;
+  SetUsbAddressJumperClick(panel, shell, 4);
+  EXPECT_EQ(shell.UsbAddress, 0x2F92);
+  SetUsbAddressJumperClick(panel, shell, 5);
+  EXPECT_EQ(shell.UsbAddress, 0x2F93);
+  EXPECT_EQ(panel.Label3, "MyProductID = 2F93h");
+  SetUsbAddressJumperClick(panel, shell, 4);
+  SetUsbAddressJumperClick(panel, shell, 4);
+  EXPECT_EQ(shell.UsbAddress, 0x2F93);
+
+  shell.LegacyAddressing = true;
+  SetUsbAddressJumperClick(panel, shell, 4);
+  EXPECT_EQ(shell.UsbAddress, 0x1235);
+
+  panel.Text5 = "x";  // a box not showing a jumper leaves the address alone...
+  panel.Text4 = "y";
+  SetUsbAddressJumperClick(panel, shell, 4);
+  EXPECT_EQ(panel.Text4, " 1");  // ...until both show one again
+  EXPECT_EQ(shell.UsbAddress, 0x1235);
+
+  // The legacy box moves between the ranges and clears the jumpers.
+  SetUsbAddressCheck1Click(panel, shell, false);
+  EXPECT_EQ(shell.UsbAddress, 0x2F90);
+  EXPECT_FALSE(shell.LegacyAddressing);
+  SetUsbAddressCheck1Click(panel, shell, true);
+  EXPECT_EQ(shell.UsbAddress, 0x1234);
+  EXPECT_TRUE(shell.LegacyAddressing);
+  EXPECT_EQ(panel.Text4 + panel.Text5, " 0 0");
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ class RecordingUi : public UserInterface {
   void SetUsbProblemDetail(const std::string& detail) override { usbProblemDetail = detail; }
   UsbProblemChoice UsbProblemDialog() override {
     ++usbProblemDialogs;
+    if (onUsbProblemDialog) onUsbProblemDialog();
     if (usbProblemAnswers.empty()) return UsbProblemChoice::AbortProgram;
     const UsbProblemChoice c = usbProblemAnswers.front();
     usbProblemAnswers.pop_front();
@@ -67,6 +68,8 @@ class RecordingUi : public UserInterface {
   std::function<void()> onProcessEvents;
   // Lets a test look at the window while a message is up.
   std::function<void()> onMessage;
+  // Lets a test change the boards while the USB-problem dialog is up.
+  std::function<void()> onUsbProblemDialog;
 
  private:
   static std::optional<std::string> Pop(std::deque<std::optional<std::string>>& q) {

@@ -9,22 +9,14 @@
 namespace evm {
 namespace {
 
-struct Bench : test::SimContext {
-  Bench() { evm.shell.UsbAddress = 0x2F90; }
+struct Bench : test::InterfaceContext {
   CalibrationBoard& board() { return evm.calBoard; }
-  sim::InterfaceBoard& iface() { return *sim->Interface(); }
   sim::TestBoardAnalog& analog() { return sim->TestBoard(); }
-  // Command reports sent since `from`, as "04 05 81"-style texts of their
-  // first bytes.
-  std::vector<std::string> CommandsSince(size_t from, size_t bytes = 3) {
-    std::vector<std::string> out;
-    const auto& reports = iface().Reports();
-    for (size_t i = from; i < reports.size(); ++i) {
-      std::string text;
-      for (size_t b = 0; b < bytes; ++b) text += (b ? " " : "") + HexText(reports[i][b]);
-      out.push_back(text);
-    }
-    return out;
+  // DAC writes that reached the interface board.
+  int DacWrites() {
+    int writes = 0;
+    for (const auto& r : Interface().Reports()) writes += r[0] == 2 && r[8] == 0x98;
+    return writes;
   }
 };
 
@@ -61,7 +53,7 @@ TEST(ReadCnv, CodesAreSignedAndScaledByTheReference) {
   }
 }
 
-TEST(ReadCnv, FactoryCoefficientsCorrectByReferenceAndSign) {
+TEST(FactoryCal, CoefficientsCorrectByReferenceAndSignAndAZeroGainIsReplaced) {
   Bench c;
   std::string file;
   // CNV1 5V positive: gain 2, offset 0.1; CNV1 5V not positive: gain 3, offset 0; rest neutral.
@@ -79,16 +71,15 @@ TEST(ReadCnv, FactoryCoefficientsCorrectByReferenceAndSign) {
   EXPECT_NEAR(c.board().ReadCnv(Converter::Cnv2, Reference::Factory5V), c.analog().openPlusVolts,
               1e-3)
       << "CNV2 keeps gain 1";
-}
 
-TEST(FactoryCal, ZeroGainIsReplacedAndNoted) {
-  Bench c;
-  std::string file;
+  // A gain of 0 is replaced and noted; a short file changes nothing.
+  Bench zero;
+  std::string zeroFile;
   for (int i = 0; i < 34; ++i)
-    file += (i == 32 ? "0" : i % 2 == 0 ? "1" : "0") + std::string("\r\n");
-  ASSERT_TRUE(WriteFileAtomically(c.evm.StateFile("FactoryCal.csv"), file));
-  EXPECT_EQ(c.board().FactoryCal().loop.gain, 1);
-  EXPECT_NE(c.evm.usbDebug.Text().find("gain of loop read-back is 0; 1 is used."),
+    zeroFile += (i == 32 ? "0" : i % 2 == 0 ? "1" : "0") + std::string("\r\n");
+  ASSERT_TRUE(WriteFileAtomically(zero.evm.StateFile("FactoryCal.csv"), zeroFile));
+  EXPECT_EQ(zero.board().FactoryCal().loop.gain, 1);
+  EXPECT_NE(zero.evm.usbDebug.Text().find("gain of loop read-back is 0; 1 is used."),
             std::string::npos);
 
   Bench d;
@@ -120,15 +111,13 @@ TEST(SetCnvMux, FollowsTheBitTableAndSendsTheByte) {
     c.board().SetCnvMux(t.which, t.plus, t.minus);
     EXPECT_EQ(c.board().MuxState, t.to)
         << static_cast<int>(t.which) << static_cast<int>(t.plus) << static_cast<int>(t.minus);
-    EXPECT_EQ(c.iface().muxByte, t.to);
+    EXPECT_EQ(c.Interface().muxByte, t.to);
   }
-}
-
-TEST(SetCnvMux, SendsOneCommandPerInputInOrder) {
+  // One command per input, in order; the choices are remembered.
   Bench c;
   c.board().SetCnvMux(Converter::Cnv1, MuxInput::Dac, MuxInput::Unchanged);
   c.board().SetCnvMux(Converter::Cnv2, MuxInput::Gnd, MuxInput::Gnd);
-  EXPECT_EQ(c.CommandsSince(0), (std::vector<std::string>{"4 5 1", "4 5 81", "4 5 C1"}));
+  EXPECT_EQ(c.Sent(), (std::vector<std::string>{"4 5 1", "4 5 81", "4 5 C1"}));
   EXPECT_EQ(c.board().SavedCnv2Plus, MuxInput::Gnd);
   EXPECT_EQ(c.board().SavedCnv1Minus, MuxInput::Unchanged);
 }
@@ -144,7 +133,7 @@ TEST(WriteDac, CodesRoundTiesToEvenAndBuildTheCommand) {
 
   Bench c;
   c.board().WriteDac(DacChannel::A, 2.5, Reference::User);
-  EXPECT_EQ(c.CommandsSince(0, 11), (std::vector<std::string>{"2 2 0 A AA C0 0 3 98 6 10"}));
+  EXPECT_EQ(c.Sent(0, 11), (std::vector<std::string>{"2 2 0 A AA C0 0 3 98 6 10"}));
   EXPECT_EQ(c.evm.dutWriter.MnemonicWords[8], "80");
   EXPECT_EQ(c.evm.dutWriter.MnemonicWords[10], "0");
   EXPECT_EQ(CalibrationBoard::DacWriteText(DacChannel::A, 0),
@@ -154,22 +143,21 @@ TEST(WriteDac, CodesRoundTiesToEvenAndBuildTheCommand) {
   EXPECT_EQ(c.analog().dacCode[0], 32768);
   EXPECT_EQ(c.ui.usbProblemDialogs, 0);
 
-  const size_t before = c.iface().Reports().size();
+  const size_t before = c.Interface().Reports().size();
   c.board().WriteDac(DacChannel::A, 0, Reference::User);
-  EXPECT_EQ(c.CommandsSince(before, 17),
+  EXPECT_EQ(c.Sent(before, 17),
             (std::vector<std::string>{"2 2 0 A AA C0 0 3 98 6 10 6 0 6 0 6 4"}));
   EXPECT_EQ(c.analog().dacCode[0], 0);
+
+  // Without USB the write still reaches the board, past the raw view.
+  Bench offline;
+  offline.evm.shell.RunWithoutUsb = true;
+  offline.board().WriteDac(DacChannel::C, 1.0, Reference::User);
+  EXPECT_EQ(offline.analog().dacCode[2], 13107);
+  EXPECT_TRUE(offline.evm.dutWriter.exchange.txtToUSB[0].empty());
 }
 
-TEST(WriteDac, GoesToTheBoardEvenWithoutUsbAndSkipsTheRawView) {
-  Bench c;
-  c.evm.shell.RunWithoutUsb = true;
-  c.board().WriteDac(DacChannel::C, 1.0, Reference::User);
-  EXPECT_EQ(c.analog().dacCode[2], 13107);
-  EXPECT_TRUE(c.evm.dutWriter.exchange.txtToUSB[0].empty());
-}
-
-TEST(SetDac, RangeChecksAtTheBoundaries) {
+TEST(SetDac, RangeChecksAtTheBoundariesAndTheLoopIsReadWithTheFiveVoltReferenceOnly) {
   using enum Reference;
   const struct {
     double volts;
@@ -188,77 +176,60 @@ TEST(SetDac, RangeChecksAtTheBoundaries) {
     c.board().SetDac(DacChannel::B, t.volts, t.mode, false);
     const bool refused = !c.ui.messages.empty();
     EXPECT_EQ(!refused, t.written) << t.volts << " mode " << static_cast<int>(t.mode);
-    EXPECT_EQ(c.iface().Reports().empty(), !t.written);
+    EXPECT_EQ(c.Interface().Reports().empty(), !t.written);
     if (refused) {
       EXPECT_EQ(c.ui.messages[0].text, "Vin > max input voltage or Vin< min input voltage ");
     }
   }
+
+  Bench loop;
+  EXPECT_FALSE(loop.board().ReadLoopCurrent(Reference::User).has_value());
+  ASSERT_EQ(loop.ui.messages.size(), 1u);
+  EXPECT_EQ(loop.ui.messages[0].text, "You must use the 5V reference for 4mA to 20mA readback");
+  loop.evm.dutWriter.SendMnemonic("CMD ILOOP ON");
+  loop.board().SetCnvMux(Converter::Cnv2, MuxInput::Open, MuxInput::Gnd);
+  const auto amps = loop.board().ReadLoopCurrent(Reference::Factory5V);
+  ASSERT_TRUE(amps.has_value());
+  EXPECT_NEAR(*amps, loop.analog().loopAmps, 0.0002);
 }
 
-TEST(AutoCalDac, ConvergesOnEveryChannelWithinTheTolerance) {
+TEST(AutoCalDac, ConvergesInTwoOrThreeWritesOrFailsAndRestoresTheSelections) {
   for (const DacChannel channel : {DacChannel::A, DacChannel::B, DacChannel::C, DacChannel::D}) {
     Bench c;
     const int ch = static_cast<int>(channel);
-    const double target = 2.0;
-    const int64_t start = c.clock.ElapsedMs();
-    c.board().SetDac(channel, target, Reference::Factory5V, true);
+    c.board().SetDac(channel, 2.0, Reference::Factory5V, true);
     EXPECT_TRUE(c.ui.messages.empty()) << ch;
-    EXPECT_NEAR(c.analog().DacVolts(ch), target, 0.0002) << ch;
-    EXPECT_GE(c.clock.ElapsedMs() - start, 600) << "settling waits";
+    EXPECT_NEAR(c.analog().DacVolts(ch), 2.0, 0.0002) << ch;
+    EXPECT_GE(c.clock.ElapsedMs(), 600) << "settling waits";
+    EXPECT_GE(c.DacWrites(), 2) << ch;
+    EXPECT_LE(c.DacWrites(), 3) << ch;
     // Converters off first, on last.
-    const auto commands = c.CommandsSince(0);
-    EXPECT_EQ(commands.front(), "4 6 0");
-    EXPECT_EQ(commands.back(), "4 6 1");
+    EXPECT_EQ(c.Sent().front(), "4 6 0");
+    EXPECT_EQ(c.Sent().back(), "4 6 1");
   }
   Bench c;
   c.board().SetDac(DacChannel::B, 3.0, Reference::Factory5V, true);
-  EXPECT_NEAR(c.analog().DacVolts(1), 3.0, 0.0002);
   c.board().SetCnvMux(Converter::Cnv1, MuxInput::Dac, MuxInput::Gnd);
   EXPECT_NEAR(c.board().ReadCnv(Converter::Cnv1, Reference::Factory5V), 3.0, 0.0003)
       << "read back through the converter";
-}
-
-TEST(AutoCalDac, UsesTwoOrThreeWritesAndFailsWhenTheErrorIsTooLarge) {
-  Bench c;
-  c.board().AutoCalDac(DacChannel::B, 2.0, Reference::Factory5V);
-  int dacWrites = 0;
-  for (const auto& r : c.iface().Reports()) dacWrites += r[0] == 2 && r[8] == 0x98;
-  EXPECT_GE(dacWrites, 2);
-  EXPECT_LE(dacWrites, 3);
 
   Bench bad;
   bad.analog().dacGain[1] = 1.2;
   bad.board().AutoCalDac(DacChannel::B, 2.0, Reference::Factory5V);
-  int badWrites = 0;
-  for (const auto& r : bad.iface().Reports()) badWrites += r[0] == 2 && r[8] == 0x98;
-  EXPECT_EQ(badWrites, 3);
+  EXPECT_EQ(bad.DacWrites(), 3);
   ASSERT_EQ(bad.ui.messages.size(), 1u);
   EXPECT_EQ(bad.ui.messages[0].text, "Fail dac autocal.");
-  EXPECT_EQ(bad.CommandsSince(0).back(), "4 6 1") << "converters enabled again";
-}
+  EXPECT_EQ(bad.Sent().back(), "4 6 1") << "converters enabled again";
 
-TEST(AutoCalDac, RestoresTheRememberedSelections) {
-  Bench c;
-  c.board().SetCnvMux(Converter::Cnv1, MuxInput::Open, MuxInput::Open);
-  c.board().AutoCalDac(DacChannel::A, 1.0, Reference::Factory5V);
-  EXPECT_EQ(c.board().MuxState & 0x0F, 0) << "back to open";
+  Bench opened;
+  opened.board().SetCnvMux(Converter::Cnv1, MuxInput::Open, MuxInput::Open);
+  opened.board().AutoCalDac(DacChannel::A, 1.0, Reference::Factory5V);
+  EXPECT_EQ(opened.board().MuxState & 0x0F, 0) << "back to open";
 
   Bench fresh;
   fresh.board().AutoCalDac(DacChannel::A, 1.0, Reference::Factory5V);
   EXPECT_EQ(fresh.board().MuxState & 0x0F, 0x0A)
       << "no selection: stays in the calibration connection";
-}
-
-TEST(ReadLoopCurrent, OnlyWithTheFiveVoltReference) {
-  Bench c;
-  EXPECT_FALSE(c.board().ReadLoopCurrent(Reference::User).has_value());
-  ASSERT_EQ(c.ui.messages.size(), 1u);
-  EXPECT_EQ(c.ui.messages[0].text, "You must use the 5V reference for 4mA to 20mA readback");
-  c.evm.dutWriter.SendMnemonic("CMD ILOOP ON");
-  c.board().SetCnvMux(Converter::Cnv2, MuxInput::Open, MuxInput::Gnd);
-  const auto amps = c.board().ReadLoopCurrent(Reference::Factory5V);
-  ASSERT_TRUE(amps.has_value());
-  EXPECT_NEAR(*amps, c.analog().loopAmps, 0.0002);
 }
 
 }  // namespace

@@ -7,44 +7,6 @@
 namespace evm {
 namespace {
 
-TEST(Win32Hid, ReportLengthsComeFromTheCapabilities) {
-  HIDP_CAPS caps{};
-  caps.Usage = 1;
-  caps.UsagePage = 0xFF00;
-  caps.InputReportByteLength = 65;
-  caps.OutputReportByteLength = 33;
-  caps.FeatureReportByteLength = 9;
-  caps.NumberInputValueCaps = 2;
-  const HidCaps out = win32::CapsFromHidp(caps);
-  EXPECT_EQ(out.usage, 1);
-  EXPECT_EQ(out.usagePage, 0xFF00);
-  EXPECT_EQ(out.inputReportByteLength, 65);
-  EXPECT_EQ(out.outputReportByteLength, 33);
-  EXPECT_EQ(out.featureReportByteLength, 9);
-  EXPECT_EQ(out.numberInputValueCaps, 2);
-}
-
-TEST(Win32Hid, WaitAnswersMapToTheReadResults) {
-  struct Case {
-    DWORD wait;
-    DWORD lastError;
-    HidWaitResult result;
-    DWORD error;
-  };
-  const Case cases[] = {
-      {WAIT_OBJECT_0, 0, HidWaitResult::Signalled, ERROR_SUCCESS},
-      {WAIT_TIMEOUT, 0, HidWaitResult::TimedOut, ERROR_TIMEOUT},
-      {WAIT_FAILED, ERROR_INVALID_HANDLE, HidWaitResult::Failed, ERROR_INVALID_HANDLE},
-      {WAIT_ABANDONED, 0, HidWaitResult::Failed, ERROR_GEN_FAILURE},
-  };
-  for (const Case& k : cases) {
-    SCOPED_TRACE(k.wait);
-    const win32::WaitOutcome outcome = win32::ReadWaitOutcome(k.wait, k.lastError);
-    EXPECT_EQ(outcome.result, k.result);
-    EXPECT_EQ(outcome.error, k.error);
-  }
-}
-
 TEST(Win32Hid, ErrorTextsAreTheSystemsWithoutTheLineBreak) {
   Win32HidPlatform hid;
   for (uint32_t code : {ERROR_SUCCESS, ERROR_INVALID_HANDLE, ERROR_TIMEOUT}) {

@@ -1,40 +1,35 @@
+// The test board's windows as panels: Eval Control, the control and measure
+// bits, and the raw-command window's file.
 #include <gtest/gtest.h>
 
 #include "common/atomic_file.h"
 #include "support/sim_fixture.h"
+#include "testboard/cm_bits_panel.h"
+#include "testboard/dut_writer_panel.h"
 #include "testboard/eval_control_panel.h"
 
 namespace evm {
 namespace {
 
-struct Eval : test::SimContext {
-  explicit Eval(NumberLocale locale = NumberLocale::Point()) : SimContext(locale) {
-    evm.shell.UsbAddress = 0x2F90;
-  }
+using Bench = test::InterfaceContext;
+
+struct Eval : test::InterfaceContext {
+  using InterfaceContext::InterfaceContext;
   EvalControlPanel panel;
-  std::vector<std::string> Sent(size_t from = 0) {
-    std::vector<std::string> out;
-    const auto& reports = sim->Interface()->Reports();
-    for (size_t i = from; i < reports.size(); ++i) {
-      out.push_back(HexText(reports[i][0]) + " " + HexText(reports[i][1]) + " " +
-                    HexText(reports[i][2]));
-    }
-    return out;
-  }
 };
 
 TEST(EvalControl, LoopConnectAndDisconnectSendInOrder) {
   Eval c;
   EvalMuxClick(c.evm, c.panel, kCnv2Plus, MuxInput::Dac);   // Option11
   EvalMuxClick(c.evm, c.panel, kCnv2Minus, MuxInput::Gnd);  // Option15
-  const size_t before = c.sim->Interface()->Reports().size();
+  const size_t before = c.Interface().Reports().size();
   EvalLoopCheckClick(c.evm, c.panel, true);
   // CNV2+ open, CNV2- ground, then the loop: MuxState 0x10|0x40 -> 0x40 -> 0x40.
   EXPECT_EQ(c.Sent(before), (std::vector<std::string>{"4 5 40", "4 5 40", "4 9 0"}));
   EXPECT_FALSE(c.panel.cnv2ChoicesEnabled);
   EXPECT_TRUE(c.panel.loopReadEnabled);
 
-  const size_t connected = c.sim->Interface()->Reports().size();
+  const size_t connected = c.Interface().Reports().size();
   EvalLoopCheckClick(c.evm, c.panel, false);
   EXPECT_EQ(c.Sent(connected), (std::vector<std::string>{"4 5 40", "4 9 1", "4 5 50", "4 5 50"}));
   EXPECT_TRUE(c.panel.cnv2ChoicesEnabled);
@@ -42,12 +37,12 @@ TEST(EvalControl, LoopConnectAndDisconnectSendInOrder) {
 
   Eval none;
   EvalLoopCheckClick(none.evm, none.panel, true);
-  const size_t on = none.sim->Interface()->Reports().size();
+  const size_t on = none.Interface().Reports().size();
   EvalLoopCheckClick(none.evm, none.panel, false);
   EXPECT_EQ(none.Sent(on).size(), 2u) << "no CNV2 choice: nothing to restore";
 }
 
-TEST(EvalControl, ReferenceOptionsSetModeAndVoltage) {
+TEST(EvalControl, ReferenceOptionsSetModeAndVoltageAndTheUnloadWritesThem) {
   Eval c;
   EvalReferenceClick(c.evm, c.panel, Reference::Factory3V);
   EXPECT_EQ(c.evm.calBoard.RefMode, Reference::Factory3V);
@@ -70,6 +65,11 @@ TEST(EvalControl, ReferenceOptionsSetModeAndVoltage) {
   c.ui.inputAnswers = {std::string("-1")};
   EvalReferenceClick(c.evm, c.panel, Reference::User);
   EXPECT_EQ(c.evm.calBoard.VrefVolts, 2.5);
+  ASSERT_TRUE(EvalControlUnload(c.evm, c.panel));
+  EXPECT_EQ(*ReadWholeFile(c.evm.StateFile("ControlEVM_Settings.csv")), "2.5\r\n3\r\n");
+  c.panel.Text5 = "500m";
+  ASSERT_TRUE(EvalControlUnload(c.evm, c.panel));
+  EXPECT_EQ(*ReadWholeFile(c.evm.StateFile("ControlEVM_Settings.csv")), ".5\r\n3\r\n");
 
   Eval comma(NumberLocale::Comma());
   comma.ui.inputAnswers = {std::string("2,5")};
@@ -128,15 +128,6 @@ TEST(EvalControl, ReadsShowFourDecimalsAndTheLoopInMilliamperes) {
   EXPECT_EQ(c.panel.txt_I_Loop, "");
 }
 
-TEST(EvalControl, ReadBeforeAnyReferencePassesModeZero) {
-  Eval c;
-  c.sim->TestBoard().openPlusVolts = 1.0;
-  c.sim->TestBoard().openMinusVolts = 0;
-  EvalReadCnvClick(c.evm, c.panel, Converter::Cnv1);
-  EXPECT_EQ(c.evm.calBoard.RefMode, Reference::None);
-  EXPECT_NEAR(std::stod(c.panel.Text10), 1.0, 0.001);
-}
-
 TEST(EvalControl, WithoutUsbNothingReadShowsEmptyAndTheSupplyCaptionStays) {
   Eval c;
   EvalReferenceClick(c.evm, c.panel, Reference::Factory5V);
@@ -156,15 +147,79 @@ TEST(EvalControl, WithoutUsbNothingReadShowsEmptyAndTheSupplyCaptionStays) {
   EXPECT_TRUE(c.sim->Supply().on);
 }
 
-TEST(EvalControl, UnloadWritesReferenceAndMode) {
-  Eval c;
-  c.ui.inputAnswers = {std::string("2.5")};
-  EvalReferenceClick(c.evm, c.panel, Reference::User);
-  ASSERT_TRUE(EvalControlUnload(c.evm, c.panel));
-  EXPECT_EQ(*ReadWholeFile(c.evm.StateFile("ControlEVM_Settings.csv")), "2.5\r\n3\r\n");
-  c.panel.Text5 = "500m";
-  ASSERT_TRUE(EvalControlUnload(c.evm, c.panel));
-  EXPECT_EQ(*ReadWholeFile(c.evm.StateFile("ControlEVM_Settings.csv")), ".5\r\n3\r\n");
+TEST(ControlBits, BoxesMakeTheByteWrittenAndShown) {
+  const struct {
+    std::vector<int> ones;
+    const char* hex;
+  } cases[] = {
+      {{0, 2, 5, 7}, "A5"}, {{}, "0"}, {{0}, "1"}, {{7}, "80"}, {{0, 1, 2, 3, 4, 5, 6, 7}, "FF"}};
+  for (const auto& t : cases) {
+    Bench c;
+    CMBitsPanel panel;
+    for (int bit : t.ones) ToggleControlBit(panel, bit);
+    WriteControlBits(c.evm, panel);
+    EXPECT_EQ(panel.Text2, t.hex);
+    EXPECT_EQ(c.evm.dutWriter.MnemonicWords[2], t.hex) << "sent as CMD CTRL " << t.hex;
+    EXPECT_EQ(c.Interface().controlBits, std::stoi(t.hex, nullptr, 16));
+  }
+  // A box showing anything but " 0" toggles to " 0".
+  CMBitsPanel panel;
+  panel.Text1[4] = "junk";
+  ToggleControlBit(panel, 4);
+  EXPECT_EQ(panel.Text1[4], " 0");
+}
+
+TEST(MeasureBits, ShowTheByteAndEachBit) {
+  Bench c;
+  CMBitsPanel panel;
+  c.Interface().measureInputs = 0x81;
+  ReadMeasureBits(c.evm, panel);
+  EXPECT_EQ(panel.Text6, "81");
+  const std::array<std::string, 8> bits{"1", "0", "0", "0", "0", "0", "0", "1"};
+  EXPECT_EQ(panel.Text5, bits);
+
+  // The control bits come back through the loop-back once the inputs follow them.
+  Bench loop;
+  CMBitsPanel written;
+  for (int bit : {1, 4, 6}) ToggleControlBit(written, bit);
+  WriteControlBits(loop.evm, written);
+  ReadMeasureBits(loop.evm, written);
+  EXPECT_EQ(written.Text6, "52");
+
+  Bench offline;
+  offline.evm.shell.RunWithoutUsb = true;
+  ReadMeasureBits(offline.evm, panel);
+  EXPECT_EQ(panel.Text6, "0");
+  for (const auto& bit : panel.Text5) EXPECT_EQ(bit, "0");
+}
+
+TEST(DutWriterFile, RoundTripsTheFiveTextsAndAMissingOrShortFileKeepsTheInitialOnes) {
+  test::TempDir dir;
+  const auto file = dir.path() / kDutWriterFileName;
+  DutWriterPanel panel;
+  panel.txtCmdString[4] = "CMD MUX 81";
+  ASSERT_TRUE(SaveDutWriterFile(panel, file));
+  EXPECT_EQ(*ReadWholeFile(file),
+            "\"CMD ON\"\r\n\"CMD OFF\"\r\n\"I2C CH2 S 98 ACKS 10 ACKS 40 ACKS 11 ACKS P \"\r\n"
+            "\"\"\r\n\"CMD MUX 81\"\r\n");
+  DutWriterPanel reloaded;
+  test::RecordingUi ui;
+  LoadDutWriterFile(reloaded, file, ui);
+  EXPECT_EQ(reloaded.txtCmdString, panel.txtCmdString);
+
+  const DutWriterPanel initial;
+  DutWriterPanel fresh;
+  LoadDutWriterFile(fresh, dir.path() / "missing.csv", ui);
+  EXPECT_EQ(fresh.txtCmdString, initial.txtCmdString);
+  ASSERT_TRUE(WriteFileAtomically(file, "\"a\"\r\n\"b\"\r\n\"c\"\r\n\"d\"\r\n"));
+  LoadDutWriterFile(fresh, file, ui);
+  EXPECT_EQ(fresh.txtCmdString, initial.txtCmdString);
+  EXPECT_TRUE(ui.messages.empty());
+
+  // A folder in its place is named, not thrown past the window.
+  LoadDutWriterFile(fresh, dir.path(), ui);
+  EXPECT_EQ(ui.messages.at(0).text,
+            UnreadableFileMessage(dir.path(), std::make_error_code(std::errc::is_a_directory)));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// The simulated test board's analogue wiring: what each converter input sees
-// for each multiplexer byte.
+// The simulated boards: the test board's analogue wiring (what each
+// converter input sees for each multiplexer byte) and the device's registers.
 #include "devices/sim/test_board.h"
+#include "devices/sim/zm5520_model.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ struct Board {
   double Dac(int channel) const { return analog.DacVolts(channel); }
 };
 
-TEST(SimTestBoard, MultiplexerBitsRouteEachInput) {
+TEST(SimTestBoard, MultiplexerBitsRouteEachInputAndTheDacsScaleIsTheReference) {
   Board b;
   const double openP = b.analog.openPlusVolts, openM = b.analog.openMinusVolts;
   const double a = b.Dac(0), bb = b.Dac(1), c = b.Dac(2), d = b.Dac(3);
@@ -48,15 +49,31 @@ TEST(SimTestBoard, MultiplexerBitsRouteEachInput) {
     EXPECT_DOUBLE_EQ(b.cnv1.InputVolts(), k.cnv1);
     EXPECT_DOUBLE_EQ(b.cnv2.InputVolts(), k.cnv2);
   }
-}
-
-// The converter codes themselves are checked through the calibration board's
-// reads; the DAC's scale is only seen here.
-TEST(SimTestBoard, TheDacsFullScaleIsTheBoardsOwnReference) {
-  Board b;
+  // The converter codes are checked through the calibration board's reads;
+  // the DAC's full scale, the board's own reference, only here.
   b.analog.referenceVolts = 3.0;
   b.analog.dacCode[1] = 65535;
   EXPECT_NEAR(b.Dac(1), 3.0, 0.01);
+}
+
+uint16_t ReadWord(Zm5520Model& m, uint8_t pointer) {
+  const auto bytes = m.Read(0x40, pointer, 2);
+  EXPECT_TRUE(bytes.has_value());
+  return bytes ? static_cast<uint16_t>((*bytes)[0] << 8 | (*bytes)[1]) : 0;
+}
+
+TEST(Zm5520Model, ReadOnlyRegistersIgnoreWritesAndBadAddressesNack) {
+  Zm5520Model m;
+  m.load.noise = false;
+  const uint16_t before = ReadWord(m, 2);
+  EXPECT_TRUE(m.Write(0x40, 2, {0, 0}));
+  EXPECT_EQ(ReadWord(m, 2), before);
+  EXPECT_FALSE(m.Write(0x41, 5, {0, 1}));
+  EXPECT_FALSE(m.Write(0x40, 8, {0, 1}));
+  EXPECT_FALSE(m.Read(0x40, 9, 2).has_value());
+  ASSERT_TRUE(m.Write(0x40, 5, {0x12, 0x34}));
+  ASSERT_TRUE(m.Write(0x40, 0, {0x80, 0x00}));
+  EXPECT_EQ(ReadWord(m, 5), 0) << "the reset bit restores the defaults";
 }
 
 }  // namespace

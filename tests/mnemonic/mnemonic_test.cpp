@@ -1,20 +1,118 @@
+// The interface board's command language: the parser's golden cases, then
+// exchanges with the simulated board.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include "mnemonic/mnemonic_exchange.h"
+#include "mnemonic/mnemonic_language.h"
 #include "support/sim_fixture.h"
 
 namespace evm {
 namespace {
 
-using test::SimContext;
+struct GoldenCase {
+  std::string name;
+  std::string text;
+  std::vector<int> report;  // bytes 0.. as listed
+  bool expectError = false;
+  std::string error;
+  std::string words;  // joined by '|', empty when not checked
+};
 
-struct Board : SimContext {
-  Board() { evm.shell.UsbAddress = 0x2F90; }
-  sim::InterfaceBoard& board() { return *sim->Interface(); }
+std::string Unescape(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\\' || i + 1 == s.size()) {
+      out += s[i];
+      continue;
+    }
+    const char c = s[++i];
+    out += c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c;
+  }
+  return out;
+}
+
+std::vector<GoldenCase> LoadCases() {
+  std::ifstream in(std::string(EVM_TEST_DATA_DIR) + "/mnemonic/parser_cases.txt");
+  std::vector<GoldenCase> cases;
+  GoldenCase current;
+  std::string line;
+  auto flush = [&] {
+    if (!current.name.empty()) cases.push_back(current);
+    current = GoldenCase{};
+  };
+  while (std::getline(in, line)) {
+    if (line.empty()) {
+      flush();
+      continue;
+    }
+    if (line[0] == '#') continue;
+    const size_t colon = line.find(": ");
+    const std::string key = line.substr(0, colon);
+    const std::string value = colon == std::string::npos ? "" : line.substr(colon + 2);
+    if (key == "name") {
+      current.name = value;
+    } else if (key == "text") {
+      current.text = Unescape(value.substr(1, value.size() - 2));
+    } else if (key == "report") {
+      std::istringstream bytes(value);
+      std::string b;
+      while (bytes >> b) current.report.push_back(std::stoi(b, nullptr, 16));
+    } else if (key == "error") {
+      current.expectError = true;
+      current.error = Unescape(value);
+    } else if (key == "words") {
+      current.words = value;
+    }
+  }
+  flush();
+  return cases;
+}
+
+class ParserGolden : public ::testing::TestWithParam<GoldenCase> {};
+
+TEST_P(ParserGolden, TextGivesItsReportOrItsError) {
+  const GoldenCase& c = GetParam();
+  constexpr uint8_t kSequence = 0x2A;
+  ParsedMnemonic parsed;
+  parsed.report.fill(0xEE);  // every byte of 0..31 must be written
+  ParseMnemonicText(c.text, kSequence, parsed);
+  if (c.expectError) {
+    EXPECT_EQ(parsed.error, c.error);
+    return;
+  }
+  ASSERT_EQ(parsed.error, "");
+  ASSERT_LE(c.report.size(), 31u);
+  for (size_t i = 0; i < 31; ++i) {
+    const int expected = i < c.report.size() ? c.report[i] : 0;
+    EXPECT_EQ(parsed.report[i], expected) << "byte " << i;
+  }
+  EXPECT_EQ(parsed.report[31], kSequence);
+  EXPECT_EQ(parsed.report[32], 0xEE) << "bytes past the report are never written";
+  if (!c.words.empty()) {
+    std::string joined;
+    int last = kMnemonicSlots - 1;
+    while (last > 0 && parsed.words[static_cast<size_t>(last)].empty()) --last;
+    for (int i = 0; i <= last; ++i) joined += (i ? "|" : "") + parsed.words[static_cast<size_t>(i)];
+    EXPECT_EQ(joined, c.words);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ParserGolden, ::testing::ValuesIn(LoadCases()),
+                         [](const ::testing::TestParamInfo<GoldenCase>& param) {
+                           return param.param.name;
+                         });
+
+struct Board : test::InterfaceContext {
+  sim::InterfaceBoard& board() { return Interface(); }
   UsbDutWriter& writer() { return evm.dutWriter; }
 };
 
-TEST(SendMnemonic, DecodesReadsAndAcknowledgesAtTheirPositions) {
+TEST(SendMnemonic, DecodesReadsAcknowledgesAndLatchedCommands) {
   Board c;
   c.sim->TestBoard().openPlusVolts = 0x1234 / 32768.0 * 5;  // CNV1 reads code 1234h
   c.sim->TestBoard().openMinusVolts = 0;
@@ -38,10 +136,7 @@ TEST(SendMnemonic, DecodesReadsAndAcknowledgesAtTheirPositions) {
   EXPECT_EQ(c.evm.results.I2C_AckStatus[0], 1) << "nobody at A5";
   EXPECT_EQ(c.evm.results.I2C_AckStatus[1], 0) << "entries past the counts keep the last ones";
   EXPECT_EQ(c.ui.usbProblemDialogs, 0);
-}
 
-TEST(SendMnemonic, CommandsLatchOnTheBoardAndMeasReturnsTheMeasureBits) {
-  Board c;
   c.writer().SendMnemonic("CMD MUX 40");
   EXPECT_EQ(c.board().muxByte, 0x40);
   EXPECT_EQ(c.writer().exchange.Text1, "");
@@ -54,6 +149,8 @@ TEST(SendMnemonic, CommandsLatchOnTheBoardAndMeasReturnsTheMeasureBits) {
 
   // Supply off silences the device under test until it is switched on again.
   ASSERT_TRUE(c.evm.regLink.OpenRegLink());
+  c.evm.regLink.ReadRegWord(0x40, 0);
+  ASSERT_EQ(c.evm.results.I2C_AckStatus[0], 0);
   c.writer().SendMnemonic("CMD OFF ");
   c.evm.regLink.ReadRegWord(0x40, 0);
   EXPECT_EQ(c.evm.results.I2C_AckStatus[0], 1);
@@ -62,7 +159,7 @@ TEST(SendMnemonic, CommandsLatchOnTheBoardAndMeasReturnsTheMeasureBits) {
   EXPECT_EQ(c.evm.results.I2C_ReadData[0], 0x39) << "reset value after the power cycle";
 }
 
-TEST(ParseMnemonic, RefusedTextShowsTheErrorBoxAndSendsNothing) {
+TEST(ParseMnemonic, RefusedTextShowsTheErrorBoxAndNumbersWrapAfter254) {
   Board c;
   c.writer().SendMnemonic("I2C CH3 S 90 P");
   ASSERT_EQ(c.ui.messages.size(), 1u);
@@ -72,10 +169,7 @@ TEST(ParseMnemonic, RefusedTextShowsTheErrorBoxAndSendsNothing) {
             "USB Mnemomic command will not be sent.");
   EXPECT_TRUE(c.board().Reports().empty());
   EXPECT_EQ(c.writer().SequenceNumber, 1) << "a refused text still uses up its number";
-}
 
-TEST(ParseMnemonic, ConsecutiveParsesCarryConsecutiveNumbersAcrossTheWrap) {
-  Board c;
   c.writer().SequenceNumber = 252;
   std::vector<int> sent;
   for (int i = 0; i < 4; ++i) {
@@ -111,29 +205,6 @@ TEST(SendMnemonic, TheDialogIsToldWhatWasSearchedForAndMet) {
   }
 }
 
-TEST(SendMnemonic, UnplugFailsAtOnceAndReplugIsFoundAgain) {
-  Board c;
-  c.writer().SendMnemonic("CMD ON");
-  ASSERT_TRUE(c.writer().MnemonicBoardFound);
-  c.board().plugged = false;
-  c.ui.usbProblemAnswers = {UsbProblemChoice::TryAgain};
-  const int64_t start = c.clock.ElapsedMs();
-  c.writer().SendMnemonic("CMD OFF");
-  // The old handle fails the write at once; no read waits for an answer.
-  EXPECT_EQ(c.clock.ElapsedMs() - start, 0);
-  EXPECT_EQ(c.ui.usbProblemDialogs, 1);
-  EXPECT_FALSE(c.writer().MnemonicBoardFound);
-  EXPECT_EQ(c.sim->OpenHandleCount(), 0) << "both handles are closed";
-
-  c.board().plugged = true;
-  const int enumerations = c.sim->EnumerationCount();
-  c.writer().SendMnemonic("CMD OFF");
-  EXPECT_EQ(c.sim->EnumerationCount(), enumerations + 1);
-  EXPECT_EQ(c.ui.usbProblemDialogs, 1);
-  EXPECT_FALSE(c.sim->Supply().on);
-  EXPECT_EQ(c.sim->EventsCreated(), 1) << "the event of the first discovery is reused";
-}
-
 TEST(SendMnemonic, RunWithoutUsbFromTheDialogSilencesThePath) {
   Board c;
   c.board().noReply = true;
@@ -164,16 +235,19 @@ TEST(SendMnemonic, AFailedExchangeIsRetriedOnceAndAbortProgramEndsTheProgram) {
     size_t reports;  // reaching the board
     int64_t waitedMs;
     bool dialog;
+    int handles;  // open afterwards: a board that fails at the USB level is let go
   } cases[] = {
-      {"wrong echo", [](Board& c) { c.board().echoUnchanged = true; }, false, 2, 0, true},
-      {"time-out", [](Board& c) { c.board().noReply = true; }, false, 2, 12000, true},
-      {"time-out, stop asked", [](Board& c) { c.board().noReply = true; }, true, 1, 6000, true},
+      {"wrong echo", [](Board& c) { c.board().echoUnchanged = true; }, false, 2, 0, true, 2},
+      {"time-out", [](Board& c) { c.board().noReply = true; }, false, 2, 12000, true, 0},
+      {"time-out, stop asked", [](Board& c) { c.board().noReply = true; }, true, 1, 6000, true, 0},
+      // The old handle fails the write at once; no read waits for an answer.
+      {"unplugged", [](Board& c) { c.sim->Unplug(c.board()); }, false, 0, 0, true, 0},
       {"unplugged and back",
        [](Board& c) {
          c.sim->Unplug(c.board());
          c.sim->Replug(c.board());
        },
-       false, 1, 0, false},
+       false, 1, 0, false, 2},
   };
   for (const auto& t : cases) {
     SCOPED_TRACE(t.name);
@@ -191,6 +265,8 @@ TEST(SendMnemonic, AFailedExchangeIsRetriedOnceAndAbortProgramEndsTheProgram) {
     EXPECT_EQ(c.clock.ElapsedMs() - start, t.waitedMs);
     EXPECT_EQ(c.ui.usbProblemDialogs, t.dialog ? 1 : 0);
     EXPECT_EQ(aborted, t.dialog);
+    EXPECT_EQ(c.sim->OpenHandleCount(), t.handles);
+    EXPECT_EQ(c.sim->EventsCreated(), 1) << "the event of the first discovery is reused";
     if (!t.dialog) {
       EXPECT_EQ(c.board().muxByte, 0x40);
     }
