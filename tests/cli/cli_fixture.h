@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -13,7 +14,6 @@
 #include "cli/evmctl.h"
 #include "common/clock.h"
 #include "common/utf8_path.h"
-#include "mnemonic/mnemonic_language.h"
 #include "support/temp_dir.h"
 
 namespace evm::test {
@@ -110,17 +110,13 @@ inline std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// The report core builds for `text`, as evmctl prints it.
-inline std::string ReportText(const std::string& text, uint8_t sequence) {
-  ParsedMnemonic parsed;
-  ParseMnemonicText(text, sequence, parsed);
-  std::string hex;
-  for (size_t i = 0; i < 32; ++i) {
-    char b[4];
-    std::snprintf(b, sizeof b, "%02X", parsed.report[i]);
-    hex += (i ? " " : "") + std::string(b);
-  }
-  return hex;
+// A report as evmctl prints it: `bytes`, zeros, and the sequence number in
+// byte 31.
+inline std::string ReportHex(std::string bytes, int sequence) {
+  while (bytes.size() < 31 * 3 - 1) bytes += " 00";
+  char last[4];
+  std::snprintf(last, sizeof last, " %02X", sequence);
+  return bytes + last;
 }
 
 }  // namespace evm::test

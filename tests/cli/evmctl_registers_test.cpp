@@ -200,8 +200,9 @@ TEST_F(Evmctl, SendPrintsReportsReadsAndAcknowledges) {
   const auto lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 10u) << r.out;
   EXPECT_EQ(lines[0], "> CMD MUX 05");
-  EXPECT_EQ(lines[1], "  command  " + ReportText("CMD MUX 05", 1));
-  EXPECT_EQ(lines[6], "  command  " + ReportText(kReadCnv1, 2)) << "sequence numbers go on";
+  EXPECT_EQ(lines[1], "  command  " + ReportHex("04 05 05", 1));
+  EXPECT_EQ(lines[6], "  command  " + ReportHex("02 02 00 08 BF 00 00 03 91 06 FF 05 FF 05 04", 2))
+      << "sequence numbers go on";
   EXPECT_EQ(lines[9], "  acks     00");
 }
 

@@ -41,9 +41,7 @@ TEST_F(EvmctlReliability, SpecialHugeAndReadOnlyFilesAreRefusedAndKept) {
   };
   const Case cases[] = {
       {"load-regs FIFO", {"load-regs", fifo}, notRegular},
-      {"script FIFO", {"script", fifo}, notRegular},
       {"save-regs FIFO", {"save-regs", fifo}, notRegular},
-      {"log FIFO", {"log", fifo, "--passes", "1"}, notRegular},
       {"--results FIFO", {"script", script, "--results", fifo}, notRegular},
       {"device", {"load-regs", "/dev/zero"}, "'/dev/zero' is not a regular file"},
       {"huge register file", {"load-regs", huge}, "is too large for a register file"},

@@ -110,8 +110,8 @@ TEST_F(Evmctl, EveryCommandHasItsOwnHelp) {
   }
 }
 
-TEST_F(Evmctl, EncodePrintsTheReportCoreBuildsInTextOrJson) {
-  const std::string hex = ReportText("CMD MUX 40", 1);
+TEST_F(Evmctl, EncodePrintsTheReportInTextOrJson) {
+  const std::string hex = ReportHex("04 05 40", 1);
   const CliResult r = Run({"encode", "CMD", "MUX", "40"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, hex + "\n") << "unquoted words are one text";
