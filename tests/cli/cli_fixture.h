@@ -52,7 +52,6 @@ class Evmctl : public ::testing::Test {
     args.insert(args.begin(), "--simulate");
     return Run(args);
   }
-  // `args` after the config folder.
   std::vector<std::string> Args(const std::vector<std::string>& args) {
     std::vector<std::string> all = {"--config-dir", Utf8FromPath(dir.path())};
     all.insert(all.end(), args.begin(), args.end());

@@ -124,7 +124,7 @@ TEST_F(Evmctl, EncodePrintsTheReportInTextOrJson) {
 
 // Every board is listed, the stored choice marked; one that cannot be opened
 // is said to be so, and why.
-TEST_F(Evmctl, DevicesListsEveryBoardAndMarksTheStoredSelection) {
+TEST_F(Evmctl, DevicesListsEveryBoardAndMarksTheStoredSelectionAndReglinkNamesOne) {
   const CliResult refused = Sim({"--sim-fault", "reglink:no-permission", "devices"});
   EXPECT_EQ(refused.code, 0) << "the interface board can be used";
   const auto marked = Lines(refused.out);
@@ -132,6 +132,14 @@ TEST_F(Evmctl, DevicesListsEveryBoardAndMarksTheStoredSelection) {
   EXPECT_NE(marked[0].find("cannot open"), std::string::npos) << marked[0];
   EXPECT_NE(refused.err.find("udev rule"), std::string::npos) << refused.err;
   EXPECT_EQ(Sim({"--sim-fault", "interface:no-reply", "read"}).code, 0) << "another board";
+
+  // --reglink names the board read; the simulated chips sit on different buses.
+  const auto busVolts = [this](std::vector<std::string> args) {
+    args.insert(args.end(), {"--sim-boards", "2", "--json", "read"});
+    return Parsed(Sim(args))["registers"][2]["scaled"].get<double>();
+  };
+  EXPECT_NEAR(busVolts({}), 12.0, 0.1);
+  EXPECT_NEAR(busVolts({"--reglink", "RL0002"}), 6.0, 0.1);
 
   ASSERT_TRUE(WriteFileAtomically(dir.path() / "EVM_Board_Selection.csv",
                                   "\"RegLink\",\"RL0002\"\r\n\"Interface\",\"\"\r\n"));
@@ -143,20 +151,6 @@ TEST_F(Evmctl, DevicesListsEveryBoardAndMarksTheStoredSelection) {
   EXPECT_EQ(lines[1].rfind("3A5F:2F90", 0), 0u) << lines[1];
   EXPECT_NE(lines[2].find("serial RL0002"), std::string::npos) << lines[2];
   EXPECT_NE(lines[2].find("(selected)"), std::string::npos) << lines[2];
-}
-
-// The bus voltage register tells the boards apart: the simulated chips sit
-// on different buses.
-TEST_F(Evmctl, ReglinkOptionReadsTheNamedBoard) {
-  const auto busVolts = [](const Json& read) {
-    return read["registers"][2]["scaled"].get<double>();
-  };
-  const CliResult first = Sim({"--sim-boards", "2", "--json", "read"});
-  const CliResult second = Sim({"--sim-boards", "2", "--reglink", "RL0002", "--json", "read"});
-  ASSERT_EQ(first.code, 0) << first.err;
-  ASSERT_EQ(second.code, 0) << second.err;
-  EXPECT_NEAR(busVolts(Parsed(first)), 12.0, 0.1);
-  EXPECT_NEAR(busVolts(Parsed(second)), 6.0, 0.1);
 }
 
 // With --json every command answers with one document on standard output,

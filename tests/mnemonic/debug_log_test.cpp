@@ -101,7 +101,6 @@ TEST(UsbDebugLog, LevelOneTracesTheDiscoveryAndATransactionOnTheBoardFound) {
     for (size_t at; (at = step.find("\\r\\n")) != std::string::npos;) step.replace(at, 4, "\r\n");
     kept.push_back(step);
   }
-  ASSERT_GE(kept.size(), 20u);
   ExpectInOrder(log, kept);
   EXPECT_EQ(log.find("***** HID Test Report *****"), 2u) << "the header comes first";
 

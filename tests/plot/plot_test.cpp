@@ -194,6 +194,9 @@ TEST(AxisTicks, StepsAreOneTwoOrFiveTimesAPowerOfTenWithTheDecimalsTheyNeed) {
     EXPECT_NEAR(t.step, k.step, k.step * 1e-9);
     EXPECT_EQ(t.decimals, k.decimals);
   }
+  // "-0.000" says nothing that "0.000" does not.
+  EXPECT_EQ(FixedText(-0.00001, 3, NumberLocale::Point()), "0.000");
+  EXPECT_EQ(FixedText(12.00416, 4, NumberLocale::Comma()), "12,0042");
 }
 
 }  // namespace

@@ -151,6 +151,7 @@ TEST(FormatRegText, FormsRangesAndTheWrapOfNegatives) {
       {0, kFormBinary, false, "0000_0000_0000_0000"}, {65535, kFormBinary, false, "1111_1111_1111_1111"},
       {0xFF, kFormHex, false, "00FF"},   {65536, kFormHex, false, ""},  {-1, kFormHex, false, ""},
       {-1, kFormHex, true, "FFFF"},      {-65537, kFormHex, true, ""},  {-1, kFormDecimal, true, "-1"},
+      {40960, kFormDecimal, false, "40960"},
   };
   // clang-format on
   for (const Case& c : cases) {

@@ -8,6 +8,7 @@
 #include "shell/set_usb_address.h"
 #include "shell/settings_file.h"
 #include "shell/status_text.h"
+#include "shell/stored_calibration.h"
 #include "shell/usb_address_file.h"
 #include "support/sim_fixture.h"
 #include "testboard/eval_control_panel.h"
@@ -70,13 +71,19 @@ TEST(MainLoad, FirstRunWritesLocalizedDefaultsAndStoredTextsAreLocalized) {
     MainUnload(c.evm);
     EXPECT_EQ(ReadWholeFile(c.evm.StateFile(kSettingsFileName)),
               std::string("\"0") + (comma ? "," : ".") + "01\"\r\n\"2\"\r\n\"100u\"\r\n0\r\n0\r\n");
+    // evmctl and the API scale by what the main window wrote, in either locale.
+    const StoredCalibration read =
+        ReadStoredCalibration(c.evm.StateFile(kSettingsFileName), {0.32, 32});
+    EXPECT_DOUBLE_EQ(read.restored.scaling.currentLsb, 100e-6);
+    EXPECT_DOUBLE_EQ(read.restored.scaling.powerLsb, 2e-3);
 
     SimContext stored(locale);
-    WriteSettings(stored, "\"0.02\",\"1,5\",\"100u\"\r\n4\r\n2026\r\n");
+    WriteSettings(stored, "\"0.02\",\"1,5\",\"\"\r\n4\r\n2026\r\n");
     EXPECT_EQ(MainLoad(stored.evm), LoadOutcome::Loaded);
     EXPECT_EQ(stored.evm.shell.DecimalComma, comma ? 1 : 0);
     EXPECT_EQ(stored.evm.calibration.txtRshunt, comma ? "0,02" : "0.02");
     EXPECT_EQ(stored.evm.calibration.txtMaxExpectedCurrent, comma ? "1,5" : "1.5");
+    EXPECT_EQ(stored.evm.calibration.txtSelectedCurrentLSB, "0") << "an empty text reads as 0";
   }
 }
 

@@ -108,6 +108,11 @@ TEST(EvalControl, DacBoxesTakeTheirLeadingNumber) {
 
 TEST(EvalControl, ReadsShowFourDecimalsAndTheLoopInMilliamperes) {
   Eval c;
+  // Before any reference is chosen a read passes mode 0.
+  c.sim->TestBoard().openPlusVolts = 1.0;
+  c.sim->TestBoard().openMinusVolts = 0;
+  EvalReadCnvClick(c.evm, c.panel, Converter::Cnv1);
+  EXPECT_NEAR(std::stod(c.panel.Text10), 1.0, 0.001);
   EvalReferenceClick(c.evm, c.panel, Reference::Factory5V);
   c.evm.calBoard.SetCnvMux(Converter::Cnv1, MuxInput::Dac, MuxInput::Gnd);
   c.panel.chkDAC_AutoCal = true;
