@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interface-board commands of evmctl, send and script, run as processes.
 #include "cli/cli_fixture.h"
 #include "common/atomic_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // evmctl as the shell runs it: exit statuses end to end. On Windows,
 // tools/test-windows.sh compares evmctl.exe's statuses with these.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The register commands of evmctl on the simulated EVM, run as processes.
 
 #include "calibration/continuous_read.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exit statuses and error texts of evmctl, run as a process.
 #include <algorithm>
 #include <map>
@@ -108,8 +109,7 @@ TEST_F(Evmctl, EveryCommandHasItsOwnHelp) {
     EXPECT_NE(all.out.find("\n  " + command), std::string::npos) << "listed";
     const CliResult r = Run({command, "--help"});
     EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.out.rfind("Usage: evmctl [common options] " + command, 0), 0u)
-        << r.out;
+    EXPECT_EQ(r.out.rfind("Usage: evmctl [common options] " + command, 0), 0u) << r.out;
     EXPECT_GT(Lines(r.out).size(), 1u) << "a description follows the synopsis";
   }
 }

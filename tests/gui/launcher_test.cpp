@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The launcher as the program opens it with --launcher: each button brings up
 // the window it names, and the script window runs on the simulated EVM.
 #include <QTest>

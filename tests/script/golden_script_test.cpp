@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Script files run against the simulated EVM; the results file of each must
 // match the one stored beside it.
 #include <gtest/gtest.h>

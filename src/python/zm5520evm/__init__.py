@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The ZM5520/1 evaluation module from Python.
 
 Open a session with open() and drive the EVM through its Bench: read and

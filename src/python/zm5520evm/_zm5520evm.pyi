@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Types of the compiled part of zm5520evm, for editors and type checkers.
 import enum
 import os
