@@ -530,6 +530,9 @@ CalibrationRestore Bench::CalibrateIfBlank() {
     return r;
   }
   WriteRegister(kCalibrationRegister, value);
+  // Without a state folder nothing is read back later: this session scales
+  // by what it wrote, as after ApplyCalibration.
+  if (!folder) impl_->scaling = stored.restored.scaling;
   r.wrote = value;
   r.fromStoredInputs = stored.stored;
   r.message = "register 05h was 0: wrote " + Hex(value, 4) + " (the " +

@@ -121,6 +121,9 @@ def test_measure_holds_one_row_per_pass(bench):
     assert len(data) == 5  # a pass is six registers of 100 ms
     assert data["amps"] == pytest.approx(np.full(5, data["shunt_volts"][0] / 0.01), rel=0.01)
     assert data.nbytes == 5 * data.dtype.itemsize
+    # Without a state folder too, scaled by the calibration it wrote.
+    with zm5520evm.open(simulate=True) as stateless:
+        assert stateless.measure(passes=2)["amps"] == pytest.approx([1.0, 1.0], rel=0.01)
     bench.write_register(5, 0)
     with pytest.warns(RuntimeWarning, match="register 05h"):
         assert not bench.measure(passes=1)["amps"].any()
