@@ -268,6 +268,14 @@ void DefineResults(py::module_& m) {
       .def_readonly("reg", &WriteResult::reg)
       .def_readonly("wrote", &WriteResult::wrote)
       .def_readonly("read", &WriteResult::read);
+  py::class_<CalibrationRestore>(m, "CalibrationRestore",
+                                 "What calibrate_if_blank() found in register 05h and did.")
+      .def_readonly("was_blank", &CalibrationRestore::wasBlank, "Register 05h read 0.")
+      .def_readonly("wrote", &CalibrationRestore::wrote,
+                    "The calibration written; 0 when none was.")
+      .def_readonly("from_stored_inputs", &CalibrationRestore::fromStoredInputs,
+                    "The last session's inputs, not the defaults.")
+      .def_readonly("message", &CalibrationRestore::message, "In words; '' when 05h was set.");
   py::class_<CalibrationRequest>(m, "CalibrationRequest",
                                  "The inputs of the initial calibration and the texts kept for "
                                  "later sessions.")
@@ -528,6 +536,14 @@ void DefineModule(py::module_& m) {
               "apply_calibration() "
               "keeps for later sessions.")
               .c_str())
+      .def(
+          "calibrate_if_blank",
+          [](BenchState& s) {
+            return s.Call([](Bench& b, CallContext&) { return b.CalibrateIfBlank(); });
+          },
+          "A device after power-up has 0 in register 05h and measures no current: writes the "
+          "calibration of the stored inputs (or the defaults) then, as the main window does "
+          "when it first opens. A CalibrationRestore. A simulated bench does it when it opens.")
       .def(
           "apply_calibration",
           [](BenchState& s, const CalibrationResult& c) {

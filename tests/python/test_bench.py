@@ -127,6 +127,9 @@ def test_measure_holds_one_row_per_pass(bench):
     bench.write_register(5, 0)
     with pytest.warns(RuntimeWarning, match="register 05h"):
         assert not bench.measure(passes=1)["amps"].any()
+    restored = bench.calibrate_if_blank()
+    assert (restored.was_blank, restored.wrote, restored.from_stored_inputs) == (True, 0xA000, False)
+    assert bench.calibrate_if_blank().message == ""
     # A calibration for twice the shunt halves the current the device reports.
     bench.apply_calibration(bench.calculate(rshunt_ohms=0.02, max_expected_amps=2,
                                             current_lsb_amps=100e-6, config=bench.read_config()))

@@ -24,6 +24,7 @@ from ._zm5520evm import (
     BoardSilentError,
     CalibrationRefusal,
     CalibrationRequest,
+    CalibrationRestore,
     CalibrationResult,
     CalibrationRow,
     CancelledError,
@@ -56,6 +57,7 @@ __version__ = Bench.version()
 
 _RESULTS = (
     CalibrationRequest,
+    CalibrationRestore,
     CalibrationResult,
     CalibrationRow,
     DeviceInfo,
@@ -105,6 +107,7 @@ __all__ = [
     "BoardSilentError",
     "CalibrationRefusal",
     "CalibrationRequest",
+    "CalibrationRestore",
     "CalibrationResult",
     "CalibrationRow",
     "CancelledError",
