@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The facade as a front end sees it: the figure the Python binding's own
 // cost is taken against (bench/python_bench.py).
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own cost, measured on the simulated EVM with a fake clock so
 // that the settle times and time-outs the board asks for count as nothing.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A long continuous read with its log, on the fake clock, while the register
 // link misbehaves at random. Memory must settle after the first passes, and
 // the log must hold exactly one record for every acknowledged pass and none

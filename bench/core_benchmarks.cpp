@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Core alone: what a register transfer, a mnemonic, a script step, a debug
 // entry, a log record and a script load cost the program itself.
 #include <benchmark/benchmark.h>

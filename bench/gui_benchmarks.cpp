@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windows, offscreen: what the script window, the USB debug window and
 // start-up cost on top of core.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """What the Python package adds to the facade, on the simulated EVM with a
 fake clock, in CPU time (`make bench` runs it after evm_bench):
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds for 64-bit Windows with Debian's mingw-w64 (the posix-threads
 # flavour, which std::thread and std::mutex need).
 set(CMAKE_SYSTEM_NAME Windows)

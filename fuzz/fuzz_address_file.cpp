@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interface board's address file: any address read is written back and
 // reads as the same address.
 #include "fuzz_support.h"

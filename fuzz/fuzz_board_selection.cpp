@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board choice: whatever is read is written back and reads as the same
 // boards, so a start never loses or changes the user's choice.
 #include "fuzz_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interface board's replies: whatever it answers, the decoded reads and
 // acknowledges stay within their slots and the instruments give a number.
 #include <array>

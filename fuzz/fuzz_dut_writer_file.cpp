@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The raw-command window's file: five texts that load are saved and load
 // again as the same texts.
 #include "fuzz_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number text in both decimal conventions: engineering notation, the display
 // patterns and the general form, with the read-back of what is written.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test board's correction table: a table read from any file holds no
 // zero gain, and once written it reads back to the same file.
 #include <cmath>

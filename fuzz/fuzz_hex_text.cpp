@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hexadecimal text: digits, the register box's entry and the --vendor-id
 // value, with the read-back of the byte views' text.
 #include "common/hex_text.h"

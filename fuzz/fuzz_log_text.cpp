@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Measurement Plot's log reader, then what the plot does with what it
 // read: the block summaries agree with a plain scan, the statistics lie
 // within the extremes, and a decimated line has at most two points a column.

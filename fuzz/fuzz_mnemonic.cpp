@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command language of the interface board: any text parses to a report
 // or an error, never past the report's command bytes.
 #include "common/hex_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The comma-separated records every state and log file holds: what is read
 // is written back and read again as the same fields.
 #include "common/write_records.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Register files: what loads is saved and loads again as the same values.
 #include "calibration/register_file.h"
 #include "fuzz_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The register link's replies: whatever the board answers, a read fills the
 // caller's buffer only on success and no handle is leaked.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SCPI lines: the parser, the numeric parameters and a tree of commands of
 // every kind. Whatever comes, an answer stays one line, the error queue
 // stays bounded and a number's answer reads back as the number.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Script files: whatever loads is saved, and the saved file loads again and
 // saves to the same bytes.
 #include "common/atomic_file.h"

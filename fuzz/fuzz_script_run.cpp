@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A script file run against the simulated EVM on the fake clock, as evmctl
 // runs it: any script ends (an endless goto by the row budget, a long pause
 // by the time limit), and every row's verdict is PASS, FAIL or none.

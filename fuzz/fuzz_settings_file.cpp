@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: a file that parses is written back and reads as the
 // same settings.
 #include "fuzz_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Without libFuzzer, a target is a program that feeds every file named on its
 // command line (or found in a folder named there) to the target once, so the
 // corpus that once crashed a parser is replayed by the ordinary test run.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary prefix and checks what a user gets:
 # the programs and their one version, the udev rule, the menu entry, the
 # manuals and the completion (both naming every command and option the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the library alone into a prefix of its own, builds the example
 # against it with find_package and runs it. Checks that the public headers
 # stand alone and name nothing of Qt, the simulator or the program's other

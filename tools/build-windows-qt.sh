@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Qt 6 (qtbase, then Qt Charts) for x86_64-w64-mingw32 from the source
 # tarballs, for the Windows GUI. The result lives outside the checkout so that
 # every clone and every later session on this machine reuses it; a finished

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # clang-tidy with the checks of .clang-tidy over the C++ files changed since
 # BASE (a git revision), or over every file of the build when BASE is empty
 # or unknown. Every finding is an error.

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Compares the Windows build's pictures of its windows with the Linux ones.
 
 Both runs must picture the same windows. Each Windows picture must be painted

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Puts the Windows GUI into a folder that runs on a machine with nothing else
 # installed: the programs, the Qt plugins Qt loads at run time, and every DLL
 # they import, found by reading the imports of each file, recursively. A DLL
@@ -21,6 +22,7 @@ mkdir -p "$out/platforms" "$out/styles"
 for exe in zm5520-evm evmctl; do
   x86_64-w64-mingw32-strip -o "$out/$exe.exe" "$build/src/$exe.exe"
 done
+cp "$(dirname "$0")/../LICENSE" "$out/LICENSE.txt"
 # Debian's mingw runtime keeps its symbols (libstdc++ alone is 23 MB).
 strip_to() { x86_64-w64-mingw32-strip --strip-unneeded -o "$2" "$1"; }
 strip_to "$qt/plugins/platforms/qwindows.dll" "$out/platforms/qwindows.dll"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes evmctl's completion scripts and manual from its command table:
 //   evmctl_docs bash|zsh            the completion script on standard output
 //   evmctl_docs man TEMPLATE        the manual, with @EVMCTL_COMMANDS@ and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds zm5520-evm-<version>-setup.exe from the deployment folder with NSIS.
 # The lists of files to install and to remove are made from the folder
 # itself, so the uninstaller removes exactly what the installer wrote.
@@ -13,7 +14,6 @@ trap 'rm -rf "$work"' EXIT
 
 cp -r "$deploy" "$work/files"
 cp "$root/README.md" "$work/files/"
-[ -f "$root/LICENSE" ] && cp "$root/LICENSE" "$work/files/LICENSE.txt"
 cp -r "$root/examples" "$work/files/"
 
 winpath() { tr '/' '\\' <<<"$1"; }

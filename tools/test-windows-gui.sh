@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the Windows GUI under Wine on a virtual screen: its window tests, its
 # pictures of every window beside the Linux GUI's, its start without a board,
 # and setup.exe installing, running and uninstalling silently. Wine runs in a
@@ -81,15 +82,29 @@ fail() {
 }
 
 # The window tests, on the offscreen platform as on Linux, with Qt's DLLs
-# and plugins from the deployment folder.
+# and plugins from the deployment folder: one suite at a time, each with a
+# time-out, so that a test that waits forever under Wine is named and the
+# run goes on.
 echo "== evm_gui_tests.exe under Wine"
-if WINEPATH="$(winpath "$deploy");$(winpath "$qt/bin")" QT_PLUGIN_PATH="$(winpath "$deploy")" QT_QPA_PLATFORM=offscreen \
-  QT_QPA_FONTDIR="$(winpath /usr/share/fonts/truetype/dejavu)" \
-  wine "$build/tests/evm_gui_tests.exe" --gtest_brief=1; then
-  ok "window tests"
-else
-  fail "window tests"
-fi
+gui_tests=(env WINEPATH="$(winpath "$deploy");$(winpath "$qt/bin")" QT_PLUGIN_PATH="$(winpath "$deploy")"
+  QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR="$(winpath /usr/share/fonts/truetype/dejavu)"
+  wine "$build/tests/evm_gui_tests.exe")
+suites=$(timeout 120 "${gui_tests[@]}" --gtest_list_tests 2>/dev/null | tr -d '\r' | sed -n 's/^\([A-Za-z0-9_]*\)\.$/\1/p')
+[ -n "$suites" ] || fail "evm_gui_tests.exe lists no tests"
+passed=0
+for suite in $suites; do
+  log="$work/gui-tests-$suite.log"
+  if timeout "${SUITE_TIMEOUT:-120}" "${gui_tests[@]}" --gtest_filter="$suite.*" >"$log" 2>&1; then
+    passed=$((passed + $(tr -d '\r' <"$log" | sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p')))
+  elif [ $? = 124 ]; then
+    fail "window tests $suite: no end within ${SUITE_TIMEOUT:-120} s, after: $(tr -d '\r' <"$log" | grep -E '^\[ (RUN|  FAILED) ' | tail -1)"
+    wineserver -k >/dev/null 2>&1 || true
+  else
+    fail "window tests $suite"
+    tr -d '\r' <"$log" | grep -v '^\[       OK \]' | tail -20
+  fi
+done
+ok "window tests: $passed passed in $(wc -w <<<"$suites") suites"
 
 # Every window pictured by both builds. In the Linux look (Fusion, FreeType)
 # the sizes must agree; in the native Windows look only that each is painted.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the Windows build under Wine: the core and command-line test programs,
 # then evmctl.exe beside the Linux evmctl, whose output it must repeat byte for
 # byte. Wine runs headless in a prefix of its own inside the build folder, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A program of its own on the installed library: calibrate the simulated EVM,
 // then log ten passes of current and power. Built against the installed
 // package by the tests, so what is installed is enough to build it.

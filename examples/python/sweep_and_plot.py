@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Sweep a DAC of the test board, check what a converter reads back, then
 measure the device's current and power, and save both as CSV (and a plot
 when matplotlib is installed: apt install python3-matplotlib).

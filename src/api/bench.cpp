@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "zm5520evm/bench.h"
 
 #include <mutex>
@@ -511,6 +512,31 @@ CalibrationResult Bench::Calculate(const CalibrationRequest& request, uint16_t c
        c.maxShuntBeforeOverflow, t.maxShuntNoOverflow, "V"},
       {"max_power", "Max Power", c.maxPower, t.maxPower, "W"},
   };
+  return r;
+}
+
+CalibrationRestore Bench::CalibrateIfBlank() {
+  const RegisterSnapshot read = ReadRegisters();
+  CalibrationRestore r;
+  if (read.registers[kCalibrationRegister].raw != 0) return r;
+  r.wasBlank = true;
+  const auto& folder = Options().stateFolder;
+  const StoredCalibration stored =
+      ReadStoredCalibration(folder ? *folder / kSettingsFileName : std::filesystem::path(),
+                            RangesOfConfig(read.registers[0].raw));
+  const uint16_t value = stored.restored.calibration.calibration;
+  if (stored.restored.reached != RestoredStep::CurrentLsb || value == 0) {
+    r.message = "register 05h is 0 and the stored calibration gives none: current and power read 0";
+    return r;
+  }
+  WriteRegister(kCalibrationRegister, value);
+  // Without a state folder nothing is read back later: this session scales
+  // by what it wrote, as after ApplyCalibration.
+  if (!folder) impl_->scaling = stored.restored.scaling;
+  r.wrote = value;
+  r.fromStoredInputs = stored.stored;
+  r.message = "register 05h was 0: wrote " + Hex(value, 4) + " (the " +
+              (stored.stored ? "stored" : "default") + " calibration)";
   return r;
 }
 

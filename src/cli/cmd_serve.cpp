@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/scpi_instrument.h"
@@ -34,8 +35,8 @@ int RunServe(CliContext& ctx) {
   // A device that has lost its calibration would measure no current; a
   // missing board is no reason not to serve (its queries answer -241).
   try {
-    if (const std::string done = instrument.CalibrateIfBlank(); !done.empty()) {
-      ctx.err << "evmctl serve: " << done << "\n";
+    if (const CalibrationRestore done = ctx.bench->CalibrateIfBlank(); !done.message.empty()) {
+      ctx.err << "evmctl serve: " << done.message << "\n";
     }
   } catch (const Error& e) {
     ctx.err << "evmctl serve: " << e.what() << "\n";

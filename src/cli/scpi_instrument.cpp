@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/scpi_instrument.h"
 
 #include <functional>
@@ -98,26 +99,10 @@ std::string ScpiInstrument::Serial() {
   return serial_.empty() ? "0" : serial_;
 }
 
-std::string ScpiInstrument::CalibrateIfBlank() {
-  const RegisterSnapshot read = bench_.ReadRegisters();
-  if (read.registers[kCalibrationRegister].raw != 0) return {};
-  const auto& folder = bench_.Options().stateFolder;
-  const StoredCalibration stored =
-      ReadStoredCalibration(folder ? *folder / kSettingsFileName : std::filesystem::path(),
-                            RangesOfConfig(read.registers[0].raw));
-  const uint16_t value = stored.restored.calibration.calibration;
-  if (stored.restored.reached != RestoredStep::CurrentLsb || value == 0) {
-    return "register 05h is 0 and the stored calibration gives none: current and power read 0";
-  }
-  bench_.WriteRegister(kCalibrationRegister, value);
-  return "register 05h was 0: wrote " + Hex(value, 4) + " (the " +
-         (stored.stored ? "stored" : "default") + " calibration)";
-}
-
 void ScpiInstrument::Reset() {
   monitorOwner_ = nullptr;
   buffer_.clear();
-  OnBoard([&] { return CalibrateIfBlank(); });
+  OnBoard([&] { return bench_.CalibrateIfBlank(); });
 }
 
 void ScpiInstrument::Forget(const scpi::Session& session) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <cstddef>
@@ -28,11 +29,6 @@ class ScpiInstrument {
 
   // The answers of one line, joined by ';' (empty: none).
   std::string Execute(scpi::Session& session, std::string_view line);
-
-  // A device without a calibration in register 05h measures no current:
-  // writes the one of the stored inputs (or the defaults) then. Returns what
-  // it did, for the log; throws the Bench's error when the board fails.
-  std::string CalibrateIfBlank();
 
   // INITiate was given and the buffer has room: the server takes a pass
   // whenever no line is waiting.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench_state.h"
 
 #include "monitor_run.h"

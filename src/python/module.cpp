@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zm5520evm._zm5520evm: evm::Bench for Python. The package around it
 // (zm5520evm/__init__.py) adds the reprs and as_dict() of the result types.
 #include <pybind11/numpy.h>
@@ -164,6 +165,19 @@ State Open(bool simulate, bool fakeClock, const std::vector<std::string>& simFau
   {
     py::gil_scoped_release released;
     bench = Bench::Open(options);
+    if (simulate) {
+      // The simulated device starts as a real one does, with no calibration;
+      // the main window gives it one when it opens, and so does this, so
+      // that a session measures current from its first call.
+      try {
+        if (const CalibrationRestore done = bench->CalibrateIfBlank();
+            done.wasBlank && !done.wrote) {
+          options.onNotice(done.message);
+        }
+      } catch (const Error&) {
+        // A simulated fault: the first call that needs the board reports it.
+      }
+    }
   }
   return std::make_shared<BenchState>(std::move(bench), realTime, std::move(given));
 }
@@ -254,6 +268,14 @@ void DefineResults(py::module_& m) {
       .def_readonly("reg", &WriteResult::reg)
       .def_readonly("wrote", &WriteResult::wrote)
       .def_readonly("read", &WriteResult::read);
+  py::class_<CalibrationRestore>(m, "CalibrationRestore",
+                                 "What calibrate_if_blank() found in register 05h and did.")
+      .def_readonly("was_blank", &CalibrationRestore::wasBlank, "Register 05h read 0.")
+      .def_readonly("wrote", &CalibrationRestore::wrote,
+                    "The calibration written; 0 when none was.")
+      .def_readonly("from_stored_inputs", &CalibrationRestore::fromStoredInputs,
+                    "The last session's inputs, not the defaults.")
+      .def_readonly("message", &CalibrationRestore::message, "In words; '' when 05h was set.");
   py::class_<CalibrationRequest>(m, "CalibrationRequest",
                                  "The inputs of the initial calibration and the texts kept for "
                                  "later sessions.")
@@ -420,7 +442,10 @@ usb_address: the interface board's product id for this session; None takes
 on_notice: called with each notice (a state file that cannot be read, a
     stored choice that is ignored); None logs them on the 'zm5520evm' logger.
 
-Opening touches no board: the first call that needs one finds it.)";
+Opening a real bench touches no board: the first call that needs one finds
+it. A simulated device starts, as a real one does, with 0 in register 05h;
+opening it writes the stored (or default) calibration, as the main window
+does, so that current and power read at once.)";
 
 }  // namespace
 
@@ -511,6 +536,14 @@ void DefineModule(py::module_& m) {
               "apply_calibration() "
               "keeps for later sessions.")
               .c_str())
+      .def(
+          "calibrate_if_blank",
+          [](BenchState& s) {
+            return s.Call([](Bench& b, CallContext&) { return b.CalibrateIfBlank(); });
+          },
+          "A device after power-up has 0 in register 05h and measures no current: writes the "
+          "calibration of the stored inputs (or the defaults) then, as the main window does "
+          "when it first opens. A CalibrationRestore. A simulated bench does it when it opens.")
       .def(
           "apply_calibration",
           [](BenchState& s, const CalibrationResult& c) {

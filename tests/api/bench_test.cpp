@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operations' own behaviour; each failure's type and text is checked
 // through the Python package, whose errors are these (tests/python).
 #include "zm5520evm/bench.h"

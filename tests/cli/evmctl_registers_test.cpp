@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The register and interface-board commands of evmctl on the simulated EVM.
 
 #include "calibration/continuous_read.h"

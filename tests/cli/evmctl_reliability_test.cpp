@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What evmctl does when its files, its boards, its output or the user get in
 // the way: a clear refusal in bounded time, and nothing the user kept lost;
 // and its exit statuses as the shell sees them (on Windows,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exit statuses, error texts, help and the board listing of evmctl.
 #include <algorithm>
 #include <map>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
 #include "cli/cli_fixture.h"
@@ -27,8 +28,9 @@ struct Instrument {
 TEST(ScpiInstrument, MeasuresWithTheCalibrationItWritesOnABlankDevice) {
   Instrument i;
   EXPECT_EQ(i.Run("MEAS:CURR?"), "0.00000E+00");  // register 05h is 0
-  EXPECT_EQ(i.scpi.CalibrateIfBlank(), "register 05h was 0: wrote A000 (the default calibration)");
-  EXPECT_EQ(i.scpi.CalibrateIfBlank(), "");  // once is enough
+  EXPECT_EQ(i.bench->CalibrateIfBlank().message,
+            "register 05h was 0: wrote A000 (the default calibration)");
+  EXPECT_EQ(i.bench->CalibrateIfBlank().message, "");  // once is enough
   EXPECT_NEAR(std::stod(i.Run("MEAS:CURR?")), 1.0, 0.01);
   // Bus, shunt, current and power of one pass, in that order.
   double bus = 0, shunt = 0, amps = 0, watts = 0;

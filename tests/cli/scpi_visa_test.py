@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """evmctl serve driven by a real VISA client (pyvisa with its pure-Python backend).
 
 Run by ctest as: python3 scpi_visa_test.py PATH/TO/evmctl

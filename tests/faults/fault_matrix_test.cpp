@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every fault of the simulator against every operation that uses the faulty
 // board: what the user gets, and how long the operation blocks on the clock.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The windows at the bench: keyboard only, a small screen, the dialogs, the
 // status line.
 #include <QAction>

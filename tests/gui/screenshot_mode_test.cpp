@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's --screenshots mode, run as the user runs it: a process on the
 // offscreen platform that leaves one picture per window.
 #include <gtest/gtest.h>

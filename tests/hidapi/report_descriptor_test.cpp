@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Report lengths of real boards come from their report descriptors; these
 // are the byte arrays a board hands out, with the lengths the capabilities
 // must then report.

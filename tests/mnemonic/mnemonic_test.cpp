@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interface board's command language: the parser's golden cases, then
 // exchanges with the simulated board.
 #include <gtest/gtest.h>

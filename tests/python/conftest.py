@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The binding's tests run on the simulated EVM; ctest sets PYTHONPATH to the
 built package and EVMCTL to the evmctl of the same build."""
 

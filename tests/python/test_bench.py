@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The binding's own work: the bench's lifetime, the error types, the
 iterator, the GIL and Ctrl-C."""
 
@@ -114,14 +115,26 @@ def test_monitor_iterates_in_step_and_frees_the_bench(bench):
 
 
 def test_measure_holds_one_row_per_pass(bench):
-    with pytest.warns(RuntimeWarning, match="register 05h"):
-        bench.measure(passes=1)
-    bench.apply_calibration(bench.calculate(rshunt_ohms=0.01, max_expected_amps=2,
-                                            current_lsb_amps=100e-6, config=bench.read_config()))
+    # Opening gave the blank simulated device its default calibration (A000),
+    # so current reads at once.
     data = bench.measure(seconds=3)
     assert len(data) == 5  # a pass is six registers of 100 ms
     assert data["amps"] == pytest.approx(np.full(5, data["shunt_volts"][0] / 0.01), rel=0.01)
     assert data.nbytes == 5 * data.dtype.itemsize
+    # Without a state folder too, scaled by the calibration it wrote.
+    with zm5520evm.open(simulate=True) as stateless:
+        assert stateless.measure(passes=2)["amps"] == pytest.approx([1.0, 1.0], rel=0.01)
+    bench.write_register(5, 0)
+    with pytest.warns(RuntimeWarning, match="register 05h"):
+        assert not bench.measure(passes=1)["amps"].any()
+    restored = bench.calibrate_if_blank()
+    assert (restored.was_blank, restored.wrote, restored.from_stored_inputs) == (True, 0xA000, False)
+    assert bench.calibrate_if_blank().message == ""
+    # A calibration for twice the shunt halves the current the device reports.
+    bench.apply_calibration(bench.calculate(rshunt_ohms=0.02, max_expected_amps=2,
+                                            current_lsb_amps=100e-6, config=bench.read_config()))
+    data = bench.measure(passes=1)
+    assert data["amps"] == pytest.approx(data["shunt_volts"] / 0.02, rel=0.01)
 
 
 def send_sigint_after(seconds):

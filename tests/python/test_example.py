@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """examples/python/sweep_and_plot.py runs on the simulated EVM, with or
 without matplotlib."""
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated boards: the test board's analogue wiring (what each
 // converter input sees for each multiplexer byte) and the device's registers.
 #include "devices/sim/test_board.h"

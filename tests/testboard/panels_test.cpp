@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test board's windows as panels: Eval Control, the control and measure
 // bits, and the raw-command window's file.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/win32/win32_hid_platform.h"
 
 #include <gtest/gtest.h>

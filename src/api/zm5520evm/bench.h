@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <array>
@@ -100,6 +101,11 @@ class ZM5520EVM_API Bench {
   void ApplyCalibration(const CalibrationResult& calibration);
   // Scale by these from now on instead of the stored calibration.
   void UseScaling(double currentLsbAmps, double powerLsbWatts);
+  // A device after power-up has 0 in register 05h and so measures no
+  // current: writes the calibration of the stored inputs (or the defaults)
+  // then, as the main window does when it first opens. The board's failure
+  // is thrown.
+  CalibrationRestore CalibrateIfBlank();
 
   // One pass; NotAcknowledgedError when the device gave no full pass.
   Measurement MeasureOnce();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <array>
@@ -35,6 +36,14 @@ struct WriteResult {
   int reg = 0;
   uint16_t wrote = 0;
   uint16_t read = 0;
+};
+
+// What CalibrateIfBlank found and did.
+struct CalibrationRestore {
+  bool wasBlank = false;          // register 05h read 0
+  uint16_t wrote = 0;             // the calibration written; 0 when none was
+  bool fromStoredInputs = false;  // the last session's inputs, not the defaults
+  std::string message{};          // in words; empty when 05h was set
 };
 
 // The inputs of the initial calibration; the texts, when given, are what

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/move_over.h"
 
 #ifdef _WIN32

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interface board's HID connection and its narration into the USB
 // debug log. The steps are those of the register link's discovery; the log
 // names the platform call each step stands for.

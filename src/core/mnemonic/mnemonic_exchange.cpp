@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "mnemonic/mnemonic_exchange.h"
 
 #include <algorithm>

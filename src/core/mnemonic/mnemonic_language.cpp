@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "mnemonic/mnemonic_language.h"
 
 #include <vector>
@@ -128,7 +129,8 @@ void ParseMnemonicText(std::string_view text, uint8_t sequenceNumber, ParsedMnem
   const int shift = interface->code == kInterfaceOne ? 2 : interface->code == kInterfaceI2C ? 1 : 0;
   if (shift > 0) {
     for (int i = count - 1; i >= 3 - shift; --i) {
-      p.words[static_cast<size_t>(i) + static_cast<size_t>(shift)] = p.words[static_cast<size_t>(i)];
+      p.words[static_cast<size_t>(i) + static_cast<size_t>(shift)] =
+          p.words[static_cast<size_t>(i)];
     }
     for (int i = 3 - shift; i < 3; ++i) p.words[static_cast<size_t>(i)].clear();
     count += shift;
@@ -172,7 +174,7 @@ std::string ClassifyToken(std::string_view word, std::string_view interfaceType)
                ? "COMMAND"
                : "INVALID I2C";
   }
-  if (interfaceType == "ONE") return word == "R" ? "COMMAND" : "INVALID ONE";
+  if (interfaceType == "ONE") return word == "R" || word == "P" ? "COMMAND" : "INVALID ONE";
   return "";
 }
 

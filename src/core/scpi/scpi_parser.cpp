@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "scpi/scpi_parser.h"
 
 #include "scpi/scpi_errors.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/set_usb_address.h"
 
 #include "mnemonic/mnemonic_language.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/status_text.h"
 
 #include "hid/board_discovery.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/stored_calibration.h"
 
 #include "calibration/eng_number.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/sim/zm5520_model.h"
 
 #include <algorithm>

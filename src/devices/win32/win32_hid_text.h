@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Conversions between the Win32 HID API's records and texts and the seam's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/plot/frm_measurement_plot.h"
 
 #include <QChart>

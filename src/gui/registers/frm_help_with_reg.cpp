@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/registers/frm_help_with_reg.h"
 
 #include <QLabel>

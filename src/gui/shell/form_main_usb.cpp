@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's side of the interface board: the supply buttons and the
 // windows of the "USB Controls" menu.
 #include <QAction>

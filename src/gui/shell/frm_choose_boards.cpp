@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/shell/frm_choose_boards.h"
 
 #include <QHBoxLayout>

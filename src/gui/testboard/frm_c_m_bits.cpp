@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/testboard/frm_c_m_bits.h"
 
 #include <QGridLayout>

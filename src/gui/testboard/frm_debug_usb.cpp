@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/testboard/frm_debug_usb.h"
 
 #include <algorithm>
@@ -137,7 +138,8 @@ void frmDebugUSB::Flush() {
     lines = std::min(lines, shownLines_.size());
     int end = 0;
     for (size_t i = 0; i < lines; ++i) end += shownLines_[i] + 1;
-    shownLines_.erase(shownLines_.begin(), shownLines_.begin() + static_cast<std::ptrdiff_t>(lines));
+    shownLines_.erase(shownLines_.begin(),
+                      shownLines_.begin() + static_cast<std::ptrdiff_t>(lines));
     if (shownLines_.empty()) linesInLastBlock_ = 0;
     const QString marker = WithoutCr(DroppedLinesMarker(dropped));
     shownLines_.push_front(static_cast<int>(marker.size()) - 1);

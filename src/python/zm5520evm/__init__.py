@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The ZM5520/1 evaluation module from Python.
 
 Open a session with open() and drive the EVM through its Bench: read and
@@ -23,6 +24,7 @@ from ._zm5520evm import (
     BoardSilentError,
     CalibrationRefusal,
     CalibrationRequest,
+    CalibrationRestore,
     CalibrationResult,
     CalibrationRow,
     CancelledError,
@@ -55,6 +57,7 @@ __version__ = Bench.version()
 
 _RESULTS = (
     CalibrationRequest,
+    CalibrationRestore,
     CalibrationResult,
     CalibrationRow,
     DeviceInfo,
@@ -104,6 +107,7 @@ __all__ = [
     "BoardSilentError",
     "CalibrationRefusal",
     "CalibrationRequest",
+    "CalibrationRestore",
     "CalibrationResult",
     "CalibrationRow",
     "CancelledError",
