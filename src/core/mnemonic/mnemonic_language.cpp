@@ -174,7 +174,7 @@ std::string ClassifyToken(std::string_view word, std::string_view interfaceType)
                ? "COMMAND"
                : "INVALID I2C";
   }
-  if (interfaceType == "ONE") return word == "R" || word == "P" ? "COMMAND" : "INVALID ONE";
+  if (interfaceType == "ONE") return word == "R" ? "COMMAND" : "INVALID ONE";
   return "";
 }
 
