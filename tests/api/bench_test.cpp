@@ -47,13 +47,6 @@ TEST(Bench, CalibrationAppliedScalesTheNextSession) {
   const RegisterSnapshot read = Bench::Open(Simulated(folder.path()))->ReadRegisters();
   EXPECT_NEAR(read.currentLsbAmps, 62.501e-6, 1e-12);
   EXPECT_NEAR(read.powerLsbWatts, 20 * 62.501e-6, 1e-12);
-
-  // A session that keeps no state scales by what it wrote.
-  auto stateless = Bench::Open(Simulated());
-  stateless->ApplyCalibration(
-      Bench::Calculate({.rshuntOhms = 0.01, .maxExpectedAmps = 2, .currentLsbAmps = 62.501e-6},
-                       stateless->ReadConfig()));
-  EXPECT_NEAR(stateless->MeasureOnce().amperes, 1, 0.01);
 }
 
 // No state folder means no file is touched, not even in the working folder

@@ -270,7 +270,6 @@ TEST(SecondCalibration, ScalesByMeteredOverReportedCurrentOrRefusesWhatTheRegist
       "3.2767A ).\r\nMake this measurement at a lower shunt current.";
   const Case cases[] = {
       {"measured above the limit", "40960", "1", "3.2768", -1, tooLarge.c_str()},
-      {"negative measured above the limit", "40960", "1", "-3.3", -1, tooLarge.c_str()},
       {"measured equal to the limit", "40960", "3.2767", "3.2767", 40960, nullptr},
       {"65535 before bit 0", "65535", "1", "1", -1, kSecondCalRangeMessage},
       {"65534", "65534", "1", "1", 65534, nullptr},

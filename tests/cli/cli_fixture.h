@@ -96,7 +96,6 @@ class AlarmClock final : public Clock {
   int64_t stopAtMs_;
 };
 
-// A script file's text, one row per step.
 inline std::string ScriptOf(std::initializer_list<const char*> steps) {
   std::string text;
   for (const char* step : steps) text += "\"\",\"" + std::string(step) + "\",\"\",\"\"\r\n";

@@ -52,14 +52,12 @@ TEST(ProgramOptions, EachOptionIsTaken) {
 TEST(ProgramOptions, BadOnesAreNamed) {
   const std::pair<std::vector<std::string>, const char*> cases[] = {
       {{"--vendor-id", "10000"}, "'10000'"},
-      {{"--vendor-id", "3G5F"}, "'3G5F'"},
       {{"--vendor-id"}, "'--vendor-id'"},
       {{"--simulate", "--config-dir"}, "'--config-dir'"},
       {{"--config-dir="}, "--config-dir needs a folder"},
       {{"--simulate", "--frob"}, "'frob'"},
       {{"state"}, "'state'"},
       {{"--screenshots", "pics"}, "add --simulate"},
-      {{"--simulate", "--screenshots"}, "'--screenshots'"},
       {{"--simulate", "--screenshots="}, "--screenshots needs a folder"},
   };
   for (const auto& [args, error] : cases) {

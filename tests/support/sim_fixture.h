@@ -32,8 +32,7 @@ struct SimContext {
   Evm evm;
 };
 
-// ... with the interface board's address chosen, as the main window's load
-// leaves it.
+// ... and the interface board's address, as the main window's load leaves it.
 struct InterfaceContext : SimContext {
   explicit InterfaceContext(NumberLocale locale = NumberLocale::Point()) : SimContext(locale) {
     evm.shell.UsbAddress = 0x2F90;

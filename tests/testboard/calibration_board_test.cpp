@@ -113,13 +113,6 @@ TEST(SetCnvMux, FollowsTheBitTableAndSendsTheByte) {
         << static_cast<int>(t.which) << static_cast<int>(t.plus) << static_cast<int>(t.minus);
     EXPECT_EQ(c.Interface().muxByte, t.to);
   }
-  // One command per input, in order; the choices are remembered.
-  Bench c;
-  c.board().SetCnvMux(Converter::Cnv1, MuxInput::Dac, MuxInput::Unchanged);
-  c.board().SetCnvMux(Converter::Cnv2, MuxInput::Gnd, MuxInput::Gnd);
-  EXPECT_EQ(c.Sent(), (std::vector<std::string>{"4 5 1", "4 5 81", "4 5 C1"}));
-  EXPECT_EQ(c.board().SavedCnv2Plus, MuxInput::Gnd);
-  EXPECT_EQ(c.board().SavedCnv1Minus, MuxInput::Unchanged);
 }
 
 TEST(WriteDac, CodesRoundTiesToEvenAndBuildTheCommand) {
