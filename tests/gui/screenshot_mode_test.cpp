@@ -3,7 +3,9 @@
 // offscreen platform that leaves one picture per window.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QSet>
@@ -23,12 +25,19 @@ struct ProgramRun {
   QString errors;  // the program's own lines on standard error
 };
 
+// The program of this build, found from where the test runs rather than
+// where it was built, so that a cross-built test finds it on its system.
+QString ProgramPath() {
+  return QDir(QCoreApplication::applicationDirPath() + "/../src")
+      .filePath(QFileInfo(EVM_PROGRAM_PATH).fileName());
+}
+
 ProgramRun RunProgram(const QStringList& arguments) {
   QProcess program;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", "offscreen");
   program.setProcessEnvironment(env);
-  program.start(EVM_PROGRAM_PATH, arguments);
+  program.start(ProgramPath(), arguments);
   const bool finished = program.waitForFinished(30000);
   EXPECT_TRUE(finished) << "the program did not end";
   ProgramRun run;
