@@ -86,8 +86,11 @@ fail() {
 # time-out, so that a test that waits forever under Wine is named and the
 # run goes on.
 echo "== evm_gui_tests.exe under Wine"
-gui_tests=(env WINEPATH="$(winpath "$deploy");$(winpath "$qt/bin")" QT_PLUGIN_PATH="$(winpath "$deploy")"
-  QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR="$(winpath /usr/share/fonts/truetype/dejavu)"
+# Qt finds its platform plugins beside the program that loads them (the test
+# program, and the GUI the screenshot tests start); QT_PLUGIN_PATH is not
+# taken under Wine.
+for dir in "$build/tests" "$build/src"; do cp -r "$deploy/platforms" "$deploy/styles" "$dir/"; done
+gui_tests=(env WINEPATH="$(winpath "$deploy");$(winpath "$qt/bin")" QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR="$(winpath /usr/share/fonts/truetype/dejavu)"
   wine "$build/tests/evm_gui_tests.exe")
 suites=$(timeout 120 "${gui_tests[@]}" --gtest_list_tests 2>/dev/null | tr -d '\r' | sed -n 's/^\([A-Za-z0-9_]*\)\.$/\1/p')
 [ -n "$suites" ] || fail "evm_gui_tests.exe lists no tests"
@@ -109,7 +112,8 @@ ok "window tests: $passed passed in $(wc -w <<<"$suites") suites"
 # Every window pictured by both builds. In the Linux look (Fusion, FreeType)
 # the sizes must agree; in the native Windows look only that each is painted.
 echo "== pictures of every window"
-QT_QPA_PLATFORM=offscreen "$linux_gui" --simulate --screenshots "$work/shots-linux" >/dev/null 2>&1 ||
+# On the same virtual screen, so that windows sized to the screen compare.
+QT_QPA_PLATFORM=xcb "$linux_gui" --simulate --screenshots "$work/shots-linux" >"$work/shots-linux.log" 2>&1 ||
   fail "Linux screenshots"
 shots() { # folder
   local dir=$1
@@ -194,7 +198,8 @@ wine "$installed/evmctl.exe" --simulate calibrate --rshunt 0.01 --max-current 2 
 # The uninstaller copies itself away and returns at once: wait for Wine to settle.
 wine "$installed/uninstall.exe" /S >/dev/null 2>&1 || fail "uninstall.exe /S failed"
 wineserver -w
-left=$(find "$installed" -type f 2>/dev/null | head -3)
+# Once the folder is gone find fails, which is the good case.
+left=$(find "$installed" -type f 2>/dev/null | head -3 || true)
 if [ ! -e "$installed" ]; then ok "uninstalled: the folder is gone"; else fail "left after uninstall: ${left:-the folder}"; fi
 if wine reg query "$key" >/dev/null 2>&1; then fail "uninstall key kept"; else ok "uninstall key removed"; fi
 if on_path; then fail "PATH entry kept"; else ok "PATH entry removed"; fi

@@ -3,7 +3,9 @@
 // offscreen platform that leaves one picture per window.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QSet>
@@ -17,6 +19,13 @@ namespace {
 // Every window of the program, each tab of the main window on its own, two
 // tabs at scale 1.5 and the main window on a small screen.
 constexpr int kPictures = 21;
+
+// The program of this build, found from where the test runs rather than
+// where it was built, so that a cross-built test finds it on its system.
+QString ProgramPath() {
+  return QDir(QCoreApplication::applicationDirPath() + "/../src")
+      .filePath(QFileInfo(EVM_PROGRAM_PATH).fileName());
+}
 
 QString Q(const std::filesystem::path& path) {
   return QString::fromStdString(path.string());
@@ -47,7 +56,7 @@ TEST(ScreenshotMode, PicturesEveryWindowDrawnInTheGivenStateFolder) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("QT_QPA_PLATFORM", "offscreen");
   program.setProcessEnvironment(env);
-  program.start(EVM_PROGRAM_PATH,
+  program.start(ProgramPath(),
                 {"--simulate", "--config-dir", Q(state), "--screenshots", Q(pictures)});
   if (!program.waitForFinished(30000)) program.kill();
   // Qt's own notes about the offscreen platform are not the program's.

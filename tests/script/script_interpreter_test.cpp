@@ -150,7 +150,6 @@ TEST(ScriptInterpreter, AStepThatDoesNotParseFailsAndLeavesNothingToCheck) {
   EXPECT_EQ(r.Verdict(2), "PASS");
   EXPECT_EQ(r.Verdict(3), "FAIL");
   EXPECT_EQ(r.Result(3), c.evm.dutWriter.MnemonicError);
-  EXPECT_NE(r.Result(3), "");
   EXPECT_EQ(r.Verdict(4), "FAIL") << "the earlier read's bytes are not this step's";
 }
 
