@@ -9,8 +9,6 @@
 #include "registers/register_store.h"
 #include "scpi/scpi_errors.h"
 #include "scpi/scpi_numbers.h"
-#include "shell/settings_file.h"
-#include "shell/stored_calibration.h"
 
 namespace evm::cli {
 

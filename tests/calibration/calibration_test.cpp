@@ -388,9 +388,6 @@ TEST(FormatEngNumber, ThreeDecimalsTheLowerPrefixAtPowersOfAThousandAndTheReadBa
   }
 }
 
-// What is written reads back as the value rounded to three decimals in the
-// chosen prefix, so a box filled by the program can be typed over and read.
-
 TEST(FormatWithPattern, PatternsTheProgramUses) {
   struct Case {
     double value;
