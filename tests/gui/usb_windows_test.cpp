@@ -141,7 +141,7 @@ TEST(UsbWindows, DebugWindowSwitchesLevelsAndShowsTheSupplyButtonsCommands) {
 // drops from its top what the log dropped and keeps the newest line in view.
 TEST(UsbWindows, DebugWindowShowsTheLogOncePerEventPass) {
   test::SimContext c;
-  frmDebugUSB w(c.evm);
+  frmDebugUSB w(c.evm.usbDebug, c.evm.debugPanel);
   w.show();
   for (const int entries : {30000, 3000}) {
     const int blocks = w.txtUSB_Debug->document()->blockCount();

@@ -16,6 +16,7 @@
 #include "gui/testboard/frm_debug_usb.h"
 #include "gui/testboard/frm_eval_control.h"
 #include "gui/testboard/frm_usb_dut_writer.h"
+#include "shell/usb_address_file.h"
 
 namespace evm::gui {
 
@@ -23,10 +24,10 @@ namespace {
 
 // Single instance, modeless: a window already open comes forward with its
 // state; a closed one is unloaded and built anew.
-template <typename Window>
-void ShowSingle(QPointer<Window>& window, QWidget* owner, Evm& evm) {
+template <class Window, class... Parts>
+void ShowSingle(QPointer<Window>& window, QWidget* owner, Parts&... parts) {
   if (!window) {
-    window = new Window(evm, owner);
+    window = new Window(parts..., owner);
     window->setAttribute(Qt::WA_DeleteOnClose);
   }
   ShowOnScreen(window);
@@ -52,7 +53,8 @@ void formMain_QMA740::BuildUsbControls() {
 
   connect(mnuC_Bits, &QAction::triggered, this, [this] { ShowSingle(cMBits, this, evm_); });
   connect(cmdDUT_Writer, &QAction::triggered, this, [this] { ShowSingle(dutWriter, this, evm_); });
-  connect(mnuDebug, &QAction::triggered, this, [this] { ShowSingle(debugUsb, this, evm_); });
+  connect(mnuDebug, &QAction::triggered, this,
+          [this] { ShowSingle(debugUsb, this, evm_.usbDebug, evm_.debugPanel); });
   connect(cmdDac_Adc, &QAction::triggered, this, [this] { ShowSingle(evalControl, this, evm_); });
   connect(mnuChooseBoards, &QAction::triggered, this,
           [this] { ShowSingle(chooseBoards, this, evm_); });
@@ -69,7 +71,9 @@ void formMain_QMA740::BuildUsbControls() {
 
 frmSetUSBAddress* formMain_QMA740::SetAddressWindow() {
   // Loaded once: putting it away hides it, and it comes back as it was.
-  if (!setAddress) setAddress = new frmSetUSBAddress(evm_, this);
+  if (!setAddress)
+    setAddress =
+        new frmSetUSBAddress(evm_.shell, evm_.ui, evm_.StateFile(kUsbAddressFileName), this);
   return setAddress;
 }
 

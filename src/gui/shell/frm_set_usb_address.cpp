@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "gui/shell/click_box.h"
 #include "gui/shell/keyboard.h"
@@ -58,7 +59,9 @@ class BoardPicture : public QWidget {
 
 }  // namespace
 
-frmSetUSBAddress::frmSetUSBAddress(Evm& evm, QWidget* parent) : QDialog(parent), evm_(evm) {
+frmSetUSBAddress::frmSetUSBAddress(ShellState& shell, UserInterface& ui,
+                                   std::filesystem::path addressFile, QWidget* parent)
+    : QDialog(parent), shell_(shell), ui_(ui), addressFile_(std::move(addressFile)) {
   setObjectName("frmSetUSBAddress");
   setWindowTitle("Set Address");
 
@@ -100,19 +103,19 @@ frmSetUSBAddress::frmSetUSBAddress(Evm& evm, QWidget* parent) : QDialog(parent),
   // Return in the window means the window's own action.
   Command3->setDefault(true);
 
-  SetUsbAddressLoad(panel_, evm_.shell, evm_.StateFile(kUsbAddressFileName));
+  SetUsbAddressLoad(panel_, shell_, addressFile_);
   Render();
 
   connect(Text4, &ClickBox::clicked, this, [this] {
-    SetUsbAddressJumperClick(panel_, evm_.shell, 4);
+    SetUsbAddressJumperClick(panel_, shell_, 4);
     Render();
   });
   connect(Text5, &ClickBox::clicked, this, [this] {
-    SetUsbAddressJumperClick(panel_, evm_.shell, 5);
+    SetUsbAddressJumperClick(panel_, shell_, 5);
     Render();
   });
   connect(Check1, &QCheckBox::clicked, this, [this](bool checked) {
-    SetUsbAddressCheck1Click(panel_, evm_.shell, checked);
+    SetUsbAddressCheck1Click(panel_, shell_, checked);
     Render();
   });
   connect(Command1, &QPushButton::clicked, this, [this] {
@@ -120,7 +123,7 @@ frmSetUSBAddress::frmSetUSBAddress(Evm& evm, QWidget* parent) : QDialog(parent),
     explanation.exec();
   });
   connect(Command2, &QPushButton::clicked, this,
-          [this] { evm_.ui.MessageBox(JumperSettingsMessage(), "Set Address"); });
+          [this] { ui_.MessageBox(JumperSettingsMessage(), "Set Address"); });
   connect(Command3, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
   setFixedWidth(300);
   GiveMnemonics(this, {});
@@ -138,7 +141,7 @@ void frmSetUSBAddress::done(int result) {
   // one keeps the address; a file that cannot be written is not worth
   // keeping the window up for. The window is only hidden, so it shows its
   // state again without reading the file.
-  SetUsbAddressSave(evm_.shell, evm_.StateFile(kUsbAddressFileName));
+  SetUsbAddressSave(shell_, addressFile_);
   QDialog::done(result);
 }
 

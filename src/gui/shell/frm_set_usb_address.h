@@ -2,9 +2,11 @@
 #pragma once
 
 #include <QDialog>
+#include <filesystem>
 
-#include "evm.h"
+#include "common/user_interface.h"
 #include "shell/set_usb_address.h"
+#include "shell/shell_state.h"
 
 class QCheckBox;
 class QLabel;
@@ -14,11 +16,13 @@ namespace evm::gui {
 
 class ClickBox;
 
-// "Set Address": the interface board's product id from its jumpers and range.
+// "Set Address": the interface board's product id from its jumpers and range,
+// kept in `addressFile`.
 class frmSetUSBAddress : public QDialog {
   Q_OBJECT
  public:
-  explicit frmSetUSBAddress(Evm& evm, QWidget* parent = nullptr);
+  frmSetUSBAddress(ShellState& shell, UserInterface& ui, std::filesystem::path addressFile,
+                   QWidget* parent = nullptr);
 
   void done(int result) override;
 
@@ -33,7 +37,9 @@ class frmSetUSBAddress : public QDialog {
  private:
   void Render();
 
-  Evm& evm_;
+  ShellState& shell_;
+  UserInterface& ui_;
+  const std::filesystem::path addressFile_;
   SetUsbAddressPanel panel_;
 };
 

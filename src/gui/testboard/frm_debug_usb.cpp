@@ -24,7 +24,8 @@ QString WithoutCr(std::string_view text) {
 }
 }  // namespace
 
-frmDebugUSB::frmDebugUSB(Evm& evm, QWidget* parent) : QWidget(parent, Qt::Window), evm_(evm) {
+frmDebugUSB::frmDebugUSB(UsbDebugLog& log, DebugUsbPanel& panel, QWidget* parent)
+    : QWidget(parent, Qt::Window), log_(log), panel_(panel) {
   setObjectName("frmDebugUSB");
   setWindowTitle("Debug the USB");
   auto* layout = new QVBoxLayout(this);
@@ -51,24 +52,24 @@ frmDebugUSB::frmDebugUSB(Evm& evm, QWidget* parent) : QWidget(parent, Qt::Window
   txtUSB_Debug->setFont(font);
   // A log is not edited: an undo history would keep every line ever shown.
   txtUSB_Debug->setUndoRedoEnabled(false);
-  AppendShown(WithoutCr(evm_.usbDebug.Text()));
-  shownDropped_ = evm_.usbDebug.DroppedLines();
+  AppendShown(WithoutCr(log_.Text()));
+  shownDropped_ = log_.DroppedLines();
   txtUSB_Debug->moveCursor(QTextCursor::End);
   layout->addWidget(txtUSB_Debug, 1);
 
-  Command1->setText(QString::fromStdString(DebugButtonCaption(evm_.usbDebug)));
-  chkVerbose->setChecked(evm_.debugPanel.chkVerbose);
+  Command1->setText(QString::fromStdString(DebugButtonCaption(log_)));
+  chkVerbose->setChecked(panel_.chkVerbose);
 
   connect(Command1, &QPushButton::clicked, this, [this] {
-    DebugToggleClick(evm_.usbDebug, evm_.debugPanel);
-    SetCaption(Command1, QString::fromStdString(DebugButtonCaption(evm_.usbDebug)));
+    DebugToggleClick(log_, panel_);
+    SetCaption(Command1, QString::fromStdString(DebugButtonCaption(log_)));
   });
   connect(chkVerbose, &QCheckBox::clicked, this,
-          [this](bool checked) { DebugVerboseClick(evm_.usbDebug, evm_.debugPanel, checked); });
-  connect(Command2, &QPushButton::clicked, this, [this] { evm_.usbDebug.Clear(); });
+          [this](bool checked) { DebugVerboseClick(log_, panel_, checked); });
+  connect(Command2, &QPushButton::clicked, this, [this] { log_.Clear(); });
 
-  evm_.usbDebug.onAppended = [this](std::string_view text) { Collect(text); };
-  evm_.usbDebug.onCleared = [this] {
+  log_.onAppended = [this](std::string_view text) { Collect(text); };
+  log_.onCleared = [this] {
     pending_.clear();
     shownDropped_ = 0;
     ClearShown();
@@ -78,8 +79,8 @@ frmDebugUSB::frmDebugUSB(Evm& evm, QWidget* parent) : QWidget(parent, Qt::Window
 }
 
 frmDebugUSB::~frmDebugUSB() {
-  evm_.usbDebug.onAppended = nullptr;
-  evm_.usbDebug.onCleared = nullptr;
+  log_.onAppended = nullptr;
+  log_.onCleared = nullptr;
 }
 
 void frmDebugUSB::ClearShown() {
@@ -117,7 +118,7 @@ void frmDebugUSB::Collect(std::string_view text) {
 
 void frmDebugUSB::Flush() {
   flushQueued_ = false;
-  const size_t dropped = evm_.usbDebug.DroppedLines();
+  const size_t dropped = log_.DroppedLines();
   if (pending_.empty() && dropped == shownDropped_) return;
   // One edit for the batch, at the end only: the view lays out and resizes
   // once and never re-lays out the whole log. Cursors are placed by

@@ -5,7 +5,7 @@
 #include <deque>
 #include <string>
 
-#include "evm.h"
+#include "mnemonic/usb_debug_log.h"
 
 class QCheckBox;
 class QPlainTextEdit;
@@ -13,11 +13,12 @@ class QPushButton;
 
 namespace evm::gui {
 
-// "Debug the USB": shows the USB debug log and switches its level.
+// "Debug the USB": shows the USB debug log and switches its level. It sees
+// the log and its switches only, not the rest of the session.
 class frmDebugUSB : public QWidget {
   Q_OBJECT
  public:
-  explicit frmDebugUSB(Evm& evm, QWidget* parent = nullptr);
+  frmDebugUSB(UsbDebugLog& log, DebugUsbPanel& panel, QWidget* parent = nullptr);
   ~frmDebugUSB() override;
 
   QPlainTextEdit* txtUSB_Debug;
@@ -38,7 +39,8 @@ class frmDebugUSB : public QWidget {
   void ClearShown();
 
   static constexpr int kLinesPerBlock = 16;
-  Evm& evm_;
+  UsbDebugLog& log_;
+  DebugUsbPanel& panel_;
   std::string pending_;
   bool flushQueued_ = false;
   size_t shownDropped_ = 0;
