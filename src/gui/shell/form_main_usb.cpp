@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <utility>
 
 #include "gui/shell/form_main.h"
 #include "gui/shell/frm_choose_boards.h"
@@ -25,9 +26,9 @@ namespace {
 // Single instance, modeless: a window already open comes forward with its
 // state; a closed one is unloaded and built anew.
 template <class Window, class... Parts>
-void ShowSingle(QPointer<Window>& window, QWidget* owner, Parts&... parts) {
+void ShowSingle(QPointer<Window>& window, QWidget* owner, Parts&&... parts) {
   if (!window) {
-    window = new Window(parts..., owner);
+    window = new Window(std::forward<Parts>(parts)..., owner);
     window->setAttribute(Qt::WA_DeleteOnClose);
   }
   ShowOnScreen(window);
@@ -52,7 +53,9 @@ void formMain_QMA740::BuildUsbControls() {
           [this] { evm_.dutWriter.SendMnemonic("CMD OFF "); });
 
   connect(mnuC_Bits, &QAction::triggered, this, [this] { ShowSingle(cMBits, this, evm_); });
-  connect(cmdDUT_Writer, &QAction::triggered, this, [this] { ShowSingle(dutWriter, this, evm_); });
+  connect(cmdDUT_Writer, &QAction::triggered, this, [this] {
+    ShowSingle(dutWriter, this, evm_.dutWriter, evm_.ui, evm_.StateFile(kDutWriterFileName));
+  });
   connect(mnuDebug, &QAction::triggered, this,
           [this] { ShowSingle(debugUsb, this, evm_.usbDebug, evm_.debugPanel); });
   connect(cmdDac_Adc, &QAction::triggered, this, [this] { ShowSingle(evalControl, this, evm_); });

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "gui/testboard/frm_usb_dut_writer.h"
 
 #include <QCloseEvent>
@@ -8,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "gui/shell/keyboard.h"
 #include "gui/shell/screen_fit.h"
@@ -50,8 +52,9 @@ QGroupBox* ByteFrame(QWidget* parent, const char* frameName, const char* caption
 
 }  // namespace
 
-frmUSB_DUT_Writer::frmUSB_DUT_Writer(Evm& evm, QWidget* parent)
-    : QWidget(parent, Qt::Window), evm_(evm) {
+frmUSB_DUT_Writer::frmUSB_DUT_Writer(UsbDutWriter& writer, UserInterface& ui,
+                                     std::filesystem::path commandFile, QWidget* parent)
+    : QWidget(parent, Qt::Window), writer_(writer), ui_(ui), commandFile_(std::move(commandFile)) {
   setObjectName("frmUSB_DUT_Writer");
   setWindowTitle("Debug USB Interface");
   QWidget* page = ScrollingPage(this);
@@ -98,29 +101,29 @@ frmUSB_DUT_Writer::frmUSB_DUT_Writer(Evm& evm, QWidget* parent)
     lblFromUSB[static_cast<size_t>(i)]->setText(QString::number(i));
     lblToUSB[static_cast<size_t>(i)]->setText(QString::number(i));
   }
-  LoadDutWriterFile(panel_, evm_.StateFile(kDutWriterFileName), evm_.ui);
+  LoadDutWriterFile(panel_, commandFile_, ui_);
   for (size_t i = 0; i < 5; ++i) {
     txtCmdString[i]->setText(QString::fromStdString(panel_.txtCmdString[i]));
     connect(txtCmdString[i], &QLineEdit::textChanged, this,
             [this, i](const QString& text) { panel_.txtCmdString[i] = text.toStdString(); });
     connect(Command[i], &QPushButton::clicked, this,
-            [this, i] { evm_.dutWriter.SendMnemonic(panel_.txtCmdString[i]); });
+            [this, i] { writer_.SendMnemonic(panel_.txtCmdString[i]); });
   }
 
   // The boxes are filled from the command path, also before the window was
   // open; it shows the last exchange.
-  if (!evm_.dutWriter.exchange.txtToUSB[0].empty()) ShowExchangeView();
-  evm_.dutWriter.onExchangeShown = [this] { ShowExchangeView(); };
+  if (!writer_.exchange.txtToUSB[0].empty()) ShowExchangeView();
+  writer_.onExchangeShown = [this] { ShowExchangeView(); };
   MakeToolWindow(this);
   resize(page->sizeHint());  // cut to the screen when it is shown
 }
 
 frmUSB_DUT_Writer::~frmUSB_DUT_Writer() {
-  evm_.dutWriter.onExchangeShown = nullptr;
+  writer_.onExchangeShown = nullptr;
 }
 
 void frmUSB_DUT_Writer::ShowExchangeView() {
-  const DutExchangeView& view = evm_.dutWriter.exchange;
+  const DutExchangeView& view = writer_.exchange;
   for (size_t i = 0; i < 32; ++i) {
     txtToUSB[i]->setText(QString::fromStdString(view.txtToUSB[i]));
     txtFromUSB[i]->setText(QString::fromStdString(view.txtFromUSB[i]));
@@ -131,7 +134,7 @@ void frmUSB_DUT_Writer::ShowExchangeView() {
 
 void frmUSB_DUT_Writer::closeEvent(QCloseEvent* e) {
   // A file that cannot be written ends the unload quietly.
-  SaveDutWriterFile(panel_, evm_.StateFile(kDutWriterFileName));
+  SaveDutWriterFile(panel_, commandFile_);
   QWidget::closeEvent(e);
 }
 

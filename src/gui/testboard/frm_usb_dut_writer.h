@@ -3,8 +3,10 @@
 
 #include <QWidget>
 #include <array>
+#include <filesystem>
 
-#include "evm.h"
+#include "common/user_interface.h"
+#include "mnemonic/usb_dut_writer.h"
 #include "testboard/dut_writer_panel.h"
 
 class QLabel;
@@ -18,7 +20,9 @@ namespace evm::gui {
 class frmUSB_DUT_Writer : public QWidget {
   Q_OBJECT
  public:
-  explicit frmUSB_DUT_Writer(Evm& evm, QWidget* parent = nullptr);
+  // The command lines are kept in `commandFile`.
+  frmUSB_DUT_Writer(UsbDutWriter& writer, UserInterface& ui, std::filesystem::path commandFile,
+                    QWidget* parent = nullptr);
   ~frmUSB_DUT_Writer() override;
 
   std::array<QLineEdit*, 5> txtCmdString{};
@@ -35,7 +39,9 @@ class frmUSB_DUT_Writer : public QWidget {
 
  private:
   void ShowExchangeView();
-  Evm& evm_;
+  UsbDutWriter& writer_;
+  UserInterface& ui_;
+  const std::filesystem::path commandFile_;
   DutWriterPanel panel_;
 };
 
