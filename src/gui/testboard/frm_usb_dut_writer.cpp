@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-
 #include "gui/testboard/frm_usb_dut_writer.h"
 
 #include <QCloseEvent>
