@@ -14,6 +14,7 @@
 #include "devices/platform.h"
 #include "evm.h"
 #include "hid/board_ids.h"
+#include "main_panels.h"
 
 namespace evm::bench {
 
@@ -97,13 +98,14 @@ struct SimEvm {
         sim(MakeSimulatedEvm(PlatformOptions{.simulate = true}, clock)),
         evm(EvmSeams{*sim, clock, ui, NumberLocale::Point(), folder.path(),
                      kDefaultBoardVendorId}) {
-    evm.shell.UsbAddress = 0x2F90;
+    evm.shell().UsbAddress = 0x2F90;
   }
   ScratchFolder folder;
   FakeClock clock;
   BenchUi ui;
   std::unique_ptr<sim::SimulatedEvm> sim;
   Evm evm;
+  MainPanels panels;
 };
 
 }  // namespace evm::bench

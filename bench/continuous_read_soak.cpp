@@ -18,6 +18,7 @@
 #include "devices/platform.h"
 #include "evm.h"
 #include "hid/board_ids.h"
+#include "main_panels.h"
 #include "registers/register_cycle.h"
 
 namespace evm {
@@ -93,7 +94,8 @@ Soak RunSoak(long passes, const std::filesystem::path& folder) {
   SoakUi ui(logFile.string());
   auto sim = MakeSimulatedEvm(PlatformOptions{.simulate = true}, clock);
   Evm evm(EvmSeams{*sim, clock, ui, NumberLocale::Point(), folder, kDefaultBoardVendorId});
-  InitRegisters(evm);
+  MainPanels panels;
+  InitRegisters(evm, panels);
   sim::RegLinkBoard& link = *sim->RegLink();
 
   Soak soak;
@@ -107,16 +109,16 @@ Soak RunSoak(long passes, const std::filesystem::path& folder) {
   std::streamoff logSize = 0;
 
   mnuLogToFile_Click(evm);
-  if (!evm.measurement.logFile) return soak;
-  logSize = std::streamoff(evm.measurement.logFile->tellp());
+  if (!evm.measurement().logFile) return soak;
+  logSize = std::streamoff(evm.measurement().logFile->tellp());
   const int64_t start = clock.ElapsedMs();
   ui.onPass = [&] {
     ++soak.passes;
-    const bool acknowledged = !evm.registerPanel.txtDutNotAckVisible;
+    const bool acknowledged = !panels.registerPanel.txtDutNotAckVisible;
     soak.acknowledged += acknowledged;
     soak.faultyPasses += faultPassesLeft > 0;
     const std::streamoff size =
-        evm.measurement.logFile ? std::streamoff(evm.measurement.logFile->tellp()) : 0;
+        evm.measurement().logFile ? std::streamoff(evm.measurement().logFile->tellp()) : 0;
     const auto expected = acknowledged ? LogDataRecord(evm, clock.Now()).size() : 0;
     if (size - logSize != static_cast<std::streamoff>(expected)) ++soak.wrongRecords;
     logSize = size;
@@ -136,7 +138,7 @@ Soak RunSoak(long passes, const std::filesystem::path& folder) {
     }
     if (soak.passes >= passes) cmdStopContinuousRead_Click(evm);
   };
-  cmdStartContinuousRead_Click(evm);
+  cmdStartContinuousRead_Click(evm, panels);
   soak.virtualMs = clock.ElapsedMs() - start;
   StopMeasurement(evm);
   soak.rssEnd = ResidentKiB();

@@ -17,8 +17,8 @@ namespace {
 void BM_RegisterRead(benchmark::State& state) {
   SimEvm s;
   for (auto _ : state) {
-    s.evm.regLink.ReadRegWord(0x40, 2);
-    benchmark::DoNotOptimize(s.evm.results.I2C_ReadData[0]);
+    s.evm.regLink().ReadRegWord(0x40, 2);
+    benchmark::DoNotOptimize(s.evm.results().I2C_ReadData[0]);
   }
 }
 BENCHMARK(BM_RegisterRead);
@@ -26,7 +26,7 @@ BENCHMARK(BM_RegisterRead);
 void BM_RegisterWrite(benchmark::State& state) {
   SimEvm s;
   uint8_t v = 0;
-  for (auto _ : state) benchmark::DoNotOptimize(s.evm.regLink.WriteRegWord(0x40, 2, 0x12, ++v));
+  for (auto _ : state) benchmark::DoNotOptimize(s.evm.regLink().WriteRegWord(0x40, 2, 0x12, ++v));
 }
 BENCHMARK(BM_RegisterWrite);
 
@@ -34,7 +34,7 @@ BENCHMARK(BM_RegisterWrite);
 // adds to its 600 ms of settle time per pass.
 void BM_ContinuousReadPass(benchmark::State& state) {
   SimEvm s;
-  for (auto _ : state) ReadAllRegs(s.evm);
+  for (auto _ : state) ReadAllRegs(s.evm, s.panels);
 }
 BENCHMARK(BM_ContinuousReadPass);
 
@@ -57,7 +57,7 @@ void BM_ScriptStepsCore(benchmark::State& state) {
   ScriptGrid grid;
   LoadScript(grid, file, s.ui);
   for (auto _ : state) {
-    ScriptContext ctx{grid, board, s.ui, s.evm.locale};
+    ScriptContext ctx{grid, board, s.ui, s.evm.locale()};
     RunScript(ctx);
   }
   state.SetItemsProcessed(state.iterations() * rows);
@@ -77,7 +77,7 @@ BENCHMARK(BM_DebugLogAppend)->Arg(1000)->Arg(100000)->Iterations(10000);
 // One record of the measurement log, formatted.
 void BM_LogRecords(benchmark::State& state) {
   SimEvm s;
-  ReadAllRegs(s.evm);
+  ReadAllRegs(s.evm, s.panels);
   const MeasurementRecord record = RecordOfStore(s.evm, s.clock.Now());
   for (auto _ : state) benchmark::DoNotOptimize(LogDataRecord(record));
   state.SetItemsProcessed(state.iterations());

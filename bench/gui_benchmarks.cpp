@@ -35,7 +35,7 @@ void BM_ScriptWindowRun(benchmark::State& state) {
   s.ui.processEvents = ProcessEvents;
   const auto file = WriteScript(s.folder.path(), rows);
   EvmScriptBoard board(s.evm);
-  gui::frmScript w(board, s.ui, s.evm.locale);
+  gui::frmScript w(board, s.ui, s.evm.locale());
   w.show();
   s.ui.file = file.string();
   w.Command4->click();
@@ -57,7 +57,7 @@ void BM_ScriptWindowLoad(benchmark::State& state) {
   s.ui.file = file.string();
   for (auto _ : state) {
     state.PauseTiming();
-    auto w = std::make_unique<gui::frmScript>(board, s.ui, s.evm.locale);
+    auto w = std::make_unique<gui::frmScript>(board, s.ui, s.evm.locale());
     w->show();
     QCoreApplication::processEvents();
     state.ResumeTiming();
@@ -79,13 +79,13 @@ BENCHMARK(BM_ScriptWindowLoad)
 void BM_DebugWindowAppend(benchmark::State& state) {
   SimEvm s;
   const std::string entry = "  Result = The operation completed successfully.";
-  for (int64_t i = 0; i < state.range(0); ++i) s.evm.usbDebug.Entry(entry);
+  for (int64_t i = 0; i < state.range(0); ++i) s.evm.usbDebug().Entry(entry);
   gui::frmDebugUSB w(s.evm);
   w.show();
   QCoreApplication::processEvents();
   int n = 0;
   for (auto _ : state) {
-    s.evm.usbDebug.Entry(entry);
+    s.evm.usbDebug().Entry(entry);
     if (++n % 100 == 0) QCoreApplication::processEvents();
   }
   QCoreApplication::processEvents();
@@ -103,15 +103,15 @@ void BM_DebugWindowVerboseExchanges(benchmark::State& state) {
   const char* env = std::getenv("EVM_BENCH_EXCHANGES");
   const int exchanges = env ? std::atoi(env) : 2000;
   SimEvm s;
-  s.evm.dutWriter.SendMnemonic("CMD ON");  // the board found before tracing starts
+  s.evm.dutWriter().SendMnemonic("CMD ON");  // the board found before tracing starts
   gui::frmDebugUSB w(s.evm);
   w.show();
   QCoreApplication::processEvents();
-  s.evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
+  s.evm.usbDebug().UsbDebugLevel = DebugTrace::Hid;
   const double before = ResidentMiB();
   for (auto _ : state) {
     for (int i = 0; i < exchanges; ++i) {
-      s.evm.dutWriter.SendMnemonic("CMD ON");
+      s.evm.dutWriter().SendMnemonic("CMD ON");
       QCoreApplication::processEvents();
     }
   }
@@ -170,7 +170,7 @@ void BM_PlotPass(benchmark::State& state) {
   MeasurementPass pass{plot.Series().LastTime(), 12, 0.01, 1, 12, true};
   for (auto _ : state) {
     pass.time += 1;
-    for (const auto& listener : s.evm.measurement.passListeners) listener.second(pass);
+    for (const auto& listener : s.evm.measurement().passListeners) listener.second(pass);
     QPainter painter(&picture);
     plot.render(&painter);
   }

@@ -25,12 +25,12 @@ constexpr std::array<const char*, 6> kCommands = {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::FuzzBytes in(data, size);
   fuzz::FuzzContext ctx(in);
-  UsbDutWriter& writer = ctx.evm.dutWriter;
-  CalibrationBoard& board = ctx.evm.calBoard;
+  UsbDutWriter& writer = ctx.evm.dutWriter();
+  CalibrationBoard& board = ctx.evm.calBoard();
   for (int i = 0; i < 4; ++i) {
     ctx.ui.usbProblemAnswers.push_back(static_cast<UsbProblemChoice>(in.Byte() % 4));
   }
-  ctx.evm.usbDebug.UsbDebugLevel = static_cast<DebugTrace>(in.Byte() % 3);
+  ctx.evm.usbDebug().UsbDebugLevel = static_cast<DebugTrace>(in.Byte() % 3);
   for (int step = 0; step < 12 && (step == 0 || !in.Empty()); ++step) {
     const uint8_t op = in.Byte();
     const auto mode = static_cast<Reference>(in.Byte() % 3);

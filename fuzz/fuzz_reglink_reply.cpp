@@ -11,7 +11,7 @@ using namespace evm;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::FuzzBytes in(data, size);
   fuzz::FuzzContext ctx(in);
-  RegisterLink& link = ctx.evm.regLink;
+  RegisterLink& link = ctx.evm.regLink();
   for (int step = 0; step < 24 && (step == 0 || !in.Empty()); ++step) {
     const uint8_t op = in.Byte();
     // Mostly in range, now and then anything, to reach the checks.
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
       case 2:
         link.ReadRegWord(address, pointer);
-        FUZZ_CHECK(ctx.evm.results.I2C_AckStatus[0] <= 1);
+        FUZZ_CHECK(ctx.evm.results().I2C_AckStatus[0] <= 1);
         break;
       case 3: (void)link.WriteRegWord(address, pointer, in.Byte(), in.Byte()); break;
       case 4: link.CloseRegLink(); break;

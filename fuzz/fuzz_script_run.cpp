@@ -13,7 +13,7 @@ using namespace evm;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto file = fuzz::InputFile("run.txt", data, size);
   test::SimContext c;
-  c.evm.shell.UsbAddress = 0x2F90;
+  c.evm.shell().UsbAddress = 0x2F90;
   ScriptGrid grid;
   if (!LoadScript(grid, file, c.ui)) return 0;
   EvmScriptBoard board(c.evm);

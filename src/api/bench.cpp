@@ -147,24 +147,24 @@ struct Bench::Impl {
     evm = &session->Context();
     hid = &session->Platform();
     // A stop during a silent board's first time-out spares the second.
-    evm->dutWriter.stopRequested = [this] { return clock->StopRequested(); };
+    evm->dutWriter().stopRequested = [this] { return clock->StopRequested(); };
     if (o.stateFolder) {
       RemoveStaleStateTemporaries(*evm);
       const std::string ignored = LoadBoardSelection(*evm);
       if (!ignored.empty()) Notice(ignored);
     }
     if (!o.regLink.empty()) {
-      evm->regLink.SelectedBoard = o.regLink;
-      evm->regLink.SelectionRequired = true;
+      evm->regLink().SelectedBoard = o.regLink;
+      evm->regLink().SelectionRequired = true;
     }
     if (!o.interfaceBoard.empty()) {
-      evm->dutWriter.SelectedBoard = o.interfaceBoard;
-      evm->dutWriter.SelectionRequired = true;
+      evm->dutWriter().SelectedBoard = o.interfaceBoard;
+      evm->dutWriter().SelectionRequired = true;
     }
   }
 
   ~Impl() {
-    if (evm) evm->regLink.CloseRegLink();
+    if (evm) evm->regLink().CloseRegLink();
   }
 
   void Notice(const std::string& text) {
@@ -180,7 +180,7 @@ struct Bench::Impl {
           caller_(std::move(callerStop), [this] { source_.request_stop(); }) {
       impl_.clock->Watch(source_.get_token());
       impl_.ui.Reset();
-      impl_.evm->shell.RunWithoutUsb = false;
+      impl_.evm->shell().RunWithoutUsb = false;
     }
     ~Operation() { impl_.clock->Watch({}); }
     Operation(const Operation&) = delete;
@@ -205,14 +205,14 @@ struct Bench::Impl {
   }
 
   void ConnectRegisterLink() {
-    if (evm->regLink.LinkOpen()) return;
-    if (evm->regLink.OpenRegLink()) return;
+    if (evm->regLink().LinkOpen()) return;
+    if (evm->regLink().OpenRegLink()) return;
     if (!options.regLink.empty()) {
       throw NoBoardError("register link " + options.regLink + " not found");
     }
     const std::string text = "no register link board found (vendor id " + Hex(options.vendorId, 4) +
                              ", product id " + Hex(kRegLinkProductId, 4) + ")";
-    if (evm->regLink.UnopenedInterfaces() > 0) {
+    if (evm->regLink().UnopenedInterfaces() > 0) {
       throw BoardNotOpenableError(
           "a register link board was found but cannot be opened (no permission?): see the udev "
           "rule in the README");
@@ -221,8 +221,8 @@ struct Bench::Impl {
   }
 
   void ConnectInterfaceBoard() {
-    if (evm->dutWriter.MnemonicBoardFound) return;
-    ShellState& shell = evm->shell;
+    if (evm->dutWriter().MnemonicBoardFound) return;
+    ShellState& shell = evm->shell();
     if (options.usbAddress) {
       // Taken as given, for this session only.
       shell.UsbAddress = options.usbAddress;
@@ -237,7 +237,7 @@ struct Bench::Impl {
       }
       StartWithUsbAddress(shell, stored);
     }
-    if (evm->dutWriter.FindMnemonicBoard()) return;
+    if (evm->dutWriter().FindMnemonicBoard()) return;
     if (!options.interfaceBoard.empty()) {
       throw NoBoardError("interface board " + options.interfaceBoard + " not found");
     }
@@ -247,14 +247,14 @@ struct Bench::Impl {
 
   // After an exchange with the interface board: its failure as an error.
   void CheckInterfaceAnswered(const std::string& what) {
-    if (ui.boardSilent || evm->dutWriter.LastExchangeFailed()) {
+    if (ui.boardSilent || evm->dutWriter().LastExchangeFailed()) {
       throw BoardSilentError(what + "the interface board did not answer");
     }
     if (!ui.lastMessage.empty()) throw Error(ui.lastMessage);
   }
 
   RegisterRead Read(int lastReg) {
-    return evm::ReadRegisters(evm->regLink, options.deviceAddress, lastReg);
+    return evm::ReadRegisters(evm->regLink(), options.deviceAddress, lastReg);
   }
 
   RegisterRead ReadAcknowledged(const std::string& what, const std::string& seeAlso = "") {
@@ -297,13 +297,13 @@ struct Bench::Impl {
   // The failure of the last register transfer: a link that did not answer
   // is not the device's fault.
   bool LinkSilent() const {
-    const LinkFault fault = evm->regLink.LastFault();
+    const LinkFault fault = evm->regLink().LastFault();
     return fault == LinkFault::NoAnswer || fault == LinkFault::NoBoard;
   }
 
   [[noreturn]] void ThrowLinkFailure(const std::string& what, const std::string& seeAlso = "") {
     // A time-out that a stop cut short says nothing about the link.
-    if (evm->regLink.LastFault() == LinkFault::NoAnswer && clock->StopRequested()) {
+    if (evm->regLink().LastFault() == LinkFault::NoAnswer && clock->StopRequested()) {
       throw CancelledError("interrupted");
     }
     if (LinkSilent()) throw BoardSilentError("the register link did not answer" + what);
@@ -364,7 +364,7 @@ const BenchOptions& Bench::Options() const {
 
 std::vector<DeviceInfo> Bench::Devices() {
   Impl& m = *impl_;
-  const BoardSelection stored{m.evm->regLink.SelectedBoard, m.evm->dutWriter.SelectedBoard};
+  const BoardSelection stored{m.evm->regLink().SelectedBoard, m.evm->dutWriter().SelectedBoard};
   std::vector<DeviceInfo> devices;
   for (const BoardListing& b : DiscoverBoards(*m.hid, m.options.vendorId)) {
     DeviceInfo d;
@@ -428,7 +428,7 @@ WriteResult Bench::WriteRegister(int reg, uint16_t value) {
   Impl::Operation op(m, {});
   m.ConnectRegisterLink();
   const int address = m.options.deviceAddress;
-  const WriteCheck check = WriteRegisterVerified(m.evm->regLink, address, reg, value);
+  const WriteCheck check = WriteRegisterVerified(m.evm->regLink(), address, reg, value);
   const std::string where =
       "register " + Hex(static_cast<unsigned>(reg), 2) + "h at address " + AddressText(address);
   if (!check.written)
@@ -551,7 +551,7 @@ void Bench::ApplyCalibration(const CalibrationResult& calibration) {
   for (size_t i = 0; i < wanted.size(); ++i) wanted[i] = read.values[i];
   wanted[0] = calibration.config;
   wanted[kCalibrationRegister] = calibration.calibration;
-  const bool taken = WriteChangedRegisters(m.evm->regLink, read, wanted);
+  const bool taken = WriteChangedRegisters(m.evm->regLink(), read, wanted);
   const RegisterRead after = m.Read(kNormalLastReg);
   if (!taken || !after.AllAcknowledged()) {
     throw NotAcknowledgedError("the device did not acknowledge the write of register 05h");
@@ -592,8 +592,8 @@ Measurement Bench::MeasureOnce() {
   m.ConnectRegisterLink();
   const Scaling scaling = m.ScalingFor(m.ReadAcknowledged("", " (see --address)"));
   op.ThrowIfStopped();
-  const MeasurementRecord record =
-      evm::MeasureOnce(m.evm->regLink, *m.clock, m.options.deviceAddress, kNormalLastReg, scaling);
+  const MeasurementRecord record = evm::MeasureOnce(
+      m.evm->regLink(), *m.clock, m.options.deviceAddress, kNormalLastReg, scaling);
   if (!record.registers.AllAcknowledged()) {
     m.ThrowLinkFailure(" every read");
   }
@@ -627,7 +627,7 @@ RunSummary Bench::Monitor(const MonitorLength& length, const MeasurementCallback
   // whole and the run ends as if its count were done.
   while (!op.Stopped()) {
     const MeasurementRecord record = evm::MeasureOnce(
-        m.evm->regLink, *m.clock, m.options.deviceAddress, kNormalLastReg, scaling);
+        m.evm->regLink(), *m.clock, m.options.deviceAddress, kNormalLastReg, scaling);
     const Measurement pass = MeasurementOf(record, *m.clock, scaling);
     ++summary.passes;
     if (!pass.acknowledged) ++summary.unacknowledged;
@@ -664,7 +664,7 @@ LogSummary Bench::Log(const std::filesystem::path& file, const MonitorLength& le
   const RunLength run = RunLengthOf(length, *m.clock);
   while (!op.Stopped()) {
     const MeasurementRecord record = evm::MeasureOnce(
-        m.evm->regLink, *m.clock, m.options.deviceAddress, kNormalLastReg, scaling);
+        m.evm->regLink(), *m.clock, m.options.deviceAddress, kNormalLastReg, scaling);
     ++summary.passes;
     // A pass the device did not fully give has nothing worth logging.
     if (!record.registers.AllAcknowledged()) {
@@ -723,7 +723,7 @@ std::vector<uint16_t> Bench::LoadRegisters(const std::filesystem::path& file) {
   const RegisterRead present = m.ReadAcknowledged("; nothing loaded");
   std::array<int32_t, kDeviceRegs> wanted{};
   for (size_t i = 0; i < wanted.size(); ++i) wanted[i] = (*values)[i];
-  if (!WriteChangedRegisters(m.evm->regLink, present, wanted)) m.ThrowLinkFailure(" every write");
+  if (!WriteChangedRegisters(m.evm->regLink(), present, wanted)) m.ThrowLinkFailure(" every write");
   return {values->begin(), values->end()};
 }
 
@@ -741,7 +741,7 @@ std::vector<MnemonicReply> Bench::Send(const std::vector<std::string>& texts,
   std::vector<MnemonicReply> replies;
   for (const std::string& text : texts) {
     op.ThrowIfStopped();
-    const MnemonicExchange x = SendMnemonicText(m.evm->dutWriter, text);
+    const MnemonicExchange x = SendMnemonicText(m.evm->dutWriter(), text);
     MnemonicReply reply;
     reply.text = text;
     reply.command = x.command;
@@ -793,7 +793,7 @@ ScriptResult Bench::RunScript(const std::filesystem::path& file, double maxSecon
   m.ui.intercept = [&grid](const std::string&) {
     return grid.Cell(grid.Row_, kColStep) == "break";
   };
-  ScriptContext run{grid, board, m.ui, m.evm->locale};
+  ScriptContext run{grid, board, m.ui, m.evm->locale()};
   const ScriptRunHooks hooks{.stop = [&op] { return op.Stopped(); },
                              .onRow =
                                  [&](int row) {
@@ -811,7 +811,7 @@ ScriptResult Bench::RunScript(const std::filesystem::path& file, double maxSecon
     throw;
   }
   m.ui.intercept = nullptr;
-  result.boardAnswered = !m.evm->shell.RunWithoutUsb;
+  result.boardAnswered = !m.evm->shell().RunWithoutUsb;
   result.stopped = op.Stopped();
   for (int r = 1; r <= grid.ScriptLastRow; ++r) {
     result.rows.push_back(m.RowOf(grid, r));
@@ -836,7 +836,7 @@ double Bench::ReadConverter(Converter which, Reference reference) {
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectInterfaceBoard();
-  const double value = m.evm->calBoard.ReadCnv(which, reference);
+  const double value = m.evm->calBoard().ReadCnv(which, reference);
   m.CheckInterfaceAnswered("");
   return value;
 }
@@ -845,7 +845,7 @@ double Bench::ReadLoopCurrent() {
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectInterfaceBoard();
-  const std::optional<double> amperes = m.evm->calBoard.ReadLoopCurrent(Reference::Factory5V);
+  const std::optional<double> amperes = m.evm->calBoard().ReadLoopCurrent(Reference::Factory5V);
   m.CheckInterfaceAnswered("");
   if (!amperes) throw Error(m.ui.lastMessage);
   return *amperes;
@@ -855,7 +855,7 @@ void Bench::SetMux(Converter which, MuxInput plus, MuxInput minus) {
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectInterfaceBoard();
-  if (!m.evm->calBoard.SetCnvMux(which, plus, minus)) m.CheckInterfaceAnswered("");
+  if (!m.evm->calBoard().SetCnvMux(which, plus, minus)) m.CheckInterfaceAnswered("");
   m.CheckInterfaceAnswered("");
 }
 
@@ -863,7 +863,7 @@ double Bench::SetDac(DacChannel channel, double volts, Reference reference, bool
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectInterfaceBoard();
-  CalibrationBoard& board = m.evm->calBoard;
+  CalibrationBoard& board = m.evm->calBoard();
   board.SetDac(channel, volts, reference, autoCal);
   op.ThrowIfStopped();
   m.CheckInterfaceAnswered("");
@@ -876,7 +876,7 @@ void Bench::SetSupply(bool on) {
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectInterfaceBoard();
-  m.evm->dutWriter.SendMnemonic(on ? "CMD ON" : "CMD OFF");
+  m.evm->dutWriter().SendMnemonic(on ? "CMD ON" : "CMD OFF");
   m.CheckInterfaceAnswered("");
 }
 

@@ -67,7 +67,7 @@ int main(int argc, char* argv[]) {
   ui.SetParentWindow(&window);
   if (!window.Load()) {
     // "Abort Program": unload what there is and end.
-    evm::MainUnload(context);
+    evm::MainUnload(context, window.Panels());
     return 0;
   }
   evm::gui::ShowOnScreen(&window);

@@ -4,17 +4,18 @@
 namespace evm {
 
 Evm::Evm(const EvmSeams& seams)
-    : hid(seams.hid),
-      clock(seams.clock),
-      ui(seams.ui),
-      locale(seams.locale),
-      stateFolder(seams.stateFolder),
-      boardVendorId(seams.boardVendorId),
-      regLink(seams.hid, seams.clock, results, seams.boardVendorId),
-      dutWriter(seams.hid, seams.clock, seams.ui, results, shell, usbDebug, seams.boardVendorId),
+    : hid_(seams.hid),
+      clock_(seams.clock),
+      ui_(seams.ui),
+      locale_(seams.locale),
+      stateFolder_(seams.stateFolder),
+      boardVendorId_(seams.boardVendorId),
+      regLink_(seams.hid, seams.clock, results_, seams.boardVendorId),
+      dutWriter_(seams.hid, seams.clock, seams.ui, results_, shell_, usbDebug_,
+                 seams.boardVendorId),
       // Without a state folder no file is read, not even one in the working folder.
-      calBoard(dutWriter, results, seams.ui, locale, usbDebug,
-               seams.stateFolder.empty() ? std::filesystem::path()
-                                         : seams.stateFolder / kFactoryCalFileName) {}
+      calBoard_(dutWriter_, results_, seams.ui, locale_, usbDebug_,
+                seams.stateFolder.empty() ? std::filesystem::path()
+                                          : seams.stateFolder / kFactoryCalFileName) {}
 
 }  // namespace evm

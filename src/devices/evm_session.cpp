@@ -8,7 +8,7 @@ EvmSession::EvmSession(const PlatformOptions& platform, Clock& clock, UserInterf
     : hid_(MakePlatform(platform, clock)),
       evm_(EvmSeams{*hid_, clock, ui, locale, stateFolder, platform.vendorId}) {
   // Said in the status bar, so simulated readings are not taken for real ones.
-  evm_.shell.Simulated = platform.simulate;
+  evm_.shell().Simulated = platform.simulate;
 }
 
 }  // namespace evm

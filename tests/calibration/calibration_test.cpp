@@ -17,11 +17,11 @@ struct CalContext : test::RegContext {
   explicit CalContext(NumberLocale locale = NumberLocale::Point()) : RegContext(locale) {
     Device().load.noise = false;
   }
-  CalibrationPanel& Cal() { return evm.calibration; }
+  CalibrationPanel& Cal() { return panels.calibration; }
   // Config register on the device and in the store, as a read leaves it.
   void UseConfig(int config) {
     Device().SetRegisterForTest(0, static_cast<uint16_t>(config));
-    ReadAllRegs(evm);
+    ReadAllRegs(evm, panels);
   }
   void Inputs(const char* rshunt, const char* current, const char* lsb) {
     Cal().txtRshunt = rshunt;
@@ -29,8 +29,8 @@ struct CalContext : test::RegContext {
     Cal().txtSelectedCurrentLSB = lsb;
   }
   bool RunButtons() {
-    return cmdEnterShuntR_Click(evm) && cmdEnterMaxExpCur_Click(evm) &&
-           cmdEnterCurrentLSB_Click(evm);
+    return cmdEnterShuntR_Click(evm, panels) && cmdEnterMaxExpCur_Click(evm, panels) &&
+           cmdEnterCurrentLSB_Click(evm, panels);
   }
 };
 
@@ -112,9 +112,9 @@ TEST(InitialCalibration, EachButtonRefusesItsOwnBadInput) {
     c.Inputs(k.rshunt, k.current, k.lsb);
     const size_t writes = c.Writes().size();
     bool ran[3] = {};
-    ran[0] = cmdEnterShuntR_Click(c.evm);
-    if (ran[0]) ran[1] = cmdEnterMaxExpCur_Click(c.evm);
-    if (ran[1]) ran[2] = cmdEnterCurrentLSB_Click(c.evm);
+    ran[0] = cmdEnterShuntR_Click(c.evm, c.panels);
+    if (ran[0]) ran[1] = cmdEnterMaxExpCur_Click(c.evm, c.panels);
+    if (ran[1]) ran[2] = cmdEnterCurrentLSB_Click(c.evm, c.panels);
     EXPECT_EQ(ran[0] + ran[1] + ran[2], k.buttonsThatRun);
     if (k.message) {
       ASSERT_EQ(c.ui.messages.size(), 1u);
@@ -138,7 +138,7 @@ TEST(InitialCalibration, ARejectedLsbIsStillUsed) {
   c.Inputs("0.01", "2", "100u");
   ASSERT_TRUE(c.RunButtons());
   c.Cal().txtSelectedCurrentLSB = c.Cal().txtMinLSB;  // typed back: rejected
-  EXPECT_FALSE(cmdEnterCurrentLSB_Click(c.evm));
+  EXPECT_FALSE(cmdEnterCurrentLSB_Click(c.evm, c.panels));
   EXPECT_EQ(c.Cal().txtFSC_Dec, "");
   EXPECT_EQ(c.Cal().txtSelectedCurrentLSB, "");
   EXPECT_EQ(c.Cal().txtFSC_Hex, "A000") << "other results stay";
@@ -148,7 +148,7 @@ TEST(InitialCalibration, ARejectedLsbIsStillUsed) {
   c.Cal().txtSelectedCurrentLSB = "100u";
   c.Cal().txtRshunt = "";
   c.ui.messages.clear();
-  EXPECT_FALSE(cmdEnterCurrentLSB_Click(c.evm));
+  EXPECT_FALSE(cmdEnterCurrentLSB_Click(c.evm, c.panels));
   ASSERT_EQ(c.ui.messages.size(), 1u);
   EXPECT_EQ(c.ui.messages[0].text, kRshuntMessage);
 }
@@ -219,8 +219,8 @@ TEST(FirstActivation, RestoredInputsRecomputeQuietlyAndStopAtTheFirstBadStep) {
     SCOPED_TRACE(k.name);
     CalContext c;
     c.Inputs(k.rshunt, k.current, k.lsb);
-    c.evm.shell.RunWithoutUsb = k.runWithoutUsb;
-    FirstActivation(c.evm);
+    c.evm.shell().RunWithoutUsb = k.runWithoutUsb;
+    FirstActivation(c.evm, c.panels);
     EXPECT_EQ(c.Store().RegValue[0], 0x399F) << "registers are read in every case";
     EXPECT_EQ(!c.Cal().txtMaxPosCur.empty(), k.maxPosCur);
     EXPECT_EQ(!c.Cal().txtMinLSB.empty(), k.lsbRange);
@@ -239,7 +239,7 @@ struct SecondCal : CalContext {
     UseConfig(0x399F);
     Inputs(L("0.01", locale).c_str(), "2", "100u");
     EXPECT_TRUE(RunButtons());
-    cmdReadInitCalCurrent_Click(evm);
+    cmdReadInitCalCurrent_Click(evm, panels);
   }
 };
 
@@ -249,7 +249,7 @@ TEST(SecondCalibration, ScalesByMeteredOverReportedCurrentOrRefusesWhatTheRegist
     EXPECT_EQ(c.Cal().txtQMA740_Current, "1");
     EXPECT_FALSE(c.Cal().cmdReadInitCalCurrentEnabled);
     c.Cal().txtMeasShuntCurrent = L("1.02", locale);
-    ASSERT_TRUE(cmdSecondCal_Click(c.evm));
+    ASSERT_TRUE(cmdSecondCal_Click(c.evm, c.panels));
     EXPECT_EQ(c.Cal().txtNewFullScaleCal_dec, "41778") << "41779 with bit 0 cleared";
     EXPECT_EQ(c.Cal().txtNewFullScaleCal, "A332");
     EXPECT_EQ(c.Device().Register(5), 41778);
@@ -285,7 +285,7 @@ TEST(SecondCalibration, ScalesByMeteredOverReportedCurrentOrRefusesWhatTheRegist
     c.Cal().txtQMA740_Current = k.deviceCurrent;
     c.Cal().txtMeasShuntCurrent = k.measured;
     const size_t writes = c.Writes().size();
-    EXPECT_EQ(cmdSecondCal_Click(c.evm), k.written >= 0);
+    EXPECT_EQ(cmdSecondCal_Click(c.evm, c.panels), k.written >= 0);
     if (k.written >= 0) {
       EXPECT_EQ(c.Writes().back(), std::make_pair(5, k.written));
       EXPECT_TRUE(c.ui.messages.empty());
@@ -304,7 +304,7 @@ TEST(RegisterBitMap, DecimalBoxLeftChangesNoRegisterAndShowsTheScaledValueAgain)
     SCOPED_TRACE(locale.decimalSeparator);
     CalContext c(locale);
     c.UseConfig(0x399F);
-    gridReg_RowColChange(c.evm, 3, 2);  // 02h, the bus voltage
+    gridReg_RowColChange(c.evm, c.panels, 3, 2);  // 02h, the bus voltage
     const std::string shown = c.Panel().txtCurrent_Decmal;
     ASSERT_FALSE(shown.empty());
     const auto values = c.Store().RegValue;
@@ -312,7 +312,7 @@ TEST(RegisterBitMap, DecimalBoxLeftChangesNoRegisterAndShowsTheScaledValueAgain)
     for (const char* typed : {"5", "1.5k", "abc", ""}) {
       SCOPED_TRACE(typed);
       c.Panel().txtCurrent_Decmal = typed;
-      txtCurrent_Decmal_LostFocus(c.evm, typed);
+      txtCurrent_Decmal_LostFocus(c.evm, c.panels, typed);
       EXPECT_EQ(c.Panel().txtCurrent_Decmal, shown);
       EXPECT_EQ(c.Store().RegValue, values);
       EXPECT_EQ(c.Board().RequestCount(), requests);

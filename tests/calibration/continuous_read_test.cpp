@@ -45,12 +45,12 @@ TEST(ContinuousRead, StopEndsTheLoopAfterThePassInProgressAndEndsANestedStartToo
   for (int passes : {1, 3}) {
     ReadContext c;
     std::vector<uint32_t> colours;
-    c.evm.measurement.onPass = [&] { colours.push_back(StartButtonColour(c.evm.measurement)); };
+    c.evm.measurement().onPass = [&] { colours.push_back(StartButtonColour(c.evm.measurement())); };
     c.StopAfter(passes);
-    cmdStartContinuousRead_Click(c.evm);
+    cmdStartContinuousRead_Click(c.evm, c.panels);
     EXPECT_EQ(c.Reads().size(), 6u * static_cast<size_t>(passes));
     EXPECT_EQ(c.ui.eventPasses, passes);
-    EXPECT_FALSE(c.evm.measurement.ContinuousRead);
+    EXPECT_FALSE(c.evm.measurement().ContinuousRead);
     ASSERT_EQ(colours.size(), static_cast<size_t>(passes) + 1);
     for (int i = 0; i < passes; ++i) {
       const uint32_t blink = i % 2 == 0 ? kBlinkBlue : kBlinkRed;
@@ -62,10 +62,10 @@ TEST(ContinuousRead, StopEndsTheLoopAfterThePassInProgressAndEndsANestedStartToo
 
   ReadContext nested;
   nested.ui.onProcessEvents = [&nested] {
-    if (nested.ui.eventPasses == 1) cmdStartContinuousRead_Click(nested.evm);
+    if (nested.ui.eventPasses == 1) cmdStartContinuousRead_Click(nested.evm, nested.panels);
     if (nested.ui.eventPasses == 3) cmdStopContinuousRead_Click(nested.evm);
   };
-  cmdStartContinuousRead_Click(nested.evm);
+  cmdStartContinuousRead_Click(nested.evm, nested.panels);
   EXPECT_EQ(nested.ui.eventPasses, 3);
   EXPECT_EQ(nested.Reads().size(), 18u);
 }
@@ -80,9 +80,9 @@ TEST(LogFile, HeaderAndRecordsByteForByte) {
   c.clock.Set({2026, 3, 7, 14, 5, 9});
   c.OpenLog();
   EXPECT_EQ(c.Log(), header) << "only the header until reading starts";
-  EXPECT_TRUE(c.evm.measurement.mnuLogToFile);
+  EXPECT_TRUE(c.evm.measurement().mnuLogToFile);
   c.StopAfter(2);
-  cmdStartContinuousRead_Click(c.evm);
+  cmdStartContinuousRead_Click(c.evm, c.panels);
   // 12 W, 1 A, config 399Fh, 10 mV, 12 V with conversion-ready, power, current, cal.
   const std::string normal = "12,1,0,14751,1000,24002,6000,10000,40960," + kRecordEnd;
   EXPECT_EQ(c.Log(),
@@ -93,11 +93,11 @@ TEST(LogFile, HeaderAndRecordsByteForByte) {
   c.Store().CurrentLsb = 1e-9;
   c.Store().PowerLsb = 0.00002;
   c.Device().SetRegisterForTest(6, 0x0042);
-  mnuEngineeringMode_Click(c.evm);
+  mnuEngineeringMode_Click(c.evm, c.panels);
   c.clock.Set({2026, 12, 31, 23, 59, 58});
   c.ui.eventPasses = 0;
   c.StopAfter(1);
-  cmdStartContinuousRead_Click(c.evm);
+  cmdStartContinuousRead_Click(c.evm, c.panels);
   const std::string engineering =
       "\"12-31-2026 23:59:58\",.12,1E-05,0,0,0,"
       "14751,1000,24002,6000,10000,40960,66,0," +
@@ -117,9 +117,9 @@ TEST(LogFile, OnlyAcknowledgedPassesWhileLoggingIsOnAreRecordedAndTheUnloadClose
       if (!switchedOff) c.Board().forcedStatus = c.ui.eventPasses == 1 || c.ui.eventPasses == 2;
       if (c.ui.eventPasses >= 4) cmdStopContinuousRead_Click(c.evm);
     };
-    cmdStartContinuousRead_Click(c.evm);
+    cmdStartContinuousRead_Click(c.evm, c.panels);
     EXPECT_TRUE(!switchedOff || c.Reads().size() == 24u) << "reading goes on";
-    EXPECT_EQ(c.evm.measurement.unacknowledgedPasses, switchedOff ? 0 : 2);
+    EXPECT_EQ(c.evm.measurement().unacknowledgedPasses, switchedOff ? 0 : 2);
     StopMeasurement(c.evm);
     const std::string log = c.Log();
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6) << "the header and two passes";
@@ -127,11 +127,11 @@ TEST(LogFile, OnlyAcknowledgedPassesWhileLoggingIsOnAreRecordedAndTheUnloadClose
 
   ReadContext unloaded;
   unloaded.OpenLog();
-  unloaded.ui.onProcessEvents = [&unloaded] { MainUnload(unloaded.evm); };
-  cmdStartContinuousRead_Click(unloaded.evm);
+  unloaded.ui.onProcessEvents = [&unloaded] { MainUnload(unloaded.evm, unloaded.panels); };
+  cmdStartContinuousRead_Click(unloaded.evm, unloaded.panels);
   EXPECT_EQ(unloaded.ui.eventPasses, 1);
-  EXPECT_FALSE(unloaded.evm.measurement.LogActive);
-  EXPECT_EQ(unloaded.evm.measurement.logFile, nullptr);
+  EXPECT_FALSE(unloaded.evm.measurement().LogActive);
+  EXPECT_EQ(unloaded.evm.measurement().logFile, nullptr);
 }
 
 // Each refusal names the file; a read-only file keeps what it held.
@@ -139,7 +139,7 @@ TEST(LogFile, CancelOrAFileThatCannotBeMadeOrWrittenLeavesLoggingOff) {
   ReadContext c;
   c.ui.saveFileAnswers.push_back(std::nullopt);
   mnuLogToFile_Click(c.evm);
-  EXPECT_FALSE(c.evm.measurement.mnuLogToFile) << "nothing is logged after a cancel";
+  EXPECT_FALSE(c.evm.measurement().mnuLogToFile) << "nothing is logged after a cancel";
 
   const std::string locked = (c.dir.path() / "kept.csv").string();
   ASSERT_TRUE(WriteFileAtomically(locked, "kept"));
@@ -158,11 +158,11 @@ TEST(LogFile, CancelOrAFileThatCannotBeMadeOrWrittenLeavesLoggingOff) {
     c.ui.messages.clear();
     c.logPath = file;
     c.OpenLog();
-    EXPECT_FALSE(c.evm.measurement.LogActive);
-    EXPECT_FALSE(c.evm.measurement.mnuLogToFile) << "the menu item is unchecked";
+    EXPECT_FALSE(c.evm.measurement().LogActive);
+    EXPECT_FALSE(c.evm.measurement().mnuLogToFile) << "the menu item is unchecked";
     ASSERT_EQ(c.ui.messages.size(), 1u);
     EXPECT_NE(c.ui.messages[0].text.find(message), std::string::npos);
-    EXPECT_EQ(c.evm.measurement.LastChosenFolder, ExtractFolder(file));
+    EXPECT_EQ(c.evm.measurement().LastChosenFolder, ExtractFolder(file));
   }
   EXPECT_EQ(ReadWholeFile(locked).value_or("<none>"), "kept");
 }

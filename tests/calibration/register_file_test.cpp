@@ -48,7 +48,7 @@ TEST(RegisterFile, SaveWritesTheSlotsAndRemembersTheFolderForTheNextDialog) {
   EXPECT_EQ(ReadWholeFile(c.evm.StateFile("path_info.txt")), "\"" + folder + "\"\r\n");
 
   c.ui.openFileAnswers.push_back(std::nullopt);
-  mnuLoadReg_Click(c.evm);
+  mnuLoadReg_Click(c.evm, c.panels);
   EXPECT_EQ(c.ui.fileDialogs[1].initialFolder, folder);
   EXPECT_TRUE(c.ui.messages.empty()) << "a cancelled dialog does nothing";
 
@@ -61,8 +61,8 @@ TEST(RegisterFile, SaveWritesTheSlotsAndRemembersTheFolderForTheNextDialog) {
 
 TEST(RegisterFile, LoadBringsBackTheSlotsAndWritesOnlyWhatChanged) {
   RegContext c;
-  ReadAllRegs(c.evm);
-  WriteAllEdited(c.evm);
+  ReadAllRegs(c.evm, c.panels);
+  WriteAllEdited(c.evm, c.panels);
   const auto before = c.Store().RegValue;
   const size_t writes = c.Writes().size();
 
@@ -71,7 +71,7 @@ TEST(RegisterFile, LoadBringsBackTheSlotsAndWritesOnlyWhatChanged) {
   const auto file = c.dir.path() / "same.csv";
   ASSERT_TRUE(WriteFileAtomically(file, Lines(same)));
   c.ui.openFileAnswers.push_back(file.string());
-  mnuLoadReg_Click(c.evm);
+  mnuLoadReg_Click(c.evm, c.panels);
   EXPECT_EQ(c.Writes().size(), writes);
 
   // Config and calibration changed, slot 22 too; values may share a line.
@@ -83,7 +83,7 @@ TEST(RegisterFile, LoadBringsBackTheSlotsAndWritesOnlyWhatChanged) {
   content.replace(content.find("\r\n"), 2, ",");
   ASSERT_TRUE(WriteFileAtomically(file, content));
   c.ui.openFileAnswers.push_back(file.string());
-  mnuLoadReg_Click(c.evm);
+  mnuLoadReg_Click(c.evm, c.panels);
   const auto all = c.Writes();
   using Writes = std::vector<std::pair<int, int>>;
   const Writes fromLoad(all.begin() + static_cast<std::ptrdiff_t>(writes), all.end());
@@ -91,7 +91,7 @@ TEST(RegisterFile, LoadBringsBackTheSlotsAndWritesOnlyWhatChanged) {
   EXPECT_EQ(c.Store().RegValue[22], 12345);
   EXPECT_EQ(c.Cell(1, 1), " Config");
   EXPECT_TRUE(c.ui.messages.empty());
-  EXPECT_EQ(c.evm.measurement.LastChosenFolder, (c.dir.path() / "").string());
+  EXPECT_EQ(c.evm.measurement().LastChosenFolder, (c.dir.path() / "").string());
   EXPECT_FALSE(std::filesystem::exists(c.evm.StateFile("path_info.txt"))) << "only Save keeps it";
 }
 
@@ -107,7 +107,7 @@ TEST(RegisterFile, SaveAndLoadInAFolderWithANonAsciiName) {
   mnuSaveReg_Click(c.evm);
   c.Store().RegValue[22] = 0;
   c.ui.openFileAnswers.push_back(file);
-  mnuLoadReg_Click(c.evm);
+  mnuLoadReg_Click(c.evm, c.panels);
   EXPECT_TRUE(c.ui.messages.empty());
   EXPECT_EQ(c.Store().RegValue[22], 4321);
 }
@@ -138,12 +138,12 @@ TEST(RegisterFile, BadFilesChangeNothing) {
     SCOPED_TRACE(k.name);
     RegContext c;
     c.Store().RegValue[0] = 0x399F;
-    RefreshRegDisplay(c.evm);
+    RefreshRegDisplay(c.evm, c.panels);
     const auto before = c.Store().RegValue;
     const auto file = c.dir.path() / "bad.csv";
     ASSERT_TRUE(WriteFileAtomically(file, k.content));
     c.ui.openFileAnswers.push_back(file.string());
-    mnuLoadReg_Click(c.evm);
+    mnuLoadReg_Click(c.evm, c.panels);
     ASSERT_EQ(c.ui.messages.size(), 1u);
     EXPECT_EQ(c.ui.messages[0].text, "Bad File Name in Load File");
     EXPECT_EQ(c.Store().RegValue, before);
@@ -157,7 +157,7 @@ TEST(RegisterFile, BadFilesChangeNothing) {
     RegContext c;
     const auto file = c.dir.path() / name;
     c.ui.openFileAnswers = {file.string()};
-    mnuLoadReg_Click(c.evm);
+    mnuLoadReg_Click(c.evm, c.panels);
     ASSERT_EQ(c.ui.messages.size(), 1u);
     EXPECT_EQ(c.ui.messages[0].text, "Bad File Name in Load File\n\n" +
                                          UnreadableFileMessage(file, std::make_error_code(error)));

@@ -36,7 +36,7 @@ constexpr OpInfo kOps[] = {{"read pass", 1000 + 600, 1},
 
 struct Context : test::RegContext {
   Context() {
-    evm.shell.UsbAddress = 0x2F90;
+    evm.shell().UsbAddress = 0x2F90;
     ui.usbProblemAnswers.assign(20, UsbProblemChoice::TryAgain);
     grid.Cell(1, 2) = "I2C CH2 S 91 ACKS R ACKM R ACKM P";
     grid.Cell(2, 2) = "result16";
@@ -51,24 +51,24 @@ struct Context : test::RegContext {
     switch (op) {
       case kReadPass:
         Device().SetRegisterForTest(5, static_cast<uint16_t>(value));
-        ReadAllRegs(evm);
+        ReadAllRegs(evm, panels);
         return !Panel().txtDutNotAckVisible && Store().RegValue[5] == value;
       case kWrite:
         Store().RegValue[5] = value;
         Store().RegEdited[5] = true;
-        WriteAllEdited(evm);
+        WriteAllEdited(evm, panels);
         return !Store().RegEdited[5] && Device().Register(5) == value;
       case kSend:
-        evm.dutWriter.SendMnemonic("I2C CH2 S 98 ACKS 12 ACKS 80 ACKS 00 ACKS P");
-        return !evm.dutWriter.LastExchangeFailed() && evm.dutWriter.AckCount == 4 &&
-               std::count(evm.results.I2C_AckStatus.begin(), evm.results.I2C_AckStatus.begin() + 4,
-                          0) == 4;
+        evm.dutWriter().SendMnemonic("I2C CH2 S 98 ACKS 12 ACKS 80 ACKS 00 ACKS P");
+        return !evm.dutWriter().LastExchangeFailed() && evm.dutWriter().AckCount == 4 &&
+               std::count(evm.results().I2C_AckStatus.begin(),
+                          evm.results().I2C_AckStatus.begin() + 4, 0) == 4;
       case kConverterRead:
-        return std::fabs(evm.calBoard.ReadCnv(Converter::Cnv1, Reference::User) - 0.0116) < 1e-3;
+        return std::fabs(evm.calBoard().ReadCnv(Converter::Cnv1, Reference::User) - 0.0116) < 1e-3;
       case kDacAutoCal:
-        evm.calBoard.SetDac(DacChannel::B, 2.5, Reference::User, true);
-        return ui.messages.size() == messages && !evm.dutWriter.LastExchangeFailed() &&
-               std::fabs(evm.calBoard.ReadCnv(Converter::Cnv1, Reference::User) - 2.5) < 1e-3;
+        evm.calBoard().SetDac(DacChannel::B, 2.5, Reference::User, true);
+        return ui.messages.size() == messages && !evm.dutWriter().LastExchangeFailed() &&
+               std::fabs(evm.calBoard().ReadCnv(Converter::Cnv1, Reference::User) - 2.5) < 1e-3;
       case kScriptStep:
         ExeScript(script, 1);
         ExeScript(script, 2);
@@ -182,7 +182,7 @@ TEST(FaultMatrix, EveryFaultEndsTheOperationWithinItsTimeOutsAndOneDialog) {
 // A day-long simulated log must not grow with every request it made.
 TEST(FaultMatrix, SimulatorHistoryStaysBounded) {
   test::RegContext c;
-  for (int pass = 0; pass < 300; ++pass) ReadAllRegs(c.evm);
+  for (int pass = 0; pass < 300; ++pass) ReadAllRegs(c.evm, c.panels);
   EXPECT_EQ(c.Board().RequestCount(), 1800u);
   EXPECT_EQ(c.Board().Requests().size(), sim::kSimHistoryLength);
 }

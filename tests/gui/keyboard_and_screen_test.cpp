@@ -63,7 +63,7 @@ TEST(Keyboard, TabLeavesTheGridSpaceTogglesBitBoxesEscapeClosesAndF5Reads) {
   QApplication::setActiveWindow(&k.w);
   k.c.sim->RegLink()->Device().SetRegisterForTest(5, 0x4321);
   QTest::keySequence(&k.w, QKeySequence("F5"));
-  EXPECT_EQ(k.c.evm.registers.RegValue[5], 0x4321);
+  EXPECT_EQ(k.c.evm.registers().RegValue[5], 0x4321);
 }
 
 TEST(Keyboard, ReturnPressesTheButtonOfABoxAndTheFocusedButton) {
@@ -74,13 +74,13 @@ TEST(Keyboard, ReturnPressesTheButtonOfABoxAndTheFocusedButton) {
   rshunt->selectAll();
   QTest::keyClicks(rshunt, "0.02");
   QTest::keyClick(rshunt, Qt::Key_Return);
-  EXPECT_EQ(k.c.evm.calibration.txtMaxPosCur, "16.") << "Enter Shunt Resistance ran";
+  EXPECT_EQ(k.w.Panels().calibration.txtMaxPosCur, "16.") << "Enter Shunt Resistance ran";
 
   // A focused button: Read All Reg after a write behind its back.
   k.c.sim->RegLink()->Device().SetRegisterForTest(5, 0x1234);
   QPushButton* read = k.Button("Command8", "tabCalibrate");
   QTest::keyClick(read, Qt::Key_Return);
-  EXPECT_EQ(k.c.evm.registers.RegValue[5], 0x1234);
+  EXPECT_EQ(k.c.evm.registers().RegValue[5], 0x1234);
 
   QWidget* eval = k.Open("cmdDac_Adc", "frmEvalControl");
   auto* dacb = eval->findChild<QLineEdit*>("Text7");
@@ -167,7 +167,7 @@ TEST(Feedback, BusyCursorWhileTheBoardWorksAndAutoCalibrationTellsItsSuccess) {
   Keyboard k;
   std::vector<int> cursors;
   k.c.ui.onMessage = [&] { cursors.push_back(QApplication::overrideCursor()->shape()); };
-  k.c.evm.calibration.txtRshunt = "none";
+  k.w.Panels().calibration.txtRshunt = "none";
   k.Button("cmdEnterShuntR", "tabCalibrate")->click();
   QWidget* eval = k.Open("cmdDac_Adc", "frmEvalControl");
   auto* dacb = eval->findChild<QLineEdit*>("Text7");
@@ -287,11 +287,11 @@ TEST(StatusBar, SaysWhichBoardsAndWhatRuns) {
   auto* status = f.w.statusBar()->findChild<QLabel*>("lblStatus");
   ASSERT_NE(status, nullptr);
   EXPECT_EQ(status->text(), "Simulated EVM: register link 3A5F:5F00, interface board 3A5F:2F90");
-  f.c.evm.shell.RunWithoutUsb = true;
-  f.c.evm.measurement.ContinuousRead = true;
-  f.c.evm.measurement.ContinuousPasses = 3;
-  f.c.evm.measurement.LogActive = true;
-  f.c.evm.measurement.logFileName = "bench.csv";
+  f.c.evm.shell().RunWithoutUsb = true;
+  f.c.evm.measurement().ContinuousRead = true;
+  f.c.evm.measurement().ContinuousPasses = 3;
+  f.c.evm.measurement().LogActive = true;
+  f.c.evm.measurement().logFileName = "bench.csv";
   f.w.RenderPanels();
   EXPECT_EQ(status->text(),
             "No USB (Run Without USB)   |   Continuous read: 3 passes   |   Logging to bench.csv");

@@ -201,7 +201,7 @@ TEST(MainWindow, ClosingWritesTheSettingsFile) {
     w.close();
   }
   EXPECT_TRUE(std::filesystem::exists(c.evm.StateFile("ZM5520_1EVM_Settings.csv")));
-  EXPECT_FALSE(c.evm.regLink.LinkOpen());
+  EXPECT_FALSE(c.evm.regLink().LinkOpen());
 }
 
 // The register tab as it reaches the screen: measured on the window shown
@@ -244,7 +244,7 @@ TEST(RegisterTab, BitCaptionsOnScreenFollowEveryChange) {
     Shot shot;
     for (QLabel* label : labels) {
       shot.texts.push_back(
-          QString::fromStdString(win.c.evm.registerPanel.lblBit[shot.texts.size()]));
+          QString::fromStdString(win.w.Panels().registerPanel.lblBit[shot.texts.size()]));
       const QPoint at = label->mapTo(&win.w, QPoint(0, 0));
       shot.pixels.push_back(
           win.w.screen()

@@ -32,11 +32,11 @@ struct PlotFixture : test_support::MainWindowFixture {
   // Continuous reading from the registers tab's button for `passes` passes.
   void Read(int passes) {
     int seen = 0;
-    const int id = c.evm.measurement.AddPassListener([&](const MeasurementPass&) {
+    const int id = c.evm.measurement().AddPassListener([&](const MeasurementPass&) {
       if (++seen == passes) cmdStopContinuousRead_Click(c.evm);
     });
     Button("cmdStartContinuousRead", "tabRegisters")->click();
-    c.evm.measurement.RemovePassListener(id);
+    c.evm.measurement().RemovePassListener(id);
   }
 };
 

@@ -176,7 +176,7 @@ TEST(ScriptWindow, ClosingDuringARunEndsItAtOnceAndTheWindowGoesOnlyAfterTheRun)
 // The launcher as the program opens it with --launcher.
 struct Launched : test_support::MainWindowFixture {
   EvmScriptBoard board{c.evm};
-  frmUSB_Template* launcher = OpenLauncher(w, board, c.ui, c.evm.locale);
+  frmUSB_Template* launcher = OpenLauncher(w, board, c.ui, c.evm.locale());
   QWidget* Press(const char* button, const char* window) {
     QTest::mouseClick(Child<QPushButton>(launcher, button), Qt::LeftButton);
     QApplication::processEvents();

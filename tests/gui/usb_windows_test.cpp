@@ -57,7 +57,7 @@ TEST(UsbWindows, RawCommandWindowShowsBothReportsAndKeepsItsTexts) {
   QWidget* writer = o.Open("cmdDUT_Writer", "frmUSB_DUT_Writer");
   Opened::Child<QPushButton>(writer, "Command3")->click();
   EXPECT_EQ(Text(writer, "txtToUSB_8"), "98");
-  const uint8_t sequence = o.c.evm.dutWriter.SequenceNumber;
+  const uint8_t sequence = o.c.evm.dutWriter().SequenceNumber;
   EXPECT_EQ(Text(writer, "txtToUSB_31"), QString::number(sequence, 16).toUpper());
   EXPECT_EQ(Text(writer, "txtFromUSB_31"), QString::number(sequence + 1, 16).toUpper());
   EXPECT_EQ(Text(writer, "Text2"), "0 0 0 0 ");
@@ -84,7 +84,7 @@ TEST(EvalWindow, ControlsReachTheBoardAndCloseWritesTheSettings) {
   // The option of the reference shown is marked; opening applies none.
   EXPECT_EQ(box("Text5")->text(), "5");
   EXPECT_TRUE(button("Option1")->isChecked());
-  EXPECT_EQ(o.c.evm.calBoard.RefMode, Reference::None);
+  EXPECT_EQ(o.c.evm.calBoard().RefMode, Reference::None);
 
   click("Option12");  // CNV2+ GND
   click("Check1");    // the current loop
@@ -117,14 +117,14 @@ TEST(UsbWindows, DebugWindowSwitchesLevelsAndShowsTheSupplyButtonsCommands) {
   auto* log = Opened::Child<QPlainTextEdit>(debug, "txtUSB_Debug");
   toggle->click();
   EXPECT_EQ(toggle->text().remove(QChar('&')), "Press to Turn off Debug");
-  EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, DebugTrace::Mnemonic);
+  EXPECT_EQ(o.c.evm.usbDebug().UsbDebugLevel, DebugTrace::Mnemonic);
   // The supply buttons of the main window send through the logged path.
   auto* supply = o.Find<QGroupBox>("Frame7");
   Opened::Child<QPushButton>(supply, "Command14")->click();
   QApplication::processEvents();
   EXPECT_EQ(log->toPlainText(), "CMD ON \n");
   Opened::Child<QCheckBox>(debug, "chkVerbose")->click();
-  EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, DebugTrace::Hid);
+  EXPECT_EQ(o.c.evm.usbDebug().UsbDebugLevel, DebugTrace::Hid);
   Opened::Child<QPushButton>(supply, "Command30")->click();
   QApplication::processEvents();
   EXPECT_TRUE(log->toPlainText().contains("***** HID Test Report *****"));
@@ -133,7 +133,7 @@ TEST(UsbWindows, DebugWindowSwitchesLevelsAndShowsTheSupplyButtonsCommands) {
   EXPECT_EQ(log->toPlainText(), "");
   debug->close();
   QApplication::processEvents();
-  EXPECT_EQ(o.c.evm.usbDebug.UsbDebugLevel, DebugTrace::Hid)
+  EXPECT_EQ(o.c.evm.usbDebug().UsbDebugLevel, DebugTrace::Hid)
       << "closing the window keeps logging on";
 }
 
@@ -141,16 +141,16 @@ TEST(UsbWindows, DebugWindowSwitchesLevelsAndShowsTheSupplyButtonsCommands) {
 // drops from its top what the log dropped and keeps the newest line in view.
 TEST(UsbWindows, DebugWindowShowsTheLogOncePerEventPass) {
   test::SimContext c;
-  frmDebugUSB w(c.evm.usbDebug, c.evm.debugPanel);
+  frmDebugUSB w(c.evm.usbDebug(), c.panels.debugPanel);
   w.show();
   for (const int entries : {30000, 3000}) {
     const int blocks = w.txtUSB_Debug->document()->blockCount();
-    for (int i = 0; i < entries; ++i) c.evm.usbDebug.Entry("line " + std::to_string(i));
+    for (int i = 0; i < entries; ++i) c.evm.usbDebug().Entry("line " + std::to_string(i));
     EXPECT_EQ(w.txtUSB_Debug->document()->blockCount(), blocks) << "not drawn before the pass";
     QApplication::processEvents();
-    ASSERT_GT(c.evm.usbDebug.DroppedLines(), 0u);
+    ASSERT_GT(c.evm.usbDebug().DroppedLines(), 0u);
     EXPECT_EQ(w.txtUSB_Debug->toPlainText(),
-              QString::fromStdString(c.evm.usbDebug.Text()).remove('\r'));
+              QString::fromStdString(c.evm.usbDebug().Text()).remove('\r'));
     const QRect caret = w.txtUSB_Debug->cursorRect();
     EXPECT_TRUE(w.txtUSB_Debug->viewport()->rect().contains(caret)) << "the end is in view";
   }
@@ -171,7 +171,7 @@ TEST(UsbWindows, SetAddressStoresTheChoiceOnEveryWayOutAndShowingAgainKeepsIt) {
       QTest::keyClick(window, Qt::Key_Escape);
     } else {
       window->Check1->click();
-      EXPECT_EQ(*o.c.evm.shell.UsbAddress, 0x1234);
+      EXPECT_EQ(*o.c.evm.shell().UsbAddress, 0x1234);
       window->Command3->click();
     }
     QApplication::processEvents();
@@ -233,7 +233,7 @@ TEST(UsbWindows, UsbProblemDialogGivesEachWayOutsChoiceAndOffersSetAddress) {
 
 TEST(ChooseBoards, TheArrowKeysPickABoardAndReturnUsesIt) {
   test::SimContext c(NumberLocale::Point(), {.simulate = true, .simulatedBoards = 2});
-  ASSERT_TRUE(c.evm.regLink.OpenRegLink());
+  ASSERT_TRUE(c.evm.regLink().OpenRegLink());
   frmChooseBoards dialog(c.evm);
   dialog.show();
   QApplication::setActiveWindow(&dialog);
@@ -241,7 +241,7 @@ TEST(ChooseBoards, TheArrowKeysPickABoardAndReturnUsesIt) {
   ASSERT_EQ(dialog.gridRegLink->currentRow(), 0) << "the link in use";
   QTest::keyClick(dialog.gridRegLink, Qt::Key_Down);
   QTest::keyClick(dialog.gridRegLink, Qt::Key_Return);
-  EXPECT_EQ(c.evm.regLink.SelectedBoard, "RL0002");
+  EXPECT_EQ(c.evm.regLink().SelectedBoard, "RL0002");
   EXPECT_TRUE(dialog.isVisible()) << "the dialog stays for the other board";
 }
 

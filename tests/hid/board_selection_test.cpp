@@ -12,8 +12,8 @@ namespace {
 // Two register links and two interface boards: RL0001, IB0001, RL0002, IB0002.
 struct TwoBoardBench : SimContext {
   TwoBoardBench() : SimContext(NumberLocale::Point(), {.simulate = true, .simulatedBoards = 2}) {
-    evm.shell.UsbAddress = sim->Interface()->ProductId();
-    evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
+    evm.shell().UsbAddress = sim->Interface()->ProductId();
+    evm.usbDebug().UsbDebugLevel = DebugTrace::Hid;
   }
   sim::SimDevice& Board(size_t i) { return *sim->Boards()[i]; }
   sim::RegLinkBoard& Link(size_t i) { return dynamic_cast<sim::RegLinkBoard&>(Board(i)); }
@@ -48,25 +48,25 @@ TEST(BoardSelection, EachConnectionTakesTheChosenBoardOrTheFirstThatOpens) {
       if (c.selector == "#") return bench.Board(second).path;
       return c.selector.empty() ? c.selector : prefix + std::string("000") + c.selector;
     };
-    bench.evm.regLink.SelectedBoard = pick("RL", 2);
-    bench.evm.regLink.SelectionRequired = c.required;
-    bench.evm.dutWriter.SelectedBoard = pick("IB", 3);
-    bench.evm.dutWriter.SelectionRequired = c.required;
+    bench.evm.regLink().SelectedBoard = pick("RL", 2);
+    bench.evm.regLink().SelectionRequired = c.required;
+    bench.evm.dutWriter().SelectedBoard = pick("IB", 3);
+    bench.evm.dutWriter().SelectionRequired = c.required;
 
-    const bool linked = bench.evm.regLink.OpenRegLink();
-    const bool found = bench.evm.dutWriter.FindMnemonicBoard();
+    const bool linked = bench.evm.regLink().OpenRegLink();
+    const bool found = bench.evm.dutWriter().FindMnemonicBoard();
     EXPECT_EQ(linked, c.linkTaken >= 0);
     EXPECT_EQ(found, c.interfaceTaken >= 0);
     if (linked) {
-      EXPECT_EQ(bench.evm.regLink.DevicePath(), bench.Board(c.linkTaken).path);
+      EXPECT_EQ(bench.evm.regLink().DevicePath(), bench.Board(c.linkTaken).path);
     }
     if (found) {
-      EXPECT_EQ(bench.evm.dutWriter.DevicePath, bench.Board(c.interfaceTaken).path);
+      EXPECT_EQ(bench.evm.dutWriter().DevicePath, bench.Board(c.interfaceTaken).path);
     }
-    EXPECT_NE(bench.evm.regLink.ChoiceNote.find(c.whyLink), std::string::npos)
-        << bench.evm.regLink.ChoiceNote;
-    EXPECT_NE(bench.evm.usbDebug.Text().find(c.whyInterface), std::string::npos)
-        << bench.evm.usbDebug.Text();
+    EXPECT_NE(bench.evm.regLink().ChoiceNote.find(c.whyLink), std::string::npos)
+        << bench.evm.regLink().ChoiceNote;
+    EXPECT_NE(bench.evm.usbDebug().Text().find(c.whyInterface), std::string::npos)
+        << bench.evm.usbDebug().Text();
   }
 }
 
@@ -86,13 +86,13 @@ TEST(BoardSelection, DiscoveryListsEveryBoardAndWritesThroughOneLeaveTheOthersCh
   TwoBoardBench two;
   const uint16_t untouched = two.Link(0).Device().Register(5);
   ApplyBoardSelection(two.evm, {"RL0002", ""});
-  ASSERT_TRUE(two.evm.regLink.WriteRegWord(0x40, 5, 0x12, 0x34));
+  ASSERT_TRUE(two.evm.regLink().WriteRegWord(0x40, 5, 0x12, 0x34));
   EXPECT_EQ(two.Link(2).Device().Register(5), 0x1234);
   EXPECT_EQ(two.Link(0).Device().Register(5), untouched);
   // A new choice lets go of the board in use; the next transfer takes the other.
   ApplyBoardSelection(two.evm, {"RL0001", ""});
-  EXPECT_FALSE(two.evm.regLink.LinkOpen());
-  ASSERT_TRUE(two.evm.regLink.WriteRegWord(0x40, 5, 0x00, 0x07));
+  EXPECT_FALSE(two.evm.regLink().LinkOpen());
+  ASSERT_TRUE(two.evm.regLink().WriteRegWord(0x40, 5, 0x00, 0x07));
   EXPECT_EQ(two.Link(0).Device().Register(5), 7);
   EXPECT_EQ(two.Link(2).Device().Register(5), 0x1234);
 }
@@ -104,7 +104,7 @@ TEST(BoardSelectionFile, RoundTripsAndADamagedFileIsIgnoredAndKept) {
   ASSERT_TRUE(WriteBoardSelectionFile(file, chosen));
   EXPECT_EQ(ReadBoardSelectionFile(file), chosen);
   EXPECT_EQ(LoadBoardSelection(bench.evm), "");
-  EXPECT_EQ(bench.evm.regLink.SelectedBoard, "RL0002");
+  EXPECT_EQ(bench.evm.regLink().SelectedBoard, "RL0002");
 
   for (const std::string damaged : {"\"RegLink\",\"RL0002\"\r\n", "12\r\n34\r\n",
                                     "\"Interface\",\"a\"\r\n\"RegLink\",\"b\"\r\n"}) {
@@ -113,7 +113,7 @@ TEST(BoardSelectionFile, RoundTripsAndADamagedFileIsIgnoredAndKept) {
     ASSERT_TRUE(WriteFileAtomically(path, damaged));
     EXPECT_NE(LoadBoardSelection(fresh.evm).find("EVM_Board_Selection.csv ignored"),
               std::string::npos);
-    EXPECT_EQ(fresh.evm.regLink.SelectedBoard, "");
+    EXPECT_EQ(fresh.evm.regLink().SelectedBoard, "");
     EXPECT_EQ(ReadWholeFile(path), damaged);
   }
 }

@@ -21,8 +21,8 @@ std::string Golden(const char* name) {
 
 struct Logged : SimContext {
   Logged() {
-    evm.shell.UsbAddress = 0x2F90;
-    evm.usbDebug.onAppended = [this](std::string_view) { ++appends; };
+    evm.shell().UsbAddress = 0x2F90;
+    evm.usbDebug().onAppended = [this](std::string_view) { ++appends; };
   }
   int appends = 0;
 };
@@ -72,18 +72,18 @@ TEST(UsbDebugLog, KeepsTheNewestLinesBehindOneMarker) {
 TEST(UsbDebugLog, LevelTwoTracesTextsReadsAndAcknowledgesOnlyAndLevelZeroNothing) {
   for (const DebugTrace level : {DebugTrace::Mnemonic, DebugTrace::Off}) {
     Logged c;
-    c.evm.usbDebug.UsbDebugLevel = level;
+    c.evm.usbDebug().UsbDebugLevel = level;
     // Why a chosen board was taken is part of the discovery trace.
-    c.evm.dutWriter.SelectedBoard = c.sim->Interface()->path;
+    c.evm.dutWriter().SelectedBoard = c.sim->Interface()->path;
     c.sim->Interface()->measureInputs = 0x5A;
-    c.evm.dutWriter.SendMnemonic("CMD ON");
-    c.evm.dutWriter.SendMnemonic("I2C CH2 S A5 ACKS R ACKM R ACKM P");
-    c.evm.dutWriter.SendMnemonic("CMD MEAS ");
-    EXPECT_EQ(c.evm.usbDebug.Text(), level == DebugTrace::Off
-                                         ? ""
-                                         : "CMD ON\r\n"
-                                           "I2C CH2 S A5 ACKS R ACKM R ACKM P\r\nFF FF \r\n1 \r\n"
-                                           "CMD MEAS \r\n5A \r\n");
+    c.evm.dutWriter().SendMnemonic("CMD ON");
+    c.evm.dutWriter().SendMnemonic("I2C CH2 S A5 ACKS R ACKM R ACKM P");
+    c.evm.dutWriter().SendMnemonic("CMD MEAS ");
+    EXPECT_EQ(c.evm.usbDebug().Text(), level == DebugTrace::Off
+                                           ? ""
+                                           : "CMD ON\r\n"
+                                             "I2C CH2 S A5 ACKS R ACKM R ACKM P\r\nFF FF \r\n1 \r\n"
+                                             "CMD MEAS \r\n5A \r\n");
     EXPECT_EQ(c.appends == 0, level == DebugTrace::Off);
   }
 }
@@ -92,9 +92,9 @@ TEST(UsbDebugLog, LevelTwoTracesTextsReadsAndAcknowledgesOnlyAndLevelZeroNothing
 // the board it found, byte for byte.
 TEST(UsbDebugLog, LevelOneTracesTheDiscoveryAndATransactionOnTheBoardFound) {
   Logged c;
-  c.evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
-  c.evm.dutWriter.SendMnemonic("CMD ON");
-  const std::string log = c.evm.usbDebug.Text();
+  c.evm.usbDebug().UsbDebugLevel = DebugTrace::Hid;
+  c.evm.dutWriter().SendMnemonic("CMD ON");
+  const std::string log = c.evm.usbDebug().Text();
   std::istringstream steps(Golden("level1_discovery_steps.txt"));
   std::vector<std::string> kept;
   for (std::string step; std::getline(steps, step);) {
@@ -105,17 +105,17 @@ TEST(UsbDebugLog, LevelOneTracesTheDiscoveryAndATransactionOnTheBoardFound) {
   ExpectInOrder(log, kept);
   EXPECT_EQ(log.find("***** HID Test Report *****"), 2u) << "the header comes first";
 
-  c.evm.usbDebug.Clear();
+  c.evm.usbDebug().Clear();
   c.clock.Set({2026, 3, 4, 14, 5, 6});
-  c.evm.dutWriter.SendMnemonic("CMD MUX 40");
-  EXPECT_EQ(c.evm.usbDebug.Text(), Golden("level1_transaction.log"));
+  c.evm.dutWriter().SendMnemonic("CMD MUX 40");
+  EXPECT_EQ(c.evm.usbDebug().Text(), Golden("level1_transaction.log"));
 
   // A candidate that cannot be opened is still closed in the trace.
   Logged refused;
   refused.sim->RegLink()->openRefused = true;
-  refused.evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
-  refused.evm.dutWriter.SendMnemonic("CMD ON");
-  const std::string trace = refused.evm.usbDebug.Text();
+  refused.evm.usbDebug().UsbDebugLevel = DebugTrace::Hid;
+  refused.evm.dutWriter().SendMnemonic("CMD ON");
+  const std::string trace = refused.evm.usbDebug().Text();
   const size_t first = trace.find("  DeviceInfoSet for device #0: ");
   const size_t second = trace.find("  DeviceInfoSet for device #1: ");
   ASSERT_NE(first, std::string::npos);
@@ -124,7 +124,7 @@ TEST(UsbDebugLog, LevelOneTracesTheDiscoveryAndATransactionOnTheBoardFound) {
   ExpectInOrder(member,
                 {"\r\nCreateFile\r\n  Result = Access is denied.\r\n", "\r\nHidD_GetAttributes\r\n",
                  "  Error in filling HIDD_ATTRIBUTES structure.\r\n", "\r\nCloseHandle\r\n"});
-  EXPECT_TRUE(refused.evm.dutWriter.MnemonicBoardFound) << "the next member is the board";
+  EXPECT_TRUE(refused.evm.dutWriter().MnemonicBoardFound) << "the next member is the board";
 }
 
 // A failed exchange is traced and closes the connection.
@@ -137,18 +137,18 @@ TEST(UsbDebugLog, ATimeOutOrAFailedReadIsTracedAndClosesTheConnection) {
       if (timesOut && level == DebugTrace::Mnemonic)
         continue;  // only the verbose trace names the time-out
       Logged c;
-      c.evm.dutWriter.SendMnemonic("CMD ON");
+      c.evm.dutWriter().SendMnemonic("CMD ON");
       (timesOut ? c.sim->Interface()->noReply : c.sim->Interface()->readFails) = true;
-      c.evm.usbDebug.UsbDebugLevel = level;
+      c.evm.usbDebug().UsbDebugLevel = level;
       c.ui.usbProblemAnswers = {UsbProblemChoice::TryAgain};
-      c.evm.dutWriter.SendMnemonic("CMD OFF");
-      const std::string& log = c.evm.usbDebug.Text();
+      c.evm.dutWriter().SendMnemonic("CMD OFF");
+      const std::string& log = c.evm.usbDebug().Text();
       const size_t at = log.find(timesOut ? timeout : "Readfile undefined error\r\n");
       ASSERT_NE(at, std::string::npos) << static_cast<int>(level);
       if (timesOut) {
         EXPECT_NE(log.find("\r\nCloseHandle (ReadHandle)\r\n", at), std::string::npos);
       }
-      EXPECT_FALSE(c.evm.dutWriter.MnemonicBoardFound);
+      EXPECT_FALSE(c.evm.dutWriter().MnemonicBoardFound);
       EXPECT_EQ(c.sim->OpenHandleCount(), 0);
       EXPECT_EQ(c.ui.usbProblemDialogs, 1);
     }
@@ -161,11 +161,11 @@ TEST(UsbDebugLog, TheViewIsHandedEachNewTextOnlyAndClearedOnce) {
   Logged c;
   std::vector<std::string> handed;
   int clears = 0;
-  c.evm.usbDebug.onAppended = [&](std::string_view text) { handed.emplace_back(text); };
-  c.evm.usbDebug.onCleared = [&] { ++clears; };
-  c.evm.usbDebug.UsbDebugLevel = DebugTrace::Mnemonic;
-  for (int i = 0; i < 200; ++i) c.evm.dutWriter.SendMnemonic("CMD MEAS");
-  const std::string& log = c.evm.usbDebug.Text();
+  c.evm.usbDebug().onAppended = [&](std::string_view text) { handed.emplace_back(text); };
+  c.evm.usbDebug().onCleared = [&] { ++clears; };
+  c.evm.usbDebug().UsbDebugLevel = DebugTrace::Mnemonic;
+  for (int i = 0; i < 200; ++i) c.evm.dutWriter().SendMnemonic("CMD MEAS");
+  const std::string& log = c.evm.usbDebug().Text();
   ASSERT_FALSE(handed.empty());
   size_t longest = 0;
   std::string joined;
@@ -177,9 +177,9 @@ TEST(UsbDebugLog, TheViewIsHandedEachNewTextOnlyAndClearedOnce) {
   EXPECT_LE(longest, std::string("CMD MEAS\r\n").size() + 8) << "no piece is the log so far";
 
   handed.clear();
-  c.evm.usbDebug.Clear();
+  c.evm.usbDebug().Clear();
   EXPECT_EQ(clears, 1);
-  c.evm.dutWriter.SendMnemonic("CMD ON");
+  c.evm.dutWriter().SendMnemonic("CMD ON");
   EXPECT_EQ(handed, std::vector<std::string>{"CMD ON\r\n"});
 }
 

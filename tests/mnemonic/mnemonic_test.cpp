@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ParserGolden, ::testing::ValuesIn(LoadCases()),
 
 struct Board : test::InterfaceContext {
   sim::InterfaceBoard& board() { return Interface(); }
-  UsbDutWriter& writer() { return evm.dutWriter; }
+  UsbDutWriter& writer() { return evm.dutWriter(); }
 };
 
 TEST(SendMnemonic, DecodesReadsAcknowledgesAndLatchedCommands) {
@@ -134,8 +134,8 @@ TEST(SendMnemonic, DecodesReadsAcknowledgesAndLatchedCommands) {
   EXPECT_EQ(c.writer().exchange.Text2, "0 0 0 0 ");
   EXPECT_EQ(c.sim->TestBoard().dacCode[0], 0x4011) << "the bytes reach the DAC";
   EXPECT_FALSE(SendMnemonicText(c.writer(), "I2C CH2 S A5 ACKS R ACKM P").Acknowledged());
-  EXPECT_EQ(c.evm.results.I2C_AckStatus[0], 1) << "nobody at A5";
-  EXPECT_EQ(c.evm.results.I2C_AckStatus[1], 0) << "entries past the counts keep the last ones";
+  EXPECT_EQ(c.evm.results().I2C_AckStatus[0], 1) << "nobody at A5";
+  EXPECT_EQ(c.evm.results().I2C_AckStatus[1], 0) << "entries past the counts keep the last ones";
   EXPECT_EQ(c.ui.usbProblemDialogs, 0);
 
   c.writer().SendMnemonic("CMD MUX 40");
@@ -143,21 +143,21 @@ TEST(SendMnemonic, DecodesReadsAcknowledgesAndLatchedCommands) {
   EXPECT_EQ(c.writer().exchange.Text1, "");
   c.board().measureInputs = 0x81;
   EXPECT_EQ(SendMnemonicText(c.writer(), "CMD MEAS ").reads, std::vector<uint8_t>{0x81});
-  EXPECT_EQ(c.evm.results.I2C_ReadData[0], 0x81);
+  EXPECT_EQ(c.evm.results().I2C_ReadData[0], 0x81);
   EXPECT_EQ(c.writer().exchange.txtToUSB[1], "3");
   EXPECT_EQ(c.writer().exchange.txtFromUSB[1], "81");
   EXPECT_EQ(c.writer().exchange.txtFromUSB[31], HexText(c.writer().MnemonicReport[31] + 1u));
 
   // Supply off silences the device under test until it is switched on again.
-  ASSERT_TRUE(c.evm.regLink.OpenRegLink());
-  c.evm.regLink.ReadRegWord(0x40, 0);
-  ASSERT_EQ(c.evm.results.I2C_AckStatus[0], 0);
+  ASSERT_TRUE(c.evm.regLink().OpenRegLink());
+  c.evm.regLink().ReadRegWord(0x40, 0);
+  ASSERT_EQ(c.evm.results().I2C_AckStatus[0], 0);
   c.writer().SendMnemonic("CMD OFF ");
-  c.evm.regLink.ReadRegWord(0x40, 0);
-  EXPECT_EQ(c.evm.results.I2C_AckStatus[0], 1);
+  c.evm.regLink().ReadRegWord(0x40, 0);
+  EXPECT_EQ(c.evm.results().I2C_AckStatus[0], 1);
   c.writer().SendMnemonic("CMD ON ");
-  c.evm.regLink.ReadRegWord(0x40, 0);
-  EXPECT_EQ(c.evm.results.I2C_ReadData[0], 0x39) << "reset value after the power cycle";
+  c.evm.regLink().ReadRegWord(0x40, 0);
+  EXPECT_EQ(c.evm.results().I2C_ReadData[0], 0x39) << "reset value after the power cycle";
 }
 
 TEST(ParseMnemonic, RefusedTextShowsTheErrorBoxAndNumbersWrapAfter254) {
@@ -194,7 +194,7 @@ TEST(SendMnemonic, TheDialogIsToldWhatWasSearchedForAndMet) {
            "udev rule must grant read and write access to the board's /dev/hidraw device)."},
       {"silent", [](Board& c) { c.board().noReply = true; },
        searched + " A board with this id is present but gave no valid answer."},
-      {"no address", [](Board& c) { c.evm.shell.UsbAddress.reset(); },
+      {"no address", [](Board& c) { c.evm.shell().UsbAddress.reset(); },
        "The interface board's USB address is not set: choose it in Set Address."},
   };
   for (const auto& t : cases) {
@@ -211,9 +211,9 @@ TEST(SendMnemonic, RunWithoutUsbFromTheDialogSilencesThePath) {
   c.board().noReply = true;
   c.ui.usbProblemAnswers = {UsbProblemChoice::RunWithoutUsb};
   c.writer().SendMnemonic("CMD ON");
-  EXPECT_TRUE(c.evm.shell.RunWithoutUsb);
+  EXPECT_TRUE(c.evm.shell().RunWithoutUsb);
 
-  c.evm.results.I2C_ReadData[0] = 0x77;
+  c.evm.results().I2C_ReadData[0] = 0x77;
   const size_t reports = c.board().Reports().size();
   const uint8_t sequence = c.writer().SequenceNumber;
   c.writer().SendMnemonic("NOT A COMMAND");
@@ -221,7 +221,7 @@ TEST(SendMnemonic, RunWithoutUsbFromTheDialogSilencesThePath) {
   EXPECT_TRUE(c.ui.messages.empty()) << "not even parsed";
   EXPECT_EQ(c.writer().SequenceNumber, sequence);
   EXPECT_EQ(c.board().Reports().size(), reports);
-  EXPECT_FALSE(c.evm.results.I2C_ReadData[0].has_value())
+  EXPECT_FALSE(c.evm.results().I2C_ReadData[0].has_value())
       << "nothing was read, so no byte of an earlier transfer passes for a reading";
   EXPECT_EQ(c.writer().ReadCount, 0);
 }
@@ -286,15 +286,15 @@ TEST(FindMnemonicBoard, MatchesOnlyTheChosenAddress) {
   };
   for (const auto& t : cases) {
     Board c;
-    c.evm.shell.UsbAddress = t.address;
+    c.evm.shell().UsbAddress = t.address;
     c.board().jump4 = t.jump4;
     c.board().jump5 = t.jump5;
     c.board().legacy = t.legacy;
-    c.evm.usbDebug.UsbDebugLevel = DebugTrace::Hid;
+    c.evm.usbDebug().UsbDebugLevel = DebugTrace::Hid;
     EXPECT_EQ(c.writer().FindMnemonicBoard(), t.found);
     EXPECT_EQ(c.writer().MnemonicBoardFound, t.found);
     const bool notFoundLogged =
-        c.evm.usbDebug.Text().find(" Device not found.\r\n") != std::string::npos;
+        c.evm.usbDebug().Text().find(" Device not found.\r\n") != std::string::npos;
     EXPECT_EQ(notFoundLogged, !t.found);
     EXPECT_EQ(c.sim->OpenHandleCount(), t.found ? 2 : 0);
   }

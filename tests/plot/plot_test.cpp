@@ -115,15 +115,15 @@ TEST(MeasurementSeries, LogReadsBackAsThePassesListenersGot) {
   c.ui.saveFileAnswers.push_back(path);
   mnuLogToFile_Click(c.evm);
   std::vector<MeasurementPass> heard;
-  const int id = c.evm.measurement.AddPassListener([&](const MeasurementPass& p) {
+  const int id = c.evm.measurement().AddPassListener([&](const MeasurementPass& p) {
     heard.push_back(p);
     if (heard.size() == 4) cmdStopContinuousRead_Click(c.evm);
   });
-  cmdStartContinuousRead_Click(c.evm);
-  c.evm.measurement.RemovePassListener(id);
+  cmdStartContinuousRead_Click(c.evm, c.panels);
+  c.evm.measurement().RemovePassListener(id);
   StopMeasurement(c.evm);
   ASSERT_EQ(heard.size(), 4u);
-  EXPECT_TRUE(c.evm.measurement.passListeners.empty());
+  EXPECT_TRUE(c.evm.measurement().passListeners.empty());
 
   MeasurementSeries s;
   const LogReadResult r = ReadLogFile(path, s);

@@ -20,12 +20,12 @@ TEST(ConfigControls, ResolutionCodesRoundTripAndAliasesShowAsTheirTwins) {
 TEST(ConfigControls, RegisterToListsInBothLocales) {
   for (const NumberLocale locale : {NumberLocale::Point(), NumberLocale::Comma()}) {
     RegContext c(locale);
-    ReadAllRegs(c.evm);
+    ReadAllRegs(c.evm, c.panels);
     const RegisterPanel& p = c.Panel();
     EXPECT_EQ(std::vector<int>({p.cmbShuntGain, p.cmbBusGain, p.cmbShuntResolution,
                                 p.cmbBusResolution, p.cmbCnvMode}),
               std::vector<int>({3, 1, 3, 3, 7}));
-    EXPECT_EQ(c.evm.calibration.txtMaxShunt, std::string("0") + locale.decimalSeparator + "32");
+    EXPECT_EQ(c.panels.calibration.txtMaxShunt, std::string("0") + locale.decimalSeparator + "32");
   }
 }
 
@@ -53,18 +53,18 @@ TEST(ConfigControls, ListChangesRebuildRegister00hAndMarkIt) {
     SCOPED_TRACE(k.name);
     RegContext c;
     c.Store().RegValue[0] = k.start;
-    RefreshRegDisplay(c.evm);
+    RefreshRegDisplay(c.evm, c.panels);
     c.Store().RegEdited[0] = false;
-    RefreshRegDisplay(c.evm);
+    RefreshRegDisplay(c.evm, c.panels);
     ASSERT_EQ(c.Store().RegValue[0], k.start) << "showing an alias code changes nothing";
-    ConfigListChosen(c.evm, k.list, k.position);
+    ConfigListChosen(c.evm, c.panels, k.list, k.position);
     EXPECT_EQ(c.Store().RegValue[0], k.result);
     EXPECT_EQ(c.Store().RegEdited[0], k.start != k.result);
     EXPECT_EQ(c.Cell(1, 2), "0x" + FormatRegText(k.result, kFormHex, false));
   }
   RegContext refreshing;
   refreshing.Store().ControlsUpdating = true;
-  ConfigListChosen(refreshing.evm, ConfigList::CnvMode, 5);
+  ConfigListChosen(refreshing.evm, refreshing.panels, ConfigList::CnvMode, 5);
   EXPECT_EQ(refreshing.Store().RegValue[0], 0);
   EXPECT_FALSE(refreshing.Store().RegEdited[0]);
 }
@@ -82,7 +82,7 @@ TEST(ConfigControls, AddressPinsGiveTheDeviceAddress) {
   for (const Case& k : cases) {
     RegContext c;
     c.Panel().cmbA1 = k.a1;
-    ConfigListChosen(c.evm, ConfigList::A0, k.a0);
+    ConfigListChosen(c.evm, c.panels, ConfigList::A0, k.a0);
     EXPECT_EQ(c.Store().DeviceAddress, k.address) << k.a0 << "," << k.a1;
     EXPECT_EQ(c.Panel().txtAddress, k.text);
     EXPECT_EQ(c.Store().RegValue[0], 0) << "the address lists leave 00h alone";
@@ -90,9 +90,9 @@ TEST(ConfigControls, AddressPinsGiveTheDeviceAddress) {
 
   RegContext c;
   c.Device().address = 0x4F;
-  ConfigListChosen(c.evm, ConfigList::A0, 3);
-  ConfigListChosen(c.evm, ConfigList::A1, 3);
-  ReadAllRegs(c.evm);
+  ConfigListChosen(c.evm, c.panels, ConfigList::A0, 3);
+  ConfigListChosen(c.evm, c.panels, ConfigList::A1, 3);
+  ReadAllRegs(c.evm, c.panels);
   EXPECT_FALSE(c.Panel().txtDutNotAckVisible);
   EXPECT_EQ(c.Store().RegValue[0], 0x399F) << "reads go to the chosen address";
 }

@@ -23,7 +23,7 @@ TEST(RegisterCycle, EditedBookkeepingThroughReadConfigChangeAndWrite) {
   EXPECT_EQ(c.Panel().txtAddress, "40");
   EXPECT_EQ(c.Cell(1, 2), "0x0000");
   EXPECT_TRUE(c.Board().Requests().empty());
-  ReadAllRegs(c.evm);
+  ReadAllRegs(c.evm, c.panels);
   EXPECT_EQ(c.Reads(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
   EXPECT_EQ(c.clock.ElapsedMs(), 6 * 100) << "100 ms settle before each read";
   EXPECT_NEAR(c.Store().RegScaled[2], 12.0, 0.01);
@@ -31,7 +31,7 @@ TEST(RegisterCycle, EditedBookkeepingThroughReadConfigChangeAndWrite) {
   // The values differ from the zeros shown before, so they stay flagged.
   EXPECT_TRUE(c.Store().RegEdited[2]);
   EXPECT_FALSE(c.Store().RegEdited[5]) << "calibration 0 on both sides";
-  WriteAllEdited(c.evm);
+  WriteAllEdited(c.evm, c.panels);
   // Flags from the first read include the read-only measurement registers.
   const Writes afterRead = c.Writes();
   ASSERT_GE(afterRead.size(), 2u);
@@ -41,9 +41,9 @@ TEST(RegisterCycle, EditedBookkeepingThroughReadConfigChangeAndWrite) {
 
   // A calibration value changed after the configuration is written after it.
   c.Store().RegValue[5] = 0xA000;
-  ConfigListChosen(c.evm, ConfigList::ShuntResolution, 11);
+  ConfigListChosen(c.evm, c.panels, ConfigList::ShuntResolution, 11);
   const size_t before = c.Writes().size();
-  WriteAllEdited(c.evm);
+  WriteAllEdited(c.evm, c.panels);
   const Writes all = c.Writes();
   EXPECT_EQ(Writes(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()),
             (Writes{{0, 0x39FF}, {5, 0xA000}}));
@@ -54,56 +54,56 @@ TEST(RegisterCycle, EditedBookkeepingThroughReadConfigChangeAndWrite) {
 
 TEST(EngineeringMode, TheTrimRegistersAreShownReadAndWrittenUntilItIsLeft) {
   RegContext c;
-  mnuEngineeringMode_Click(c.evm);
+  mnuEngineeringMode_Click(c.evm, c.panels);
   EXPECT_EQ(c.Panel().gridReg.Rows(), 9);
   EXPECT_EQ(c.Store().LastReg, 7);
   EXPECT_EQ(c.Cell(8, 0), "07h");
-  gridReg_RowColChange(c.evm, 8, 2);
+  gridReg_RowColChange(c.evm, c.panels, 8, 2);
   EXPECT_TRUE(c.Panel().bitMapReadOnly);
-  gridReg_RowColChange(c.evm, 7, 2);
+  gridReg_RowColChange(c.evm, c.panels, 7, 2);
   EXPECT_FALSE(c.Panel().bitMapReadOnly);
-  txtBit_Click(c.evm, 2);
+  txtBit_Click(c.evm, c.panels, 2);
   EXPECT_EQ(c.Cell(7, 1), " ***  Trim control/test  *** ");
 
-  ReadAllRegs(c.evm);
+  ReadAllRegs(c.evm, c.panels);
   EXPECT_EQ(c.Reads(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
   c.Store().RegEdited.fill(false);
   c.Store().RegValue[6] = 0x0042;
   c.Store().RegValue[7] = 0x0001;
-  RefreshRegDisplay(c.evm);
-  WriteAllEdited(c.evm);
+  RefreshRegDisplay(c.evm, c.panels);
+  WriteAllEdited(c.evm, c.panels);
   EXPECT_EQ(c.Writes(), (Writes{{6, 0x42}, {7, 1}}));
 
-  gridReg_RowColChange(c.evm, 8, 2);
-  mnuEngineeringMode_Click(c.evm);
+  gridReg_RowColChange(c.evm, c.panels, 8, 2);
+  mnuEngineeringMode_Click(c.evm, c.panels);
   EXPECT_EQ(c.Panel().gridReg.Rows(), 7);
   EXPECT_EQ(c.Store().LastReg, 5);
   EXPECT_EQ(c.Panel().CurReg, 5) << "the current row moved to the last one left";
   EXPECT_EQ(c.Panel().gridReg.Back(6, 2), kHighlightColour);
   c.Store().RegValue[6] = 0x0043;
-  RefreshRegDisplay(c.evm);
-  WriteAllEdited(c.evm);
+  RefreshRegDisplay(c.evm, c.panels);
+  WriteAllEdited(c.evm, c.panels);
   EXPECT_EQ(c.Writes().size(), 2u) << "outside engineering mode 06h is neither flagged nor written";
 }
 
 TEST(RegisterCycle, UnacknowledgedReadKeepsTheValueAndShowsTheIndicator) {
   RegContext c;
-  ReadAllRegs(c.evm);
-  WriteAllEdited(c.evm);
+  ReadAllRegs(c.evm, c.panels);
+  WriteAllEdited(c.evm, c.panels);
   const auto values = c.Store().RegValue;
   const size_t writes = c.Writes().size();
 
   c.Board().forcedStatus = 1;
   c.Device().SetRegisterForTest(5, 0x7777);
-  ReadAllRegs(c.evm);
+  ReadAllRegs(c.evm, c.panels);
   EXPECT_TRUE(c.Panel().txtDutNotAckVisible);
   EXPECT_EQ(c.Store().RegValue, values) << "no register takes the stale bytes of another";
   for (int i = 0; i <= 5; ++i) EXPECT_FALSE(c.Store().RegEdited[static_cast<size_t>(i)]) << i;
-  WriteAllEdited(c.evm);
+  WriteAllEdited(c.evm, c.panels);
   EXPECT_EQ(c.Writes().size(), writes) << "nothing to send after a failed pass";
 
   c.Board().forcedStatus = 0;
-  ReadAllRegs(c.evm);
+  ReadAllRegs(c.evm, c.panels);
   EXPECT_FALSE(c.Panel().txtDutNotAckVisible) << "the next good pass hides it";
   EXPECT_EQ(c.Store().RegValue[5], 0x7777);
 }
@@ -112,13 +112,13 @@ TEST(RegisterCycle, FailedWriteKeepsFlagAndMarkAndIsNeverReportedDone) {
   RegContext c;
   c.Store().RegValue[0] = 0x019F;
   c.Store().RegValue[5] = 0x1000;
-  RefreshRegDisplay(c.evm);
+  RefreshRegDisplay(c.evm, c.panels);
   const BitNameList shuntBits = c.Store().RegBitNames[1];
 
   // A report that never leaves, and one the board takes but never answers.
   for (auto fault : {&sim::SimDevice::writeFails, &sim::SimDevice::noReply}) {
     c.Board().*fault = true;
-    WriteAllEdited(c.evm);
+    WriteAllEdited(c.evm, c.panels);
     c.Board().*fault = false;
     EXPECT_TRUE(c.Store().RegEdited[0]);
     EXPECT_TRUE(c.Store().RegEdited[5]);
@@ -128,7 +128,7 @@ TEST(RegisterCycle, FailedWriteKeepsFlagAndMarkAndIsNeverReportedDone) {
     EXPECT_EQ(c.Store().RegBitNames[1], shuntBits) << "no acknowledged range change";
   }
 
-  WriteAllEdited(c.evm);
+  WriteAllEdited(c.evm, c.panels);
   EXPECT_FALSE(c.Store().RegEdited[0]);
   EXPECT_FALSE(c.Store().RegEdited[5]);
   EXPECT_EQ(c.Cell(1, 1), " Config");
@@ -136,18 +136,18 @@ TEST(RegisterCycle, FailedWriteKeepsFlagAndMarkAndIsNeverReportedDone) {
   EXPECT_EQ(c.Device().Register(5), 0x1000);
   EXPECT_EQ(c.Store().RegBitNames[1][1], "SD14");
 
-  gridReg_RowColChange(c.evm, 6, 2);
+  gridReg_RowColChange(c.evm, c.panels, 6, 2);
   c.Board().writeFails = true;
-  WriteCurrentReg(c.evm);
+  WriteCurrentReg(c.evm, c.panels);
   EXPECT_TRUE(c.Panel().txtDutNotAckVisible);
 
   RegContext current;
-  gridReg_RowColChange(current.evm, 6, 1);
+  gridReg_RowColChange(current.evm, current.panels, 6, 1);
   ASSERT_EQ(current.Panel().CurReg, 5);
   current.Store().RegValue[5] = 0x1000;
   current.Store().RegValue[0] = 0x019F;
-  RefreshRegDisplay(current.evm);
-  WriteCurrentReg(current.evm);
+  RefreshRegDisplay(current.evm, current.panels);
+  WriteCurrentReg(current.evm, current.panels);
   EXPECT_EQ(current.Writes(), (Writes{{5, 0x1000}}));
   EXPECT_EQ(current.Device().Register(5), 0x1000);
   EXPECT_TRUE(current.Store().RegEdited[5]);
@@ -176,7 +176,7 @@ TEST(RegisterOps, ReadWriteAndMeasureOnTheSimulatedEvm) {
     test::RegContext c;
     c.Device().load.noise = false;
     c.Board().plugged = k.plugged;
-    RegisterLink& link = c.evm.regLink;
+    RegisterLink& link = c.evm.regLink();
     const int64_t start = c.clock.ElapsedMs();
     const RegisterRead read = ReadRegisters(link, k.address, kNormalLastReg);
     EXPECT_EQ(read.AllAcknowledged(), k.acknowledged);
@@ -208,12 +208,12 @@ TEST(RegisterOps, ReadWriteAndMeasureOnTheSimulatedEvm) {
   // success, and the later one is still written.
   test::RegContext refusing;
   refusing.Device().refusedWritePointer = 0;
-  const RegisterRead present = ReadRegisters(refusing.evm.regLink, 0x40, kNormalLastReg);
+  const RegisterRead present = ReadRegisters(refusing.evm.regLink(), 0x40, kNormalLastReg);
   std::array<int32_t, kDeviceRegs> wanted{};
   std::copy(present.values.begin(), present.values.end(), wanted.begin());
   wanted[0] = present.values[0] ^ 0x0800;
   wanted[5] = 0xA000;
-  EXPECT_FALSE(WriteChangedRegisters(refusing.evm.regLink, present, wanted));
+  EXPECT_FALSE(WriteChangedRegisters(refusing.evm.regLink(), present, wanted));
   EXPECT_EQ(refusing.Device().Register(5), 0xA000);
 }
 

@@ -14,39 +14,39 @@ using test::RegContext;
 TEST(BitEditor, BitBoxTogglesWritableRegistersOnlyAndUpDownBeepsAtTheEnds) {
   RegContext c;
   ASSERT_EQ(c.Panel().CurReg, 0);
-  txtBit_Click(c.evm, 15);
+  txtBit_Click(c.evm, c.panels, 15);
   EXPECT_EQ(c.Store().RegValue[0], 0x8000);
   EXPECT_EQ(c.Panel().txtBit[15], "1");
   EXPECT_EQ(c.Panel().txtReg, "8000");
   EXPECT_EQ(c.Cell(1, 3), "1000_0000_0000_0000");
-  txtBit_Click(c.evm, 15);
+  txtBit_Click(c.evm, c.panels, 15);
   EXPECT_EQ(c.Store().RegValue[0], 0);
   EXPECT_EQ(c.Cell(1, 1), " ***  Config *** ") << "the flag stays until written";
 
-  gridReg_RowColChange(c.evm, 2, 1);  // 01h, read-only
+  gridReg_RowColChange(c.evm, c.panels, 2, 1);  // 01h, read-only
   EXPECT_TRUE(c.Panel().bitMapReadOnly);
-  txtBit_Click(c.evm, 3);
+  txtBit_Click(c.evm, c.panels, 3);
   EXPECT_EQ(c.Store().RegValue[1], 0);
   EXPECT_EQ(c.Cell(2, 1), " Shunt Voltage");
 
-  gridReg_RowColChange(c.evm, 6, 1);  // 05h
+  gridReg_RowColChange(c.evm, c.panels, 6, 1);  // 05h
   EXPECT_FALSE(c.Panel().bitMapReadOnly);
-  txtBit_Click(c.evm, 0);
+  txtBit_Click(c.evm, c.panels, 0);
   EXPECT_EQ(c.Store().RegValue[5], 1);
   EXPECT_EQ(c.Panel().lblBit[0], "FS0") << "the labels follow the row";
 
   RegContext step;
-  gridReg_RowColChange(step.evm, 6, 2);
-  updwnReg_DownClick(step.evm);
+  gridReg_RowColChange(step.evm, step.panels, 6, 2);
+  updwnReg_DownClick(step.evm, step.panels);
   EXPECT_EQ(step.ui.beeps, 1);
   EXPECT_EQ(step.Store().RegValue[5], 0);
-  updwnReg_UpClick(step.evm);
+  updwnReg_UpClick(step.evm, step.panels);
   EXPECT_EQ(step.Store().RegValue[5], 1);
   step.Store().RegValue[5] = 65535;
-  updwnReg_UpClick(step.evm);
+  updwnReg_UpClick(step.evm, step.panels);
   EXPECT_EQ(step.ui.beeps, 2);
   EXPECT_EQ(step.Store().RegValue[5], 65535);
-  updwnReg_DownClick(step.evm);
+  updwnReg_DownClick(step.evm, step.panels);
   EXPECT_EQ(step.Store().RegValue[5], 65534);
   EXPECT_EQ(step.Panel().txtReg, "FFFE");
 }
@@ -75,8 +75,8 @@ TEST(BitEditor, HexEntryAcceptsOnly16BitHexNumbers) {
     SCOPED_TRACE(k.typed);
     RegContext c;
     c.Store().RegValue[0] = 0x0ABC;
-    RefreshRegDisplay(c.evm);
-    txtReg_Validate(c.evm, k.typed);
+    RefreshRegDisplay(c.evm, c.panels);
+    txtReg_Validate(c.evm, c.panels, k.typed);
     const int expected = k.stored < 0 ? 0x0ABC : k.stored;
     EXPECT_EQ(c.Store().RegValue[0], expected);
     EXPECT_EQ(c.Panel().txtReg, FormatRegText(expected, kFormHex, false));
@@ -100,7 +100,7 @@ TEST(RegisterGrid, ScaledCellsAndValueBoxesInBothLocales) {
     c.Store().RegValue[5] = 40960;
     c.Store().PowerLsb = 0.002;
     c.Store().CurrentLsb = 0.0001;
-    RefreshRegDisplay(c.evm);
+    RefreshRegDisplay(c.evm, c.panels);
     EXPECT_EQ(c.Cell(2, 4), "1E-05");
     EXPECT_EQ(c.Cell(4, 4), std::string("0") + sep + "512");
     EXPECT_EQ(c.Cell(5, 4), std::string("-0") + sep + "0002");
@@ -112,9 +112,9 @@ TEST(RegisterGrid, ScaledCellsAndValueBoxesInBothLocales) {
     EXPECT_EQ(p.cmd_I_shunt, std::string("-0") + sep + "0002");
     EXPECT_EQ(p.txtCurrent2, "65534");
 
-    gridReg_RowColChange(c.evm, 4, 3);
+    gridReg_RowColChange(c.evm, c.panels, 4, 3);
     EXPECT_EQ(p.txtCurrent_Decmal, std::string("0") + sep + "512");
-    gridReg_RowColChange(c.evm, 1, 3);
+    gridReg_RowColChange(c.evm, c.panels, 1, 3);
     EXPECT_EQ(p.txtCurrent_Decmal, "0");
   }
 }
@@ -123,7 +123,7 @@ TEST(RegisterGrid, SelectionHighlightsTheCurrentRowAndTheHeaderSelectsRow1) {
   RegContext c;
   const GridModel& g = c.Panel().gridReg;
   EXPECT_EQ(g.Back(1, 2), kHighlightColour) << "the load highlights the first row";
-  gridReg_RowColChange(c.evm, 4, 1);
+  gridReg_RowColChange(c.evm, c.panels, 4, 1);
   EXPECT_EQ(c.Panel().CurReg, 3);
   EXPECT_EQ(g.Col, 2);
   EXPECT_EQ(g.ColSel, 4);
@@ -133,7 +133,7 @@ TEST(RegisterGrid, SelectionHighlightsTheCurrentRowAndTheHeaderSelectsRow1) {
   }
   EXPECT_EQ(c.Panel().lblLegend.rfind("PD15: \r\n", 0), 0u);
 
-  gridReg_RowColChange(c.evm, 0, 2);
+  gridReg_RowColChange(c.evm, c.panels, 0, 2);
   EXPECT_EQ(g.Row, 1);
   EXPECT_EQ(c.Panel().CurReg, 0);
   EXPECT_EQ(g.Back(1, 3), kHighlightColour);

@@ -13,14 +13,14 @@ namespace evm::test {
 // A simulated EVM after the register side of the main window's load.
 struct RegContext : SimContext {
   explicit RegContext(NumberLocale locale = NumberLocale::Point()) : SimContext(locale) {
-    evm.shell.DecimalComma = DecimalCommaOf(evm.locale);
-    InitRegisters(evm);
+    evm.shell().DecimalComma = DecimalCommaOf(evm.locale());
+    InitRegisters(evm, panels);
   }
 
   sim::RegLinkBoard& Board() { return *sim->RegLink(); }
   sim::Zm5520Model& Device() { return Board().Device(); }
-  RegisterStore& Store() { return evm.registers; }
-  RegisterPanel& Panel() { return evm.registerPanel; }
+  RegisterStore& Store() { return evm.registers(); }
+  RegisterPanel& Panel() { return panels.registerPanel; }
   const std::string& Cell(int row, int col) { return Panel().gridReg.Text(row, col); }
 
   // (pointer, value) of the register writes the board received, in order.

@@ -145,11 +145,11 @@ TEST(ScriptInterpreter, AStepThatDoesNotParseFailsAndLeavesNothingToCheck) {
             {"result", "0", "FF"},
             {"I2C CH2 S 91 ACKS R ACKMM P"},
             {"result", "0", "FF"}});
-  ScriptContext ctx{r.grid, board, c.ui, c.evm.locale};
+  ScriptContext ctx{r.grid, board, c.ui, c.evm.locale()};
   RunScript(ctx);
   EXPECT_EQ(r.Verdict(2), "PASS");
   EXPECT_EQ(r.Verdict(3), "FAIL");
-  EXPECT_EQ(r.Result(3), c.evm.dutWriter.MnemonicError);
+  EXPECT_EQ(r.Result(3), c.evm.dutWriter().MnemonicError);
   EXPECT_EQ(r.Verdict(4), "FAIL") << "the earlier read's bytes are not this step's";
 }
 
@@ -238,7 +238,7 @@ class GoldenScript : public ::testing::TestWithParam<GoldenCase> {};
 TEST_P(GoldenScript, ResultsMatchTheStoredFile) {
   const std::string name = GetParam().name;
   test::SimContext c;
-  MainLoad(c.evm);
+  MainLoad(c.evm, c.panels);
   EvmScriptBoard board(c.evm);
   ScriptGrid grid;
   ASSERT_TRUE(LoadScript(grid, kDir / (name + ".txt"), c.ui));

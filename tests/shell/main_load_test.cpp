@@ -45,13 +45,13 @@ TEST(MainLoad, ReminderFollowsStoredMonthAndYear) {
     SimContext c;
     c.clock.Set(k.now);
     WriteSettings(c, std::string("\"0.02\"\r\n\"3\"\r\n\"50u\"\r\n") + k.stored + "\r\n");
-    EXPECT_EQ(MainLoad(c.evm), LoadOutcome::Loaded);
+    EXPECT_EQ(MainLoad(c.evm, c.panels), LoadOutcome::Loaded);
     EXPECT_EQ(c.ui.reminders, k.reminder ? 1 : 0);
-    EXPECT_EQ(c.evm.calibration.txtRshunt, "0.02");
-    EXPECT_EQ(c.evm.calibration.txtSelectedCurrentLSB, "50u");
-    EXPECT_EQ(c.evm.shell.StoredMonth, k.monthAfter);
+    EXPECT_EQ(c.panels.calibration.txtRshunt, "0.02");
+    EXPECT_EQ(c.panels.calibration.txtSelectedCurrentLSB, "50u");
+    EXPECT_EQ(c.evm.shell().StoredMonth, k.monthAfter);
     if (k.reminder) {
-      EXPECT_EQ(c.evm.shell.StoredYear, k.now.year);
+      EXPECT_EQ(c.evm.shell().StoredYear, k.now.year);
     }
   }
 }
@@ -62,13 +62,13 @@ TEST(MainLoad, FirstRunWritesLocalizedDefaultsAndStoredTextsAreLocalized) {
     SCOPED_TRACE(comma ? "comma" : "point");
     const NumberLocale locale = comma ? NumberLocale::Comma() : NumberLocale::Point();
     SimContext c(locale);
-    EXPECT_EQ(MainLoad(c.evm), LoadOutcome::LoadErrorPath);
+    EXPECT_EQ(MainLoad(c.evm, c.panels), LoadOutcome::LoadErrorPath);
     EXPECT_EQ(c.ui.reminders, 1);
-    EXPECT_FALSE(c.evm.regLink.LinkOpen()) << "the error path closes the link";
-    c.evm.regLink.OpenRegLink();
-    FirstActivation(c.evm);
-    EXPECT_EQ(c.evm.calibration.txtFSC_Hex, "A000");
-    MainUnload(c.evm);
+    EXPECT_FALSE(c.evm.regLink().LinkOpen()) << "the error path closes the link";
+    c.evm.regLink().OpenRegLink();
+    FirstActivation(c.evm, c.panels);
+    EXPECT_EQ(c.panels.calibration.txtFSC_Hex, "A000");
+    MainUnload(c.evm, c.panels);
     EXPECT_EQ(ReadWholeFile(c.evm.StateFile(kSettingsFileName)),
               std::string("\"0") + (comma ? "," : ".") + "01\"\r\n\"2\"\r\n\"100u\"\r\n0\r\n0\r\n");
     // evmctl and the API scale by what the main window wrote, in either locale.
@@ -79,11 +79,11 @@ TEST(MainLoad, FirstRunWritesLocalizedDefaultsAndStoredTextsAreLocalized) {
 
     SimContext stored(locale);
     WriteSettings(stored, "\"0.02\",\"1,5\",\"\"\r\n4\r\n2026\r\n");
-    EXPECT_EQ(MainLoad(stored.evm), LoadOutcome::Loaded);
-    EXPECT_EQ(stored.evm.shell.DecimalComma, comma ? 1 : 0);
-    EXPECT_EQ(stored.evm.calibration.txtRshunt, comma ? "0,02" : "0.02");
-    EXPECT_EQ(stored.evm.calibration.txtMaxExpectedCurrent, comma ? "1,5" : "1.5");
-    EXPECT_EQ(stored.evm.calibration.txtSelectedCurrentLSB, "0") << "an empty text reads as 0";
+    EXPECT_EQ(MainLoad(stored.evm, stored.panels), LoadOutcome::Loaded);
+    EXPECT_EQ(stored.evm.shell().DecimalComma, comma ? 1 : 0);
+    EXPECT_EQ(stored.panels.calibration.txtRshunt, comma ? "0,02" : "0.02");
+    EXPECT_EQ(stored.panels.calibration.txtMaxExpectedCurrent, comma ? "1,5" : "1.5");
+    EXPECT_EQ(stored.panels.calibration.txtSelectedCurrentLSB, "0") << "an empty text reads as 0";
   }
 }
 
@@ -95,10 +95,10 @@ TEST(MainLoad, GarbledSettingsTakeTheErrorPathAndAreKeptAside) {
     SCOPED_TRACE(garbled);
     SimContext c;
     WriteSettings(c, garbled);
-    EXPECT_EQ(MainLoad(c.evm), LoadOutcome::LoadErrorPath);
+    EXPECT_EQ(MainLoad(c.evm, c.panels), LoadOutcome::LoadErrorPath);
     EXPECT_EQ(c.ui.reminders, 1);
-    EXPECT_EQ(c.evm.calibration.txtRshunt, "0.01");
-    MainUnload(c.evm);
+    EXPECT_EQ(c.panels.calibration.txtRshunt, "0.01");
+    MainUnload(c.evm, c.panels);
     const auto file = c.evm.StateFile(kSettingsFileName);
     EXPECT_EQ(ReadWholeFile(file.string() + ".bad"), garbled);
     EXPECT_TRUE(ReadSettingsFile(file)) << "the next start reads what this one wrote";
@@ -111,8 +111,8 @@ TEST(MainLoad, GarbledSettingsTakeTheErrorPathAndAreKeptAside) {
   const auto file = c.evm.StateFile(kSettingsFileName);
   ASSERT_TRUE(WriteFileAtomically(file.string() + ".bad", "EARLIER BAD"));
   WriteSettings(c, "LATER BAD");
-  MainLoad(c.evm);
-  MainUnload(c.evm);
+  MainLoad(c.evm, c.panels);
+  MainUnload(c.evm, c.panels);
   EXPECT_EQ(ReadWholeFile(file.string() + ".bad"), "EARLIER BAD");
   EXPECT_EQ(ReadWholeFile(file.string() + ".20260701-090503.bad"), "LATER BAD");
 }
@@ -121,13 +121,13 @@ TEST(MainLoad, GarbledSettingsTakeTheErrorPathAndAreKeptAside) {
 // the user hears of every such file, in one message.
 TEST(MainUnload, StateFilesThatCannotBeWrittenAreNamedInOneMessage) {
   SimContext c;
-  ASSERT_EQ(MainLoad(c.evm), LoadOutcome::LoadErrorPath);
+  ASSERT_EQ(MainLoad(c.evm, c.panels), LoadOutcome::LoadErrorPath);
   const auto address = c.evm.StateFile(kUsbAddressFileName);
   const auto control = c.evm.StateFile(kControlEvmSettingsFileName);
   std::filesystem::create_directory(address);
   std::filesystem::create_directory(control);
   c.ui.messages.clear();
-  MainUnload(c.evm);
+  MainUnload(c.evm, c.panels);
   ASSERT_EQ(c.ui.messages.size(), 1u);
   const std::error_code isDirectory = std::make_error_code(std::errc::is_a_directory);
   EXPECT_EQ(c.ui.messages[0].text,
@@ -148,14 +148,14 @@ TEST(MainLoad, UsbProblemDialogLoopsUntilTheUserDecidesAndTryAgainFindsABoardPlu
     c.sim->RegLink()->plugged = false;
     c.ui.usbProblemAnswers = answers;
     const bool abort = answers.back() == AbortProgram;
-    EXPECT_EQ(MainLoad(c.evm), abort ? LoadOutcome::Aborted : LoadOutcome::Loaded);
+    EXPECT_EQ(MainLoad(c.evm, c.panels), abort ? LoadOutcome::Aborted : LoadOutcome::Loaded);
     EXPECT_EQ(c.ui.usbProblemDialogs, static_cast<int>(answers.size()));
-    EXPECT_EQ(c.evm.shell.RunWithoutUsb, !abort);
-    MainUnload(c.evm);
+    EXPECT_EQ(c.evm.shell().RunWithoutUsb, !abort);
+    MainUnload(c.evm, c.panels);
     if (abort) {
       EXPECT_EQ(ReadWholeFile(c.evm.StateFile(kSettingsFileName)), settings);
     } else {
-      EXPECT_FALSE(c.evm.shell.UsbRetry);
+      EXPECT_FALSE(c.evm.shell().UsbRetry);
     }
   }
 
@@ -163,16 +163,16 @@ TEST(MainLoad, UsbProblemDialogLoopsUntilTheUserDecidesAndTryAgainFindsABoardPlu
   later.sim->RegLink()->plugged = false;
   later.ui.onUsbProblemDialog = [&later] { later.sim->RegLink()->plugged = true; };
   later.ui.usbProblemAnswers = {UsbProblemChoice::TryAgain};
-  MainLoad(later.evm);
+  MainLoad(later.evm, later.panels);
   EXPECT_EQ(later.ui.usbProblemDialogs, 1);
-  EXPECT_FALSE(later.evm.shell.RunWithoutUsb);
-  EXPECT_TRUE(later.evm.shell.SettingsFileOwned);
+  EXPECT_FALSE(later.evm.shell().RunWithoutUsb);
+  EXPECT_TRUE(later.evm.shell().SettingsFileOwned);
 }
 
 TEST(MainLoad, UsbProblemDetailNamesTheIdsAndADeviceThatCannotBeOpened) {
   SimContext c;
   c.sim->RegLink()->openRefused = true;
-  EXPECT_EQ(MainLoad(c.evm), LoadOutcome::Aborted);
+  EXPECT_EQ(MainLoad(c.evm, c.panels), LoadOutcome::Aborted);
   EXPECT_EQ(
       UsbSearchDetail(c.evm),
       "Searched for the register link, USB id 3A5F:5F00. The interface board is looked for at "
@@ -189,7 +189,7 @@ TEST(MainLoad, UnreadableStateFilesAreNamedAndStaleTemporaryFilesRemoved) {
   ASSERT_TRUE(WriteFileAtomically(stale, "x"));
   std::filesystem::last_write_time(
       stale, std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
-  MainLoad(c.evm);
+  MainLoad(c.evm, c.panels);
   EXPECT_EQ(c.ui.messages.at(0).text,
             UnreadableFileMessage(address, std::make_error_code(std::errc::is_a_directory)));
   EXPECT_FALSE(std::filesystem::exists(stale));
@@ -204,30 +204,30 @@ TEST(MainLoad, StartUpAddressIsTheStoredOneBroughtIntoRange) {
   for (const auto& [stored, address] : cases) {
     SimContext c;
     if (stored) WriteUsbAddressFile(c.evm.StateFile(kUsbAddressFileName), *stored);
-    MainLoad(c.evm);
-    EXPECT_EQ(c.evm.shell.LegacyAddressing, address < 0x2F90);
-    MainUnload(c.evm);
+    MainLoad(c.evm, c.panels);
+    EXPECT_EQ(c.evm.shell().LegacyAddressing, address < 0x2F90);
+    MainUnload(c.evm, c.panels);
     EXPECT_EQ(*ReadWholeFile(c.evm.StateFile(kUsbAddressFileName)),
               std::to_string(address) + "\r\n");
   }
   SimContext unloaded;
-  MainUnload(unloaded.evm);
+  MainUnload(unloaded.evm, unloaded.panels);
   EXPECT_FALSE(ReadWholeFile(unloaded.evm.StateFile(kUsbAddressFileName))) << "never an empty one";
 }
 
 TEST(MainUnload, OtherWindowsUnloadAfterTheStateFilesAndBeforeTheLinkCloses) {
   test::SimContext c;
-  ASSERT_EQ(MainLoad(c.evm), LoadOutcome::LoadErrorPath);
-  ASSERT_TRUE(c.evm.regLink.OpenRegLink());
+  ASSERT_EQ(MainLoad(c.evm, c.panels), LoadOutcome::LoadErrorPath);
+  ASSERT_TRUE(c.evm.regLink().OpenRegLink());
   bool filesWritten = false;
   bool linkOpen = false;
-  MainUnload(c.evm, [&] {
+  MainUnload(c.evm, c.panels, [&] {
     filesWritten = std::filesystem::exists(c.evm.StateFile(kSettingsFileName));
-    linkOpen = c.evm.regLink.LinkOpen();
+    linkOpen = c.evm.regLink().LinkOpen();
   });
   EXPECT_TRUE(filesWritten);
   EXPECT_TRUE(linkOpen);
-  EXPECT_FALSE(c.evm.regLink.LinkOpen());
+  EXPECT_FALSE(c.evm.regLink().LinkOpen());
 }
 
 TEST(SetUsbAddress, LoadSetsRangeJumpersAndCaptionFromTheFile) {

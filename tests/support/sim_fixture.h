@@ -9,6 +9,7 @@
 #include "devices/platform.h"
 #include "evm.h"
 #include "hid/board_ids.h"
+#include "main_panels.h"
 #include "mnemonic/mnemonic_language.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
@@ -22,7 +23,7 @@ struct SimContext {
                       const PlatformOptions& options = {.simulate = true})
       : sim(MakeSimulatedEvm(options, clock)),
         evm(EvmSeams{*sim, clock, ui, locale, dir.path(), kDefaultBoardVendorId}) {
-    evm.shell.Simulated = true;
+    evm.shell().Simulated = true;
   }
 
   TempDir dir;
@@ -30,12 +31,14 @@ struct SimContext {
   RecordingUi ui;
   std::unique_ptr<sim::SimulatedEvm> sim;
   Evm evm;
+  // What the main window would show; the window tests own theirs.
+  MainPanels panels;
 };
 
 // ... and the interface board's address, as the main window's load leaves it.
 struct InterfaceContext : SimContext {
   explicit InterfaceContext(NumberLocale locale = NumberLocale::Point()) : SimContext(locale) {
-    evm.shell.UsbAddress = 0x2F90;
+    evm.shell().UsbAddress = 0x2F90;
   }
   sim::InterfaceBoard& Interface() { return *sim->Interface(); }
   // The interface board's reports from the `from`th on, each as the text of

@@ -11,7 +11,7 @@ namespace evm {
 namespace {
 
 struct Bench : test::InterfaceContext {
-  CalibrationBoard& board() { return evm.calBoard; }
+  CalibrationBoard& board() { return evm.calBoard(); }
   sim::TestBoardAnalog& analog() { return sim->TestBoard(); }
   // DAC writes that reached the interface board.
   int DacWrites() {
@@ -80,7 +80,7 @@ TEST(FactoryCal, CoefficientsCorrectByReferenceAndSignAndAZeroGainIsReplaced) {
     zeroFile += (i == 32 ? "0" : i % 2 == 0 ? "1" : "0") + std::string("\r\n");
   ASSERT_TRUE(WriteFileAtomically(zero.evm.StateFile("FactoryCal.csv"), zeroFile));
   EXPECT_EQ(zero.board().FactoryCal().loop.gain, 1);
-  EXPECT_NE(zero.evm.usbDebug.Text().find("gain of loop read-back is 0; 1 is used."),
+  EXPECT_NE(zero.evm.usbDebug().Text().find("gain of loop read-back is 0; 1 is used."),
             std::string::npos);
 
   Bench d;
@@ -126,8 +126,8 @@ TEST(WriteDac, CodesRoundTiesToEvenAndBuildTheCommand) {
   Bench c;
   c.board().WriteDac(DacChannel::A, 2.5, Reference::User);
   EXPECT_EQ(c.Sent(0, 11), (std::vector<std::string>{"2 2 0 A AA C0 0 3 98 6 10"}));
-  EXPECT_EQ(c.evm.dutWriter.MnemonicWords[8], "80");
-  EXPECT_EQ(c.evm.dutWriter.MnemonicWords[10], "0");
+  EXPECT_EQ(c.evm.dutWriter().MnemonicWords[8], "80");
+  EXPECT_EQ(c.evm.dutWriter().MnemonicWords[10], "0");
   EXPECT_EQ(CalibrationBoard::DacWriteText(DacChannel::A, 0),
             "I2C CH2 S 98 ACKS 10 ACKS 0 ACKS 0 ACKS P");
   EXPECT_EQ(CalibrationBoard::DacWriteText(DacChannel::D, 0x1234),
@@ -143,10 +143,10 @@ TEST(WriteDac, CodesRoundTiesToEvenAndBuildTheCommand) {
 
   // Without USB the write still reaches the board, past the raw view.
   Bench offline;
-  offline.evm.shell.RunWithoutUsb = true;
+  offline.evm.shell().RunWithoutUsb = true;
   offline.board().WriteDac(DacChannel::C, 1.0, Reference::User);
   EXPECT_EQ(offline.analog().dacCode[2], 13107);
-  EXPECT_TRUE(offline.evm.dutWriter.exchange.txtToUSB[0].empty());
+  EXPECT_TRUE(offline.evm.dutWriter().exchange.txtToUSB[0].empty());
 }
 
 TEST(SetDac, RangeChecksAtTheBoundariesAndTheLoopIsReadWithTheFiveVoltReferenceOnly) {
@@ -178,7 +178,7 @@ TEST(SetDac, RangeChecksAtTheBoundariesAndTheLoopIsReadWithTheFiveVoltReferenceO
   EXPECT_FALSE(loop.board().ReadLoopCurrent(Reference::User).has_value());
   ASSERT_EQ(loop.ui.messages.size(), 1u);
   EXPECT_EQ(loop.ui.messages[0].text, "You must use the 5V reference for 4mA to 20mA readback");
-  loop.evm.dutWriter.SendMnemonic("CMD ILOOP ON");
+  loop.evm.dutWriter().SendMnemonic("CMD ILOOP ON");
   loop.board().SetCnvMux(Converter::Cnv2, MuxInput::Open, MuxInput::Gnd);
   const auto amps = loop.board().ReadLoopCurrent(Reference::Factory5V);
   ASSERT_TRUE(amps.has_value());

@@ -46,26 +46,26 @@ TEST(EvalControl, LoopConnectAndDisconnectSendInOrder) {
 TEST(EvalControl, ReferenceOptionsSetModeAndVoltageAndTheUnloadWritesThem) {
   Eval c;
   EvalReferenceClick(c.evm, c.panel, Reference::Factory3V);
-  EXPECT_EQ(c.evm.calBoard.RefMode, Reference::Factory3V);
+  EXPECT_EQ(c.evm.calBoard().RefMode, Reference::Factory3V);
   EXPECT_EQ(c.panel.Text5, "3");
   EvalReferenceClick(c.evm, c.panel, Reference::DigitalCodes);
-  EXPECT_EQ(c.evm.calBoard.RefMode, Reference::DigitalCodes);
+  EXPECT_EQ(c.evm.calBoard().RefMode, Reference::DigitalCodes);
   EXPECT_EQ(c.panel.Text5, "3") << "digital codes keep the reference";
-  EXPECT_EQ(c.evm.calBoard.VrefVolts, 3);
+  EXPECT_EQ(c.evm.calBoard().VrefVolts, 3);
 
   c.ui.inputAnswers = {std::string("2.5")};
   EvalReferenceClick(c.evm, c.panel, Reference::User);
   EXPECT_EQ(c.ui.inputPrompts.back(), "Enter reference value.");
-  EXPECT_EQ(c.evm.calBoard.VrefVolts, 2.5);
+  EXPECT_EQ(c.evm.calBoard().VrefVolts, 2.5);
   EXPECT_EQ(c.panel.Text5, "2.5");
 
   c.ui.inputAnswers = {std::nullopt};
   EvalReferenceClick(c.evm, c.panel, Reference::User);
-  EXPECT_EQ(c.evm.calBoard.VrefVolts, 2.5) << "a cancelled answer keeps the reference";
+  EXPECT_EQ(c.evm.calBoard().VrefVolts, 2.5) << "a cancelled answer keeps the reference";
   EXPECT_EQ(c.ui.messages.size(), 1u);
   c.ui.inputAnswers = {std::string("-1")};
   EvalReferenceClick(c.evm, c.panel, Reference::User);
-  EXPECT_EQ(c.evm.calBoard.VrefVolts, 2.5);
+  EXPECT_EQ(c.evm.calBoard().VrefVolts, 2.5);
   ASSERT_TRUE(EvalControlUnload(c.evm, c.panel));
   EXPECT_EQ(*ReadWholeFile(c.evm.StateFile("ControlEVM_Settings.csv")), "2.5\r\n3\r\n");
   c.panel.Text5 = "500m";
@@ -75,7 +75,7 @@ TEST(EvalControl, ReferenceOptionsSetModeAndVoltageAndTheUnloadWritesThem) {
   Eval comma(NumberLocale::Comma());
   comma.ui.inputAnswers = {std::string("2,5")};
   EvalReferenceClick(comma.evm, comma.panel, Reference::User);
-  EXPECT_EQ(comma.evm.calBoard.VrefVolts, 2.5);
+  EXPECT_EQ(comma.evm.calBoard().VrefVolts, 2.5);
   EXPECT_EQ(comma.panel.Text5, "2,5");
 }
 
@@ -115,10 +115,10 @@ TEST(EvalControl, ReadsShowFourDecimalsAndTheLoopInMilliamperes) {
   EvalReadCnvClick(c.evm, c.panel, Converter::Cnv1);
   EXPECT_NEAR(std::stod(c.panel.Text10), 1.0, 0.001);
   EvalReferenceClick(c.evm, c.panel, Reference::Factory5V);
-  c.evm.calBoard.SetCnvMux(Converter::Cnv1, MuxInput::Dac, MuxInput::Gnd);
+  c.evm.calBoard().SetCnvMux(Converter::Cnv1, MuxInput::Dac, MuxInput::Gnd);
   c.panel.chkDAC_AutoCal = true;
   EvalAutoCalClick(c.evm, c.panel, true);
-  EXPECT_TRUE(c.evm.calBoard.DacAutoCal);
+  EXPECT_TRUE(c.evm.calBoard().DacAutoCal);
   c.panel.dacText[1] = "2.5";
   EvalWriteDacClick(c.evm, c.panel, DacChannel::B);
   EvalReadCnvClick(c.evm, c.panel, Converter::Cnv1);
@@ -139,7 +139,7 @@ TEST(EvalControl, WithoutUsbNothingReadShowsEmptyAndTheSupplyCaptionStays) {
   EvalReferenceClick(c.evm, c.panel, Reference::Factory5V);
   EvalLoopCheckClick(c.evm, c.panel, true);
   for (const bool offline : {false, true}) {
-    c.evm.shell.RunWithoutUsb = offline;
+    c.evm.shell().RunWithoutUsb = offline;
     const std::string before = c.panel.Command3;
     EvalSupplyClick(c.evm, c.panel);
     EXPECT_EQ(c.panel.Command3 == before, offline) << "changes only when sent";
@@ -165,7 +165,7 @@ TEST(ControlBits, BoxesMakeTheByteWrittenAndShown) {
     for (int bit : t.ones) ToggleControlBit(panel, bit);
     WriteControlBits(c.evm, panel);
     EXPECT_EQ(panel.Text2, t.hex);
-    EXPECT_EQ(c.evm.dutWriter.MnemonicWords[2], t.hex) << "sent as CMD CTRL " << t.hex;
+    EXPECT_EQ(c.evm.dutWriter().MnemonicWords[2], t.hex) << "sent as CMD CTRL " << t.hex;
     EXPECT_EQ(c.Interface().controlBits, std::stoi(t.hex, nullptr, 16));
   }
   // A box showing anything but " 0" toggles to " 0".
@@ -185,7 +185,7 @@ TEST(MeasureBits, ShowTheByteAndEachBit) {
   EXPECT_EQ(panel.Text5, bits);
 
   Bench offline;
-  offline.evm.shell.RunWithoutUsb = true;
+  offline.evm.shell().RunWithoutUsb = true;
   ReadMeasureBits(offline.evm, panel);
   EXPECT_EQ(panel.Text6, "0");
   for (const auto& bit : panel.Text5) EXPECT_EQ(bit, "0");

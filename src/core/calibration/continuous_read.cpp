@@ -9,6 +9,7 @@
 #include "common/utf8_path.h"
 #include "common/write_records.h"
 #include "evm.h"
+#include "main_panels.h"
 #include "plot/measurement_series.h"
 #include "registers/register_cycle.h"
 #include "registers/register_display.h"
@@ -25,26 +26,26 @@ void CloseLog(MeasurementState& m) {
 // False when the record did not reach the file; logging has then ended, and
 // the user is told which file failed and why.
 bool Append(Evm& evm, const MeasurementRecord& record) {
-  MeasurementState& m = evm.measurement;
+  MeasurementState& m = evm.measurement();
   std::error_code ec;
   if (m.logFile->Append(record, ec)) return true;
   CloseLog(m);
   m.mnuLogToFile = false;
   m.logWriteFailed = true;
-  evm.ui.MessageBox("The log file \"" + m.logFileName + "\" could not be written: " + ec.message() +
-                        ". Logging has stopped.",
-                    kMessageTitle);
+  evm.ui().MessageBox("The log file \"" + m.logFileName +
+                          "\" could not be written: " + ec.message() + ". Logging has stopped.",
+                      kMessageTitle);
   return false;
 }
 
 }  // namespace
 
 MeasurementPass PassOfStore(Evm& evm, bool acknowledged) {
-  const RegisterStore& store = evm.registers;
-  DateTime day = evm.clock.Now();
+  const RegisterStore& store = evm.registers();
+  DateTime day = evm.clock().Now();
   day.hour = day.minute = day.second = 0;
   MeasurementPass pass;
-  pass.time = SecondsOf(day) + evm.clock.SecondsSinceMidnight();
+  pass.time = SecondsOf(day) + evm.clock().SecondsSinceMidnight();
   pass.shuntVolts = store.RegScaled[1];
   pass.busVolts = store.RegScaled[2];
   pass.watts = store.RegScaled[3];
@@ -55,7 +56,7 @@ MeasurementPass PassOfStore(Evm& evm, bool acknowledged) {
 
 MeasurementRecord RecordOfStore(const Evm& evm, const DateTime& now) {
   // The store holds what the last pass read and scaled.
-  const RegisterStore& store = evm.registers;
+  const RegisterStore& store = evm.registers();
   MeasurementRecord record;
   record.time = now;
   record.registers.lastReg = store.LastReg;
@@ -68,8 +69,8 @@ MeasurementRecord RecordOfStore(const Evm& evm, const DateTime& now) {
   return record;
 }
 
-void cmdStartContinuousRead_Click(Evm& evm) {
-  MeasurementState& m = evm.measurement;
+void cmdStartContinuousRead_Click(Evm& evm, MainPanels& panels) {
+  MeasurementState& m = evm.measurement();
   m.ContinuousRead = true;
   m.ContinuousPasses = 0;
   for (;;) {
@@ -77,7 +78,7 @@ void cmdStartContinuousRead_Click(Evm& evm) {
       if (m.onPass) m.onPass();
       return;
     }
-    const bool acknowledged = ReadAllRegs(evm);
+    const bool acknowledged = ReadAllRegs(evm, panels);
     ++m.ContinuousPasses;
     if (!m.passListeners.empty()) {
       const MeasurementPass pass = PassOfStore(evm, acknowledged);
@@ -89,29 +90,29 @@ void cmdStartContinuousRead_Click(Evm& evm) {
       // A register that did not answer still holds an earlier pass's value:
       // that is no measurement, so the pass is not logged.
       if (acknowledged) {
-        Append(evm, RecordOfStore(evm, evm.clock.Now()));
+        Append(evm, RecordOfStore(evm, evm.clock().Now()));
       } else {
         ++m.unacknowledgedPasses;
       }
     }
     if (m.onPass) m.onPass();
-    evm.ui.ProcessEvents();
+    evm.ui().ProcessEvents();
   }
 }
 
 void cmdStopContinuousRead_Click(Evm& evm) {
-  evm.measurement.ContinuousRead = false;
+  evm.measurement().ContinuousRead = false;
 }
 
 void mnuLogToFile_Click(Evm& evm) {
-  MeasurementState& m = evm.measurement;
+  MeasurementState& m = evm.measurement();
   if (m.mnuLogToFile) {
     m.mnuLogToFile = false;
     CloseLog(m);
     return;
   }
   m.mnuLogToFile = true;
-  const auto file = evm.ui.SaveFileDialog(RegisterFileDialog(evm, "Log ZM5520/1 To File"));
+  const auto file = evm.ui().SaveFileDialog(RegisterFileDialog(evm, "Log ZM5520/1 To File"));
   if (!file || file->empty()) {
     // Nothing is logged, so the menu must not say otherwise.
     m.mnuLogToFile = false;
@@ -135,8 +136,8 @@ void mnuLogToFile_Click(Evm& evm) {
 }
 
 void StopMeasurement(Evm& evm) {
-  evm.measurement.ContinuousRead = false;
-  CloseLog(evm.measurement);
+  evm.measurement().ContinuousRead = false;
+  CloseLog(evm.measurement());
 }
 
 }  // namespace evm

@@ -10,10 +10,11 @@
 namespace evm {
 
 class Evm;
+struct MainPanels;
 
 // Reads all registers over and over, logging each pass when a log is open,
 // until Stop; window events are processed once per pass.
-void cmdStartContinuousRead_Click(Evm& evm);
+void cmdStartContinuousRead_Click(Evm& evm, MainPanels& panels);
 void cmdStopContinuousRead_Click(Evm& evm);
 
 // Opens a log file (choosing it first) or closes the open one.

@@ -9,6 +9,7 @@
 #include "calibration/restored_calibration.h"
 #include "common/number_text.h"
 #include "evm.h"
+#include "main_panels.h"
 #include "registers/config_fields.h"
 #include "registers/register_cycle.h"
 #include "registers/register_display.h"
@@ -34,7 +35,7 @@ struct Numbers {
 };
 
 Numbers NumbersOf(Evm& evm) {
-  return Numbers{evm.locale, evm.shell.DecimalComma};
+  return Numbers{evm.locale(), evm.shell().DecimalComma};
 }
 
 std::string MaxPossibleText(double r, double maxShuntVolts, const Numbers& n) {
@@ -137,12 +138,12 @@ LsbStep CurrentLsbStep(double lsb, double r, double minShown, double maxShown,
 
 // The third step up to the write: the results in their boxes and the
 // calibration in the store.
-bool ComputeCurrentLsb(Evm& evm, bool showMessages) {
-  CalibrationPanel& p = evm.calibration;
-  RegisterStore& store = evm.registers;
+bool ComputeCurrentLsb(Evm& evm, MainPanels& panels, bool showMessages) {
+  CalibrationPanel& p = panels.calibration;
+  RegisterStore& store = evm.registers();
   const Numbers n = NumbersOf(evm);
   auto refuse = [&](const char* message) {
-    if (showMessages) evm.ui.MessageBox(message, kMessageTitle);
+    if (showMessages) evm.ui().MessageBox(message, kMessageTitle);
   };
 
   store.CurrentLsb = n.Value(p.txtSelectedCurrentLSB);
@@ -165,7 +166,7 @@ bool ComputeCurrentLsb(Evm& evm, bool showMessages) {
     default: break;
   }
   store.RegValue[5] = step.calibration;
-  RefreshRegDisplay(evm);
+  RefreshRegDisplay(evm, panels);
 
   const LsbResults& results = step.results;
   const InitialCalibrationTexts& t = results.text;
@@ -182,11 +183,11 @@ bool ComputeCurrentLsb(Evm& evm, bool showMessages) {
   return true;
 }
 
-bool EnterCurrentLsb(Evm& evm, bool showMessages) {
-  if (!ComputeCurrentLsb(evm, showMessages)) return false;
-  CalibrationPanel& p = evm.calibration;
-  WriteAllEdited(evm);
-  ReadAllRegs(evm);
+bool EnterCurrentLsb(Evm& evm, MainPanels& panels, bool showMessages) {
+  if (!ComputeCurrentLsb(evm, panels, showMessages)) return false;
+  CalibrationPanel& p = panels.calibration;
+  WriteAllEdited(evm, panels);
+  ReadAllRegs(evm, panels);
   p.cmdReadInitCalCurrentEnabled = true;
   p.cmdSecondCalEnabled = true;
   p.txtMeasShuntCurrent.clear();
@@ -260,60 +261,61 @@ InitialCalibration ComputeInitialCalibration(const CalibrationInputs& in,
   return c;
 }
 
-bool cmdEnterShuntR_Click(Evm& evm) {
-  CalibrationPanel& p = evm.calibration;
+bool cmdEnterShuntR_Click(Evm& evm, MainPanels& panels) {
+  CalibrationPanel& p = panels.calibration;
   const Numbers n = NumbersOf(evm);
-  if (const auto maxPossible = RshuntStep(n.Value(p.txtRshunt), evm.registers.MaxShuntVoltage, n)) {
+  if (const auto maxPossible =
+          RshuntStep(n.Value(p.txtRshunt), evm.registers().MaxShuntVoltage, n)) {
     p.txtMaxPosCur = *maxPossible;
     return true;
   }
-  evm.ui.MessageBox(kRshuntMessage, kMessageTitle);
+  evm.ui().MessageBox(kRshuntMessage, kMessageTitle);
   p.txtRshunt.clear();
   return false;
 }
 
-bool cmdEnterMaxExpCur_Click(Evm& evm) {
-  CalibrationPanel& p = evm.calibration;
+bool cmdEnterMaxExpCur_Click(Evm& evm, MainPanels& panels) {
+  CalibrationPanel& p = panels.calibration;
   const Numbers n = NumbersOf(evm);
   if (const auto range = ExpectedCurrentStep(n.Value(p.txtMaxExpectedCurrent),
-                                             n.Value(p.txtMaxPosCur), evm.locale)) {
+                                             n.Value(p.txtMaxPosCur), evm.locale())) {
     p.txtMinLSB = range->min;
     p.txtMaxLSB = range->max;
     return true;
   }
-  evm.ui.MessageBox(kMaxExpectedCurrentMessage, kMessageTitle);
+  evm.ui().MessageBox(kMaxExpectedCurrentMessage, kMessageTitle);
   p.txtMaxExpectedCurrent.clear();
   return false;
 }
 
-bool cmdEnterCurrentLSB_Click(Evm& evm) {
-  return EnterCurrentLsb(evm, true);
+bool cmdEnterCurrentLSB_Click(Evm& evm, MainPanels& panels) {
+  return EnterCurrentLsb(evm, panels, true);
 }
 
-bool CalculateCurrentLsb(Evm& evm) {
-  return ComputeCurrentLsb(evm, true);
+bool CalculateCurrentLsb(Evm& evm, MainPanels& panels) {
+  return ComputeCurrentLsb(evm, panels, true);
 }
 
-void txtCurrent_Decmal_LostFocus(Evm& evm, const std::string& text) {
+void txtCurrent_Decmal_LostFocus(Evm& evm, MainPanels& panels, const std::string& text) {
   // The value is read, as the box is an entry box, but changes no register.
-  (void)ParseEngNumber(text, evm.locale);
-  RefreshRegDisplay(evm);
+  (void)ParseEngNumber(text, evm.locale());
+  RefreshRegDisplay(evm, panels);
 }
 
-void RestoreCalibration(Evm& evm) {
-  CalibrationPanel& p = evm.calibration;
+void RestoreCalibration(Evm& evm, MainPanels& panels) {
+  CalibrationPanel& p = panels.calibration;
   const Numbers n = NumbersOf(evm);
-  const RegisterStore& store = evm.registers;
+  const RegisterStore& store = evm.registers();
   const RestoredCalibration restored = RestoreCalibrationInputs(
       {n.Value(p.txtRshunt), n.Value(p.txtMaxExpectedCurrent), n.Value(p.txtSelectedCurrentLSB)},
       {store.MaxShuntVoltage, static_cast<double>(store.BusFullScale)});
   if (restored.reached == RestoredStep::None) return;
-  cmdEnterShuntR_Click(evm);
+  cmdEnterShuntR_Click(evm, panels);
   if (restored.reached == RestoredStep::Rshunt) return;
-  cmdEnterMaxExpCur_Click(evm);
-  evm.registers.CurrentLsb = restored.scaling.currentLsb;
+  cmdEnterMaxExpCur_Click(evm, panels);
+  evm.registers().CurrentLsb = restored.scaling.currentLsb;
   if (restored.reached == RestoredStep::CurrentLsbRejected) return;
-  EnterCurrentLsb(evm, false);
+  EnterCurrentLsb(evm, panels, false);
   p.cmdReadInitCalCurrentEnabled = false;
   p.cmdSecondCalEnabled = false;
 }

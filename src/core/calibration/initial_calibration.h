@@ -10,6 +10,7 @@
 namespace evm {
 
 class Evm;
+struct MainPanels;
 
 // The ranges register 00h sets: full-scale shunt and bus voltage.
 struct CalibrationRanges {
@@ -70,20 +71,20 @@ inline constexpr const char* kCalibrationTooLargeMessage =
 
 // The three buttons of the initial calibration; each reads the results of
 // the previous one from their boxes. True when the step ran to its end.
-bool cmdEnterShuntR_Click(Evm& evm);
-bool cmdEnterMaxExpCur_Click(Evm& evm);
-bool cmdEnterCurrentLSB_Click(Evm& evm);
+bool cmdEnterShuntR_Click(Evm& evm, MainPanels& panels);
+bool cmdEnterMaxExpCur_Click(Evm& evm, MainPanels& panels);
+bool cmdEnterCurrentLSB_Click(Evm& evm, MainPanels& panels);
 // The third button without storing anything on the device: the results and
 // register 05h in the store only, for callers that must leave the device as
 // it is (a calculation, or scaling by the calibration in use).
-bool CalculateCurrentLsb(Evm& evm);
+bool CalculateCurrentLsb(Evm& evm, MainPanels& panels);
 
 // The focus left the bit map's value box.
-void txtCurrent_Decmal_LostFocus(Evm& evm, const std::string& text);
+void txtCurrent_Decmal_LostFocus(Evm& evm, MainPanels& panels, const std::string& text);
 
 // The first activation's calibration from the restored inputs: each step runs
 // only when the one before did and its input is valid, so no message shows.
-void RestoreCalibration(Evm& evm);
+void RestoreCalibration(Evm& evm, MainPanels& panels);
 
 // floor() that takes a quotient lying within rounding noise of a whole
 // number as that number (3.2767 / 100u is 32767, not 32766.999...).

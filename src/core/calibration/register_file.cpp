@@ -5,6 +5,7 @@
 #include "common/utf8_path.h"
 #include "common/write_records.h"
 #include "evm.h"
+#include "main_panels.h"
 #include "registers/register_cycle.h"
 #include "registers/register_display.h"
 
@@ -17,7 +18,7 @@ std::string ExtractFolder(std::string_view path) {
 }
 
 void LoadRememberedFolder(Evm& evm) {
-  std::string& folder = evm.measurement.RememberedFolder;
+  std::string& folder = evm.measurement().RememberedFolder;
   folder.clear();
   const auto content = ReadWholeFile(evm.StateFile(kPathInfoFileName));
   if (!content) return;
@@ -29,7 +30,7 @@ void SaveRememberedFolder(Evm& evm, const std::string& folder) {
   RecordWriter w;
   w.Text(folder).EndRecord();
   if (!WriteFileAtomically(evm.StateFile(kPathInfoFileName), w.Content())) {
-    evm.measurement.RememberedFolder.clear();
+    evm.measurement().RememberedFolder.clear();
   }
 }
 
@@ -37,7 +38,7 @@ FileDialogRequest RegisterFileDialog(const Evm& evm, const char* title) {
   FileDialogRequest request;
   request.title = title;
   request.filter = kRegisterFileFilter;
-  request.initialFolder = evm.measurement.RememberedFolder;
+  request.initialFolder = evm.measurement().RememberedFolder;
   request.defaultName = "";
   return request;
 }
@@ -71,31 +72,31 @@ std::optional<RegisterFileValues> ParseRegisterFile(std::string_view content) {
 }
 
 void ReportUncreatableFile(Evm& evm, const std::string& file) {
-  evm.ui.MessageBox("The file \"" + file + "\" could not be created.", kMessageTitle);
+  evm.ui().MessageBox("The file \"" + file + "\" could not be created.", kMessageTitle);
 }
 
 void mnuSaveReg_Click(Evm& evm) {
   LoadRememberedFolder(evm);
-  const auto file = evm.ui.SaveFileDialog(RegisterFileDialog(evm, "Save Registers To File"));
+  const auto file = evm.ui().SaveFileDialog(RegisterFileDialog(evm, "Save Registers To File"));
   if (!file || file->empty()) return;
-  MeasurementState& m = evm.measurement;
+  MeasurementState& m = evm.measurement();
   m.LastChosenFolder = ExtractFolder(*file);
   SaveRememberedFolder(evm, m.LastChosenFolder);
-  if (!WriteFileAtomically(PathFromUtf8(*file), FormatRegisterFile(evm.registers))) {
+  if (!WriteFileAtomically(PathFromUtf8(*file), FormatRegisterFile(evm.registers()))) {
     ReportUncreatableFile(evm, *file);
   }
 }
 
-void mnuLoadReg_Click(Evm& evm) {
+void mnuLoadReg_Click(Evm& evm, MainPanels& panels) {
   LoadRememberedFolder(evm);
-  const auto file = evm.ui.OpenFileDialog(RegisterFileDialog(evm, "Load Registers From File"));
+  const auto file = evm.ui().OpenFileDialog(RegisterFileDialog(evm, "Load Registers From File"));
   if (!file || file->empty()) return;
-  evm.measurement.LastChosenFolder = ExtractFolder(*file);
+  evm.measurement().LastChosenFolder = ExtractFolder(*file);
   std::error_code readError;
   const auto content = ReadWholeFile(PathFromUtf8(*file), readError, FileKind::Register);
   if (!content) {
     // The program's own message first; the reason is for the one who looks.
-    evm.ui.MessageBox(
+    evm.ui().MessageBox(
         std::string(kBadLoadFileMessage) + "\n\n" + UnreadableFileMessage(*file, readError),
         kMessageTitle);
     return;
@@ -103,12 +104,12 @@ void mnuLoadReg_Click(Evm& evm) {
   const auto values = ParseRegisterFile(*content);
   // All or nothing: a half-read file would leave a mix of old and new values.
   if (!values) {
-    evm.ui.MessageBox(kBadLoadFileMessage, kMessageTitle);
+    evm.ui().MessageBox(kBadLoadFileMessage, kMessageTitle);
     return;
   }
-  for (size_t i = 0; i < values->size(); ++i) evm.registers.RegValue[i] = (*values)[i];
-  RefreshRegDisplay(evm);
-  WriteAllEdited(evm);
+  for (size_t i = 0; i < values->size(); ++i) evm.registers().RegValue[i] = (*values)[i];
+  RefreshRegDisplay(evm, panels);
+  WriteAllEdited(evm, panels);
 }
 
 }  // namespace evm

@@ -13,6 +13,7 @@
 namespace evm {
 
 class Evm;
+struct MainPanels;
 
 inline constexpr int kRegisterFileValues = 23;
 inline constexpr const char* kPathInfoFileName = "path_info.txt";
@@ -44,6 +45,6 @@ void ReportUncreatableFile(Evm& evm, const std::string& file);
 
 void mnuSaveReg_Click(Evm& evm);
 // Loads a register file and writes the registers it changed.
-void mnuLoadReg_Click(Evm& evm);
+void mnuLoadReg_Click(Evm& evm, MainPanels& panels);
 
 }  // namespace evm

@@ -6,6 +6,7 @@
 #include "calibration/localize_decimal.h"
 #include "common/number_text.h"
 #include "evm.h"
+#include "main_panels.h"
 #include "registers/config_fields.h"
 #include "registers/register_display.h"
 #include "registers/register_map.h"
@@ -20,9 +21,9 @@ int ResolutionPosition(int code) {
   return code <= 7 ? (code & 3) : code - 4;
 }
 
-void ConfigFromControls(Evm& evm) {
-  RegisterStore& store = evm.registers;
-  RegisterPanel& panel = evm.registerPanel;
+void ConfigFromControls(Evm& evm, MainPanels& panels) {
+  RegisterStore& store = evm.registers();
+  RegisterPanel& panel = panels.registerPanel;
   if (store.ControlsUpdating) return;
 
   // An address list without a selection yet counts as -1, as the list
@@ -40,27 +41,27 @@ void ConfigFromControls(Evm& evm) {
   c = WithField(c, kConfigMode, pos(panel.cmbCnvMode));
   c = WithField(c, kConfigBusRange, pos(panel.cmbBusGain));
   store.RegValue[0] = c;
-  RefreshRegDisplay(evm);
+  RefreshRegDisplay(evm, panels);
 }
 
-void ControlsFromConfig(Evm& evm) {
-  RegisterStore& store = evm.registers;
-  RegisterPanel& panel = evm.registerPanel;
-  const int decimalComma = evm.shell.DecimalComma;
+void ControlsFromConfig(Evm& evm, MainPanels& panels) {
+  RegisterStore& store = evm.registers();
+  RegisterPanel& panel = panels.registerPanel;
+  const int decimalComma = evm.shell().DecimalComma;
   const int32_t c = store.RegValue[0];
   store.ControlsUpdating = true;
 
   const int pg = FieldOf(c, kConfigPga);
   store.PgaDivider = PgaDividerOf(pg);
   store.MaxShuntVoltage = MaxShuntVoltageOf(pg);
-  evm.calibration.txtMaxShunt =
-      LocalizeDecimal(FormatGeneral(store.MaxShuntVoltage, evm.locale), decimalComma);
+  panels.calibration.txtMaxShunt =
+      LocalizeDecimal(FormatGeneral(store.MaxShuntVoltage, evm.locale()), decimalComma);
   panel.cmbShuntGain = pg;
 
   const int br = FieldOf(c, kConfigBusRange);
   store.BusFullScale = br == 0 ? 16 : 32;
   panel.cmbBusGain = br;
-  evm.calibration.txtMaxBus = LocalizeDecimal(br == 0 ? "16" : "32", decimalComma);
+  panels.calibration.txtMaxBus = LocalizeDecimal(br == 0 ? "16" : "32", decimalComma);
 
   panel.cmbShuntResolution = ResolutionPosition(FieldOf(c, kConfigShuntAdc));
   panel.cmbBusResolution = ResolutionPosition(FieldOf(c, kConfigBusAdc));
@@ -68,8 +69,8 @@ void ControlsFromConfig(Evm& evm) {
   store.ControlsUpdating = false;
 }
 
-void ConfigListChosen(Evm& evm, ConfigList list, int position) {
-  RegisterPanel& panel = evm.registerPanel;
+void ConfigListChosen(Evm& evm, MainPanels& panels, ConfigList list, int position) {
+  RegisterPanel& panel = panels.registerPanel;
   switch (list) {
     case ConfigList::ShuntGain: panel.cmbShuntGain = position; break;
     case ConfigList::BusGain: panel.cmbBusGain = position; break;
@@ -79,7 +80,7 @@ void ConfigListChosen(Evm& evm, ConfigList list, int position) {
     case ConfigList::A0: panel.cmbA0 = position; break;
     case ConfigList::A1: panel.cmbA1 = position; break;
   }
-  ConfigFromControls(evm);
+  ConfigFromControls(evm, panels);
 }
 
 }  // namespace evm

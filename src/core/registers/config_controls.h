@@ -6,6 +6,7 @@
 namespace evm {
 
 class Evm;
+struct MainPanels;
 
 // Items of the choice lists, in list order.
 inline constexpr std::array<const char*, 4> kShuntGainItems = {
@@ -36,12 +37,12 @@ int ResolutionPosition(int code);
 
 // List positions to the device address, txtAddress and register 00h, then the
 // display refresh.
-void ConfigFromControls(Evm& evm);
+void ConfigFromControls(Evm& evm, MainPanels& panels);
 
 // Register 00h to the lists, the range values and their boxes.
-void ControlsFromConfig(Evm& evm);
+void ControlsFromConfig(Evm& evm, MainPanels& panels);
 
 // The user picked an item: the list's click handler.
-void ConfigListChosen(Evm& evm, ConfigList list, int position);
+void ConfigListChosen(Evm& evm, MainPanels& panels, ConfigList list, int position);
 
 }  // namespace evm

@@ -2,6 +2,7 @@
 #include "registers/register_cycle.h"
 
 #include "evm.h"
+#include "main_panels.h"
 #include "registers/config_controls.h"
 #include "registers/register_display.h"
 #include "registers/register_map.h"
@@ -9,11 +10,12 @@
 
 namespace evm {
 
-bool ReadAllRegs(Evm& evm) {
-  RegisterStore& store = evm.registers;
+bool ReadAllRegs(Evm& evm, MainPanels& panels) {
+  RegisterStore& store = evm.registers();
   // The one register pass, evmctl's and the library's too: it ends at the
   // first register not acknowledged, so a silent link costs one time-out.
-  const RegisterRead read = ReadRegisters(evm.regLink, store.DeviceAddress & 0xFFFF, store.LastReg);
+  const RegisterRead read =
+      ReadRegisters(evm.regLink(), store.DeviceAddress & 0xFFFF, store.LastReg);
   bool everyReadAcknowledged = true;
   for (int i = 0; i <= read.lastReg; ++i) {
     const auto s = static_cast<size_t>(i);
@@ -27,30 +29,30 @@ bool ReadAllRegs(Evm& evm) {
     store.RegValue[s] = read.values[s];
   }
   // The indicator follows the last read of the pass.
-  evm.registerPanel.txtDutNotAckVisible = !everyReadAcknowledged;
+  panels.registerPanel.txtDutNotAckVisible = !everyReadAcknowledged;
   for (int i = 0; i <= store.LastReg; ++i) ScaleReg(store, i);
-  RefreshRegDisplay(evm);
+  RefreshRegDisplay(evm, panels);
   for (int i = 0; i <= store.LastReg; ++i) {
-    evm.registerPanel.gridReg.SetText(i + 1, 1, store.RegName[static_cast<size_t>(i + 1)]);
+    panels.registerPanel.gridReg.SetText(i + 1, 1, store.RegName[static_cast<size_t>(i + 1)]);
   }
   return everyReadAcknowledged;
 }
 
 bool WriteReg(Evm& evm, int n) {
-  RegisterStore& store = evm.registers;
+  RegisterStore& store = evm.registers();
   const int32_t value = store.RegValue[static_cast<size_t>(n)];
   const auto msb = static_cast<uint8_t>((value / 256) & 0xFF);
   const auto lsb = static_cast<uint8_t>(value & 0xFF);
-  const bool written = evm.regLink.WriteRegWord(store.DeviceAddress, n, msb, lsb);
+  const bool written = evm.regLink().WriteRegWord(store.DeviceAddress, n, msb, lsb);
   // The bit names describe the range the device works in, which a refused
   // write did not change.
   if (written) UpdateRangeBits(store, n);
   return written;
 }
 
-void WriteAllEdited(Evm& evm) {
-  RegisterStore& store = evm.registers;
-  GridModel& grid = evm.registerPanel.gridReg;
+void WriteAllEdited(Evm& evm, MainPanels& panels) {
+  RegisterStore& store = evm.registers();
+  GridModel& grid = panels.registerPanel.gridReg;
   bool anyWritten = false;
   bool anyFailed = false;
   for (int i = 0; i <= store.LastReg; ++i) {
@@ -70,18 +72,18 @@ void WriteAllEdited(Evm& evm) {
     grid.SetText(i + 1, 1, store.RegEdited[s] ? " *** " + name + " *** " : name);
   }
   if (anyFailed) {
-    evm.registerPanel.txtDutNotAckVisible = true;
+    panels.registerPanel.txtDutNotAckVisible = true;
   } else if (anyWritten) {
-    evm.registerPanel.txtDutNotAckVisible = false;
+    panels.registerPanel.txtDutNotAckVisible = false;
   }
 }
 
-void WriteCurrentReg(Evm& evm) {
-  evm.registerPanel.txtDutNotAckVisible = !WriteReg(evm, evm.registerPanel.CurReg);
+void WriteCurrentReg(Evm& evm, MainPanels& panels) {
+  panels.registerPanel.txtDutNotAckVisible = !WriteReg(evm, panels.registerPanel.CurReg);
 }
 
-void InitRegisters(Evm& evm) {
-  RegisterStore& store = evm.registers;
+void InitRegisters(Evm& evm, MainPanels& panels) {
+  RegisterStore& store = evm.registers();
   BuildRegTables(store);
   for (int i = 0; i <= 15; ++i) store.RegValue[static_cast<size_t>(i)] = 0;
   SetRegNames(store);
@@ -89,13 +91,13 @@ void InitRegisters(Evm& evm) {
   store.ControlsUpdating = true;
   store.PowerLsb = 0;
   store.CurrentLsb = 0;
-  RefreshRegDisplay(evm);
-  RefreshRegDisplay(evm);
-  gridReg_Click(evm);
+  RefreshRegDisplay(evm, panels);
+  RefreshRegDisplay(evm, panels);
+  gridReg_Click(evm, panels);
   store.ControlsUpdating = false;
 
-  ConfigListChosen(evm, ConfigList::A0, 0);
-  ConfigListChosen(evm, ConfigList::A1, 0);
+  ConfigListChosen(evm, panels, ConfigList::A0, 0);
+  ConfigListChosen(evm, panels, ConfigList::A1, 0);
 }
 
 }  // namespace evm

@@ -8,6 +8,7 @@
 #include "common/hex_text.h"
 #include "common/number_text.h"
 #include "evm.h"
+#include "main_panels.h"
 #include "registers/config_controls.h"
 #include "registers/register_map.h"
 
@@ -21,9 +22,9 @@ std::string MarkedName(const RegisterStore& store, int reg) {
 
 // Flags every register whose value changed since the last refresh and marks
 // the flagged ones in the grid.
-void EditedBookkeeping(Evm& evm) {
-  RegisterStore& store = evm.registers;
-  GridModel& grid = evm.registerPanel.gridReg;
+void EditedBookkeeping(Evm& evm, MainPanels& panels) {
+  RegisterStore& store = evm.registers();
+  GridModel& grid = panels.registerPanel.gridReg;
   for (int i = 0; i <= store.LastReg; ++i) {
     const auto s = static_cast<size_t>(i);
     if (store.RegPrevious[s] != store.RegValue[s]) store.RegEdited[s] = true;
@@ -36,18 +37,18 @@ void EditedBookkeeping(Evm& evm) {
 }
 
 std::string Localized(Evm& evm, double value) {
-  return LocalizeDecimal(FormatGeneral(value, evm.locale), evm.shell.DecimalComma);
+  return LocalizeDecimal(FormatGeneral(value, evm.locale()), evm.shell().DecimalComma);
 }
 
 }  // namespace
 
-void RefreshRegDisplay(Evm& evm) {
-  RegisterDisplayRefresh(evm, evm.registerPanel.mnuEngineeringMode);
+void RefreshRegDisplay(Evm& evm, MainPanels& panels) {
+  RegisterDisplayRefresh(evm, panels, panels.registerPanel.mnuEngineeringMode);
 }
 
-void RegisterDisplayRefresh(Evm& evm, bool engineering) {
-  RegisterStore& store = evm.registers;
-  RegisterPanel& panel = evm.registerPanel;
+void RegisterDisplayRefresh(Evm& evm, MainPanels& panels, bool engineering) {
+  RegisterStore& store = evm.registers();
+  RegisterPanel& panel = panels.registerPanel;
   GridModel& grid = panel.gridReg;
 
   store.LastReg = engineering ? kEngineeringLastReg : kNormalLastReg;
@@ -65,7 +66,7 @@ void RegisterDisplayRefresh(Evm& evm, bool engineering) {
     }
   }
 
-  EditedBookkeeping(evm);
+  EditedBookkeeping(evm, panels);
 
   for (int i = 0; i <= store.LastReg; ++i) {
     const int32_t v = store.RegValue[static_cast<size_t>(i)];
@@ -74,17 +75,17 @@ void RegisterDisplayRefresh(Evm& evm, bool engineering) {
   }
   for (int i = 1; i <= 4; ++i) {
     ScaleReg(store, i);
-    grid.SetText(i + 1, 4, FormatGeneral(store.RegScaled[static_cast<size_t>(i)], evm.locale));
+    grid.SetText(i + 1, 4, FormatGeneral(store.RegScaled[static_cast<size_t>(i)], evm.locale()));
   }
 
-  ShowRegDetails(evm);
-  ControlsFromConfig(evm);
+  ShowRegDetails(evm, panels);
+  ControlsFromConfig(evm, panels);
 
   store.ControlsUpdating = true;
   const auto& scaled = store.RegScaled;
   const auto& value = store.RegValue;
   panel.txtShunt[0] = panel.txtShunt[1] = Localized(evm, scaled[1]);
-  panel.txtShunt[5] = LocalizeDecimal(std::to_string(value[1]), evm.shell.DecimalComma);
+  panel.txtShunt[5] = LocalizeDecimal(std::to_string(value[1]), evm.shell().DecimalComma);
   panel.txtVbus[0] = panel.txtVbus[1] = Localized(evm, scaled[2]);
   panel.txtVbus[6] = std::to_string(value[2]);
   panel.txtPower[0] = Localized(evm, scaled[3]);
@@ -95,9 +96,9 @@ void RegisterDisplayRefresh(Evm& evm, bool engineering) {
   store.ControlsUpdating = false;
 }
 
-void ShowRegDetails(Evm& evm) {
-  RegisterStore& store = evm.registers;
-  RegisterPanel& panel = evm.registerPanel;
+void ShowRegDetails(Evm& evm, MainPanels& panels) {
+  RegisterStore& store = evm.registers();
+  RegisterPanel& panel = panels.registerPanel;
   GridModel& grid = panel.gridReg;
 
   if (grid.Row == 0) grid.Row = 1;
@@ -107,16 +108,16 @@ void ShowRegDetails(Evm& evm) {
 
   panel.CurReg = grid.Row - 1;
   const auto reg = static_cast<size_t>(panel.CurReg);
-  panel.txtCurrent_Decmal = FormatGeneral(store.RegScaled[reg], evm.locale);
-  ShowValueBits(evm, store.RegValue[reg]);
+  panel.txtCurrent_Decmal = FormatGeneral(store.RegScaled[reg], evm.locale());
+  ShowValueBits(evm, panels, store.RegValue[reg]);
   panel.lblLegend = store.RegLegend[reg];
   for (size_t k = 0; k < 16; ++k) panel.lblBit[k] = store.RegBitNames[reg][15 - k];
   panel.bitMapReadOnly = store.RegReadOnly[reg];
 }
 
-void sel_row_col(Evm& evm) {
-  RegisterStore& store = evm.registers;
-  GridModel& grid = evm.registerPanel.gridReg;
+void sel_row_col(Evm& evm, MainPanels& panels) {
+  RegisterStore& store = evm.registers();
+  GridModel& grid = panels.registerPanel.gridReg;
   const int row = grid.Row;
   const int col = grid.Col;
   if (store.HighlightRow > 0 && store.HighlightRow < grid.Rows()) {
@@ -129,29 +130,29 @@ void sel_row_col(Evm& evm) {
   store.HighlightCol = col;
 }
 
-void ShowValueBits(Evm& evm, int value) {
-  RegisterPanel& panel = evm.registerPanel;
+void ShowValueBits(Evm& evm, MainPanels& panels, int value) {
+  RegisterPanel& panel = panels.registerPanel;
   for (int k = 0; k < 16; ++k) panel.txtBit[static_cast<size_t>(k)] = (value >> k) & 1 ? "1" : "0";
   panel.txtReg =
-      FormatRegText(evm.registers.RegValue[static_cast<size_t>(panel.CurReg)], kFormHex, false);
+      FormatRegText(evm.registers().RegValue[static_cast<size_t>(panel.CurReg)], kFormHex, false);
 }
 
-void gridReg_RowColChange(Evm& evm, int row, int col) {
-  GridModel& grid = evm.registerPanel.gridReg;
+void gridReg_RowColChange(Evm& evm, MainPanels& panels, int row, int col) {
+  GridModel& grid = panels.registerPanel.gridReg;
   if (row < 0 || row >= grid.Rows() || col < 0 || col >= GridModel::kCols) return;
   grid.Row = row;
   grid.Col = col;
-  ShowRegDetails(evm);
-  sel_row_col(evm);
+  ShowRegDetails(evm, panels);
+  sel_row_col(evm, panels);
 }
 
-void gridReg_Click(Evm& evm) {
-  sel_row_col(evm);
+void gridReg_Click(Evm& evm, MainPanels& panels) {
+  sel_row_col(evm, panels);
 }
 
-void txtBit_Click(Evm& evm, int bit) {
-  RegisterStore& store = evm.registers;
-  RegisterPanel& panel = evm.registerPanel;
+void txtBit_Click(Evm& evm, MainPanels& panels, int bit) {
+  RegisterStore& store = evm.registers();
+  RegisterPanel& panel = panels.registerPanel;
   if (bit < 0 || bit > 15) return;
   const auto reg = static_cast<size_t>(panel.CurReg);
   if (store.RegReadOnly[reg]) return;
@@ -163,7 +164,7 @@ void txtBit_Click(Evm& evm, int bit) {
     box = "0";
     store.RegValue[reg] &= ~(1 << bit);
   }
-  RefreshRegDisplay(evm);
+  RefreshRegDisplay(evm, panels);
 }
 
 HexEntry ParseHexEntry(const std::string& text) {
@@ -179,13 +180,13 @@ HexEntry ParseHexEntry(const std::string& text) {
   return {true, static_cast<long long>(*value)};
 }
 
-void txtReg_Validate(Evm& evm, const std::string& text) {
-  RegisterStore& store = evm.registers;
-  RegisterPanel& panel = evm.registerPanel;
+void txtReg_Validate(Evm& evm, MainPanels& panels, const std::string& text) {
+  RegisterStore& store = evm.registers();
+  RegisterPanel& panel = panels.registerPanel;
   const auto reg = static_cast<size_t>(panel.CurReg);
   const HexEntry entry = ParseHexEntry(text);
   if (!entry.valid) {
-    evm.ui.MessageBox(kNotValidHexMessage, kMessageTitle);
+    evm.ui().MessageBox(kNotValidHexMessage, kMessageTitle);
     panel.txtReg = FormatRegText(store.RegValue[reg], kFormHex, false);
   } else if (entry.value >= 0 && entry.value <= 0xFFFF) {
     store.RegValue[reg] = static_cast<int32_t>(entry.value);
@@ -193,45 +194,45 @@ void txtReg_Validate(Evm& evm, const std::string& text) {
   } else {
     panel.txtReg = FormatRegText(store.RegValue[reg], kFormHex, false);
     if (panel.onBoxRestored) panel.onBoxRestored();
-    evm.ui.MessageBox(kLargerThan16BitsMessage, kMessageTitle);
+    evm.ui().MessageBox(kLargerThan16BitsMessage, kMessageTitle);
   }
-  RefreshRegDisplay(evm);
+  RefreshRegDisplay(evm, panels);
 }
 
-void updwnReg_DownClick(Evm& evm) {
-  RegisterStore& store = evm.registers;
-  int32_t& value = store.RegValue[static_cast<size_t>(evm.registerPanel.CurReg)];
+void updwnReg_DownClick(Evm& evm, MainPanels& panels) {
+  RegisterStore& store = evm.registers();
+  int32_t& value = store.RegValue[static_cast<size_t>(panels.registerPanel.CurReg)];
   if (value >= 1) {
     --value;
   } else {
-    evm.ui.Beep();
+    evm.ui().Beep();
   }
-  ShowValueBits(evm, value);
-  RefreshRegDisplay(evm);
+  ShowValueBits(evm, panels, value);
+  RefreshRegDisplay(evm, panels);
 }
 
-void updwnReg_UpClick(Evm& evm) {
-  RegisterStore& store = evm.registers;
-  int32_t& value = store.RegValue[static_cast<size_t>(evm.registerPanel.CurReg)];
+void updwnReg_UpClick(Evm& evm, MainPanels& panels) {
+  RegisterStore& store = evm.registers();
+  int32_t& value = store.RegValue[static_cast<size_t>(panels.registerPanel.CurReg)];
   if (value < 65535) {
     ++value;
   } else {
-    evm.ui.Beep();
+    evm.ui().Beep();
   }
-  ShowValueBits(evm, value);
-  RefreshRegDisplay(evm);
+  ShowValueBits(evm, panels, value);
+  RefreshRegDisplay(evm, panels);
 }
 
-void mnuEngineeringMode_Click(Evm& evm) {
-  RegisterPanel& panel = evm.registerPanel;
+void mnuEngineeringMode_Click(Evm& evm, MainPanels& panels) {
+  RegisterPanel& panel = panels.registerPanel;
   GridModel& grid = panel.gridReg;
   panel.mnuEngineeringMode = !panel.mnuEngineeringMode;
   const int row = grid.Row;
   grid.SetRows(panel.mnuEngineeringMode ? GridModel::kEngineeringRows : GridModel::kNormalRows);
-  RefreshRegDisplay(evm);
+  RefreshRegDisplay(evm, panels);
   // A current row that went with the removed rows moved to the last one; the
   // grid reports that as a change of its current cell.
-  if (grid.Row != row) gridReg_RowColChange(evm, grid.Row, grid.Col);
+  if (grid.Row != row) gridReg_RowColChange(evm, panels, grid.Row, grid.Col);
 }
 
 }  // namespace evm

@@ -40,11 +40,11 @@ bool WriteBoardSelectionFile(const std::filesystem::path& path, const BoardSelec
 }
 
 void ApplyBoardSelection(Evm& evm, const BoardSelection& selection) {
-  if (evm.regLink.SelectedBoard != selection.regLink) {
-    evm.regLink.SelectedBoard = selection.regLink;
-    evm.regLink.CloseRegLink();
+  if (evm.regLink().SelectedBoard != selection.regLink) {
+    evm.regLink().SelectedBoard = selection.regLink;
+    evm.regLink().CloseRegLink();
   }
-  UsbDutWriter& writer = evm.dutWriter;
+  UsbDutWriter& writer = evm.dutWriter();
   if (writer.SelectedBoard != selection.interfaceBoard) {
     writer.SelectedBoard = selection.interfaceBoard;
     writer.CloseMnemonicBoard();

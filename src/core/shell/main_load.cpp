@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/main_load.h"
+#include "main_panels.h"
 
 #include <cstdio>
 #include <stdexcept>
@@ -38,7 +39,7 @@ std::string AboutText() {
 }
 
 void RemoveStaleStateTemporaries(const Evm& evm) {
-  RemoveStaleTemporaryFiles(evm.stateFolder,
+  RemoveStaleTemporaryFiles(evm.stateFolder(),
                             {kSettingsFileName, kUsbAddressFileName, kControlEvmSettingsFileName,
                              kPathInfoFileName, kDutWriterFileName});
 }
@@ -58,9 +59,9 @@ void ReportUnreadableStateFile(UserInterface& ui, const std::filesystem::path& f
   ui.MessageBox(UnreadableFileMessage(file, readError), kMessageTitle);
 }
 
-void LoadAfterLink(Evm& evm) {
-  ShellState& shell = evm.shell;
-  InitRegisters(evm);
+void LoadAfterLink(Evm& evm, MainPanels& panels) {
+  ShellState& shell = evm.shell();
+  InitRegisters(evm, panels);
 
   const std::filesystem::path file = evm.StateFile(kSettingsFileName);
   std::error_code readError;
@@ -73,31 +74,32 @@ void LoadAfterLink(Evm& evm) {
   shell.SettingsFileUnparsed =
       !settings && !missing && std::filesystem::is_regular_file(file, statusError);
   shell.SettingsFileOwned = settings || missing || shell.SettingsFileUnparsed;
-  ReportUnreadableStateFile(evm.ui, file, readError);
+  ReportUnreadableStateFile(evm.ui(), file, readError);
   if (!settings) throw LoadError("settings file missing or unreadable");
-  evm.calibration.txtRshunt = LocalizeDecimal(settings->rshunt, shell.DecimalComma);
-  evm.calibration.txtMaxExpectedCurrent =
+  panels.calibration.txtRshunt = LocalizeDecimal(settings->rshunt, shell.DecimalComma);
+  panels.calibration.txtMaxExpectedCurrent =
       LocalizeDecimal(settings->maxExpectedCurrent, shell.DecimalComma);
-  evm.calibration.txtSelectedCurrentLSB =
+  panels.calibration.txtSelectedCurrentLSB =
       LocalizeDecimal(settings->selectedCurrentLsb, shell.DecimalComma);
   shell.StoredMonth = settings->month;
   shell.StoredYear = settings->year;
 
-  const DateTime now = evm.clock.Now();
+  const DateTime now = evm.clock().Now();
   if (ReminderDue(shell.StoredMonth, shell.StoredYear, now)) {
     shell.StoredMonth = now.month;
     shell.StoredYear = now.year;
-    evm.ui.ShowReminder();
+    evm.ui().ShowReminder();
   }
 }
 
-LoadOutcome MainLoad(Evm& evm) {
-  ShellState& shell = evm.shell;
-  shell.DecimalComma = DecimalCommaOf(evm.locale);
+LoadOutcome MainLoad(Evm& evm, MainPanels& panels) {
+  ShellState& shell = evm.shell();
+  shell.DecimalComma = DecimalCommaOf(evm.locale());
   // The built-in defaults stand in for a missing settings file and are read
   // back with the locale's separator like stored values.
-  for (std::string* text : {&evm.calibration.txtRshunt, &evm.calibration.txtMaxExpectedCurrent,
-                            &evm.calibration.txtSelectedCurrentLSB}) {
+  for (std::string* text :
+       {&panels.calibration.txtRshunt, &panels.calibration.txtMaxExpectedCurrent,
+        &panels.calibration.txtSelectedCurrentLSB}) {
     *text = LocalizeDecimal(*text, shell.DecimalComma);
   }
 
@@ -109,17 +111,17 @@ LoadOutcome MainLoad(Evm& evm) {
   RemoveStaleStateTemporaries(evm);
   std::error_code readError;
   const auto stored = ReadUsbAddressFile(evm.StateFile(kUsbAddressFileName), &readError);
-  ReportUnreadableStateFile(evm.ui, evm.StateFile(kUsbAddressFileName), readError);
+  ReportUnreadableStateFile(evm.ui(), evm.StateFile(kUsbAddressFileName), readError);
   StartWithUsbAddress(shell, stored);
 
   shell.UsbRetry = true;
   while (shell.UsbRetry) {
-    if (evm.regLink.OpenRegLink()) {
+    if (evm.regLink().OpenRegLink()) {
       shell.UsbRetry = false;
       break;
     }
-    evm.ui.SetUsbProblemDetail(UsbSearchDetail(evm));
-    switch (evm.ui.UsbProblemDialog()) {
+    evm.ui().SetUsbProblemDetail(UsbSearchDetail(evm));
+    switch (evm.ui().UsbProblemDialog()) {
       case UsbProblemChoice::TryAgain:
       case UsbProblemChoice::SetAddressAndTryAgain: shell.UsbRetry = true; break;
       case UsbProblemChoice::RunWithoutUsb:
@@ -131,20 +133,20 @@ LoadOutcome MainLoad(Evm& evm) {
   }
 
   try {
-    LoadAfterLink(evm);
+    LoadAfterLink(evm, panels);
   } catch (const std::exception&) {
-    evm.regLink.CloseRegLink();
-    evm.ui.ShowReminder();
+    evm.regLink().CloseRegLink();
+    evm.ui().ShowReminder();
     return LoadOutcome::LoadErrorPath;
   }
   return LoadOutcome::Loaded;
 }
 
-void FirstActivation(Evm& evm) {
-  if (evm.shell.FirstActivationDone) return;
-  ReadAllRegs(evm);
-  if (!evm.shell.RunWithoutUsb) RestoreCalibration(evm);
-  evm.shell.FirstActivationDone = true;
+void FirstActivation(Evm& evm, MainPanels& panels) {
+  if (evm.shell().FirstActivationDone) return;
+  ReadAllRegs(evm, panels);
+  if (!evm.shell().RunWithoutUsb) RestoreCalibration(evm, panels);
+  evm.shell().FirstActivationDone = true;
 }
 
 namespace {
@@ -168,22 +170,22 @@ std::filesystem::path SetAsidePath(const std::filesystem::path& file, const Date
 
 }  // namespace
 
-bool StoreSettings(Evm& evm, std::error_code& ec) {
+bool StoreSettings(Evm& evm, MainPanels& panels, std::error_code& ec) {
   ec.clear();
-  ShellState& shell = evm.shell;
+  ShellState& shell = evm.shell();
   if (!shell.SettingsFileOwned) return true;
   const std::filesystem::path file = evm.StateFile(kSettingsFileName);
   if (shell.SettingsFileUnparsed) {
-    const std::filesystem::path kept = SetAsidePath(file, evm.clock.Now());
+    const std::filesystem::path kept = SetAsidePath(file, evm.clock().Now());
     std::filesystem::rename(file, kept, ec);
     if (ec) return false;
     shell.SettingsFileUnparsed = false;
-    evm.ui.MessageBox("The settings in \"" + file.string() +
-                          "\" could not be read; they are kept in \"" + kept.string() + "\".",
-                      kMessageTitle);
+    evm.ui().MessageBox("The settings in \"" + file.string() +
+                            "\" could not be read; they are kept in \"" + kept.string() + "\".",
+                        kMessageTitle);
   }
-  StoredSettings settings{evm.calibration.txtRshunt, evm.calibration.txtMaxExpectedCurrent,
-                          evm.calibration.txtSelectedCurrentLSB, shell.StoredMonth,
+  StoredSettings settings{panels.calibration.txtRshunt, panels.calibration.txtMaxExpectedCurrent,
+                          panels.calibration.txtSelectedCurrentLSB, shell.StoredMonth,
                           shell.StoredYear};
   return WriteFileAtomically(file, FormatSettings(settings), ec);
 }
@@ -197,9 +199,9 @@ std::string UnstoredStateMessage(
   return text;
 }
 
-void MainUnload(Evm& evm, const std::function<void()>& unloadOtherWindows) {
+void MainUnload(Evm& evm, MainPanels& panels, const std::function<void()>& unloadOtherWindows) {
   StopMeasurement(evm);
-  const ShellState& shell = evm.shell;
+  const ShellState& shell = evm.shell();
   std::vector<std::pair<std::filesystem::path, std::error_code>> failed;
   const auto note = [&failed](const std::filesystem::path& file, bool written,
                               const std::error_code& ec) {
@@ -212,13 +214,13 @@ void MainUnload(Evm& evm, const std::function<void()>& unloadOtherWindows) {
     note(file, WriteUsbAddressFile(file, *shell.UsbAddress, &ec), ec);
   }
   const auto control = evm.StateFile(kControlEvmSettingsFileName);
-  note(control, WriteControlEvmSettings(control, evm.calBoard.VrefVolts, evm.calBoard.RefMode, &ec),
-       ec);
-  note(evm.StateFile(kSettingsFileName), StoreSettings(evm, ec), ec);
-  if (!failed.empty()) evm.ui.MessageBox(UnstoredStateMessage(failed), kMessageTitle);
+  note(control,
+       WriteControlEvmSettings(control, evm.calBoard().VrefVolts, evm.calBoard().RefMode, &ec), ec);
+  note(evm.StateFile(kSettingsFileName), StoreSettings(evm, panels, ec), ec);
+  if (!failed.empty()) evm.ui().MessageBox(UnstoredStateMessage(failed), kMessageTitle);
   // Windows write their own state as they go, after the main window's.
   if (unloadOtherWindows) unloadOtherWindows();
-  evm.regLink.CloseRegLink();
+  evm.regLink().CloseRegLink();
 }
 
 }  // namespace evm

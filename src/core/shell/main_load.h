@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "evm.h"
+#include "main_panels.h"
 
 namespace evm {
 
@@ -19,11 +20,11 @@ enum class LoadOutcome {
 
 // The main window's load, from the locale test on (the window itself shows
 // its first tab before and fills its lists from the core tables).
-LoadOutcome MainLoad(Evm& evm);
+LoadOutcome MainLoad(Evm& evm, MainPanels& panels);
 
 // The part of the load from the register tables to the reminder; the load's
 // error path takes over when it throws.
-void LoadAfterLink(Evm& evm);
+void LoadAfterLink(Evm& evm, MainPanels& panels);
 
 // Removes what interrupted writes of the state files left behind.
 void RemoveStaleStateTemporaries(const Evm& evm);
@@ -37,10 +38,10 @@ void ReportUnreadableStateFile(UserInterface& ui, const std::filesystem::path& f
 // over; settings that did not parse are kept as "NAME.bad" first (with the
 // time in the name when an earlier copy holds that one). False, with
 // the reason in `ec`, when nothing could be stored.
-bool StoreSettings(Evm& evm, std::error_code& ec);
+bool StoreSettings(Evm& evm, MainPanels& panels, std::error_code& ec);
 
 // Runs once, when the main window is first activated after the load.
-void FirstActivation(Evm& evm);
+void FirstActivation(Evm& evm, MainPanels& panels);
 
 // The one message for the state files the unload could not write, each
 // with the system's reason.
@@ -49,7 +50,7 @@ std::string UnstoredStateMessage(
 
 // The main window's unload: the state files, then the register link. Files
 // that could not be written are named in one message.
-void MainUnload(Evm& evm, const std::function<void()>& unloadOtherWindows = {});
+void MainUnload(Evm& evm, MainPanels& panels, const std::function<void()>& unloadOtherWindows = {});
 
 // 1 when the locale writes 1.1 as "1,1".
 int DecimalCommaOf(const NumberLocale& locale);

@@ -17,8 +17,8 @@
 
 namespace evm::gui {
 
-CalibrationViews::CalibrationViews(Evm& evm, formMain_QMA740& form)
-    : QObject(&form), evm_(evm), form_(form) {
+CalibrationViews::CalibrationViews(Evm& evm, MainPanels& panels, formMain_QMA740& form)
+    : QObject(&form), evm_(evm), panels_(panels), form_(form) {
   BuildInitial();
   BuildSecond();
   // Each box is followed by the button that applies it, and Return in the box
@@ -46,7 +46,7 @@ QLineEdit* CalibrationViews::Input(QWidget* parent, const char* name,
   box->setFixedWidth(110);
   // The panel holds what the box shows; the handlers read it from there.
   connect(box, &QLineEdit::textEdited, this,
-          [this, text](const QString& typed) { evm_.calibration.*text = typed.toStdString(); });
+          [this, text](const QString& typed) { panels_.calibration.*text = typed.toStdString(); });
   boxes_.emplace_back(box, text);
   return box;
 }
@@ -63,13 +63,13 @@ QLineEdit* CalibrationViews::Output(QWidget* parent, const char* name,
 }
 
 QPushButton* CalibrationViews::Button(QWidget* parent, const char* name, const char* caption,
-                                      void (*handler)(Evm&)) {
+                                      void (*handler)(Evm&, MainPanels&)) {
   auto* button = new QPushButton(caption, parent);
   button->setObjectName(name);
   connect(button, &QPushButton::clicked, this, [this, handler] {
     if (rendering_) return;
     const BusyCursor busy;
-    handler(evm_);
+    handler(evm_, panels_);
     form_.RenderPanels();
   });
   return button;
@@ -77,17 +77,17 @@ QPushButton* CalibrationViews::Button(QWidget* parent, const char* name, const c
 
 namespace {
 
-void EnterShuntR(Evm& evm) {
-  cmdEnterShuntR_Click(evm);
+void EnterShuntR(Evm& evm, MainPanels& panels) {
+  cmdEnterShuntR_Click(evm, panels);
 }
-void EnterMaxExpCur(Evm& evm) {
-  cmdEnterMaxExpCur_Click(evm);
+void EnterMaxExpCur(Evm& evm, MainPanels& panels) {
+  cmdEnterMaxExpCur_Click(evm, panels);
 }
-void EnterCurrentLsb(Evm& evm) {
-  cmdEnterCurrentLSB_Click(evm);
+void EnterCurrentLsb(Evm& evm, MainPanels& panels) {
+  cmdEnterCurrentLSB_Click(evm, panels);
 }
-void SecondCal(Evm& evm) {
-  cmdSecondCal_Click(evm);
+void SecondCal(Evm& evm, MainPanels& panels) {
+  cmdSecondCal_Click(evm, panels);
 }
 
 QLabel* Text(QWidget* parent, const char* text) {
@@ -214,7 +214,7 @@ void CalibrationViews::BuildSecond() {
 
 void CalibrationViews::Render() {
   rendering_ = true;
-  const CalibrationPanel& p = evm_.calibration;
+  const CalibrationPanel& p = panels_.calibration;
   for (const auto& [box, text] : boxes_) {
     const QString shown = QString::fromStdString(p.*text);
     if (box->text() != shown) box->setText(shown);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "evm.h"
+#include "main_panels.h"
 
 class QGridLayout;
 class QLabel;
@@ -20,7 +21,7 @@ class formMain_QMA740;
 class CalibrationViews : public QObject {
   Q_OBJECT
  public:
-  CalibrationViews(Evm& evm, formMain_QMA740& form);
+  CalibrationViews(Evm& evm, MainPanels& panels, formMain_QMA740& form);
 
   void Render();
 
@@ -58,9 +59,10 @@ class CalibrationViews : public QObject {
   QLineEdit* Input(QWidget* parent, const char* name, std::string CalibrationPanel::*text);
   QLineEdit* Output(QWidget* parent, const char* name, std::string CalibrationPanel::*text);
   QPushButton* Button(QWidget* parent, const char* name, const char* caption,
-                      void (*handler)(Evm&));
+                      void (*handler)(Evm&, MainPanels&));
 
   Evm& evm_;
+  MainPanels& panels_;
   formMain_QMA740& form_;
   bool rendering_ = false;
   std::vector<std::pair<QLineEdit*, std::string CalibrationPanel::*>> boxes_;

@@ -72,8 +72,8 @@ QString TimeText(double seconds) {
 
 }  // namespace
 
-frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
-    : QWidget(parent, Qt::Window), evm_(evm) {
+frmMeasurementPlot::frmMeasurementPlot(Evm& evm, MainPanels& panels, QWidget* parent)
+    : QWidget(parent, Qt::Window), evm_(evm), panels_(panels) {
   setObjectName("frmMeasurementPlot");
   setWindowTitle("Measurement Plot");
   QWidget* page = ScrollingPage(this);
@@ -119,7 +119,7 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
 
     auto* chart = new QChart;
     chart->setLocalizeNumbers(true);
-    chart->setLocale(FigureLocale(evm_.locale));
+    chart->setLocale(FigureLocale(evm_.locale()));
     chart->legend()->hide();
     chart->setMargins(QMargins(4, 2, 4, 2));
     chart->setBackgroundRoundness(0);
@@ -167,20 +167,20 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, QWidget* parent)
   connect(cmdExportCsv, &QPushButton::clicked, this, [this] { ChooseExport(false); });
   connect(cmdExportPng, &QPushButton::clicked, this, [this] { ChooseExport(true); });
 
-  listener_ = evm_.measurement.AddPassListener([this](const MeasurementPass& p) { OnPass(p); });
+  listener_ = evm_.measurement().AddPassListener([this](const MeasurementPass& p) { OnPass(p); });
   MakeToolWindow(this);
   resize(900, 760);  // cut to the screen when it is shown
   Redraw();
 }
 
 frmMeasurementPlot::~frmMeasurementPlot() {
-  evm_.measurement.RemovePassListener(listener_);
+  evm_.measurement().RemovePassListener(listener_);
 }
 
 void frmMeasurementPlot::OnPass(const MeasurementPass& pass) {
   // Kept while a log is shown, for the way back to live.
   live_.Append(pass);
-  SetCaption(cmdStartStop, evm_.measurement.ContinuousRead ? "Stop" : "Start");
+  SetCaption(cmdStartStop, evm_.measurement().ContinuousRead ? "Stop" : "Start");
   if (!chkPause->isChecked() && !showingLog_) Redraw();
 }
 
@@ -193,7 +193,7 @@ void frmMeasurementPlot::ShowLive() {
 }
 
 void frmMeasurementPlot::StartStop() {
-  if (evm_.measurement.ContinuousRead) {
+  if (evm_.measurement().ContinuousRead) {
     cmdStopContinuousRead_Click(evm_);
     return;
   }
@@ -202,7 +202,7 @@ void frmMeasurementPlot::StartStop() {
   SetCaption(cmdStartStop, "Stop");
   // The reading loop runs here until a Stop, from this window or a tab.
   QPointer<frmMeasurementPlot> self(this);
-  cmdStartContinuousRead_Click(evm_);
+  cmdStartContinuousRead_Click(evm_, panels_);
   if (self) SetCaption(cmdStartStop, "Start");
 }
 
@@ -283,7 +283,7 @@ void frmMeasurementPlot::Redraw() {
     // One more decimal than the axis shows, the same for every figure.
     const int decimals = valueDecimals_[q] + 1;
     const auto figure = [&](double v) {
-      return QString::fromStdString(FixedText(v, decimals, evm_.locale));
+      return QString::fromStdString(FixedText(v, decimals, evm_.locale()));
     };
     const QString unit = Latin(kLooks[q].unit);
     lblStats[q]->setText(s.count == 0 ? QString("No passes in the span.")
@@ -307,7 +307,7 @@ void frmMeasurementPlot::ShowCursorAt(double seconds) {
   for (size_t q = 0; q < kQuantities; ++q) {
     text +=
         QString("   %1 %2 %3")
-            .arg(Latin(kLooks[q].name), Number(p.values[q], evm_.locale), Latin(kLooks[q].unit));
+            .arg(Latin(kLooks[q].name), Number(p.values[q], evm_.locale()), Latin(kLooks[q].unit));
   }
   lblCursor->setText(text);
 }
@@ -332,7 +332,7 @@ bool frmMeasurementPlot::OpenLog(const std::string& path) {
   MeasurementSeries loaded;
   const LogReadResult r = ReadLogFile(path, loaded);
   if (!r.opened) {
-    evm_.ui.MessageBox("The log file \"" + path + "\" could not be read.", "Measurement Plot");
+    evm_.ui().MessageBox("The log file \"" + path + "\" could not be read.", "Measurement Plot");
     return false;
   }
   // Shown as it was saved; the reading's passes wait for "Live".
@@ -341,9 +341,9 @@ bool frmMeasurementPlot::OpenLog(const std::string& path) {
   cmdLive->setEnabled(true);
   setWindowTitle("Measurement Plot - " + QString::fromStdString(path));
   if (r.skipped > 0) {
-    evm_.ui.MessageBox(std::to_string(r.skipped) + " record(s) of \"" + path +
-                           "\" could not be read and are not shown.",
-                       "Measurement Plot");
+    evm_.ui().MessageBox(std::to_string(r.skipped) + " record(s) of \"" + path +
+                             "\" could not be read and are not shown.",
+                         "Measurement Plot");
   }
   cboSpan->setCurrentIndex(static_cast<int>(kSpans.size()) - 1);
   Redraw();
@@ -359,18 +359,18 @@ bool frmMeasurementPlot::ExportPng(const std::string& path) {
 }
 
 void frmMeasurementPlot::ChooseLog() {
-  const auto file = evm_.ui.OpenFileDialog(
+  const auto file = evm_.ui().OpenFileDialog(
       {"Open Log", "Log files (*.csv;*.txt)|*.csv;*.txt|All files (*.*)|*.*", "", ""});
   if (file && !file->empty()) OpenLog(*file);
 }
 
 void frmMeasurementPlot::ChooseExport(bool picture) {
-  const auto file = evm_.ui.SaveFileDialog(
+  const auto file = evm_.ui().SaveFileDialog(
       picture ? FileDialogRequest{"Export Picture", "PNG (*.png)|*.png", "", "plot.png"}
               : FileDialogRequest{"Export Data", "CSV (*.csv)|*.csv", "", "plot.csv"});
   if (!file || file->empty()) return;
   if (!(picture ? ExportPng(*file) : ExportCsv(*file))) {
-    evm_.ui.MessageBox("\"" + *file + "\" could not be written.", "Measurement Plot");
+    evm_.ui().MessageBox("\"" + *file + "\" could not be written.", "Measurement Plot");
   }
 }
 

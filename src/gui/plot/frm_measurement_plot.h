@@ -7,6 +7,7 @@
 
 #include "evm.h"
 #include "gui/plot/plot_line.h"
+#include "main_panels.h"
 #include "plot/measurement_series.h"
 
 class QCheckBox;
@@ -26,7 +27,7 @@ namespace evm::gui {
 class frmMeasurementPlot : public QWidget {
   Q_OBJECT
  public:
-  explicit frmMeasurementPlot(Evm& evm, QWidget* parent = nullptr);
+  frmMeasurementPlot(Evm& evm, MainPanels& panels, QWidget* parent = nullptr);
   ~frmMeasurementPlot() override;
 
   QPushButton* cmdStartStop;
@@ -77,6 +78,8 @@ class frmMeasurementPlot : public QWidget {
                      bool toTicks);
 
   Evm& evm_;
+  // The main window's: its reading loop, which the Start button runs, draws there.
+  MainPanels& panels_;
   int listener_ = 0;
   MeasurementSeries live_;
   MeasurementSeries log_;

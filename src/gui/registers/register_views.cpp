@@ -83,8 +83,8 @@ QWidget* Formula(QWidget* parent, const char* result, const char* numerator1,
 
 }  // namespace
 
-RegisterViews::RegisterViews(Evm& evm, formMain_QMA740& form)
-    : QObject(&form), evm_(evm), form_(form) {
+RegisterViews::RegisterViews(Evm& evm, MainPanels& panels, formMain_QMA740& form)
+    : QObject(&form), evm_(evm), panels_(panels), form_(form) {
   BuildOverview();
   BuildAdConfig();
   BuildCalibrate();
@@ -101,15 +101,15 @@ RegisterViews::RegisterViews(Evm& evm, formMain_QMA740& form)
   connect(form.mnuSaveReg, &QAction::triggered, this,
           [this] { Act([this] { mnuSaveReg_Click(evm_); }); });
   connect(form.mnuLoadReg, &QAction::triggered, this,
-          [this] { Act([this] { mnuLoadReg_Click(evm_); }); });
+          [this] { Act([this] { mnuLoadReg_Click(evm_, panels_); }); });
   connect(form.mnuLogToFile, &QAction::triggered, this,
           [this] { Act([this] { mnuLogToFile_Click(evm_); }); });
-  evm.measurement.onPass = [this] { form_.RenderPanels(); };
-  evm.registerPanel.onBoxRestored = [this] {
-    SetTextIfChanged(txtReg, Q(evm_.registerPanel.txtReg));
+  evm.measurement().onPass = [this] { form_.RenderPanels(); };
+  panels.registerPanel.onBoxRestored = [this] {
+    SetTextIfChanged(txtReg, Q(panels_.registerPanel.txtReg));
   };
   connect(form.mnuEngineeringMode, &QAction::triggered, this,
-          [this] { Act([this] { mnuEngineeringMode_Click(evm_); }); });
+          [this] { Act([this] { mnuEngineeringMode_Click(evm_, panels_); }); });
 
   // The frequent actions from anywhere in the main window, through the
   // menu items that show their keys.
@@ -127,8 +127,8 @@ RegisterViews::RegisterViews(Evm& evm, formMain_QMA740& form)
 
 RegisterViews::~RegisterViews() {
   // The context may outlive the window; its reading loop must not draw here.
-  evm_.measurement.onPass = nullptr;
-  evm_.registerPanel.onBoxRestored = nullptr;
+  evm_.measurement().onPass = nullptr;
+  panels_.registerPanel.onBoxRestored = nullptr;
 }
 
 template <typename Handler>
@@ -155,11 +155,11 @@ void RegisterViews::AddReadWriteButtons(QWidget* parent, QBoxLayout* layout,
   write->setObjectName("Command9");
   connect(read, &QPushButton::clicked, this, [this] {
     const BusyCursor busy;
-    Act([this] { ReadAllRegs(evm_); });
+    Act([this] { ReadAllRegs(evm_, panels_); });
   });
   connect(write, &QPushButton::clicked, this, [this] {
     const BusyCursor busy;
-    Act([this] { WriteAllEdited(evm_); });
+    Act([this] { WriteAllEdited(evm_, panels_); });
   });
   Command8.push_back(read);
   Command9.push_back(write);
@@ -171,7 +171,7 @@ void RegisterViews::AddReadWriteButtons(QWidget* parent, QBoxLayout* layout,
     auto* stop = new QPushButton("Stop Continuous Read", parent);
     stop->setObjectName("cmdStopContinuousRead");
     connect(start, &QPushButton::clicked, this,
-            [this] { Act([this] { cmdStartContinuousRead_Click(evm_); }); });
+            [this] { Act([this] { cmdStartContinuousRead_Click(evm_, panels_); }); });
     connect(stop, &QPushButton::clicked, this,
             [this] { Act([this] { cmdStopContinuousRead_Click(evm_); }); });
     cmdStartContinuousRead.push_back(start);
@@ -188,7 +188,7 @@ QComboBox* RegisterViews::AddList(QWidget* parent, const char* name, ConfigList 
   for (const char* item : items) box->addItem(item);
   box->setCurrentIndex(-1);
   connect(box, &QComboBox::activated, this, [this, list](int position) {
-    Act([this, list, position] { ConfigListChosen(evm_, list, position); });
+    Act([this, list, position] { ConfigListChosen(evm_, panels_, list, position); });
   });
   return box;
 }
@@ -380,10 +380,10 @@ void RegisterViews::BuildRegisters() {
   gridReg->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   gridLayout->addWidget(gridReg);
   connect(gridReg, &QTableWidget::currentCellChanged, this, [this](int row, int col, int, int) {
-    Act([this, row, col] { gridReg_RowColChange(evm_, row, col); });
+    Act([this, row, col] { gridReg_RowColChange(evm_, panels_, row, col); });
   });
   connect(gridReg, &QTableWidget::cellClicked, this,
-          [this](int, int) { Act([this] { gridReg_Click(evm_); }); });
+          [this](int, int) { Act([this] { gridReg_Click(evm_, panels_); }); });
 
   QGroupBox* bitFrame = form_.Frame2;
   auto* bitLayout = new QVBoxLayout(bitFrame);
@@ -426,7 +426,7 @@ void RegisterViews::BuildRegisters() {
     if (validating_) return;
     validating_ = true;
     const std::string text = txtReg->text().toStdString();
-    Act([this, &text] { txtReg_Validate(evm_, text); });
+    Act([this, &text] { txtReg_Validate(evm_, panels_, text); });
     validating_ = false;
   });
   updwnReg = new QWidget(bitFrame);
@@ -446,16 +446,16 @@ void RegisterViews::BuildRegisters() {
   arrows->addWidget(updwnRegUp);
   arrows->addWidget(updwnRegDown);
   connect(updwnRegUp, &QToolButton::clicked, this,
-          [this] { Act([this] { updwnReg_UpClick(evm_); }); });
+          [this] { Act([this] { updwnReg_UpClick(evm_, panels_); }); });
   connect(updwnRegDown, &QToolButton::clicked, this,
-          [this] { Act([this] { updwnReg_DownClick(evm_); }); });
+          [this] { Act([this] { updwnReg_DownClick(evm_, panels_); }); });
   txtCurrent_Decmal = new QLineEdit(bitFrame);
   txtCurrent_Decmal->setObjectName("txtCurrent_Decmal");
   txtCurrent_Decmal->setAlignment(Qt::AlignCenter);
   txtCurrent_Decmal->setFixedWidth(110);
   connect(txtCurrent_Decmal, &QLineEdit::editingFinished, this, [this] {
     const std::string text = txtCurrent_Decmal->text().toStdString();
-    Act([this, &text] { txtCurrent_Decmal_LostFocus(evm_, text); });
+    Act([this, &text] { txtCurrent_Decmal_LostFocus(evm_, panels_, text); });
   });
   entry->addWidget(Caption(bitFrame, "Hex"));
   entry->addWidget(txtReg);
@@ -479,7 +479,7 @@ void RegisterViews::BuildRegisters() {
   Command31->setObjectName("Command31");
   connect(Command31, &QPushButton::clicked, this, [this] {
     const BusyCursor busy;
-    Act([this] { WriteCurrentReg(evm_); });
+    Act([this] { WriteCurrentReg(evm_, panels_); });
   });
   buttons->addWidget(Command31);
   AddReadWriteButtons(form_.tabRegisters, buttons, "Write all Edited ", true);
@@ -503,7 +503,7 @@ bool RegisterViews::eventFilter(QObject* watched, QEvent* event) {
       } else if (afterDoubleClick_) {
         afterDoubleClick_ = false;
       } else {
-        Act([this, k] { txtBit_Click(evm_, k); });
+        Act([this, k] { txtBit_Click(evm_, panels_, k); });
       }
       return true;
     }
@@ -512,7 +512,7 @@ bool RegisterViews::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void RegisterViews::RenderGrid() {
-  const GridModel& model = evm_.registerPanel.gridReg;
+  const GridModel& model = panels_.registerPanel.gridReg;
   if (gridReg->rowCount() != model.Rows()) gridReg->setRowCount(model.Rows());
   const QColor fixedBack = gridReg->palette().color(QPalette::Button);
   const QColor base = gridReg->palette().color(QPalette::Base);
@@ -544,7 +544,7 @@ void RegisterViews::RenderGrid() {
 void RegisterViews::Render() {
   const bool wasRendering = rendering_;
   rendering_ = true;
-  const RegisterPanel& panel = evm_.registerPanel;
+  const RegisterPanel& panel = panels_.registerPanel;
   RenderGrid();
 
   for (size_t k = 0; k < 16; ++k) {
@@ -572,8 +572,8 @@ void RegisterViews::Render() {
   form_.txtDutNotAck->setText(kDutNotAckText);
   form_.txtDutNotAck->setVisible(panel.txtDutNotAckVisible);
   form_.mnuEngineeringMode->setChecked(panel.mnuEngineeringMode);
-  form_.mnuLogToFile->setChecked(evm_.measurement.mnuLogToFile);
-  const uint32_t colour = StartButtonColour(evm_.measurement);
+  form_.mnuLogToFile->setChecked(evm_.measurement().mnuLogToFile);
+  const uint32_t colour = StartButtonColour(evm_.measurement());
   for (size_t i = 0; i < cmdStartContinuousRead.size(); ++i) {
     cmdStartContinuousRead[i]->setStyleSheet(
         colour == kButtonFace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "evm.h"
+#include "main_panels.h"
 #include "registers/config_controls.h"
 
 class QBoxLayout;
@@ -28,7 +29,7 @@ class frmHelpWithReg;
 class RegisterViews : public QObject {
   Q_OBJECT
  public:
-  RegisterViews(Evm& evm, formMain_QMA740& form);
+  RegisterViews(Evm& evm, MainPanels& panels, formMain_QMA740& form);
   ~RegisterViews() override;
 
   // Draws the panel model into the controls.
@@ -84,6 +85,7 @@ class RegisterViews : public QObject {
   void Act(Handler handler);
 
   Evm& evm_;
+  MainPanels& panels_;
   formMain_QMA740& form_;
   bool rendering_ = false;
   bool validating_ = false;

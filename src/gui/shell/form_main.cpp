@@ -56,8 +56,8 @@ formMain_QMA740::formMain_QMA740(Evm& evm, QWidget* parent) : QMainWindow(parent
   setWindowTitle("ZM5520/1 EVM");
   BuildMenus();
   BuildTabs();
-  registerViews = new RegisterViews(evm, *this);
-  calibrationViews = new CalibrationViews(evm, *this);
+  registerViews = new RegisterViews(evm, panels_, *this);
+  calibrationViews = new CalibrationViews(evm, panels_, *this);
   BuildUsbControls();
   ReturnPressesButtons(this);
   // The menu bar's letters stay with the menus.
@@ -102,7 +102,7 @@ void formMain_QMA740::BuildMenus() {
   mnuMeasurementPlot = add(mnuEvmControls, "mnuMeasurementPlot", "&Measurement Plot");
   connect(mnuMeasurementPlot, &QAction::triggered, this, [this] {
     if (!measurementPlot) {
-      measurementPlot = new frmMeasurementPlot(evm_, this);
+      measurementPlot = new frmMeasurementPlot(evm_, panels_, this);
       measurementPlot->setAttribute(Qt::WA_DeleteOnClose);
     }
     ShowOnScreen(measurementPlot);
@@ -207,19 +207,19 @@ void formMain_QMA740::BuildTabs() {
 
 bool formMain_QMA740::Load() {
   SSTab1->setCurrentIndex(0);
-  Text1->setText(QString::fromStdString(FormatGeneral(1.1, evm_.locale)));
+  Text1->setText(QString::fromStdString(FormatGeneral(1.1, evm_.locale())));
   // The chosen boards first, so the start-up's own reads go to them.
   if (const std::string ignored = LoadBoardSelection(evm_); !ignored.empty()) {
-    evm_.ui.MessageBox(ignored, "Choose Boards");
+    evm_.ui().MessageBox(ignored, "Choose Boards");
   }
-  outcome_ = MainLoad(evm_);
+  outcome_ = MainLoad(evm_, panels_);
   RenderPanels();
   return outcome_ != LoadOutcome::Aborted;
 }
 
 bool formMain_QMA740::event(QEvent* e) {
-  if (e->type() == QEvent::WindowActivate && !evm_.shell.FirstActivationDone) {
-    FirstActivation(evm_);
+  if (e->type() == QEvent::WindowActivate && !evm_.shell().FirstActivationDone) {
+    FirstActivation(evm_, panels_);
     RenderPanels();
   }
   return QMainWindow::event(e);
@@ -229,7 +229,7 @@ void formMain_QMA740::closeEvent(QCloseEvent* e) {
   if (!unloaded_) {
     unloaded_ = true;
     // Every other window goes with the main window.
-    MainUnload(evm_, [this] {
+    MainUnload(evm_, panels_, [this] {
       for (QWidget* w : QApplication::topLevelWidgets()) {
         if (w != this) w->close();
       }
@@ -245,7 +245,7 @@ void formMain_QMA740::RenderPanels() {
 }
 
 void formMain_QMA740::ShowAbout() {
-  evm_.ui.MessageBox(AboutText(), "About");
+  evm_.ui().MessageBox(AboutText(), "About");
 }
 
 }  // namespace evm::gui

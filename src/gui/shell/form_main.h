@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include "evm.h"
+#include "main_panels.h"
 #include "shell/main_load.h"
 
 class QAction;
@@ -76,6 +77,9 @@ class formMain_QMA740 : public QMainWindow {
   QAction* mnuDebug;
   QAction* mnuAbout;
 
+  // What the tabs and the debug window show, drawn from core's handlers.
+  MainPanels& Panels() { return panels_; }
+
   RegisterViews* registerViews;
   CalibrationViews* calibrationViews;
 
@@ -111,6 +115,7 @@ class formMain_QMA740 : public QMainWindow {
   frmSetUSBAddress* SetAddressWindow();
 
   Evm& evm_;
+  MainPanels panels_;
   LoadOutcome outcome_ = LoadOutcome::Loaded;
   bool unloaded_ = false;
 };

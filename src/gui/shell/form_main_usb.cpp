@@ -48,25 +48,25 @@ void formMain_QMA740::BuildUsbControls() {
   if (supply) supply->addStretch(1);
   // The outcome is not examined: the command path reports its own failures.
   connect(Command14, &QPushButton::clicked, this,
-          [this] { evm_.dutWriter.SendMnemonic("CMD ON "); });
+          [this] { evm_.dutWriter().SendMnemonic("CMD ON "); });
   connect(Command30, &QPushButton::clicked, this,
-          [this] { evm_.dutWriter.SendMnemonic("CMD OFF "); });
+          [this] { evm_.dutWriter().SendMnemonic("CMD OFF "); });
 
   connect(mnuC_Bits, &QAction::triggered, this, [this] { ShowSingle(cMBits, this, evm_); });
   connect(cmdDUT_Writer, &QAction::triggered, this, [this] {
-    ShowSingle(dutWriter, this, evm_.dutWriter, evm_.ui, evm_.StateFile(kDutWriterFileName));
+    ShowSingle(dutWriter, this, evm_.dutWriter(), evm_.ui(), evm_.StateFile(kDutWriterFileName));
   });
   connect(mnuDebug, &QAction::triggered, this,
-          [this] { ShowSingle(debugUsb, this, evm_.usbDebug, evm_.debugPanel); });
+          [this] { ShowSingle(debugUsb, this, evm_.usbDebug(), panels_.debugPanel); });
   connect(cmdDac_Adc, &QAction::triggered, this, [this] { ShowSingle(evalControl, this, evm_); });
   connect(mnuChooseBoards, &QAction::triggered, this,
           [this] { ShowSingle(chooseBoards, this, evm_); });
   connect(mnuSetAddress, &QAction::triggered, this, [this] { ShowOnScreen(SetAddressWindow()); });
 
-  if (auto* qtUi = dynamic_cast<QtUserInterface*>(&evm_.ui)) {
+  if (auto* qtUi = dynamic_cast<QtUserInterface*>(&evm_.ui())) {
     qtUi->SetAddressWindowOpener([this] { ShowSetAddressModal(); });
   }
-  evm_.dutWriter.onAbortProgram = [this] {
+  evm_.dutWriter().onAbortProgram = [this] {
     close();
     QApplication::quit();
   };
@@ -76,7 +76,7 @@ frmSetUSBAddress* formMain_QMA740::SetAddressWindow() {
   // Loaded once: putting it away hides it, and it comes back as it was.
   if (!setAddress)
     setAddress =
-        new frmSetUSBAddress(evm_.shell, evm_.ui, evm_.StateFile(kUsbAddressFileName), this);
+        new frmSetUSBAddress(evm_.shell(), evm_.ui(), evm_.StateFile(kUsbAddressFileName), this);
   return setAddress;
 }
 

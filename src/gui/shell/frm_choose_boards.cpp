@@ -7,9 +7,10 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "gui/shell/keyboard.h"
-#include "shell/board_selection_file.h"
+#include "shell/board_offer.h"
 
 namespace evm::gui {
 
@@ -66,11 +67,11 @@ frmChooseBoards::frmChooseBoards(Evm& evm, QWidget* parent) : QDialog(parent), e
 }
 
 void frmChooseBoards::Refresh() {
-  boards_ = DiscoverBoards(evm_.hid, evm_.boardVendorId);
-  const std::string linkInUse = evm_.regLink.LinkOpen() ? evm_.regLink.DevicePath() : "";
-  const std::string boardInUse = evm_.dutWriter.MnemonicBoardFound ? evm_.dutWriter.DevicePath : "";
-  Fill(gridRegLink, BoardKind::RegLink, evm_.regLink.SelectedBoard, linkInUse);
-  Fill(gridInterface, BoardKind::Interface, evm_.dutWriter.SelectedBoard, boardInUse);
+  BoardOffer offer = OfferBoards(evm_);
+  boards_ = std::move(offer.boards);
+  Fill(gridRegLink, BoardKind::RegLink, offer.chosen.regLink, offer.inUse.regLink);
+  Fill(gridInterface, BoardKind::Interface, offer.chosen.interfaceBoard,
+       offer.inUse.interfaceBoard);
 }
 
 void frmChooseBoards::Fill(QTableWidget* grid, BoardKind kind, const std::string& selected,
@@ -114,11 +115,10 @@ std::string frmChooseBoards::Picked(QTableWidget* grid, BoardKind kind) const {
 void frmChooseBoards::Use() {
   const BoardSelection selection{Picked(gridRegLink, BoardKind::RegLink),
                                  Picked(gridInterface, BoardKind::Interface)};
-  ApplyBoardSelection(evm_, selection);
-  const bool kept = WriteBoardSelectionFile(evm_.StateFile(kBoardSelectionFileName), selection);
-  lblStatus->setText(kept ? "The chosen boards are used from now on."
-                          : "The chosen boards are used until the program ends; the choice "
-                            "could not be stored.");
+  lblStatus->setText(UseBoardSelection(evm_, selection)
+                         ? "The chosen boards are used from now on."
+                         : "The chosen boards are used until the program ends; the choice "
+                           "could not be stored.");
   Refresh();
 }
 

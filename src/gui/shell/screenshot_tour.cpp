@@ -267,8 +267,8 @@ void Tour(Evm& evm, TourUserInterface& ui, const QString& scriptFile, Photograph
   Settle();
   // The window system decides about activation; the tour must not depend on
   // it, so a first activation that did not come is done as it would be.
-  if (!evm.shell.FirstActivationDone) {
-    FirstActivation(evm);
+  if (!evm.shell().FirstActivationDone) {
+    FirstActivation(evm, main.Panels());
     main.RenderPanels();
   }
 
@@ -293,17 +293,17 @@ void Tour(Evm& evm, TourUserInterface& ui, const QString& scriptFile, Photograph
   if (frmMeasurementPlot* plot = main.measurementPlot) {
     plot->cboSpan->setCurrentIndex(0);
     int passes = 0;
-    const int stopper = evm.measurement.AddPassListener([&](const MeasurementPass&) {
+    const int stopper = evm.measurement().AddPassListener([&](const MeasurementPass&) {
       if (++passes >= 18) cmdStopContinuousRead_Click(evm);
     });
     plot->cmdStartStop->click();
-    evm.measurement.RemovePassListener(stopper);
+    evm.measurement().RemovePassListener(stopper);
   }
 
   UseTheBoardWindows(main);
 
   EvmScriptBoard board(evm);
-  frmUSB_Template* launcher = OpenLauncher(main, board, ui, evm.locale);
+  frmUSB_Template* launcher = OpenLauncher(main, board, ui, evm.locale());
   launcher->Command7->click();
   frmScript* script = main.findChild<frmScript*>();
   if (script) {
