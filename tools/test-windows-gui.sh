@@ -29,6 +29,8 @@ mkdir -p "$HOME"
 winpath() { echo "Z:${1//\//\\}"; }
 
 # One font family for both builds, and Wine's own fonts for what Wine draws.
+# Qt on Linux asks for "Sans Serif", which without the alias would be
+# whatever DejaVu face fontconfig sorts first.
 cat >"$work/fonts.conf" <<EOF
 <?xml version="1.0"?>
 <!DOCTYPE fontconfig SYSTEM "fonts.dtd">
@@ -36,10 +38,27 @@ cat >"$work/fonts.conf" <<EOF
   <dir>/usr/share/fonts/truetype/dejavu</dir>
   <dir>/usr/share/wine/fonts</dir>
   <cachedir>$work/fontcache</cachedir>
+  <alias><family>Sans Serif</family><prefer><family>DejaVu Sans</family></prefer></alias>
   <alias><family>sans-serif</family><prefer><family>DejaVu Sans</family></prefer></alias>
 </fontconfig>
 EOF
 export FONTCONFIG_FILE="$work/fonts.conf"
+
+# This Wine hands no QT_* variable to a Windows program, so cmd inside Wine
+# sets them: qtrun VAR=VALUE... -- PROGRAM ARGS..., the program's path in
+# Windows form. A script, so that env and timeout can run it.
+cat >"$work/qtrun" <<'EOF'
+#!/usr/bin/env bash
+sets=""
+while [ "$1" != "--" ]; do
+  sets+="set $1&& "
+  shift
+done
+shift
+exec wine cmd /c "$sets$*"
+EOF
+chmod +x "$work/qtrun"
+qtrun="$work/qtrun"
 
 xvfb_pid=""
 cleanup() {
@@ -87,11 +106,12 @@ fail() {
 # run goes on.
 echo "== evm_gui_tests.exe under Wine"
 # Qt finds its platform plugins beside the program that loads them (the test
-# program, and the GUI the screenshot tests start); QT_PLUGIN_PATH is not
-# taken under Wine.
+# program, and the GUI the screenshot tests start).
 for dir in "$build/tests" "$build/src"; do cp -r "$deploy/platforms" "$deploy/styles" "$dir/"; done
-gui_tests=(env WINEPATH="$(winpath "$deploy");$(winpath "$qt/bin")" QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR="$(winpath /usr/share/fonts/truetype/dejavu)"
-  wine "$build/tests/evm_gui_tests.exe")
+# The offscreen platform reads its fonts from QT_QPA_FONTDIR alone.
+gui_tests=(env WINEPATH="$(winpath "$deploy");$(winpath "$qt/bin")"
+  "$qtrun" QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR="$(winpath /usr/share/fonts/truetype/dejavu)"
+  -- "$(winpath "$build/tests/evm_gui_tests.exe")")
 suites=$(timeout 120 "${gui_tests[@]}" --gtest_list_tests 2>/dev/null | tr -d '\r' | sed -n 's/^\([A-Za-z0-9_]*\)\.$/\1/p')
 [ -n "$suites" ] || fail "evm_gui_tests.exe lists no tests"
 passed=0
@@ -117,8 +137,8 @@ QT_QPA_PLATFORM=xcb "$linux_gui" --simulate --screenshots "$work/shots-linux" >"
   fail "Linux screenshots"
 shots() { # folder
   local dir=$1
-  timeout 300 env QT_STYLE_OVERRIDE="${STYLE:-}" QT_QPA_PLATFORM="${PLATFORM:-windows}" \
-    wine "$deploy/zm5520-evm.exe" --simulate --screenshots "$(winpath "$dir")" >"$dir.log" 2>&1
+  timeout 300 "$qtrun" QT_STYLE_OVERRIDE="${STYLE:-}" QT_QPA_PLATFORM="${PLATFORM:-windows}" \
+    -- "$(winpath "$deploy/zm5520-evm.exe")" --simulate --screenshots "$(winpath "$dir")" >"$dir.log" 2>&1
 }
 if STYLE=fusion PLATFORM=windows:fontengine=freetype shots "$work/shots-windows-fusion" &&
   /usr/bin/python3 tools/compare_screenshots.py --tolerance 4 "$work/shots-linux" \

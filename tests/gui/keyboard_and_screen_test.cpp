@@ -159,7 +159,8 @@ TEST(Screen, WindowsFitSmallScreensAndTabsShowTheirWidthAt1024) {
   for (int i = 0; i < f.w.SSTab1->count(); ++i) {
     auto* scroll = qobject_cast<QScrollArea*>(f.w.SSTab1->widget(i));
     ASSERT_NE(scroll, nullptr) << i;
-    EXPECT_LE(scroll->widget()->minimumSizeHint().width(), f.w.SSTab1->currentWidget()->width());
+    EXPECT_LE(scroll->widget()->minimumSizeHint().width(), f.w.SSTab1->currentWidget()->width())
+        << f.w.SSTab1->tabText(i).toStdString();
   }
 }
 
