@@ -110,16 +110,21 @@ Soak RunSoak(long passes, const std::filesystem::path& folder) {
 
   mnuLogToFile_Click(evm);
   if (!evm.measurement().logFile) return soak;
-  logSize = std::streamoff(evm.measurement().logFile->tellp());
+  // Every record is flushed as it is written, so the file's size counts it.
+  const auto logBytes = [&]() -> std::streamoff {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(evm.measurement().logFileName, ec);
+    return evm.measurement().logFile && !ec ? static_cast<std::streamoff>(size) : 0;
+  };
+  logSize = logBytes();
   const int64_t start = clock.ElapsedMs();
   ui.onPass = [&] {
     ++soak.passes;
     const bool acknowledged = !panels.registerPanel.txtDutNotAckVisible;
     soak.acknowledged += acknowledged;
     soak.faultyPasses += faultPassesLeft > 0;
-    const std::streamoff size =
-        evm.measurement().logFile ? std::streamoff(evm.measurement().logFile->tellp()) : 0;
-    const auto expected = acknowledged ? LogDataRecord(evm, clock.Now()).size() : 0;
+    const std::streamoff size = logBytes();
+    const auto expected = acknowledged ? LogDataRecord(RecordOfStore(evm, clock.Now())).size() : 0;
     if (size - logSize != static_cast<std::streamoff>(expected)) ++soak.wrongRecords;
     logSize = size;
     if (soak.passes == 1000) soak.rssAt1000 = ResidentKiB();

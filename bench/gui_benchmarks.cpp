@@ -80,7 +80,7 @@ void BM_DebugWindowAppend(benchmark::State& state) {
   SimEvm s;
   const std::string entry = "  Result = The operation completed successfully.";
   for (int64_t i = 0; i < state.range(0); ++i) s.evm.usbDebug().Entry(entry);
-  gui::frmDebugUSB w(s.evm);
+  gui::frmDebugUSB w(s.evm.usbDebug(), s.panels.debugPanel);
   w.show();
   QCoreApplication::processEvents();
   int n = 0;
@@ -104,7 +104,7 @@ void BM_DebugWindowVerboseExchanges(benchmark::State& state) {
   const int exchanges = env ? std::atoi(env) : 2000;
   SimEvm s;
   s.evm.dutWriter().SendMnemonic("CMD ON");  // the board found before tracing starts
-  gui::frmDebugUSB w(s.evm);
+  gui::frmDebugUSB w(s.evm.usbDebug(), s.panels.debugPanel);
   w.show();
   QCoreApplication::processEvents();
   s.evm.usbDebug().UsbDebugLevel = DebugTrace::Hid;
@@ -161,7 +161,7 @@ void BM_PlotPass(benchmark::State& state) {
   SimEvm s;
   const std::string log = (s.folder.path() / "log.csv").string();
   WritePlotLog(log, state.range(0));
-  gui::frmMeasurementPlot plot(s.evm);
+  gui::frmMeasurementPlot plot(s.evm, s.panels);
   plot.resize(1000, 800);
   plot.show();
   ProcessEvents();
