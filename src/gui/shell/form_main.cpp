@@ -205,6 +205,13 @@ void formMain_QMA740::BuildTabs() {
   registers->addWidget(Frame2, 2);
 }
 
+formMain_QMA740::~formMain_QMA740() {
+  // The views draw into panels_, which is gone before QObject deletes the
+  // children; so they go first, with their connections.
+  delete registerViews;
+  delete calibrationViews;
+}
+
 bool formMain_QMA740::Load() {
   SSTab1->setCurrentIndex(0);
   Text1->setText(QString::fromStdString(FormatGeneral(1.1, evm_.locale())));

@@ -33,6 +33,7 @@ class formMain_QMA740 : public QMainWindow {
   Q_OBJECT
  public:
   explicit formMain_QMA740(Evm& evm, QWidget* parent = nullptr);
+  ~formMain_QMA740() override;
 
   // The window's load; false when the user chose "Abort Program".
   bool Load();
