@@ -69,7 +69,7 @@ class Evmctl : public ::testing::Test {
   }
   // A file of the config folder holding `content`; its name as evmctl takes it.
   std::string Put(const std::string& name, const std::string& content) {
-    const std::string path = File(name);
+    std::string path = File(name);
     std::ofstream(PathFromUtf8(path), std::ios::binary) << content;
     return path;
   }
