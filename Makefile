@@ -193,14 +193,16 @@ WINDOWS_SETUP := $(WINDOWS_GUI_DIR)/zm5520-evm-$(VERSION)-setup.exe
 setup-windows: windows-gui
 	tools/make-setup-windows.sh $(WINDOWS_DEPLOY) $(VERSION) $(WINDOWS_SETUP)
 
-# Under Wine, with the Linux evmctl as the reference for its output; then,
-# when the Qt for mingw-w64 is on this machine, the GUI and its installer,
-# with the Linux GUI's pictures as the reference for the Windows ones
+# Under Wine, with the Linux evmctl as the reference for its output, and the
+# installer's PATH option over a stand-in for the program; then, when the Qt
+# for mingw-w64 is on this machine, the GUI and its installer, with the Linux
+# GUI's pictures as the reference for the Windows ones
 # (WINDOWS_GUI_TESTS=0 leaves them out).
 WINDOWS_GUI_TESTS ?= 1
 test-windows: windows deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) --target evmctl zm5520-evm
 	tools/test-windows.sh $(WINDOWS_DIR) $(BUILD_DIR)/src/evmctl
+	tools/test-installer-path.py $(VERSION)
 	@if [ "$(WINDOWS_GUI_TESTS)" = 1 ] && [ -f $(WINDOWS_QT_STAMP) ]; then \
 	  $(MAKE) --no-print-directory setup-windows && \
 	  tools/test-windows-gui.sh $(WINDOWS_GUI_DIR) $(BUILD_DIR)/src/zm5520-evm $(WINDOWS_SETUP) $(VERSION); \

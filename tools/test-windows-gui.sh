@@ -181,6 +181,12 @@ installed="$appdata/Local/Programs/ZM5520-1 EVM"
 menu="$appdata/Roaming/Microsoft/Windows/Start Menu/Programs"
 state="$appdata/Local/zm5520-evm/zm5520-evm/ZM5520_1EVM_Settings.csv"
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\zm5520-evm'
+# A PATH of the user's own, long but within what the installer edits
+# (tools/test-installer-path.py tries the longer ones): it must come back whole.
+own_path=$(for n in $(seq 100 139); do printf 'C:\\Tools\\pkg%d\\bin;' "$n"; done)
+own_path=${own_path%;}
+read_path() { wine reg query 'HKCU\Environment' /v Path 2>/dev/null | tr -d '\r' | sed -n 's/^ *Path *REG_[A-Z_]* *//p'; }
+wine reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$own_path" /f >/dev/null 2>&1
 wine "$setup" /S /PATH >/dev/null 2>&1 || fail "setup.exe /S failed"
 wineserver -w
 missing=$(cd "$deploy" && find . -type f | while read -r f; do [ -f "$installed/$f" ] || echo "$f"; done)
@@ -223,6 +229,11 @@ left=$(find "$installed" -type f 2>/dev/null | head -3 || true)
 if [ ! -e "$installed" ]; then ok "uninstalled: the folder is gone"; else fail "left after uninstall: ${left:-the folder}"; fi
 if wine reg query "$key" >/dev/null 2>&1; then fail "uninstall key kept"; else ok "uninstall key removed"; fi
 if on_path; then fail "PATH entry kept"; else ok "PATH entry removed"; fi
+if [ "$(read_path)" = "$own_path" ]; then
+  ok "the user's PATH of ${#own_path} characters kept whole"
+else
+  fail "the user's PATH of ${#own_path} characters is now $(read_path | wc -c) bytes"
+fi
 [ -e "$menu/ZM5520∕1 EVM.lnk" ] && fail "Start-menu entry kept"
 if [ -f "$state" ]; then ok "state files kept"; else fail "uninstall removed the state files"; fi
 

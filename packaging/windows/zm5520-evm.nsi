@@ -11,8 +11,8 @@ RequestExecutionLevel user
 
 !include FileFunc.nsh
 !include Sections.nsh
-!include WinMessages.nsh
-!include WordFunc.nsh
+!addincludedir "${__FILEDIR__}"
+!include user_path.nsh
 
 !define PRODUCT "ZM5520/1 EVM"
 !define PUBLISHER "ZM5520/1 EVM developers"
@@ -62,18 +62,12 @@ SectionEnd
 ; Off unless chosen (or /PATH given), since it changes every later console
 ; of the user.
 Section /o "evmctl on PATH" SecPath
-  ReadRegStr $0 HKCU "Environment" "Path"
-  ${WordFind} "$0" "$INSTDIR" "E+1{" $1
-  IfErrors 0 path_done
-  StrCmp $0 "" 0 +3
-    StrCpy $0 "$INSTDIR"
-    Goto path_write
-  StrCpy $0 "$0;$INSTDIR"
-  path_write:
-  WriteRegExpandStr HKCU "Environment" "Path" "$0"
-  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "AddedToPath" 1
-  SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=500
-  path_done:
+  Push "$INSTDIR"
+  Call EvmUserPathAdd
+  Pop $0
+  ; Only an entry the installer added is the uninstaller's to remove.
+  StrCmp $0 "added" 0 +2
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "AddedToPath" 1
 SectionEnd
 
 ; Only what the installer put there goes: the state files live in the user's
@@ -81,14 +75,9 @@ SectionEnd
 Section "Uninstall"
   SetShellVarContext current
   ReadRegDWORD $0 HKCU "${UNINSTALL_KEY}" "AddedToPath"
-  StrCmp $0 1 0 path_kept
-    ReadRegStr $1 HKCU "Environment" "Path"
-    ${un.WordReplace} "$1" ";$INSTDIR" "" "+" $1
-    ${un.WordReplace} "$1" "$INSTDIR;" "" "+" $1
-    ${un.WordReplace} "$1" "$INSTDIR" "" "+" $1
-    WriteRegExpandStr HKCU "Environment" "Path" "$1"
-    SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=500
-  path_kept:
+  StrCmp $0 1 0 +3
+    Push "$INSTDIR"
+    Call un.EvmUserPathRemove
 
   Delete "$SMPROGRAMS\${MENU_NAME}.lnk"
   Delete "$SMPROGRAMS\${MENU_NAME} (simulated).lnk"
