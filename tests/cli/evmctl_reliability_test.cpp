@@ -11,6 +11,7 @@
 
 #include "cli/cli_fixture.h"
 #include "common/atomic_file.h"
+#include "shell/settings_file.h"
 
 namespace evm::test {
 namespace {
@@ -144,6 +145,31 @@ TEST_F(EvmctlReliability, SavesFollowLinksSweepLeftoversAndKeepNameBytes) {
     hex += two;
   }
   EXPECT_EQ(doc["file_bytes"].get<std::string>(), hex);
+}
+
+// The settings file the calibration replaces may be the user's only copy of
+// the old inputs: when it does not parse it is kept aside, the next one
+// beside the first.
+TEST_F(EvmctlReliability, CalibrateWriteKeepsDamagedSettingsAside) {
+  const std::vector<std::string> calibrate = {"calibrate", "--rshunt", "10m",  "--max-current",
+                                              "2",         "--lsb",    "100u", "--write"};
+  const std::string settings = File("ZM5520_1EVM_Settings.csv");
+  for (const char* damaged : {"GARBAGE\r\n", "LATER GARBAGE"}) {
+    Put("ZM5520_1EVM_Settings.csv", damaged);
+    const CliResult r = Sim(calibrate);
+    ASSERT_EQ(r.code, 0) << r.err;
+  }
+  EXPECT_EQ(ReadWholeFile(settings + ".bad"), "GARBAGE\r\n");
+  std::vector<std::string> later;
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with("ZM5520_1EVM_Settings.csv.") && name.ends_with(".bad") &&
+        ReadWholeFile(entry.path()) == std::optional<std::string>("LATER GARBAGE")) {
+      later.push_back(name);
+    }
+  }
+  EXPECT_EQ(later.size(), 1u) << "the second damaged file is kept under its own name";
+  EXPECT_TRUE(ReadSettingsFile(settings)) << "the new settings read back";
 }
 
 // evmctl run by the shell, as a process.

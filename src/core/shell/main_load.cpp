@@ -2,7 +2,6 @@
 #include "shell/main_load.h"
 #include "main_panels.h"
 
-#include <cstdio>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -148,27 +147,6 @@ void FirstActivation(Evm& evm, MainPanels& panels) {
   if (!evm.shell().RunWithoutUsb) RestoreCalibration(evm, panels);
   evm.shell().FirstActivationDone = true;
 }
-
-namespace {
-
-// "NAME.bad"; once that holds an earlier copy, the time of this one is in
-// the name, so no copy the user may still need is written over.
-std::filesystem::path SetAsidePath(const std::filesystem::path& file, const DateTime& now) {
-  std::filesystem::path kept = file;
-  kept += ".bad";
-  std::error_code ec;
-  if (!std::filesystem::exists(kept, ec) && !ec) return kept;
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, ".%04d%02d%02d-%02d%02d%02d", now.year, now.month, now.day,
-                now.hour, now.minute, now.second);
-  for (int n = 1;; ++n) {
-    kept = file;
-    kept += stamp + (n == 1 ? std::string() : "-" + std::to_string(n)) + ".bad";
-    if (!std::filesystem::exists(kept, ec) && !ec) return kept;
-  }
-}
-
-}  // namespace
 
 bool StoreSettings(Evm& evm, MainPanels& panels, std::error_code& ec) {
   ec.clear();

@@ -2,6 +2,7 @@
 #include "shell/settings_file.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "common/atomic_file.h"
 #include "common/write_records.h"
@@ -48,16 +49,57 @@ bool WriteSettingsFile(const std::filesystem::path& path, const StoredSettings& 
   return WriteFileAtomically(path, FormatSettings(settings));
 }
 
+std::filesystem::path SetAsidePath(const std::filesystem::path& file, const DateTime& now) {
+  // A name that cannot even be looked up ends the search: setting the file
+  // aside under it then fails with the reason, rather than the search
+  // going on for ever.
+  const auto usable = [](const std::filesystem::path& name) {
+    std::error_code ec;
+    return !std::filesystem::exists(name, ec) || ec;
+  };
+  std::filesystem::path kept = file;
+  kept += ".bad";
+  if (usable(kept)) return kept;
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, ".%04d%02d%02d-%02d%02d%02d", now.year, now.month, now.day,
+                now.hour, now.minute, now.second);
+  for (int n = 1;; ++n) {
+    kept = file;
+    kept += stamp + (n == 1 ? std::string() : "-" + std::to_string(n)) + ".bad";
+    if (usable(kept)) return kept;
+  }
+}
+
 bool StoreCalibrationInputs(const std::filesystem::path& path, const std::string& rshunt,
                             const std::string& maxExpectedCurrent,
                             const std::string& selectedCurrentLsb, double month, double year,
-                            std::error_code& ec) {
-  StoredSettings settings =
-      ReadSettingsFile(path).value_or(StoredSettings{"", "", "", month, year});
-  settings.rshunt = rshunt;
-  settings.maxExpectedCurrent = maxExpectedCurrent;
-  settings.selectedCurrentLsb = selectedCurrentLsb;
-  return WriteFileAtomically(path, FormatSettings(settings), ec);
+                            std::error_code& ec, const std::optional<DateTime>& now,
+                            std::filesystem::path* setAside) {
+  ec.clear();
+  std::error_code readError;
+  std::optional<StoredSettings> settings = ReadSettingsFile(path, &readError);
+  if (!settings) {
+    std::error_code statusError;
+    const bool missing = !std::filesystem::exists(path, statusError) && !statusError;
+    if (!missing) {
+      // What is there is the user's only copy of the old settings.
+      if (!std::filesystem::is_regular_file(path, statusError)) {
+        ec = readError     ? readError
+             : statusError ? statusError
+                           : std::make_error_code(std::errc::invalid_argument);
+        return false;
+      }
+      const std::filesystem::path kept = SetAsidePath(path, now ? *now : SystemClock().Now());
+      std::filesystem::rename(path, kept, ec);
+      if (ec) return false;
+      if (setAside) *setAside = kept;
+    }
+    settings = StoredSettings{"", "", "", month, year};
+  }
+  settings->rshunt = rshunt;
+  settings->maxExpectedCurrent = maxExpectedCurrent;
+  settings->selectedCurrentLsb = selectedCurrentLsb;
+  return WriteFileAtomically(path, FormatSettings(*settings), ec);
 }
 
 }  // namespace evm

@@ -6,6 +6,8 @@
 #include <string>
 #include <system_error>
 
+#include "common/clock.h"
+
 namespace evm {
 
 inline constexpr const char* kSettingsFileName = "ZM5520_1EVM_Settings.csv";
@@ -29,11 +31,20 @@ std::optional<StoredSettings> ReadSettingsFile(const std::filesystem::path& path
 std::string FormatSettings(const StoredSettings& settings);
 bool WriteSettingsFile(const std::filesystem::path& path, const StoredSettings& settings);
 
+// Where settings that did not parse are kept before `file` is replaced:
+// "NAME.bad", or once that holds an earlier copy, "NAME.<date>-<time>.bad"
+// at `now` (numbered when even that is taken). Never a name in use.
+std::filesystem::path SetAsidePath(const std::filesystem::path& file, const DateTime& now);
+
 // Keeps new calibration inputs; the stored month and year stay as they are
-// (a file that is not there yet takes `month` and `year`).
+// (a file that is not there yet takes `month` and `year`). A file there
+// that does not parse is set aside first (SetAsidePath, at `now`, else at
+// the system's time), and `setAside` receives its new name; one that is
+// not a regular file is left alone and nothing is stored.
 bool StoreCalibrationInputs(const std::filesystem::path& path, const std::string& rshunt,
                             const std::string& maxExpectedCurrent,
                             const std::string& selectedCurrentLsb, double month, double year,
-                            std::error_code& ec);
+                            std::error_code& ec, const std::optional<DateTime>& now = std::nullopt,
+                            std::filesystem::path* setAside = nullptr);
 
 }  // namespace evm
