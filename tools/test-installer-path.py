@@ -1,14 +1,9 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""The installer's "evmctl on PATH" option under Wine, without the GUI.
-
-setup.exe is built from the real script (packaging/windows) over a stand-in
-deployment folder of one file, so no Qt for mingw-w64 is needed. Each case
-sets the user's PATH, installs silently with /PATH, reads PATH, uninstalls
-silently and reads PATH again: the user's own entries must come back whole,
-whatever the PATH's length. Wine runs in a fresh prefix in a temporary folder.
-Usage: tools/test-installer-path.py [VERSION]
-"""
+# The installer's "evmctl on PATH" under Wine, without the GUI: setup.exe is
+# built from the real script over a stand-in file, in a fresh prefix. Each
+# case sets the user's PATH, installs with /S /PATH, uninstalls with /S and
+# checks PATH after each. Usage: tools/test-installer-path.py [VERSION]
 import os
 import re
 import shutil
@@ -17,30 +12,20 @@ import sys
 import tempfile
 import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-# The longest PATH the installer edits (user_path.nsh, NSIS_MAX_STRLEN 1024).
-MOST = 1022
+MOST = 1022  # the longest PATH user_path.nsh edits (NSIS_MAX_STRLEN 1024)
 
 
 def own_path(length):
-    """A PATH of the user's own of exactly `length` characters."""
-    entries, n = [], 0
-    while len(";".join(entries)) < length:
-        entries.append(rf"C:\Tools\pkg{n:03d}\bin")
-        n += 1
-    text = ";".join(entries)
-    return text[: length - 1] + "x" if len(text) > length else text
+    text = ";".join(rf"C:\Tools\pkg{n:03d}\bin" for n in range(length // 20 + 1))
+    return text[:length]
 
 
 def cases(inst):
-    """name, PATH before, PATH after the install, PATH the uninstaller finds
-    (None: as the install left it), PATH after the uninstall. None: no value."""
-    short = r"C:\Windows\system32;C:\Tools\bin"
-    long = own_path(2000)
-    fits = own_path(MOST - 1 - len(inst))
-    over = own_path(MOST - len(inst))
-    entry = short + ";" + inst.upper() + "\\"
-    inside = inst + r"\plugins;" + short
+    """name, PATH before, after the install, as the uninstaller finds it
+    (None: unchanged), after the uninstall; None: no value."""
+    short, long = r"C:\Windows\system32;C:\Tools\bin", own_path(2000)
+    fits, over = own_path(MOST - 1 - len(inst)), own_path(MOST - len(inst))
+    entry, inside = short + ";" + inst.upper() + "\\", inst + r"\plugins;" + short
     return [
         ("no PATH yet", None, inst, None, None),
         ("an empty PATH", "", inst, None, None),
@@ -48,7 +33,7 @@ def cases(inst):
         ("a PATH of 2000 characters", long, long, None, long),
         ("a PATH that just fits", fits, fits + ";" + inst, None, fits),
         ("a PATH one character too long", over, over, None, over),
-        ("the folder already an entry (other case, trailing \\)", entry, entry, None, entry),
+        ("the folder already an entry, other case, trailing \\", entry, entry, None, entry),
         ("the folder only inside another entry", inside, inside + ";" + inst, None, inside),
         ("entries added after the install", short, short + ";" + inst,
          short + ";" + inst + r";C:\Later", short + r";C:\Later"),
@@ -57,20 +42,17 @@ def cases(inst):
     ]
 
 
-def wine(*args, check=True):
-    """Runs a Wine command and returns its output. Through a file, not a pipe:
-    the services Wine starts would hold a pipe open after the command ends."""
+def wine(*args):
+    # Through a file: the services Wine starts would hold a pipe open.
     with tempfile.TemporaryFile() as out:
-        r = subprocess.run(["wine", *args], stdout=out, stderr=subprocess.DEVNULL, check=check,
-                           timeout=60)
+        subprocess.run(["wine", *args], stdout=out, stderr=subprocess.DEVNULL, timeout=60)
         out.seek(0)
-        r.stdout = out.read().decode(errors="replace")
-    return r
+        return out.read().decode(errors="replace")
 
 
-def read_path():
-    r = wine("reg", "query", r"HKCU\Environment", "/v", "Path", check=False)
-    for line in r.stdout.splitlines():
+def path_in(output):
+    """The PATH that `reg query` printed in `output`; None: no value."""
+    for line in output.splitlines():
         m = re.match(r"^\s+Path\s+REG_\w+(?: {4}(.*))?$", line.rstrip("\r"), re.I)
         if m:
             return m.group(1) or ""
@@ -79,82 +61,67 @@ def read_path():
 
 def set_path(value):
     if value is None:
-        wine("reg", "delete", r"HKCU\Environment", "/v", "Path", "/f", check=False)
-    else:
-        wine("reg", "add", r"HKCU\Environment", "/v", "Path", "/t", "REG_EXPAND_SZ", "/d", value,
-             "/f")
-
-
-def show(value):
-    if value is None:
-        return "no value"
-    return f"{len(value)} characters" + (f" {value!r}" if len(value) <= 80 else "")
-
-
-def build_setup(work, version):
-    deploy = os.path.join(work, "deploy")
-    os.makedirs(deploy)
-    with open(os.path.join(deploy, "evmctl.exe"), "w") as f:
-        f.write("stand-in\n")
-    setup = os.path.join(work, "setup.exe")
-    subprocess.run([os.path.join(ROOT, "tools", "make-setup-windows.sh"), deploy, version, setup],
-                   check=True, stdout=subprocess.DEVNULL)
-    return setup
+        return r"reg delete HKCU\Environment /v Path /f >nul 2>nul"
+    # Backslashes before the closing quote are doubled, or they escape it.
+    quoted = value + "\\" * (len(value) - len(value.rstrip("\\")))
+    return rf'reg add HKCU\Environment /v Path /t REG_EXPAND_SZ /d "{quoted}" /f >nul'
 
 
 def main():
-    version = sys.argv[1] if len(sys.argv) > 1 else "0.0.0"
     work = tempfile.mkdtemp(prefix="evm-installer-path-")
-    home = os.path.join(work, "home")
-    os.makedirs(home)
-    os.environ.update(WINEPREFIX=os.path.join(work, "prefix"), WINEARCH="win64", WINEDEBUG="-all",
-                      HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
-                      XDG_DATA_HOME=os.path.join(home, ".local", "share"),
-                      XDG_CACHE_HOME=os.path.join(home, ".cache"),
+    home, prefix, deploy = (os.path.join(work, d) for d in ("home", "prefix", "deploy"))
+    for d in (home, prefix, deploy):
+        os.makedirs(d)
+    os.environ.update(WINEPREFIX=prefix, WINEARCH="win64", WINEDEBUG="-all", HOME=home,
+                      XDG_CONFIG_HOME=home, XDG_DATA_HOME=home, XDG_CACHE_HOME=home,
                       WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d")
-    for name in ("DISPLAY", "WAYLAND_DISPLAY"):
-        os.environ.pop(name, None)
-    failed = 0
-    table = []
+    os.environ.pop("DISPLAY", None)
+    with open(os.path.join(deploy, "evmctl.exe"), "w") as f:
+        f.write("stand-in\n")
+    setup = os.path.join(work, "setup.exe")
+    tools = os.path.dirname(os.path.abspath(__file__))
+    subprocess.run([os.path.join(tools, "make-setup-windows.sh"), deploy,
+                    sys.argv[1] if len(sys.argv) > 1 else "0.0.0", setup],
+                   check=True, stdout=subprocess.DEVNULL)
+    failed, table = 0, []
     try:
-        setup = build_setup(work, version)
         # One server for every case, so each Wine command starts quickly.
-        os.makedirs(os.environ["WINEPREFIX"])
         subprocess.run(["wineserver", "-p"], check=True)
         wine("wineboot", "-i")
-        appdata = wine("cmd", "/c", "echo", "%LOCALAPPDATA%").stdout.strip()
-        inst = appdata + r"\Programs\ZM5520-1 EVM"
-        folder = wine("winepath", "-u", inst).stdout.strip()
+        inst = wine("cmd", "/c", "echo", "%LOCALAPPDATA%").strip() + r"\Programs\ZM5520-1 EVM"
+        folder = wine("winepath", "-u", inst).strip()
         table = cases(inst)
+        # Each Wine command costs a second on a busy machine: one batch a
+        # case up to the uninstaller, which runs from a copy of itself and is
+        # done when the folder is gone.
+        batch = os.path.join(prefix, "drive_c", "case.bat")
+        shutil.copy(setup, os.path.join(prefix, "drive_c", "setup.exe"))
         for name, before, installed, found, after in table:
-            set_path(before)
-            wine(setup, "/S", "/PATH")
-            got_installed = read_path()
+            lines = [set_path(before), r"start /wait C:\setup.exe /S /PATH",
+                     r"reg query HKCU\Environment /v Path"]
             if found is not None:
-                set_path(found)
-            # The uninstaller runs from a copy of itself and returns at once;
-            # it is done when the folder is gone.
-            wine(os.path.join(folder, "uninstall.exe"), "/S")
+                lines.append(set_path(found))
+            lines.append(f'start /wait "" "{inst}\\uninstall.exe" /S')
+            with open(batch, "w", newline="\r\n") as f:
+                f.write("@echo off\n" + "\n".join(lines) + "\n")
+            got = [path_in(wine("cmd", "/c", r"C:\case.bat"))]
             for _ in range(300):
                 if not os.path.exists(folder):
                     break
                 time.sleep(0.1)
-            got_after = read_path()
-            problems = []
-            if got_installed != installed:
-                problems.append(f"after install {show(got_installed)}, not {show(installed)}")
-            if got_after != after:
-                problems.append(f"after uninstall {show(got_after)}, not {show(after)}")
-            if problems:
-                failed += 1
-                print(f"FAIL {name}: " + "; ".join(problems))
+            got.append(path_in(wine("reg", "query", r"HKCU\Environment", "/v", "Path")))
+            lengths = " -> ".join("none" if v is None else str(len(v)) for v in [before, *got])
+            if got == [installed, after]:
+                print(f"ok   {name}: {lengths} characters")
             else:
-                print(f"ok   {name}: {show(before)} -> {show(got_installed)} -> {show(got_after)}")
+                failed += 1
+                want = [v if v is None or len(v) < 100 else f"{len(v)} characters" for v in (installed, after)]
+                print(f"FAIL {name}: {lengths} characters; wanted {want[0]!r}, then {want[1]!r}")
     finally:
         subprocess.run(["wineserver", "-k"], stderr=subprocess.DEVNULL, check=False)
         shutil.rmtree(work, ignore_errors=True)
     print(f"installer PATH: {len(table) - failed} of {len(table)} cases passed")
-    return 1 if failed else 0
+    return 1 if failed or not table else 0
 
 
 if __name__ == "__main__":
