@@ -51,7 +51,9 @@ ParseFailure ParseHeader(std::string_view text, size_t column, Header& h) {
       return {};
     }
     if (text[i] != ':' || h.common) {
-      return Syntax("'" + std::string(1, text[i]) + "' in the header", column + i);
+      std::string what = "' in the header";
+      what.insert(what.begin(), {'\'', text[i]});
+      return Syntax(what, column + i);
     }
     ++i;
   }
