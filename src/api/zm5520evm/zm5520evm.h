@@ -72,19 +72,19 @@ enum {
   ZM_DONE = 1,    /* zm_run_next: the run is over and every pass was given */
   ZM_TIMEOUT = 2, /* zm_run_next: no pass came within the time asked */
 
-  ZM_ERR_NO_BOARD = -1,            /* no board of the kind, or not the one named */
-  ZM_ERR_BOARD_NOT_OPENABLE = -2,  /* there, but no permission or in use */
-  ZM_ERR_BOARD_SILENT = -3,        /* opened, but did not answer in time */
-  ZM_ERR_NOT_ACKNOWLEDGED = -4,    /* the board answered, the device did not */
-  ZM_ERR_READ_BACK = -5,           /* a register reads back another value */
-  ZM_ERR_PARSE = -6,               /* input that cannot be used (position) */
-  ZM_ERR_FILE = -7,                /* a file that could not be read or written */
-  ZM_ERR_CANCELLED = -8,           /* ended by zm_stop() */
-  ZM_ERR_BUSY = -9,                /* another call or a run holds the bench */
-  ZM_ERR_INVALID_ARGUMENT = -10,   /* a NULL pointer, a value out of its range */
-  ZM_ERR_BUFFER_TOO_SMALL = -11,   /* see *needed or *count */
-  ZM_ERR_INTERNAL = -12,           /* out of memory, or a fault of the library */
-  ZM_ERR_FAILED = -13              /* any other failure of an operation */
+  ZM_ERR_NO_BOARD = -1,           /* no board of the kind, or not the one named */
+  ZM_ERR_BOARD_NOT_OPENABLE = -2, /* there, but no permission or in use */
+  ZM_ERR_BOARD_SILENT = -3,       /* opened, but did not answer in time */
+  ZM_ERR_NOT_ACKNOWLEDGED = -4,   /* the board answered, the device did not */
+  ZM_ERR_READ_BACK = -5,          /* a register reads back another value */
+  ZM_ERR_PARSE = -6,              /* input that cannot be used (position) */
+  ZM_ERR_FILE = -7,               /* a file that could not be read or written */
+  ZM_ERR_CANCELLED = -8,          /* ended by zm_stop() */
+  ZM_ERR_BUSY = -9,               /* another call or a run holds the bench */
+  ZM_ERR_INVALID_ARGUMENT = -10,  /* a NULL pointer, a value out of its range */
+  ZM_ERR_BUFFER_TOO_SMALL = -11,  /* see *needed or *count */
+  ZM_ERR_INTERNAL = -12,          /* out of memory, or a fault of the library */
+  ZM_ERR_FAILED = -13             /* any other failure of an operation */
 };
 
 /* "ZM_OK", "ZM_ERR_BUSY", ...; "ZM_UNKNOWN" for a value that is none. */
@@ -98,17 +98,16 @@ ZM_API void zm_version_numbers(int32_t* major, int32_t* minor, int32_t* patch);
 /* 1 when this library serves a program built for major.minor (the same
  * major, a minor as new or newer), 0 otherwise. */
 ZM_API int32_t zm_check_version(int32_t major, int32_t minor);
-#define ZM5520EVM_CHECK_VERSION() \
-  zm_check_version(ZM5520EVM_VERSION_MAJOR, ZM5520EVM_VERSION_MINOR)
+#define ZM5520EVM_CHECK_VERSION() zm_check_version(ZM5520EVM_VERSION_MAJOR, ZM5520EVM_VERSION_MINOR)
 
 /* ---- Sizes ------------------------------------------------------------- */
 
 #define ZM_NAME_SIZE 64
 #define ZM_TEXT_SIZE 256
 #define ZM_PATH_SIZE 1024
-#define ZM_MAX_REGISTERS 8  /* 00h-07h */
-#define ZM_RAW_REGISTERS 8  /* room in a measurement; 00h-05h are filled */
-#define ZM_REPORT_SIZE 32   /* a command or answer report of the interface board */
+#define ZM_MAX_REGISTERS 8 /* 00h-07h */
+#define ZM_RAW_REGISTERS 8 /* room in a measurement; 00h-05h are filled */
+#define ZM_REPORT_SIZE 32  /* a command or answer report of the interface board */
 #define ZM_CALIBRATION_ROWS 16
 
 /* ---- Opening ----------------------------------------------------------- */
@@ -168,15 +167,14 @@ ZM_API zm_status zm_get_options(zm_bench* bench, zm_options* options);
  * the program show it. With bench NULL: the calling thread's last failure
  * of any call (zm_open, zm_calculate, zm_encode, and calls that got
  * ZM_ERR_BUSY, which leave the bench's own record alone). "" when none. */
-ZM_API zm_status zm_last_error(const zm_bench* bench, char* text, size_t capacity,
-                               size_t* needed);
+ZM_API zm_status zm_last_error(const zm_bench* bench, char* text, size_t capacity, size_t* needed);
 
 /* How an error code is to be read (zm_error_info.error_code_kind). */
 enum {
-  ZM_CODE_NONE = 0,    /* the program's own reason; error_code 0 */
-  ZM_CODE_ERRNO = 1,   /* a C errno value */
-  ZM_CODE_SYSTEM = 2,  /* the system's: errno on POSIX, GetLastError() on Windows */
-  ZM_CODE_OTHER = 3    /* a library's own category */
+  ZM_CODE_NONE = 0,   /* the program's own reason; error_code 0 */
+  ZM_CODE_ERRNO = 1,  /* a C errno value */
+  ZM_CODE_SYSTEM = 2, /* the system's: errno on POSIX, GetLastError() on Windows */
+  ZM_CODE_OTHER = 3   /* a library's own category */
 };
 
 typedef struct zm_error_info {
@@ -227,7 +225,7 @@ typedef struct zm_device_info {
   char product[ZM_TEXT_SIZE];
   char kind_name[ZM_NAME_SIZE]; /* "register link", "interface board" or "" */
   int32_t openable;
-  int32_t selected; /* the board a session takes by the stored or given choice */
+  int32_t selected;          /* the board a session takes by the stored or given choice */
   char reason[ZM_TEXT_SIZE]; /* why it cannot be opened */
 } zm_device_info;
 
@@ -251,7 +249,7 @@ typedef struct zm_register_value {
 
 typedef struct zm_register_snapshot {
   int32_t device_address;
-  int32_t count; /* registers 00h to count-1 */
+  int32_t count;           /* registers 00h to count-1 */
   double current_lsb_amps; /* the scaling the values were scaled with; 0: none */
   double power_lsb_watts;
   zm_register_value registers[ZM_MAX_REGISTERS];
@@ -336,7 +334,7 @@ typedef struct zm_calibration_result {
   int32_t row_count;
   int32_t reserved;
   zm_calibration_row rows[ZM_CALIBRATION_ROWS]; /* the tab's rows in its order */
-  zm_calibration_request request; /* the texts filled in from the numbers */
+  zm_calibration_request request;               /* the texts filled in from the numbers */
 } zm_calibration_result;
 
 /* The initial calibration on the ranges config sets; no board, no file, no
@@ -347,8 +345,7 @@ ZM_API zm_status zm_calculate(const zm_calibration_request* request, uint16_t co
  * keeps the inputs in the state folder. ZM_ERR_PARSE for a refused result. */
 ZM_API zm_status zm_apply_calibration(zm_bench* bench, const zm_calibration_result* calibration);
 /* Scale by these from now on instead of the stored calibration. */
-ZM_API zm_status zm_use_scaling(zm_bench* bench, double current_lsb_amps,
-                                double power_lsb_watts);
+ZM_API zm_status zm_use_scaling(zm_bench* bench, double current_lsb_amps, double power_lsb_watts);
 
 typedef struct zm_calibration_restore {
   int32_t was_blank;          /* register 05h read 0 */
@@ -365,8 +362,8 @@ ZM_API zm_status zm_calibrate_if_blank(zm_bench* bench, zm_calibration_restore* 
 /* ---- Measuring --------------------------------------------------------- */
 
 typedef struct zm_measurement {
-  double time_seconds; /* seconds since 1970-01-01 of the local time shown in time */
-  char time[32];       /* "2026-01-15 09:00:00.000" */
+  double time_seconds;  /* seconds since 1970-01-01 of the local time shown in time */
+  char time[32];        /* "2026-01-15 09:00:00.000" */
   int32_t acknowledged; /* every register answered; the numbers are 0 otherwise */
   int32_t raw_count;    /* raw[0..raw_count-1] are registers 00h.. */
   double shunt_volts;
@@ -448,7 +445,7 @@ ZM_API void zm_run_free(zm_run* run);
 /* ---- Interface board: mnemonics and scripts ---------------------------- */
 
 typedef struct zm_mnemonic_reply {
-  int32_t index; /* which command of the texts */
+  int32_t index;        /* which command of the texts */
   int32_t answered;     /* the board answered at all */
   int32_t acknowledged; /* every acknowledge bit is 00 */
   int32_t read_count;
