@@ -109,6 +109,7 @@ ZM_API int32_t zm_check_version(int32_t major, int32_t minor);
 #define ZM_RAW_REGISTERS 8 /* room in a measurement; 00h-05h are filled */
 #define ZM_REPORT_SIZE 32  /* a command or answer report of the interface board */
 #define ZM_CALIBRATION_ROWS 16
+#define ZM_REGISTER_FILE_VALUES 23 /* the values of a register file */
 
 /* ---- Opening ----------------------------------------------------------- */
 
@@ -274,8 +275,10 @@ ZM_API zm_status zm_write_register(zm_bench* bench, int32_t reg, uint16_t value,
 /* Register 00h, which sets the ranges the calibration works on. */
 ZM_API zm_status zm_read_config(zm_bench* bench, uint16_t* config);
 
-/* Register files: one decimal value per line. The values saved or loaded go
- * into values (NULL with capacity 0 allowed: *count then tells how many). */
+/* Register files: one decimal value per line (ZM_REGISTER_FILE_VALUES of
+ * them). The save or load is done whatever the room given: *count is the
+ * number of values saved (the registers read) or loaded (the file's), and
+ * values (NULL allowed) gets the first of them that fit. */
 ZM_API zm_status zm_save_registers(zm_bench* bench, const char* file, uint16_t* values,
                                    size_t capacity, size_t* count);
 /* Writes the registers the file changes; nothing when the file is not one. */
