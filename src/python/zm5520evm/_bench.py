@@ -222,6 +222,7 @@ class Monitor:
         self._seconds = seconds
         self._run = None
         self._finished = False
+        self._closing = False
         self._summary = None
         self._unacknowledged = 0
         # Held by the thread in __next__; a second one is refused.
@@ -246,6 +247,8 @@ class Monitor:
 
     def __next__(self):
         if not self._iterating.acquire(False):
+            if self._closing:
+                raise StopIteration  # close() of another thread has it
             raise Error("this monitor() is being iterated by another thread; iterate it from one "
                         "thread at a time")
         try:
@@ -309,6 +312,7 @@ class Monitor:
     def close(self):
         """Ends the run at the pass in progress; the bench is free. From any
         thread: a loop in another thread then ends (StopIteration)."""
+        self._closing = True
         with self._run_guard:
             if self._run is not None:
                 # Wakes a __next__ of another thread, which then lets go.
@@ -535,7 +539,8 @@ class Bench:
         snapshot = _capi.RegisterSnapshot()
         self._call(_capi.read_registers, 1 if engineering else 0, snapshot)
         return RegisterSnapshot._make(snapshot.device_address, snapshot.current_lsb_amps,
-                                      snapshot.power_lsb_watts, _register_values(snapshot))
+                                      snapshot.power_lsb_watts,
+                                      lambda: _register_values(snapshot))
 
     def write_register(self, reg, value):
         """Writes `value` to register `reg` and reads it back: a WriteResult, or

@@ -127,13 +127,35 @@ RegisterValue = _result("RegisterValue", "One register of a read pass.", [
     ("unit", "'V', 'W', 'A' or ''."),
 ])
 
-RegisterSnapshot = _result(
-    "RegisterSnapshot", "Registers 00h to the last one of a pass, all acknowledged.", [
-        ("device_address", None),
-        ("current_lsb_amps", "The scaling the values were scaled with; 0: none."),
-        ("power_lsb_watts", None),
-        ("registers", "list[RegisterValue], by number."),
-    ])
+class RegisterSnapshot(_Result):
+    """Registers 00h to the last one of a pass, all acknowledged."""
+
+    # The registers stay in the library's form until `registers` is first
+    # read: a loop that reads the bench for one value should not pay for
+    # eight objects each time.
+    __slots__ = ("_registers", "_convert")
+    __module__ = "zm5520evm"
+    _fields = ("device_address", "current_lsb_amps", "power_lsb_watts", "registers")
+    device_address = _field(0, None)
+    current_lsb_amps = _field(1, "The scaling the values were scaled with; 0: none.")
+    power_lsb_watts = _field(2, None)
+
+    @classmethod
+    def _make(cls, device_address, current_lsb_amps, power_lsb_watts, convert):
+        """convert() gives the list of RegisterValue, once."""
+        self = super()._make(device_address, current_lsb_amps, power_lsb_watts)
+        object.__setattr__(self, "_registers", None)
+        object.__setattr__(self, "_convert", convert)
+        return self
+
+    @property
+    def registers(self):
+        """list[RegisterValue], by number."""
+        if self._registers is None:
+            object.__setattr__(self, "_registers", self._convert())
+            object.__setattr__(self, "_convert", None)
+        return list(self._registers)
+
 
 WriteResult = _result("WriteResult", "A register written and read back as the same value.", [
     ("reg", None), ("wrote", None), ("read", None),
