@@ -49,6 +49,12 @@ struct RunState;
 // The bench behind a zm_bench, shared with a run on it, which may outlive
 // the handle.
 struct BenchCore {
+  BenchCore() = default;
+  // The Bench goes first: it may still tell a notice on its way out.
+  ~BenchCore() { bench.reset(); }
+  BenchCore(const BenchCore&) = delete;
+  BenchCore& operator=(const BenchCore&) = delete;
+
   std::unique_ptr<Bench> bench;
   zm_options options{};
 
