@@ -105,9 +105,11 @@ def main():
         # A wheel of another version would be installed beside this one by a glob.
         for old in args.out.glob(f"zm5520evm-*-py3-none-{args.platform}.whl"):
             old.unlink()
-        subprocess.run([sys.executable, "-m", "build", "--no-isolation", "--wheel", "--outdir",
-                        str(args.out), str(stage)], check=True, env=env,
-                       stdout=subprocess.DEVNULL)
+        built = subprocess.run([sys.executable, "-m", "build", "--no-isolation", "--wheel",
+                                "--outdir", str(args.out), str(stage)], env=env,
+                               capture_output=True, text=True, check=False)
+        if built.returncode != 0:
+            sys.exit(f"make_wheel: python3 -m build failed:\n{built.stdout}{built.stderr}")
     wheel = args.out / f"zm5520evm-{args.version}-py3-none-{args.platform}.whl"
     if not wheel.is_file():
         sys.exit(f"make_wheel: the build made no {wheel}")
