@@ -212,3 +212,22 @@ def test_an_exception_in_a_callback_ends_the_run_and_is_raised(bench, tmp_path):
         bench.log(tmp_path / "log.csv", passes=100, on_pass=on_pass)
     assert len(told) == 2
     assert bench.log(tmp_path / "log.csv", passes=1).logged == 1
+
+
+# (ZM5520EVM_LIBRARY, a library beside the package, Windows, what the system
+# search finds) -> what is loaded. Only this differs between the platforms.
+LIBRARIES = [
+    ("/x/lib.so", True, False, None, "/x/lib.so"),
+    ("", True, False, None, "/pkg/libzm5520evm.so.1"),
+    ("", False, False, None, "libzm5520evm.so.1"),
+    ("", True, True, None, "/pkg/zm5520evm.dll"),
+    ("", False, True, "C:/bin/zm5520evm.dll", "C:/bin/zm5520evm.dll"),
+    ("", False, True, None, "zm5520evm.dll"),
+]
+
+
+@pytest.mark.parametrize("named,beside,windows,found,loaded", LIBRARIES)
+def test_the_library_named_beside_or_installed_is_loaded(named, beside, windows, found, loaded):
+    from zm5520evm import _capi
+    assert _capi.library_path(named, "/pkg", windows, exists=lambda p: beside,
+                              find=lambda name: found) == loaded

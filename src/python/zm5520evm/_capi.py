@@ -11,24 +11,27 @@ from ctypes import (CFUNCTYPE, POINTER, Structure, c_char, c_char_p, c_double, c
 
 _HERE = os.path.dirname(os.path.abspath(__file__))
 WINDOWS = sys.platform == "win32"
-LIBRARY_NAME = "zm5520evm.dll" if WINDOWS else "libzm5520evm.so.1"
 # The folders os.add_dll_directory() added stay added while these live.
 _dll_directories = []
 
 
-def _load():
-    """The library: the one ZM5520EVM_LIBRARY names, else the one beside the
-    package (a wheel, the build tree), else the installed one."""
-    named = os.environ.get("ZM5520EVM_LIBRARY")
-    beside = os.path.join(_HERE, LIBRARY_NAME)
+def library_path(named, here, windows, exists=os.path.exists, find=ctypes.util.find_library):
+    """Which library to load: the one ZM5520EVM_LIBRARY names (`named`),
+    else the one beside the package in `here` (a wheel, the build tree),
+    else the installed one."""
+    name = "zm5520evm.dll" if windows else "libzm5520evm.so.1"
+    beside = os.path.join(here, name)
     if named:
-        path = named
-    elif os.path.exists(beside):
-        path = beside
-    elif WINDOWS:
-        path = ctypes.util.find_library("zm5520evm") or LIBRARY_NAME
-    else:
-        path = LIBRARY_NAME  # the dynamic linker's search: /usr/lib/<triplet>
+        return named
+    if exists(beside):
+        return beside
+    if windows:
+        return find("zm5520evm") or name
+    return name  # the dynamic linker's search: /usr/lib and the rest
+
+
+def _load():
+    path = library_path(os.environ.get("ZM5520EVM_LIBRARY"), _HERE, WINDOWS)
     if WINDOWS:
         # The MinGW runtime DLLs the library imports sit beside it.
         folder = os.path.dirname(os.path.abspath(path))
@@ -363,6 +366,23 @@ for _name, (_restype, _argtypes) in _PROTOTYPES.items():
 for _name, (_restype, _argtypes) in _OPTIONAL.items():
     globals()[_name[3:]] = (_declare(_name, _restype, _argtypes)
                             if hasattr(lib, _name) else None)
+
+
+def _check_layout():
+    """The one struct the library gives its own size of: a Python whose
+    ctypes lays structs out otherwise than the compiler of the library
+    (pointer size, alignment) stops here, not in a call."""
+    options = Options()
+    options_init(options)
+    if options.struct_size != ctypes.sizeof(Options):
+        raise ImportError(f"zm5520evm: the library's zm_options has {options.struct_size} "
+                          f"bytes, this package's {ctypes.sizeof(Options)}")
+    if check_version(1, 0) != 1:
+        raise ImportError(f"zm5520evm: the library {version().decode()} does not serve "
+                          "version 1.0 of its interface")
+
+
+_check_layout()
 
 
 def text(buffer):
