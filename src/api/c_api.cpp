@@ -604,10 +604,25 @@ ZM_API zm_status zm_measure(zm_bench* bench, int64_t passes, double seconds,
 
 ZM_API zm_status zm_log(zm_bench* bench, const char* file, int64_t passes, double seconds,
                         zm_log_summary* summary) {
+  return zm_log_each(bench, file, passes, seconds, nullptr, nullptr, summary);
+}
+
+ZM_API zm_status zm_log_each(zm_bench* bench, const char* file, int64_t passes, double seconds,
+                             zm_pass_fn on_pass, void* user, zm_log_summary* summary) {
   if (summary) *summary = zm_log_summary{};
   return Call(bench, [&](Bench& b, BenchCore&) {
     const evm::MonitorLength length = LengthOf(passes, seconds);
-    const evm::LogSummary s = b.Log(PathOf(file), length);
+    // The caller's "enough" ends the run as a stop does, between passes.
+    std::stop_source enough;
+    evm::MeasurementCallback told;
+    if (on_pass) {
+      told = [&](const evm::Measurement& m) {
+        zm_measurement pass;
+        evm::capi::ToC(m, pass);
+        if (on_pass(user, &pass) != 0) enough.request_stop();
+      };
+    }
+    const evm::LogSummary s = b.Log(PathOf(file), length, told, enough.get_token());
     if (summary) {
       summary->passes = s.passes;
       summary->logged = s.logged;
@@ -663,12 +678,26 @@ ZM_API zm_status zm_encode(const char* text, uint8_t report[ZM_REPORT_SIZE]) {
 
 ZM_API zm_status zm_run_script(zm_bench* bench, const char* file, double max_seconds,
                                zm_script_result* result) {
+  return zm_run_script_each(bench, file, max_seconds, nullptr, nullptr, result);
+}
+
+ZM_API zm_status zm_run_script_each(zm_bench* bench, const char* file, double max_seconds,
+                                    zm_row_fn on_row, void* user, zm_script_result* result) {
   if (result) *result = zm_script_result{};
   return Call(bench, [&](Bench& b, BenchCore& core) {
     const std::filesystem::path path = PathOf(file);
     if (!(max_seconds >= 0)) Refuse(ZM_ERR_INVALID_ARGUMENT, "max_seconds must be 0 or more");
     core.scriptRows.clear();
-    const evm::ScriptResult r = b.RunScript(path, max_seconds);
+    std::stop_source enough;
+    evm::ScriptRowCallback told;
+    if (on_row) {
+      told = [&](const evm::ScriptRowResult& r) {
+        zm_script_row row;
+        ToC(r, row);
+        if (on_row(user, &row) != 0) enough.request_stop();
+      };
+    }
+    const evm::ScriptResult r = b.RunScript(path, max_seconds, told, enough.get_token());
     core.scriptRows = r.rows;
     if (result) {
       result->pass = r.pass;

@@ -244,6 +244,22 @@ static void test_small_buffers(void) {
 
 /* ---- Measuring: into the caller's array and by polling ---------------- */
 
+/* Counts what it is told and asks to stop at the count in *user (0: never). */
+struct told {
+  int count;
+  int stop_at;
+};
+static int32_t count_pass(void* user, const zm_measurement* pass) {
+  struct told* t = (struct told*)user;
+  ++t->count;
+  return pass->acknowledged && t->count == t->stop_at;
+}
+static int32_t count_row(void* user, const zm_script_row* row) {
+  struct told* t = (struct told*)user;
+  ++t->count;
+  return row->row == t->count && t->count == t->stop_at;
+}
+
 static void test_measure_into_array(void) {
   zm_bench* b = calibrated(1);
   zm_measurement m[16];
@@ -251,6 +267,7 @@ static void test_measure_into_array(void) {
   size_t count = 0, i;
   char log[1024];
   zm_log_summary ls;
+  uint16_t config;
 
   CHECK(zm_measure(b, 10, 0, m, 16, &count, &s) == ZM_OK && count == 10 && s.passes == 10 &&
             !s.stopped && !s.full,
@@ -270,6 +287,13 @@ static void test_measure_into_array(void) {
   remove(log);
   CHECK(zm_log(b, log, 5, 0, &ls) == ZM_OK && ls.passes == 5 && ls.logged == 5, "log %ld",
         (long)ls.logged);
+  {
+    struct told t = {0, 3};
+    CHECK(zm_log_each(b, log, 10, 0, count_pass, &t, &ls) == ZM_ERR_CANCELLED && t.count == 3 &&
+              ls.passes == 3 && ls.logged == 3 && ls.stopped,
+          "told %d, logged %ld", t.count, (long)ls.logged);
+    CHECK(zm_read_config(b, &config) == ZM_OK, "the callback's stop is used up");
+  }
   zm_close(b);
 }
 
@@ -461,6 +485,16 @@ static void test_board_and_files(void) {
   CHECK(zm_script_rows(b, rows, 64, &count) == ZM_OK && (int)count == sr.row_count &&
             rows[0].row == 1,
         "rows %u", (unsigned)count);
+  {
+    struct told all = {0, 0}, first = {0, 1};
+    CHECK(zm_run_script_each(b, script, 0, count_row, &all, &sr) == ZM_OK &&
+              all.count == sr.row_count,
+          "told %d of %d rows", all.count, (int)sr.row_count);
+    CHECK(zm_run_script_each(b, script, 0, count_row, &first, &sr) == ZM_ERR_CANCELLED &&
+              sr.stopped && first.count == 1,
+          "stopped after %d rows", first.count);
+    CHECK(zm_run_script(b, script, 0, &sr) == ZM_OK, "the rows of a whole run again");
+  }
   CHECK(zm_script_cell(b, 1, ZM_SCRIPT_STEP, cell, sizeof cell, NULL) == ZM_OK &&
             strcmp(cell, rows[0].step) == 0,
         "cell '%s'", cell);

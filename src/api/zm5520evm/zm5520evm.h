@@ -417,6 +417,16 @@ typedef struct zm_log_summary {
 ZM_API zm_status zm_log(zm_bench* bench, const char* file, int64_t passes, double seconds,
                         zm_log_summary* summary);
 
+/* Told each pass of zm_log_each and each row of zm_run_script_each as it is
+ * done, on the calling thread; a return other than 0 stops the call as
+ * zm_stop() does (ZM_ERR_CANCELLED, the summary or the rows filled). Must
+ * not call into the bench. */
+typedef int32_t (*zm_pass_fn)(void* user, const zm_measurement* pass);
+
+/* zm_log, telling each pass to on_pass (NULL: none). */
+ZM_API zm_status zm_log_each(zm_bench* bench, const char* file, int64_t passes, double seconds,
+                             zm_pass_fn on_pass, void* user, zm_log_summary* summary);
+
 /* ---- Measurement runs polled by the caller ----------------------------- */
 
 /* Starts `passes` passes (or `seconds`; both 0: until closed or stopped) on
@@ -511,6 +521,11 @@ typedef struct zm_script_row {
  * NULL. */
 ZM_API zm_status zm_run_script(zm_bench* bench, const char* file, double max_seconds,
                                zm_script_result* result);
+/* zm_run_script, telling each row to on_row (NULL: none) after it ran
+ * (see zm_pass_fn). */
+typedef int32_t (*zm_row_fn)(void* user, const zm_script_row* row);
+ZM_API zm_status zm_run_script_each(zm_bench* bench, const char* file, double max_seconds,
+                                    zm_row_fn on_row, void* user, zm_script_result* result);
 /* The rows of the last zm_run_script. */
 ZM_API zm_status zm_script_rows(zm_bench* bench, zm_script_row* rows, size_t capacity,
                                 size_t* count);
