@@ -182,7 +182,7 @@ def test_ctrl_c_ends_the_call_within_a_slice_and_leaves_the_bench_usable(name, f
             time.sleep(0.001)
 
     # Another Python thread runs while the bench waits: the GIL is free.
-    counter = threading.Thread(target=count)
+    counter = threading.Thread(target=count, daemon=True)  # a failure must not hang the exit
     counter.start()
     timer, sent = send_sigint_after(0.15)
     try:

@@ -732,15 +732,10 @@ class Bench:
 
         def work(handle, stopper):
             summary = _capi.LogSummary()
-            if on_pass is not None and _capi.log_each is not None:
-                callback = _capi.PASS_FN(stopper.callback(on_pass, _measurement))
-                status = _capi.log_each(handle, name, passes, seconds, callback, None,
-                                        byref(summary))
-            else:
-                if on_pass is not None:
-                    raise Error("this library cannot report a log's passes as they come "
-                                "(zm_log_each): log() without on_pass")
-                status = _capi.log(handle, name, passes, seconds, byref(summary))
+            callback = (_capi.PASS_FN() if on_pass is None else  # NULL: none
+                        _capi.PASS_FN(stopper.callback(on_pass, _measurement)))
+            status = _capi.log_each(handle, name, passes, seconds, callback, None,
+                                    byref(summary))
             stopper.raise_kept()
             # Stopped, it says so in its summary; a stop it never saw is a failure.
             if status < 0 and not (status == _capi.ERR_CANCELLED and summary.stopped):
@@ -842,20 +837,16 @@ class Bench:
 
         def work(handle, stopper):
             result = _capi.ScriptResult()
-            if on_row is not None and _capi.run_script_each is not None:
-                callback = _capi.ROW_FN(stopper.callback(
-                    on_row, lambda r: self._script_row(handle, r)))
-                status = _capi.run_script_each(handle, name, max_seconds, callback, None,
-                                               byref(result))
-            else:
-                status = _capi.run_script(handle, name, max_seconds, byref(result))
+            # The bench is the call's while it runs: a row told then keeps a
+            # text too long for the struct cut; the result's rows are whole.
+            callback = (_capi.ROW_FN() if on_row is None else _capi.ROW_FN(
+                stopper.callback(on_row, lambda r: self._script_row(None, r))))
+            status = _capi.run_script_each(handle, name, max_seconds, callback, None,
+                                           byref(result))
             stopper.raise_kept()
             if status < 0 and not (status == _capi.ERR_CANCELLED and result.stopped):
                 raise _error(status, handle)
             rows = self._script_rows(handle)
-            if on_row is not None and _capi.run_script_each is None:
-                for row in rows:
-                    on_row(row)
             return ScriptResult._make(rows, result.pass_, result.fail, bool(result.stopped),
                                       bool(result.timed_out), bool(result.board_answered))
 
@@ -864,7 +855,7 @@ class Bench:
     @staticmethod
     def _script_row(handle, r):
         cells = [_capi.text(getattr(r, column)) for column in _capi.SCRIPT_COLUMNS]
-        if r.truncated:
+        if r.truncated and handle is not None:
             cells = [_capi.read_text(_capi.script_cell, handle, r.row, column)
                      for column in range(len(_capi.SCRIPT_COLUMNS))]
         return ScriptRowResult._make(r.row, *cells, bool(r.skipped))

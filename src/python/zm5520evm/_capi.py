@@ -326,7 +326,6 @@ _PROTOTYPES = {
     "zm_measure_once": (c_int32, [_bench, POINTER(Measurement)]),
     "zm_measure": (c_int32, [_bench, c_int64, c_double, POINTER(Measurement), c_size_t, _size_p,
                              POINTER(RunSummary)]),
-    "zm_log": (c_int32, [_bench, c_char_p, c_int64, c_double, POINTER(LogSummary)]),
     "zm_run_start": (c_int32, [_bench, c_int64, c_double, c_size_t, POINTER(_run)]),
     "zm_run_next": (c_int32, [_run, POINTER(Measurement), c_int32]),
     "zm_run_summary_get": (c_int32, [_run, POINTER(RunSummary)]),
@@ -335,7 +334,6 @@ _PROTOTYPES = {
     "zm_run_free": (None, [_run]),
     "zm_send": (c_int32, [_bench, c_char_p, POINTER(MnemonicReply), c_size_t, _size_p]),
     "zm_encode": (c_int32, [c_char_p, POINTER(c_uint8 * REPORT_SIZE)]),
-    "zm_run_script": (c_int32, [_bench, c_char_p, c_double, POINTER(ScriptResult)]),
     "zm_script_rows": (c_int32, [_bench, POINTER(ScriptRow), c_size_t, _size_p]),
     "zm_script_cell": (c_int32, [_bench, c_int32, c_int32, c_char_p, c_size_t, _size_p]),
     "zm_save_script_results": (c_int32, [_bench, c_char_p]),
@@ -344,9 +342,6 @@ _PROTOTYPES = {
     "zm_set_mux": (c_int32, [_bench, c_int32, c_int32, c_int32]),
     "zm_set_dac": (c_int32, [_bench, c_int32, c_double, c_int32, c_int32, POINTER(c_double)]),
     "zm_set_supply": (c_int32, [_bench, c_int32]),
-}
-# Added to the interface later than the rest: None where the library lacks them.
-_OPTIONAL = {
     "zm_log_each": (c_int32, [_bench, c_char_p, c_int64, c_double, PASS_FN, c_void_p,
                               POINTER(LogSummary)]),
     "zm_run_script_each": (c_int32, [_bench, c_char_p, c_double, ROW_FN, c_void_p,
@@ -363,9 +358,6 @@ def _declare(name, restype, argtypes):
 
 for _name, (_restype, _argtypes) in _PROTOTYPES.items():
     globals()[_name[3:]] = _declare(_name, _restype, _argtypes)
-for _name, (_restype, _argtypes) in _OPTIONAL.items():
-    globals()[_name[3:]] = (_declare(_name, _restype, _argtypes)
-                            if hasattr(lib, _name) else None)
 
 
 def _check_layout():
