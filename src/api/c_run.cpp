@@ -78,8 +78,16 @@ void RunState::Produce() noexcept {
 
 void CloseRun(RunState& run) noexcept {
   run.stop.request_stop();
-  std::lock_guard lock(run.joinMutex);
-  if (run.worker.joinable()) run.worker.join();
+  try {
+    std::lock_guard lock(run.joinMutex);
+    // From the run's own thread (a notice function that closes it) the run
+    // ends at its next pass; the thread is joined by a later close or free.
+    if (run.worker.joinable() && run.worker.get_id() != std::this_thread::get_id()) {
+      run.worker.join();
+    }
+  } catch (...) {
+    // Asked to stop, the run ends by itself; nothing more can be done here.
+  }
 }
 
 }  // namespace evm::capi
