@@ -38,7 +38,7 @@ for f in 'lib/.*libzm5520evm\.so\.[0-9]+$' 'lib/.*cmake/Zm5520Evm/Zm5520EvmConfi
   grep -Eq " \./usr/$f" <<<"$list" || fail "package lacks /usr/$f"
 done
 # The Python package where Debian's python3 finds it.
-for f in __init__.py __init__.pyi _bench.py _capi.py _errors.py _results.py py.typed; do
+for f in __init__.py __init__.pyi _bench.py _capi.py _convert.py _errors.py _monitor.py _results.py py.typed; do
   grep -Eq " \./usr/lib/python3/dist-packages/zm5520evm/$f\$" <<<"$list" ||
     fail "package lacks /usr/lib/python3/dist-packages/zm5520evm/$f"
 done

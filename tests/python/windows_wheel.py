@@ -17,8 +17,8 @@ import zipfile
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tools"))
 from make_wheel import dll_imports, is_windows_system_dll  # noqa: E402
 
-PACKAGE_FILES = {"__init__.py", "__init__.pyi", "_bench.py", "_capi.py", "_errors.py",
-                 "_results.py", "py.typed", "zm5520evm.dll"}
+PACKAGE_FILES = {"__init__.py", "__init__.pyi", "_bench.py", "_capi.py", "_convert.py",
+                 "_errors.py", "_monitor.py", "_results.py", "py.typed", "zm5520evm.dll"}
 
 
 def problems(wheel):

@@ -13,28 +13,23 @@ the bench usable. A monitor() polls its run in slices of the same length.
 
 import ctypes
 import logging
-import math
 import pathlib
 import threading
-import warnings
 import weakref
 from ctypes import byref, c_double, c_size_t, c_uint16, c_void_p
 
 import numpy as np
 
 from . import _capi
-from ._errors import (BoardNotOpenableError, BoardSilentError, CancelledError, Error, FileError,
-                      NoBoardError, NotAcknowledgedError, ParseError, ReadBackError)
-from ._results import (MEASURED_DTYPE, CalibrationRefusal, CalibrationRequest,
-                       CalibrationRestore, CalibrationResult, CalibrationRow, Converter,
-                       DacChannel, DeviceInfo, DeviceKind, LogSummary, Measurement, MnemonicReply,
-                       MuxInput, Reference, RegisterSnapshot, RegisterValue, RunSummary,
+from ._convert import (_C_MEASUREMENT, SLICE, _calibration_result, _check, _device, _error,
+                       _length, _measurement, _register_values, _reply, _warn_uncalibrated,
+                       _warn_unacknowledged)
+from ._errors import Error, ParseError
+from ._monitor import Monitor
+from ._results import (MEASURED_DTYPE, CalibrationResult, CalibrationRestore, Converter,
+                       DacChannel, LogSummary, MuxInput, Reference, RegisterSnapshot,
                        ScriptResult, ScriptRowResult, WriteResult)
 
-# How long a wait lasts before Python's signal handlers get their turn: a
-# fifth of the 0.2 s Ctrl-C may take to end a call.
-SLICE = 0.05
-_SLICE_MS = int(SLICE * 1000)
 # The shortest a pass can take (one register's settle time; a pass reads six),
 # which sizes measure()'s array for a run given in seconds.
 _SHORTEST_PASS = 0.1
@@ -44,136 +39,6 @@ _CHUNK = 1 << 16
 # stop: a pass, a row or a wait slice, and a board's 1 s time-out.
 _CLOSE_WAIT = 5.0
 _VALUE_FIELDS = ("bus_volts", "shunt_volts", "amps", "watts")
-
-_ERRORS = {
-    _capi.ERR_NO_BOARD: NoBoardError,
-    _capi.ERR_BOARD_NOT_OPENABLE: BoardNotOpenableError,
-    _capi.ERR_BOARD_SILENT: BoardSilentError,
-    _capi.ERR_NOT_ACKNOWLEDGED: NotAcknowledgedError,
-    _capi.ERR_CANCELLED: CancelledError,
-    _capi.ERR_INVALID_ARGUMENT: ParseError,
-}
-
-
-def _error(status, handle):
-    """The exception for a failed call, with the library's text and details.
-    handle None: the calling thread's last failure."""
-    text = _capi.read_text(_capi.last_error, handle)
-    if status in (_capi.ERR_READ_BACK, _capi.ERR_PARSE, _capi.ERR_FILE):
-        info = _capi.ErrorInfo()
-        _capi.last_error_info(handle, byref(info))
-        if status == _capi.ERR_READ_BACK:
-            return ReadBackError(text, info.reg, info.wanted, info.got)
-        if status == _capi.ERR_PARSE:
-            return ParseError(text, info.position)
-        path = _capi.read_text(_capi.last_error_path, handle)
-        errno = strerror = None
-        if info.error_code_kind == _capi.CODE_ERRNO or (
-                info.error_code_kind == _capi.CODE_SYSTEM and not _capi.WINDOWS):
-            errno, strerror = info.error_code, _capi.text(info.error_message)
-        error = FileError(text, path, errno, strerror)
-        if info.error_code_kind == _capi.CODE_SYSTEM and _capi.WINDOWS:
-            error.winerror = info.error_code
-            error.strerror = _capi.text(info.error_message)
-        return error
-    return _ERRORS.get(status, Error)(text or _capi.status_name(status).decode())
-
-
-def _check(status, handle=None):
-    if status < 0:
-        raise _error(status, handle)
-    return status
-
-
-def _length(passes, seconds):
-    if passes < 0:
-        raise ParseError(f"passes must be 0 (no count) or more, not {passes}")
-    if seconds < 0:
-        raise ParseError("seconds must be 0 (no limit) or more")
-    return int(passes), float(seconds)
-
-
-# ---- Conversions from the library's structs --------------------------------
-
-def _register_values(snapshot):
-    return [RegisterValue._make(r.reg, _capi.text(r.name), r.raw, _capi.text(r.hex),
-                                _capi.text(r.binary), r.scaled if r.has_scaled else None,
-                                _capi.text(r.unit))
-            for r in snapshot.registers[:snapshot.count]]
-
-
-def _measurement(m):
-    """A pass; the numbers of one the device did not acknowledge are NaN:
-    they were never read."""
-    if m.acknowledged:
-        values = (m.bus_volts, m.shunt_volts, m.amps, m.watts)
-    else:
-        values = (math.nan,) * 4
-    return Measurement._make(_capi.text(m.time), m.time_seconds, bool(m.acknowledged), *values,
-                             list(m.raw[:m.raw_count]), m.current_lsb_amps, m.power_lsb_watts)
-
-
-def _calibration_result(c):
-    rows = [CalibrationRow._make(_capi.text(r.key), _capi.text(r.caption), r.value,
-                                 _capi.text(r.text), _capi.text(r.unit))
-            for r in c.rows[:c.row_count]]
-    q = c.request
-    request = CalibrationRequest._make(q.rshunt_ohms, q.max_expected_amps, q.current_lsb_amps,
-                                       _capi.text(q.rshunt_text),
-                                       _capi.text(q.max_expected_current_text),
-                                       _capi.text(q.current_lsb_text))
-    # The struct itself rides along (past the fields) for apply_calibration().
-    return CalibrationResult._make(
-        CalibrationRefusal(c.refusal), _capi.text(c.refusal_message), c.config,
-        c.max_shunt_volts, c.max_bus_volts, c.max_possible_amps,
-        _capi.text(c.max_possible_current_text), c.min_current_lsb_amps, c.max_current_lsb_amps,
-        c.current_lsb_amps, c.calibration, c.power_lsb_watts, c.max_current_before_overflow_amps,
-        c.max_current_before_overflow_code, c.max_shunt_before_overflow_volts, c.max_power_watts,
-        bool(c.overflow_possible), _capi.text(c.overflow_note), rows, request, c)
-
-
-def _reply(r, texts):
-    return MnemonicReply._make(texts[r.index] if 0 <= r.index < len(texts) else "",
-                               bytes(r.command), bytes(r.answer), bytes(r.reads[:r.read_count]),
-                               bytes(r.acks[:r.ack_count]), bool(r.answered),
-                               bool(r.acknowledged))
-
-
-def _device(d):
-    known = bool(d.ids_known)
-    return DeviceInfo._make(_capi.text(d.path), d.vendor_id if known else None,
-                            d.product_id if known else None, _capi.text(d.serial),
-                            _capi.text(d.product), DeviceKind(d.kind), _capi.text(d.kind_name),
-                            bool(d.openable), _capi.text(d.reason), bool(d.selected))
-
-
-def _measurements_dtype():
-    """The library's zm_measurement as numpy sees it, for the fields measure() keeps."""
-    m = _capi.Measurement
-    names = ("time_seconds", "acknowledged", "raw_count", "shunt_volts", "bus_volts", "amps",
-             "watts")
-    formats = ("<f8", "<i4", "<i4", "<f8", "<f8", "<f8", "<f8")
-    return np.dtype({"names": names + ("raw",), "formats": formats + (("<u2", 8),),
-                     "offsets": [getattr(m, n).offset for n in names + ("raw",)],
-                     "itemsize": ctypes.sizeof(m)})
-
-
-_C_MEASUREMENT = _measurements_dtype()
-
-
-def _warn_unacknowledged(count, passes, stacklevel):
-    if count:
-        warnings.warn(f"the device did not acknowledge {count} of {passes} passes; their values "
-                      "are NaN", RuntimeWarning, stacklevel=stacklevel + 1)
-
-
-def _warn_uncalibrated(first, stacklevel):
-    # The chip computes current and power only with a calibration.
-    if first.acknowledged and first.raw_count > 5 and first.raw[5] == 0:
-        warnings.warn("register 05h (Full Scale Cal) is 0, so current and power read 0; store a "
-                      "calibration with apply_calibration()", RuntimeWarning,
-                      stacklevel=stacklevel + 1)
-
 
 class _Stopper:
     """What a call that runs on a thread of its own learns of its caller: a
@@ -203,132 +68,6 @@ class _Stopper:
         if self.error is not None:
             error, self.error = self.error, None
             raise error
-
-
-class Monitor:
-    """The passes of a continuous reading, one Measurement per iteration.
-
-    The run reads on a thread of the library's own and queues its passes
-    (up to 1024) for the loop. The bench is taken until the run ends, the
-    loop is left, close() is called or the bench is closed; `summary` is
-    the RunSummary once the run is over. A pass the device did not
-    acknowledge has NaN numbers; a run that ends by its length with such
-    passes warns (RuntimeWarning) with their count. Iterate from one thread
-    at a time."""
-
-    def __init__(self, bench, passes, seconds):
-        self._bench = bench
-        self._passes = passes
-        self._seconds = seconds
-        self._run = None
-        self._finished = False
-        self._closing = False
-        self._summary = None
-        self._unacknowledged = 0
-        # Held by the thread in __next__; a second one is refused.
-        self._iterating = threading.Lock()
-        # Held while the run's pointer is used from a thread that does not
-        # iterate (close()), so it is not freed under that thread.
-        self._run_guard = threading.Lock()
-
-    def __iter__(self):
-        return self
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *args):
-        self.close()
-
-    @property
-    def summary(self):
-        """The RunSummary once the run has ended; None before."""
-        return self._summary
-
-    def __next__(self):
-        if not self._iterating.acquire(False):
-            if self._closing:
-                raise StopIteration  # close() of another thread has it
-            raise Error("this monitor() is being iterated by another thread; iterate it from one "
-                        "thread at a time")
-        try:
-            if self._finished:
-                raise StopIteration
-            if self._run is None:
-                self._start()
-            m = _capi.Measurement()
-            try:
-                status = _capi.TIMEOUT
-                while status == _capi.TIMEOUT:
-                    status = _capi.run_next(self._run, byref(m), _SLICE_MS)
-            except BaseException:
-                # Ctrl-C: the run ends here and the bench is free again.
-                self._finish()
-                raise
-            if status == _capi.OK:
-                if not m.acknowledged:
-                    self._unacknowledged += 1
-                return _measurement(m)
-            failure = None
-            if status < 0 and status != _capi.ERR_CANCELLED:
-                text = _capi.read_text(_capi.run_last_error, self._run)
-                failure = _ERRORS.get(status, Error)(text)
-            self._finish()
-            if failure is not None:
-                raise failure
-            if status == _capi.DONE:
-                _warn_unacknowledged(self._unacknowledged, self._summary.passes, 2)
-            raise StopIteration
-        finally:
-            self._iterating.release()
-
-    def _start(self):
-        bench = self._bench
-        handle = bench._take(self)
-        run = c_void_p()
-        try:
-            _check(_capi.run_start(handle, self._passes, self._seconds, 0, byref(run)), handle)
-        except BaseException:
-            bench._monitor = None
-            raise
-        self._run = run
-
-    def _finish(self):
-        """Ends the run and frees it; the bench is free again. Once."""
-        if self._finished:
-            return
-        self._finished = True
-        with self._run_guard:
-            run, self._run = self._run, None
-        if run is not None:
-            _capi.run_close(run)
-            summary = _capi.RunSummary()
-            if _capi.run_summary_get(run, byref(summary)) == _capi.OK:
-                self._summary = RunSummary._make(summary.passes, summary.unacknowledged,
-                                                 bool(summary.stopped))
-            _capi.run_free(run)
-            self._bench._release(self)
-
-    def close(self):
-        """Ends the run at the pass in progress; the bench is free. From any
-        thread: a loop in another thread then ends (StopIteration)."""
-        self._closing = True
-        with self._run_guard:
-            if self._run is not None:
-                # Wakes a __next__ of another thread, which then lets go.
-                _capi.run_close(self._run)
-        if not self._iterating.acquire(timeout=_CLOSE_WAIT):
-            raise Error("the monitor() loop of another thread did not end")
-        try:
-            self._finish()
-        finally:
-            self._iterating.release()
-
-    def __del__(self):
-        try:
-            self._finish()
-        except Exception:  # noqa: BLE001 - nothing to tell at collection
-            pass
 
 
 class Bench:
