@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <system_error>
+#include <utility>
 
 namespace evm::capi {
 
@@ -23,7 +24,7 @@ ErrorRecord RecordOf(std::exception_ptr thrown) noexcept {
   ErrorRecord r;
   try {
     try {
-      std::rethrow_exception(thrown);
+      std::rethrow_exception(std::move(thrown));
     } catch (const Failure& e) {
       r.status = e.status;
       r.text = e.text;
