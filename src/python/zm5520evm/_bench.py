@@ -103,6 +103,9 @@ class Bench:
         # close() from another thread's.
         self._caller = None
         self._monitor = None  # weakref to the live Monitor
+        # Held where a thread that holds no call uses the handle (a stop),
+        # so close() does not free it under that thread.
+        self._handle_guard = threading.Lock()
 
     @staticmethod
     def version():
@@ -239,14 +242,15 @@ class Bench:
             monitor.close()
         self._open = False
         if not self._lock.acquire(False):
-            _capi.stop(self._handle)
+            self._stop()
             if not self._lock.acquire(timeout=_CLOSE_WAIT):
                 self._open = True
                 raise Error("the bench is busy with another call, which was asked to stop and "
                             "has not ended; close it when that call has ended")
         try:
-            handle, self._handle = self._handle, None
-            _capi.close(handle)
+            with self._handle_guard:
+                handle, self._handle = self._handle, None
+                _capi.close(handle)
         finally:
             self._lock.release()
         # The notice callback is not called any more: its Python callable goes.
@@ -653,18 +657,22 @@ class Bench:
     def request_stop(self):
         """Ends the operation in progress (in another thread) at its next pass,
         row or wait; it raises CancelledError (measure, monitor_batch) or
-        returns a result marked stopped. With no call in progress the stop is
+        returns a result marked stopped (log, run_script; a monitor() loop
+        ends). With no call in progress the stop is
         kept for the next call, which then raises CancelledError at once,
         unless clear_stop() drops it. May be called from any thread."""
-        handle = self._handle
-        if handle is not None:
-            _capi.stop(handle)
+        self._stop()
+
+    def _stop(self):
+        with self._handle_guard:
+            if self._handle is not None:
+                _capi.stop(self._handle)
 
     def clear_stop(self):
         """Drops a stop that request_stop() kept for the next call."""
-        handle = self._handle
-        if handle is not None:
-            _capi.clear_stop(handle)
+        with self._handle_guard:
+            if self._handle is not None:
+                _capi.clear_stop(self._handle)
 
 
 def _set_text(struct, field, value):
