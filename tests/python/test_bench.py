@@ -231,3 +231,33 @@ def test_the_library_named_beside_or_installed_is_loaded(named, beside, windows,
     from zm5520evm import _capi
     assert _capi.library_path(named, "/pkg", windows, exists=lambda p: beside,
                               find=lambda name: found) == loaded
+
+
+# A long run returned whole: (arguments, pass length the package assumes,
+# rows, longest step between passes). With a pass assumed ten times as long,
+# the run in seconds fills its first array and goes on in others, each
+# start leaving out one pass.
+LONG_RUNS = [
+    ({"passes": 20000}, None, 20000, 0.6),
+    ({"seconds": 12000}, None, 20000, 0.6),
+    ({"seconds": 600}, 6.0, None, 1.2),
+]
+
+
+@pytest.mark.filterwarnings("ignore:register 05h")
+@pytest.mark.parametrize("length,assumed,rows,step", LONG_RUNS)
+def test_a_long_run_comes_whole(length, assumed, rows, step, bench, monkeypatch):
+    if assumed:
+        from zm5520evm import _bench
+        monkeypatch.setattr(_bench, "_PASS_SECONDS", assumed)
+    data = bench.measure(**length)
+    steps = np.diff(data["time"])
+    assert steps.min() > 0.59 and steps.max() < step + 0.01
+    if rows:
+        assert len(data) == rows
+    else:
+        # Its first array held 141 passes, 85 s; the others hold the rest
+        # but for the pass each one's start leaves out.
+        assert data["time"][-1] - data["time"][0] > 0.98 * length["seconds"]
+    with pytest.raises(zm5520evm.ParseError, match="at most 2097152 passes"):
+        bench.measure(passes=2**21 + 1)

@@ -30,11 +30,13 @@ from ._results import (MEASURED_DTYPE, CalibrationResult, CalibrationRestore, Co
                        DacChannel, LogSummary, MuxInput, Reference, RegisterSnapshot,
                        ScriptResult, ScriptRowResult, WriteResult)
 
-# The shortest a pass can take (one register's settle time; a pass reads six),
-# which sizes measure()'s array for a run given in seconds.
-_SHORTEST_PASS = 0.1
-# measure() reads a long run in pieces of this many passes.
-_CHUNK = 1 << 16
+# A pass reads six registers of 100 ms each; a run given in seconds gets
+# room for a quarter more passes than that, and goes on in a new array in
+# the rare case it fills one (the passes then leave out one pass's time).
+_PASS_SECONDS = 0.6
+# The most passes one measure() holds: 2**21 passes of 120 bytes while the
+# run reads, weeks of a real board; longer runs belong in log().
+_MAX_PASSES = 1 << 21
 # How long close() waits for a call of another thread to end once asked to
 # stop: a pass, a row or a wait slice, and a board's 1 s time-out.
 _CLOSE_WAIT = 5.0
@@ -364,21 +366,21 @@ class Bench:
         return Monitor(self, passes, seconds)
 
     def _passes(self, handle, stopper, passes, seconds, keep):
-        """Runs zm_measure in pieces; keep(array, count) takes each piece.
-        Returns (passes, unacknowledged, first pass or None)."""
+        """Runs zm_measure (passes: at once; seconds: again while the array
+        fills); keep(array, count) takes each array's passes. Returns
+        (passes, unacknowledged, first pass or None)."""
         if passes:
-            capacity = min(passes, _CHUNK)
+            capacity = passes
         else:
-            capacity = min(int(seconds / _SHORTEST_PASS) + 16, _CHUNK)
+            capacity = min(int(seconds / _PASS_SECONDS * 1.25) + 16, _MAX_PASSES)
         array = (_capi.Measurement * capacity)()
         count = c_size_t(0)
         summary = _capi.RunSummary()
         total = unacknowledged = 0
         first = None
-        left_passes, left_seconds = passes, seconds
+        left_seconds = seconds
         while True:
-            want = min(left_passes, capacity) if passes else 0
-            status = _capi.measure(handle, want, left_seconds, array, capacity, byref(count),
+            status = _capi.measure(handle, passes, left_seconds, array, capacity, byref(count),
                                    byref(summary))
             n = count.value
             if n:
@@ -387,20 +389,15 @@ class Bench:
                 keep(array, n)
                 total += n
                 unacknowledged += summary.unacknowledged
-                if seconds:
-                    left_seconds = seconds - (array[n - 1].time_seconds - first.time_seconds)
             stopper.raise_kept()
             if status < 0:
                 raise _error(status, handle)
-            # A piece ends by its count, by the seconds, or (with no count) by
-            # a full array: only the first and the last go on.
-            if passes:
-                left_passes -= n
-                if left_passes <= 0 or n < want:
-                    break
-            elif not summary.full:
+            # Only a run in seconds that filled its array goes on.
+            if passes or not summary.full or n == 0:
                 break
-            if seconds and left_seconds <= 0:
+            left_seconds = seconds - (array[n - 1].time_seconds - first.time_seconds
+                                      + _PASS_SECONDS)
+            if left_seconds <= 0:
                 break
         return total, unacknowledged, first
 
@@ -420,21 +417,30 @@ class Bench:
             print(data['amps'].mean(), data['watts'].max())"""
         if passes == 0 and seconds == 0:
             raise ParseError("give passes or seconds: measure() returns when the run is over")
-        passes, seconds = _length(passes, seconds)
-        pieces = []
+        passes, seconds = _held(passes, seconds)
+        # A count asked for is the array's size at once; a run in seconds
+        # grows by pieces.
+        pieces = [np.empty(passes, dtype=MEASURED_DTYPE)] if passes else []
+        filled = [0]
 
         def keep(array, n):
             view = np.frombuffer(array, dtype=_C_MEASUREMENT, count=n)
-            rows = np.empty(n, dtype=MEASURED_DTYPE)
+            if passes:
+                rows = pieces[0][filled[0]:filled[0] + n]
+            else:
+                rows = np.empty(n, dtype=MEASURED_DTYPE)
+                pieces.append(rows)
+            filled[0] += n
             rows["time"] = view["time_seconds"]
             rows["acknowledged"] = view["acknowledged"] != 0
             for field in _VALUE_FIELDS:
                 rows[field] = view[field]
-            pieces.append(rows)
 
         total, unacknowledged, first = self._long(self._passes, passes, seconds, keep)
-        data = pieces[0] if len(pieces) == 1 else np.concatenate(pieces or [
-            np.empty(0, dtype=MEASURED_DTYPE)])
+        if passes:
+            data = pieces[0] if total == passes else pieces[0][:total].copy()
+        else:
+            data = np.concatenate(pieces) if pieces else np.empty(0, dtype=MEASURED_DTYPE)
         if unacknowledged:
             missing = ~data["acknowledged"]
             for field in _VALUE_FIELDS:
@@ -447,7 +453,7 @@ class Bench:
     def monitor_batch(self, *, passes=0, seconds=0.0):
         """The passes of a continuous reading as a list of Measurement, once
         the run is over; as measure() for NaN, warnings and failures."""
-        passes, seconds = _length(passes, seconds)
+        passes, seconds = _held(passes, seconds)
         if passes == 0 and seconds == 0:
             raise ParseError("give passes or seconds: monitor_batch() returns when the run is "
                              "over")
@@ -673,6 +679,15 @@ class Bench:
         with self._handle_guard:
             if self._handle is not None:
                 _capi.clear_stop(self._handle)
+
+
+def _held(passes, seconds):
+    """The length of a run whose passes are held until it is over, checked."""
+    passes, seconds = _length(passes, seconds)
+    if passes > _MAX_PASSES or (not passes and seconds > _MAX_PASSES * _PASS_SECONDS):
+        raise ParseError(f"at most {_MAX_PASSES} passes ({_MAX_PASSES * _PASS_SECONDS:.0f} s) "
+                         "in one run that returns them; log() takes longer runs")
+    return passes, seconds
 
 
 def _set_text(struct, field, value):
