@@ -31,11 +31,13 @@ from ._results import (MEASURED_DTYPE, CalibrationResult, CalibrationRestore, Co
                        ScriptResult, ScriptRowResult, WriteResult)
 
 # A pass reads six registers of 100 ms each; a run given in seconds gets
-# room for a quarter more passes than that, and goes on in a new array in
-# the rare case it fills one (the passes then leave out one pass's time).
+# room for a quarter more passes than that, up to _PIECE passes (11 hours
+# of a real board), and goes on in a new array when it fills one (the start
+# of each leaves out one pass).
 _PASS_SECONDS = 0.6
-# The most passes one measure() holds: 2**21 passes of 120 bytes while the
-# run reads, weeks of a real board; longer runs belong in log().
+_PIECE = 1 << 16
+# The most passes one measure() holds: 2**21 passes, weeks of a real board;
+# longer runs belong in log().
 _MAX_PASSES = 1 << 21
 # How long close() waits for a call of another thread to end once asked to
 # stop: a pass, a row or a wait slice, and a board's 1 s time-out.
@@ -372,7 +374,7 @@ class Bench:
         if passes:
             capacity = passes
         else:
-            capacity = min(int(seconds / _PASS_SECONDS * 1.25) + 16, _MAX_PASSES)
+            capacity = min(int(seconds / _PASS_SECONDS * 1.25) + 16, _PIECE)
         array = (_capi.Measurement * capacity)()
         count = c_size_t(0)
         summary = _capi.RunSummary()
