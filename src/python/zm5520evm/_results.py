@@ -143,9 +143,11 @@ class RegisterSnapshot(_Result):
     @classmethod
     def _make(cls, device_address, current_lsb_amps, power_lsb_watts, convert):
         """convert() gives the list of RegisterValue, once."""
-        self = super()._make(device_address, current_lsb_amps, power_lsb_watts)
-        object.__setattr__(self, "_registers", None)
-        object.__setattr__(self, "_convert", convert)
+        self = object.__new__(cls)
+        put = object.__setattr__
+        put(self, "_values", (device_address, current_lsb_amps, power_lsb_watts))
+        put(self, "_registers", None)
+        put(self, "_convert", convert)
         return self
 
     @property
