@@ -1,19 +1,20 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """tools/make_wheel.py puts beside a Windows library the MinGW DLLs it
-imports, and windows_wheel.py finds a wheel that lacks one. The library here
+imports, and windows_wheel.py finds a wheel that lacks one (or its loader,
+or its tag). The library here
 is MinGW's libstdc++-6.dll, which imports two such DLLs and Windows' own."""
 
 import pathlib
 import shutil
 import subprocess
-import sys
 import zipfile
 
 import pytest
 
-import windows_wheel
+import windows_wheel  # puts tools/ on the path, for make_wheel
 
-TOOLS = pathlib.Path(__file__).resolve().parents[2] / "tools"
+import make_wheel  # noqa: E402,I100
+
 SOURCES = pathlib.Path(__file__).resolve().parents[2] / "src" / "python" / "zm5520evm"
 
 pytestmark = pytest.mark.skipif(shutil.which("x86_64-w64-mingw32-objdump") is None,
@@ -22,14 +23,24 @@ pytestmark = pytest.mark.skipif(shutil.which("x86_64-w64-mingw32-objdump") is No
 
 @pytest.fixture(scope="module")
 def wheel(tmp_path_factory):
-    out = tmp_path_factory.mktemp("dist")
+    """The package staged as make_wheel.py stages it (python3 -m build only
+    zips what it is given), zipped as a wheel."""
+    folder = tmp_path_factory.mktemp("stage")
+    package = folder / "zm5520evm"
+    package.mkdir()
+    for source in SOURCES.iterdir():
+        if source.suffix in (".py", ".pyi") or source.name == "py.typed":
+            shutil.copy(source, package / source.name)
     gcc = subprocess.run(["x86_64-w64-mingw32-g++-posix", "-print-libgcc-file-name"],
                          capture_output=True, text=True, check=True).stdout.strip()
-    subprocess.run([sys.executable, str(TOOLS / "make_wheel.py"), "--platform", "win_amd64",
-                    "--version", "9.8.7", "--sources", str(SOURCES), "--library",
-                    str(pathlib.Path(gcc).parent / "libstdc++-6.dll"), "--out", str(out)],
-                   check=True, capture_output=True)
-    return out / "zm5520evm-9.8.7-py3-none-win_amd64.whl"
+    make_wheel.strip(pathlib.Path(gcc).parent / "libstdc++-6.dll", package / "zm5520evm.dll",
+                     "win_amd64")
+    make_wheel.add_windows_runtime(package)
+    made = folder / "zm5520evm-9.8.7-py3-none-win_amd64.whl"
+    with zipfile.ZipFile(made, "w") as archive:
+        for item in package.iterdir():
+            archive.write(item, f"zm5520evm/{item.name}")
+    return made
 
 
 def rewritten(wheel, folder, name, leave_out):
