@@ -411,8 +411,9 @@ class Bench:
         device did not acknowledge are NaN, and a RuntimeWarning gives how
         many there were; a register link that stops answering raises
         BoardSilentError, a board that is gone NoBoardError. A run ended by
-        request_stop() or close() raises CancelledError. A device without a
-        calibration (register 05h is 0) reads 0 A and 0 W, which a
+        request_stop() or close() raises CancelledError. At most 2**21
+        passes (weeks of a real board; log() takes longer runs). A device
+        without a calibration (register 05h is 0) reads 0 A and 0 W, which a
         RuntimeWarning says:
 
             data = bench.measure(passes=100)
