@@ -11,7 +11,8 @@ BUILD_TYPE ?= RelWithDebInfo
 PYTHON := /usr/bin/python3
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libhidapi-dev \
             libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev xvfb xauth \
-            desktop-file-utils man-db file dpkg-dev lintian appstream pybind11-dev python3-dev python3-pytest python3-numpy python3-pyvisa python3-pyvisa-py
+            desktop-file-utils man-db file dpkg-dev lintian appstream python3-pytest python3-numpy python3-pyvisa python3-pyvisa-py \
+            python3-build python3-wheel python3-setuptools python3-venv
 # Only `make fuzz` needs clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev llvm
 # Only `make clang-check` needs these.
@@ -35,7 +36,7 @@ WINDOWS_QT_STAMP := $(WINDOWS_QT)/.zm5520-evm-complete
 VERSION := $(shell sed -n 's/^project[^ ]* VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps deps-windows build run test test-gui-shuffled test-asan fuzz clang-check package test-package bench \
+.PHONY: all deps deps-windows build run test test-gui-shuffled test-asan fuzz clang-check package test-package bench wheel \
         soak format screenshots clean windows test-windows package-windows windows-qt windows-gui setup-windows
 
 all: build
@@ -148,9 +149,20 @@ clang-check:
 # A Release build of its own, so the test build keeps its configuration.
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DEVM_BUILD_BENCH=ON
-	cmake --build $(BENCH_DIR) --target evm_bench _zm5520evm
+	cmake --build $(BENCH_DIR) --target evm_bench zm5520evm_python
 	$(BENCH_DIR)/bench/evm_bench $(BENCH_ARGS)
 	PYTHONPATH=$(BENCH_DIR)/python $(PYTHON) bench/python_bench.py $(BENCH_DIR)/bench/evm_bench
+
+# The Python package's wheels in $(BUILD_DIR)/dist: Linux's from the build,
+# Windows' from the mingw-w64 library (with any DLL it needs that Windows
+# lacks), checked for those DLLs as it is made. `pip install` takes either.
+WHEEL_DIR := $(BUILD_DIR)/dist
+wheel: build deps-windows $(WINDOWS_DIR)/build.ninja
+	cmake --build $(WINDOWS_DIR) --target evm
+	$(PYTHON) tools/make_wheel.py --platform win_amd64 --version $(VERSION) \
+	  --sources src/python/zm5520evm --library $(WINDOWS_DIR)/src/zm5520evm.dll --out $(WHEEL_DIR)
+	$(PYTHON) tests/python/windows_wheel.py $(WHEEL_DIR)/zm5520evm-$(VERSION)-py3-none-win_amd64.whl
+	@ls -l $(WHEEL_DIR)/zm5520evm-$(VERSION)-*.whl
 
 # 100,000 continuous-read passes on the fake clock with random faults on the
 # register link: passes when memory settles and the log holds one record for

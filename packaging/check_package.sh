@@ -38,7 +38,7 @@ for f in 'lib/.*libzm5520evm\.so\.[0-9]+$' 'lib/.*cmake/Zm5520Evm/Zm5520EvmConfi
   grep -Eq " \./usr/$f" <<<"$list" || fail "package lacks /usr/$f"
 done
 # The Python package where Debian's python3 finds it.
-for f in __init__.py _zm5520evm.pyi py.typed '_zm5520evm\.cpython-[0-9]+-.*\.so'; do
+for f in __init__.py __init__.pyi _bench.py _capi.py _convert.py _errors.py _monitor.py _results.py py.typed; do
   grep -Eq " \./usr/lib/python3/dist-packages/zm5520evm/$f\$" <<<"$list" ||
     fail "package lacks /usr/lib/python3/dist-packages/zm5520evm/$f"
 done
@@ -67,7 +67,7 @@ print(len(amps), bool(((amps > 0.99) & (amps < 1.01)).all()), e.__version__)' 2>
 doc=$root/usr/share/doc/zm5520-evm
 head -1 "$doc/copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
   fail "the copyright file is not machine-readable"
-for name in CLI11 nlohmann-json hidapi Qt pybind11; do
+for name in CLI11 nlohmann-json hidapi Qt; do
   grep -q "$name" "$doc/copyright" || fail "the copyright file does not name $name"
 done
 changed=$(zcat "$doc/changelog.gz" | head -1)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the Windows build under Wine: the core and command-line test programs,
-# then evmctl.exe beside the Linux evmctl, whose output it must repeat byte for
-# byte. Wine runs headless in a prefix of its own inside the build folder, so
-# neither the user's Wine nor their desktop is touched.
+# the C interface's test against the DLL, then evmctl.exe beside the Linux
+# evmctl, whose output it must repeat byte for byte. Wine runs headless in a
+# prefix of its own inside the build folder, so neither the user's Wine nor
+# their desktop is touched.
 # Usage: tools/test-windows.sh WINDOWS_BUILD_DIR LINUX_EVMCTL
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -26,6 +27,19 @@ for t in evm_core_tests evm_cli_tests; do
   echo "== $t.exe under Wine"
   wine "$build/tests/$t.exe" --gtest_brief=1 || failed=1
 done
+
+# The C interface from C against zm5520evm.dll, which exports the committed
+# symbols and needs no MinGW runtime DLL beside it.
+echo "== capi_test.exe against zm5520evm.dll under Wine"
+wine "$build/tests/capi/capi_test.exe" "$build/tests/capi" examples/dac_to_converters.txt || failed=1
+tools/check-exports.sh "$build/src/zm5520evm.dll" src/api/zm5520evm.dll.exports || failed=1
+dll_imports=$(x86_64-w64-mingw32-objdump -p "$build/src/zm5520evm.dll" | sed -n 's/^[[:space:]]*DLL Name: //p')
+if grep -Eiq '^(libstdc|libgcc|libwinpthread)' <<<"$dll_imports"; then
+  echo "FAIL zm5520evm.dll needs a MinGW runtime DLL:" $dll_imports
+  failed=1
+else
+  echo "ok   zm5520evm.dll imports only" $dll_imports
+fi
 
 # The same command on both builds, each with a fresh state folder: stdout,
 # stderr and the exit status must be the same.

@@ -3,6 +3,7 @@
 
 #include <mutex>
 
+#include "api/bench_access.h"
 #include "api/bench_clock.h"
 #include "api/bench_ui.h"
 #include "calibration/eng_number.h"
@@ -350,8 +351,8 @@ std::unique_ptr<Bench> Bench::Open(const BenchOptions& options) {
   return std::unique_ptr<Bench>(new Bench(std::make_unique<Impl>(options, nullptr)));
 }
 
-std::unique_ptr<Bench> Bench::Open(const BenchOptions& options, Clock& clock) {
-  return std::unique_ptr<Bench>(new Bench(std::make_unique<Impl>(options, &clock)));
+std::unique_ptr<Bench> BenchAccess::Open(const BenchOptions& options, Clock& clock) {
+  return std::unique_ptr<Bench>(new Bench(std::make_unique<Bench::Impl>(options, &clock)));
 }
 
 std::string Bench::Version() {

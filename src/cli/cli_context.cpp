@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/cli_context.h"
 
+#include "api/bench_access.h"
 #include "shell/state_folder.h"
 
 namespace evm::cli {
@@ -38,7 +39,7 @@ CliContext::CliContext(const CliOptions& o, const EvmctlIo& i)
       ChooseStateFolder(o.configDir, ExecutableFolder(), UserConfigFolder());
   stateFolderProblem = state.problem;
   if (!stateFolderProblem.empty()) return;
-  bench = Bench::Open(BenchOptionsOf(o, state.folder, err), clock);
+  bench = BenchAccess::Open(BenchOptionsOf(o, state.folder, err), clock);
 }
 
 }  // namespace evm::cli

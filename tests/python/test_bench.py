@@ -182,7 +182,7 @@ def test_ctrl_c_ends_the_call_within_a_slice_and_leaves_the_bench_usable(name, f
             time.sleep(0.001)
 
     # Another Python thread runs while the bench waits: the GIL is free.
-    counter = threading.Thread(target=count)
+    counter = threading.Thread(target=count, daemon=True)  # a failure must not hang the exit
     counter.start()
     timer, sent = send_sigint_after(0.15)
     try:
@@ -212,3 +212,52 @@ def test_an_exception_in_a_callback_ends_the_run_and_is_raised(bench, tmp_path):
         bench.log(tmp_path / "log.csv", passes=100, on_pass=on_pass)
     assert len(told) == 2
     assert bench.log(tmp_path / "log.csv", passes=1).logged == 1
+
+
+# (ZM5520EVM_LIBRARY, a library beside the package, Windows, what the system
+# search finds) -> what is loaded. Only this differs between the platforms.
+LIBRARIES = [
+    ("/x/lib.so", True, False, None, "/x/lib.so"),
+    ("", True, False, None, "/pkg/libzm5520evm.so.1"),
+    ("", False, False, None, "libzm5520evm.so.1"),
+    ("", True, True, None, "/pkg/zm5520evm.dll"),
+    ("", False, True, "C:/bin/zm5520evm.dll", "C:/bin/zm5520evm.dll"),
+    ("", False, True, None, "zm5520evm.dll"),
+]
+
+
+@pytest.mark.parametrize("named,beside,windows,found,loaded", LIBRARIES)
+def test_the_library_named_beside_or_installed_is_loaded(named, beside, windows, found, loaded):
+    from zm5520evm import _capi
+    assert _capi.library_path(named, "/pkg", windows, exists=lambda p: beside,
+                              find=lambda name: found) == loaded
+
+
+# A long run returned whole: (arguments, pass length the package assumes,
+# rows, longest step between passes). With a pass assumed ten times as long,
+# the run in seconds fills its first array and goes on in others, each
+# start leaving out one pass.
+LONG_RUNS = [
+    ({"passes": 20000}, None, 20000, 0.6),
+    ({"seconds": 12000}, None, 20000, 0.6),
+    ({"seconds": 600}, 6.0, None, 1.2),
+]
+
+
+@pytest.mark.filterwarnings("ignore:register 05h")
+@pytest.mark.parametrize("length,assumed,rows,step", LONG_RUNS)
+def test_a_long_run_comes_whole(length, assumed, rows, step, bench, monkeypatch):
+    if assumed:
+        from zm5520evm import _bench
+        monkeypatch.setattr(_bench, "_PASS_SECONDS", assumed)
+    data = bench.measure(**length)
+    steps = np.diff(data["time"])
+    assert steps.min() > 0.59 and steps.max() < step + 0.01
+    if rows:
+        assert len(data) == rows
+    else:
+        # Its first array held 141 passes, 85 s; the others hold the rest
+        # but for the pass each one's start leaves out.
+        assert data["time"][-1] - data["time"][0] > 0.98 * length["seconds"]
+    with pytest.raises(zm5520evm.ParseError, match="at most 2097152 passes"):
+        bench.measure(passes=2**21 + 1)

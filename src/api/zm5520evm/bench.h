@@ -18,8 +18,6 @@
 
 namespace evm {
 
-class Clock;
-
 inline constexpr uint16_t kDefaultVendorId = 0x3A5F;
 inline constexpr int kDefaultDeviceAddress = 0x40;
 // Register 05h, which the calibration sets.
@@ -70,9 +68,6 @@ using ScriptRowCallback = std::function<void(const ScriptRowResult&)>;
 class ZM5520EVM_API Bench {
  public:
   static std::unique_ptr<Bench> Open(const BenchOptions& options);
-  // As Open, waiting on `clock` (which must outlive the Bench); for front
-  // ends that keep time themselves.
-  static std::unique_ptr<Bench> Open(const BenchOptions& options, Clock& clock);
   ~Bench();
   Bench(const Bench&) = delete;
   Bench& operator=(const Bench&) = delete;
@@ -158,6 +153,8 @@ class ZM5520EVM_API Bench {
   std::stop_token StopToken() const;
 
  private:
+  // The program's own front ends open a Bench on a clock of theirs.
+  friend struct BenchAccess;
   struct Impl;
   explicit Bench(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;

@@ -16,33 +16,38 @@ subclass whose message is the program's own text for it.
 
 The result types (RegisterSnapshot, Measurement, ...) are small read-only
 classes; as_dict() gives any of them as a dict, nested results included.
+
+The package is plain Python over the C library libzm5520evm (zm5520evm.dll
+on Windows) through ctypes: it loads the library beside it (a wheel, the
+build tree), else the installed one; ZM5520EVM_LIBRARY names another.
 """
 
-from ._zm5520evm import (
-    Bench,
+from ._bench import Bench, Monitor, open
+from ._errors import (
     BoardNotOpenableError,
     BoardSilentError,
+    CancelledError,
+    Error,
+    FileError,
+    NoBoardError,
+    NotAcknowledgedError,
+    ParseError,
+    ReadBackError,
+)
+from ._results import (
     CalibrationRefusal,
     CalibrationRequest,
     CalibrationRestore,
     CalibrationResult,
     CalibrationRow,
-    CancelledError,
     Converter,
     DacChannel,
     DeviceInfo,
     DeviceKind,
-    Error,
-    FileError,
     LogSummary,
     Measurement,
     MnemonicReply,
-    Monitor,
     MuxInput,
-    NoBoardError,
-    NotAcknowledgedError,
-    ParseError,
-    ReadBackError,
     Reference,
     RegisterSnapshot,
     RegisterValue,
@@ -50,56 +55,9 @@ from ._zm5520evm import (
     ScriptResult,
     ScriptRowResult,
     WriteResult,
-    open,
 )
 
 __version__ = Bench.version()
-
-_RESULTS = (
-    CalibrationRequest,
-    CalibrationRestore,
-    CalibrationResult,
-    CalibrationRow,
-    DeviceInfo,
-    LogSummary,
-    Measurement,
-    MnemonicReply,
-    RegisterSnapshot,
-    RegisterValue,
-    RunSummary,
-    ScriptResult,
-    ScriptRowResult,
-    WriteResult,
-)
-
-
-def _fields(cls):
-    return tuple(name for name, value in vars(cls).items() if isinstance(value, property))
-
-
-def _plain(value):
-    if isinstance(value, _RESULTS):
-        return value.as_dict()
-    if isinstance(value, list):
-        return [_plain(v) for v in value]
-    return value
-
-
-def _as_dict(self):
-    """The fields as a dict; results inside it are dicts too."""
-    return {name: _plain(getattr(self, name)) for name in type(self)._fields}
-
-
-def _repr(self):
-    shown = ", ".join(f"{name}={getattr(self, name)!r}" for name in type(self)._fields)
-    return f"{type(self).__name__}({shown})"
-
-
-for _cls in _RESULTS:
-    _cls._fields = _fields(_cls)
-    _cls.as_dict = _as_dict
-    _cls.__repr__ = _repr
-del _cls
 
 __all__ = [
     "Bench",

@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Types of the compiled part of zm5520evm, for editors and type checkers.
+# Types of the zm5520evm package, for editors and type checkers.
 import enum
 import os
 from types import TracebackType
@@ -9,6 +9,8 @@ import numpy as np
 import numpy.typing as npt
 
 StrPath = Union[str, os.PathLike[str]]
+
+__version__: str
 
 class Error(Exception): ...
 class NoBoardError(Error): ...
@@ -26,6 +28,7 @@ class ParseError(Error, ValueError):
 
 class FileError(Error, OSError):
     path: str
+    filename: str
 
 class CancelledError(Error): ...
 

@@ -1,0 +1,784 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Bench, Monitor and open(): the C library's session in Python.
+
+How a call runs. A short call on a simulated bench with the fake clock
+never waits, so it goes straight to the library (ctypes lets the GIL go for
+the time of the call). A call that may wait (any call on a real-time bench,
+and every run: measure, monitor_batch, log, send, run_script) runs on a
+thread of its own while the calling thread waits for it in slices of
+SLICE seconds, so that Ctrl-C reaches it: the KeyboardInterrupt asks the
+library to stop, waits for the call to return and is raised then, leaving
+the bench usable. A monitor() polls its run in slices of the same length.
+"""
+
+import ctypes
+import logging
+import pathlib
+import threading
+import weakref
+from ctypes import byref, c_double, c_size_t, c_uint16, c_void_p
+
+import numpy as np
+
+from . import _capi
+from ._convert import (_C_MEASUREMENT, SLICE, _calibration_result, _check, _device, _error,
+                       _length, _measurement, _register_values, _reply, _warn_uncalibrated,
+                       _warn_unacknowledged)
+from ._errors import Error, ParseError
+from ._monitor import Monitor
+from ._results import (MEASURED_DTYPE, CalibrationResult, CalibrationRestore, Converter,
+                       DacChannel, LogSummary, MuxInput, Reference, RegisterSnapshot,
+                       ScriptResult, ScriptRowResult, WriteResult)
+
+# A pass reads six registers of 100 ms each; a run given in seconds gets
+# room for a quarter more passes than that, up to _PIECE passes (11 hours
+# of a real board), and goes on in a new array when it fills one (the start
+# of each leaves out one pass).
+_PASS_SECONDS = 0.6
+_PIECE = 1 << 16
+# The most passes one measure() holds: 2**21 passes, weeks of a real board;
+# longer runs belong in log().
+_MAX_PASSES = 1 << 21
+# How long close() waits for a call of another thread to end once asked to
+# stop: a pass, a row or a wait slice, and a board's 1 s time-out.
+_CLOSE_WAIT = 5.0
+_VALUE_FIELDS = ("bus_volts", "shunt_volts", "amps", "watts")
+
+class _Stopper:
+    """What a call that runs on a thread of its own learns of its caller: a
+    Ctrl-C there, or an exception of a callback it made."""
+
+    __slots__ = ("cancelled", "error")
+
+    def __init__(self):
+        self.cancelled = False
+        self.error = None
+
+    def callback(self, function, convert):
+        """A callback for the library that calls function(convert(arg)); an
+        exception it raises is kept and stops the call."""
+        def call(_user, arg):
+            if self.error is not None or self.cancelled:
+                return 1
+            try:
+                function(convert(arg.contents))
+            except BaseException as e:  # noqa: B902 - raised by the call instead
+                self.error = e
+                return 1
+            return 0
+        return call
+
+    def raise_kept(self):
+        if self.error is not None:
+            error, self.error = self.error, None
+            raise error
+
+
+class Bench:
+    """One session with the ZM5520/1 EVM: the register link, the interface
+    board and the test board behind it.
+
+    Get one from zm5520evm.open(). Every call blocks until it is done and
+    raises a zm5520evm.Error subclass when it fails; a result is never a
+    failure in disguise. While a call waits on the board the GIL is
+    released, so other Python threads run, and Ctrl-C (KeyboardInterrupt)
+    ends the call within 0.2 s, leaving the bench usable.
+
+    A Bench is a context manager; close() (or the end of the `with` block)
+    releases the boards, and every later call raises zm5520evm.Error.
+
+        with zm5520evm.open(simulate=True) as bench:
+            print(bench.read_registers().registers[2].scaled, "V")
+            amps = bench.measure(passes=10)["amps"]
+
+    Use a Bench from one thread at a time; request_stop() and close() may
+    come from any."""
+
+    def __init__(self, handle, real_time, options, notice_box, notice_fn):
+        self._handle = handle
+        self._open = True
+        self._real_time = real_time
+        self._options = options
+        self._notice_box = notice_box
+        self._notice_fn = notice_fn
+        # Held for the length of each call: one at a time.
+        self._lock = threading.Lock()
+        # The thread a call of this bench runs in, to tell a callback's
+        # close() from another thread's.
+        self._caller = None
+        self._monitor = None  # weakref to the live Monitor
+        # Held where a thread that holds no call uses the handle (a stop),
+        # so close() does not free it under that thread.
+        self._handle_guard = threading.Lock()
+
+    @staticmethod
+    def version():
+        """The program's version, as zm5520evm.__version__."""
+        return _capi.version().decode()
+
+    @property
+    def options(self):
+        """The options the bench was opened with, as a dict of open()'s arguments."""
+        return dict(self._options)
+
+    @property
+    def closed(self):
+        return not self._open
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *args):
+        self.close()
+
+    def __del__(self):
+        try:
+            self.close()
+        except Exception:  # noqa: BLE001 - nothing to tell at collection
+            pass
+
+    # ---- How calls take the bench ------------------------------------------
+
+    def _refusal(self):
+        if not self._open:
+            return Error("the bench is closed")
+        if self._monitor is not None:
+            return Error("a monitor() is running on this bench: end its loop or close() it first")
+        return Error("the bench is busy with a call of another thread")
+
+    def _call(self, function, *args):
+        """function(handle, *args), a call of the library that returns its
+        status; raises its failure."""
+        lock = self._lock
+        if not lock.acquire(False):
+            raise self._refusal()
+        try:
+            if not self._open or self._monitor is not None:
+                raise self._refusal()
+            handle = self._handle
+            if self._real_time:
+                return self._in_thread(handle,
+                                       lambda stopper: _check(function(handle, *args), handle))
+            status = function(handle, *args)
+            if status < 0:
+                raise _error(status, handle)
+            return status
+        finally:
+            lock.release()
+
+    def _long(self, work, *args):
+        """work(handle, stopper, *args) on a thread of its own (see the module's text)."""
+        lock = self._lock
+        if not lock.acquire(False):
+            raise self._refusal()
+        try:
+            if not self._open or self._monitor is not None:
+                raise self._refusal()
+            handle = self._handle
+            return self._in_thread(handle, lambda stopper: work(handle, stopper, *args))
+        finally:
+            lock.release()
+
+    def _in_thread(self, handle, work):
+        stopper = _Stopper()
+        outcome = []
+        # Not Thread.join(): this Python's join, cut short by a signal, may
+        # take a running thread for ended.
+        ended = threading.Event()
+
+        def run():
+            self._caller = threading.get_ident()
+            try:
+                outcome.append((True, work(stopper)))
+            except BaseException as e:  # noqa: B902 - raised in the caller's thread
+                outcome.append((False, e))
+            finally:
+                self._caller = None
+                ended.set()
+
+        threading.Thread(target=run, name="zm5520evm call", daemon=True).start()
+        try:
+            while not ended.wait(SLICE):
+                pass
+        except BaseException:
+            stopper.cancelled = True
+            _capi.stop(handle)
+            ended.wait()
+            # A stop that came between two calls of the work would be kept
+            # for the next call of the bench.
+            _capi.clear_stop(handle)
+            raise
+        done, value = outcome[0]
+        if not done:
+            raise value
+        return value
+
+    def _take(self, monitor):
+        """For a monitor(): the bench stays taken until _release()."""
+        if not self._lock.acquire(False):
+            raise self._refusal()
+        try:
+            if not self._open or self._monitor is not None:
+                raise self._refusal()
+            self._monitor = weakref.ref(monitor)
+            return self._handle
+        finally:
+            self._lock.release()
+
+    def _release(self, monitor):
+        if self._monitor is not None and self._monitor() in (monitor, None):
+            self._monitor = None
+
+    # ---- Lifetime ----------------------------------------------------------
+
+    def close(self):
+        """Releases the boards. Ends a monitor() in progress and a call of
+        another thread (which raises CancelledError, or returns its summary
+        as stopped); later calls raise Error. From a callback of a call in
+        progress it raises Error and closes nothing."""
+        if not self._open:
+            return
+        if self._caller == threading.get_ident():
+            raise Error("close() from inside a callback of the call in progress: close the "
+                        "bench when that call has returned")
+        monitor = self._monitor() if self._monitor is not None else None
+        if monitor is not None:
+            monitor.close()
+        self._open = False
+        if not self._lock.acquire(False):
+            self._stop()
+            if not self._lock.acquire(timeout=_CLOSE_WAIT):
+                self._open = True
+                raise Error("the bench is busy with another call, which was asked to stop and "
+                            "has not ended; close it when that call has ended")
+        try:
+            with self._handle_guard:
+                handle, self._handle = self._handle, None
+                _capi.close(handle)
+        finally:
+            self._lock.release()
+        # The notice callback is not called any more: its Python callable goes.
+        self._notice_box.clear()
+        self._notice_fn = None
+
+    # ---- Registers and calibration -----------------------------------------
+
+    def devices(self):
+        """Every HID device present (list[DeviceInfo]), the boards told apart.
+        Opens nothing for good."""
+        capacity = 16
+        while True:
+            found = (_capi.DeviceInfo * capacity)()
+            count = c_size_t(0)
+            try:
+                self._call(_capi.devices, found, capacity, byref(count))
+            except Error:
+                if count.value > capacity:
+                    capacity = count.value
+                    continue
+                raise
+            return [_device(d) for d in found[:count.value]]
+
+    def read_registers(self, *, engineering=False):
+        """Reads registers 00h-05h (00h-07h with engineering) as a
+        RegisterSnapshot, scaled by the stored calibration or the one given to
+        use_scaling()."""
+        snapshot = _capi.RegisterSnapshot()
+        self._call(_capi.read_registers, 1 if engineering else 0, snapshot)
+        return RegisterSnapshot._make(snapshot.device_address, snapshot.current_lsb_amps,
+                                      snapshot.power_lsb_watts,
+                                      lambda: _register_values(snapshot))
+
+    def write_register(self, reg, value):
+        """Writes `value` to register `reg` and reads it back: a WriteResult, or
+        ReadBackError when it reads back otherwise."""
+        if not 0 <= value <= 0xFFFF:
+            raise ParseError(f"value {value} is not a 16-bit register value (0-65535)")
+        result = _capi.WriteResult()
+        self._call(_capi.write_register, reg, value, result)
+        return WriteResult._make(result.reg, result.wrote, result.read)
+
+    def read_config(self):
+        """Register 00h, which sets the ranges the calibration works on."""
+        config = c_uint16()
+        self._call(_capi.read_config, byref(config))
+        return config.value
+
+    @staticmethod
+    def calculate(*, rshunt_ohms, max_expected_amps, current_lsb_amps, config, rshunt_text="",
+                  max_expected_current_text="", current_lsb_text=""):
+        """The initial calibration (CalibrationResult) on the ranges register
+        00h `config` sets (read_config() gives the device's). Pure: no board,
+        no file. A refused input is in the result's refusal, not raised. The
+        texts, when given, are what apply_calibration() keeps for later
+        sessions."""
+        if not 0 <= config <= 0xFFFF:
+            raise ParseError(f"config {config} is not a 16-bit register value (0-65535)")
+        request = _capi.CalibrationRequest(rshunt_ohms, max_expected_amps, current_lsb_amps)
+        for field, value in (("rshunt_text", rshunt_text),
+                             ("max_expected_current_text", max_expected_current_text),
+                             ("current_lsb_text", current_lsb_text)):
+            _set_text(request, field, value)
+        result = _capi.CalibrationResult()
+        _check(_capi.calculate(request, config, result))
+        return _calibration_result(result)
+
+    def calibrate_if_blank(self):
+        """A device after power-up has 0 in register 05h and measures no
+        current: writes the calibration of the stored inputs (or the defaults)
+        then, as the main window does when it first opens. A
+        CalibrationRestore. A simulated bench does it when it opens."""
+        done = _capi.CalibrationRestore()
+        self._call(_capi.calibrate_if_blank, done)
+        return CalibrationRestore._make(bool(done.was_blank), done.wrote,
+                                        bool(done.from_stored_inputs), _capi.text(done.message))
+
+    def apply_calibration(self, calibration):
+        """Writes register 05h (and 00h when the calibration's config differs
+        from the device's), checks both, and keeps the inputs in the state
+        folder so later sessions scale by them. ParseError for a refused
+        calibration."""
+        if not isinstance(calibration, CalibrationResult):
+            raise TypeError("apply_calibration() takes the CalibrationResult of calculate()")
+        self._call(_capi.apply_calibration, calibration._values[-1])
+
+    def use_scaling(self, *, current_lsb_amps, power_lsb_watts):
+        """Scale by these from now on instead of the stored calibration."""
+        self._call(_capi.use_scaling, current_lsb_amps, power_lsb_watts)
+
+    # ---- Measuring ---------------------------------------------------------
+
+    def measure_once(self):
+        """One pass as a Measurement; NotAcknowledgedError when the device gave
+        no full pass."""
+        m = _capi.Measurement()
+        self._call(_capi.measure_once, m)
+        return _measurement(m)
+
+    def monitor(self, *, passes=0, seconds=0.0):
+        """The continuous reading as an iterator of Measurement, for `passes`
+        passes or `seconds` seconds (both 0: until the loop is left or the
+        iterator closed). A pass the device did not fully give comes with
+        acknowledged False and NaN numbers; a register link that stops
+        answering raises BoardSilentError, a board that is gone NoBoardError.
+
+            for m in bench.monitor(seconds=10):
+                print(m.time, m.amps)"""
+        passes, seconds = _length(passes, seconds)
+        return Monitor(self, passes, seconds)
+
+    def _passes(self, handle, stopper, passes, seconds, keep):
+        """Runs zm_measure (passes: at once; seconds: again while the array
+        fills); keep(array, count) takes each array's passes. Returns
+        (passes, unacknowledged, first pass or None)."""
+        if passes:
+            capacity = passes
+        else:
+            capacity = min(int(seconds / _PASS_SECONDS * 1.25) + 16, _PIECE)
+        array = (_capi.Measurement * capacity)()
+        count = c_size_t(0)
+        summary = _capi.RunSummary()
+        total = unacknowledged = 0
+        first = None
+        left_seconds = seconds
+        while True:
+            status = _capi.measure(handle, passes, left_seconds, array, capacity, byref(count),
+                                   byref(summary))
+            n = count.value
+            if n:
+                if first is None:
+                    first = _capi.Measurement.from_buffer_copy(array[0])
+                keep(array, n)
+                total += n
+                unacknowledged += summary.unacknowledged
+            stopper.raise_kept()
+            if status < 0:
+                raise _error(status, handle)
+            # Only a run in seconds that filled its array goes on.
+            if passes or not summary.full or n == 0:
+                break
+            left_seconds = seconds - (array[n - 1].time_seconds - first.time_seconds
+                                      + _PASS_SECONDS)
+            if left_seconds <= 0:
+                break
+        return total, unacknowledged, first
+
+    def measure(self, *, passes=0, seconds=0.0):
+        """A continuous reading of `passes` passes or `seconds` seconds as a
+        numpy structured array, one row per pass, with the fields time
+        (seconds, as Measurement.time_seconds), bus_volts, shunt_volts, amps,
+        watts (float64) and acknowledged (bool). The numbers of a pass the
+        device did not acknowledge are NaN, and a RuntimeWarning gives how
+        many there were; a register link that stops answering raises
+        BoardSilentError, a board that is gone NoBoardError. A run ended by
+        request_stop() or close() raises CancelledError. At most 2**21
+        passes (weeks of a real board; log() takes longer runs). A device
+        without a calibration (register 05h is 0) reads 0 A and 0 W, which a
+        RuntimeWarning says:
+
+            data = bench.measure(passes=100)
+            print(data['amps'].mean(), data['watts'].max())"""
+        if passes == 0 and seconds == 0:
+            raise ParseError("give passes or seconds: measure() returns when the run is over")
+        passes, seconds = _held(passes, seconds)
+        # A count asked for is the array's size at once; a run in seconds
+        # grows by pieces.
+        pieces = [np.empty(passes, dtype=MEASURED_DTYPE)] if passes else []
+        filled = [0]
+
+        def keep(array, n):
+            view = np.frombuffer(array, dtype=_C_MEASUREMENT, count=n)
+            if passes:
+                rows = pieces[0][filled[0]:filled[0] + n]
+            else:
+                rows = np.empty(n, dtype=MEASURED_DTYPE)
+                pieces.append(rows)
+            filled[0] += n
+            rows["time"] = view["time_seconds"]
+            rows["acknowledged"] = view["acknowledged"] != 0
+            for field in _VALUE_FIELDS:
+                rows[field] = view[field]
+
+        total, unacknowledged, first = self._long(self._passes, passes, seconds, keep)
+        if passes:
+            data = pieces[0] if total == passes else pieces[0][:total].copy()
+        else:
+            data = np.concatenate(pieces) if pieces else np.empty(0, dtype=MEASURED_DTYPE)
+        if unacknowledged:
+            missing = ~data["acknowledged"]
+            for field in _VALUE_FIELDS:
+                data[field][missing] = np.nan
+            _warn_unacknowledged(int(missing.sum()), total, 2)
+        if first is not None:
+            _warn_uncalibrated(first, 2)
+        return data
+
+    def monitor_batch(self, *, passes=0, seconds=0.0):
+        """The passes of a continuous reading as a list of Measurement, once
+        the run is over; as measure() for NaN, warnings and failures."""
+        passes, seconds = _held(passes, seconds)
+        if passes == 0 and seconds == 0:
+            raise ParseError("give passes or seconds: monitor_batch() returns when the run is "
+                             "over")
+        read = []
+        total, unacknowledged, _ = self._long(
+            self._passes, passes, seconds,
+            lambda array, n: read.extend(_measurement(m) for m in array[:n]))
+        _warn_unacknowledged(unacknowledged, total, 2)
+        return read
+
+    def log(self, file, *, passes=0, seconds=0.0, on_pass=None):
+        """Reads continuously into the log file of the main window, for
+        `passes` passes or `seconds` seconds; only fully acknowledged passes
+        are written. on_pass(Measurement) is called for every pass; an
+        exception it raises ends the run and is raised. Returns a LogSummary
+        (stopped when request_stop() or close() ended it); passes the device
+        did not acknowledge give a RuntimeWarning with their count, a register
+        link that stops answering raises BoardSilentError. A file marked
+        read-only, a folder or a device is refused (FileError) before any
+        board is touched."""
+        if passes == 0 and seconds == 0:
+            raise ParseError("give passes or seconds")
+        passes, seconds = _length(passes, seconds)
+        name = _capi.path_bytes(file)
+
+        def work(handle, stopper):
+            summary = _capi.LogSummary()
+            callback = (_capi.PASS_FN() if on_pass is None else  # NULL: none
+                        _capi.PASS_FN(stopper.callback(on_pass, _measurement)))
+            status = _capi.log_each(handle, name, passes, seconds, callback, None,
+                                    byref(summary))
+            stopper.raise_kept()
+            # Stopped, it says so in its summary; a stop it never saw is a failure.
+            if status < 0 and not (status == _capi.ERR_CANCELLED and summary.stopped):
+                raise _error(status, handle)
+            return summary
+
+        s = self._long(work)
+        _warn_unacknowledged(s.unacknowledged, s.passes, 2)
+        return LogSummary._make(_capi.text(s.file), s.passes, s.logged, s.unacknowledged,
+                                bool(s.stopped))
+
+    # ---- Register files ----------------------------------------------------
+
+    def _register_file(self, function, file):
+        name = _capi.path_bytes(file)
+        capacity = 64
+        while True:
+            values = (c_uint16 * capacity)()
+            count = c_size_t(0)
+            try:
+                self._call(function, name, values, capacity, byref(count))
+            except Error:
+                if count.value > capacity:
+                    capacity = count.value
+                    continue
+                raise
+            return list(values[:count.value])
+
+    def save_registers(self, file):
+        """Saves the registers into a register file (one decimal value per
+        line); returns the values saved."""
+        return self._register_file(_capi.save_registers, file)
+
+    def load_registers(self, file):
+        """Writes the registers a register file changes; returns the file's
+        values. Nothing is written when the file is not one (ParseError)."""
+        return self._register_file(_capi.load_registers, file)
+
+    # ---- Interface board ---------------------------------------------------
+
+    def send(self, texts, *, on_reply=None):
+        """Sends each mnemonic text (a str or a list of them) to the interface
+        board and returns a MnemonicReply for each. ParseError before anything
+        is sent when one does not parse; BoardSilentError at the first one
+        unanswered. on_reply(MnemonicReply) is called as each answer comes,
+        the unanswered one too."""
+        # One text is one command, not a command per character.
+        commands = [texts] if isinstance(texts, str) else list(texts)
+        for command in commands:
+            if not isinstance(command, str):
+                raise TypeError(f"send() takes str commands, not {type(command).__name__}")
+            if "\n" in command or "\r" in command:
+                raise ParseError(f"{command!r}: a command is one line")
+        encoded = [c.encode("utf-8") for c in commands]
+
+        def work(handle, stopper):
+            replies = []
+            if on_reply is None:
+                batch = (_capi.MnemonicReply * max(len(encoded), 1))()
+                count = c_size_t(0)
+                status = _capi.send(handle, b"\n".join(encoded), batch, len(batch), byref(count))
+                replies = [_reply(r, commands) for r in batch[:count.value]]
+                _check(status, handle)
+                return replies
+            # Every command is checked before the first is sent.
+            report = (ctypes.c_uint8 * _capi.REPORT_SIZE)()
+            for command in encoded:
+                _check(_capi.encode(command, report))
+            one = _capi.MnemonicReply()
+            for index, command in enumerate(encoded):
+                if stopper.cancelled:
+                    break
+                count = c_size_t(0)
+                status = _capi.send(handle, command, byref(one), 1, byref(count))
+                if count.value:
+                    reply = _reply(one, [commands[index]])
+                    replies.append(reply)
+                    on_reply(reply)
+                _check(status, handle)
+            return replies
+
+        return self._long(work)
+
+    @staticmethod
+    def encode(text):
+        """The 32-byte command report a mnemonic text makes as a session's
+        first command; no board. ParseError when it does not parse."""
+        report = (ctypes.c_uint8 * _capi.REPORT_SIZE)()
+        _check(_capi.encode(text.encode("utf-8"), report))
+        return bytes(report)
+
+    def run_script(self, file, *, max_seconds=0.0, on_row=None):
+        """Runs a script file (four quoted fields per line) as the script
+        window does and returns a ScriptResult. max_seconds (0: none) ends the
+        run with the step in progress. on_row(ScriptRowResult) is called
+        after each row; an exception it raises ends the run and is raised. A
+        break step is skipped."""
+        name = _capi.path_bytes(file)
+
+        def work(handle, stopper):
+            result = _capi.ScriptResult()
+            # The bench is the call's while it runs: a row told then keeps a
+            # text too long for the struct cut; the result's rows are whole.
+            callback = (_capi.ROW_FN() if on_row is None else _capi.ROW_FN(
+                stopper.callback(on_row, lambda r: self._script_row(None, r))))
+            status = _capi.run_script_each(handle, name, max_seconds, callback, None,
+                                           byref(result))
+            stopper.raise_kept()
+            if status < 0 and not (status == _capi.ERR_CANCELLED and result.stopped):
+                raise _error(status, handle)
+            rows = self._script_rows(handle)
+            return ScriptResult._make(rows, result.pass_, result.fail, bool(result.stopped),
+                                      bool(result.timed_out), bool(result.board_answered))
+
+        return self._long(work)
+
+    @staticmethod
+    def _script_row(handle, r):
+        cells = [_capi.text(getattr(r, column)) for column in _capi.SCRIPT_COLUMNS]
+        if r.truncated and handle is not None:
+            cells = [_capi.read_text(_capi.script_cell, handle, r.row, column)
+                     for column in range(len(_capi.SCRIPT_COLUMNS))]
+        return ScriptRowResult._make(r.row, *cells, bool(r.skipped))
+
+    def _script_rows(self, handle):
+        capacity = 64
+        while True:
+            rows = (_capi.ScriptRow * capacity)()
+            count = c_size_t(0)
+            status = _capi.script_rows(handle, rows, capacity, byref(count))
+            if status == _capi.ERR_BUFFER_TOO_SMALL and count.value > capacity:
+                capacity = count.value
+                continue
+            _check(status, handle)
+            return [self._script_row(handle, r) for r in rows[:count.value]]
+
+    def save_script_results(self, file):
+        """Writes the rows of the last run_script() as a results file."""
+        self._call(_capi.save_script_results, _capi.path_bytes(file))
+
+    # ---- Test board --------------------------------------------------------
+
+    def read_converter(self, which, reference=Reference.FACTORY_5V):
+        """Reads a converter of the test board: volts, or the signed code with
+        Reference.DIGITAL_CODES."""
+        value = c_double()
+        self._call(_capi.read_converter, Converter(which), Reference(reference), byref(value))
+        return value.value
+
+    def read_loop_current(self):
+        """The 4-20 mA loop in amperes; on the 5 V reference only."""
+        value = c_double()
+        self._call(_capi.read_loop_current, byref(value))
+        return value.value
+
+    def set_mux(self, which, plus=MuxInput.UNCHANGED, minus=MuxInput.UNCHANGED):
+        """Switches the inputs of a converter; MuxInput.UNCHANGED leaves one as
+        it is."""
+        self._call(_capi.set_mux, Converter(which), MuxInput(plus), MuxInput(minus))
+
+    def set_dac(self, channel, volts, reference=Reference.FACTORY_5V, *, auto_cal=False):
+        """Sets a DAC output. With auto_cal the output is read back and
+        corrected, and the value read back is returned; otherwise the
+        setting."""
+        value = c_double()
+        self._call(_capi.set_dac, DacChannel(channel), volts, Reference(reference),
+                   1 if auto_cal else 0, byref(value))
+        return value.value
+
+    def set_supply(self, on):
+        """Switches the device's supply (Vdut) on or off."""
+        self._call(_capi.set_supply, 1 if on else 0)
+
+    # ---- Stopping ----------------------------------------------------------
+
+    def request_stop(self):
+        """Ends the operation in progress (in another thread) at its next pass,
+        row or wait; it raises CancelledError (measure, monitor_batch) or
+        returns a result marked stopped (log, run_script; a monitor() loop
+        ends). With no call in progress the stop is
+        kept for the next call, which then raises CancelledError at once,
+        unless clear_stop() drops it. May be called from any thread."""
+        self._stop()
+
+    def _stop(self):
+        with self._handle_guard:
+            if self._handle is not None:
+                _capi.stop(self._handle)
+
+    def clear_stop(self):
+        """Drops a stop that request_stop() kept for the next call."""
+        with self._handle_guard:
+            if self._handle is not None:
+                _capi.clear_stop(self._handle)
+
+
+def _held(passes, seconds):
+    """The length of a run whose passes are held until it is over, checked."""
+    passes, seconds = _length(passes, seconds)
+    if passes > _MAX_PASSES or (not passes and seconds > _MAX_PASSES * _PASS_SECONDS):
+        raise ParseError(f"at most {_MAX_PASSES} passes ({_MAX_PASSES * _PASS_SECONDS:.0f} s) "
+                         "in one run that returns them; log() takes longer runs")
+    return passes, seconds
+
+
+def _set_text(struct, field, value):
+    data = value.encode("utf-8")
+    size = getattr(type(struct), field).size
+    if len(data) >= size:
+        raise ParseError(f"{field} is longer than {size - 1} bytes")
+    setattr(struct, field, data)
+
+
+def open(*, simulate=False, fake_clock=True, sim_faults=(), sim_boards=1, reference_volts=5.0,
+         reg_link="", interface_board="", vendor_id=0x3A5F, state_folder=None,
+         device_address=0x40, usb_address=None, on_notice=None):
+    """Opens a session with the EVM and returns its Bench.
+
+    simulate: the simulated EVM (both boards and the device, in the process)
+        instead of USB boards.
+    fake_clock: with simulate, waits pass at once on a virtual clock, so the
+        100 ms settle time of each register and the 1 s time-out of a silent
+        board cost nothing; False waits in real time, as the boards do.
+    sim_faults: with simulate, at most one fault a board shows for the whole
+        session, as BOARD:FAULT: BOARD 'reglink' or 'interface', FAULT one of
+        no-board, no-reply, wrong-reply-code, non-zero-status, write-failure,
+        read-failure, wrong-echo, garbage, unplug, no-permission
+        (e.g. ["reglink:no-reply"]).
+    sim_boards: with simulate, the number of boards of each kind.
+    reference_volts: with simulate, the test board's reference jumper (5 or 3).
+    reg_link, interface_board: the board of each kind to take, by serial
+        number or path; empty takes the stored choice, else the first one found.
+    vendor_id: the USB vendor id of the boards.
+    state_folder: where the calibration, board choice and USB address of
+        earlier sessions are kept; None touches no state file.
+    device_address: the ZM5520/1's 7-bit I2C address.
+    usb_address: the interface board's product id for this session; None
+        takes the stored one.
+    on_notice: called with each notice (a state file that cannot be read, a
+        stored choice that is ignored); None logs them on the 'zm5520evm'
+        logger.
+
+    Opening a real bench touches no board: the first call that needs one
+    finds it. A simulated device starts, as a real one does, with 0 in
+    register 05h; opening it writes the stored (or default) calibration, as
+    the main window does, so that current and power read at once."""
+    faults = [sim_faults] if isinstance(sim_faults, str) else list(sim_faults)
+    if len(faults) > 1:
+        raise ParseError(f"one simulated fault at a time, not {len(faults)}")
+    if faults and not simulate:
+        raise ParseError("sim_faults works on the simulated EVM only; add simulate=True")
+    folder = None if state_folder is None else pathlib.Path(state_folder)
+    options = _capi.Options()
+    _capi.options_init(options)
+    options.simulate = 1 if simulate else 0
+    options.fake_clock = 1 if fake_clock else 0
+    options.sim_boards = sim_boards
+    options.reference_volts = reference_volts
+    options.vendor_id = vendor_id
+    options.device_address = device_address
+    options.usb_address = -1 if usb_address is None else usb_address
+    for field, value in (("sim_fault", faults[0] if faults else ""), ("reg_link", reg_link),
+                         ("interface_board", interface_board),
+                         ("state_folder", "" if folder is None else str(folder))):
+        _set_text(options, field, value)
+    if on_notice is None:
+        on_notice = logging.getLogger("zm5520evm").warning
+    # The library holds the callback; the callable leaves with close().
+    box = [on_notice]
+
+    def notice(_user, text):
+        for told in box:
+            told((text or b"").decode("utf-8", "replace"))
+
+    notice_fn = _capi.NOTICE_FN(notice)
+    options.on_notice = notice_fn
+    handle = c_void_p()
+    _check(_capi.open(options, byref(handle)))
+    given = {"simulate": simulate, "fake_clock": fake_clock, "sim_faults": faults,
+             "sim_boards": sim_boards, "reference_volts": reference_volts, "reg_link": reg_link,
+             "interface_board": interface_board, "vendor_id": vendor_id, "state_folder": folder,
+             "device_address": device_address, "usb_address": usb_address}
+    bench = Bench(handle, not (simulate and fake_clock), given, box, notice_fn)
+    if simulate:
+        # The simulated device starts as a real one does, with no
+        # calibration; the main window gives it one when it opens, and so
+        # does this, so that a session measures current from its first call.
+        try:
+            done = bench.calibrate_if_blank()
+            if done.was_blank and not done.wrote:
+                on_notice(done.message)
+        except Error:
+            pass  # A simulated fault: the first call that needs the board reports it.
+    return bench
