@@ -246,12 +246,39 @@ struct Bench::Impl {
                        ", product id " + Hex(*shell.UsbAddress, 4) + "; see --usb-address)");
   }
 
-  // After an exchange with the interface board: its failure as an error.
-  void CheckInterfaceAnswered(const std::string& what) {
-    if (ui.boardSilent || evm->dutWriter().LastExchangeFailed()) {
-      throw BoardSilentError(what + "the interface board did not answer");
+  // The failure of a test-board operation as its error; `device` is what
+  // did not acknowledge, in the caller's terms.
+  void ThrowIfFailed(const Operation& op, const BoardOutcome& outcome, const std::string& device) {
+    switch (outcome.failure) {
+      case BoardFailure::None: return;
+      case BoardFailure::Silent:
+      case BoardFailure::Stopped:
+        // A time-out that a stop cut short says nothing about the board.
+        if (op.Stopped() || outcome.failure == BoardFailure::Stopped) {
+          throw CancelledError("stopped");
+        }
+        throw BoardSilentError("the interface board did not answer");
+      case BoardFailure::NotAcknowledged:
+        throw NotAcknowledgedError(device + " did not acknowledge");
+      case BoardFailure::Parse: throw ParseError(outcome.detail, outcome.position);
+      case BoardFailure::File: {
+        const std::filesystem::path file = PathFromUtf8(outcome.detail);
+        throw FileError(OneLine(UnreadableFileMessage(file, outcome.code)), outcome.detail,
+                        outcome.code);
+      }
+      case BoardFailure::OutOfRange: throw ParseError(device + ": the value is out of range");
+      case BoardFailure::ReadBack:
+        throw ReadBackError(device + " reads back another value", ReadBackError::kDac, 0, 0);
     }
-    if (!ui.lastMessage.empty()) throw Error(ui.lastMessage);
+  }
+
+  // A link that stops answering, or a board that is gone, ends a run as at
+  // its start; a pass the device alone did not acknowledge goes on.
+  void ThrowIfLinkLost(const RegisterRead& pass, const Operation& op) {
+    if (pass.AllAcknowledged() || !LinkSilent() || op.Stopped()) return;
+    // A failed transfer lets go of the board: one that is gone is not found again.
+    ConnectRegisterLink();
+    throw BoardSilentError("the register link did not answer");
   }
 
   RegisterRead Read(int lastReg) {
@@ -339,9 +366,9 @@ struct Bench::Impl {
 };
 
 void BenchUi::MessageBox(const std::string& text, const std::string& title) {
-  lastMessage = OneLine(text);
-  if (intercept && intercept(lastMessage)) return;
-  if (notice_) notice_((title.empty() ? "" : title + ": ") + lastMessage);
+  const std::string line = OneLine(text);
+  if (intercept && intercept(line)) return;
+  if (notice_) notice_((title.empty() ? "" : title + ": ") + line);
 }
 
 Bench::Bench(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -629,6 +656,7 @@ RunSummary Bench::Monitor(const MonitorLength& length, const MeasurementCallback
   while (!op.Stopped()) {
     const MeasurementRecord record = evm::MeasureOnce(
         m.evm->regLink(), *m.clock, m.options.deviceAddress, kNormalLastReg, scaling);
+    m.ThrowIfLinkLost(record.registers, op);
     const Measurement pass = MeasurementOf(record, *m.clock, scaling);
     ++summary.passes;
     if (!pass.acknowledged) ++summary.unacknowledged;
@@ -641,8 +669,13 @@ RunSummary Bench::Monitor(const MonitorLength& length, const MeasurementCallback
 
 std::vector<Measurement> Bench::MonitorBatch(const MonitorLength& length, std::stop_token stop) {
   std::vector<Measurement> passes;
-  Monitor(
+  const RunSummary run = Monitor(
       length, [&passes](const Measurement& m) { passes.push_back(m); }, std::move(stop));
+  // The passes so far are not the run asked for, and nothing else would say so.
+  if (run.stopped) {
+    throw CancelledError("stopped after " + std::to_string(run.passes) +
+                         (run.passes == 1 ? " pass" : " passes"));
+  }
   return passes;
 }
 
@@ -666,6 +699,7 @@ LogSummary Bench::Log(const std::filesystem::path& file, const MonitorLength& le
   while (!op.Stopped()) {
     const MeasurementRecord record = evm::MeasureOnce(
         m.evm->regLink(), *m.clock, m.options.deviceAddress, kNormalLastReg, scaling);
+    m.ThrowIfLinkLost(record.registers, op);
     ++summary.passes;
     // A pass the device did not fully give has nothing worth logging.
     if (!record.registers.AllAcknowledged()) {
@@ -735,7 +769,9 @@ std::vector<MnemonicReply> Bench::Send(const std::vector<std::string>& texts,
   for (const std::string& text : texts) {
     ParsedMnemonic parsed;
     ParseMnemonicText(text, 1, parsed);
-    if (!parsed.error.empty()) throw ParseError("'" + text + "': " + parsed.error);
+    if (!parsed.error.empty()) {
+      throw ParseError("'" + text + "': " + parsed.error, parsed.errorPosition);
+    }
   }
   Impl::Operation op(m, {});
   m.ConnectInterfaceBoard();
@@ -752,6 +788,7 @@ std::vector<MnemonicReply> Bench::Send(const std::vector<std::string>& texts,
     reply.answered = x.answered;
     reply.acknowledged = x.Acknowledged();
     if (onReply) onReply(reply);
+    if (x.outcome.failure == BoardFailure::Stopped) throw CancelledError("stopped");
     if (!x.answered) throw BoardSilentError("'" + text + "': the interface board did not answer");
     replies.push_back(std::move(reply));
   }
@@ -762,7 +799,9 @@ std::array<uint8_t, 32> Bench::Encode(const std::string& text) {
   // The sequence number the first command of a session carries.
   ParsedMnemonic parsed;
   ParseMnemonicText(text, NextSequenceNumber(0), parsed);
-  if (!parsed.error.empty()) throw ParseError("'" + text + "': " + parsed.error);
+  if (!parsed.error.empty()) {
+    throw ParseError("'" + text + "': " + parsed.error, parsed.errorPosition);
+  }
   std::array<uint8_t, 32> report{};
   std::copy_n(parsed.report.begin(), report.size(), report.begin());
   return report;
@@ -833,31 +872,46 @@ void Bench::SaveScriptResults(const std::filesystem::path& file) {
   }
 }
 
+namespace {
+
+std::string ConverterName(Converter which) {
+  return which == Converter::Cnv1 ? "CNV1" : "CNV2";
+}
+
+std::string DacName(DacChannel channel) {
+  return std::string("DAC ") + static_cast<char>('A' + static_cast<int>(channel));
+}
+
+std::string Volts(double value) {
+  return FormatGeneral(value, NumberLocale::Point()) + " V";
+}
+
+}  // namespace
+
 double Bench::ReadConverter(Converter which, Reference reference) {
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectInterfaceBoard();
-  const double value = m.evm->calBoard().ReadCnv(which, reference);
-  m.CheckInterfaceAnswered("");
-  return value;
+  const BoardResult<double> read = m.evm->calBoard().ReadConverter(which, reference);
+  m.ThrowIfFailed(op, read.outcome, "the test board's converter " + ConverterName(which));
+  return read.value;
 }
 
 double Bench::ReadLoopCurrent() {
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectInterfaceBoard();
-  const std::optional<double> amperes = m.evm->calBoard().ReadLoopCurrent(Reference::Factory5V);
-  m.CheckInterfaceAnswered("");
-  if (!amperes) throw Error(m.ui.lastMessage);
-  return *amperes;
+  const BoardResult<double> read = m.evm->calBoard().MeasureLoopCurrent(Reference::Factory5V);
+  m.ThrowIfFailed(op, read.outcome, "the test board's converter CNV2");
+  return read.value;
 }
 
 void Bench::SetMux(Converter which, MuxInput plus, MuxInput minus) {
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectInterfaceBoard();
-  if (!m.evm->calBoard().SetCnvMux(which, plus, minus)) m.CheckInterfaceAnswered("");
-  m.CheckInterfaceAnswered("");
+  m.ThrowIfFailed(op, m.evm->calBoard().Mux(which, plus, minus),
+                  "the multiplexer of " + ConverterName(which));
 }
 
 double Bench::SetDac(DacChannel channel, double volts, Reference reference, bool autoCal) {
@@ -865,20 +919,35 @@ double Bench::SetDac(DacChannel channel, double volts, Reference reference, bool
   Impl::Operation op(m, {});
   m.ConnectInterfaceBoard();
   CalibrationBoard& board = m.evm->calBoard();
-  board.SetDac(channel, volts, reference, autoCal);
+  const DacResult set = board.SetDacOutput(channel, volts, reference, autoCal);
+  const std::string name = DacName(channel);
   op.ThrowIfStopped();
-  m.CheckInterfaceAnswered("");
+  switch (set.outcome.failure) {
+    case BoardFailure::OutOfRange:
+      throw ParseError(name + ": " + Volts(volts) + " is out of range (" + Volts(set.lower) +
+                       " to " + Volts(set.upper) + " on this reference)");
+    case BoardFailure::ReadBack: {
+      const double got = set.readBack.value_or(0);
+      throw ReadBackError(name + ": the auto-calibration missed " + Volts(volts) +
+                              " by more than " + Volts(CalibrationBoard::kAutoCalTolerance) + ": " +
+                              Volts(got) + " read back",
+                          ReadBackError::kDac, CalibrationBoard::DacCode(volts, board.VrefVolts),
+                          CalibrationBoard::DacCode(got, board.VrefVolts));
+    }
+    default:
+      m.ThrowIfFailed(op, set.outcome,
+                      autoCal ? "the test board's " + name + " or the converter reading it"
+                              : "the test board's " + name);
+  }
   if (!autoCal) return volts;
-  if (!board.AutoCalReadBack) throw Error("Fail dac autocal.");
-  return *board.AutoCalReadBack;
+  return *set.readBack;
 }
 
 void Bench::SetSupply(bool on) {
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectInterfaceBoard();
-  m.evm->dutWriter().SendMnemonic(on ? "CMD ON" : "CMD OFF");
-  m.CheckInterfaceAnswered("");
+  m.ThrowIfFailed(op, m.evm->calBoard().Supply(on), "the test board's supply switch");
 }
 
 void Bench::RequestStop() {

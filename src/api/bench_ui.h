@@ -9,16 +9,15 @@
 namespace evm {
 
 // The user interface a Bench gives core: nothing blocks and nobody is asked.
-// Messages are kept for the failure they belong to, and the USB-problem
-// dialog is answered "run without USB", so a silent board costs one time-out
-// and the operation then reports it.
+// Messages are notices (the operations' failures come back as outcomes),
+// and the USB-problem dialog is answered "run without USB", so a silent
+// board costs one time-out and the operation then reports it.
 class BenchUi final : public UserInterface {
  public:
   explicit BenchUi(std::function<void(const std::string&)> notice) : notice_(std::move(notice)) {}
 
   void MessageBox(const std::string& text, const std::string& title) override;
   UsbProblemChoice UsbProblemDialog() override {
-    boardSilent = true;
     if (notice_) notice_("USB Communication Problem: the board did not answer");
     return UsbProblemChoice::RunWithoutUsb;
   }
@@ -38,14 +37,8 @@ class BenchUi final : public UserInterface {
   void ProcessEvents() override {}
 
   // Forgets what an earlier operation left.
-  void Reset() {
-    lastMessage.clear();
-    boardSilent = false;
-    usbProblemDetail.clear();
-  }
+  void Reset() { usbProblemDetail.clear(); }
 
-  std::string lastMessage;  // one line, as a failure's text
-  bool boardSilent = false;
   std::string usbProblemDetail;
   // While set, messages are taken by it instead of the notice hook.
   std::function<bool(const std::string&)> intercept;

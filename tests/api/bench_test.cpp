@@ -68,5 +68,93 @@ TEST(Bench, WithoutAStateFolderNoFileIsTouched) {
   EXPECT_TRUE(fs::is_empty(empty));
 }
 
+// A link that dies mid-run ends the run as it would at the start; only a
+// device that does not acknowledge gives passes marked as such.
+enum class Ended { Silent, NoBoard, Unacknowledged };
+enum class RunKind { Monitor, Batch, Log };
+
+TEST(Bench, ARunWhoseLinkStopsAnsweringMidwayFailsAsAtItsStart) {
+  struct Case {
+    const char* fault;
+    Ended ended;
+  };
+  constexpr Case kCases[] = {{"reglink:no-reply@40", Ended::Silent},
+                             {"reglink:garbage@40", Ended::Silent},
+                             {"reglink:read-failure@40", Ended::Silent},
+                             {"reglink:unplug@40", Ended::NoBoard},
+                             {"reglink:non-zero-status@40", Ended::Unacknowledged}};
+  constexpr long kPasses = 20;
+  for (const Case& c : kCases) {
+    for (const RunKind run : {RunKind::Monitor, RunKind::Batch, RunKind::Log}) {
+      const std::string name = std::string(c.fault) + " / run " + std::to_string(int(run));
+      test::TempDir folder;
+      const auto bench = Bench::Open(Simulated(std::nullopt, c.fault));
+      long acknowledged = 0;
+      long unacknowledged = 0;
+      const auto count = [&](const Measurement& m) {
+        ++(m.acknowledged ? acknowledged : unacknowledged);
+      };
+      Ended ended = Ended::Unacknowledged;
+      long passes = 0;
+      try {
+        if (run == RunKind::Monitor) {
+          passes = bench->Monitor({.passes = kPasses}, count).passes;
+        } else if (run == RunKind::Batch) {
+          for (const Measurement& m : bench->MonitorBatch({.passes = kPasses})) count(m);
+          passes = acknowledged + unacknowledged;
+        } else {
+          const LogSummary log = bench->Log(folder.path() / "run.csv", {.passes = kPasses}, count);
+          passes = log.passes;
+          EXPECT_EQ(log.logged, acknowledged) << name;
+        }
+      } catch (const NoBoardError&) {
+        ended = Ended::NoBoard;
+      } catch (const BoardSilentError&) {
+        ended = Ended::Silent;
+      }
+      EXPECT_EQ(ended, c.ended) << name;
+      if (c.ended == Ended::Unacknowledged) {
+        EXPECT_EQ(passes, kPasses) << name;
+        EXPECT_GT(unacknowledged, 0) << name;
+      } else {
+        EXPECT_EQ(unacknowledged, 0) << name << ": no pass of zeros before the failure";
+      }
+      if (run != RunKind::Batch) {
+        EXPECT_GT(acknowledged, 0) << name << ": the passes before it";
+      }
+    }
+  }
+}
+
+// A batch that was stopped says so instead of returning what it had as the run.
+TEST(Bench, AStoppedBatchIsCancelledAndAFullOneGivesEveryPass) {
+  const auto bench = Bench::Open(Simulated());
+  EXPECT_EQ(bench->MonitorBatch({.passes = 3}).size(), 3u);
+  std::stop_source stop;
+  stop.request_stop();
+  EXPECT_THROW(bench->MonitorBatch({.passes = 3}, stop.get_token()), CancelledError);
+  EXPECT_EQ(bench->Monitor({.passes = 3}, {}, stop.get_token()).stopped, true);
+  EXPECT_EQ(bench->MonitorBatch({.passes = 2}).size(), 2u) << "the caller's stop was its own";
+}
+
+// The test board's refusals are the caller's input, with where it went wrong.
+TEST(Bench, TestBoardAndMnemonicRefusalsAreTyped) {
+  const auto bench = Bench::Open(Simulated());
+  try {
+    bench->SetDac(DacChannel::A, 4.95, Reference::Factory5V);
+    ADD_FAILURE() << "4.95 V on the 5 V reference";
+  } catch (const ParseError& e) {
+    EXPECT_EQ(e.position, 0u);
+    EXPECT_NE(std::string(e.what()).find("0.05 V to 4.9 V"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(bench->SetDac(DacChannel::A, 4.9, Reference::Factory5V), 4.9);
+  try {
+    bench->Send({"CMD ON", "I2C CH2 S 91 ACKS X P"});
+    ADD_FAILURE() << "a word that is no token";
+  } catch (const ParseError& e) {
+    EXPECT_EQ(e.position, 19u);
+  }
+}
+
 }  // namespace
 }  // namespace evm

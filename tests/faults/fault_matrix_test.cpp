@@ -11,6 +11,7 @@
 #include "registers/register_fixture.h"
 #include "script/evm_script_board.h"
 #include "script/script_interpreter.h"
+#include "zm5520evm/bench.h"
 
 namespace evm {
 namespace {
@@ -175,6 +176,78 @@ TEST(FaultMatrix, EveryFaultEndsTheOperationWithinItsTimeOutsAndOneDialog) {
       c.clock.AdvanceMs(sim::kSimReplugAfterMs);
       c.ClearFaults();
       EXPECT_TRUE(c.Run(op)) << name << ": the next run after the fault is gone";
+    }
+  }
+}
+
+// The Bench's test-board operations on a session-long fault: what a
+// program gets back. A value is given only where the device really gave it.
+enum BenchOp { kSetDac, kSetMux, kSetSupply, kReadConverter, kReadLoopCurrent };
+constexpr const char* kBenchOpNames[] = {"set_dac", "set_mux", "set_supply", "read_converter",
+                                         "read_loop_current"};
+enum class Got { Value, NotAcknowledged };
+
+struct BenchRow {
+  const char* fault;
+  Got got[5];
+};
+
+// The multiplexer and the supply are the interface board's own switches:
+// no device behind it is asked, so there is no acknowledge to miss.
+// A board that answers one report late is set right by the retry.
+// clang-format off
+const BenchRow kBenchMatrix[] = {
+    //                              set_dac               set_mux     set_supply  read_converter        read_loop_current
+    {"interface:non-zero-status",  {Got::NotAcknowledged, Got::Value, Got::Value, Got::NotAcknowledged, Got::NotAcknowledged}},
+    {"interface:wrong-reply-code", {Got::Value,           Got::Value, Got::Value, Got::Value,           Got::Value}},
+};
+// clang-format on
+
+// Ok when `op` gave what a healthy board gives.
+testing::AssertionResult RunOnBench(Bench& bench, BenchOp op) {
+  switch (op) {
+    case kSetDac: {
+      // The auto-calibration reads the output back through CNV1.
+      const double volts = bench.SetDac(DacChannel::B, 2.5, Reference::User, true);
+      if (std::fabs(volts - 2.5) > 1e-3) return testing::AssertionFailure() << volts << " V";
+      break;
+    }
+    case kSetMux: bench.SetMux(Converter::Cnv1, MuxInput::Gnd, MuxInput::Gnd); break;
+    case kSetSupply: bench.SetSupply(true); break;
+    case kReadConverter: {
+      const double volts = bench.ReadConverter(Converter::Cnv1, Reference::User);
+      if (std::fabs(volts - 0.0116) > 1e-3) return testing::AssertionFailure() << volts << " V";
+      break;
+    }
+    case kReadLoopCurrent: {
+      const double amperes = bench.ReadLoopCurrent();
+      if (!(amperes > 0)) return testing::AssertionFailure() << amperes << " A";
+      break;
+    }
+  }
+  return testing::AssertionSuccess();
+}
+
+TEST(FaultMatrix, BenchTestBoardOperationsGiveNoValueTheDeviceDidNotAcknowledge) {
+  for (const BenchRow& row : kBenchMatrix) {
+    for (const BenchOp op : {kSetDac, kSetMux, kSetSupply, kReadConverter, kReadLoopCurrent}) {
+      const std::string name = std::string(row.fault) + " / " + kBenchOpNames[op];
+      BenchOptions healthy;
+      healthy.simulate = true;
+      ASSERT_TRUE(RunOnBench(*Bench::Open(healthy), op)) << name << ": healthy run";
+      BenchOptions faulty = healthy;
+      faulty.simulation.fault = row.fault;
+      const auto bench = Bench::Open(faulty);
+      Got got = Got::Value;
+      try {
+        EXPECT_TRUE(RunOnBench(*bench, op)) << name;
+      } catch (const NotAcknowledgedError&) {
+        got = Got::NotAcknowledged;
+      } catch (const Error& e) {
+        ADD_FAILURE() << name << ": " << typeid(e).name() << " " << e.what();
+        continue;
+      }
+      EXPECT_EQ(got, row.got[op]) << name;
     }
   }
 }

@@ -21,6 +21,7 @@ struct GoldenCase {
   std::vector<int> report;  // bytes 0.. as listed
   bool expectError = false;
   std::string error;
+  size_t position = 0;
   std::string words;  // joined by '|', empty when not checked
 };
 
@@ -66,6 +67,8 @@ std::vector<GoldenCase> LoadCases() {
     } else if (key == "error") {
       current.expectError = true;
       current.error = Unescape(value);
+    } else if (key == "position") {
+      current.position = std::stoul(value);
     } else if (key == "words") {
       current.words = value;
     }
@@ -84,6 +87,7 @@ TEST_P(ParserGolden, TextGivesItsReportOrItsError) {
   ParseMnemonicText(c.text, kSequence, parsed);
   if (c.expectError) {
     EXPECT_EQ(parsed.error, c.error);
+    EXPECT_EQ(parsed.errorPosition, c.position);
     return;
   }
   ASSERT_EQ(parsed.error, "");

@@ -63,7 +63,7 @@ ERRORS = [
     (None, lambda b, d: b.write_register(2, 0x1234), zm5520evm.ReadBackError,
      "register 02h at address 40h reads back", {"reg": 2, "wanted": 0x1234}),
     (None, lambda b, d: b.encode("CMD NOSUCHWORD"), zm5520evm.ParseError, "'CMD NOSUCHWORD': ",
-     {"position": 0}),
+     {"position": 5}),
     (None, lambda b, d: b.write_register(5, 0x10000), zm5520evm.ParseError, "65536", {}),
     (None, missing_file, zm5520evm.FileError, "cannot read '", {"errno": errno.ENOENT}),
     (None, stopped, zm5520evm.CancelledError, "stopped", {}),

@@ -105,9 +105,12 @@ class ZM5520EVM_API Bench {
   // One pass; NotAcknowledgedError when the device gave no full pass.
   Measurement MeasureOnce();
   // Passes until `length` is over or a stop is requested; a pass the device
-  // did not fully give is passed on with acknowledged false.
+  // did not fully give is passed on with acknowledged false. A register
+  // link that stops answering ends the run with BoardSilentError, a board
+  // that is gone with NoBoardError, as at its start.
   RunSummary Monitor(const MonitorLength& length, const MeasurementCallback& onPass,
                      std::stop_token stop = {});
+  // The passes of a Monitor; CancelledError when it was stopped.
   std::vector<Measurement> MonitorBatch(const MonitorLength& length, std::stop_token stop = {});
   // The log file of the main window: only fully acknowledged passes are
   // written. A file marked read-only, a folder or a device is refused
@@ -136,12 +139,16 @@ class ZM5520EVM_API Bench {
   void SaveScriptResults(const std::filesystem::path& file);
 
   // The test board. Volts, or the signed code with Reference::DigitalCodes.
+  // NotAcknowledgedError when a converter or the DAC behind the interface
+  // board did not acknowledge.
   double ReadConverter(Converter which, Reference reference);
   // The 4-20 mA loop in amperes; on the 5 V reference only.
   double ReadLoopCurrent();
   void SetMux(Converter which, MuxInput plus, MuxInput minus);
   // With `autoCal` the output is read back and corrected; the value read
-  // back is returned then (the setting otherwise).
+  // back is returned then (the setting otherwise). ParseError for a value
+  // outside the reference's range; ReadBackError (reg ReadBackError::kDac)
+  // when the auto-calibration misses its tolerance.
   double SetDac(DacChannel channel, double volts, Reference reference, bool autoCal = false);
   // The device's supply (Vdut).
   void SetSupply(bool on);

@@ -43,9 +43,13 @@ class ZM5520EVM_API NotAcknowledgedError : public Error {
   using Error::Error;
 };
 
-// A register took the write but reads back another value.
+// A register took the write but reads back another value; or the test
+// board's DAC, whose auto-calibration missed its tolerance: `reg` is kDac
+// then, and `wanted` and `got` are the DAC's codes for the value asked for
+// and for the value read back.
 class ZM5520EVM_API ReadBackError : public Error {
  public:
+  static constexpr int kDac = -1;
   ReadBackError(const std::string& what, int registerNumber, uint16_t wrote, uint16_t read)
       : Error(what), reg(registerNumber), wanted(wrote), got(read) {}
   int reg;
@@ -54,8 +58,12 @@ class ZM5520EVM_API ReadBackError : public Error {
 };
 
 // Input that cannot be used: a mnemonic that does not parse, a script or
-// register file that is not one, a value out of range. `position` is the
-// line of a file (1 for the first), or 0 where there is no such place.
+// register file that is not one, a value out of range (there is no class of
+// its own for it: like a word that does not parse, it is the caller's input
+// that is wrong, and nothing was sent). `position` is the line of a file (1
+// for the first), the character of a mnemonic command where the word that
+// is not understood starts (1 for the first; one past the end for a missing
+// word), or 0 where there is no such place, as for a value out of range.
 class ZM5520EVM_API ParseError : public Error {
  public:
   explicit ParseError(const std::string& what, std::size_t where = 0)

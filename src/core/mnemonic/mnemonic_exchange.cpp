@@ -13,6 +13,7 @@ MnemonicExchange SendMnemonicText(UsbDutWriter& writer, const std::string& text)
   MnemonicExchange x;
   const I2CResults& results = writer.Results();
   x.answered = writer.SendMnemonic(text);
+  x.outcome = writer.LastOutcome();
   std::copy_n(writer.MnemonicReport.begin(), x.command.size(), x.command.begin());
   std::copy_n(writer.ResponseData.begin(), x.answer.size(), x.answer.begin());
   for (int i = 0; i < writer.ReadCount; ++i) {

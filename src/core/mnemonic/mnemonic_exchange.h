@@ -17,6 +17,8 @@ struct MnemonicExchange {
   std::vector<uint8_t> reads;
   std::vector<uint8_t> acks;
   bool answered = false;
+  // Not sent, not answered, stopped, or not acknowledged.
+  BoardOutcome outcome;
 
   // Every acknowledge bit of the transaction is 00.
   bool Acknowledged() const;

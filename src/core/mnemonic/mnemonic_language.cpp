@@ -15,17 +15,35 @@ bool IsHexDigit(char c) {
   return HexDigitValue(c).has_value();
 }
 
+struct Word {
+  std::string text;
+  size_t position;  // of its first character, 1 for the text's first
+};
+
 // Only the space separates; tabs and everything else belong to the word.
-std::vector<std::string> SplitWords(std::string_view text) {
-  std::vector<std::string> words;
+std::vector<Word> SplitWords(std::string_view text) {
+  std::vector<Word> words;
   size_t i = 0;
   while (i < text.size()) {
     while (i < text.size() && text[i] == ' ') ++i;
     const size_t start = i;
     while (i < text.size() && text[i] != ' ') ++i;
-    if (i > start) words.emplace_back(text.substr(start, i - start));
+    if (i > start) words.push_back({std::string(text.substr(start, i - start)), start + 1});
   }
   return words;
+}
+
+// Where word `index` of the normalised words stood in the text: the header
+// was shifted right by `shift` from word 3 - shift on.
+size_t PositionOf(const std::vector<Word>& split, size_t textSize, int index, int shift) {
+  int original = index;
+  if (index >= 3) {
+    original = index - shift;
+  } else if (index >= 3 - shift) {
+    original = static_cast<int>(split.size());  // a header word this type has not
+  }
+  if (original < 0 || original >= static_cast<int>(split.size())) return textSize + 1;
+  return split[static_cast<size_t>(original)].position;
 }
 
 template <typename Table>
@@ -45,13 +63,14 @@ bool ParseHexByte(std::string_view word, uint8_t& value) {
   return true;
 }
 
-void ParseCmd(ParsedMnemonic& p, int count) {
+// The index of the word an error names, or -1.
+int ParseCmd(ParsedMnemonic& p, int count) {
   for (int i = 1; i < count; ++i) {
     const std::string& word = p.words[static_cast<size_t>(i)];
     const CmdOperation* op = Lookup(kCmdOperations, word);
     if (!op) {
       p.error = word + " is not a valid Mnemomic!";
-      return;
+      return i;
     }
     p.report[static_cast<size_t>(i)] = op->code;
     if (op->argument == CmdArgument::None) continue;
@@ -62,7 +81,7 @@ void ParseCmd(ParsedMnemonic& p, int count) {
       uint8_t value = 0;
       if (!ParseHexByte(argument, value)) {
         p.error = argument + " is not a hexadecimal byte value (00 to FF).";
-        return;
+        return i;
       }
       p.report[static_cast<size_t>(i)] = value;
     } else {
@@ -71,14 +90,16 @@ void ParseCmd(ParsedMnemonic& p, int count) {
       p.report[static_cast<size_t>(i)] = static_cast<uint8_t>(on == onIs1 ? 1 : 0);
     }
   }
+  return -1;
 }
 
-void ParseTokens(ParsedMnemonic& p, int count, std::string_view type) {
+// The index of the word an error names, or -1.
+int ParseTokens(ParsedMnemonic& p, int count, std::string_view type) {
   const int n = count - 3;
   if (n > kMaxReportTokens) {
     p.error = std::to_string(n) + " tokens do not fit into one command report (at most " +
               std::to_string(kMaxReportTokens) + ").";
-    return;
+    return 3 + kMaxReportTokens;
   }
   p.report[kReportTokenCountByte] = static_cast<uint8_t>(n);
   for (int k = 0; k < n; ++k) {
@@ -94,26 +115,33 @@ void ParseTokens(ParsedMnemonic& p, int count, std::string_view type) {
       p.error = word;
       p.error += " is not a valid command or data.\r\nStatus_Of_Word=";
       p.error += status;
-      return;
+      return k + 3;
     }
     p.report[kReportFirstTokenByte + static_cast<size_t>(k)] = EncodeToken(word, status);
   }
+  return -1;
 }
 
 }  // namespace
 
 void ParseMnemonicText(std::string_view text, uint8_t sequenceNumber, ParsedMnemonic& p) {
   p.error.clear();
+  p.errorPosition = 0;
   for (auto& word : p.words) word.clear();
   for (int i = 0; i < kCommandReportBytes; ++i) p.report[static_cast<size_t>(i)] = 0;
 
-  const std::vector<std::string> split = SplitWords(text);
+  const std::vector<Word> split = SplitWords(text);
   int count = static_cast<int>(split.size());
   for (int i = 0; i < count && i < kMnemonicSlots; ++i) {
-    p.words[static_cast<size_t>(i)] = split[static_cast<size_t>(i)];
+    p.words[static_cast<size_t>(i)] = split[static_cast<size_t>(i)].text;
   }
+  int shift = 0;
+  const auto fail = [&](int index) {
+    p.errorPosition = PositionOf(split, text.size(), index, shift);
+  };
   if (count > kMaxMnemonicWords) {
     p.error = "Too many words in DutConfig$";
+    fail(kMaxMnemonicWords);
     return;
   }
 
@@ -121,12 +149,13 @@ void ParseMnemonicText(std::string_view text, uint8_t sequenceNumber, ParsedMnem
   const InterfaceTypeWord* interface = Lookup(kInterfaceTypes, type);
   if (!interface) {
     p.error = type + " is not a valid interface type.";
+    fail(0);
     return;
   }
   p.report[0] = interface->code;
 
   // Normalise the header so that the first token always sits at word 3.
-  const int shift = interface->code == kInterfaceOne ? 2 : interface->code == kInterfaceI2C ? 1 : 0;
+  shift = interface->code == kInterfaceOne ? 2 : interface->code == kInterfaceI2C ? 1 : 0;
   if (shift > 0) {
     for (int i = count - 1; i >= 3 - shift; --i) {
       p.words[static_cast<size_t>(i) + static_cast<size_t>(shift)] =
@@ -140,6 +169,7 @@ void ParseMnemonicText(std::string_view text, uint8_t sequenceNumber, ParsedMnem
     const CodedWord* channel = Lookup(kChannels, p.words[1]);
     if (!channel) {
       p.error = p.words[1] + " is not a valid interface channel.";
+      fail(1);
       return;
     }
     p.report[1] = channel->code;
@@ -148,16 +178,15 @@ void ParseMnemonicText(std::string_view text, uint8_t sequenceNumber, ParsedMnem
     const CodedWord* edge = Lookup(kSpiEdges, p.words[2]);
     if (!edge) {
       p.error = p.words[2] + " is not a valid edge definition.";
+      fail(2);
       return;
     }
     p.report[2] = edge->code;
   }
 
-  if (interface->code == kInterfaceCmd) {
-    ParseCmd(p, count);
-  } else {
-    ParseTokens(p, count, type);
-  }
+  const int wrong =
+      interface->code == kInterfaceCmd ? ParseCmd(p, count) : ParseTokens(p, count, type);
+  if (wrong >= 0) fail(wrong);
   if (p.error.empty()) p.report[kReportSequenceByte] = sequenceNumber;
 }
 

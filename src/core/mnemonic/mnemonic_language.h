@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,6 +22,9 @@ struct ParsedMnemonic {
   MnemonicWordArray words{};
   MnemonicReportArray report{};
   std::string error;
+  // With an error: the character of the text (1 for the first) where the
+  // word it names starts, or one past the end when that word is missing.
+  std::size_t errorPosition = 0;
 };
 
 // The text as a command report stamped with `sequenceNumber`. Pure: no

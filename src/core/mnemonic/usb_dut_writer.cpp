@@ -40,7 +40,26 @@ void UsbDutWriter::ParseMnemonic(const std::string& text) {
   MnemonicWords = parsed.words;
   MnemonicReport = parsed.report;
   MnemonicError = parsed.error;
+  lastOutcome_ = {};
+  if (!MnemonicError.empty()) {
+    lastOutcome_ = {
+        .failure = BoardFailure::Parse, .position = parsed.errorPosition, .detail = MnemonicError};
+  }
   if (!MnemonicError.empty()) ui_.MessageBox(MnemonicErrorMessage(MnemonicError), "Error!");
+}
+
+void UsbDutWriter::SetOutcome(bool answered, bool stopped) {
+  lastOutcome_ = {};
+  if (!answered) {
+    lastOutcome_.failure = stopped ? BoardFailure::Stopped : BoardFailure::Silent;
+    return;
+  }
+  for (int i = 0; i < AckCount; ++i) {
+    if (results_.I2C_AckStatus[static_cast<size_t>(i)] != 0) {
+      lastOutcome_.failure = BoardFailure::NotAcknowledged;
+      return;
+    }
+  }
 }
 
 bool UsbDutWriter::EchoMatches() const {
@@ -57,6 +76,7 @@ bool UsbDutWriter::SendMnemonic(const std::string& text) {
     // Nothing waits without USB, so the operations that stop at a failed
     // exchange go on as the user chose.
     exchangeFailed_ = false;
+    lastOutcome_ = {.failure = BoardFailure::Silent};
     return false;
   }
   ParseMnemonic(text);
@@ -72,14 +92,22 @@ bool UsbDutWriter::SendMnemonic(const std::string& text) {
   // that was reset or plugged in again since the last command is found
   // anew by the retry, since a failed exchange lets go of the board. Each
   // try reads at most once, so a silent board costs two time-outs.
+  bool stopped = false;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (attempt > 0 && stopRequested && stopRequested()) break;
+    if (attempt > 0 && stopRequested && stopRequested()) {
+      stopped = true;
+      break;
+    }
     ExchangeReport();
     DecodeReadsAndAcks();
     ShowExchange();
-    if (EchoMatches()) return true;
+    if (EchoMatches()) {
+      SetOutcome(true, false);
+      return true;
+    }
   }
   exchangeFailed_ = true;
+  SetOutcome(false, stopped);
   // An answer that failed its check is no reading: a converter read or a
   // script check must not take its bytes, nor those of an earlier transfer.
   results_.I2C_ReadData.fill(std::nullopt);
@@ -101,10 +129,14 @@ bool UsbDutWriter::ExchangeWithoutView(const std::string& text) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     ExchangeReport();
     DecodeReadsAndAcks();
-    if (EchoMatches()) return true;
+    if (EchoMatches()) {
+      SetOutcome(true, false);
+      return true;
+    }
     if (exchangeFailed_) break;
   }
   exchangeFailed_ = true;
+  SetOutcome(false, false);
   results_.I2C_ReadData.fill(std::nullopt);
   if (!shell_.RunWithoutUsb) ShowUsbProblem();
   return false;

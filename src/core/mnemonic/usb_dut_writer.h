@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "common/board_outcome.h"
 #include "common/clock.h"
 #include "common/i2c_results.h"
 #include "common/user_interface.h"
@@ -96,6 +97,10 @@ class UsbDutWriter {
   bool LastExchangeFailed() const { return exchangeFailed_; }
   // What the last exchange read and acknowledged.
   const I2CResults& Results() const { return results_; }
+  // How the last SendMnemonic or ExchangeWithoutView ended: not sent (a
+  // text that does not parse, or no USB), no usable answer, stopped before
+  // its retry, or answered with an acknowledge bit of a device not 00.
+  const BoardOutcome& LastOutcome() const { return lastOutcome_; }
 
   // The interface board to take among several (serial number or path); as
   // on the register link.
@@ -114,6 +119,8 @@ class UsbDutWriter {
   }
   bool EchoMatches() const;
   void ShowUsbProblem();
+  // The outcome of an exchange that was sent and got `answered`.
+  void SetOutcome(bool answered, bool stopped);
 
   HidPlatform& hid_;
   Clock& clock_;
@@ -124,6 +131,7 @@ class UsbDutWriter {
   uint16_t boardVendorId_;
   bool eventCreated_ = false;
   bool exchangeFailed_ = false;
+  BoardOutcome lastOutcome_;
 };
 
 // A number as the log writes it after "=" or ":": a leading space when it

@@ -2,10 +2,12 @@
 #include "testboard/calibration_board.h"
 
 #include <cmath>
+#include <utility>
 
 #include "calibration/eng_number.h"
 #include "common/atomic_file.h"
 #include "common/number_text.h"
+#include "common/utf8_path.h"
 #include "mnemonic/mnemonic_language.h"
 
 namespace evm {
@@ -51,46 +53,81 @@ const FactoryCalTable& CalibrationBoard::FactoryCal() {
     factoryCal_ = LoadFactoryCal(factoryCalFile_, notes, &readError);
     for (const std::string& note : notes) log_.Entry(note);
     // Without its file the table is the identity, as on a board never
-    // calibrated; a file that is there but unreadable is a fault to show.
+    // calibrated; a file that is there but unreadable is a fault to tell.
     if (readError && readError != std::errc::no_such_file_or_directory) {
-      ui_.MessageBox(UnreadableFileMessage(factoryCalFile_, readError), "");
+      factoryCalFault_ = {.failure = BoardFailure::File,
+                          .detail = Utf8FromPath(factoryCalFile_),
+                          .code = readError};
     }
   }
   return *factoryCal_;
 }
 
-double CalibrationBoard::ReadCnv(Converter which, Reference mode) {
+BoardOutcome CalibrationBoard::Finish(BoardOutcome outcome) {
+  if (outcome.Ok() && !factoryCalFault_.Ok()) outcome = std::exchange(factoryCalFault_, {});
+  return outcome;
+}
+
+void CalibrationBoard::Show(const BoardOutcome& outcome) {
+  const BoardOutcome& file =
+      outcome.failure == BoardFailure::File ? outcome : std::as_const(factoryCalFault_);
+  if (file.failure != BoardFailure::File) return;
+  ui_.MessageBox(UnreadableFileMessage(PathFromUtf8(file.detail), file.code), "");
+  factoryCalFault_ = {};
+}
+
+BoardResult<double> CalibrationBoard::ReadConverter(Converter which, Reference mode) {
   if (mode == Reference::Factory5V) VrefVolts = 5;
   if (mode == Reference::Factory3V) VrefVolts = 3;
   writer_.SendMnemonic(which == Converter::Cnv1 ? "I2C CH2 S 91 ACKS R ACKM R ACKM P"
                                                 : "I2C CH2 S 93 ACKS R ACKM R ACKM P");
+  BoardResult<double> r{.outcome = writer_.LastOutcome()};
   const int high = results_.I2C_ReadData[0].value_or(0);
   const int low = results_.I2C_ReadData[1].value_or(0);
   int code = high * 256 + low;
   if (high & 0x80) code -= 65536;
-  if (mode == Reference::DigitalCodes) return code;
+  r.value = code;
+  if (mode == Reference::DigitalCodes) return r;
   double value = code * VrefVolts / 32768;
   const int reference = FactoryReference(mode);
   if (reference >= 0) {
     const GainOffset& k = FactoryCal().cnv[Index(which)][reference][value > 0 ? 0 : 1];
     value = value * k.gain + k.offset;
   }
-  return value;
+  r.value = value;
+  r.outcome = Finish(r.outcome);
+  return r;
+}
+
+double CalibrationBoard::ReadCnv(Converter which, Reference mode) {
+  const BoardResult<double> r = ReadConverter(which, mode);
+  Show(r.outcome);
+  return r.value;
+}
+
+BoardResult<double> CalibrationBoard::MeasureLoopCurrent(Reference mode) {
+  if (mode != Reference::Factory5V) return {.outcome = {.failure = BoardFailure::OutOfRange}};
+  BoardResult<double> r = ReadConverter(Converter::Cnv2, Reference::Factory5V);
+  const double reading = ParseEngNumber(FormatGeneral(r.value, locale_), locale_);
+  const GainOffset& k = FactoryCal().loop;
+  r.value = reading * k.gain + k.offset;
+  r.outcome = Finish(r.outcome);
+  return r;
 }
 
 std::optional<double> CalibrationBoard::ReadLoopCurrent(Reference mode) {
-  if (mode != Reference::Factory5V) {
-    ui_.MessageBox("You must use the 5V reference for 4mA to 20mA readback", "");
+  const BoardResult<double> r = MeasureLoopCurrent(mode);
+  if (r.outcome.failure == BoardFailure::OutOfRange) {
+    ui_.MessageBox(kLoopReferenceMessage, "");
     return std::nullopt;
   }
-  const double reading = ParseEngNumber(
-      FormatGeneral(ReadCnv(Converter::Cnv2, Reference::Factory5V), locale_), locale_);
-  const GainOffset& k = FactoryCal().loop;
-  return reading * k.gain + k.offset;
+  Show(r.outcome);
+  return r.value;
 }
 
 // False when the board did not answer.
-bool CalibrationBoard::ApplyMuxInput(Converter which, bool plus, MuxInput input) {
+bool CalibrationBoard::ApplyMuxInput(Converter which, bool plus, MuxInput input,
+                                     BoardOutcome& outcome) {
   const MuxBits bits = kMuxBits[Index(which)][plus ? 0 : 1];
   switch (input) {
     case MuxInput::Unchanged: return true;
@@ -99,37 +136,73 @@ bool CalibrationBoard::ApplyMuxInput(Converter which, bool plus, MuxInput input)
     case MuxInput::Dac: MuxState = static_cast<uint8_t>((MuxState & ~bits.gnd) | bits.dac); break;
   }
   writer_.SendMnemonic("CMD MUX " + HexText(MuxState));
+  outcome.Then(writer_.LastOutcome());
   if (writer_.LastExchangeFailed()) return false;
   (plus ? (which == Converter::Cnv1 ? SavedCnv1Plus : SavedCnv2Plus)
         : (which == Converter::Cnv1 ? SavedCnv1Minus : SavedCnv2Minus)) = input;
   return true;
 }
 
-bool CalibrationBoard::SetCnvMux(Converter which, MuxInput plus, MuxInput minus) {
+BoardOutcome CalibrationBoard::Mux(Converter which, MuxInput plus, MuxInput minus) {
   // When the board does not answer, the other input would wait as long again.
-  return ApplyMuxInput(which, true, plus) && ApplyMuxInput(which, false, minus);
+  BoardOutcome outcome;
+  if (ApplyMuxInput(which, true, plus, outcome)) ApplyMuxInput(which, false, minus, outcome);
+  return outcome;
+}
+
+bool CalibrationBoard::SetCnvMux(Converter which, MuxInput plus, MuxInput minus) {
+  BoardOutcome outcome;
+  return ApplyMuxInput(which, true, plus, outcome) && ApplyMuxInput(which, false, minus, outcome);
+}
+
+BoardOutcome CalibrationBoard::Supply(bool on) {
+  writer_.SendMnemonic(on ? "CMD ON" : "CMD OFF");
+  return writer_.LastOutcome();
+}
+
+DacResult CalibrationBoard::SetDacOutput(DacChannel channel, double volts, Reference mode,
+                                         bool autoCal) {
+  // Modes 0, 3 and 4 allow what the DAC can make: 0 up to the reference.
+  DacResult r{.upper = VrefVolts};
+  if (mode == Reference::Factory5V) {
+    VrefVolts = 5;
+    r.upper = 4.9;
+    r.lower = 0.05;
+  } else if (mode == Reference::Factory3V) {
+    VrefVolts = 3;
+    r.upper = 2.95;
+    r.lower = 0.05;
+  }
+  if (volts > r.upper || volts < r.lower) {
+    r.outcome.failure = BoardFailure::OutOfRange;
+    return r;
+  }
+  if (autoCal) return AutoCalibrate(channel, volts, mode);
+  r.outcome = Finish(WriteDacCode(channel, volts, mode));
+  return r;
+}
+
+CalibrationBoard::DacOutcome CalibrationBoard::ShowDac(const DacResult& result, bool autoCal) {
+  if (result.outcome.failure == BoardFailure::OutOfRange) {
+    ui_.MessageBox(kOutOfRangeMessage, "");
+    return DacOutcome::OutOfRange;
+  }
+  Show(result.outcome);
+  if (result.toleranceMissed) ui_.MessageBox(kAutoCalMessage, "");
+  // A device that did not acknowledge is not the window's business.
+  if (writer_.LastExchangeFailed()) return DacOutcome::NotTaken;
+  if (autoCal && result.toleranceMissed) return DacOutcome::AutoCalFailed;
+  return DacOutcome::Set;
 }
 
 CalibrationBoard::DacOutcome CalibrationBoard::SetDac(DacChannel channel, double volts,
                                                       Reference mode, bool autoCal) {
-  // Modes 0, 3 and 4 allow what the DAC can make: 0 up to the reference.
-  double upper = VrefVolts;
-  double lower = 0;
-  if (mode == Reference::Factory5V) {
-    VrefVolts = 5;
-    upper = 4.9;
-    lower = 0.05;
-  } else if (mode == Reference::Factory3V) {
-    VrefVolts = 3;
-    upper = 2.95;
-    lower = 0.05;
-  }
-  if (volts > upper || volts < lower) {
-    ui_.MessageBox("Vin > max input voltage or Vin< min input voltage ", "");
-    return DacOutcome::OutOfRange;
-  }
-  if (autoCal) return AutoCalDac(channel, volts, mode);
-  return WriteDac(channel, volts, mode) ? DacOutcome::Set : DacOutcome::NotTaken;
+  return ShowDac(SetDacOutput(channel, volts, mode, autoCal), autoCal);
+}
+
+CalibrationBoard::DacOutcome CalibrationBoard::AutoCalDac(DacChannel channel, double target,
+                                                          Reference mode) {
+  return ShowDac(AutoCalibrate(channel, target, mode), true);
 }
 
 uint16_t CalibrationBoard::DacCode(double setting, double vrefVolts) {
@@ -145,7 +218,7 @@ std::string CalibrationBoard::DacWriteText(DacChannel channel, uint16_t code) {
          " ACKS " + HexText(code >> 8) + " ACKS " + HexText(code & 0xFFu) + " ACKS P";
 }
 
-bool CalibrationBoard::WriteDac(DacChannel channel, double volts, Reference mode) {
+BoardOutcome CalibrationBoard::WriteDacCode(DacChannel channel, double volts, Reference mode) {
   double setting = volts;
   const int reference = FactoryReference(mode);
   if (reference >= 0) {
@@ -154,21 +227,24 @@ bool CalibrationBoard::WriteDac(DacChannel channel, double volts, Reference mode
   }
   // Past the raw-command view; a write the board did not take is a fault
   // like any other command's, with the USB-problem dialog.
-  return writer_.ExchangeWithoutView(DacWriteText(channel, DacCode(setting, VrefVolts)));
+  writer_.ExchangeWithoutView(DacWriteText(channel, DacCode(setting, VrefVolts)));
+  return writer_.LastOutcome();
 }
 
-double CalibrationBoard::ReadChannelBack(DacChannel channel, Reference mode) {
-  switch (channel) {
-    case DacChannel::A: return -ReadCnv(Converter::Cnv1, mode);
-    case DacChannel::B: return ReadCnv(Converter::Cnv1, mode);
-    case DacChannel::C: return -ReadCnv(Converter::Cnv2, mode);
-    case DacChannel::D: return ReadCnv(Converter::Cnv2, mode);
-  }
-  return 0;
+bool CalibrationBoard::WriteDac(DacChannel channel, double volts, Reference mode) {
+  Show(Finish(WriteDacCode(channel, volts, mode)));
+  return !writer_.LastExchangeFailed();
 }
 
-CalibrationBoard::DacOutcome CalibrationBoard::AutoCalDac(DacChannel channel, double target,
-                                                          Reference mode) {
+BoardResult<double> CalibrationBoard::ReadChannelBack(DacChannel channel, Reference mode) {
+  const Converter which =
+      channel == DacChannel::A || channel == DacChannel::B ? Converter::Cnv1 : Converter::Cnv2;
+  BoardResult<double> r = ReadConverter(which, mode);
+  if (channel == DacChannel::A || channel == DacChannel::C) r.value = -r.value;
+  return r;
+}
+
+DacResult CalibrationBoard::AutoCalibrate(DacChannel channel, double target, Reference mode) {
   const Converter which =
       channel == DacChannel::A || channel == DacChannel::B ? Converter::Cnv1 : Converter::Cnv2;
   const bool onMinus = channel == DacChannel::A || channel == DacChannel::C;
@@ -179,48 +255,62 @@ CalibrationBoard::DacOutcome CalibrationBoard::AutoCalDac(DacChannel channel, do
   const MuxInput savedMinus = which == Converter::Cnv1 ? SavedCnv1Minus : SavedCnv2Minus;
 
   // A failed exchange ends the calibration: each further step would wait out
-  // a time-out of its own and raise a dialog of its own.
+  // a time-out of its own and raise a dialog of its own. A device that did
+  // not acknowledge is told at the end, as the window's loop runs on.
   AutoCalReadBack.reset();
-  constexpr DacOutcome kNotTaken = DacOutcome::NotTaken;
-  const auto failed = [this] { return writer_.LastExchangeFailed(); };
+  DacResult r;
+  BoardOutcome& outcome = r.outcome;
+  const auto failed = [this, &outcome] {
+    outcome.Then(writer_.LastOutcome());
+    return writer_.LastExchangeFailed();
+  };
+  const auto finish = [this, &r] {
+    r.outcome = Finish(r.outcome);
+    return r;
+  };
   writer_.SendMnemonic("CMD EN_CNV OFF");
-  if (failed()) return kNotTaken;
-  if (!SetCnvMux(which, onMinus ? MuxInput::Gnd : MuxInput::Dac,
-                 onMinus ? MuxInput::Dac : MuxInput::Gnd)) {
-    return kNotTaken;
+  if (failed()) return finish();
+  if (!Mux(which, onMinus ? MuxInput::Gnd : MuxInput::Dac, onMinus ? MuxInput::Dac : MuxInput::Gnd)
+           .Ok() &&
+      failed()) {
+    return finish();
   }
+  // Writes the setting and reads the output back after it settled.
+  const auto step = [&](double setting) {
+    outcome.Then(WriteDacCode(channel, setting, mode));
+    if (writer_.LastExchangeFailed()) return false;
+    writer_.WaitSeconds(kAutoCalSettleSeconds);
+    const BoardResult<double> back = ReadChannelBack(channel, readMode);
+    r.readBack = back.value;
+    outcome.Then(back.outcome);
+    return !writer_.LastExchangeFailed();
+  };
 
-  if (!WriteDac(channel, target, mode)) return kNotTaken;
-  writer_.WaitSeconds(kAutoCalSettleSeconds);
-  double measured = ReadChannelBack(channel, readMode);
-  if (failed()) return kNotTaken;
-
-  double setting = target - (measured - target);
-  if (!WriteDac(channel, setting, mode)) return kNotTaken;
-  writer_.WaitSeconds(kAutoCalSettleSeconds);
-  measured = ReadChannelBack(channel, readMode);
-  if (failed()) return kNotTaken;
-  double error = measured - target;
-
+  if (!step(target)) return finish();
+  double setting = target - (*r.readBack - target);
+  if (!step(setting)) return finish();
+  double error = *r.readBack - target;
   if (std::fabs(error) > kAutoCalTolerance) {
     setting -= error;
-    if (!WriteDac(channel, setting, mode)) return kNotTaken;
-    writer_.WaitSeconds(kAutoCalSettleSeconds);
-    measured = ReadChannelBack(channel, readMode);
-    if (failed()) return kNotTaken;
-    error = measured - target;
+    if (!step(setting)) return finish();
+    error = *r.readBack - target;
   }
   const bool met = std::fabs(error) <= kAutoCalTolerance;
   if (met) {
-    AutoCalReadBack = measured;
+    AutoCalReadBack = r.readBack;
   } else {
-    ui_.MessageBox("Fail dac autocal.", "");
+    r.toleranceMissed = true;
+    outcome.Then({.failure = BoardFailure::ReadBack});
   }
 
-  if (!SetCnvMux(which, savedPlus, savedMinus)) return kNotTaken;
+  BoardOutcome restore = Mux(which, savedPlus, savedMinus);
+  if (!restore.Ok() && writer_.LastExchangeFailed()) {
+    outcome.Then(restore);
+    return finish();
+  }
   writer_.SendMnemonic("CMD EN_CNV ON");
-  if (failed()) return kNotTaken;
-  return met ? DacOutcome::Set : DacOutcome::AutoCalFailed;
+  failed();
+  return finish();
 }
 
 }  // namespace evm

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "common/board_outcome.h"
 #include "common/i2c_results.h"
 #include "common/number_locale.h"
 #include "common/user_interface.h"
@@ -16,26 +17,60 @@
 
 namespace evm {
 
+// How a DAC setting ended, for the caller that tells the user.
+struct DacResult {
+  // The first failure: OutOfRange (nothing written), Silent, Stopped,
+  // NotAcknowledged, File, or ReadBack when the auto-calibration missed its
+  // tolerance.
+  BoardOutcome outcome{};
+  // The range the setting was checked against, in volts.
+  double lower = 0;
+  double upper = 0;
+  // What the auto-calibration read back last, met or missed.
+  std::optional<double> readBack{};
+  // The auto-calibration's last read-back missed the tolerance.
+  bool toleranceMissed = false;
+};
+
 // The test board's instruments (module Calibration_Board): the two CNV3800
 // converters, the multiplexer in front of them, the QDX4470 DAC with its
 // closed-loop calibration, and the current-loop read-back.
+//
+// Two layers: the operations (ReadConverter, MeasureLoopCurrent, Mux,
+// SetDacOutput, Supply) say how they ended and show nothing; the Part's
+// procedures (ReadCnv, ReadLoopCurrent, SetCnvMux, SetDac) call them and
+// show the window's message boxes for their outcomes.
 class CalibrationBoard {
  public:
   static constexpr double kAutoCalTolerance = 0.0002;
   static constexpr double kAutoCalSettleSeconds = 0.3;
+  static constexpr const char* kOutOfRangeMessage =
+      "Vin > max input voltage or Vin< min input voltage ";
+  static constexpr const char* kAutoCalMessage = "Fail dac autocal.";
+  static constexpr const char* kLoopReferenceMessage =
+      "You must use the 5V reference for 4mA to 20mA readback";
 
   CalibrationBoard(UsbDutWriter& writer, I2CResults& results, UserInterface& ui,
                    const NumberLocale& locale, UsbDebugLog& log,
                    std::filesystem::path factoryCalFile);
 
+  // Operations.
   // Volts, or the signed code with DigitalCodes.
+  BoardResult<double> ReadConverter(Converter which, Reference mode);
+  // Amperes; OutOfRange outside Factory5V.
+  BoardResult<double> MeasureLoopCurrent(Reference mode);
+  // Stops at the first input the board did not take, which leaves the other as it was.
+  BoardOutcome Mux(Converter which, MuxInput plus, MuxInput minus);
+  DacResult SetDacOutput(DacChannel channel, double volts, Reference mode, bool autoCal);
+  // The device's supply (Vdut).
+  BoardOutcome Supply(bool on);
+
+  // The Part's procedures.
   double ReadCnv(Converter which, Reference mode);
   // Amperes; nullopt (after the message) outside Factory5V.
   std::optional<double> ReadLoopCurrent(Reference mode);
-
   // False when the board did not answer, which leaves the other input as it was.
   bool SetCnvMux(Converter which, MuxInput plus, MuxInput minus);
-
   // What became of a DAC setting; every outcome but Set had its message.
   enum class DacOutcome { Set, OutOfRange, NotTaken, AutoCalFailed };
   DacOutcome SetDac(DacChannel channel, double volts, Reference mode, bool autoCal);
@@ -66,8 +101,15 @@ class CalibrationBoard {
   MuxInput SavedCnv2Minus = MuxInput::Unchanged;
 
  private:
-  double ReadChannelBack(DacChannel channel, Reference mode);
-  bool ApplyMuxInput(Converter which, bool plus, MuxInput input);
+  BoardResult<double> ReadChannelBack(DacChannel channel, Reference mode);
+  bool ApplyMuxInput(Converter which, bool plus, MuxInput input, BoardOutcome& outcome);
+  BoardOutcome WriteDacCode(DacChannel channel, double volts, Reference mode);
+  DacResult AutoCalibrate(DacChannel channel, double target, Reference mode);
+  DacOutcome ShowDac(const DacResult& result, bool autoCal);
+  // The unreadable coefficients file, once, after the failure of `outcome`.
+  BoardOutcome Finish(BoardOutcome outcome);
+  // The message boxes of the Part for an outcome, and of a file left untold.
+  void Show(const BoardOutcome& outcome);
 
   UsbDutWriter& writer_;
   I2CResults& results_;
@@ -76,6 +118,8 @@ class CalibrationBoard {
   UsbDebugLog& log_;
   std::filesystem::path factoryCalFile_;
   std::optional<FactoryCalTable> factoryCal_;
+  // The coefficients file could not be read; not yet told.
+  BoardOutcome factoryCalFault_;
 };
 
 }  // namespace evm
