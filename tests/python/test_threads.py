@@ -144,8 +144,6 @@ RUNS = [
 
 
 @pytest.mark.filterwarnings("ignore:the device did not acknowledge")
-@pytest.mark.xfail(reason="the Bench raises for a link that dies mid-run in another branch",
-                   strict=True)
 @pytest.mark.parametrize("fault,kind", SILENT, ids=[s[0] for s in SILENT])
 @pytest.mark.parametrize("name,call", RUNS, ids=[r[0] for r in RUNS])
 def test_a_run_whose_board_stops_answering_raises(name, call, fault, kind, tmp_path):
