@@ -37,7 +37,7 @@ VERSION := $(shell sed -n 's/^project[^ ]* VERSION \([0-9.]*\).*/\1/p' CMakeList
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps deps-windows build run test test-gui-shuffled test-asan fuzz clang-check package test-package bench wheel \
-        soak format screenshots clean windows test-windows package-windows windows-qt windows-gui setup-windows
+        soak format screenshots clean windows test-windows package-windows package-windows-cli sdk-windows windows-qt windows-gui setup-windows
 
 all: build
 
@@ -213,8 +213,8 @@ windows-gui: windows-qt $(WINDOWS_GUI_DIR)/build.ninja
 	tools/deploy-windows.sh $(WINDOWS_GUI_DIR) $(WINDOWS_QT) $(WINDOWS_DEPLOY)
 
 WINDOWS_SETUP := $(WINDOWS_GUI_DIR)/zm5520-evm-$(VERSION)-setup.exe
-setup-windows: windows-gui
-	tools/make-setup-windows.sh $(WINDOWS_DEPLOY) $(VERSION) $(WINDOWS_SETUP)
+setup-windows: windows-gui sdk-windows
+	tools/make-setup-windows.sh $(WINDOWS_DEPLOY) $(VERSION) $(WINDOWS_SETUP) $(WINDOWS_SDK)
 
 # Under Wine, with the Linux evmctl as the reference for its output, and the
 # installer's PATH option over a stand-in for the program; then, when the Qt
@@ -222,9 +222,10 @@ setup-windows: windows-gui
 # GUI's pictures as the reference for the Windows ones
 # (WINDOWS_GUI_TESTS=0 leaves them out).
 WINDOWS_GUI_TESTS ?= 1
-test-windows: windows deps $(BUILD_DIR)/build.ninja
+WINDOWS_WHEEL := $(WHEEL_DIR)/zm5520evm-$(VERSION)-py3-none-win_amd64.whl
+test-windows: windows wheel
 	cmake --build $(BUILD_DIR) --target evmctl zm5520-evm
-	tools/test-windows.sh $(WINDOWS_DIR) $(BUILD_DIR)/src/evmctl
+	tools/test-windows.sh $(WINDOWS_DIR) $(BUILD_DIR)/src/evmctl $(WINDOWS_WHEEL)
 	tools/test-installer-path.py $(VERSION)
 	@if [ "$(WINDOWS_GUI_TESTS)" = 1 ] && [ -f $(WINDOWS_QT_STAMP) ]; then \
 	  $(MAKE) --no-print-directory setup-windows && \
@@ -233,19 +234,38 @@ test-windows: windows deps $(BUILD_DIR)/build.ninja
 	  echo "test-windows: the Windows GUI and its installer were not tested: no Qt for mingw-w64 in $(WINDOWS_QT) (make windows-qt builds it, in about an hour)"; \
 	fi
 
-# The zip of evmctl.exe alone, for those who want no installer, and setup.exe.
+# What programs of the user's own take (the installer's component "Python
+# package and C library"): the DLL, with no MinGW runtime DLL to go with it,
+# its import library and .def, the C headers and the Python wheel.
+WINDOWS_SDK := $(WINDOWS_DIR)/sdk
+sdk-windows: wheel
+	rm -rf $(WINDOWS_SDK) && mkdir -p $(WINDOWS_SDK)/include/zm5520evm $(WINDOWS_SDK)/lib $(WINDOWS_SDK)/python
+	x86_64-w64-mingw32-strip -o $(WINDOWS_SDK)/zm5520evm.dll $(WINDOWS_DIR)/src/zm5520evm.dll
+	cp $(WINDOWS_DIR)/src/libzm5520evm.dll.a $(WINDOWS_DIR)/src/zm5520evm.def $(WINDOWS_SDK)/lib/
+	cp src/api/zm5520evm/zm5520evm.h $(WINDOWS_DIR)/include/zm5520evm/zm5520evm_version.h \
+	  $(WINDOWS_SDK)/include/zm5520evm/
+	cp $(WINDOWS_WHEEL) $(WINDOWS_SDK)/python/
+
+# evmctl.exe with the library and the wheel, for those who want no
+# installer and no GUI, and setup.exe with the GUI.
 WINDOWS_PACKAGE := evmctl-$(VERSION)-windows-x86_64
-package-windows: windows setup-windows
+package-windows-cli: windows sdk-windows
 	rm -rf $(WINDOWS_DIR)/$(WINDOWS_PACKAGE) $(WINDOWS_DIR)/$(WINDOWS_PACKAGE).zip
 	mkdir -p $(WINDOWS_DIR)/$(WINDOWS_PACKAGE)
 	x86_64-w64-mingw32-strip -o $(WINDOWS_DIR)/$(WINDOWS_PACKAGE)/evmctl.exe $(WINDOWS_DIR)/src/evmctl.exe
-	cp -r README.md examples $(WINDOWS_DIR)/$(WINDOWS_PACKAGE)/
+	cp -r README.md examples $(WINDOWS_SDK)/. $(WINDOWS_DIR)/$(WINDOWS_PACKAGE)/
 	cp LICENSE $(WINDOWS_DIR)/$(WINDOWS_PACKAGE)/LICENSE.txt
 	cd $(WINDOWS_DIR) && zip -qr $(WINDOWS_PACKAGE).zip $(WINDOWS_PACKAGE)
 	@echo "$(WINDOWS_DIR)/$(WINDOWS_PACKAGE).zip"
+
+package-windows: package-windows-cli setup-windows
 	# The whole program without an installer: unpack anywhere and start it.
-	rm -f $(WINDOWS_DEPLOY).zip
-	cd $(dir $(WINDOWS_DEPLOY)) && zip -qr $(notdir $(WINDOWS_DEPLOY)).zip $(notdir $(WINDOWS_DEPLOY))
+	# The deployment folder stays as setup.exe's main component takes it.
+	rm -rf $(WINDOWS_DEPLOY).zip $(WINDOWS_GUI_DIR)/zip
+	mkdir -p $(WINDOWS_GUI_DIR)/zip
+	cp -r $(WINDOWS_DEPLOY) $(WINDOWS_GUI_DIR)/zip/
+	cp -r $(WINDOWS_SDK)/. $(WINDOWS_GUI_DIR)/zip/$(notdir $(WINDOWS_DEPLOY))/
+	cd $(WINDOWS_GUI_DIR)/zip && zip -qr $(abspath $(WINDOWS_DEPLOY)).zip $(notdir $(WINDOWS_DEPLOY))
 	@echo "$(WINDOWS_DEPLOY).zip"
 	@echo "$(WINDOWS_SETUP)"
 

@@ -76,12 +76,18 @@ def main():
                       XDG_CONFIG_HOME=home, XDG_DATA_HOME=home, XDG_CACHE_HOME=home,
                       WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d")
     os.environ.pop("DISPLAY", None)
-    with open(os.path.join(deploy, "evmctl.exe"), "w") as f:
-        f.write("stand-in\n")
+    # The component "Python package and C library" goes in and out with the
+    # rest, files in folders of their own included.
+    sdk = os.path.join(work, "sdk")
+    for stand_in in (os.path.join(deploy, "evmctl.exe"), os.path.join(sdk, "zm5520evm.dll"),
+                     os.path.join(sdk, "python", "zm5520evm.whl")):
+        os.makedirs(os.path.dirname(stand_in), exist_ok=True)
+        with open(stand_in, "w") as f:
+            f.write("stand-in\n")
     setup = os.path.join(work, "setup.exe")
     tools = os.path.dirname(os.path.abspath(__file__))
     subprocess.run([os.path.join(tools, "make-setup-windows.sh"), deploy,
-                    sys.argv[1] if len(sys.argv) > 1 else "0.0.0", setup],
+                    sys.argv[1] if len(sys.argv) > 1 else "0.0.0", setup, sdk],
                    check=True, stdout=subprocess.DEVNULL)
     failed, table = 0, []
     try:
@@ -98,17 +104,23 @@ def main():
         shutil.copy(setup, os.path.join(prefix, "drive_c", "setup.exe"))
         for name, before, installed, found, after in table:
             lines = [set_path(before), r"start /wait C:\setup.exe /S /PATH",
-                     r"reg query HKCU\Environment /v Path"]
+                     r"reg query HKCU\Environment /v Path",
+                     f'if exist "{inst}\\zm5520evm.dll" if exist "{inst}\\python\\zm5520evm.whl" '
+                     "echo component installed"]
             if found is not None:
                 lines.append(set_path(found))
             lines.append(f'start /wait "" "{inst}\\uninstall.exe" /S')
             with open(batch, "w", newline="\r\n") as f:
                 f.write("@echo off\n" + "\n".join(lines) + "\n")
-            got = [path_in(wine("cmd", "/c", r"C:\case.bat"))]
+            output = wine("cmd", "/c", r"C:\case.bat")
+            got = [path_in(output)]
             for _ in range(300):
                 if not os.path.exists(folder):
                     break
                 time.sleep(0.1)
+            if "component installed" not in output or os.path.exists(folder):
+                failed += 1
+                print(f"FAIL {name}: the library and wheel were not installed and removed whole")
             got.append(path_in(wine("reg", "query", r"HKCU\Environment", "/v", "Path")))
             lengths = " -> ".join("none" if v is None else str(len(v)) for v in [before, *got])
             if got == [installed, after]:

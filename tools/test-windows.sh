@@ -5,10 +5,13 @@
 # evmctl, whose output it must repeat byte for byte. Wine runs headless in a
 # prefix of its own inside the build folder, so neither the user's Wine nor
 # their desktop is touched.
-# Usage: tools/test-windows.sh WINDOWS_BUILD_DIR LINUX_EVMCTL
+# WINDOWS_WHEEL, when given, is the Python package for Windows: the C test
+# runs once more against the DLL unpacked from it, the one its users get.
+# Usage: tools/test-windows.sh WINDOWS_BUILD_DIR LINUX_EVMCTL [WINDOWS_WHEEL]
 set -euo pipefail
 build=$(cd "$1" && pwd)
 linux_evmctl=$(realpath "$2")
+wheel=${3:+$(realpath "$3")}
 cd "$(dirname "$0")/.."
 
 export WINEPREFIX="$build/wineprefix" WINEARCH=win64 WINEDEBUG=-all
@@ -39,6 +42,22 @@ if grep -Eiq '^(libstdc|libgcc|libwinpthread)' <<<"$dll_imports"; then
   failed=1
 else
   echo "ok   zm5520evm.dll imports only" $dll_imports
+fi
+
+if [ -n "$wheel" ]; then
+  echo "== capi_test.exe against the DLL of $(basename "$wheel")"
+  unpacked="$build/wheel-unpacked"
+  rm -rf "$unpacked" && mkdir -p "$unpacked"
+  (cd "$unpacked" && python3 -m zipfile -e "$wheel" .)
+  wheel_dll=$(find "$unpacked" -name zm5520evm.dll | head -n1)
+  if [ -z "$wheel_dll" ]; then
+    echo "FAIL no zm5520evm.dll in $wheel"
+    failed=1
+  else
+    cp "$build/tests/capi/capi_test.exe" "$(dirname "$wheel_dll")/"
+    wine "$(dirname "$wheel_dll")/capi_test.exe" "$build/tests/capi" examples/dac_to_converters.txt ||
+      failed=1
+  fi
 fi
 
 # The same command on both builds, each with a fresh state folder: stdout,

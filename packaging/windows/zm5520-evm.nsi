@@ -59,6 +59,15 @@ Section "ZM5520/1 EVM" SecMain
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" "$0"
 SectionEnd
 
+; For programs of the user's own: zm5520evm.dll with its import library and
+; C headers, and the Python wheel (`pip install` it). Small, so on unless
+; taken off.
+Section "Python package and C library" SecSdk
+  SetShellVarContext current
+  SetOutPath "$INSTDIR"
+  !include "${SDKFILES}"
+SectionEnd
+
 ; Off unless chosen (or /PATH given), since it changes every later console
 ; of the user.
 Section /o "evmctl on PATH" SecPath
@@ -81,6 +90,7 @@ Section "Uninstall"
 
   Delete "$SMPROGRAMS\${MENU_NAME}.lnk"
   Delete "$SMPROGRAMS\${MENU_NAME} (simulated).lnk"
+  !include "${UNSDKFILES}"
   !include "${UNFILES}"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
