@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include "cli/cli_fixture.h"
-#include "cli/scpi_instrument.h"
-#include "cli/scpi_server.h"
 #include "scpi/scpi_errors.h"
+#include "scpi/scpi_instrument.h"
+#include "scpi/scpi_server.h"
 #include "support/temp_dir.h"
 
 namespace evm::test {
@@ -21,7 +20,7 @@ struct Instrument {
 
   TempDir dir;
   std::unique_ptr<Bench> bench;
-  cli::ScpiInstrument scpi;
+  scpi::ScpiInstrument scpi;
   scpi::Session session;
 };
 
@@ -111,30 +110,12 @@ TEST(ScpiServe, ReadsTheListenAddress) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    cli::ListenAddress a;
-    ASSERT_EQ(cli::ParseListenAddress(c.text, a), c.ok);
+    scpi::ListenAddress a;
+    ASSERT_EQ(scpi::ParseListenAddress(c.text, a), c.ok);
     if (!c.ok) continue;
     EXPECT_EQ(a.host, c.host);
     EXPECT_EQ(a.port, c.port);
   }
-}
-
-using ServeCommand = Evmctl;
-
-// Nothing listens where other machines reach it unless the user says so.
-TEST_F(ServeCommand, RefusesAnAddressOtherMachinesReachWithoutAllowRemote) {
-  const CliResult r = Sim({"serve", "--listen", "0.0.0.0:0"});
-#ifdef _WIN32
-  // This build has no server at all, and says so.
-  EXPECT_EQ(r.code, cli::kExitFailed);
-  EXPECT_EQ(r.err, "evmctl serve: serve is not available in this build\n");
-  return;
-#endif
-  EXPECT_EQ(r.code, cli::kExitUsage);
-  EXPECT_NE(r.err.find("lets other machines write the registers; add --allow-remote"),
-            std::string::npos)
-      << r.err;
-  EXPECT_EQ(Sim({"serve", "--listen", "127.0.0.1:99999"}).code, cli::kExitUsage);
 }
 
 }  // namespace
