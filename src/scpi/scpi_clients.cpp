@@ -89,16 +89,17 @@ bool ScpiClients::Runnable(const Client& c) const {
   return !c.lines.empty() && (c.ended || c.broken || c.Unsent() < limits_.maxUnsent);
 }
 
-void ScpiClients::Enqueue(Client& c) {
+void ScpiClients::Enqueue(Client& c, bool fresh) {
   if (c.inTurns || !Runnable(c)) return;
   c.inTurns = true;
-  turns_.push_back(c.id);
+  (fresh ? fresh_ : turns_).push_back(c.id);
 }
 
 void ScpiClients::Receive(Id id, std::string_view bytes) {
   Client* c = Find(id);
   if (!c || c->ended || c->broken || bytes.empty()) return;
   Touch(*c);
+  const bool wasIdle = c->lines.empty();
   size_t from = 0;
   while (from < bytes.size()) {
     const void* lf = std::memchr(bytes.data() + from, '\n', bytes.size() - from);
@@ -117,7 +118,7 @@ void ScpiClients::Receive(Id id, std::string_view bytes) {
     c->in.clear();
     c->in.shrink_to_fit();
   }
-  Enqueue(*c);
+  Enqueue(*c, wasIdle);
 }
 
 void ScpiClients::EndOfInput(Id id) {
@@ -172,13 +173,14 @@ void ScpiClients::Sent(Id id, size_t bytes) {
 }
 
 bool ScpiClients::Busy() const {
-  return !turns_.empty() || instrument_.Monitoring();
+  return !fresh_.empty() || !turns_.empty() || instrument_.Monitoring();
 }
 
 bool ScpiClients::Turn() {
-  while (!turns_.empty()) {
-    const Id id = turns_.front();
-    turns_.pop_front();
+  while (!fresh_.empty() || !turns_.empty()) {
+    std::deque<Id>& queue = fresh_.empty() ? turns_ : fresh_;
+    const Id id = queue.front();
+    queue.pop_front();
     Client* c = Find(id);
     if (!c) continue;
     c->inTurns = false;

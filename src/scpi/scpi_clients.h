@@ -34,8 +34,9 @@ struct ServeLimits {
 
 // The clients of the server without their sockets: each one's bytes become
 // lines, the lines run on the instrument one at a time, clients with waiting
-// lines taking turns of one line each, and each one's answers wait to be
-// sent. The server feeds it what the sockets bring and sends what it holds.
+// lines taking turns of one line each (one that had none waiting first), and
+// each one's answers wait to be sent. The server feeds it what the sockets bring and sends what it
+// holds.
 class ScpiClients {
  public:
   using Id = uint64_t;
@@ -85,7 +86,9 @@ class ScpiClients {
   Client* Find(Id id);
   const Client* Find(Id id) const;
   bool Runnable(const Client& c) const;
-  void Enqueue(Client& c);
+  // A client that had no line waiting goes before those that keep the board
+  // busy, so a backlog costs it one line at most; the rest take turns.
+  void Enqueue(Client& c, bool fresh = false);
   void Touch(Client& c);
   void CheckFinished(Client& c);
   void Remove(Id id);
@@ -97,7 +100,8 @@ class ScpiClients {
   Log log_;
   Id lastId_ = 0;
   std::map<Id, std::unique_ptr<Client>> clients_;  // a session stays where it is
-  std::deque<Id> turns_;                           // clients with a line that can run
+  std::deque<Id> fresh_;  // clients whose line came while none of theirs waited
+  std::deque<Id> turns_;  // the others with a line that can run, in rotation
   std::vector<Id> finished_;
 };
 

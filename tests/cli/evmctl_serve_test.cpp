@@ -29,7 +29,9 @@ TEST_F(ServeCommand, RefusesWhatItShouldNotListenOnWithTheReason) {
     const CliResult r = Sim({"serve", "--listen", c.listen});
     EXPECT_EQ(r.code, c.code) << r.err;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
-    if (*c.never) EXPECT_EQ(r.err.find(c.never), std::string::npos) << r.err;
+    if (*c.never) {
+      EXPECT_EQ(r.err.find(c.never), std::string::npos) << r.err;
+    }
   }
 }
 

@@ -60,6 +60,10 @@ TEST(ScpiInstrument, QueuesTheBoardsFaultsByTheirStandardNumbers) {
       {"reglink:no-board", "MEAS:CURR?", "-241,\"Hardware missing;"},
       {"reglink:no-reply", "REG:READ? 0", "-241,\"Hardware missing;"},
       {"interface:no-reply", "MEAS:ADC? 1", "-241,\"Hardware missing;"},
+      // A device that does not acknowledge is a hardware error, whichever board it is on.
+      {"reglink:non-zero-status", "REG:READ? 0", "-240,\"Hardware error;"},
+      {"interface:non-zero-status", "MEAS:ADC? 1", "-240,\"Hardware error;"},
+      {"interface:non-zero-status", "SOUR:VOLT 0,1", "-240,\"Hardware error;"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
@@ -68,8 +72,19 @@ TEST(ScpiInstrument, QueuesTheBoardsFaultsByTheirStandardNumbers) {
     const std::string error = i.NextError();
     EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
   }
-  Instrument broken("interface:no-reply");
-  EXPECT_EQ(broken.Run("*TST?"), "2");
+  // The self-test fails for a board that is silent and for a device on it
+  // that does not acknowledge.
+  const std::pair<const char*, const char*> selfTests[] = {
+      {"", "0"},
+      {"interface:no-reply", "2"},
+      {"reglink:non-zero-status", "1"},
+      {"interface:non-zero-status", "2"},
+  };
+  for (const auto& [fault, result] : selfTests) {
+    SCOPED_TRACE(fault);
+    Instrument i(fault);
+    EXPECT_EQ(i.Run("*TST?"), result);
+  }
 }
 
 TEST(ScpiInstrument, MonitorBufferIsBoundedAndOverflowsWithMinus350) {
