@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "scpi/scpi_clients.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "scpi/scpi_errors.h"
@@ -176,11 +178,30 @@ bool ScpiClients::Busy() const {
   return !fresh_.empty() || !turns_.empty() || instrument_.Monitoring();
 }
 
+ScpiClients::Id ScpiClients::ShortestFresh() const {
+  // Of the clients that had nothing waiting, the shortest line goes first:
+  // a query among many clients that all just sent long lines waits for one.
+  Id best = fresh_.front();
+  size_t shortest = SIZE_MAX;
+  for (const Id id : fresh_) {
+    const Client* c = Find(id);
+    const size_t size = c && !c->lines.empty() ? c->lines.front().text.size() : 0;
+    if (size < shortest) {
+      shortest = size;
+      best = id;
+    }
+  }
+  return best;
+}
+
 bool ScpiClients::Turn() {
   while (!fresh_.empty() || !turns_.empty()) {
-    std::deque<Id>& queue = fresh_.empty() ? turns_ : fresh_;
-    const Id id = queue.front();
-    queue.pop_front();
+    const Id id = fresh_.empty() ? turns_.front() : ShortestFresh();
+    if (fresh_.empty()) {
+      turns_.pop_front();
+    } else {
+      fresh_.erase(std::find(fresh_.begin(), fresh_.end(), id));
+    }
     Client* c = Find(id);
     if (!c) continue;
     c->inTurns = false;

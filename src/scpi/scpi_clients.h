@@ -34,9 +34,9 @@ struct ServeLimits {
 
 // The clients of the server without their sockets: each one's bytes become
 // lines, the lines run on the instrument one at a time, clients with waiting
-// lines taking turns of one line each (one that had none waiting first), and
-// each one's answers wait to be sent. The server feeds it what the sockets bring and sends what it
-// holds.
+// lines taking turns of one line each (one that had none waiting first, the
+// shortest such line first), and each one's answers wait to be sent. The server feeds it what the
+// sockets bring and sends what it holds.
 class ScpiClients {
  public:
   using Id = uint64_t;
@@ -89,6 +89,7 @@ class ScpiClients {
   // A client that had no line waiting goes before those that keep the board
   // busy, so a backlog costs it one line at most; the rest take turns.
   void Enqueue(Client& c, bool fresh = false);
+  Id ShortestFresh() const;
   void Touch(Client& c);
   void CheckFinished(Client& c);
   void Remove(Id id);

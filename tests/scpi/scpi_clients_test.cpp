@@ -59,6 +59,7 @@ TEST(ScpiClients, ClientsTakeTurnsOfOneLineInTheirOwnOrder) {
     std::vector<int> lines;    // per client
     std::vector<int> arrives;  // after that many turns
     const char* order;
+    std::vector<size_t> pad{};  // spaces that make its lines longer
   };
   const Case cases[] = {
       {{5, 2, 1}, {0, 0, 0}, "ABCABAAA"},
@@ -67,6 +68,8 @@ TEST(ScpiClients, ClientsTakeTurnsOfOneLineInTheirOwnOrder) {
       // One that comes while others have a backlog waits one line, not a round.
       {{3, 3, 1}, {0, 0, 2}, "ABCABAB"},
       {{4, 1}, {0, 2}, "AABAA"},
+      // Of those that come together, the shortest line first.
+      {{1, 2, 1}, {0, 0, 0}, "CABB", {50, 50, 0}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.order);
@@ -82,7 +85,10 @@ TEST(ScpiClients, ClientsTakeTurnsOfOneLineInTheirOwnOrder) {
       for (size_t k = 0; k < c.lines.size(); ++k) {
         if (c.arrives[k] != turn) continue;
         std::string text;
-        for (int n = 1; n <= c.lines[k]; ++n) text += "*ESE " + std::to_string(n) + ";*ESE?\n";
+        const std::string pad(c.pad.empty() ? 0 : c.pad[k], ' ');
+        for (int n = 1; n <= c.lines[k]; ++n) {
+          text += "*ESE " + std::to_string(n) + ";*ESE?" + pad + "\n";
+        }
         t.clients.Receive(ids[k], text);
       }
       if (!t.clients.Turn()) continue;
