@@ -20,12 +20,17 @@ namespace {
 
 constexpr size_t kMaxLines = 64;
 
-// The instrument over a simulated EVM on virtual time, fresh for every
-// input so that a finding replays alone.
+// The instrument over a simulated EVM on virtual time. The board is opened
+// once (opening it costs more than most inputs); the instrument and its
+// clients are fresh for every input, so what a board's state can do to an
+// answer is explored too.
 struct Instrument {
-  FakeClock clock;
-  std::unique_ptr<Bench> bench = Bench::Open({.simulate = true}, clock);
-  ScpiInstrument scpi{*bench, 8};
+  static Bench& Board() {
+    static FakeClock clock;
+    static const std::unique_ptr<Bench> bench = Bench::Open({.simulate = true}, clock);
+    return *bench;
+  }
+  ScpiInstrument scpi{Board(), 8};
   Session sessions[2];
 };
 
