@@ -28,6 +28,8 @@ constexpr milliseconds kExpirePeriod{1000};
 // Out of file descriptors: accepting waits this long, rather than trying
 // again at once and for ever.
 constexpr milliseconds kAcceptPause{250};
+// Connections taken from the backlog in one go: as many as may be served.
+constexpr int kAcceptBurst = 128;
 
 bool IsLoopback(const asio::ip::address& a) {
   if (a.is_v4()) return (a.to_v4().to_uint() >> 24) == 127;
@@ -119,7 +121,14 @@ struct ScpiServer::Impl {
       if (!ec) {
         outOfDescriptors = false;
         Admit(std::move(socket));
-        Accept();  // the next one at once, until the backlog is empty
+        // The rest of the backlog now, not one connection per line run.
+        asio::error_code again;
+        for (int n = 1; n < kAcceptBurst && !again; ++n) {
+          tcp::socket next(io);
+          acceptor.accept(next, again);  // the acceptor does not block
+          if (!again) Admit(std::move(next));
+        }
+        Accept();
         return;
       }
       if (ec == asio::error::operation_aborted) return;
@@ -315,6 +324,7 @@ void ScpiServer::Listen(const ListenAddress& address) {
       why = ec.message();
       continue;
     }
+    acceptor.non_blocking(true, ec);
     impl_->port = acceptor.local_endpoint(ec).port();
     impl_->acceptor = std::move(acceptor);
     return;
