@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // evmctl serve on loopback: what one query costs from the client's send to
-// its answer, the server's poll, parse, tree and socket work included.
+// its answer, the server's event loop, parse, tree and socket work included.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
