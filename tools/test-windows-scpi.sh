@@ -15,6 +15,10 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$HOME"
 [ -f "$WINEPREFIX/system.reg" ] || wine wineboot -i >/dev/null 2>&1
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+# Wine's own services start now, on /dev/null: started by the first
+# evmctl.exe they would hold its standard error open after it ends.
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 echo "== evmctl.exe serve under Wine, driven by pyvisa-py"
 EVMCTL_RUNNER=wine timeout 300 /usr/bin/python3 tests/scpi/scpi_visa_test.py "$build/src/evmctl.exe"
