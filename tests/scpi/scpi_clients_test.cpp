@@ -167,28 +167,6 @@ TEST(ScpiClients, UnreadAnswersHoldTheClientsLinesBack) {
   EXPECT_LT(t.clients.TakeUnsent(hog).size(), limits.maxUnsent + 200);
 }
 
-TEST(ScpiClients, RefusesClientsPastTheLimitAndQueuedLinesPastTheirs) {
-  scpi::ServeLimits limits;
-  limits.maxClients = 3;
-  limits.maxQueuedLines = 10;
-  Clients t(limits);
-  std::vector<Id> ids;
-  for (int n = 0; n < 3; ++n) ids.push_back(t.clients.Open("c"));
-  EXPECT_EQ(t.clients.Open("c"), 0u);
-  EXPECT_TRUE(t.clients.Readable(ids[0]));
-  t.clients.Receive(ids[0], std::string(10, '\n'));
-  EXPECT_FALSE(t.clients.Readable(ids[0]));
-  t.clients.Receive(ids[1], std::string(70000, 'A'));  // past the longest line
-  t.clients.Receive(ids[1], "\n*OPC?\n");
-  t.RunAll({{ids[1], 'x'}});
-  EXPECT_EQ(t.answers[ids[1]], "1\n");
-  t.clients.Receive(ids[1], "SYST:ERR?\n");
-  t.RunAll({{ids[1], 'x'}});
-  EXPECT_EQ(t.answers[ids[1]].rfind("1\n-223,\"Too much data;a line longer than 65536", 0), 0u);
-  t.clients.EndOfInput(ids[2]);
-  EXPECT_NE(t.clients.Open("c"), 0u);  // a place is free again
-}
-
 // A half line or answers nobody takes, with no progress for the time-out,
 // end the connection; a quiet client with nothing pending stays.
 TEST(ScpiClients, IdleHalfLinesAndUnreadAnswersTimeOut) {
