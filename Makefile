@@ -10,7 +10,7 @@ BUILD_TYPE ?= RelWithDebInfo
 # Debian's Python, which the package serves, whatever python3 the PATH finds first.
 PYTHON := /usr/bin/python3
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libhidapi-dev \
-            libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev xvfb xauth \
+            libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libasio-dev xvfb xauth \
             desktop-file-utils man-db file dpkg-dev lintian appstream python3-pytest python3-numpy python3-pyvisa python3-pyvisa-py \
             python3-build python3-wheel python3-setuptools python3-venv
 # Only `make fuzz` needs clang and its libFuzzer runtime.
@@ -26,7 +26,7 @@ FUZZ_TARGETS := $(filter-out fuzz_support fuzz_hid,$(basename $(notdir $(wildcar
 # The GUI's tests under Wine add Xvfb, xdotool to find its windows, NSIS for
 # the installer and PIL to compare its pictures with the Linux ones.
 WINDOWS_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64 wine64 wine libgtest-dev zip \
-                    nlohmann-json3-dev libcli11-dev nsis xvfb xauth xdotool python3-pil
+                    nlohmann-json3-dev libcli11-dev libasio-dev nsis xvfb xauth xdotool python3-pil
 WINDOWS_DIR ?= build-windows
 WINDOWS_GUI_DIR ?= build-windows-gui
 # Qt for mingw-w64 is built once per machine into a cache outside the checkout.

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // evmctl serve on loopback: what one query costs from the client's send to
-// its answer, the server's poll, parse, tree and socket work included.
+// its answer, the server's event loop, parse, tree and socket work included.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -14,8 +14,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "cli/scpi_instrument.h"
-#include "cli/scpi_server.h"
+#include "common/clock.h"
+#include "scpi/scpi_instrument.h"
+#include "scpi/scpi_server.h"
 #include "zm5520evm/bench.h"
 
 namespace evm::bench {
@@ -25,7 +26,7 @@ namespace {
 class LoopbackServer {
  public:
   LoopbackServer()
-      : board(Bench::Open({.simulate = true})), instrument(*board), server(instrument, log) {
+      : board(Bench::Open({.simulate = true})), instrument(*board), server(instrument, log, clock) {
     server.Listen({"127.0.0.1", 0});
     thread = std::thread([this] { server.Run(stop); });
     fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -54,9 +55,10 @@ class LoopbackServer {
   }
 
   std::ostringstream log;
+  SystemClock clock;
   std::unique_ptr<Bench> board;
-  cli::ScpiInstrument instrument;
-  cli::ScpiServer server;
+  scpi::ScpiInstrument instrument;
+  scpi::ScpiServer server;
   std::atomic<bool> stop{false};
   std::thread thread;
   int fd = -1;

@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// SCPI lines: the parser, the numeric parameters and a tree of commands of
-// every kind. Whatever comes, an answer stays one line, the error queue
-// stays bounded and a number's answer reads back as the number.
+// SCPI lines: the parser, the numeric parameters and the instrument's own
+// command tree over the simulated EVM. Whatever comes, an answer stays one
+// line, the error queues stay bounded, a number's answer reads back as the
+// number, and the instrument still answers *IDN? afterwards.
+#include <algorithm>
 #include <cmath>
+#include <memory>
 
+#include "common/clock.h"
 #include "fuzz_support.h"
+#include "scpi/scpi_instrument.h"
 #include "scpi/scpi_numbers.h"
 #include "scpi/scpi_tree.h"
 
@@ -13,22 +18,24 @@ using namespace evm::scpi;
 
 namespace {
 
-CommandTree MakeTree() {
-  CommandTree tree;
-  tree.Add("*IDN?", 0, 0, [](Call& c) { c.Answer("X,Y,Z,1"); });
-  tree.Add("SYSTem:ERRor[:NEXT]?", 0, 0,
-           [](Call& c) { c.Answer(FormatError(c.session().status.errors.Pop())); });
-  tree.Add("SOURce:VOLTage", 2, 2, [](Call& c) {
-    c.Whole(0, 0, 3);
-    c.Number(1, {0.05, 4.95, 1, "V"});
-  });
-  tree.Add("MEASure:VOLTage[:BUS]?", 0, 1, [](Call& c) {
-    c.Answer(FormatNr3(c.Count() ? c.Number(0, {-1e300, 1e300, 0, ""}) : 12.0));
-  });
-  tree.Add("OUTPut:DUT[:STATe]", 1, 1, [](Call& c) { c.Boolean(0); });
-  tree.Add("ROUTe:MUX", 2, 3, [](Call& c) { c.Choice(1, {"OPEN", "GND", "DAC"}); });
-  tree.Add("MNEMonic:SEND", 1, 1, [](Call& c) { c.Answer(c.Text(0)); });
-  return tree;
+constexpr size_t kMaxLines = 64;
+
+// The instrument over a simulated EVM on virtual time. The board is opened
+// once (opening it costs more than most inputs); the instrument and its
+// clients are fresh for every input, so what a board's state can do to an
+// answer is explored too.
+struct Instrument {
+  static Bench& Board() {
+    static FakeClock clock;
+    static const std::unique_ptr<Bench> bench = Bench::Open({.simulate = true}, clock);
+    return *bench;
+  }
+  ScpiInstrument scpi{Board(), 8};
+  Session sessions[2];
+};
+
+void CheckAnswer(const std::string& answer) {
+  FUZZ_CHECK(answer.find('\n') == std::string::npos);
 }
 
 }  // namespace
@@ -51,16 +58,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(back && std::abs(back->value - n->value) <= 1e-5 * std::abs(n->value) + 1e-300);
   }
 
-  static const CommandTree tree = MakeTree();
-  Session session;
-  for (int round = 0; round < 2; ++round) {
-    const std::string answer = tree.Execute(session, text);
-    FUZZ_CHECK(answer.find('\n') == std::string::npos);
-    FUZZ_CHECK(session.status.errors.Size() <= ErrorQueue::kDefaultCapacity);
+  // Its lines go to two clients in turn, with monitor passes between, as
+  // the server runs them.
+  Instrument i;
+  size_t from = 0;
+  for (size_t n = 0; n < kMaxLines && from <= text.size(); ++n) {
+    const size_t lf = std::min(text.find('\n', from), text.size());
+    Session& session = i.sessions[n % 2];
+    CheckAnswer(i.scpi.Execute(session, text.substr(from, lf - from)));
+    for (int pass = 0; pass < 3 && i.scpi.Monitoring(); ++pass) i.scpi.MonitorPass();
+    for (const Session& s : i.sessions) {
+      FUZZ_CHECK(s.status.errors.Size() <= ErrorQueue::kDefaultCapacity);
+    }
+    from = lf + 1;
   }
-  while (!session.status.errors.Empty()) {
-    const std::string error = FormatError(session.status.errors.Pop());
-    FUZZ_CHECK(error.find('\n') == std::string::npos);
+  for (Session& session : i.sessions) {
+    while (!session.status.errors.Empty()) CheckAnswer(FormatError(session.status.errors.Pop()));
+    const std::string idn = i.scpi.Execute(session, "*IDN?");
+    FUZZ_CHECK(idn.rfind(std::string(kScpiMaker) + "," + kScpiModel + ",", 0) == 0);
   }
   return 0;
 }

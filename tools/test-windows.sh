@@ -116,5 +116,7 @@ else
   failed=1
 fi
 
+tools/test-windows-scpi.sh "$build" || failed=1
+
 [ "$failed" = 0 ] && echo "Windows build: all passed under Wine"
 exit "$failed"

@@ -1,35 +1,38 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/cli_session.h"
 #include "cli/commands.h"
-#include "cli/scpi_instrument.h"
-#include "cli/scpi_server.h"
+#include "scpi/scpi_instrument.h"
+#include "scpi/scpi_server.h"
 
 namespace evm::cli {
 
 int RunServe(CliContext& ctx) {
-#ifdef _WIN32
-  return Fail(ctx, kExitFailed, "serve is not available in this build");
-#else
-  ListenAddress address;
+  scpi::ListenAddress address;
   if (const auto listen = ctx.options.Value("--listen");
-      listen && !ParseListenAddress(*listen, address)) {
+      listen && !scpi::ParseListenAddress(*listen, address)) {
     return Fail(ctx, kExitUsage, "--listen '" + *listen + "' is not HOST:PORT");
   }
   const std::string where = address.host + ":" + std::to_string(address.port);
-  if (!IsLoopbackHost(address.host)) {
-    if (!ctx.options.Flag("--allow-remote")) {
-      return Fail(
-          ctx, kExitUsage,
-          "listening on " + where + " lets other machines write the registers; add --allow-remote");
-    }
-    ctx.err << "evmctl serve: warning: listening on " << where
-            << ": any client that reaches it can write the registers\n";
+  std::string why;
+  switch (scpi::CheckListenHost(address.host, why)) {
+    case scpi::HostReach::Unresolved:
+      return Fail(ctx, kExitFailed, "cannot resolve '" + address.host + "': " + why);
+    case scpi::HostReach::Remote:
+      if (!ctx.options.Flag("--allow-remote")) {
+        return Fail(ctx, kExitUsage,
+                    "listening on " + where +
+                        " lets other machines write the registers; add --allow-remote");
+      }
+      ctx.err << "evmctl serve: warning: listening on " << where
+              << ": any client that reaches it can write the registers\n";
+      break;
+    case scpi::HostReach::Loopback: break;
   }
-  ScpiInstrument instrument(*ctx.bench);
-  ScpiServer server(instrument, ctx.err);
+  scpi::ScpiInstrument instrument(*ctx.bench);
+  scpi::ScpiServer server(instrument, ctx.err, ctx.io.clock);
   try {
     server.Listen(address);
-  } catch (const ServeError& e) {
+  } catch (const scpi::ServeError& e) {
     return Fail(ctx, kExitFailed, e.what());
   }
   // A device that has lost its calibration would measure no current; a
@@ -45,12 +48,11 @@ int RunServe(CliContext& ctx) {
   static const std::atomic<bool> kNever{false};
   try {
     server.Run(ctx.io.stop ? *ctx.io.stop : kNever);
-  } catch (const ServeError& e) {
+  } catch (const scpi::ServeError& e) {
     return Fail(ctx, kExitFailed, e.what());
   }
   ctx.err << "evmctl serve: stopped\n";
   return kExitOk;
-#endif
 }
 
 }  // namespace evm::cli

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/scpi_instrument.h"
+#include "scpi/scpi_instrument.h"
 
 #include <functional>
 
@@ -10,7 +10,7 @@
 #include "scpi/scpi_errors.h"
 #include "scpi/scpi_numbers.h"
 
-namespace evm::cli {
+namespace evm::scpi {
 
 using scpi::Call;
 using scpi::Failure;
@@ -292,4 +292,4 @@ void ScpiInstrument::AddMonitor() {
   });
 }
 
-}  // namespace evm::cli
+}  // namespace evm::scpi

@@ -8,11 +8,13 @@
 #include <stdexcept>
 #include <string>
 
-#include "cli/scpi_instrument.h"
+#include "common/clock.h"
+#include "scpi/scpi_clients.h"
+#include "scpi/scpi_instrument.h"
 
-namespace evm::cli {
+namespace evm::scpi {
 
-// A socket that could not be opened, or a build without sockets.
+// A socket that could not be opened.
 class ServeError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -26,16 +28,22 @@ struct ListenAddress {
 };
 bool ParseListenAddress(const std::string& text, ListenAddress& address);
 
-// True when every address `host` names is on this machine only.
-bool IsLoopbackHost(const std::string& host);
+// Who could reach a server on `host`: this machine only, other machines as
+// well, or nobody, since it names no address (`why` says what the resolver
+// said).
+enum class HostReach { Loopback, Remote, Unresolved };
+HostReach CheckListenHost(const std::string& host, std::string& why);
 
 // The raw-socket server: lines end with LF (CR LF taken), answers with LF.
 // One thread waits on every client at once and runs their lines on the
-// instrument one at a time, in the order they came; a client that is gone
-// when its answer is ready loses only that answer.
+// instrument one at a time, the clients with waiting lines taking turns;
+// a client that leaves loses only its answers. The log (connections,
+// refusals, clients dropped) never holds up serving.
 class ScpiServer {
  public:
-  ScpiServer(ScpiInstrument& instrument, std::ostream& log);
+  // `clock` times the idle clients.
+  ScpiServer(ScpiInstrument& instrument, std::ostream& log, Clock& clock,
+             const ServeLimits& limits = {});
   ~ScpiServer();
   ScpiServer(const ScpiServer&) = delete;
   ScpiServer& operator=(const ScpiServer&) = delete;
@@ -43,7 +51,8 @@ class ScpiServer {
   // Binds and listens; port 0 takes a free one. ServeError when it cannot.
   void Listen(const ListenAddress& address);
   uint16_t Port() const;
-  // Serves until `stop` is raised, then closes every connection.
+  // Serves until `stop` is raised (seen within 50 ms, and by the board's
+  // waits through their clock), then closes every connection.
   void Run(const std::atomic<bool>& stop);
 
  private:
@@ -51,4 +60,4 @@ class ScpiServer {
   std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace evm::cli
+}  // namespace evm::scpi

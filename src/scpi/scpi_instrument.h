@@ -10,7 +10,7 @@
 #include "scpi/scpi_tree.h"
 #include "zm5520evm/bench.h"
 
-namespace evm::cli {
+namespace evm::scpi {
 
 inline constexpr const char* kScpiMaker = "ZM5520-1 EVM developers";
 inline constexpr const char* kScpiModel = "ZM5520/1 EVM";
@@ -57,4 +57,4 @@ class ScpiInstrument {
   std::string serial_;
 };
 
-}  // namespace evm::cli
+}  // namespace evm::scpi

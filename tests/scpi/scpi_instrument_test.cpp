@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include "cli/cli_fixture.h"
-#include "cli/scpi_instrument.h"
-#include "cli/scpi_server.h"
 #include "scpi/scpi_errors.h"
+#include "scpi/scpi_instrument.h"
+#include "scpi/scpi_server.h"
 #include "support/temp_dir.h"
 
 namespace evm::test {
@@ -21,7 +20,7 @@ struct Instrument {
 
   TempDir dir;
   std::unique_ptr<Bench> bench;
-  cli::ScpiInstrument scpi;
+  scpi::ScpiInstrument scpi;
   scpi::Session session;
 };
 
@@ -61,6 +60,10 @@ TEST(ScpiInstrument, QueuesTheBoardsFaultsByTheirStandardNumbers) {
       {"reglink:no-board", "MEAS:CURR?", "-241,\"Hardware missing;"},
       {"reglink:no-reply", "REG:READ? 0", "-241,\"Hardware missing;"},
       {"interface:no-reply", "MEAS:ADC? 1", "-241,\"Hardware missing;"},
+      // A device that does not acknowledge is a hardware error, whichever board it is on.
+      {"reglink:non-zero-status", "REG:READ? 0", "-240,\"Hardware error;"},
+      {"interface:non-zero-status", "MEAS:ADC? 1", "-240,\"Hardware error;"},
+      {"interface:non-zero-status", "SOUR:VOLT 0,1", "-240,\"Hardware error;"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
@@ -69,8 +72,19 @@ TEST(ScpiInstrument, QueuesTheBoardsFaultsByTheirStandardNumbers) {
     const std::string error = i.NextError();
     EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
   }
-  Instrument broken("interface:no-reply");
-  EXPECT_EQ(broken.Run("*TST?"), "2");
+  // The self-test fails for a board that is silent and for a device on it
+  // that does not acknowledge.
+  const std::pair<const char*, const char*> selfTests[] = {
+      {"", "0"},
+      {"interface:no-reply", "2"},
+      {"reglink:non-zero-status", "1"},
+      {"interface:non-zero-status", "2"},
+  };
+  for (const auto& [fault, result] : selfTests) {
+    SCOPED_TRACE(fault);
+    Instrument i(fault);
+    EXPECT_EQ(i.Run("*TST?"), result);
+  }
 }
 
 TEST(ScpiInstrument, MonitorBufferIsBoundedAndOverflowsWithMinus350) {
@@ -111,30 +125,12 @@ TEST(ScpiServe, ReadsTheListenAddress) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    cli::ListenAddress a;
-    ASSERT_EQ(cli::ParseListenAddress(c.text, a), c.ok);
+    scpi::ListenAddress a;
+    ASSERT_EQ(scpi::ParseListenAddress(c.text, a), c.ok);
     if (!c.ok) continue;
     EXPECT_EQ(a.host, c.host);
     EXPECT_EQ(a.port, c.port);
   }
-}
-
-using ServeCommand = Evmctl;
-
-// Nothing listens where other machines reach it unless the user says so.
-TEST_F(ServeCommand, RefusesAnAddressOtherMachinesReachWithoutAllowRemote) {
-  const CliResult r = Sim({"serve", "--listen", "0.0.0.0:0"});
-#ifdef _WIN32
-  // This build has no server at all, and says so.
-  EXPECT_EQ(r.code, cli::kExitFailed);
-  EXPECT_EQ(r.err, "evmctl serve: serve is not available in this build\n");
-  return;
-#endif
-  EXPECT_EQ(r.code, cli::kExitUsage);
-  EXPECT_NE(r.err.find("lets other machines write the registers; add --allow-remote"),
-            std::string::npos)
-      << r.err;
-  EXPECT_EQ(Sim({"serve", "--listen", "127.0.0.1:99999"}).code, cli::kExitUsage);
 }
 
 }  // namespace
