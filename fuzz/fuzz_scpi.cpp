@@ -7,6 +7,7 @@
 #include <cmath>
 #include <memory>
 
+#include "api/bench_access.h"
 #include "common/clock.h"
 #include "fuzz_support.h"
 #include "scpi/scpi_instrument.h"
@@ -27,7 +28,7 @@ constexpr size_t kMaxLines = 64;
 struct Instrument {
   static Bench& Board() {
     static FakeClock clock;
-    static const std::unique_ptr<Bench> bench = Bench::Open({.simulate = true}, clock);
+    static const std::unique_ptr<Bench> bench = BenchAccess::Open({.simulate = true}, clock);
     return *bench;
   }
   ScpiInstrument scpi{Board(), 8};

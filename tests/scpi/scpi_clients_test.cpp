@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 
+#include "api/bench_access.h"
 #include "common/clock.h"
 #include "scpi/scpi_clients.h"
 #include "support/temp_dir.h"
@@ -17,7 +18,7 @@ using Id = scpi::ScpiClients::Id;
 
 struct Clients {
   explicit Clients(scpi::ServeLimits limits = {})
-      : bench(Bench::Open({.simulate = true, .stateFolder = dir.path()}, clock)),
+      : bench(BenchAccess::Open({.simulate = true, .stateFolder = dir.path()}, clock)),
         instrument(*bench),
         clients(instrument, clock, limits, [this](const std::string& l) { log.push_back(l); }) {}
 

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "api/bench_access.h"
 #include "common/clock.h"
 #include "scpi/scpi_server.h"
 #include "support/temp_dir.h"
@@ -25,7 +26,7 @@ using namespace std::chrono_literals;
 
 struct Server {
   explicit Server(std::ostream& log, scpi::ServeLimits limits = {})
-      : bench(Bench::Open({.simulate = true, .stateFolder = dir.path()}, boardClock)),
+      : bench(BenchAccess::Open({.simulate = true, .stateFolder = dir.path()}, boardClock)),
         instrument(*bench),
         server(instrument, log, clock, limits) {
     server.Listen({"127.0.0.1", 0});
