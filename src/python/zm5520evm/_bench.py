@@ -11,6 +11,7 @@ library to stop, waits for the call to return and is raised then, leaving
 the bench usable. A monitor() polls its run in slices of the same length.
 """
 
+import contextlib
 import ctypes
 import logging
 import pathlib
@@ -146,16 +147,24 @@ class Bench:
             return Error("a monitor() is running on this bench: end its loop or close() it first")
         return Error("the bench is busy with a call of another thread")
 
-    def _call(self, function, *args):
-        """function(handle, *args), a call of the library that returns its
-        status; raises its failure."""
+    @contextlib.contextmanager
+    def _held(self):
+        """The handle, for one call at a time; another thread's call, or one
+        while a monitor() runs or after close(), is refused at once."""
         lock = self._lock
         if not lock.acquire(False):
             raise self._refusal()
         try:
             if not self._open or self._monitor is not None:
                 raise self._refusal()
-            handle = self._handle
+            yield self._handle
+        finally:
+            lock.release()
+
+    def _call(self, function, *args):
+        """function(handle, *args), a call of the library that returns its
+        status; raises its failure."""
+        with self._held() as handle:
             if self._real_time:
                 return self._in_thread(handle,
                                        lambda stopper: _check(function(handle, *args), handle))
@@ -163,21 +172,11 @@ class Bench:
             if status < 0:
                 raise _error(status, handle)
             return status
-        finally:
-            lock.release()
 
     def _long(self, work, *args):
         """work(handle, stopper, *args) on a thread of its own (see the module's text)."""
-        lock = self._lock
-        if not lock.acquire(False):
-            raise self._refusal()
-        try:
-            if not self._open or self._monitor is not None:
-                raise self._refusal()
-            handle = self._handle
+        with self._held() as handle:
             return self._in_thread(handle, lambda stopper: work(handle, stopper, *args))
-        finally:
-            lock.release()
 
     def _in_thread(self, handle, work):
         stopper = _Stopper()
