@@ -12,7 +12,10 @@ PYTHON := /usr/bin/python3
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libhidapi-dev \
             libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libasio-dev xvfb xauth \
             desktop-file-utils man-db file dpkg-dev lintian appstream python3-pytest python3-numpy python3-pyvisa python3-pyvisa-py \
-            python3-build python3-wheel python3-setuptools python3-venv
+            python3-build python3-wheel python3-setuptools python3-venv ccache
+# Every build compiles through ccache when the machine has it: the Linux,
+# Windows, clang and sanitizer builds share most of their sources.
+CCACHE := $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 # Only `make fuzz` needs clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev llvm
 # Only `make clang-check` needs these.
@@ -68,7 +71,7 @@ HARDENING = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 HARDEN_CXXFLAGS = $(filter-out -g -O2 -ffile-prefix-map=%,$(shell $(HARDENING) CPPFLAGS) $(shell $(HARDENING) CXXFLAGS))
 HARDEN_LDFLAGS = $(shell $(HARDENING) LDFLAGS)
 $(BUILD_DIR)/build.ninja: CMakeLists.txt
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	cmake -S . -B $(BUILD_DIR) -G Ninja $(CCACHE) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
 	  -DCMAKE_CXX_FLAGS="$(HARDEN_CXXFLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(HARDEN_LDFLAGS)" \
 	  -DCMAKE_SHARED_LINKER_FLAGS="$(HARDEN_LDFLAGS)" -DCMAKE_MODULE_LINKER_FLAGS="$(HARDEN_LDFLAGS)"
 
@@ -100,7 +103,7 @@ test-package: package
 	bash packaging/check_library.sh $(abspath $(BUILD_DIR)) $(CURDIR)/examples/api $(VERSION)
 
 test-asan: deps
-	cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DEVM_SANITIZE=ON
+	cmake -S . -B $(ASAN_DIR) -G Ninja $(CCACHE) -DCMAKE_BUILD_TYPE=Debug -DEVM_SANITIZE=ON
 	cmake --build $(ASAN_DIR)
 	cd $(ASAN_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2
@@ -113,7 +116,7 @@ test-asan: deps
 # failed: add the input to the seeds once the code is fixed.
 fuzz:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(FUZZ_PACKAGES)"
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja $(CCACHE) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DEVM_FUZZ=ON -DEVM_BUILD_GUI=OFF
 	cmake --build $(FUZZ_DIR) --target fuzz_targets
 	@mkdir -p $(FUZZ_DIR)/artifacts
@@ -142,13 +145,13 @@ fuzz:
 # changed since $(TIDY_BASE); `make clang-check TIDY_BASE=` checks every file.
 clang-check:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(CLANG_PACKAGES)"
-	CC=clang CXX=clang++ cmake -S . -B $(CLANG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug
+	CC=clang CXX=clang++ cmake -S . -B $(CLANG_DIR) -G Ninja $(CCACHE) -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(CLANG_DIR)
 	tools/clang-tidy.sh $(CLANG_DIR) $(TIDY_BASE)
 
 # A Release build of its own, so the test build keeps its configuration.
 bench: deps
-	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DEVM_BUILD_BENCH=ON
+	cmake -S . -B $(BENCH_DIR) -G Ninja $(CCACHE) -DCMAKE_BUILD_TYPE=Release -DEVM_BUILD_BENCH=ON
 	cmake --build $(BENCH_DIR) --target evm_bench zm5520evm_python
 	$(BENCH_DIR)/bench/evm_bench $(BENCH_ARGS)
 	PYTHONPATH=$(BENCH_DIR)/python $(PYTHON) bench/python_bench.py $(BENCH_DIR)/bench/evm_bench
@@ -189,7 +192,7 @@ format:
 # Windows: evmctl.exe and the core and command-line tests, cross-built with
 # mingw-w64 and linked statically (no DLLs beside the .exe).
 $(WINDOWS_DIR)/build.ninja: CMakeLists.txt
-	cmake -S . -B $(WINDOWS_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	cmake -S . -B $(WINDOWS_DIR) -G Ninja $(CCACHE) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DEVM_BUILD_GUI=OFF
 
 windows: deps-windows $(WINDOWS_DIR)/build.ninja
@@ -202,7 +205,7 @@ windows-qt: deps-windows
 # The GUI against that Qt, with the DLLs it imports in one folder.
 WINDOWS_DEPLOY := $(WINDOWS_GUI_DIR)/zm5520-evm-$(VERSION)-windows-x86_64
 $(WINDOWS_GUI_DIR)/build.ninja: CMakeLists.txt
-	cmake -S . -B $(WINDOWS_GUI_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	cmake -S . -B $(WINDOWS_GUI_DIR) -G Ninja $(CCACHE) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DEVM_WINDOWS_QT=$(WINDOWS_QT) \
 	  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
 
