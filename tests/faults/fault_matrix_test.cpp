@@ -30,10 +30,10 @@ struct OpInfo {
 };
 constexpr OpInfo kOps[] = {{"read pass", 1000 + 600, 1},
                            {"write", 1000 + 100, 0},
-                           {"send", 2 * 6000, 0},
-                           {"converter read", 2 * 6000, 0},
-                           {"DAC auto-cal", 2 * 6000 + 900, 1},
-                           {"script step", 2 * 6000, 0}};
+                           {"send", 2 * int64_t{6000}, 0},
+                           {"converter read", 2 * int64_t{6000}, 0},
+                           {"DAC auto-cal", 2 * int64_t{6000} + 900, 1},
+                           {"script step", 2 * int64_t{6000}, 0}};
 
 struct Context : test::RegContext {
   Context() {
