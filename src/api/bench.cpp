@@ -3,6 +3,8 @@
 
 #include <mutex>
 
+#include "acquisition/acquisition.h"
+#include "acquisition/fast_log.h"
 #include "api/bench_access.h"
 #include "api/bench_clock.h"
 #include "api/bench_ui.h"
@@ -69,23 +71,24 @@ std::string NotAcknowledged(int deviceAddress, const std::string& what) {
   return "the device at address " + AddressText(deviceAddress) + " did not acknowledge" + what;
 }
 
-Measurement MeasurementOf(const MeasurementRecord& r, Clock& clock, const Scaling& scaling) {
+Measurement MeasurementOf(const Sample& sample, const Scaling& scaling) {
   Measurement m;
   m.currentLsbAmps = scaling.currentLsb;
   m.powerLsbWatts = scaling.powerLsb;
-  DateTime day = r.time;
-  day.hour = day.minute = day.second = 0;
-  m.timeSeconds = SecondsOf(day) + clock.SecondsSinceMidnight();
-  m.time = TimeStampText(m.timeSeconds);
-  m.acknowledged = r.registers.AllAcknowledged();
-  for (int i = 0; i <= r.registers.lastReg; ++i) {
-    m.raw.push_back(r.registers.values[static_cast<size_t>(i)]);
+  m.timeSeconds = sample.time;
+  const bool pass = sample.Has(5);
+  m.time = pass ? TimeStampText(sample.time) : MicrosecondStampText(sample.time);
+  m.acknowledged = sample.acknowledged;
+  m.registersRead = sample.readMask;
+  for (int i = 0; i <= sample.registers.lastReg; ++i) {
+    m.raw.push_back(sample.Has(i) ? sample.registers.values[static_cast<size_t>(i)] : 0);
   }
   if (m.acknowledged) {
-    m.shuntVolts = r.quantities.shuntVolts;
-    m.busVolts = r.quantities.busVolts;
-    m.amperes = r.quantities.amperes;
-    m.watts = r.quantities.watts;
+    const Quantities q = ScaleSample(sample, scaling);
+    m.shuntVolts = q.shuntVolts;
+    m.busVolts = q.busVolts;
+    m.amperes = q.amperes;
+    m.watts = q.watts;
   }
   return m;
 }
@@ -337,6 +340,11 @@ struct Bench::Impl {
     if (LinkSilent()) throw BoardSilentError("the register link did not answer" + what);
     throw NotAcknowledgedError(NotAcknowledged(options.deviceAddress, what + seeAlso));
   }
+
+  // Runs the one pass loop on a thread of its own while this one tells
+  // each sample to `onSample` (sample, scaling); the run's failure is thrown.
+  template <typename OnSample>
+  RunSummary Acquire(Operation& op, const MonitorLength& length, OnSample&& onSample);
 
   ScriptRowResult RowOf(const ScriptGrid& grid, int r) const {
     ScriptRowResult row;
@@ -618,53 +626,110 @@ Measurement Bench::MeasureOnce() {
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectRegisterLink();
-  const Scaling scaling = m.ScalingFor(m.ReadAcknowledged("", " (see --address)"));
+  // One pass, scaled by the calibration on the ranges its own register 00h sets.
+  Acquirer pass(m.evm->regLink(), *m.clock,
+                {.mode = AcquisitionMode::Passes, .deviceAddress = m.options.deviceAddress});
+  const auto sample = pass.Next([&op] { return op.Stopped(); });
   op.ThrowIfStopped();
-  const MeasurementRecord record = evm::MeasureOnce(
-      m.evm->regLink(), *m.clock, m.options.deviceAddress, kNormalLastReg, scaling);
-  if (!record.registers.AllAcknowledged()) {
-    m.ThrowLinkFailure(" every read");
-  }
-  return MeasurementOf(record, *m.clock, scaling);
+  if (!sample || !sample->acknowledged) m.ThrowLinkFailure("", " (see --address)");
+  return MeasurementOf(*sample, m.ScalingFor(sample->registers));
 }
 
 namespace {
 
-RunLength RunLengthOf(const MonitorLength& length, Clock& clock) {
-  RunLength run{.passes = length.passes, .seconds = length.seconds};
-  run.Start(clock);
-  return run;
+// What a run of measurements hands over between the reading thread and the
+// caller: enough for a second of the fastest mode.
+constexpr size_t kRunBuffer = 4096;
+constexpr size_t kTakeAtOnce = 256;
+
+double RateOf(long count, double first, double last) {
+  return count > 1 && last > first ? static_cast<double>(count - 1) / (last - first) : 0;
 }
 
 }  // namespace
+
+template <typename OnSample>
+RunSummary Bench::Impl::Acquire(Operation& op, const MonitorLength& length, OnSample&& onSample) {
+  const AcquisitionSettings settings{.mode = length.mode,
+                                     .deviceAddress = options.deviceAddress,
+                                     .samples = length.passes,
+                                     .seconds = length.seconds};
+  RunSummary summary;
+  std::optional<Scaling> runScaling;
+  double first = 0, last = 0;
+  auto tell = [&](const Sample& sample) {
+    // Scaled by the calibration the last session kept, on the ranges of
+    // the device's own register 00h.
+    if (!runScaling && sample.acknowledged) runScaling = ScalingFor(sample.registers);
+    if (summary.passes == 0) first = sample.time;
+    last = sample.time;
+    ++summary.passes;
+    if (!sample.acknowledged) ++summary.unacknowledged;
+    onSample(sample, runScaling.value_or(Scaling{}));
+  };
+  const std::function<bool()> stopped = [&op] { return op.Stopped(); };
+  AcquisitionEnd end = AcquisitionEnd::Done;
+  uint16_t config = 0;
+  if (clock->Virtual()) {
+    // Virtual time costs nothing to wait for: the samples are read on this
+    // thread, one by one as they are told, and a stop from the caller's
+    // function ends the run right at its sample.
+    Acquirer acquirer(evm->regLink(), *clock, settings);
+    while (const auto sample = acquirer.Next(stopped)) tell(*sample);
+    end = acquirer.End();
+    config = acquirer.Config();
+  } else {
+    // The reading keeps the board's pace on a thread of its own; a caller
+    // that does not keep up loses samples, counted, and holds up nothing.
+    AcquisitionRun run(evm->regLink(), *clock, settings, kRunBuffer, SampleBuffer::WhenFull::Drop);
+    run.Start(stopped);
+    std::vector<Sample> batch;
+    try {
+      // What was read before a stop is told; the reading ends within a sample.
+      while (run.Buffer().Take(batch, kTakeAtOnce, std::chrono::milliseconds(50))) {
+        for (const Sample& sample : batch) tell(sample);
+        batch.clear();
+      }
+    } catch (...) {
+      run.Stop();
+      throw;
+    }
+    run.Join();
+    if (run.Failure()) std::rethrow_exception(run.Failure());
+    summary.lost = run.Counts().dropped;
+    end = run.End();
+    config = run.Config();
+  }
+  summary.rate = RateOf(summary.passes, first, last);
+  summary.stopped = op.Stopped();
+  switch (end) {
+    case AcquisitionEnd::LinkSilent:
+      if (summary.stopped) break;
+      if (summary.passes == 0) ThrowLinkFailure("");
+      // A failed transfer lets go of the board: one that is gone is not found again.
+      ConnectRegisterLink();
+      throw BoardSilentError("the register link did not answer");
+    case AcquisitionEnd::NotAcknowledged: ThrowLinkFailure("", " (see --address)");
+    case AcquisitionEnd::PoweredDown:
+      throw ParseError("register 00h = " + Hex(config, 4) +
+                       " powers the device down: it converts nothing to measure fast");
+    case AcquisitionEnd::Running:
+    case AcquisitionEnd::Done:
+    case AcquisitionEnd::Stopped: break;
+  }
+  return summary;
+}
 
 RunSummary Bench::Monitor(const MonitorLength& length, const MeasurementCallback& onPass,
                           std::stop_token stop) {
   Impl& m = *impl_;
   Impl::Operation op(m, std::move(stop));
   m.ConnectRegisterLink();
-  // Scaled by the calibration the last session kept, as ReadRegisters is.
-  const RegisterRead first = m.Read(kNormalLastReg);
-  // A device that does not acknowledge is told pass by pass; a link that
-  // does not answer ends the run at its first time-out, not one per pass.
-  if (!first.AllAcknowledged() && m.LinkSilent()) m.ThrowLinkFailure("");
-  const Scaling scaling = m.ScalingFor(first);
-  RunSummary summary;
-  const RunLength run = RunLengthOf(length, *m.clock);
   // The stop is looked for between passes, so the pass in progress is told
   // whole and the run ends as if its count were done.
-  while (!op.Stopped()) {
-    const MeasurementRecord record = evm::MeasureOnce(
-        m.evm->regLink(), *m.clock, m.options.deviceAddress, kNormalLastReg, scaling);
-    m.ThrowIfLinkLost(record.registers, op);
-    const Measurement pass = MeasurementOf(record, *m.clock, scaling);
-    ++summary.passes;
-    if (!pass.acknowledged) ++summary.unacknowledged;
-    if (onPass) onPass(pass);
-    if (run.Over(summary.passes, *m.clock)) break;
-  }
-  summary.stopped = op.Stopped();
-  return summary;
+  return m.Acquire(op, length, [&](const Sample& sample, const Scaling& scaling) {
+    if (onPass) onPass(MeasurementOf(sample, scaling));
+  });
 }
 
 std::vector<Measurement> Bench::MonitorBatch(const MonitorLength& length, std::stop_token stop) {
@@ -687,37 +752,46 @@ LogSummary Bench::Log(const std::filesystem::path& file, const MonitorLength& le
   if (const std::error_code target = CheckWritableTarget(file)) ThrowLogRefused(file, target);
   Impl::Operation op(m, std::move(stop));
   m.ConnectRegisterLink();
-  // No log of values the device never gave.
-  const Scaling scaling = m.ScalingFor(m.ReadAcknowledged("", " (see --address)"));
-  MeasurementLog log;
+  const bool fast = length.mode != AcquisitionMode::Passes;
+  MeasurementLog passLog;
+  FastLog fastLog;
+  bool open = false;
   std::error_code logError;
-  if (!log.Open(file, logError)) ThrowLogRefused(file, logError);
-
+  auto writeFailed = [&]() -> FileError {
+    // Reading on without a log would only hide that the log is gone.
+    return FileError(
+        "logging to '" + name + "' stopped after a failed write: " + logError.message(), name,
+        logError);
+  };
   LogSummary summary;
   summary.file = name;
-  const RunLength run = RunLengthOf(length, *m.clock);
-  while (!op.Stopped()) {
-    const MeasurementRecord record = evm::MeasureOnce(
-        m.evm->regLink(), *m.clock, m.options.deviceAddress, kNormalLastReg, scaling);
-    m.ThrowIfLinkLost(record.registers, op);
-    ++summary.passes;
-    // A pass the device did not fully give has nothing worth logging.
-    if (!record.registers.AllAcknowledged()) {
+  const RunSummary run = m.Acquire(op, length, [&](const Sample& sample, const Scaling& scaling) {
+    if (!open) {
+      // No log of values the device never gave: the file is made only once
+      // the device has given a first measurement.
+      if (!sample.acknowledged) m.ThrowLinkFailure("", " (see --address)");
+      const bool opened =
+          fast ? fastLog.Open(file, sample.time, logError) : passLog.Open(file, logError);
+      if (!opened) ThrowLogRefused(file, logError);
+      open = true;
+    }
+    if (!sample.acknowledged) {
       ++summary.unacknowledged;
       if (m.LinkSilent()) ++summary.unanswered;
-    } else if (!log.Append(record, logError)) {
-      // Reading on without a log would only hide that the log is gone.
-      throw FileError(
-          "logging to '" + name + "' stopped after a failed write: " + logError.message(), name,
-          logError);
+    } else if (fast ? !fastLog.Append(sample, ScaleSample(sample, scaling), logError)
+                    : !passLog.Append(RecordOfSample(sample, scaling), logError)) {
+      throw writeFailed();
     } else {
       ++summary.logged;
     }
-    if (onPass) onPass(MeasurementOf(record, *m.clock, scaling));
-    if (run.Over(summary.passes, *m.clock)) break;
-  }
-  log.Close();
-  summary.stopped = op.Stopped();
+    if (onPass) onPass(MeasurementOf(sample, scaling));
+  });
+  if (fast && open && !fastLog.Flush(logError)) throw writeFailed();
+  if (!open) m.ThrowLinkFailure("", " (see --address)");
+  summary.passes = run.passes;
+  summary.stopped = run.stopped;
+  summary.lost = run.lost;
+  summary.rate = run.rate;
   return summary;
 }
 

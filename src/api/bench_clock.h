@@ -27,6 +27,7 @@ class BenchClock final : public Clock {
   double SecondsSinceMidnight() override { return base_.SecondsSinceMidnight(); }
   DateTime Now() override { return base_.Now(); }
   bool StopRequested() override { return stop_.stop_requested() || base_.StopRequested(); }
+  bool Virtual() override { return base_.Virtual(); }
 
  private:
   Clock& base_;

@@ -89,6 +89,7 @@ class AlarmClock final : public Clock {
   }
   double SecondsSinceMidnight() override { return inner_.SecondsSinceMidnight(); }
   DateTime Now() override { return inner_.Now(); }
+  bool Virtual() override { return true; }
 
  private:
   FakeClock& inner_;

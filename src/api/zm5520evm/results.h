@@ -92,30 +92,54 @@ struct CalibrationResult {
 };
 
 // One pass of the continuous reading.
+// What a monitor or log reads for each measurement.
+enum class AcquisitionMode {
+  // The main window's continuous read: registers 00h-05h, each after a
+  // settle time of 100 ms; about 1.6 passes a second.
+  Passes,
+  // Shunt, bus, power and current of each conversion the device completes,
+  // with no settle time: as fast as the link and the conversion time of
+  // register 00h allow, and no conversion twice.
+  Fast,
+  // Current and bus voltage only, power computed from them, shunt voltage
+  // not read (NaN): twice the rate where the link sets it.
+  FastTwo,
+};
+
 struct Measurement {
-  std::string time{};         // "2026-01-15 09:00:00.000"
+  std::string time{};         // "2026-01-15 09:00:00.000" (".000000" in the fast modes)
   double timeSeconds = 0;     // the same instant in seconds, for plotting
   bool acknowledged = false;  // every register answered; the numbers below are 0 otherwise
-  double shuntVolts = 0;
+  double shuntVolts = 0;      // NaN when not read (AcquisitionMode::FastTwo)
   double busVolts = 0;
   double amperes = 0;
   double watts = 0;
-  std::vector<uint16_t> raw{};  // registers 00h-05h
+  // Registers 00h-05h of a pass; in the fast modes 00h-04h, with 00h as the
+  // run started and a register not read (see registersRead) as 0.
+  std::vector<uint16_t> raw{};
+  uint8_t registersRead = 0;  // bit n: register n was read for this measurement
   // The scaling the values were scaled with, and so their resolution; 0: none.
   double currentLsbAmps = 0;
   double powerLsbWatts = 0;
 };
 
-// How long a monitor or log runs: N passes, S seconds, or (both 0) until stopped.
+// How long a monitor or log runs: N passes, S seconds, or (both 0) until
+// stopped; and what it reads.
 struct MonitorLength {
   long passes = 0;
   double seconds = 0;
+  AcquisitionMode mode = AcquisitionMode::Passes;
 };
 
 struct RunSummary {
   long passes = 0;
   long unacknowledged = 0;  // passes not every register answered
   bool stopped = false;     // ended by a stop request
+  // Read but never told: the caller did not keep up and the bounded buffer
+  // between the reading and the caller had no room.
+  long lost = 0;
+  // Measurements per second between the first and the last; 0 with fewer than two.
+  double rate = 0;
 };
 
 struct LogSummary {
@@ -125,6 +149,8 @@ struct LogSummary {
   long unacknowledged = 0;
   bool stopped = false;
   long unanswered = 0;  // of the unacknowledged, those the register link did not answer
+  long lost = 0;        // read but not logged: the writing did not keep up
+  double rate = 0;      // measurements per second, as in RunSummary
 };
 
 enum class DeviceKind { Other, RegLink, Interface };

@@ -26,6 +26,9 @@ class Clock {
   // True once the user asked the program to end: every wait then ends
   // early, keeping what was done before it.
   virtual bool StopRequested() { return false; }
+  // True for virtual time, where a wait costs nothing real: a reader may
+  // then wait for its consumer instead of dropping what it read.
+  virtual bool Virtual() { return false; }
 };
 
 // A clock whose waits end, within one slice, once `stop` is raised (by
@@ -39,6 +42,7 @@ class StoppableClock final : public Clock {
   double SecondsSinceMidnight() override { return inner_.SecondsSinceMidnight(); }
   DateTime Now() override { return inner_.Now(); }
   bool StopRequested() override { return (stop_ && stop_->load()) || inner_.StopRequested(); }
+  bool Virtual() override { return inner_.Virtual(); }
 
  private:
   Clock& inner_;
@@ -59,6 +63,7 @@ class FakeClock final : public Clock {
   void SleepMs(int64_t ms) override;
   double SecondsSinceMidnight() override;
   DateTime Now() override;
+  bool Virtual() override { return true; }
 
   void Set(DateTime now);
   void AdvanceMs(int64_t ms);
