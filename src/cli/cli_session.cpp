@@ -39,6 +39,15 @@ MonitorLength RunLengthOf(const std::optional<std::string>& passesText,
   return length;
 }
 
+MonitorLength RunOf(const CliOptions& options) {
+  MonitorLength length = RunLengthOf(options.Value("--passes"), options.Value("--seconds"));
+  if (options.Flag("--fast")) {
+    length.mode = options.Value("--registers").value_or("4") == "2" ? AcquisitionMode::FastTwo
+                                                                    : AcquisitionMode::Fast;
+  }
+  return length;
+}
+
 void PrintJson(CliContext& ctx, const Json& json) {
   ctx.document = json;
 }

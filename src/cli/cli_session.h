@@ -14,6 +14,8 @@ int Fail(CliContext& ctx, int code, const std::string& text);
 int Fail(CliContext& ctx, const Error& error);
 
 // --passes N or --seconds S, as the parser checked them.
+// The length and mode of a monitor or log from its options.
+MonitorLength RunOf(const CliOptions& options);
 MonitorLength RunLengthOf(const std::optional<std::string>& passesText,
                           const std::optional<std::string>& secondsText);
 

@@ -14,31 +14,40 @@ int RunLog(CliContext& ctx) {
   if (!passesText && !secondsText) return Fail(ctx, kExitUsage, "give --passes N or --seconds S");
   const std::string& file = ctx.options.args[0];
   // Only for the progress line: the run's length is the Bench's to keep.
+  const MonitorLength length = RunOf(ctx.options);
   RunLength elapsed;
   elapsed.Start(ctx.clock);
   LogSummary log;
   long shown = 0;
+  double lastShown = 0;
   try {
-    log = ctx.bench->Log(
-        PathFromUtf8(file), RunLengthOf(passesText, secondsText), [&](const Measurement& m) {
-          if (!ctx.io.progress) return;
-          char line[120];
-          const long done = ++shown;
-          std::snprintf(line, sizeof line, "%ld %s, %.0f s, last %.6g A", done,
-                        done == 1 ? "pass" : "passes", elapsed.Elapsed(ctx.clock), m.amperes);
-          Progress(ctx, line);
-        });
+    log = ctx.bench->Log(PathFromUtf8(file), length, [&](const Measurement& m) {
+      const long done = ++shown;
+      // A terminal line ten times a second is enough to follow a fast run.
+      if (!ctx.io.progress || m.timeSeconds - lastShown < 0.1) return;
+      lastShown = m.timeSeconds;
+      char line[120];
+      std::snprintf(line, sizeof line, "%ld %s, %.0f s, last %.6g A", done,
+                    done == 1 ? "pass" : "passes", elapsed.Elapsed(ctx.clock), m.amperes);
+      Progress(ctx, line);
+    });
   } catch (const Error&) {
     if (shown > 0) EndProgress(ctx);
     throw;
   }
   EndProgress(ctx);
+  ReportRate(ctx, length, log.passes, log.rate, log.lost);
 
   if (ctx.options.json) {
-    PrintJson(ctx, Json{{"file", file},
-                        {"passes", log.passes},
-                        {"logged", log.logged},
-                        {"interrupted", log.stopped}});
+    Json json{{"file", file},
+              {"passes", log.passes},
+              {"logged", log.logged},
+              {"interrupted", log.stopped}};
+    if (length.mode != AcquisitionMode::Passes) {
+      json["lost"] = log.lost;
+      json["rate"] = log.rate;
+    }
+    PrintJson(ctx, json);
   } else {
     ctx.out << file << ": " << log.logged << (log.logged == 1 ? " pass" : " passes") << " logged\n";
   }

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <cmath>
 #include <cstdio>
 
 #include "cli/cli_session.h"
@@ -10,20 +11,28 @@ namespace evm::cli {
 namespace {
 
 void PrintPass(CliContext& ctx, const Measurement& m) {
+  // A quantity the run did not read is null, not a number it never measured.
+  const auto shunt =
+      std::isnan(m.shuntVolts) ? Json(nullptr) : Json(JsonRound(m.shuntVolts, kShuntVoltsLsb));
   if (ctx.options.json) {
     PrintJsonLine(ctx, Json{{"time", m.time},
                             {"acknowledged", m.acknowledged},
                             {"bus_volts", JsonRound(m.busVolts, kBusVoltsLsb)},
-                            {"shunt_volts", JsonRound(m.shuntVolts, kShuntVoltsLsb)},
+                            {"shunt_volts", shunt},
                             {"amperes", JsonRound(m.amperes, m.currentLsbAmps)},
                             {"watts", JsonRound(m.watts, m.powerLsbWatts)}});
   } else if (!m.acknowledged) {
     ctx.out << m.time << "  " << NotAcknowledged(ctx.options.deviceAddress, " every read") << "\n";
   } else {
     char line[200];
-    std::snprintf(line, sizeof line,
-                  "%s  bus %.3f V  shunt %.3f mV  current %.6g A  power %.6g W\n", m.time.c_str(),
-                  m.busVolts, m.shuntVolts * 1000, m.amperes, m.watts);
+    if (std::isnan(m.shuntVolts)) {
+      std::snprintf(line, sizeof line, "%s  bus %.3f V  current %.6g A  power %.6g W\n",
+                    m.time.c_str(), m.busVolts, m.amperes, m.watts);
+    } else {
+      std::snprintf(line, sizeof line,
+                    "%s  bus %.3f V  shunt %.3f mV  current %.6g A  power %.6g W\n", m.time.c_str(),
+                    m.busVolts, m.shuntVolts * 1000, m.amperes, m.watts);
+    }
     ctx.out << line;
   }
   ctx.out.flush();
@@ -31,9 +40,19 @@ void PrintPass(CliContext& ctx, const Measurement& m) {
 
 }  // namespace
 
+void ReportRate(CliContext& ctx, const MonitorLength& length, long samples, double rate,
+                long lost) {
+  if (length.mode == AcquisitionMode::Passes) return;
+  char line[160];
+  std::snprintf(line, sizeof line, "%ld %s, %.1f a second, %ld lost\n", samples,
+                samples == 1 ? "sample" : "samples", rate, lost);
+  ctx.err << line;
+}
+
+namespace {}  // namespace
+
 int RunMonitor(CliContext& ctx) {
-  const MonitorLength length =
-      RunLengthOf(ctx.options.Value("--passes"), ctx.options.Value("--seconds"));
+  const MonitorLength length = RunOf(ctx.options);
   // Nobody gets what is printed: reading on would run for ever.
   std::stop_source outputGone;
   const RunSummary run = ctx.bench->Monitor(
@@ -43,6 +62,7 @@ int RunMonitor(CliContext& ctx) {
         if (!ctx.out) outputGone.request_stop();
       },
       outputGone.get_token());
+  ReportRate(ctx, length, run.passes, run.rate, run.lost);
 
   // Ended by the user, not by its count: as log and script say.
   if (ctx.Stopped()) return Fail(ctx, kExitInterrupted, "interrupted");

@@ -10,6 +10,16 @@ namespace evm::cli {
 
 namespace {
 constexpr size_t kAny = std::numeric_limits<size_t>::max();
+
+const CommandOption kFastOption{
+    "--fast", "", ValueKind::Flag, {"read each conversion of the device, with no settle time"}, {}};
+const CommandOption kRegistersOption{
+    "--registers",
+    "N",
+    ValueKind::Choice,
+    {"with --fast: 4 reads shunt, bus, power and current; 2 reads current and",
+     "bus voltage only (power computed from them, shunt not read)"},
+    {"4", "2"}};
 }  // namespace
 
 const std::vector<Command>& Commands() {
@@ -98,28 +108,43 @@ const std::vector<Command>& Commands() {
        ValueKind::Text,
        RunCalibrate},
       {"log",
-       "log FILE (--passes N | --seconds S)",
+       "log FILE (--passes N | --seconds S) [--fast [--registers 4|2]]",
        "log the registers continuously",
        "Reads the registers continuously into the log FILE, in the format of the\n"
        "main window's log, for N passes or S seconds. A pass in which the device\n"
        "did not acknowledge every read is not logged (exit status 1). Ctrl-C ends\n"
-       "the log early with the passes done so far (exit status 130).\n",
+       "the log early with the passes done so far (exit status 130).\n"
+       "With --fast every conversion of the device is read with no settle time\n"
+       "into a CSV file of its own layout: a line '# started' with the time of\n"
+       "the first sample, the header time_s,bus_volts,shunt_volts,amps,watts,\n"
+       "shunt_raw,bus_raw,power_raw,current_raw, then one line per sample, its\n"
+       "time in seconds since the first (to the microsecond). --passes then\n"
+       "counts samples.\n",
        {{"--passes", "N", ValueKind::WholeAbove0, {"log N passes"}, {}},
-        {"--seconds", "S", ValueKind::SecondsAbove0, {"log for S seconds"}, {}}},
+        {"--seconds", "S", ValueKind::SecondsAbove0, {"log for S seconds"}, {}},
+        kFastOption,
+        kRegistersOption},
        1,
        1,
        ValueKind::File,
        RunLog},
       {"monitor",
-       "monitor [--passes N | --seconds S]",
+       "monitor [--passes N | --seconds S] [--fast [--registers 4|2]]",
        "print each pass of a continuous reading",
        "Reads the registers continuously and prints each pass as it is read:\n"
        "time, bus voltage, shunt voltage, current and power; with --json one\n"
        "JSON object per line. Runs until N passes or S seconds are done, or\n"
        "Ctrl-C. Exit status 1 when the device did not acknowledge every read\n"
-       "of a pass.\n",
+       "of a pass.\n"
+       "With --fast each conversion of the device is read once, with no settle\n"
+       "time: about 125 samples a second at the fastest conversion time of\n"
+       "register 00h (250 with --registers 2), one per conversion when the\n"
+       "device is slower. At the end standard error tells the samples, the\n"
+       "rate and the samples lost. --passes then counts samples.\n",
        {{"--passes", "N", ValueKind::WholeAbove0, {"end after N passes"}, {}},
-        {"--seconds", "S", ValueKind::SecondsAbove0, {"end after S seconds"}, {}}},
+        {"--seconds", "S", ValueKind::SecondsAbove0, {"end after S seconds"}, {}},
+        kFastOption,
+        kRegistersOption},
        0,
        0,
        ValueKind::Text,

@@ -68,6 +68,8 @@ int RunEncode(CliContext& ctx);
 int RunCalibrate(CliContext& ctx);
 int RunLog(CliContext& ctx);
 int RunMonitor(CliContext& ctx);
+// The rate and the samples lost of a fast run, on standard error.
+void ReportRate(CliContext& ctx, const MonitorLength& length, long samples, double rate, long lost);
 int RunSaveRegs(CliContext& ctx);
 int RunLoadRegs(CliContext& ctx);
 int RunScriptFile(CliContext& ctx);
