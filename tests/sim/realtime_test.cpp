@@ -5,6 +5,7 @@
 
 #include <array>
 #include <chrono>
+#include <optional>
 #include <set>
 
 #include "devices/sim/sim_load.h"
@@ -154,6 +155,28 @@ TEST(Zm5520Timing, TriggeredModesConvertOneSetAndPowerDownNone) {
     d.Configure(Config(0, 0, k.mode));
     d.nowUs += 1000;
     EXPECT_EQ(d.Ready(), k.converts) << "each write of register 00h starts a set";
+  }
+}
+
+TEST(Zm5520Timing, ThePowerUpStartsTheConversions) {
+  const struct {
+    std::optional<int64_t> poweredUpAtUs;  // as the platform saw it
+    int64_t readyAtUs;
+  } cases[] = {{1000, 1000 + 1064}, {1500, 1500 + 1064}, {std::nullopt, 1800 + 1064}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.poweredUpAtUs.value_or(-1));
+    Device d;
+    DutSupply supply;
+    d.m.supply = &supply;
+    supply.Switch(false);
+    supply.Switch(true);
+    supply.poweredUpAtUs = k.poweredUpAtUs;
+    d.nowUs = 1800;  // the first access after the power-up
+    d.Read(0);
+    d.nowUs = k.readyAtUs - 1;
+    EXPECT_FALSE(d.Ready());
+    d.nowUs = k.readyAtUs;
+    EXPECT_TRUE(d.Ready());
   }
 }
 

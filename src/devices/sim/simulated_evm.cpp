@@ -297,6 +297,9 @@ bool SimulatedEvm::WriteReport(HidHandle handle, const std::vector<uint8_t>& rep
     clock_.SleepUs(handledAtUs - NowUs());
   }
   auto reply = board->HandleOutputReport(report);
+  if (supply_.on && supply_.powerUps > 0 && !supply_.poweredUpAtUs) {
+    supply_.poweredUpAtUs = handledAtUs;
+  }
   if (reply && !board->noReply) {
     pendingInput_[board].push_back(
         {std::move(*reply), handledAtUs + frameUs_ + int64_t{board->replyDelayMs} * 1000});

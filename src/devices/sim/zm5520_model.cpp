@@ -135,6 +135,7 @@ bool Zm5520Model::Powered() {
   if (supply->powerUps != powerUpsSeen_) {
     powerUpsSeen_ = supply->powerUps;
     Reset();
+    if (supply->poweredUpAtUs) sequenceStartUs_ = *supply->poweredUpAtUs;
   }
   return true;
 }
