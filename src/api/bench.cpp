@@ -138,7 +138,16 @@ struct Bench::Impl {
     PlatformOptions platform{.simulate = o.simulate,
                              .vendorId = o.vendorId,
                              .simulatedReferenceVolts = o.simulation.referenceVolts,
-                             .simulatedBoards = o.simulation.boards};
+                             .simulatedBoards = o.simulation.boards,
+                             .simLoad = o.simulation.load,
+                             .simFrameMs = o.simulation.frameMs};
+    if (o.simulate) {
+      std::string why;
+      if (!sim::LoadProfile::Parse(o.simulation.load, &why)) throw ParseError(why);
+      if (!(o.simulation.frameMs >= 0 && o.simulation.frameMs <= kMaxSimFrameMs)) {
+        throw ParseError("the simulated USB frame must be 0 to 1000 ms");
+      }
+    }
     if (o.simulate && !o.simulation.fault.empty()) {
       platform.simFault = sim::ParseSimFault(o.simulation.fault);
       if (!platform.simFault) {

@@ -24,6 +24,13 @@ class BenchClock final : public Clock {
       ms -= slice;
     }
   }
+  void SleepUs(int64_t us) override {
+    while (us > 0 && !StopRequested()) {
+      const int64_t slice = std::min(us, kSliceMs * 1000);
+      base_.SleepUs(slice);
+      us -= slice;
+    }
+  }
   double SecondsSinceMidnight() override { return base_.SecondsSinceMidnight(); }
   DateTime Now() override { return base_.Now(); }
   bool StopRequested() override { return stop_.stop_requested() || base_.StopRequested(); }

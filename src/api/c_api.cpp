@@ -21,8 +21,23 @@ using evm::capi::Fit;
 
 namespace {
 
-// Where zm_options ends in this version; a caller's struct may be larger.
+// Where zm_options ended in its first version: the least a caller's struct holds.
 constexpr size_t kOptionsSize = offsetof(zm_options, notice_user) + sizeof(void*);
+// Where it ends in this one; a caller's struct may end before or after.
+constexpr size_t kOptionsSizeNow = offsetof(zm_options, sim_frame_ms) + sizeof(double);
+
+zm_options DefaultOptions() {
+  zm_options o{};
+  o.struct_size = sizeof(zm_options);
+  o.fake_clock = 1;
+  o.sim_boards = 1;
+  o.reference_volts = 5.0;
+  o.vendor_id = evm::kDefaultVendorId;
+  o.device_address = evm::kDefaultDeviceAddress;
+  o.usb_address = -1;
+  o.sim_frame_ms = 1.0;
+  return o;
+}
 
 [[noreturn]] void Refuse(zm_status status, const std::string& text) {
   throw Failure{status, text};
@@ -243,17 +258,7 @@ ZM_API int32_t zm_check_version(int32_t major, int32_t minor) {
 }
 
 ZM_API zm_status zm_options_init(zm_options* options) {
-  return Static([&] {
-    zm_options& o = Out(options, "options");
-    o = zm_options{};
-    o.struct_size = sizeof(zm_options);
-    o.fake_clock = 1;
-    o.sim_boards = 1;
-    o.reference_volts = 5.0;
-    o.vendor_id = evm::kDefaultVendorId;
-    o.device_address = evm::kDefaultDeviceAddress;
-    o.usb_address = -1;
-  });
+  return Static([&] { Out(options, "options") = DefaultOptions(); });
 }
 
 ZM_API zm_status zm_open(const zm_options* options, zm_bench** bench) {
@@ -282,15 +287,21 @@ ZM_API zm_status zm_open(const zm_options* options, zm_bench** bench) {
              "device_address " + std::to_string(o.device_address) + " is negative");
     }
     auto core = std::make_shared<BenchCore>();
-    core->options = zm_options{};
-    std::memcpy(&core->options, &o, kOptionsSize);
+    core->options = DefaultOptions();
+    std::memcpy(&core->options, &o, std::min<size_t>(o.struct_size, kOptionsSizeNow));
     core->options.struct_size = sizeof(zm_options);
+    const std::string load = Field(core->options.sim_load);
+    if (!load.empty() && !o.simulate) {
+      Refuse(ZM_ERR_PARSE, "a simulated load works on the simulated EVM only; set simulate");
+    }
     evm::BenchOptions b;
     b.simulate = o.simulate != 0;
     b.simulation.fakeClock = o.fake_clock != 0;
     b.simulation.fault = fault;
     b.simulation.boards = o.sim_boards;
     b.simulation.referenceVolts = o.reference_volts;
+    b.simulation.load = load;
+    b.simulation.frameMs = core->options.sim_frame_ms;
     b.regLink = Field(o.reg_link);
     b.interfaceBoard = Field(o.interface_board);
     b.vendorId = static_cast<uint16_t>(o.vendor_id);
@@ -340,7 +351,7 @@ ZM_API zm_status zm_get_options(zm_bench* bench, zm_options* options) {
                                           ": set it to sizeof(zm_options)");
     }
     const uint32_t size = o.struct_size;
-    std::memcpy(&o, &bench->core->options, kOptionsSize);
+    std::memcpy(&o, &bench->core->options, std::min<size_t>(size, kOptionsSizeNow));
     o.struct_size = size;
   });
 }

@@ -59,9 +59,11 @@ int main(int argc, char* argv[]) {
     ui.MessageBox(state.problem, evm::kMessageTitle);
     return 1;
   }
-  evm::EvmSession session(
-      {.simulate = options.simulate, .vendorId = vendorId, .simulatedBoards = options.simBoards},
-      clock, ui, locale, stateFolder);
+  evm::EvmSession session({.simulate = options.simulate,
+                           .vendorId = vendorId,
+                           .simulatedBoards = options.simBoards,
+                           .simLoad = options.simLoad},
+                          clock, ui, locale, stateFolder);
   evm::Evm& context = session.Context();
   evm::gui::formMain_QMA740 window(context);
   ui.SetParentWindow(&window);

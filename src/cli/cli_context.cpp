@@ -16,6 +16,8 @@ BenchOptions BenchOptionsOf(const CliOptions& o, const std::filesystem::path& st
     b.simulation.fault = sim::SimFaultText(*o.simFault);
   }
   b.simulation.boards = o.simBoards;
+  b.simulation.load = o.simLoad;
+  b.simulation.frameMs = o.simFrameMs;
   // A board named on the command line must be present, with no fall-back
   // to another; without one the stored choice holds.
   b.regLink = o.regLink.value_or("");

@@ -47,7 +47,9 @@ struct CliOptions {
   std::optional<std::string> regLink;
   std::optional<std::string> interfaceBoard;
   int simBoards = 1;
-  bool simFast = false;  // the simulated EVM on virtual time
+  std::string simLoad;      // the load profile of the simulated devices
+  double simFrameMs = 1.0;  // the simulated USB frame
+  bool simFast = false;     // the simulated EVM on virtual time
   std::string command;
   std::vector<std::string> args;  // the command's positional arguments
   // The command's own options by name ("--rshunt"), flags with an empty value.

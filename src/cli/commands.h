@@ -26,6 +26,8 @@ enum class ValueKind {
   Boards,         // 1 to 99
   Choice,         // one of `choices`
   SimFault,       // one of `choices`, maybe with ":MS" and "@N" (see ParseSimFault)
+  SimLoad,        // a load profile (see sim::LoadProfile)
+  FrameMs,        // a USB frame of 0 to 1000 ms
 };
 
 // An option of a command or of every command.

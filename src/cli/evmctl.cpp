@@ -13,6 +13,8 @@
 #include "common/hex_text.h"
 #include "common/number_text.h"
 #include "common/utf8_path.h"
+#include "devices/platform.h"
+#include "devices/sim/sim_load.h"
 #include "hid/board_ids.h"
 
 namespace evm::cli {
@@ -87,6 +89,15 @@ std::string CheckValue(const CommandOption& o, std::string& text) {
     case ValueKind::SimFault:
       if (sim::ParseSimFault(text)) return "";
       return quoted + " is not one of " + OneOf(o.choices) + ", with :MS after slow-reply and @N";
+    case ValueKind::SimLoad: {
+      std::string why;
+      return sim::LoadProfile::Parse(text, &why) ? "" : why;
+    }
+    case ValueKind::FrameMs: {
+      const auto v = ParseInvariantNumber(text);
+      if (!v || !(*v >= 0) || *v > kMaxSimFrameMs) return quoted + " is not 0 to 1000 ms";
+      return "";
+    }
   }
   return "";
 }
@@ -154,6 +165,8 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
   CLI::Option* configDirGiven = bind("--config-dir", configDir);
   CLI::Option* simFaultGiven = bind("--sim-fault", simFault);
   bind("--sim-boards", o.simBoards);
+  CLI::Option* simLoadGiven = bind("--sim-load", o.simLoad);
+  CLI::Option* simFrameGiven = bind("--sim-frame-ms", o.simFrameMs);
   CLI::Option* regLinkGiven = bind("--reglink", o.regLink.emplace());
   CLI::Option* interfaceGiven = bind("--interface", o.interfaceBoard.emplace());
 
@@ -223,6 +236,12 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
   if (o.simFast && !o.simulate) {
     return UsageError(io, o.json, command,
                       "--sim-fast works on the simulated EVM only; add --simulate");
+  }
+  for (const CLI::Option* given : {simLoadGiven, simFrameGiven}) {
+    if (given->count() > 0 && !o.simulate) {
+      return UsageError(io, o.json, command,
+                        given->get_name() + " works on the simulated EVM only; add --simulate");
+    }
   }
   if (simFaultGiven->count() > 0) {
     if (!o.simulate) {

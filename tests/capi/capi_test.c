@@ -6,6 +6,7 @@
 #define _POSIX_C_SOURCE 200809L /* nanosleep, clock_gettime */
 #endif
 #include <math.h>
+#include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -190,6 +191,16 @@ static void test_static_calls(void) {
   CHECK(strstr(error_text(NULL), "reglink:bogus") != NULL, "'%s'", error_text(NULL));
   o.struct_size = 8;
   CHECK(zm_open(&o, &b) == ZM_ERR_INVALID_ARGUMENT, "a struct from no header");
+  /* The load is read from a struct that holds it, and refused when bad;
+   * a struct of the first release ends before it and takes the default. */
+  zm_options_init(&o);
+  o.simulate = 1;
+  strcpy(o.sim_load, "pulse:at=1,amps=2");
+  CHECK(zm_open(&o, &b) == ZM_ERR_PARSE && b == NULL, "a pulse without width");
+  CHECK(strstr(error_text(NULL), "pulse:at=1,amps=2") != NULL, "'%s'", error_text(NULL));
+  o.struct_size = (uint32_t)offsetof(zm_options, sim_load);
+  CHECK(zm_open(&o, &b) == ZM_OK && b != NULL, "a struct of the first release");
+  zm_close(b);
 
   CHECK(zm_encode("CMD ON", report) == ZM_OK, "encode");
   CHECK(zm_encode("CMD NOTHING", report) == ZM_ERR_PARSE, "encode of nothing");

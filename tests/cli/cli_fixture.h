@@ -87,6 +87,10 @@ class AlarmClock final : public Clock {
     inner_.SleepMs(ms);
     if (inner_.ElapsedMs() >= stopAtMs_) stop_ = true;
   }
+  void SleepUs(int64_t us) override {
+    inner_.SleepUs(us);
+    if (inner_.ElapsedMs() >= stopAtMs_) stop_ = true;
+  }
   double SecondsSinceMidnight() override { return inner_.SecondsSinceMidnight(); }
   DateTime Now() override { return inner_.Now(); }
   bool Virtual() override { return true; }

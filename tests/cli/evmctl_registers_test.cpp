@@ -153,7 +153,8 @@ TEST_F(Evmctl, StopEndsEveryRunAndWaitAndKeepsTheWorkDone) {
   };
   // clang-format off
   const Case cases[] = {
-      {{"log", log, "--seconds", "100000"},    60000, 130, 61000, "100 passes, 60 s, last 0 A", "logged"},
+      // A pass of 612 ms: six registers, each 100 ms settle and two USB frames.
+      {{"log", log, "--seconds", "100000"},    60000, 130, 61000, "99 passes, 60 s, last 0 A", "logged"},
       {{"script", loop, "--results", results}, 60000, 130, 61000, " rows run",
        "INTERRUPTED after row 2: 0 passed, 0 failed"},
       {{"monitor"},                            60000, 130, 61000, "", "current"},
@@ -161,7 +162,8 @@ TEST_F(Evmctl, StopEndsEveryRunAndWaitAndKeepsTheWorkDone) {
       {{"--sim-fault", "interface:no-reply", "script", convert},    500,  130, 700,  "", ""},
       {{"--sim-fault", "reglink:no-reply", "read"},                 500,  130, 700,  "", ""},
       {{"--sim-fault", "reglink:no-reply", "read"},                 never, 1,  1200, "", ""},
-      {{"--sim-fault", "reglink:slow-reply:500", "read"},           never, 0,  6 * (100 + 500), "", ""},
+      // Settle, the late answer and two USB frames for each register.
+      {{"--sim-fault", "reglink:slow-reply:500", "read"},           never, 0,  6 * (100 + 500 + 2), "", ""},
       {{"--sim-fault", "reglink:slow-reply:1500", "read"},          never, 1,  1200, "", ""},
       // Six reports a pass: the link falls silent in the second.
       {{"--sim-fault", "reglink:no-reply@6", "log", File("mid.csv"), "--passes", "5"},

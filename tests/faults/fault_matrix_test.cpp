@@ -28,12 +28,13 @@ struct OpInfo {
   int64_t boundMs;
   int reportsBeforeCut;  // reports the board answers before an unplug
 };
+// An unanswered try also spent the frame of its write.
 constexpr OpInfo kOps[] = {{"read pass", 1000 + 600, 1},
-                           {"write", 1000 + 100, 0},
-                           {"send", 2 * int64_t{6000}, 0},
-                           {"converter read", 2 * int64_t{6000}, 0},
-                           {"DAC auto-cal", 2 * int64_t{6000} + 900, 1},
-                           {"script step", 2 * int64_t{6000}, 0}};
+                           {"write", 1000 + 100 + 1, 0},
+                           {"send", 2 * int64_t{6000 + 1}, 0},
+                           {"converter read", 2 * int64_t{6000 + 1}, 0},
+                           {"DAC auto-cal", 2 * int64_t{6000 + 1} + 900, 1},
+                           {"script step", 2 * int64_t{6000 + 1}, 0}};
 
 struct Context : test::RegContext {
   Context() {
@@ -121,28 +122,30 @@ constexpr Op kRegLinkOps[] = {kReadPass, kWrite};
 constexpr Op kInterfaceOps[] = {kSend, kConverterRead, kDacAutoCal, kScriptStep};
 
 // clang-format off
+// The times count the USB frames too: a report takes 1 ms to go out and its
+// answer 1 ms to come back.
 const Row kMatrix[] = {
     //                          read pass          write
     {R, SimFault::NoBoard,        {{false, 0, 0},    {false, 0, 0}}},
-    {R, SimFault::NoReply,        {{false, 0, 1100}, {false, 0, 1100}}},
-    {R, SimFault::WrongReplyCode, {{false, 0, 100},  {false, 0, 100}}},
-    {R, SimFault::NonZeroStatus,  {{false, 0, 100},  {false, 0, 100}}},
+    {R, SimFault::NoReply,        {{false, 0, 1101}, {false, 0, 1101}}},
+    {R, SimFault::WrongReplyCode, {{false, 0, 102},  {false, 0, 102}}},
+    {R, SimFault::NonZeroStatus,  {{false, 0, 102},  {false, 0, 102}}},
     {R, SimFault::WriteFailure,   {{false, 0, 100},  {false, 0, 100}}},
-    {R, SimFault::ReadFailure,    {{false, 0, 100},  {false, 0, 100}}},
-    {R, SimFault::WrongEcho,      {{false, 0, 100},  {false, 0, 100}}},
-    {R, SimFault::Garbage,        {{false, 0, 100},  {false, 0, 100}}},
-    {R, SimFault::Unplug,         {{false, 0, 200},  {false, 0, 100}}},
+    {R, SimFault::ReadFailure,    {{false, 0, 101},  {false, 0, 101}}},
+    {R, SimFault::WrongEcho,      {{false, 0, 102},  {false, 0, 102}}},
+    {R, SimFault::Garbage,        {{false, 0, 102},  {false, 0, 102}}},
+    {R, SimFault::Unplug,         {{false, 0, 202},  {false, 0, 100}}},
     //                          send               converter read     DAC auto-cal       script step
     {I, SimFault::NoBoard,        {{false, 1, 0},    {false, 1, 0},    {false, 1, 0},    {false, 1, 0}}},
-    {I, SimFault::NoReply,        {{false, 1, 12000}, {false, 1, 12000}, {false, 1, 12000}, {false, 1, 12000}}},
+    {I, SimFault::NoReply,        {{false, 1, 12002}, {false, 1, 12002}, {false, 1, 12002}, {false, 1, 12002}}},
     // A board that answers one report late is set right by the retry.
-    {I, SimFault::WrongReplyCode, {{true, 0, 0},     {true, 0, 0},     {true, 0, 600},   {true, 0, 0}}},
-    {I, SimFault::NonZeroStatus,  {{false, 0, 0},    {false, 0, 0},    {false, 0, 900},  {false, 0, 0}}},
+    {I, SimFault::WrongReplyCode, {{true, 0, 4},     {true, 0, 4},     {true, 0, 644},   {true, 0, 4}}},
+    {I, SimFault::NonZeroStatus,  {{false, 0, 2},    {false, 0, 2},    {false, 0, 924},  {false, 0, 2}}},
     {I, SimFault::WriteFailure,   {{false, 1, 0},    {false, 1, 0},    {false, 1, 0},    {false, 1, 0}}},
-    {I, SimFault::ReadFailure,    {{false, 1, 0},    {false, 1, 0},    {false, 1, 0},    {false, 1, 0}}},
-    {I, SimFault::WrongEcho,      {{false, 1, 0},    {false, 1, 0},    {false, 1, 0},    {false, 1, 0}}},
-    {I, SimFault::Garbage,        {{false, 1, 0},    {false, 1, 0},    {false, 1, 0},    {false, 1, 0}}},
-    {I, SimFault::Unplug,         {{false, 1, 0},    {false, 1, 0},    {false, 1, 0},    {false, 1, 0}}},
+    {I, SimFault::ReadFailure,    {{false, 1, 2},    {false, 1, 2},    {false, 1, 2},    {false, 1, 2}}},
+    {I, SimFault::WrongEcho,      {{false, 1, 4},    {false, 1, 4},    {false, 1, 4},    {false, 1, 4}}},
+    {I, SimFault::Garbage,        {{false, 1, 4},    {false, 1, 4},    {false, 1, 4},    {false, 1, 4}}},
+    {I, SimFault::Unplug,         {{false, 1, 0},    {false, 1, 0},    {false, 1, 2},    {false, 1, 0}}},
 };
 // clang-format on
 

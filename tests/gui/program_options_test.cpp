@@ -47,6 +47,9 @@ TEST(ProgramOptions, EachOptionIsTaken) {
     EXPECT_EQ(o.vendorId ? int{*o.vendorId} : -1, k.vendorId);
     EXPECT_EQ(o.screenshots.value_or("-"), k.screenshots ? k.screenshots : "-");
   }
+  const ProgramOptions load = ParseProgramOptions({"--simulate", "--sim-load", "step:at=2,amps=3"});
+  EXPECT_EQ(load.error, "");
+  EXPECT_EQ(load.simLoad, "step:at=2,amps=3");
 }
 
 TEST(ProgramOptions, BadOnesAreNamed) {
@@ -59,6 +62,8 @@ TEST(ProgramOptions, BadOnesAreNamed) {
       {{"state"}, "'state'"},
       {{"--screenshots", "pics"}, "add --simulate"},
       {{"--simulate", "--screenshots="}, "--screenshots needs a folder"},
+      {{"--simulate", "--sim-load", "ramp:at=1,amps=2"}, "'ramp:at=1,amps=2'"},
+      {{"--sim-load", "step:at=1,amps=2"}, "add --simulate"},
   };
   for (const auto& [args, error] : cases) {
     const ProgramOptions o = ParseProgramOptions(args);

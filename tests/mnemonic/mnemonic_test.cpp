@@ -242,9 +242,10 @@ TEST(SendMnemonic, AFailedExchangeIsRetriedOnceAndAbortProgramEndsTheProgram) {
     bool dialog;
     int handles;  // open afterwards: a board that fails at the USB level is let go
   } cases[] = {
-      {"wrong echo", [](Board& c) { c.board().echoUnchanged = true; }, false, 2, 0, true, 2},
-      {"time-out", [](Board& c) { c.board().noReply = true; }, false, 2, 12000, true, 0},
-      {"time-out, stop asked", [](Board& c) { c.board().noReply = true; }, true, 1, 6000, true, 0},
+      // A report costs a 1 ms frame out and, when answered, one back.
+      {"wrong echo", [](Board& c) { c.board().echoUnchanged = true; }, false, 2, 4, true, 2},
+      {"time-out", [](Board& c) { c.board().noReply = true; }, false, 2, 12002, true, 0},
+      {"time-out, stop asked", [](Board& c) { c.board().noReply = true; }, true, 1, 6001, true, 0},
       // The old handle fails the write at once; no read waits for an answer.
       {"unplugged", [](Board& c) { c.sim->Unplug(c.board()); }, false, 0, 0, true, 0},
       {"unplugged and back",
@@ -252,7 +253,7 @@ TEST(SendMnemonic, AFailedExchangeIsRetriedOnceAndAbortProgramEndsTheProgram) {
          c.sim->Unplug(c.board());
          c.sim->Replug(c.board());
        },
-       false, 1, 0, false, 2},
+       false, 1, 2, false, 2},
   };
   for (const auto& t : cases) {
     SCOPED_TRACE(t.name);

@@ -30,6 +30,8 @@ int main(void) {
   FIELD(zm_options, usb_address);
   FIELD(zm_options, on_notice);
   FIELD(zm_options, notice_user);
+  FIELD(zm_options, sim_load);
+  FIELD(zm_options, sim_frame_ms);
   STRUCT(zm_error_info);
   FIELD(zm_error_info, status);
   FIELD(zm_error_info, reg);

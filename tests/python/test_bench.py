@@ -234,13 +234,14 @@ def test_the_library_named_beside_or_installed_is_loaded(named, beside, windows,
 
 
 # A long run returned whole: (arguments, pass length the package assumes,
-# rows, longest step between passes). With a pass assumed ten times as long,
+# rows, longest step between passes). A pass is six registers of 100 ms
+# settle and two 1 ms USB frames each. With a pass assumed ten times as long,
 # the run in seconds fills its first array and goes on in others, each
 # start leaving out one pass.
 LONG_RUNS = [
-    ({"passes": 20000}, None, 20000, 0.6),
-    ({"seconds": 12000}, None, 20000, 0.6),
-    ({"seconds": 600}, 6.0, None, 1.2),
+    ({"passes": 20000}, None, 20000, 0.612),
+    ({"seconds": 12240}, None, 20000, 0.612),
+    ({"seconds": 600}, 6.0, None, 1.224),
 ]
 
 
@@ -256,7 +257,7 @@ def test_a_long_run_comes_whole(length, assumed, rows, step, bench, monkeypatch)
     if rows:
         assert len(data) == rows
     else:
-        # Its first array held 141 passes, 85 s; the others hold the rest
+        # Its first array held 141 passes, 86 s; the others hold the rest
         # but for the pass each one's start leaves out.
         assert data["time"][-1] - data["time"][0] > 0.98 * length["seconds"]
     with pytest.raises(zm5520evm.ParseError, match="at most 2097152 passes"):

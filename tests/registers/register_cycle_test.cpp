@@ -25,7 +25,7 @@ TEST(RegisterCycle, EditedBookkeepingThroughReadConfigChangeAndWrite) {
   EXPECT_TRUE(c.Board().Requests().empty());
   ReadAllRegs(c.evm, c.panels);
   EXPECT_EQ(c.Reads(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
-  EXPECT_EQ(c.clock.ElapsedMs(), 6 * 100) << "100 ms settle before each read";
+  EXPECT_EQ(c.clock.ElapsedMs(), 6 * (100 + 2)) << "100 ms settle and two USB frames a read";
   EXPECT_NEAR(c.Store().RegScaled[2], 12.0, 0.01);
   EXPECT_EQ(c.Cell(1, 1), " Config") << "no marks shown";
   // The values differ from the zeros shown before, so they stay flagged.
@@ -166,9 +166,10 @@ TEST(RegisterOps, ReadWriteAndMeasureOnTheSimulatedEvm) {
     int64_t passMs;  // the pass ends at the first register not acknowledged
   };
   const Case cases[] = {
-      {"the device", 0x40, true, 0, true, true, true, 600},
-      {"a read-only register keeps its value", 0x40, true, 2, true, true, false, 600},
-      {"nobody at 41h", 0x41, true, 0, false, false, false, 100},
+      // 100 ms settle and two 1 ms USB frames for each register read.
+      {"the device", 0x40, true, 0, true, true, true, 612},
+      {"a read-only register keeps its value", 0x40, true, 2, true, true, false, 612},
+      {"nobody at 41h", 0x41, true, 0, false, false, false, 102},
       {"board unplugged", 0x40, false, 0, false, false, false, 0},
   };
   for (const Case& k : cases) {

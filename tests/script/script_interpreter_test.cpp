@@ -230,7 +230,7 @@ const std::filesystem::path kDir = std::filesystem::path(EVM_TEST_DATA_DIR) / "s
 
 struct GoldenCase {
   std::string name;
-  int64_t waitedMs;  // pauses and followed gotos wait on the clock
+  int64_t waitedMs;  // pauses, followed gotos and the reports wait on the clock
 };
 
 class GoldenScript : public ::testing::TestWithParam<GoldenCase> {};
@@ -258,9 +258,10 @@ TEST_P(GoldenScript, ResultsMatchTheStoredFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, GoldenScript,
-                         ::testing::Values(GoldenCase{"dac_to_cnv1", 500},
-                                           GoldenCase{"empty_step_ends", 1500},
-                                           GoldenCase{"dac_a_ranges_and_gotos", 0}));
+                         // The pauses, and 2 ms of USB frames per report.
+                         ::testing::Values(GoldenCase{"dac_to_cnv1", 500 + 14},
+                                           GoldenCase{"empty_step_ends", 1500 + 4},
+                                           GoldenCase{"dac_a_ranges_and_gotos", 26}));
 
 }  // namespace
 }  // namespace evm

@@ -32,6 +32,12 @@ struct SimulationOptions {
   std::string fault{};
   int boards = 1;               // register links and interface boards each
   double referenceVolts = 5.0;  // the test board's reference jumper
+  // A load that changes over time: "step:at=2,amps=3;noise:amps=0.01" (see
+  // `evmctl --help`); empty: a constant 1 A at 12 V. A bad text fails Open
+  // with ParseError.
+  std::string load{};
+  // One USB frame each way per report, in milliseconds; 0 answers at once.
+  double frameMs = 1.0;
 };
 
 struct BenchOptions {

@@ -143,6 +143,11 @@ typedef struct zm_options {
   /* Where notices go; NULL (default) queues them for zm_next_notice(). */
   zm_notice_fn on_notice;
   void* notice_user;
+  /* Appended after the first release: a struct_size that ends before them
+   * takes their defaults. Simulated: a load that changes over time, as `evmctl --sim-load`
+   * takes it ("step:at=2,amps=3;noise:amps=0.01"); "" a constant 1 A at 12 V. */
+  char sim_load[ZM_PATH_SIZE];
+  double sim_frame_ms; /* simulated: the USB frame, each way per report (default 1; 0 none) */
 } zm_options;
 
 /* Fills *options with the defaults, struct_size included. */

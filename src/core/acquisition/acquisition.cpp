@@ -22,6 +22,9 @@ constexpr int64_t kReadyPatienceUs = 1000000;
 // Without the conversion-ready bit a sample must take longer to read than
 // a conversion set, with room for the link's jitter.
 constexpr double kPaceMargin = 0.8;
+// The longest wait before looking again for a conversion that was not yet
+// done when it was due: a late sample is late by no more.
+constexpr int64_t kRepollUs = 2000;
 
 bool LinkSilent(const RegisterLink& link) {
   const LinkFault fault = link.LastFault();
@@ -51,10 +54,7 @@ double Acquirer::TimeOf(int64_t us) const {
 bool Acquirer::SleepUntil(int64_t us, const std::function<bool()>& stopped) {
   for (int64_t left = us - NowUs(); left > 0; left = us - NowUs()) {
     if (stopped()) return false;
-    // The clock sleeps whole milliseconds: the last one ends at or after
-    // the moment asked for, never before it.
-    const int64_t slice = std::min(left, kSliceUs);
-    clock_.SleepMs((slice + 999) / 1000);
+    clock_.SleepUs(std::min(left, kSliceUs));
   }
   return !stopped();
 }
@@ -144,7 +144,9 @@ std::optional<Sample> Acquirer::NextFast(const std::function<bool()>& stopped) {
       if (!link_.I2CWrite(settings_.deviceAddress, 0, 2, data, 0)) return Unacknowledged(sample);
       dueUs_ = NowUs() + periodUs_;
     }
-    if (!SleepUntil(dueUs_ - cycleUs_ / 4, stopped)) return Finish(AcquisitionEnd::Stopped);
+    // The device looks at a request half-way through the read, so a read
+    // sent when the conversion is due finds it done.
+    if (!SleepUntil(dueUs_, stopped)) return Finish(AcquisitionEnd::Stopped);
 
     const int64_t startUs = NowUs();
     int64_t at = startUs;
@@ -155,7 +157,7 @@ std::optional<Sample> Acquirer::NextFast(const std::function<bool()>& stopped) {
       ++counts_.notReady;
       if (waitingSinceUs_ < 0) waitingSinceUs_ = at;
       if (at - waitingSinceUs_ < std::max(kReadyPatienceUs, 4 * periodUs_)) {
-        dueUs_ = at + std::clamp<int64_t>(periodUs_ / 8, 0, kSliceUs);
+        dueUs_ = at + std::min<int64_t>(periodUs_ / 16, kRepollUs);
         continue;
       }
       useReady_ = false;

@@ -3,7 +3,14 @@
 
 #include <chrono>
 #include <ctime>
+#include <mutex>
 #include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+// After windows.h, which it needs.
+#include <timeapi.h>
+#endif
 
 namespace evm {
 
@@ -17,10 +24,35 @@ std::tm LocalTime(std::time_t t) {
 #endif
   return local;
 }
+
+#ifdef _WIN32
+// The finer timer costs the whole system some power, so it is asked for only
+// by a process that sleeps for less than a tick, and given back at its exit.
+struct FineTimer {
+  FineTimer() : raised(timeBeginPeriod(1) == TIMERR_NOERROR) {}
+  ~FineTimer() {
+    if (raised) timeEndPeriod(1);
+  }
+  bool raised;
+};
+
+void RaiseTimerResolution() {
+  static const FineTimer timer;
+  (void)timer;
+}
+#else
+void RaiseTimerResolution() {}
+#endif
 }  // namespace
 
 void SystemClock::SleepMs(int64_t ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void SystemClock::SleepUs(int64_t us) {
+  if (us <= 0) return;
+  RaiseTimerResolution();
+  std::this_thread::sleep_for(std::chrono::microseconds(us));
 }
 
 void StoppableClock::SleepMs(int64_t ms) {
@@ -29,12 +61,19 @@ void StoppableClock::SleepMs(int64_t ms) {
   }
 }
 
+void StoppableClock::SleepUs(int64_t us) {
+  constexpr int64_t kSliceUs = kSliceMs * 1000;
+  for (int64_t left = us; left > 0 && !StopRequested(); left -= kSliceUs) {
+    inner_.SleepUs(left < kSliceUs ? left : kSliceUs);
+  }
+}
+
 double SystemClock::SecondsSinceMidnight() {
   using namespace std::chrono;
   const auto now = system_clock::now();
   const std::tm local = LocalTime(system_clock::to_time_t(now));
-  const auto frac = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
-  return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + frac / 1000.0;
+  const auto frac = duration_cast<microseconds>(now.time_since_epoch()).count() % 1000000;
+  return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + frac / 1e6;
 }
 
 DateTime SystemClock::Now() {
@@ -44,7 +83,7 @@ DateTime SystemClock::Now() {
 }
 
 namespace {
-constexpr int64_t kMsPerDay = 24LL * 3600 * 1000;
+constexpr int64_t kUsPerDay = 24LL * 3600 * 1000 * 1000;
 }
 
 FakeClock::FakeClock(DateTime start) {
@@ -53,31 +92,39 @@ FakeClock::FakeClock(DateTime start) {
 
 void FakeClock::Set(DateTime now) {
   start_ = now;
-  startMsOfDay_ = ((now.hour * 60LL + now.minute) * 60 + now.second) * 1000;
-  offsetMs_ = 0;
+  startUsOfDay_ = ((now.hour * 60LL + now.minute) * 60 + now.second) * 1000000;
+  offsetUs_ = 0;
 }
 
 void FakeClock::SleepMs(int64_t ms) {
   AdvanceMs(ms);
 }
 
+void FakeClock::SleepUs(int64_t us) {
+  AdvanceUs(us);
+}
+
 void FakeClock::AdvanceMs(int64_t ms) {
-  if (ms <= 0) return;
-  offsetMs_ += ms;
-  elapsedMs_ += ms;
+  if (ms > 0) AdvanceUs(ms * 1000);
+}
+
+void FakeClock::AdvanceUs(int64_t us) {
+  if (us <= 0) return;
+  offsetUs_ += us;
+  elapsedUs_ += us;
 }
 
 double FakeClock::SecondsSinceMidnight() {
-  return static_cast<double>((startMsOfDay_ + offsetMs_) % kMsPerDay) / 1000.0;
+  return static_cast<double>((startUsOfDay_ + offsetUs_) % kUsPerDay) / 1e6;
 }
 
 DateTime FakeClock::Now() {
   // Only the time of day moves; tests that need another date call Set().
   DateTime d = start_;
-  const int64_t ms = (startMsOfDay_ + offsetMs_) % kMsPerDay;
-  d.hour = static_cast<int>(ms / 3600000);
-  d.minute = static_cast<int>(ms / 60000 % 60);
-  d.second = static_cast<int>(ms / 1000 % 60);
+  const int64_t s = (startUsOfDay_ + offsetUs_) % kUsPerDay / 1000000;
+  d.hour = static_cast<int>(s / 3600);
+  d.minute = static_cast<int>(s / 60 % 60);
+  d.second = static_cast<int>(s % 60);
   return d;
 }
 

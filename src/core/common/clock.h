@@ -21,6 +21,11 @@ class Clock {
  public:
   virtual ~Clock() = default;
   virtual void SleepMs(int64_t ms) = 0;
+  // For waits shorter than a millisecond, such as a USB frame; a clock that
+  // cannot do better sleeps the whole millisecond.
+  virtual void SleepUs(int64_t us) {
+    if (us > 0) SleepMs((us + 999) / 1000);
+  }
   virtual double SecondsSinceMidnight() = 0;
   virtual DateTime Now() = 0;
   // True once the user asked the program to end: every wait then ends
@@ -39,6 +44,7 @@ class StoppableClock final : public Clock {
   static constexpr int64_t kSliceMs = 50;
   StoppableClock(Clock& inner, const std::atomic<bool>* stop) : inner_(inner), stop_(stop) {}
   void SleepMs(int64_t ms) override;
+  void SleepUs(int64_t us) override;
   double SecondsSinceMidnight() override { return inner_.SecondsSinceMidnight(); }
   DateTime Now() override { return inner_.Now(); }
   bool StopRequested() override { return (stop_ && stop_->load()) || inner_.StopRequested(); }
@@ -52,6 +58,10 @@ class StoppableClock final : public Clock {
 class SystemClock final : public Clock {
  public:
   void SleepMs(int64_t ms) override;
+  // Precise to the system's scheduler: on Windows the first call raises the
+  // timer resolution to 1 ms for the rest of the process, since a default
+  // tick of 15.6 ms would turn every 1 ms USB frame into 16.
+  void SleepUs(int64_t us) override;
   double SecondsSinceMidnight() override;
   DateTime Now() override;
 };
@@ -61,19 +71,23 @@ class FakeClock final : public Clock {
  public:
   explicit FakeClock(DateTime start = {2026, 1, 15, 9, 0, 0});
   void SleepMs(int64_t ms) override;
+  void SleepUs(int64_t us) override;
   double SecondsSinceMidnight() override;
   DateTime Now() override;
   bool Virtual() override { return true; }
 
   void Set(DateTime now);
   void AdvanceMs(int64_t ms);
-  int64_t ElapsedMs() const { return elapsedMs_; }
+  void AdvanceUs(int64_t us);
+  // Whole milliseconds, rounded down.
+  int64_t ElapsedMs() const { return elapsedUs_ / 1000; }
+  int64_t ElapsedUs() const { return elapsedUs_; }
 
  private:
   DateTime start_;
-  int64_t startMsOfDay_ = 0;
-  int64_t offsetMs_ = 0;   // since start_, drives the time of day
-  int64_t elapsedMs_ = 0;  // total slept or advanced, for assertions
+  int64_t startUsOfDay_ = 0;
+  int64_t offsetUs_ = 0;   // since start_, drives the time of day
+  int64_t elapsedUs_ = 0;  // total slept or advanced, for assertions
 };
 
 }  // namespace evm

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 namespace evm::sim {
 
 // The supply of the device under test, switched by the interface board and
@@ -9,9 +12,15 @@ namespace evm::sim {
 struct DutSupply {
   bool on = true;
   int powerUps = 0;  // counts off-to-on switchings
+  // When the latest power-up happened, once the platform that switched it
+  // told: the device's conversions start from there.
+  std::optional<int64_t> poweredUpAtUs;
 
   void Switch(bool toOn) {
-    if (toOn && !on) ++powerUps;
+    if (toOn && !on) {
+      ++powerUps;
+      poweredUpAtUs.reset();
+    }
     on = toOn;
   }
 };

@@ -2,6 +2,7 @@
 #include "devices/sim/simulated_evm.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace evm::sim {
@@ -19,7 +20,22 @@ constexpr uint32_t kErrorDeviceNotConnected = 1167;
 constexpr uint32_t kErrorTimeout = 1460;
 }  // namespace
 
-SimulatedEvm::SimulatedEvm(Clock& clock) : clock_(clock) {}
+SimulatedEvm::SimulatedEvm(Clock& clock)
+    : clock_(clock),
+      startSecondOfDay_(clock.SecondsSinceMidnight()),
+      lastSecondOfDay_(startSecondOfDay_) {}
+
+int64_t SimulatedEvm::NowUs() {
+  constexpr double kDay = 24 * 3600.0;
+  const double second = clock_.SecondsSinceMidnight();
+  // Only midnight turns the time of day back by hours; a clock set back a
+  // little leaves the simulated time standing until it catches up.
+  if (second < lastSecondOfDay_ - kDay / 2) ++daysPassed_;
+  lastSecondOfDay_ = second;
+  const double elapsed = second - startSecondOfDay_ + static_cast<double>(daysPassed_) * kDay;
+  lastNowUs_ = std::max(lastNowUs_, static_cast<int64_t>(std::llround(elapsed * 1e6)));
+  return lastNowUs_;
+}
 
 std::unique_ptr<SimulatedEvm> SimulatedEvm::CreateDefault(Clock& clock, uint16_t boardVendorId,
                                                           int boardsOfEachKind) {
@@ -44,6 +60,9 @@ std::unique_ptr<SimulatedEvm> SimulatedEvm::CreateDefault(Clock& clock, uint16_t
 
 void SimulatedEvm::Attach(std::unique_ptr<SimDevice> board) {
   NameBoard(*board);
+  if (auto* link = dynamic_cast<RegLinkBoard*>(board.get())) {
+    link->Device().AttachClock([this] { return NowUs(); });
+  }
   boards_.push_back(std::move(board));
 }
 
@@ -271,10 +290,19 @@ bool SimulatedEvm::WriteReport(HidHandle handle, const std::vector<uint8_t>& rep
     lastError_ = kErrorGenFailure;
     return false;
   }
+  // The board takes the report at the next frame, and answers a frame later.
+  int64_t handledAtUs = NowUs();
+  if (frameUs_ > 0) {
+    handledAtUs = (handledAtUs / frameUs_ + 1) * frameUs_;
+    clock_.SleepUs(handledAtUs - NowUs());
+  }
   auto reply = board->HandleOutputReport(report);
+  if (supply_.on && supply_.powerUps > 0 && !supply_.poweredUpAtUs) {
+    supply_.poweredUpAtUs = handledAtUs;
+  }
   if (reply && !board->noReply) {
     pendingInput_[board].push_back(
-        {std::move(*reply), clock_.SecondsSinceMidnight() * 1000 + board->replyDelayMs});
+        {std::move(*reply), handledAtUs + frameUs_ + int64_t{board->replyDelayMs} * 1000});
   }
   if (const auto plan = plugPlans_.find(board); plan != plugPlans_.end()) {
     --plan->second.reportsLeft;
@@ -317,14 +345,13 @@ HidWaitResult SimulatedEvm::WaitRead(HidHandle handle, int timeoutMs,
   auto& queue = pendingInput_[open->board];
   // An answer that comes after the time-out is still on its way when the
   // wait ends, and is the first one the next read gets.
-  const double waitMs =
-      queue.empty() ? 0 : queue.front().readyAtMs - clock_.SecondsSinceMidnight() * 1000;
-  if (queue.empty() || waitMs > timeoutMs) {
+  const int64_t waitUs = queue.empty() ? 0 : queue.front().readyAtUs - NowUs();
+  if (queue.empty() || waitUs > int64_t{timeoutMs} * 1000) {
     clock_.SleepMs(timeoutMs);
     lastError_ = kErrorTimeout;
     return HidWaitResult::TimedOut;
   }
-  if (waitMs > 0) clock_.SleepMs(static_cast<int64_t>(waitMs + 0.5));
+  if (waitUs > 0) clock_.SleepUs(waitUs);
   report = std::move(queue.front().report);
   queue.pop_front();
   report.resize(open->readLength, 0);

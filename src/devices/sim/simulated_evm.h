@@ -20,8 +20,12 @@
 namespace evm::sim {
 
 // The simulated EVM as a HID platform: the boards of the evaluation set-up on
-// a bus of their own, answering at once. A read that gets no answer waits
-// out its time-out on the clock, so a fake clock makes it instant.
+// a bus of their own. Reports move in USB frames: a board takes a report at
+// the first frame after its write and its answer is ready one frame later,
+// so a request and its reply cost two frames. Frames lie on a fixed grid
+// from the platform's start, so the oversleeping of a real clock does not
+// add up from one report to the next. All waits go through the clock, so a
+// fake clock makes them instant.
 class SimulatedEvm final : public HidPlatform {
  public:
   explicit SimulatedEvm(Clock& clock);
@@ -58,6 +62,13 @@ class SimulatedEvm final : public HidPlatform {
   // Runs `start` (which switches a fault on) just before `board` takes its
   // report after the next `afterReports` ones.
   void ScheduleFault(SimDevice& board, std::function<void()> start, int afterReports);
+
+  // The length of a USB frame; 0 answers at once.
+  void SetFrameUs(int64_t us) { frameUs_ = us > 0 ? us : 0; }
+  int64_t FrameUs() const { return frameUs_; }
+  // Microseconds since the platform was made: the time of its boards and of
+  // the load profiles. It keeps counting across midnight.
+  int64_t NowUs();
 
   int EventsCreated() const { return eventsCreated_; }
   int OpenHandleCount() const { return static_cast<int>(handles_.size()); }
@@ -98,7 +109,7 @@ class SimulatedEvm final : public HidPlatform {
   // An answer on its way; a slow board's arrives later than it was made.
   struct PendingReport {
     std::vector<uint8_t> report;
-    double readyAtMs = 0;  // of the clock's day
+    int64_t readyAtUs = 0;  // of NowUs()
   };
   struct PlugPlan {
     int reportsLeft = 0;
@@ -115,6 +126,12 @@ class SimulatedEvm final : public HidPlatform {
   SimDevice* SnapshotMember(int index);
 
   Clock& clock_;
+  // NowUs() from the clock's time of day.
+  double startSecondOfDay_ = 0;
+  double lastSecondOfDay_ = 0;
+  int64_t daysPassed_ = 0;
+  int64_t lastNowUs_ = 0;
+  int64_t frameUs_ = 0;
   DutSupply supply_;
   TestBoardAnalog testBoard_;
   std::vector<std::unique_ptr<SimDevice>> boards_;

@@ -7,6 +7,7 @@
 
 #include "common/hex_text.h"
 #include "common/utf8_path.h"
+#include "devices/sim/sim_load.h"
 
 namespace evm {
 
@@ -21,8 +22,9 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
   const QCommandLineOption screenshots("screenshots", "", "DIR");
   const QCommandLineOption vendorId("vendor-id", "", "HEX");
   const QCommandLineOption simBoards("sim-boards", "", "N");
+  const QCommandLineOption simLoad("sim-load", "", "SPEC");
   parser.addOptions(
-      {simulate, launcher, help, version, configDir, screenshots, vendorId, simBoards});
+      {simulate, launcher, help, version, configDir, screenshots, vendorId, simBoards, simLoad});
 
   QStringList arguments{"zm5520-evm"};
   for (const std::string& a : args) arguments << QString::fromStdString(a);
@@ -68,6 +70,18 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
     }
     o.simBoards = std::stoi(v);
   }
+  if (parser.isSet(simLoad)) {
+    o.simLoad = parser.value(simLoad).toStdString();
+    std::string why;
+    if (!sim::LoadProfile::Parse(o.simLoad, &why)) {
+      o.error = "--sim-load: " + why;
+      return o;
+    }
+    if (!o.simulate) {
+      o.error = "--sim-load works on the simulated EVM only; add --simulate";
+      return o;
+    }
+  }
   // Real boards would bring up the USB-problem dialog and wait for a person.
   if (o.screenshots && !o.simulate) {
     o.error = "--screenshots works on the simulated EVM only; add --simulate";
@@ -82,6 +96,8 @@ std::string ProgramUsage(const std::string& programName) {
          "Options:\n"
          "  --simulate          run against the simulated EVM instead of USB boards\n"
          "  --sim-boards N      with --simulate, N boards of each kind\n"
+         "  --sim-load SPEC     with --simulate, a load that changes over time, as\n"
+         "                      evmctl takes it: \"step:at=5,amps=2;noise:amps=0.01\"\n"
          "  --config-dir DIR    keep the state files in DIR (default: the user's\n"
          "                      configuration folder, ~/.config/zm5520-evm; run from\n"
          "                      its build folder, the program's folder)\n"

@@ -22,8 +22,9 @@ struct ProgramOptions {
   std::optional<std::filesystem::path> screenshots;
   std::optional<std::filesystem::path> configDir;
   std::optional<uint16_t> vendorId;
-  int simBoards = 1;  // with --simulate, boards of each kind
-  std::string error;  // non-empty: bad usage, names the argument at fault
+  int simBoards = 1;    // with --simulate, boards of each kind
+  std::string simLoad;  // with --simulate, the devices' load profile
+  std::string error;    // non-empty: bad usage, names the argument at fault
 };
 
 // The options of zm5520-evm (without the program name); Qt's parser, so it

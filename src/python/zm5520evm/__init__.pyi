@@ -406,4 +406,6 @@ def open(
     device_address: int = 0x40,
     usb_address: Optional[int] = None,
     on_notice: Optional[Callable[[str], object]] = None,
+    sim_load: Optional[str] = None,
+    sim_frame_ms: float = 1.0,
 ) -> Bench: ...

@@ -702,7 +702,8 @@ def _set_text(struct, field, value):
 
 def open(*, simulate=False, fake_clock=True, sim_faults=(), sim_boards=1, reference_volts=5.0,
          reg_link="", interface_board="", vendor_id=0x3A5F, state_folder=None,
-         device_address=0x40, usb_address=None, on_notice=None):
+         device_address=0x40, usb_address=None, on_notice=None, sim_load=None,
+         sim_frame_ms=1.0):
     """Opens a session with the EVM and returns its Bench.
 
     simulate: the simulated EVM (both boards and the device, in the process)
@@ -717,6 +718,15 @@ def open(*, simulate=False, fake_clock=True, sim_faults=(), sim_boards=1, refere
         (e.g. ["reglink:no-reply"]).
     sim_boards: with simulate, the number of boards of each kind.
     reference_volts: with simulate, the test board's reference jumper (5 or 3).
+    sim_load: with simulate, a load that changes over time, as
+        `evmctl --sim-load` takes it: "TERM;TERM...", each "KIND:key=value,..."
+        with times in seconds since open(), amperes and volts, KIND one of
+        constant (amps, volts), step (at, ...), pulse (at, width, ...), ramp
+        (at, over, ...: from 0 at `at`), noise (its size); later terms act on
+        the earlier ones. None: a constant 1 A at 12 V. A bad text raises
+        ParseError naming the bad term.
+    sim_frame_ms: with simulate, the USB frame each report takes each way,
+        so a register read costs two; 0 answers at once.
     reg_link, interface_board: the board of each kind to take, by serial
         number or path; empty takes the stored choice, else the first one found.
     vendor_id: the USB vendor id of the boards.
@@ -738,6 +748,8 @@ def open(*, simulate=False, fake_clock=True, sim_faults=(), sim_boards=1, refere
         raise ParseError(f"one simulated fault at a time, not {len(faults)}")
     if faults and not simulate:
         raise ParseError("sim_faults works on the simulated EVM only; add simulate=True")
+    if sim_load is not None and not simulate:
+        raise ParseError("sim_load works on the simulated EVM only; add simulate=True")
     folder = None if state_folder is None else pathlib.Path(state_folder)
     options = _capi.Options()
     _capi.options_init(options)
@@ -748,9 +760,11 @@ def open(*, simulate=False, fake_clock=True, sim_faults=(), sim_boards=1, refere
     options.vendor_id = vendor_id
     options.device_address = device_address
     options.usb_address = -1 if usb_address is None else usb_address
+    options.sim_frame_ms = sim_frame_ms
     for field, value in (("sim_fault", faults[0] if faults else ""), ("reg_link", reg_link),
                          ("interface_board", interface_board),
-                         ("state_folder", "" if folder is None else str(folder))):
+                         ("state_folder", "" if folder is None else str(folder)),
+                         ("sim_load", sim_load or "")):
         _set_text(options, field, value)
     if on_notice is None:
         on_notice = logging.getLogger("zm5520evm").warning
@@ -768,7 +782,8 @@ def open(*, simulate=False, fake_clock=True, sim_faults=(), sim_boards=1, refere
     given = {"simulate": simulate, "fake_clock": fake_clock, "sim_faults": faults,
              "sim_boards": sim_boards, "reference_volts": reference_volts, "reg_link": reg_link,
              "interface_board": interface_board, "vendor_id": vendor_id, "state_folder": folder,
-             "device_address": device_address, "usb_address": usb_address}
+             "device_address": device_address, "usb_address": usb_address, "sim_load": sim_load,
+             "sim_frame_ms": sim_frame_ms}
     bench = Bench(handle, not (simulate and fake_clock), given, box, notice_fn)
     if simulate:
         # The simulated device starts as a real one does, with no

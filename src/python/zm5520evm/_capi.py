@@ -90,6 +90,8 @@ class Options(Structure):
         ("usb_address", c_int32),
         ("on_notice", NOTICE_FN),
         ("notice_user", c_void_p),
+        ("sim_load", c_char * PATH_SIZE),
+        ("sim_frame_ms", c_double),
     ]
 
 
