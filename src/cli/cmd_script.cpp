@@ -173,6 +173,7 @@ struct BoardRun {
   RunRecord record;
   ScriptResult result;
   int status = kExitFailed;
+  bool finished = false;  // the run went to its end (a silent board's too)
   std::string error;
 
   std::string Name() const {
@@ -286,6 +287,7 @@ int RunOnSeveralBoards(CliContext& ctx, const std::string& boards) {
       try {
         run.result = run.bench->RunScript(PathFromUtf8(file), maxSeconds);
         run.status = StatusOf(run.result);
+        run.finished = true;
       } catch (const Error& e) {
         run.status = StatusOf(e);
         run.error = e.what();
@@ -333,7 +335,7 @@ int RunOnSeveralBoards(CliContext& ctx, const std::string& boards) {
     worst = std::max(worst, run.status);
     records.push_back(run.record);
     if (recordFile) jsonFiles.push_back(PerBoard(*recordFile, run, i));
-    if (results && run.bench && run.record.outcome != RunOutcome::Error) {
+    if (results && run.finished) {
       try {
         run.bench->SaveScriptResults(PerBoard(*results, run, i));
       } catch (const Error& e) {
