@@ -49,6 +49,11 @@ std::filesystem::path PathOf(const char* file) {
   return evm::PathFromUtf8(Text(file, "file"));
 }
 
+// NULL as no id: a record keeps it as null.
+evm::ScriptRecordIds IdsOf(const char* dutId, const char* stationId, const char* operatorName) {
+  return {dutId ? dutId : "", stationId ? stationId : "", operatorName ? operatorName : ""};
+}
+
 // A call that needs no bench: its failures are the thread's.
 template <typename Op>
 zm_status Static(Op&& op) noexcept {
@@ -738,12 +743,6 @@ ZM_API zm_status zm_script_cell(zm_bench* bench, int32_t row, int32_t column, ch
 ZM_API zm_status zm_save_script_results(zm_bench* bench, const char* file) {
   return Call(bench, [&](Bench& b, BenchCore&) { b.SaveScriptResults(PathOf(file)); });
 }
-
-namespace {
-evm::ScriptRecordIds IdsOf(const char* dutId, const char* stationId, const char* operatorName) {
-  return {dutId ? dutId : "", stationId ? stationId : "", operatorName ? operatorName : ""};
-}
-}  // namespace
 
 ZM_API zm_status zm_script_record(zm_bench* bench, const char* dut_id, const char* station_id,
                                   const char* operator_name, char* json, size_t capacity,
