@@ -320,6 +320,7 @@ int RunOnSeveralBoards(CliContext& ctx, const std::string& boards) {
   };
   {
     std::vector<std::jthread> threads;
+    threads.reserve(runs.size());
     for (auto& run : runs) threads.emplace_back([&runOne, &run] { runOne(*run); });
   }
 

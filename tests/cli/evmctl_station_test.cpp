@@ -12,7 +12,7 @@ class Station : public Evmctl {
  protected:
   Json Record(const std::string& name) {
     std::ifstream in(dir.path() / name);
-    const Json json = Json::parse(in, nullptr, false);
+    Json json = Json::parse(in, nullptr, false);
     EXPECT_FALSE(json.is_discarded()) << name;
     return json;
   }
