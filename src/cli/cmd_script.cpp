@@ -365,8 +365,8 @@ int RunOnSeveralBoards(CliContext& ctx, const std::string& boards) {
     int failed = 0;
     for (const auto& run : runs) failed += run->status != kExitOk ? 1 : 0;
     Fail(ctx, worst,
-         std::to_string(failed) + " of " + std::to_string(runs.size()) +
-             " pairs of boards did not pass");
+         std::string(worst == kExitInterrupted ? "interrupted: " : "") + std::to_string(failed) +
+             " of " + std::to_string(runs.size()) + " pairs of boards did not pass");
   }
   return worst;
 }
