@@ -12,7 +12,8 @@ PYTHON := /usr/bin/python3
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libhidapi-dev \
             libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libasio-dev xvfb xauth \
             desktop-file-utils man-db file dpkg-dev lintian appstream python3-pytest python3-numpy python3-pyvisa python3-pyvisa-py \
-            python3-build python3-wheel python3-setuptools python3-venv ccache
+            python3-build python3-wheel python3-setuptools python3-venv ccache \
+            libxml2-utils python3-jsonschema
 # Every build compiles through ccache when the machine has it: the Linux,
 # Windows, clang and sanitizer builds share most of their sources.
 CCACHE := $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)

@@ -16,6 +16,7 @@
 #include "common/atomic_file.h"
 #include "common/hex_text.h"
 #include "common/number_text.h"
+#include "common/sha256.h"
 #include "common/utf8_path.h"
 #include "devices/evm_session.h"
 #include "evm.h"
@@ -28,6 +29,8 @@
 #include "registers/register_map.h"
 #include "registers/register_ops.h"
 #include "script/evm_script_board.h"
+#include "script/record_writers.h"
+#include "script/run_record.h"
 #include "script/script_files.h"
 #include "script/script_interpreter.h"
 #include "shell/board_selection_file.h"
@@ -355,6 +358,19 @@ struct Bench::Impl {
   template <typename OnSample>
   RunSummary Acquire(Operation& op, const MonitorLength& length, OnSample&& onSample);
 
+  ScriptResult RunScript(const std::filesystem::path& file, double maxSeconds,
+                         const ScriptRowCallback& onRow, std::stop_token callerStop,
+                         RunRecorder& recorder);
+
+  // The serial number of the interface board the session opened, for the
+  // record of a run.
+  std::string InterfaceSerial() {
+    for (const BoardListing& b : DiscoverBoards(*hid, options.vendorId)) {
+      if (b.kind == BoardKind::Interface && b.path == evm->dutWriter().DevicePath) return b.serial;
+    }
+    return "";
+  }
+
   ScriptRowResult RowOf(const ScriptGrid& grid, int r) const {
     ScriptRowResult row;
     row.row = r;
@@ -378,6 +394,7 @@ struct Bench::Impl {
   Evm* evm = nullptr;
   std::optional<Scaling> scaling;
   ScriptGrid lastScript;
+  RunRecord lastRecord;
   std::mutex stopMutex;
   std::stop_source stop;
 };
@@ -893,10 +910,36 @@ std::array<uint8_t, 32> Bench::Encode(const std::string& text) {
 ScriptResult Bench::RunScript(const std::filesystem::path& file, double maxSeconds,
                               const ScriptRowCallback& onRow, std::stop_token stop) {
   Impl& m = *impl_;
+  RunRecord& record = m.lastRecord;
+  record = RunRecord();
+  record.scriptFile = FileText(file);
+  record.programVersion = EVM_VERSION_STRING;
+  record.regLink = m.options.regLink;
+  record.interfaceBoard = m.options.interfaceBoard;
+  RunRecorder recorder(*m.clock);
+  recorder.Start();
+  // A run that never started has a record too: its error says why.
+  try {
+    return m.RunScript(file, maxSeconds, onRow, std::move(stop), recorder);
+  } catch (const Error& e) {
+    recorder.Finish(m.lastScript, record);
+    record.outcome =
+        dynamic_cast<const CancelledError*>(&e) ? RunOutcome::Aborted : RunOutcome::Error;
+    record.error = e.what();
+    throw;
+  }
+}
+
+ScriptResult Bench::Impl::RunScript(const std::filesystem::path& file, double maxSeconds,
+                                    const ScriptRowCallback& onRow, std::stop_token callerStop,
+                                    RunRecorder& recorder) {
+  Impl& m = *this;
   ScriptGrid& grid = m.lastScript;
   grid = ScriptGrid();
   std::error_code readError;
-  if (!ReadWholeFile(file, readError, FileKind::Script)) ThrowUnreadable(file, readError);
+  const auto content = ReadWholeFile(file, readError, FileKind::Script);
+  if (!content) ThrowUnreadable(file, readError);
+  lastRecord.scriptSha256 = Sha256Hex(*content);
   const std::string name = FileText(file);
   // The load's own message is a notice; the error below says where.
   if (!LoadScript(grid, file, m.ui)) {
@@ -909,17 +952,20 @@ ScriptResult Bench::RunScript(const std::filesystem::path& file, double maxSecon
   TrimForRun(grid);
   if (grid.ScriptLastRow < 1) throw ParseError("'" + name + "': no steps");
 
-  Impl::Operation op(m, std::move(stop));
+  Impl::Operation op(m, std::move(callerStop));
   m.ConnectInterfaceBoard();
+  if (lastRecord.interfaceBoard.empty()) lastRecord.interfaceBoard = InterfaceSerial();
   EvmScriptBoard board(*m.evm);
   // A break step waits for a person; here its row is passed over.
   m.ui.intercept = [&grid](const std::string&) {
     return grid.Cell(grid.Row_, kColStep) == "break";
   };
   ScriptContext run{grid, board, m.ui, m.evm->locale()};
+  recorder.Start();
   const ScriptRunHooks hooks{.stop = [&op] { return op.Stopped(); },
                              .onRow =
                                  [&](int row) {
+                                   recorder.RowRan(row, !m.evm->shell().RunWithoutUsb);
                                    if (onRow) onRow(m.RowOf(grid, row));
                                  }};
   ScriptResult result;
@@ -941,7 +987,44 @@ ScriptResult Bench::RunScript(const std::filesystem::path& file, double maxSecon
     if (result.rows.back().verdict == "PASS") ++result.pass;
     if (result.rows.back().verdict == "FAIL") ++result.fail;
   }
+  recorder.Finish(grid, lastRecord);
+  lastRecord.outcome =
+      OutcomeOf(lastRecord, result.stopped, !result.boardAnswered, result.timedOut);
+  if (result.stopped) {
+    lastRecord.error = "stopped";
+  } else if (!result.boardAnswered) {
+    lastRecord.error = "the interface board stopped answering";
+  } else if (result.timedOut) {
+    lastRecord.error = "the time limit of " + FormatGeneralInvariant(maxSeconds) + " s ran out";
+  }
   return result;
+}
+
+std::string Bench::ScriptRecordJson(const ScriptRecordIds& ids) const {
+  RunRecord record = impl_->lastRecord;
+  record.ids = ids;
+  return RunRecordJson(record);
+}
+
+void Bench::SaveScriptRecord(const ScriptRecordIds& ids, const std::filesystem::path& json,
+                             const std::filesystem::path& junit) const {
+  RunRecord record = impl_->lastRecord;
+  record.ids = ids;
+  const auto check = [](const std::filesystem::path& file, bool written,
+                        const std::error_code& ec) {
+    if (written) return;
+    const std::string name = FileText(file);
+    throw FileError(
+        IsFileFault(ec) ? FileFaultText(name, ec) : "cannot write '" + name + "': " + ec.message(),
+        name, ec);
+  };
+  std::error_code ec;
+  if (!json.empty()) check(json, SaveRunRecordJson(record, json, ec), ec);
+  if (!junit.empty()) check(junit, SaveJUnitXml({record}, junit, ec), ec);
+}
+
+RunRecord BenchAccess::LastScriptRecord(const Bench& bench) {
+  return bench.impl_->lastRecord;
 }
 
 void Bench::SaveScriptResults(const std::filesystem::path& file) {

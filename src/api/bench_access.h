@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "script/run_record.h"
 #include "zm5520evm/bench.h"
 
 namespace evm {
@@ -14,6 +15,8 @@ class Clock;
 struct BenchAccess {
   // As Bench::Open, waiting on `clock` (which must outlive the Bench).
   static std::unique_ptr<Bench> Open(const BenchOptions& options, Clock& clock);
+  // The record of the bench's last script run, for a file of several runs.
+  static RunRecord LastScriptRecord(const Bench& bench);
 };
 
 }  // namespace evm

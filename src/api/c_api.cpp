@@ -64,6 +64,11 @@ std::filesystem::path PathOf(const char* file) {
   return evm::PathFromUtf8(Text(file, "file"));
 }
 
+// NULL as no id: a record keeps it as null.
+evm::ScriptRecordIds IdsOf(const char* dutId, const char* stationId, const char* operatorName) {
+  return {dutId ? dutId : "", stationId ? stationId : "", operatorName ? operatorName : ""};
+}
+
 // A call that needs no bench: its failures are the thread's.
 template <typename Op>
 zm_status Static(Op&& op) noexcept {
@@ -748,6 +753,26 @@ ZM_API zm_status zm_script_cell(zm_bench* bench, int32_t row, int32_t column, ch
 
 ZM_API zm_status zm_save_script_results(zm_bench* bench, const char* file) {
   return Call(bench, [&](Bench& b, BenchCore&) { b.SaveScriptResults(PathOf(file)); });
+}
+
+ZM_API zm_status zm_script_record(zm_bench* bench, const char* dut_id, const char* station_id,
+                                  const char* operator_name, char* json, size_t capacity,
+                                  size_t* needed) {
+  return Call(bench, [&](Bench& b, BenchCore&) {
+    const std::string text = b.ScriptRecordJson(IdsOf(dut_id, station_id, operator_name));
+    const zm_status copied = CopyText(text, json, capacity, needed);
+    if (copied != ZM_OK) Refuse(copied, "the record does not fit the buffer");
+  });
+}
+
+ZM_API zm_status zm_save_script_record(zm_bench* bench, const char* dut_id, const char* station_id,
+                                       const char* operator_name, const char* json_file,
+                                       const char* junit_file) {
+  return Call(bench, [&](Bench& b, BenchCore&) {
+    b.SaveScriptRecord(IdsOf(dut_id, station_id, operator_name),
+                       json_file ? PathOf(json_file) : std::filesystem::path(),
+                       junit_file ? PathOf(junit_file) : std::filesystem::path());
+  });
 }
 
 ZM_API zm_status zm_read_converter(zm_bench* bench, int32_t converter, int32_t reference,

@@ -41,7 +41,8 @@ CliContext::CliContext(const CliOptions& o, const EvmctlIo& i)
       ChooseStateFolder(o.configDir, ExecutableFolder(), UserConfigFolder());
   stateFolderProblem = state.problem;
   if (!stateFolderProblem.empty()) return;
-  bench = BenchAccess::Open(BenchOptionsOf(o, state.folder, err), clock);
+  benchOptions = BenchOptionsOf(o, state.folder, err);
+  bench = BenchAccess::Open(benchOptions, clock);
 }
 
 }  // namespace evm::cli

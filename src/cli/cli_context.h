@@ -29,6 +29,8 @@ struct CliContext {
   std::ostream& out;
   std::ostream& err;
   std::unique_ptr<Bench> bench;  // none when there is no state folder to use
+  // What `bench` was opened with, for the sessions of a run on several boards.
+  BenchOptions benchOptions;
   std::string stateFolderProblem;
   // With --json: the command's answer, kept until it ends so that a failure
   // joins it; `streamed` when it printed its lines as it went (monitor).

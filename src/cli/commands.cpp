@@ -168,16 +168,40 @@ const std::vector<Command>& Commands() {
        ValueKind::File,
        RunLoadRegs},
       {"script",
-       "script FILE [--results OUT] [--max-seconds S]",
+       "script FILE [--results OUT] [--max-seconds S] [--junit XML] [--record JSON] "
+       "[--dut-id ID] [--station-id ID] [--operator NAME] [--boards all|PAIRS]",
        "run a test script",
        "Runs the script FILE as the script window does and prints each row's\n"
        "step, result and verdict; --results writes the results file. A break\n"
        "step is reported and skipped. --max-seconds ends the run (a goto loop,\n"
        "a long pause) after S seconds with the rows run so far. Exit status 1\n"
        "when a row FAILs or the time ran out, 2 when the script has no steps;\n"
-       "Ctrl-C ends the run with the rows run so far (exit status 130).\n",
+       "Ctrl-C ends the run with the rows run so far (exit status 130).\n"
+       "--junit and --record write the run's JUnit XML and JSON record (see the\n"
+       "README's \"Test stations\"), also for a run that failed or could not\n"
+       "start. --boards runs the script on several pairs of boards at once,\n"
+       "each in its own session: all pairs attached, or a list such as\n"
+       "RL0001/IB0001,RL0002/IB0002 (register link/interface board serials).\n"
+       "Each pair prints a line as it ends, and a table ends the run; each gets\n"
+       "its own record, in files named FILE-SERIAL (the interface board's), and\n"
+       "one JUnit file holds them all. The exit status is the worst of them: a\n"
+       "pair that cannot be opened is an ERROR and exit status 3.\n",
        {{"--results", "OUT", ValueKind::File, {"write the results file OUT"}, {}},
-        {"--max-seconds", "S", ValueKind::ScriptSeconds, {"end the run after S seconds"}, {}}},
+        {"--max-seconds", "S", ValueKind::ScriptSeconds, {"end the run after S seconds"}, {}},
+        {"--junit", "XML", ValueKind::File, {"write the run as JUnit XML"}, {}},
+        {"--record", "JSON", ValueKind::File, {"write the run's JSON record"}, {}},
+        {"--dut-id",
+         "ID",
+         ValueKind::Text,
+         {"the device's id for the records;", "with --boards a list, one a pair"},
+         {}},
+        {"--station-id", "ID", ValueKind::Text, {"the test station's id for the records"}, {}},
+        {"--operator", "NAME", ValueKind::Text, {"who ran the test, for the records"}, {}},
+        {"--boards",
+         "all|PAIRS",
+         ValueKind::Text,
+         {"run on every pair of boards, or on the pairs", "REGLINK/INTERFACE,... at once"},
+         {}}},
        1,
        1,
        ValueKind::File,
@@ -229,7 +253,8 @@ const std::vector<CommandOption>& CommonOptions() {
           "wrong-reply-code, non-zero-status, write-failure,",
           "read-failure, wrong-echo, garbage, unplug, no-permission or",
           "slow-reply[:MS], answering MS ms late, 2000 by default);",
-          "BOARD:FAULT@N starts the fault after N reports"},
+          "BOARD:FAULT@N starts the fault after N reports;",
+          "BOARD#K:FAULT strikes the Kth board of that kind"},
          faults},
         {"--address", "HEX", ValueKind::Hex7Bit, {"I2C address of the ZM5520/1 (default 40)"}, {}},
         {"--usb-address",

@@ -9,6 +9,8 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <fstream>
+#include <nlohmann/json.hpp>
 
 #include "gui/main_window_fixture.h"
 #include "gui/script/frm_script.h"
@@ -16,8 +18,10 @@
 #include "gui/script/open_launcher.h"
 #include "script/evm_script_board.h"
 #include "script/fake_script_board.h"
+#include "script/record_command.h"
 #include "script/script_interpreter.h"
 #include "support/recording_ui.h"
+#include "support/temp_dir.h"
 
 namespace evm::gui {
 namespace {
@@ -186,6 +190,42 @@ struct Launched : test_support::MainWindowFixture {
 
 // The script window's own tests run it on a fake board; the launcher's runs
 // on the simulated EVM.
+// Save Record writes the record of the window's last run: JSON, or JUnit
+// XML for a name ending in .xml; before any run there is nothing to save.
+TEST(ScriptWindow, SaveRecordWritesTheLastRunAsJsonOrJUnit) {
+  ScriptWindow s;
+  s.w.UseClock(s.clock);
+  test::TempDir dir;
+  QTest::mouseClick(s.Button("cmdSaveRecord"), Qt::LeftButton);
+  ASSERT_EQ(s.ui.messages.size(), 1u);
+  EXPECT_EQ(s.ui.messages[0].text, kNoRunToRecordMessage);
+  EXPECT_TRUE(s.ui.fileDialogs.empty());
+
+  s.Type(1, 2, "I2C CH2 S 91 ACKS R ACKM R ACKM P");
+  s.Type(2, 2, "result");
+  s.Type(2, 3, "10");
+  s.Type(2, 4, "14");
+  s.Type(3, 2, "pause 1.5");
+  s.board.data[0] = 0x15;
+  QTest::mouseClick(s.Button("Command2"), Qt::LeftButton);
+  const std::string json = (dir.path() / "run.json").string();
+  const std::string xml = (dir.path() / "run.XML").string();
+  s.ui.saveFileAnswers = {json, xml};
+  QTest::mouseClick(s.Button("cmdSaveRecord"), Qt::LeftButton);
+  QTest::mouseClick(s.Button("cmdSaveRecord"), Qt::LeftButton);
+  std::ifstream in(json);
+  const auto record = nlohmann::json::parse(in, nullptr, false);
+  ASSERT_FALSE(record.is_discarded());
+  EXPECT_EQ(record["outcome"], "FAIL");
+  EXPECT_EQ(record["steps"][1]["value"], 0x15);
+  EXPECT_NEAR(record["steps"][2]["duration_s"].get<double>(), 1.5, 0.01);
+  std::ifstream junit(xml);
+  const std::string text((std::istreambuf_iterator<char>(junit)), {});
+  EXPECT_NE(text.find("<failure type=\"FAIL\" message=\"21 is outside 16 to 20\"/>"),
+            std::string::npos)
+      << text;
+}
+
 TEST(Launcher, EachButtonOpensItsOneWindowAndButtonsWithoutOneAreDisabled) {
   Launched l;
   ASSERT_TRUE(l.launcher && l.launcher->isVisible());

@@ -143,6 +143,14 @@ class ZM5520EVM_API Bench {
                          const ScriptRowCallback& onRow = {}, std::stop_token stop = {});
   // Writes the rows of the last RunScript as a results file.
   void SaveScriptResults(const std::filesystem::path& file);
+  // The record of the last RunScript, also of one that failed or was
+  // stopped: a JSON document whose layout the README describes, for `ids`.
+  std::string ScriptRecordJson(const ScriptRecordIds& ids) const;
+  // Writes that record as JSON to `json` and as JUnit XML to `junit`, each
+  // whole or not at all; an empty path writes none. FileError when one
+  // cannot be written.
+  void SaveScriptRecord(const ScriptRecordIds& ids, const std::filesystem::path& json,
+                        const std::filesystem::path& junit) const;
 
   // The test board. Volts, or the signed code with Reference::DigitalCodes.
   // NotAcknowledgedError when a converter or the DAC behind the interface

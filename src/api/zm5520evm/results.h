@@ -200,4 +200,12 @@ struct ScriptResult {
   bool Passed() const { return fail == 0 && boardAnswered && !stopped && !timedOut; }
 };
 
+// Whom and where the record of a script run is for (a test station's ids);
+// an empty text is written as null.
+struct ScriptRecordIds {
+  std::string dutId{};
+  std::string stationId{};
+  std::string operatorName{};
+};
+
 }  // namespace evm

@@ -539,6 +539,18 @@ ZM_API zm_status zm_script_cell(zm_bench* bench, int32_t row, int32_t column, ch
                                 size_t capacity, size_t* needed);
 /* Writes the rows of the last zm_run_script as a results file. */
 ZM_API zm_status zm_save_script_results(zm_bench* bench, const char* file);
+/* The record of the last zm_run_script, also of one that failed or was
+ * stopped: a JSON document (its layout is in the README) for the DUT,
+ * station and operator ids given (NULL or "": none). *needed (NULL
+ * allowed) is its size with the closing NUL. */
+ZM_API zm_status zm_script_record(zm_bench* bench, const char* dut_id, const char* station_id,
+                                  const char* operator_name, char* json, size_t capacity,
+                                  size_t* needed);
+/* Writes that record as JSON to json_file and as JUnit XML to junit_file,
+ * each whole or not at all; NULL writes not that one. */
+ZM_API zm_status zm_save_script_record(zm_bench* bench, const char* dut_id, const char* station_id,
+                                       const char* operator_name, const char* json_file,
+                                       const char* junit_file);
 
 /* ---- Test board -------------------------------------------------------- */
 

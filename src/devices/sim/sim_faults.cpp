@@ -69,7 +69,14 @@ std::optional<SimFaultChoice> ParseSimFault(std::string_view text) {
   }
   const size_t colon = text.find(':');
   if (colon == std::string_view::npos) return std::nullopt;
-  const std::string_view boardText = text.substr(0, colon);
+  std::string_view boardText = text.substr(0, colon);
+  int pair = 1;
+  if (const size_t hash = boardText.find('#'); hash != std::string_view::npos) {
+    const auto n = WholeNumber(boardText.substr(hash + 1), 99);
+    if (!n || *n < 1) return std::nullopt;
+    pair = *n;
+    boardText = boardText.substr(0, hash);
+  }
   std::string_view faultText = text.substr(colon + 1);
   std::optional<int> delayMs;
   if (const size_t second = faultText.find(':'); second != std::string_view::npos) {
@@ -84,15 +91,16 @@ std::optional<SimFaultChoice> ParseSimFault(std::string_view text) {
       if (delayMs && fault != SimFault::SlowReply) return std::nullopt;
       return SimFaultChoice{
           board, fault, afterReports,
-          fault == SimFault::SlowReply ? delayMs.value_or(kSimDefaultReplyDelayMs) : 0};
+          fault == SimFault::SlowReply ? delayMs.value_or(kSimDefaultReplyDelayMs) : 0, pair};
     }
   }
   return std::nullopt;
 }
 
 std::string SimFaultText(const SimFaultChoice& choice) {
-  std::string text =
-      std::string(SimBoardName(choice.board)) + ":" + std::string(SimFaultName(choice.fault));
+  std::string text = std::string(SimBoardName(choice.board));
+  if (choice.pair != 1) text += "#" + std::to_string(choice.pair);
+  text += ":" + std::string(SimFaultName(choice.fault));
   if (choice.fault == SimFault::SlowReply) text += ":" + std::to_string(choice.delayMs);
   if (choice.afterReports) text += "@" + std::to_string(*choice.afterReports);
   return text;
@@ -111,10 +119,15 @@ std::string SimFaultNames() {
 
 bool InjectFault(SimulatedEvm& sim, SimFaultChoice choice) {
   SimDevice* board = nullptr;
-  if (choice.board == SimBoardKind::RegLink) {
-    board = sim.RegLink();
-  } else {
-    board = sim.Interface();
+  int seen = 0;
+  for (const auto& candidate : sim.Boards()) {
+    const bool kind = choice.board == SimBoardKind::RegLink
+                          ? dynamic_cast<RegLinkBoard*>(candidate.get()) != nullptr
+                          : dynamic_cast<InterfaceBoard*>(candidate.get()) != nullptr;
+    if (kind && ++seen == choice.pair) {
+      board = candidate.get();
+      break;
+    }
   }
   if (!board) return false;
   if (choice.fault == SimFault::Unplug) {

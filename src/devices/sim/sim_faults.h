@@ -35,6 +35,9 @@ struct SimFaultChoice {
   // unplug: after the first).
   std::optional<int> afterReports = std::nullopt;
   int delayMs = 0;  // SlowReply: how late each answer comes
+  // Which board of its kind, from 1 in the order they are listed, so that
+  // one pair of several misbehaves and the others serve.
+  int pair = 1;
 };
 
 // A slow reply without a delay of its own: later than the register link's
@@ -44,7 +47,8 @@ inline constexpr int kSimDefaultReplyDelayMs = 2000;
 // The names a user gives on the command line, "reglink:no-reply" or
 // "interface:garbage"; "@N" after one starts the fault after N reports
 // ("reglink:no-reply@5"), and a slow reply may name its delay in
-// milliseconds ("reglink:slow-reply:500").
+// milliseconds ("reglink:slow-reply:500"). "#N" after the board names the
+// Nth board of that kind ("interface#2:no-reply@40").
 std::string_view SimFaultName(SimFault fault);
 std::string_view SimBoardName(SimBoardKind board);
 std::optional<SimFaultChoice> ParseSimFault(std::string_view text);

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "gui/shell/keyboard.h"
+#include "script/record_command.h"
 #include "script/responding_board.h"
 #include "script/script_files.h"
 #include "script/script_interpreter.h"
@@ -114,6 +115,7 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   Command7 = button("Command7", "Single Step");
   Command8 = button("Command8", "Save Results");
   Command9 = button("Command9", "Exit Loop");
+  cmdSaveRecord = button("cmdSaveRecord", "Save Record");
 
   auto* entry = new QHBoxLayout;
   entry->addWidget(Text1, 1);
@@ -127,6 +129,7 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   buttons->addWidget(Command3, 2, 0);
   buttons->addWidget(Command4, 2, 1);
   buttons->addWidget(Command8, 2, 2);
+  buttons->addWidget(cmdSaveRecord, 1, 2);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(MSFlexGrid1, 1);
   layout->addLayout(entry);
@@ -180,6 +183,10 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
     SaveResultsCommand(grid_, ui_);
     Render();
   });
+  connect(cmdSaveRecord, &QPushButton::clicked, this, [this] {
+    SaveRecordCommand(lastRecord_ ? &*lastRecord_ : nullptr, ui_);
+    Text1->setFocus();
+  });
   connect(Command2, &QPushButton::clicked, this, [this] {
     if (!HasStepToRun(grid_)) {
       ui_.MessageBox(kNoStepToRunMessage, "");
@@ -189,7 +196,18 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
     SetRunning(true);
     RespondingBoard watched(board_, *renderingUi_, grid_);
     ScriptContext ctx{grid_, watched, *renderingUi_, locale_};
-    RunScript(ctx);
+    RunRecorder recorder(*clock_);
+    recorder.Start();
+    RunScript(ctx, {.stop = nullptr, .onRow = [&recorder](int row) { recorder.RowRan(row); }});
+    RunRecord record;
+    recorder.Finish(grid_, record);
+    DescribeWindowRun(grid_, record);
+    // A run the window's closing cut short did not finish.
+    if (closeAfterRun_) {
+      record.outcome = RunOutcome::Aborted;
+      record.error = "the script window was closed";
+    }
+    lastRecord_ = std::move(record);
     SetRunning(false);
     if (closeAfterRun_) {
       close();
@@ -232,8 +250,8 @@ void frmScript::closeEvent(QCloseEvent* event) {
 
 void frmScript::SetRunning(bool running) {
   // While a run lets events through, only Exit Loop may act on the grid.
-  for (QPushButton* b :
-       {Command1, Command2, Command3, Command4, Command5, Command6, Command7, Command8}) {
+  for (QPushButton* b : {Command1, Command2, Command3, Command4, Command5, Command6, Command7,
+                         Command8, cmdSaveRecord}) {
     b->setEnabled(!running);
   }
   // The grid stays readable; CellClicked ignores it while the run goes on.

@@ -3,9 +3,12 @@
 
 #include <QWidget>
 #include <memory>
+#include <optional>
 
+#include "common/clock.h"
 #include "common/number_locale.h"
 #include "common/user_interface.h"
+#include "script/run_record.h"
 #include "script/script_board.h"
 #include "script/script_grid.h"
 
@@ -29,6 +32,8 @@ class frmScript : public QWidget {
   void Render();
   // Draws every row, as after the whole grid was replaced.
   void RenderAll();
+  // The clock that times the rows of a run for its record.
+  void UseClock(Clock& clock) { clock_ = &clock; }
 
   QTableWidget* MSFlexGrid1;
   QLineEdit* Text1;
@@ -41,6 +46,7 @@ class frmScript : public QWidget {
   QPushButton* Command7;
   QPushButton* Command8;
   QPushButton* Command9;
+  QPushButton* cmdSaveRecord;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -65,6 +71,9 @@ class frmScript : public QWidget {
   int litCol_ = 0;
   int shownTopRow_ = 0;
   bool closeAfterRun_ = false;
+  SystemClock systemClock_;
+  Clock* clock_ = &systemClock_;
+  std::optional<RunRecord> lastRecord_;  // of the last Run Script
 };
 
 }  // namespace evm::gui

@@ -296,6 +296,8 @@ class ScriptResult(_Result):
     @property
     def board_answered(self) -> bool: ...
     @property
+    def record(self) -> dict[str, Any]: ...
+    @property
     def passed(self) -> bool: ...
 
 class Monitor(Iterator[Measurement]):
@@ -368,6 +370,11 @@ class Bench:
         *,
         max_seconds: float = 0.0,
         on_row: Optional[Callable[[ScriptRowResult], object]] = None,
+        dut_id: Optional[str] = None,
+        station_id: Optional[str] = None,
+        operator: Optional[str] = None,
+        junit: Optional[StrPath] = None,
+        record: Optional[StrPath] = None,
     ) -> ScriptResult: ...
     def save_script_results(self, file: StrPath) -> None: ...
     def read_converter(

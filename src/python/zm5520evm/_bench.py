@@ -13,6 +13,7 @@ the bench usable. A monitor() polls its run in slices of the same length.
 
 import contextlib
 import ctypes
+import json
 import logging
 import pathlib
 import threading
@@ -578,13 +579,22 @@ class Bench:
         _check(_capi.encode(text.encode("utf-8"), report))
         return bytes(report)
 
-    def run_script(self, file, *, max_seconds=0.0, on_row=None):
+    def run_script(self, file, *, max_seconds=0.0, on_row=None, dut_id=None, station_id=None,
+                   operator=None, junit=None, record=None):
         """Runs a script file (four quoted fields per line) as the script
         window does and returns a ScriptResult. max_seconds (0: none) ends the
         run with the step in progress. on_row(ScriptRowResult) is called
         after each row; an exception it raises ends the run and is raised. A
-        break step is skipped."""
+        break step is skipped.
+
+        The result's `record` is the run's record as a dict, for the DUT,
+        station and operator ids given. junit and record name files to write
+        it to as JUnit XML and as JSON; they are written also when the run
+        fails or cannot start, before its error is raised."""
         name = _capi.path_bytes(file)
+        ids = tuple(None if v is None else str(v).encode("utf-8")
+                    for v in (dut_id, station_id, operator))
+        files = tuple(None if f is None else _capi.path_bytes(f) for f in (record, junit))
 
         def work(handle, stopper):
             result = _capi.ScriptResult()
@@ -594,12 +604,17 @@ class Bench:
                 stopper.callback(on_row, lambda r: self._script_row(None, r))))
             status = _capi.run_script_each(handle, name, max_seconds, callback, None,
                                            byref(result))
+            # The files of a run that failed say so; theirs is the first error.
+            if files != (None, None):
+                _check(_capi.save_script_record(handle, *ids, *files), handle)
             stopper.raise_kept()
             if status < 0 and not (status == _capi.ERR_CANCELLED and result.stopped):
                 raise _error(status, handle)
             rows = self._script_rows(handle)
+            run_record = json.loads(_capi.read_text(_capi.script_record, handle, *ids))
             return ScriptResult._make(rows, result.pass_, result.fail, bool(result.stopped),
-                                      bool(result.timed_out), bool(result.board_answered))
+                                      bool(result.timed_out), bool(result.board_answered),
+                                      run_record)
 
         return self._long(work)
 

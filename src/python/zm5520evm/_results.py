@@ -282,6 +282,8 @@ ScriptResult = _result("ScriptResult", "The rows of a script run and its verdict
     ("stopped", None),
     ("timed_out", "Ended by max_seconds."),
     ("board_answered", "False: the interface board stopped answering."),
+    ("record", "The run's record as a dict: ids, script and its SHA-256, boards, times,\n"
+               "outcome and every step (see the README's \"Test stations\")."),
 ], {"passed": property(
     lambda self: (self.fail_count == 0 and self.board_answered and not self.stopped
                   and not self.timed_out),
