@@ -23,7 +23,6 @@ def test_measure_reads_what_its_mode_reads(bench, fast, registers, shunt_read, f
     assert len(rows) >= fewest
     assert rows["acknowledged"].all()
     assert np.all(np.diff(rows["time"]) > 0), "a sample given twice"
-    assert np.isfinite(rows["shunt_volts"]).all() == shunt_read
     assert np.isnan(rows["shunt_volts"]).all() != shunt_read
     assert np.allclose(rows["amps"], 1.0, atol=0.1)
     # Power is read, or computed from current and bus voltage: it is there either way.
@@ -34,7 +33,6 @@ BAD_ARGUMENTS = [
     (lambda b: b.measure(passes=1, fast=True, registers=3), "registers must be 4"),
     (lambda b: b.measure(passes=1, registers=2), "registers=2 is a fast mode"),
     (lambda b: b.stream(block=0), "block must be"),
-    (lambda b: b.stream(registers=True), "registers must be 4"),
 ]
 
 

@@ -102,13 +102,11 @@ Fetched Parse(const std::string& text) {
   Fetched f;
   std::istringstream in(text);
   std::string field;
-  std::vector<double> values;
-  while (std::getline(in, field, ',')) values.push_back(std::stod(field));
-  if (values.empty()) return f;
-  f.count = static_cast<size_t>(values[0]);
-  for (size_t k = 1; k + 4 < values.size(); k += 5) {
-    f.samples.push_back({values[k], values[k + 1], values[k + 2], values[k + 3], values[k + 4]});
-  }
+  std::vector<double> v;
+  while (std::getline(in, field, ',')) v.push_back(std::stod(field));
+  if (!v.empty()) f.count = static_cast<size_t>(v[0]);
+  for (size_t k = 1; k + 4 < v.size(); k += 5)
+    f.samples.push_back({v[k], v[k + 1], v[k + 2], v[k + 3], v[k + 4]});
   return f;
 }
 
