@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <system_error>
+#include <utility>
 
 #include "calibration/initial_calibration.h"
 #include "common/hex_text.h"
@@ -238,7 +239,7 @@ void ScpiInstrument::Produce(AcquisitionMode mode, std::stop_token stop) {
   std::exception_ptr failure;
   try {
     bench_.Monitor(
-        MonitorLength{.mode = mode}, [this](const Measurement& m) { Collect(m); }, stop);
+        MonitorLength{.mode = mode}, [this](const Measurement& m) { Collect(m); }, std::move(stop));
   } catch (...) {
     failure = std::current_exception();
   }
