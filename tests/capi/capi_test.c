@@ -407,8 +407,6 @@ static void test_modes(void) {
   /* Refused before anything is read. */
   CHECK(zm_measure_mode(b, 3, 1, 0, m, 16, &count, NULL, NULL) == ZM_ERR_INVALID_ARGUMENT,
         "mode 3");
-  CHECK(zm_run_start_mode(b, -1, 1, 0, 0, &run) == ZM_ERR_INVALID_ARGUMENT && run == NULL,
-        "mode -1");
   d.struct_size = 8;
   CHECK(
       zm_measure_mode(b, ZM_MODE_FAST, 1, 0, m, 16, &count, NULL, &d) == ZM_ERR_INVALID_ARGUMENT &&

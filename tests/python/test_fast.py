@@ -29,20 +29,6 @@ def test_measure_reads_what_its_mode_reads(bench, fast, registers, shunt_read, f
     assert np.allclose(rows["watts"], rows["amps"] * rows["bus_volts"], rtol=0.05)
 
 
-BAD_ARGUMENTS = [
-    (lambda b: b.measure(passes=1, fast=True, registers=3), "registers must be 4"),
-    (lambda b: b.measure(passes=1, registers=2), "registers=2 is a fast mode"),
-    (lambda b: b.stream(block=0), "block must be"),
-]
-
-
-@pytest.mark.parametrize("call,text", BAD_ARGUMENTS)
-def test_arguments_that_name_no_run_are_refused(bench, call, text):
-    with pytest.raises(zm5520evm.ParseError, match=text):
-        call(bench)
-    assert bench.read_config() == 0x399F, "the bench was left taken"
-
-
 @pytest.mark.parametrize("registers,shunt_read", [(4, True), (2, False)])
 def test_stream_gives_every_sample_in_bounded_blocks(bench, registers, shunt_read):
     told = []
