@@ -582,11 +582,28 @@ ZM_API zm_status zm_measure_once(zm_bench* bench, zm_measurement* measurement) {
 ZM_API zm_status zm_measure(zm_bench* bench, int64_t passes, double seconds,
                             zm_measurement* measurements, size_t capacity, size_t* count,
                             zm_run_summary* summary) {
+  return zm_measure_mode(bench, ZM_MODE_PASSES, passes, seconds, measurements, capacity, count,
+                         summary, nullptr);
+}
+
+ZM_API zm_status zm_measure_mode(zm_bench* bench, int32_t mode, int64_t passes, double seconds,
+                                 zm_measurement* measurements, size_t capacity, size_t* count,
+                                 zm_run_summary* summary, zm_run_details* details) {
   if (count) *count = 0;
   if (summary) *summary = zm_run_summary{};
+  const bool detailsFit = evm::capi::DetailsFit(details);
+  if (detailsFit) evm::capi::FillDetails(*details, evm::AcquisitionMode::Passes, 0, 0, 0);
   return Call(bench, [&](Bench& b, BenchCore&) {
     size_t& given = Out(count, "count");
-    const evm::MonitorLength length = LengthOf(passes, seconds);
+    const auto acquisition = evm::capi::ModeOfC(mode);
+    if (!acquisition) {
+      Refuse(ZM_ERR_INVALID_ARGUMENT, "mode must be a ZM_MODE_*, not " + std::to_string(mode));
+    }
+    if (details && !detailsFit) {
+      Refuse(ZM_ERR_INVALID_ARGUMENT, "details->struct_size must be sizeof(zm_run_details)");
+    }
+    evm::MonitorLength length = LengthOf(passes, seconds);
+    length.mode = *acquisition;
     if (static_cast<uint64_t>(passes) > capacity) {
       given = static_cast<size_t>(passes);
       Refuse(ZM_ERR_BUFFER_TOO_SMALL,
@@ -598,10 +615,12 @@ ZM_API zm_status zm_measure(zm_bench* bench, int64_t passes, double seconds,
     // A run without a count ends when the array is full, with the pass
     // that filled it: asked between passes, the stop reads no further one.
     std::stop_source full;
+    int32_t registersRead = 0;
     const evm::RunSummary s = b.Monitor(
         length,
         [&](const evm::Measurement& m) {
           if (given >= capacity) return;
+          if (m.acknowledged) registersRead |= m.registersRead;
           evm::capi::ToC(m, measurements[given++]);
           if (given == capacity) full.request_stop();
         },
@@ -610,10 +629,12 @@ ZM_API zm_status zm_measure(zm_bench* bench, int64_t passes, double seconds,
     if (summary) {
       summary->passes = s.passes;
       summary->unacknowledged = s.unacknowledged;
+      summary->lost = s.lost;
       summary->stopped = s.stopped && !filled ? 1 : 0;
       summary->full = filled ? 1 : 0;
       summary->finished = 1;
     }
+    if (detailsFit) evm::capi::FillDetails(*details, *acquisition, registersRead, s.lost, s.rate);
     if (s.stopped && !filled) throw evm::CancelledError("stopped");
   });
 }

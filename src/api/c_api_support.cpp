@@ -194,4 +194,38 @@ void ToC(const Measurement& m, zm_measurement& out) noexcept {
   out.power_lsb_watts = m.powerLsbWatts;
 }
 
+std::optional<AcquisitionMode> ModeOfC(int32_t mode) noexcept {
+  switch (mode) {
+    case ZM_MODE_PASSES: return AcquisitionMode::Passes;
+    case ZM_MODE_FAST: return AcquisitionMode::Fast;
+    case ZM_MODE_FAST_TWO: return AcquisitionMode::FastTwo;
+    default: return std::nullopt;
+  }
+}
+
+int32_t ModeToC(AcquisitionMode mode) noexcept {
+  switch (mode) {
+    case AcquisitionMode::Fast: return ZM_MODE_FAST;
+    case AcquisitionMode::FastTwo: return ZM_MODE_FAST_TWO;
+    case AcquisitionMode::Passes: break;
+  }
+  return ZM_MODE_PASSES;
+}
+
+bool DetailsFit(const zm_run_details* details) noexcept {
+  return details && details->struct_size >= sizeof(zm_run_details);
+}
+
+void FillDetails(zm_run_details& out, AcquisitionMode mode, int32_t registersRead, int64_t lost,
+                 double rate) noexcept {
+  // A newer caller's larger struct keeps what lies beyond this version's fields.
+  const uint32_t size = out.struct_size;
+  out = zm_run_details{};
+  out.struct_size = size;
+  out.mode = ModeToC(mode);
+  out.registers_read = registersRead;
+  out.lost = lost;
+  out.rate = rate;
+}
+
 }  // namespace evm::capi

@@ -11,6 +11,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,15 @@ bool Fit(char (&field)[N], const std::string& text) noexcept {
 zm_status CopyText(const std::string& text, char* buffer, size_t capacity, size_t* needed) noexcept;
 
 void ToC(const Measurement& m, zm_measurement& out) noexcept;
+
+// ZM_MODE_* as the Bench's mode; nullopt for a value that is none.
+std::optional<AcquisitionMode> ModeOfC(int32_t mode) noexcept;
+int32_t ModeToC(AcquisitionMode mode) noexcept;
+// Whether the caller's details struct has room for this version's fields.
+bool DetailsFit(const zm_run_details* details) noexcept;
+// Fills the caller's details, leaving struct_size as the caller set it.
+void FillDetails(zm_run_details& out, AcquisitionMode mode, int32_t registersRead, int64_t lost,
+                 double rate) noexcept;
 
 void CloseRun(RunState& run) noexcept;
 

@@ -2,7 +2,9 @@
 // Measurement runs the caller polls: the monitor runs on a thread of its
 // own and hands its passes over through a bounded queue, so a caller with
 // no callbacks (LabVIEW, MATLAB, a test executive) takes them when it likes.
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <deque>
 #include <thread>
 
@@ -22,6 +24,9 @@ struct RunState {
   int64_t passes = 0;
   int64_t unacknowledged = 0;
   int64_t lost = 0;
+  int32_t registersRead = 0;
+  double first = 0;
+  double last = 0;
   bool finished = false;
   bool stopped = false;
   ErrorRecord failure;
@@ -45,8 +50,11 @@ void RunState::Produce() noexcept {
           ToC(m, pass);
           {
             std::lock_guard lock(mutex);
+            if (passes == 0) first = m.timeSeconds;
+            last = m.timeSeconds;
             ++passes;
             if (!m.acknowledged) ++unacknowledged;
+            if (m.acknowledged) registersRead |= m.registersRead;
             // A caller that does not keep up loses passes, never memory.
             if (queue.size() >= capacity) {
               ++lost;
@@ -68,6 +76,9 @@ void RunState::Produce() noexcept {
   {
     std::lock_guard lock(mutex);
     finished = true;
+    // What the library's own buffer could not hold is lost as surely as
+    // what this queue could not.
+    lost += summary.lost;
     stopped = summary.stopped || failed.status == ZM_ERR_CANCELLED;
     failure = std::move(failed);
   }
@@ -102,6 +113,11 @@ extern "C" {
 
 ZM_API zm_status zm_run_start(zm_bench* bench, int64_t passes, double seconds,
                               size_t queue_capacity, zm_run** run) {
+  return zm_run_start_mode(bench, ZM_MODE_PASSES, passes, seconds, queue_capacity, run);
+}
+
+ZM_API zm_status zm_run_start_mode(zm_bench* bench, int32_t mode, int64_t passes, double seconds,
+                                   size_t queue_capacity, zm_run** run) {
   using evm::capi::FailWith;
   if (run) *run = nullptr;
   if (!bench || !bench->core) return FailWith(nullptr, ZM_ERR_INVALID_ARGUMENT, "bench is NULL");
@@ -109,12 +125,18 @@ ZM_API zm_status zm_run_start(zm_bench* bench, int64_t passes, double seconds,
   if (passes < 0 || !(seconds >= 0)) {
     return FailWith(nullptr, ZM_ERR_INVALID_ARGUMENT, "passes and seconds must be 0 or more");
   }
+  const auto acquisition = evm::capi::ModeOfC(mode);
+  if (!acquisition) {
+    return FailWith(nullptr, ZM_ERR_INVALID_ARGUMENT,
+                    "mode must be a ZM_MODE_*, not " + std::to_string(mode));
+  }
   std::shared_ptr<RunState> state;
   zm_run* handle = nullptr;
   try {
     state = std::make_shared<RunState>();
     state->core = bench->core;
-    state->length = evm::MonitorLength{.passes = static_cast<long>(passes), .seconds = seconds};
+    state->length = evm::MonitorLength{
+        .passes = static_cast<long>(passes), .seconds = seconds, .mode = *acquisition};
     state->capacity = queue_capacity == 0 ? 1024 : queue_capacity;
     handle = new zm_run{state};
   } catch (...) {
@@ -137,7 +159,14 @@ ZM_API zm_status zm_run_start(zm_bench* bench, int64_t passes, double seconds,
 }
 
 ZM_API zm_status zm_run_next(zm_run* run, zm_measurement* measurement, int32_t timeout_ms) {
-  if (!run || !measurement) return ZM_ERR_INVALID_ARGUMENT;
+  size_t count = 0;
+  return zm_run_take(run, measurement, 1, &count, timeout_ms);
+}
+
+ZM_API zm_status zm_run_take(zm_run* run, zm_measurement* measurements, size_t capacity,
+                             size_t* count, int32_t timeout_ms) {
+  if (count) *count = 0;
+  if (!run || !measurements || !count || capacity == 0) return ZM_ERR_INVALID_ARGUMENT;
   try {
     RunState& s = *run->state;
     std::unique_lock lock(s.mutex);
@@ -148,8 +177,10 @@ ZM_API zm_status zm_run_next(zm_run* run, zm_measurement* measurement, int32_t t
       return ZM_TIMEOUT;
     }
     if (!s.queue.empty()) {
-      *measurement = s.queue.front();
-      s.queue.pop_front();
+      const size_t n = std::min(capacity, s.queue.size());
+      std::copy_n(s.queue.begin(), n, measurements);
+      s.queue.erase(s.queue.begin(), s.queue.begin() + static_cast<std::ptrdiff_t>(n));
+      *count = n;
       return ZM_OK;
     }
     if (s.failure.status != ZM_OK) {
@@ -167,6 +198,16 @@ ZM_API zm_status zm_run_next(zm_run* run, zm_measurement* measurement, int32_t t
   } catch (...) {
     return ZM_ERR_INTERNAL;
   }
+}
+
+ZM_API zm_status zm_run_details_get(zm_run* run, zm_run_details* details) {
+  if (!run || !evm::capi::DetailsFit(details)) return ZM_ERR_INVALID_ARGUMENT;
+  RunState& s = *run->state;
+  std::lock_guard lock(s.mutex);
+  const double rate =
+      s.passes > 1 && s.last > s.first ? static_cast<double>(s.passes - 1) / (s.last - s.first) : 0;
+  evm::capi::FillDetails(*details, s.length.mode, s.registersRead, s.lost, rate);
+  return ZM_OK;
 }
 
 ZM_API zm_status zm_run_summary_get(zm_run* run, zm_run_summary* summary) {

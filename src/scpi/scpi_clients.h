@@ -65,8 +65,7 @@ class ScpiClients {
   std::string TakeUnsent(Id id);
   void Sent(Id id, size_t bytes);
 
-  // One line of the client whose turn it is, or a monitor pass when no line
-  // can run. False when there was nothing to do.
+  // One line of the client whose turn it is. False when there was nothing to do.
   bool Turn();
   bool Busy() const;
 

@@ -351,6 +351,81 @@ static void test_poll_run(void) {
   zm_close(b);
 }
 
+/* ---- Modes: what each reads, into an array and polled ------------------ */
+
+struct mode_case {
+  int32_t mode;
+  int32_t raw_count;
+  int32_t registers_read;
+  int32_t may_read; /* registers the mode reads only where it needs them */
+  int shunt_nan;
+  size_t time_length; /* milliseconds, or microseconds in the fast modes */
+  double min_rate;    /* per second of the fake clock */
+};
+
+static const struct mode_case mode_cases[] = {
+    {ZM_MODE_PASSES, 6, 0x3F, 0, 0, 23, 1.0},
+    {ZM_MODE_FAST, 5, 0x1F, 0, 0, 26, 100.0},
+    {ZM_MODE_FAST_TWO, 5, 0x15, 0x08, 1, 26, 100.0},
+};
+
+static void test_modes(void) {
+  zm_bench* b = calibrated(1);
+  zm_measurement m[16];
+  zm_run_summary s;
+  zm_run_details d;
+  zm_run* run = NULL;
+  size_t count = 0, i, c;
+  zm_status st;
+
+  for (c = 0; c < sizeof mode_cases / sizeof mode_cases[0]; ++c) {
+    const struct mode_case* k = &mode_cases[c];
+    memset(&d, 0, sizeof d);
+    d.struct_size = sizeof d;
+    CHECK(zm_measure_mode(b, k->mode, 10, 0, m, 16, &count, &s, &d) == ZM_OK && count == 10,
+          "mode %d: %s", (int)k->mode, error_text(b));
+    CHECK(d.mode == k->mode && (d.registers_read & ~k->may_read) == k->registers_read &&
+              d.rate >= k->min_rate && d.struct_size == sizeof d,
+          "mode %d: details mode %d, registers %#x, %g/s", (int)k->mode, (int)d.mode,
+          (unsigned)d.registers_read, d.rate);
+    for (i = 0; i < count; ++i) {
+      CHECK(m[i].acknowledged && m[i].raw_count == k->raw_count &&
+                (isnan(m[i].shunt_volts) != 0) == k->shunt_nan && fabs(m[i].amps - 1.0) < 0.1 &&
+                strlen(m[i].time) == k->time_length,
+            "mode %d sample %u: %d raw, shunt %g, %g A, '%s'", (int)k->mode, (unsigned)i,
+            (int)m[i].raw_count, m[i].shunt_volts, m[i].amps, m[i].time);
+      if (i > 0)
+        CHECK(m[i].time_seconds > m[i - 1].time_seconds, "mode %d: a time twice at %u",
+              (int)k->mode, (unsigned)i);
+    }
+
+    /* Polled, by many at once; a queue of 4 that nobody empties keeps 4. */
+    CHECK(zm_run_start_mode(b, k->mode, 30, 0, 4, &run) == ZM_OK, "start %d", (int)k->mode);
+    for (i = 0; i < 5000 && zm_run_summary_get(run, &s) == ZM_OK && !s.finished; ++i) sleep_ms(1);
+    CHECK(s.finished && s.passes == 30 && s.lost == 26, "mode %d: %ld read, %ld lost", (int)k->mode,
+          (long)s.passes, (long)s.lost);
+    CHECK(zm_run_details_get(run, &d) == ZM_OK && d.lost == 26 && d.mode == k->mode &&
+              (d.registers_read & ~k->may_read) == k->registers_read && d.rate >= k->min_rate,
+          "mode %d: run details %ld lost, registers %#x, %g/s", (int)k->mode, (long)d.lost,
+          (unsigned)d.registers_read, d.rate);
+    st = zm_run_take(run, m, 16, &count, 0);
+    CHECK(st == ZM_OK && count == 4 && m[0].raw_count == k->raw_count, "take: %s, %u",
+          zm_status_name(st), (unsigned)count);
+    CHECK(zm_run_take(run, m, 16, &count, 0) == ZM_DONE && count == 0, "then done");
+    zm_run_free(run);
+  }
+
+  /* Refused before anything is read. */
+  CHECK(zm_measure_mode(b, 3, 1, 0, m, 16, &count, NULL, NULL) == ZM_ERR_INVALID_ARGUMENT,
+        "mode 3");
+  d.struct_size = 8;
+  CHECK(
+      zm_measure_mode(b, ZM_MODE_FAST, 1, 0, m, 16, &count, NULL, &d) == ZM_ERR_INVALID_ARGUMENT &&
+          count == 0,
+      "a details struct too small");
+  zm_close(b);
+}
+
 /* ---- Stopping from another thread ------------------------------------- */
 
 struct stopper {
@@ -524,8 +599,8 @@ int main(int argc, char** argv) {
   if (argc > 2) script = argv[2];
   {
     static void (*const tests[])(void) = {
-        test_static_calls, test_status_codes, test_small_buffers,  test_measure_into_array,
-        test_poll_run,     test_stop,         test_board_and_files};
+        test_static_calls, test_status_codes, test_small_buffers, test_measure_into_array,
+        test_poll_run,     test_modes,        test_stop,          test_board_and_files};
     size_t i;
     for (i = 0; i < sizeof tests / sizeof tests[0]; ++i) {
       const double t0 = now_s();

@@ -174,5 +174,12 @@ int main(void) {
   FIELD(zm_script_row, high);
   FIELD(zm_script_row, result);
   FIELD(zm_script_row, verdict);
+  STRUCT(zm_run_details);
+  FIELD(zm_run_details, struct_size);
+  FIELD(zm_run_details, mode);
+  FIELD(zm_run_details, registers_read);
+  FIELD(zm_run_details, reserved);
+  FIELD(zm_run_details, lost);
+  FIELD(zm_run_details, rate);
   return 0;
 }

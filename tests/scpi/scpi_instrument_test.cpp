@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <array>
+#include <sstream>
+#include <vector>
+
 #include "scpi/scpi_errors.h"
 #include "scpi/scpi_instrument.h"
 #include "scpi/scpi_server.h"
@@ -9,11 +13,12 @@
 namespace evm::test {
 namespace {
 
-// The instrument on the simulated EVM, on virtual time.
+// The instrument on the simulated EVM, on virtual time unless told.
 struct Instrument {
-  explicit Instrument(const std::string& fault = "", size_t capacity = 3)
-      : bench(Bench::Open(
-            {.simulate = true, .simulation = {.fault = fault}, .stateFolder = dir.path()})),
+  explicit Instrument(const std::string& fault = "", size_t capacity = 3, bool fakeClock = true)
+      : bench(Bench::Open({.simulate = true,
+                           .simulation = {.fakeClock = fakeClock, .fault = fault},
+                           .stateFolder = dir.path()})),
         scpi(*bench, capacity) {}
   std::string Run(const std::string& line) { return scpi.Execute(session, line); }
   std::string NextError() { return scpi::FormatError(session.status.errors.Pop()); }
@@ -87,21 +92,127 @@ TEST(ScpiInstrument, QueuesTheBoardsFaultsByTheirStandardNumbers) {
   }
 }
 
-TEST(ScpiInstrument, MonitorBufferIsBoundedAndOverflowsWithMinus350) {
+// FETCh?'s answer: the count, then time and four values of each sample.
+struct Fetched {
+  size_t count = 0;
+  std::vector<std::array<double, 5>> samples;
+};
+
+Fetched Parse(const std::string& text) {
+  Fetched f;
+  std::istringstream in(text);
+  std::string field;
+  std::vector<double> v;
+  while (std::getline(in, field, ',')) v.push_back(std::stod(field));
+  if (!v.empty()) f.count = static_cast<size_t>(v[0]);
+  for (size_t k = 1; k + 4 < v.size(); k += 5)
+    f.samples.push_back({v[k], v[k + 1], v[k + 2], v[k + 3], v[k + 4]});
+  return f;
+}
+
+TEST(ScpiInstrument, EachModeFillsTheClientsBoundedBufferWithTimedSamples) {
+  struct Case {
+    const char* mode;
+    const char* query;  // SENS:ACQ:MODE?
+    bool shuntRead;
+    double minGap, maxGap;  // seconds between samples on the fake clock
+  };
+  const Case cases[] = {
+      {"PASSES", "PASS", true, 0.5, 1.0},
+      {"FAST", "FAST", true, 1e-5, 0.01},
+      {"FAST2", "FAST2", false, 1e-5, 0.01},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    Instrument i;
+    EXPECT_EQ(i.Run(std::string("SENS:ACQ:MODE ") + c.mode + ";MODE?"), c.query);
+    i.Run("INIT");
+    // Nobody fetches: the run ends when the buffer of three is full.
+    i.scpi.WaitForRun();
+    EXPECT_FALSE(i.scpi.Running());
+    EXPECT_EQ(i.NextError().rfind("-350,\"Queue overflow;the monitor buffer is full at 3", 0), 0u);
+    EXPECT_EQ(i.NextError(), "0,\"No error\"");
+    const Fetched f = Parse(i.Run("FETC?"));
+    ASSERT_EQ(f.count, 3u);
+    ASSERT_EQ(f.samples.size(), 3u);
+    for (size_t k = 0; k < 3; ++k) {
+      SCOPED_TRACE(k);
+      EXPECT_NEAR(f.samples[k][1], 12, 0.01);       // bus volts
+      EXPECT_EQ(f.samples[k][2] < 1, c.shuntRead);  // shunt volts, or 9.91E37
+      EXPECT_EQ(f.samples[k][2] == 9.91e37, !c.shuntRead);
+      if (k == 0) continue;
+      const double gap = f.samples[k][0] - f.samples[k - 1][0];
+      EXPECT_GE(gap, c.minGap);
+      EXPECT_LE(gap, c.maxGap);
+    }
+    // Fetched is gone, and with the monitor over there is nothing to wait for.
+    EXPECT_EQ(i.Run("FETC?"), "");
+    EXPECT_EQ(i.NextError().rfind("-230,", 0), 0u);
+  }
+}
+
+TEST(ScpiInstrument, RefusesWhatTheRunForbidsAndEndsWithItsLastClient) {
+  struct Case {
+    const char* line;
+    bool fromOther;     // the second client sends it
+    const char* error;  // the start of SYST:ERR?'s answer
+  };
+  const Case cases[] = {
+      {"MEAS:CURR?", false, "-200,\"Execution error;a monitor run holds the board"},
+      {"REG:READ? 0", true, "-200,\"Execution error;a monitor run holds the board"},
+      {"*TST?", true, "-200,"},
+      {"INIT", false, "-213,"},
+      {"SENS:ACQ:MODE FAST", false, "-221,"},
+      {"SENS:ACQ:MODE FAST;:INIT", true, "-221,\"Settings conflict;the monitor run of another"},
+      {"SENS:ACQ:MODE SLOW", true, "-224,"},
+  };
+  // Real time: the run keeps the board for as long as it is not ABORted.
+  Instrument i("", 1000, false);
+  scpi::Session other;
+  i.Run("INIT");
+  ASSERT_TRUE(i.scpi.Running());
+  // A pass takes 0.6 s in real time: nothing yet, which is no error while it runs.
+  EXPECT_EQ(i.Run("FETC?"), "0");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    scpi::Session& s = c.fromOther ? other : i.session;
+    EXPECT_EQ(i.scpi.Execute(s, c.line), "");
+    const std::string error = scpi::FormatError(s.status.errors.Pop());
+    EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
+  }
+  // A client in the run's mode collects from it into a buffer of its own.
+  EXPECT_EQ(i.scpi.Execute(other, "SENS:ACQ:MODE PASS;:INIT"), "");
+  EXPECT_EQ(scpi::FormatError(other.status.errors.Pop()), "0,\"No error\"");
+  i.Run("ABOR");
+  EXPECT_TRUE(i.scpi.Running()) << "the other client still collects";
+  i.scpi.Forget(other);
+  EXPECT_FALSE(i.scpi.Running()) << "the last client left: the board is free at once";
+  EXPECT_EQ(i.Run("REG:READ? 0"), "14751");
+  EXPECT_EQ(i.NextError(), "0,\"No error\"");
+}
+
+TEST(ScpiInstrument, ClientsCollectIntoBuffersOfTheirOwn) {
   Instrument i;
+  scpi::Session other;
+  i.Run("SENS:ACQ:MODE FAST;:INIT");
+  i.scpi.WaitForRun();
+  EXPECT_EQ(i.scpi.Execute(other, "SENS:ACQ:MODE FAST;:INIT"), "");
+  i.scpi.WaitForRun();
+  const Fetched mine = Parse(i.Run("FETC? 2"));  // at most two
+  const Fetched theirs = Parse(i.scpi.Execute(other, "FETC?"));
+  ASSERT_EQ(mine.samples.size(), 2u);
+  ASSERT_EQ(theirs.samples.size(), 3u);
+  EXPECT_LT(mine.samples[1][0], theirs.samples[0][0]) << "the second run came later";
+  EXPECT_EQ(Parse(i.Run("FETC?")).samples.size(), 1u) << "the one left of mine";
+}
+
+TEST(ScpiInstrument, ARunTheBoardEndsTellsItsClientsWhy) {
+  Instrument i("reglink:no-reply");
   i.Run("INIT");
-  ASSERT_TRUE(i.scpi.Monitoring());
-  for (int pass = 0; pass < 4; ++pass) i.scpi.MonitorPass();
-  EXPECT_FALSE(i.scpi.Monitoring());
-  EXPECT_EQ(i.NextError().rfind("-350,\"Queue overflow;the monitor buffer is full at 3", 0), 0u);
-  const std::string fetched = i.Run("FETC?");
-  EXPECT_EQ(std::count(fetched.begin(), fetched.end(), ','), 3 * 4 - 1);  // three passes of four
-  EXPECT_EQ(i.Run("FETC?"), "");                                          // fetched is gone
-  EXPECT_EQ(i.NextError().rfind("-230,", 0), 0u);
-  // A client that leaves takes its monitor with it.
-  i.Run("INIT");
-  i.scpi.Forget(i.session);
-  EXPECT_FALSE(i.scpi.Monitoring());
+  i.scpi.WaitForRun();
+  EXPECT_FALSE(i.scpi.Running());
+  const std::string error = i.NextError();
+  EXPECT_EQ(error.rfind("-241,\"Hardware missing;", 0), 0u) << error;
 }
 
 TEST(ScpiServe, ReadsTheListenAddress) {

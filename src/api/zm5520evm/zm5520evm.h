@@ -371,7 +371,7 @@ ZM_API zm_status zm_calibrate_if_blank(zm_bench* bench, zm_calibration_restore* 
 
 typedef struct zm_measurement {
   double time_seconds;  /* seconds since 1970-01-01 of the local time shown in time */
-  char time[32];        /* "2026-01-15 09:00:00.000" */
+  char time[32];        /* "2026-01-15 09:00:00.000" (".000000" in the fast modes) */
   int32_t acknowledged; /* every register answered; the numbers are 0 otherwise */
   int32_t raw_count;    /* raw[0..raw_count-1] are registers 00h.. */
   double shunt_volts;
@@ -386,7 +386,7 @@ typedef struct zm_measurement {
 typedef struct zm_run_summary {
   int64_t passes;
   int64_t unacknowledged; /* passes not every register answered */
-  int64_t lost;           /* zm_run: passes the queue had no room for */
+  int64_t lost;           /* read but never given: a queue had no room for them */
   int32_t stopped;        /* ended by zm_stop() or zm_run_close() */
   int32_t full;           /* zm_measure: ended because the array was full */
   int32_t finished;       /* zm_run: the run is over (the counts are final) */
@@ -578,6 +578,58 @@ ZM_API zm_status zm_set_dac(zm_bench* bench, int32_t channel, double volts, int3
                             int32_t auto_cal, double* value);
 /* The device's supply (Vdut). */
 ZM_API zm_status zm_set_supply(zm_bench* bench, int32_t on);
+
+/* ---- Fast acquisition -------------------------------------------------- */
+
+/* What a run reads for each measurement. */
+enum {
+  /* The main window's continuous read: registers 00h-05h, each after a
+   * settle time of 100 ms; about 1.6 measurements a second. The default of
+   * zm_measure and zm_run_start. */
+  ZM_MODE_PASSES = 0,
+  /* Shunt, bus, power and current of each conversion the device completes,
+   * with no settle time, no conversion twice; raw holds 00h-04h (00h as the
+   * run started) and time has microseconds. */
+  ZM_MODE_FAST = 1,
+  /* Current and bus voltage only, power computed from them: twice the rate
+   * where the link sets it. shunt_volts is NaN and raw[1], raw[3] are 0. */
+  ZM_MODE_FAST_TWO = 2
+};
+
+/* What a run gave beyond its zm_run_summary. */
+typedef struct zm_run_details {
+  uint32_t struct_size; /* sizeof(zm_run_details): set by the caller */
+  int32_t mode;         /* ZM_MODE_* the run read in */
+  /* Bit n: register n was read for an acknowledged measurement: 0x3F in
+   * passes, 0x1F fast, 0x15 fast with two, which reads power as well
+   * (0x1D) where the device converts faster than two register reads, as
+   * reading it clears the conversion-ready bit (watts are then the
+   * device's). 0 before the first acknowledged measurement. */
+  int32_t registers_read;
+  int32_t reserved;
+  /* Read but never given: a queue between the reading and the caller (the
+   * library's own, or the run's) had no room. As zm_run_summary.lost. */
+  int64_t lost;
+  /* Measurements per second between the first and the last; 0 with fewer than two. */
+  double rate;
+} zm_run_details;
+
+/* zm_measure in `mode` (ZM_MODE_*); details (NULL allowed) tells the rate,
+ * the registers read and what was lost. */
+ZM_API zm_status zm_measure_mode(zm_bench* bench, int32_t mode, int64_t passes, double seconds,
+                                 zm_measurement* measurements, size_t capacity, size_t* count,
+                                 zm_run_summary* summary, zm_run_details* details);
+/* zm_run_start in `mode` (ZM_MODE_*). */
+ZM_API zm_status zm_run_start_mode(zm_bench* bench, int32_t mode, int64_t passes, double seconds,
+                                   size_t queue_capacity, zm_run** run);
+/* zm_run_next for many at once: waits up to timeout_ms (negative: until a
+ * measurement or the end) for the first, then gives as many of the queued
+ * ones as fit in the array (*count of them), with ZM_OK. The other outcomes
+ * are zm_run_next's, with *count 0. */
+ZM_API zm_status zm_run_take(zm_run* run, zm_measurement* measurements, size_t capacity,
+                             size_t* count, int32_t timeout_ms);
+/* The details of the run so far (or final, see zm_run_summary.finished). */
+ZM_API zm_status zm_run_details_get(zm_run* run, zm_run_details* details);
 
 #ifdef __cplusplus
 }

@@ -14,6 +14,8 @@ std::string ErrorText(int code) {
     case kUndefinedHeader: return "Undefined header";
     case kInvalidSuffix: return "Invalid suffix";
     case kExecutionError: return "Execution error";
+    case kInitIgnored: return "Init ignored";
+    case kSettingsConflict: return "Settings conflict";
     case kDataOutOfRange: return "Data out of range";
     case kTooMuchData: return "Too much data";
     case kIllegalParameterValue: return "Illegal parameter value";

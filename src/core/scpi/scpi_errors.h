@@ -19,6 +19,8 @@ enum ErrorCode : int {
   kUndefinedHeader = -113,
   kInvalidSuffix = -131,
   kExecutionError = -200,
+  kInitIgnored = -213,
+  kSettingsConflict = -221,
   kDataOutOfRange = -222,
   kTooMuchData = -223,
   kIllegalParameterValue = -224,

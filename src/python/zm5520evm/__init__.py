@@ -22,7 +22,7 @@ on Windows) through ctypes: it loads the library beside it (a wheel, the
 build tree), else the installed one; ZM5520EVM_LIBRARY names another.
 """
 
-from ._bench import Bench, Monitor, open
+from ._bench import Bench, Monitor, Stream, open
 from ._errors import (
     BoardNotOpenableError,
     BoardSilentError,
@@ -90,6 +90,7 @@ __all__ = [
     "RunSummary",
     "ScriptResult",
     "ScriptRowResult",
+    "Stream",
     "WriteResult",
     "open",
     "__version__",

@@ -17,6 +17,7 @@ import json
 import logging
 import pathlib
 import threading
+import warnings
 import weakref
 from ctypes import byref, c_double, c_size_t, c_uint16, c_void_p
 
@@ -27,7 +28,7 @@ from ._convert import (_C_MEASUREMENT, SLICE, _calibration_result, _check, _devi
                        _length, _measurement, _register_values, _reply, _warn_uncalibrated,
                        _warn_unacknowledged)
 from ._errors import Error, ParseError
-from ._monitor import Monitor
+from ._monitor import Monitor, Stream
 from ._results import (MEASURED_DTYPE, CalibrationResult, CalibrationRestore, Converter,
                        DacChannel, LogSummary, MuxInput, Reference, RegisterSnapshot,
                        ScriptResult, ScriptRowResult, WriteResult)
@@ -45,6 +46,13 @@ _MAX_PASSES = 1 << 21
 # stop: a pass, a row or a wait slice, and a board's 1 s time-out.
 _CLOSE_WAIT = 5.0
 _VALUE_FIELDS = ("bus_volts", "shunt_volts", "amps", "watts")
+# The fast modes: room for this many samples a second in a run given in
+# seconds (the link allows about 250), growing by pieces past it; between
+# pieces the run starts again, which costs about one sample.
+_FAST_RATE = 512
+_FAST_GAP = 0.004
+# What one stream() block holds at most by default: seconds of the fastest mode.
+_BLOCK = 1024
 
 class _Stopper:
     """What a call that runs on a thread of its own learns of its caller: a
@@ -367,24 +375,30 @@ class Bench:
         passes, seconds = _length(passes, seconds)
         return Monitor(self, passes, seconds)
 
-    def _passes(self, handle, stopper, passes, seconds, keep):
-        """Runs zm_measure (passes: at once; seconds: again while the array
-        fills); keep(array, count) takes each array's passes. Returns
-        (passes, unacknowledged, first pass or None)."""
+    def _passes(self, handle, stopper, passes, seconds, keep, mode=_capi.MODE_PASSES):
+        """Runs zm_measure_mode (passes: at once; seconds: again while the
+        array fills); keep(array, count) takes each array's passes. Returns
+        (passes, unacknowledged, first pass or None, lost)."""
+        fast = mode != _capi.MODE_PASSES
+        gap = _FAST_GAP if fast else _PASS_SECONDS
         if passes:
             capacity = passes
+        elif fast:
+            capacity = min(int(seconds * _FAST_RATE * 1.25) + 16, _PIECE)
         else:
             capacity = min(int(seconds / _PASS_SECONDS * 1.25) + 16, _PIECE)
         array = (_capi.Measurement * capacity)()
         count = c_size_t(0)
         summary = _capi.RunSummary()
-        total = unacknowledged = 0
+        details = _capi.RunDetails(struct_size=ctypes.sizeof(_capi.RunDetails))
+        total = unacknowledged = lost = 0
         first = None
         left_seconds = seconds
         while True:
-            status = _capi.measure(handle, passes, left_seconds, array, capacity, byref(count),
-                                   byref(summary))
+            status = _capi.measure_mode(handle, mode, passes, left_seconds, array, capacity,
+                                        byref(count), byref(summary), byref(details))
             n = count.value
+            lost += details.lost
             if n:
                 if first is None:
                     first = _capi.Measurement.from_buffer_copy(array[0])
@@ -397,17 +411,26 @@ class Bench:
             # Only a run in seconds that filled its array goes on.
             if passes or not summary.full or n == 0:
                 break
-            left_seconds = seconds - (array[n - 1].time_seconds - first.time_seconds
-                                      + _PASS_SECONDS)
+            left_seconds = seconds - (array[n - 1].time_seconds - first.time_seconds + gap)
             if left_seconds <= 0:
                 break
-        return total, unacknowledged, first
+        return total, unacknowledged, first, lost
 
-    def measure(self, *, passes=0, seconds=0.0):
+    def measure(self, *, passes=0, seconds=0.0, fast=False, registers=4):
         """A continuous reading of `passes` passes or `seconds` seconds as a
         numpy structured array, one row per pass, with the fields time
         (seconds, as Measurement.time_seconds), bus_volts, shunt_volts, amps,
-        watts (float64) and acknowledged (bool). The numbers of a pass the
+        watts (float64) and acknowledged (bool).
+
+        fast=True reads each conversion the device completes with no settle
+        time (about 125 rows a second on a real board, set by the USB link
+        and the conversion time of register 00h) instead of the main
+        window's six-register pass (1.6 a second); registers=2 reads only
+        current and bus voltage, power computed, shunt_volts NaN, at twice
+        the rate. Samples read but lost (the library's queue had no room)
+        give a RuntimeWarning with their count.
+
+        The numbers of a pass the
         device did not acknowledge are NaN, and a RuntimeWarning gives how
         many there were; a register link that stops answering raises
         BoardSilentError, a board that is gone NoBoardError. A run ended by
@@ -420,7 +443,8 @@ class Bench:
             print(data['amps'].mean(), data['watts'].max())"""
         if passes == 0 and seconds == 0:
             raise ParseError("give passes or seconds: measure() returns when the run is over")
-        passes, seconds = _held(passes, seconds)
+        mode = _mode(fast, registers)
+        passes, seconds = _held(passes, seconds, mode)
         # A count asked for is the array's size at once; a run in seconds
         # grows by pieces.
         pieces = [np.empty(passes, dtype=MEASURED_DTYPE)] if passes else []
@@ -439,7 +463,8 @@ class Bench:
             for field in _VALUE_FIELDS:
                 rows[field] = view[field]
 
-        total, unacknowledged, first = self._long(self._passes, passes, seconds, keep)
+        total, unacknowledged, first, lost = self._long(self._passes, passes, seconds, keep,
+                                                        mode)
         if passes:
             data = pieces[0] if total == passes else pieces[0][:total].copy()
         else:
@@ -449,9 +474,33 @@ class Bench:
             for field in _VALUE_FIELDS:
                 data[field][missing] = np.nan
             _warn_unacknowledged(int(missing.sum()), total, 2)
+        _warn_lost(lost, total + lost, 2)
         if first is not None:
             _warn_uncalibrated(first, 2)
         return data
+
+    def stream(self, *, seconds=0.0, fast=True, registers=4, block=_BLOCK):
+        """A run of `seconds` seconds (0: until the loop is left or the
+        iterator closed) as an iterator of numpy blocks of MEASURED_DTYPE
+        rows, for runs too long to hold: each block is what the run had
+        read by the time it is asked for, one row at least and `block` at
+        most. fast and registers as for measure(); fast=False streams the
+        main window's passes.
+
+        The run reads on a thread of the library's own into a bounded
+        queue; a loop that does not keep up loses samples, which the
+        iterator's `lost` counts as it goes, its `summary` (a RunSummary)
+        gives once the run is over, and a RuntimeWarning tells at the end.
+        Leaving the loop, close() or closing the bench ends the run.
+
+            with bench.stream(seconds=60) as blocks:
+                for rows in blocks:
+                    print(len(rows), rows["amps"].mean())"""
+        mode = _mode(fast, registers)
+        _, seconds = _length(0, seconds)
+        if isinstance(block, bool) or not isinstance(block, int) or not 1 <= block <= _PIECE:
+            raise ParseError(f"block must be a whole number from 1 to {_PIECE}, not {block!r}")
+        return Stream(self, 0, seconds, mode, block)
 
     def monitor_batch(self, *, passes=0, seconds=0.0):
         """The passes of a continuous reading as a list of Measurement, once
@@ -461,7 +510,7 @@ class Bench:
             raise ParseError("give passes or seconds: monitor_batch() returns when the run is "
                              "over")
         read = []
-        total, unacknowledged, _ = self._long(
+        total, unacknowledged, _, _ = self._long(
             self._passes, passes, seconds,
             lambda array, n: read.extend(_measurement(m) for m in array[:n]))
         _warn_unacknowledged(unacknowledged, total, 2)
@@ -698,13 +747,32 @@ class Bench:
                 _capi.clear_stop(self._handle)
 
 
-def _held(passes, seconds):
+def _held(passes, seconds, mode=_capi.MODE_PASSES):
     """The length of a run whose passes are held until it is over, checked."""
     passes, seconds = _length(passes, seconds)
-    if passes > _MAX_PASSES or (not passes and seconds > _MAX_PASSES * _PASS_SECONDS):
-        raise ParseError(f"at most {_MAX_PASSES} passes ({_MAX_PASSES * _PASS_SECONDS:.0f} s) "
-                         "in one run that returns them; log() takes longer runs")
+    most = _MAX_PASSES / _FAST_RATE if mode != _capi.MODE_PASSES else _MAX_PASSES * _PASS_SECONDS
+    if passes > _MAX_PASSES or (not passes and seconds > most):
+        raise ParseError(f"at most {_MAX_PASSES} passes ({most:.0f} s) in one run that returns "
+                         "them; stream() and log() take longer runs")
     return passes, seconds
+
+
+def _mode(fast, registers):
+    """The library's mode for measure() and stream()'s arguments, checked."""
+    if registers not in (2, 4) or isinstance(registers, bool):
+        raise ParseError(f"registers must be 4 (shunt, bus, power, current) or 2 (current and "
+                         f"bus), not {registers!r}")
+    if not fast:
+        if registers != 4:
+            raise ParseError("registers=2 is a fast mode: give fast=True as well")
+        return _capi.MODE_PASSES
+    return _capi.MODE_FAST if registers == 4 else _capi.MODE_FAST_TWO
+
+
+def _warn_lost(lost, read, stacklevel):
+    if lost:
+        warnings.warn(f"{lost} of {read} samples were lost: the caller did not keep up with the "
+                      "run", RuntimeWarning, stacklevel=stacklevel + 1)
 
 
 def _set_text(struct, field, value):

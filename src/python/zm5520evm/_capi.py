@@ -61,6 +61,8 @@ ERR_BUFFER_TOO_SMALL = -11
 ERR_INTERNAL = -12
 ERR_FAILED = -13
 
+MODE_PASSES, MODE_FAST, MODE_FAST_TWO = 0, 1, 2
+
 CODE_NONE, CODE_ERRNO, CODE_SYSTEM, CODE_OTHER = 0, 1, 2, 3
 
 NAME_SIZE = 64
@@ -239,6 +241,17 @@ class RunSummary(Structure):
     ]
 
 
+class RunDetails(Structure):
+    _fields_ = [
+        ("struct_size", c_uint32),
+        ("mode", c_int32),
+        ("registers_read", c_int32),
+        ("reserved", c_int32),
+        ("lost", c_int64),
+        ("rate", c_double),
+    ]
+
+
 class LogSummary(Structure):
     _fields_ = [
         ("passes", c_int64),
@@ -329,6 +342,12 @@ _PROTOTYPES = {
     "zm_measure": (c_int32, [_bench, c_int64, c_double, POINTER(Measurement), c_size_t, _size_p,
                              POINTER(RunSummary)]),
     "zm_run_start": (c_int32, [_bench, c_int64, c_double, c_size_t, POINTER(_run)]),
+    "zm_measure_mode": (c_int32, [_bench, c_int32, c_int64, c_double, POINTER(Measurement),
+                                  c_size_t, _size_p, POINTER(RunSummary), POINTER(RunDetails)]),
+    "zm_run_start_mode": (c_int32, [_bench, c_int32, c_int64, c_double, c_size_t,
+                                    POINTER(_run)]),
+    "zm_run_take": (c_int32, [_run, POINTER(Measurement), c_size_t, _size_p, c_int32]),
+    "zm_run_details_get": (c_int32, [_run, POINTER(RunDetails)]),
     "zm_run_next": (c_int32, [_run, POINTER(Measurement), c_int32]),
     "zm_run_summary_get": (c_int32, [_run, POINTER(RunSummary)]),
     "zm_run_last_error": (c_int32, [_run, c_char_p, c_size_t, _size_p]),

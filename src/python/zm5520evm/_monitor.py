@@ -1,13 +1,20 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """monitor()'s iterator over a run of the library polled in slices."""
 
+import ctypes
 import threading
-from ctypes import byref, c_void_p
+import warnings
+from ctypes import byref, c_size_t, c_void_p
+
+import numpy as np
 
 from . import _capi
-from ._convert import _ERRORS, SLICE, _check, _measurement, _warn_unacknowledged
+from ._convert import (_C_MEASUREMENT, _ERRORS, SLICE, _check, _measurement,
+                       _warn_unacknowledged)
 from ._errors import Error
-from ._results import RunSummary
+from ._results import MEASURED_DTYPE, RunSummary
+
+_VALUE_FIELDS = ("bus_volts", "shunt_volts", "amps", "watts")
 
 _SLICE_MS = int(SLICE * 1000)
 # How long close() waits for the loop of another thread to let go of the
@@ -26,10 +33,12 @@ class Monitor:
     passes warns (RuntimeWarning) with their count. Iterate from one thread
     at a time."""
 
-    def __init__(self, bench, passes, seconds):
+    def __init__(self, bench, passes, seconds, mode=_capi.MODE_PASSES, queue=0):
         self._bench = bench
         self._passes = passes
         self._seconds = seconds
+        self._mode = mode
+        self._queue = queue
         self._run = None
         self._finished = False
         self._closing = False
@@ -97,7 +106,8 @@ class Monitor:
         handle = bench._take(self)
         run = c_void_p()
         try:
-            _check(_capi.run_start(handle, self._passes, self._seconds, 0, byref(run)), handle)
+            _check(_capi.run_start_mode(handle, self._mode, self._passes, self._seconds,
+                                        self._queue, byref(run)), handle)
         except BaseException:
             bench._monitor = None
             raise
@@ -112,10 +122,7 @@ class Monitor:
             run, self._run = self._run, None
         if run is not None:
             _capi.run_close(run)
-            summary = _capi.RunSummary()
-            if _capi.run_summary_get(run, byref(summary)) == _capi.OK:
-                self._summary = RunSummary._make(summary.passes, summary.unacknowledged,
-                                                 bool(summary.stopped))
+            self._summary = _summary_of(run)
             _capi.run_free(run)
             self._bench._release(self)
 
@@ -139,3 +146,95 @@ class Monitor:
             self._finish()
         except Exception:  # noqa: BLE001 - nothing to tell at collection
             pass
+
+
+def _summary_of(run):
+    """The run's RunSummary as it stands; None when the library gave none."""
+    summary = _capi.RunSummary()
+    details = _capi.RunDetails(struct_size=ctypes.sizeof(_capi.RunDetails))
+    if (_capi.run_summary_get(run, byref(summary)) != _capi.OK
+            or _capi.run_details_get(run, byref(details)) != _capi.OK):
+        return None
+    return RunSummary._make(summary.passes, summary.unacknowledged, bool(summary.stopped),
+                            summary.lost, details.rate)
+
+
+class Stream(Monitor):
+    """A run as numpy blocks (MEASURED_DTYPE rows), for runs too long to
+    hold: each block is what the run queued by the time it is asked for, at
+    least one row and at most `block`. The queue between the run and the
+    loop is bounded; what finds it full is lost, counted in `lost` as the
+    run goes and in the summary, and a RuntimeWarning gives the count when
+    the run ends. Leaving the loop, close() or the end of the iterator ends
+    the run."""
+
+    def __init__(self, bench, passes, seconds, mode, block):
+        super().__init__(bench, passes, seconds, mode, queue=max(16 * block, 4096))
+        self._block = block
+        self._array = (_capi.Measurement * block)()
+        self._lost = 0
+
+    @property
+    def lost(self):
+        """Samples lost so far: read, but the queue had no room for them."""
+        if self._summary is not None:
+            return self._summary.lost
+        with self._run_guard:
+            if self._run is not None:
+                details = _capi.RunDetails(struct_size=ctypes.sizeof(_capi.RunDetails))
+                if _capi.run_details_get(self._run, byref(details)) == _capi.OK:
+                    self._lost = details.lost
+        return self._lost
+
+    def __next__(self):
+        if not self._iterating.acquire(False):
+            if self._closing:
+                raise StopIteration
+            raise Error("this stream() is being iterated by another thread; iterate it from one "
+                        "thread at a time")
+        try:
+            if self._finished:
+                raise StopIteration
+            if self._run is None:
+                self._start()
+            count = c_size_t(0)
+            try:
+                status = _capi.TIMEOUT
+                while status == _capi.TIMEOUT:
+                    status = _capi.run_take(self._run, self._array, self._block, byref(count),
+                                            _SLICE_MS)
+            except BaseException:
+                self._finish()
+                raise
+            if status == _capi.OK:
+                return self._rows(count.value)
+            failure = None
+            if status < 0 and status != _capi.ERR_CANCELLED:
+                text = _capi.read_text(_capi.run_last_error, self._run)
+                failure = _ERRORS.get(status, Error)(text)
+            self._finish()
+            if failure is not None:
+                raise failure
+            if status == _capi.DONE:
+                _warn_unacknowledged(self._unacknowledged, self._summary.passes, 2)
+            if self._summary is not None and self._summary.lost:
+                warnings.warn(f"{self._summary.lost} of {self._summary.passes} samples were lost: "
+                              "the loop did not keep up with the run", RuntimeWarning,
+                              stacklevel=2)
+            raise StopIteration
+        finally:
+            self._iterating.release()
+
+    def _rows(self, n):
+        view = np.frombuffer(self._array, dtype=_C_MEASUREMENT, count=n)
+        rows = np.empty(n, dtype=MEASURED_DTYPE)
+        rows["time"] = view["time_seconds"]
+        rows["acknowledged"] = view["acknowledged"] != 0
+        for field in _VALUE_FIELDS:
+            rows[field] = view[field]
+        missing = ~rows["acknowledged"]
+        if missing.any():
+            self._unacknowledged += int(missing.sum())
+            for field in _VALUE_FIELDS:
+                rows[field][missing] = np.nan
+        return rows

@@ -227,10 +227,12 @@ Measurement = _result("Measurement", "One pass of the continuous reading.", [
     ("power_lsb_watts", None),
 ])
 
-RunSummary = _result("RunSummary", "How a monitor run ended.", [
-    ("passes", None),
+RunSummary = _result("RunSummary", "How a monitor or stream run ended.", [
+    ("passes", "Measurements read, the lost ones too."),
     ("unacknowledged", "Passes in which not every register answered."),
     ("stopped", "Ended by a stop request."),
+    ("lost", "Read but never given: the loop did not keep up and the bounded queue was full."),
+    ("rate", "Measurements per second between the first and the last; 0 with fewer than two."),
 ])
 
 LogSummary = _result("LogSummary", "How a log run ended.", [
