@@ -3,6 +3,7 @@
 // entry, a log record and a script load cost the program itself.
 #include <benchmark/benchmark.h>
 
+#include "acquisition/acquisition.h"
 #include "bench_support.h"
 #include "calibration/continuous_read.h"
 #include "mnemonic/mnemonic_language.h"
@@ -37,6 +38,21 @@ void BM_ContinuousReadPass(benchmark::State& state) {
   for (auto _ : state) ReadAllRegs(s.evm, s.panels);
 }
 BENCHMARK(BM_ContinuousReadPass);
+
+// One sample of the fast acquisition (4 or 2 registers) at the fastest
+// conversion time: the program's own cost beside the 8 ms (4 ms) the USB
+// frames take for it, the simulated EVM's included.
+void BM_FastSample(benchmark::State& state) {
+  SimEvm s;
+  constexpr uint16_t kNineBits = 0x3807;
+  s.evm.regLink().WriteRegWord(0x40, 0, kNineBits >> 8, kNineBits & 0xFF);
+  const AcquisitionMode mode =
+      state.range(0) == 2 ? AcquisitionMode::FastTwo : AcquisitionMode::Fast;
+  Acquirer acquirer(s.evm.regLink(), s.clock, {.mode = mode});
+  const std::function<bool()> never = [] { return false; };
+  for (auto _ : state) benchmark::DoNotOptimize(acquirer.Next(never));
+}
+BENCHMARK(BM_FastSample)->Arg(4)->Arg(2);
 
 void BM_MnemonicEncode(benchmark::State& state, const char* text) {
   ParsedMnemonic parsed;
