@@ -206,6 +206,27 @@ TEST(SimFrames, ARegisterReadCostsTwoFrames) {
   }
 }
 
+TEST(SimFrames, TheBoardsTimeGoesOnAcrossMidnightAndAClockSetBack) {
+  FakeClock clock({2026, 3, 28, 23, 59, 59});
+  SimulatedEvm sim(clock);
+  const struct {
+    int64_t advanceUs;
+    std::optional<DateTime> setTo;
+    int64_t nowUs;
+  } steps[] = {
+      {999'999, std::nullopt, 999'999},
+      {2, std::nullopt, 1'000'001},  // past midnight
+      {0, DateTime{2026, 3, 29, 3, 0, 0}, 1'000'000 + 3 * 3600 * int64_t{1'000'000}},
+      {0, DateTime{2026, 3, 29, 2, 0, 30}, 1'000'000 + 3 * 3600 * int64_t{1'000'000}},  // set back
+      {500, std::nullopt, 1'000'500 + 3 * 3600 * int64_t{1'000'000}},
+  };
+  for (const auto& s : steps) {
+    clock.AdvanceUs(s.advanceUs);
+    if (s.setTo) clock.Set(*s.setTo);
+    EXPECT_EQ(sim.NowUs(), s.nowUs);
+  }
+}
+
 TEST(SimFrames, AMinuteOfReadsRunsInMillisecondsOnTheFakeClock) {
   test::SimContext c;
   sim::Zm5520Model& device = c.sim->RegLink()->Device();

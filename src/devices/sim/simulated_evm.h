@@ -67,7 +67,7 @@ class SimulatedEvm final : public HidPlatform {
   void SetFrameUs(int64_t us) { frameUs_ = us > 0 ? us : 0; }
   int64_t FrameUs() const { return frameUs_; }
   // Microseconds since the platform was made: the time of its boards and of
-  // the load profiles. It keeps counting across midnight.
+  // the load profiles. It keeps counting across midnight and never goes back.
   int64_t NowUs();
 
   int EventsCreated() const { return eventsCreated_; }
@@ -127,10 +127,8 @@ class SimulatedEvm final : public HidPlatform {
 
   Clock& clock_;
   // NowUs() from the clock's time of day.
-  double startSecondOfDay_ = 0;
-  double lastSecondOfDay_ = 0;
-  int64_t daysPassed_ = 0;
-  int64_t lastNowUs_ = 0;
+  int64_t lastUsOfDay_ = 0;
+  int64_t nowUs_ = 0;
   int64_t frameUs_ = 0;
   DutSupply supply_;
   TestBoardAnalog testBoard_;
