@@ -35,6 +35,15 @@ int64_t SimulatedEvm::NowUs() {
   return nowUs_;
 }
 
+void SimulatedEvm::SleepUntil(int64_t deadlineUs) {
+  // A sleep may end early (a system that rounds it down); the deadline holds
+  // all the same, unless the user asked to stop.
+  for (int64_t left = deadlineUs - NowUs(); left > 0 && !clock_.StopRequested();
+       left = deadlineUs - NowUs()) {
+    clock_.SleepUs(left);
+  }
+}
+
 std::unique_ptr<SimulatedEvm> SimulatedEvm::CreateDefault(Clock& clock, uint16_t boardVendorId,
                                                           int boardsOfEachKind) {
   auto evm = std::make_unique<SimulatedEvm>(clock);
@@ -292,7 +301,7 @@ bool SimulatedEvm::WriteReport(HidHandle handle, const std::vector<uint8_t>& rep
   int64_t handledAtUs = NowUs();
   if (frameUs_ > 0) {
     handledAtUs = (handledAtUs / frameUs_ + 1) * frameUs_;
-    clock_.SleepUs(handledAtUs - NowUs());
+    SleepUntil(handledAtUs);
   }
   auto reply = board->HandleOutputReport(report);
   if (supply_.on && supply_.powerUps > 0 && !supply_.poweredUpAtUs) {
@@ -349,7 +358,7 @@ HidWaitResult SimulatedEvm::WaitRead(HidHandle handle, int timeoutMs,
     lastError_ = kErrorTimeout;
     return HidWaitResult::TimedOut;
   }
-  if (waitUs > 0) clock_.SleepUs(waitUs);
+  if (waitUs > 0) SleepUntil(queue.front().readyAtUs);
   report = std::move(queue.front().report);
   queue.pop_front();
   report.resize(open->readLength, 0);

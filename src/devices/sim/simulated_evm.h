@@ -123,6 +123,7 @@ class SimulatedEvm final : public HidPlatform {
   // were pulled; `mayUnplug` lets a planned unplug that is due happen.
   void Sync(bool mayUnplug);
   OpenHandle* Find(HidHandle handle);
+  void SleepUntil(int64_t deadlineUs);
   SimDevice* SnapshotMember(int index);
 
   Clock& clock_;
