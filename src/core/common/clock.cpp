@@ -3,7 +3,6 @@
 
 #include <chrono>
 #include <ctime>
-#include <mutex>
 #include <thread>
 
 #ifdef _WIN32
@@ -26,22 +25,55 @@ std::tm LocalTime(std::time_t t) {
 }
 
 #ifdef _WIN32
-// The finer timer costs the whole system some power, so it is asked for only
-// by a process that sleeps for less than a tick, and given back at its exit.
-struct FineTimer {
-  FineTimer() : raised(timeBeginPeriod(1) == TIMERR_NOERROR) {}
-  ~FineTimer() {
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+// The runtime's own sleep rounds a part of a millisecond down, often to
+// nothing. A high-resolution waitable timer (Windows 10 1803 on) sleeps to a
+// fraction of a millisecond without touching the system's timer.
+struct HighResolutionTimer {
+  HighResolutionTimer()
+      : handle(CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                      TIMER_ALL_ACCESS)) {}
+  ~HighResolutionTimer() {
+    if (handle) CloseHandle(handle);
+  }
+  HANDLE handle;
+};
+
+bool SleepOnTimer(int64_t us) {
+  thread_local const HighResolutionTimer timer;
+  if (!timer.handle) return false;
+  LARGE_INTEGER due;
+  due.QuadPart = -us * 10;  // relative, in 100 ns
+  if (!SetWaitableTimer(timer.handle, &due, 0, nullptr, nullptr, FALSE)) return false;
+  // A second beyond its due time is a timer that will not fire.
+  return WaitForSingleObject(timer.handle, static_cast<DWORD>(us / 1000 + 1000)) == WAIT_OBJECT_0;
+}
+
+// Without that timer, a sleep lasts a whole scheduler tick (15.6 ms) unless
+// the timer resolution is raised. That costs the whole system some power, so
+// only a process that sleeps for less than a tick asks, and gives it back at
+// its exit.
+struct FinerSystemTimer {
+  FinerSystemTimer() : raised(timeBeginPeriod(1) == TIMERR_NOERROR) {}
+  ~FinerSystemTimer() {
     if (raised) timeEndPeriod(1);
   }
   bool raised;
 };
 
-void RaiseTimerResolution() {
-  static const FineTimer timer;
-  (void)timer;
+void SleepFinely(int64_t us) {
+  if (SleepOnTimer(us)) return;
+  static const FinerSystemTimer finer;
+  (void)finer;
+  // Rounded up: a sleep that ends early would pass for one that was kept.
+  Sleep(static_cast<DWORD>((us + 999) / 1000));
 }
 #else
-void RaiseTimerResolution() {}
+void SleepFinely(int64_t us) {
+  std::this_thread::sleep_for(std::chrono::microseconds(us));
+}
 #endif
 }  // namespace
 
@@ -50,9 +82,7 @@ void SystemClock::SleepMs(int64_t ms) {
 }
 
 void SystemClock::SleepUs(int64_t us) {
-  if (us <= 0) return;
-  RaiseTimerResolution();
-  std::this_thread::sleep_for(std::chrono::microseconds(us));
+  if (us > 0) SleepFinely(us);
 }
 
 void StoppableClock::SleepMs(int64_t ms) {

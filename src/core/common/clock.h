@@ -58,9 +58,10 @@ class StoppableClock final : public Clock {
 class SystemClock final : public Clock {
  public:
   void SleepMs(int64_t ms) override;
-  // Precise to the system's scheduler: on Windows the first call raises the
-  // timer resolution to 1 ms for the rest of the process, since a default
-  // tick of 15.6 ms would turn every 1 ms USB frame into 16.
+  // Precise to the system's scheduler. On Windows a high-resolution timer
+  // does it; where there is none, the first call raises the timer resolution
+  // to 1 ms for the rest of the process, since a default tick of 15.6 ms
+  // would turn every 1 ms USB frame into 16.
   void SleepUs(int64_t us) override;
   double SecondsSinceMidnight() override;
   DateTime Now() override;

@@ -21,20 +21,27 @@ constexpr uint32_t kErrorTimeout = 1460;
 }  // namespace
 
 SimulatedEvm::SimulatedEvm(Clock& clock)
-    : clock_(clock),
-      startSecondOfDay_(clock.SecondsSinceMidnight()),
-      lastSecondOfDay_(startSecondOfDay_) {}
+    : clock_(clock), lastUsOfDay_(std::llround(clock.SecondsSinceMidnight() * 1e6)) {}
 
 int64_t SimulatedEvm::NowUs() {
-  constexpr double kDay = 24 * 3600.0;
-  const double second = clock_.SecondsSinceMidnight();
-  // Only midnight turns the time of day back by hours; a clock set back a
-  // little leaves the simulated time standing until it catches up.
-  if (second < lastSecondOfDay_ - kDay / 2) ++daysPassed_;
-  lastSecondOfDay_ = second;
-  const double elapsed = second - startSecondOfDay_ + static_cast<double>(daysPassed_) * kDay;
-  lastNowUs_ = std::max(lastNowUs_, static_cast<int64_t>(std::llround(elapsed * 1e6)));
-  return lastNowUs_;
+  constexpr int64_t kDayUs = 24LL * 3600 * 1000 * 1000;
+  const int64_t usOfDay = std::llround(clock_.SecondsSinceMidnight() * 1e6);
+  int64_t step = usOfDay - lastUsOfDay_;
+  // Midnight turns the time of day back by nearly a day; a clock set back
+  // (summer time ending) leaves the simulated time going on from where it was.
+  if (step < -kDayUs / 2) step += kDayUs;
+  lastUsOfDay_ = usOfDay;
+  nowUs_ += std::max<int64_t>(step, 0);
+  return nowUs_;
+}
+
+void SimulatedEvm::SleepUntil(int64_t deadlineUs) {
+  // A sleep may end early (a system that rounds it down); the deadline holds
+  // all the same, unless the user asked to stop.
+  for (int64_t left = deadlineUs - NowUs(); left > 0 && !clock_.StopRequested();
+       left = deadlineUs - NowUs()) {
+    clock_.SleepUs(left);
+  }
 }
 
 std::unique_ptr<SimulatedEvm> SimulatedEvm::CreateDefault(Clock& clock, uint16_t boardVendorId,
@@ -294,7 +301,7 @@ bool SimulatedEvm::WriteReport(HidHandle handle, const std::vector<uint8_t>& rep
   int64_t handledAtUs = NowUs();
   if (frameUs_ > 0) {
     handledAtUs = (handledAtUs / frameUs_ + 1) * frameUs_;
-    clock_.SleepUs(handledAtUs - NowUs());
+    SleepUntil(handledAtUs);
   }
   auto reply = board->HandleOutputReport(report);
   if (supply_.on && supply_.powerUps > 0 && !supply_.poweredUpAtUs) {
@@ -351,7 +358,7 @@ HidWaitResult SimulatedEvm::WaitRead(HidHandle handle, int timeoutMs,
     lastError_ = kErrorTimeout;
     return HidWaitResult::TimedOut;
   }
-  if (waitUs > 0) clock_.SleepUs(waitUs);
+  if (waitUs > 0) SleepUntil(queue.front().readyAtUs);
   report = std::move(queue.front().report);
   queue.pop_front();
   report.resize(open->readLength, 0);

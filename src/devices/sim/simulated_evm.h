@@ -67,7 +67,7 @@ class SimulatedEvm final : public HidPlatform {
   void SetFrameUs(int64_t us) { frameUs_ = us > 0 ? us : 0; }
   int64_t FrameUs() const { return frameUs_; }
   // Microseconds since the platform was made: the time of its boards and of
-  // the load profiles. It keeps counting across midnight.
+  // the load profiles. It keeps counting across midnight and never goes back.
   int64_t NowUs();
 
   int EventsCreated() const { return eventsCreated_; }
@@ -123,14 +123,13 @@ class SimulatedEvm final : public HidPlatform {
   // were pulled; `mayUnplug` lets a planned unplug that is due happen.
   void Sync(bool mayUnplug);
   OpenHandle* Find(HidHandle handle);
+  void SleepUntil(int64_t deadlineUs);
   SimDevice* SnapshotMember(int index);
 
   Clock& clock_;
   // NowUs() from the clock's time of day.
-  double startSecondOfDay_ = 0;
-  double lastSecondOfDay_ = 0;
-  int64_t daysPassed_ = 0;
-  int64_t lastNowUs_ = 0;
+  int64_t lastUsOfDay_ = 0;
+  int64_t nowUs_ = 0;
   int64_t frameUs_ = 0;
   DutSupply supply_;
   TestBoardAnalog testBoard_;
