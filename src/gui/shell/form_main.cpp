@@ -104,6 +104,14 @@ void formMain_QMA740::BuildMenus() {
     if (!measurementPlot) {
       measurementPlot = new frmMeasurementPlot(evm_, panels_, this);
       measurementPlot->setAttribute(Qt::WA_DeleteOnClose);
+      // The plot's fast capture holds the board on a thread of its own:
+      // whatever here would read or write a register waits for it.
+      connect(measurementPlot, &frmMeasurementPlot::linkHeld, this, [this](bool held) {
+        centralWidget()->setEnabled(!held);
+        for (QAction* a : {mnuSaveReg, mnuLoadReg, mnuReadAll, mnuStartRead, mnuChooseBoards}) {
+          a->setEnabled(!held);
+        }
+      });
     }
     ShowOnScreen(measurementPlot);
   });
