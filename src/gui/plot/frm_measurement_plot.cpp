@@ -175,17 +175,21 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, MainPanels& panels, QWidget* pa
       "about twice as many samples a second.");
   cboFastRegisters->addItem("2 registers");
   fast->addWidget(cboFastRegisters);
-  lblFastStatus = new QLabel(this);
-  lblFastStatus->setObjectName("lblFastStatus");
-  fast->addWidget(lblFastStatus, 1);
   tmrFastDrain = new QTimer(this);
   tmrFastDrain->setObjectName("tmrFastDrain");
   tmrFastDrain->setInterval(kDrainMs);
   fastRun_ = std::make_unique<FastPlotRun>(evm_);
 
+  // The capture's figures go in the cursor's row: a row more would take
+  // the height the charts' scales need.
+  auto* bottom = new QHBoxLayout;
+  layout->addLayout(bottom);
+  lblFastStatus = new QLabel(this);
+  lblFastStatus->setObjectName("lblFastStatus");
+  bottom->addWidget(lblFastStatus);
   lblCursor = new QLabel(this);
   lblCursor->setObjectName("lblCursor");
-  layout->addWidget(lblCursor);
+  bottom->addWidget(lblCursor, 1);
 
   connect(cmdStartStop, &QPushButton::clicked, this, [this] { StartStop(); });
   connect(cboSpan, &QComboBox::currentIndexChanged, this, [this] { Redraw(); });
@@ -257,8 +261,8 @@ void frmMeasurementPlot::StopFast() {
 void frmMeasurementPlot::DrainFast() {
   fastRun_->Drain(fast_);
   const bool ended = !FastRunning();
+  ShowFastStatus();
   if (ended || ++drainTurns_ % kDrainsPerRedraw == 0) {
-    ShowFastStatus();
     if (!chkPause->isChecked() && ShowingFast()) Redraw();
   }
   if (ended) FastEnded();
@@ -278,7 +282,7 @@ void frmMeasurementPlot::FastEnded() {
 
 void frmMeasurementPlot::ShowFastStatus() {
   const FastPlotRun& run = *fastRun_;
-  const QString figures = QString("%1 samples/s   %2 samples   %3 lost")
+  const QString figures = QString("%1 samples/s, %2 samples, %3 lost")
                               .arg(QString::fromStdString(FixedText(run.Rate(), 1, evm_.locale())))
                               .arg(run.Samples())
                               .arg(run.Lost());
