@@ -15,6 +15,7 @@
 #include "common/atomic_file.h"
 #include "gui/main_window_fixture.h"
 #include "gui/plot/frm_measurement_plot.h"
+#include "gui/shell/frm_choose_boards.h"
 
 namespace evm::gui {
 namespace {
@@ -93,15 +94,18 @@ TEST(MeasurementPlot, FastCaptureHoldsTheBoardShowsItsRateAndGivesTheBoardBack) 
   PlotFixture f;
   frmMeasurementPlot* plot = f.Plot();
   // The main window's controls that would use the register link.
-  const auto mainUsesLink = [&] {
-    return f.w.centralWidget()->isEnabled() && f.w.mnuStartRead->isEnabled() &&
-           f.w.mnuReadAll->isEnabled() && f.w.mnuLoadReg->isEnabled();
+  f.w.mnuChooseBoards->trigger();
+  const auto linkControls = [&] {
+    return std::vector<bool>{f.w.centralWidget()->isEnabled(), f.w.mnuStartRead->isEnabled(),
+                             f.w.mnuReadAll->isEnabled(), f.w.mnuLoadReg->isEnabled(),
+                             f.w.chooseBoards->isEnabled()};
   };
+  const std::vector<bool> held(5, false), free(5, true);
   for (const bool two : {false, true}) {
     f.Child<QComboBox>(plot, "cboFastRegisters")->setCurrentIndex(two ? 1 : 0);
     f.Child<QPushButton>(plot, "cmdFast")->click();
     ASSERT_TRUE(plot->FastRunning());
-    EXPECT_FALSE(mainUsesLink()) << "the worker holds the board";
+    EXPECT_EQ(linkControls(), held) << "the worker holds the board";
     EXPECT_FALSE(plot->cmdStartStop->isEnabled());
     // As the timer would; the worker alone uses the fake clock meanwhile.
     for (int turn = 0; plot->Fast().Samples() < 2000 && turn < 1'000'000; ++turn) {
@@ -116,12 +120,12 @@ TEST(MeasurementPlot, FastCaptureHoldsTheBoardShowsItsRateAndGivesTheBoardBack) 
     if (!two) {
       plot->cmdFast->click();
       EXPECT_FALSE(plot->FastRunning());
-      EXPECT_TRUE(mainUsesLink()) << "the board is given back";
+      EXPECT_EQ(linkControls(), free) << "the board is given back";
     }
   }
   // Closing the window ends the run and joins its thread.
   plot->close();
-  EXPECT_TRUE(mainUsesLink());
+  EXPECT_EQ(linkControls(), free);
   EXPECT_TRUE(f.c.ui.messages.empty()) << f.c.ui.messages.front().text;
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   // The continuous read works on the board given back.
