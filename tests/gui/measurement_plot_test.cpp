@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QChartView>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGraphicsTextItem>
 #include <QLabel>
 #include <QLineSeries>
@@ -14,6 +15,7 @@
 #include "common/atomic_file.h"
 #include "gui/main_window_fixture.h"
 #include "gui/plot/frm_measurement_plot.h"
+#include "gui/shell/frm_choose_boards.h"
 
 namespace evm::gui {
 namespace {
@@ -86,6 +88,50 @@ TEST(MeasurementPlot, FollowsTheReadingPausesExportsAndShowsAnOpenedLog) {
   EXPECT_EQ(plot->Series().Size(), 10u) << "every pass of the reading, those read meanwhile too";
   EXPECT_EQ(plot->lines[0]->count(), 10);
   EXPECT_EQ(plot->windowTitle(), "Measurement Plot");
+}
+
+TEST(MeasurementPlot, FastCaptureHoldsTheBoardShowsItsRateAndGivesTheBoardBack) {
+  PlotFixture f;
+  frmMeasurementPlot* plot = f.Plot();
+  // The main window's controls that would use the register link.
+  f.w.mnuChooseBoards->trigger();
+  const auto linkControls = [&] {
+    return std::vector<bool>{f.w.centralWidget()->isEnabled(), f.w.mnuStartRead->isEnabled(),
+                             f.w.mnuReadAll->isEnabled(), f.w.mnuLoadReg->isEnabled(),
+                             f.w.chooseBoards->isEnabled()};
+  };
+  const std::vector<bool> held(5, false), free(5, true);
+  for (const bool two : {false, true}) {
+    f.Child<QComboBox>(plot, "cboFastRegisters")->setCurrentIndex(two ? 1 : 0);
+    f.Child<QPushButton>(plot, "cmdFast")->click();
+    ASSERT_TRUE(plot->FastRunning());
+    EXPECT_EQ(linkControls(), held) << "the worker holds the board";
+    EXPECT_FALSE(plot->cmdStartStop->isEnabled());
+    // As the timer would; the worker alone uses the fake clock meanwhile.
+    for (int turn = 0; plot->Fast().Samples() < 2000 && turn < 1'000'000; ++turn) {
+      plot->DrainFast();
+    }
+    EXPECT_GE(plot->Series().Size(), 1900u);
+    const QString status = f.Child<QLabel>(plot, "lblFastStatus")->text();
+    EXPECT_TRUE(status.contains(QRegularExpression("^Fast capture: \\d{3,}\\.\\d samples/s")))
+        << status.toStdString();
+    EXPECT_EQ(plot->lines[1]->count() == 0, two) << "no shunt voltage in two registers";
+    EXPECT_GT(plot->lines[2]->count(), 0);
+    if (!two) {
+      plot->cmdFast->click();
+      EXPECT_FALSE(plot->FastRunning());
+      EXPECT_EQ(linkControls(), free) << "the board is given back";
+    }
+  }
+  // Closing the window ends the run and joins its thread.
+  plot->close();
+  EXPECT_EQ(linkControls(), free);
+  EXPECT_TRUE(f.c.ui.messages.empty()) << f.c.ui.messages.front().text;
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  // The continuous read works on the board given back.
+  plot = f.Plot();
+  f.Read(2);
+  EXPECT_EQ(plot->Series().Size(), 2u);
 }
 
 // The figures a chart shows: its axes' labels.

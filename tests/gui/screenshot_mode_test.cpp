@@ -17,8 +17,9 @@ namespace evm {
 namespace {
 
 // Every window of the program, each tab of the main window on its own, two
-// tabs at scale 1.5 and the main window on a small screen.
-constexpr int kPictures = 21;
+// tabs at scale 1.5, the main window on a small screen and the plot in its
+// fast capture.
+constexpr int kPictures = 22;
 
 // The program of this build, found from where the test runs rather than
 // where it was built, so that a cross-built test finds it on its system.

@@ -48,6 +48,34 @@ TEST(MeasurementSeries, SpansStatisticsAndBound) {
   EXPECT_EQ(s.LastTime(), 39);
 }
 
+TEST(MeasurementSeries, SummariesStayTrueAfterTheOldestMakeRoom) {
+  // Small and large series: an eighth of whole large blocks goes at once,
+  // or, below that, an eighth summarised again.
+  for (const size_t capacity : {size_t{16}, size_t{8192}, size_t{20000}}) {
+    MeasurementSeries s(capacity);
+    const int total = static_cast<int>(capacity * 7 / 2);
+    for (int i = 0; i < total; ++i) s.Append(PassAt(i, std::sin(i * 0.37) * (1 + i % 13)));
+    ASSERT_LE(s.Size(), capacity);
+    ASSERT_EQ(s.LastTime(), total - 1);
+    const size_t n = s.Size();
+    for (const auto r : {MeasurementSeries::Range{0, n}, MeasurementSeries::Range{1, n - 1},
+                         MeasurementSeries::Range{n / 3, n / 3 + n / 2}}) {
+      const auto e = s.ExtremesOf(r, Quantity::Amperes);
+      float lo = s.At(r.first).values[2], hi = lo;
+      double sum = 0;
+      for (size_t i = r.first; i < r.last; ++i) {
+        lo = std::min(lo, s.At(i).values[2]);
+        hi = std::max(hi, s.At(i).values[2]);
+        sum += s.At(i).values[2];
+      }
+      EXPECT_EQ(e.count, r.Count()) << capacity;
+      EXPECT_EQ(s.At(e.minAt).values[2], lo) << capacity << " " << r.first;
+      EXPECT_EQ(s.At(e.maxAt).values[2], hi) << capacity << " " << r.first;
+      EXPECT_NEAR(e.sum, sum, 1e-6 * static_cast<double>(r.Count())) << capacity;
+    }
+  }
+}
+
 TEST(MeasurementSeries, DecimationKeepsEveryColumnsExtremes) {
   constexpr int kPasses = 150000;
   constexpr int kColumns = 300;

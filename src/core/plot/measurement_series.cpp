@@ -172,11 +172,21 @@ void MeasurementSeries::Append(const MeasurementPass& pass) {
   }
   // Dropping an eighth at once keeps the cost per pass constant.
   if (points_.size() >= capacity_) {
-    points_.erase(points_.begin(), points_.begin() + static_cast<long>(capacity_ / 8));
-    // The blocks start over from the new first pass.
-    small_.clear();
-    large_.clear();
-    for (size_t i = 0; i < points_.size(); ++i) Summarise(i);
+    // Whole large blocks, where the series holds many: the summaries of
+    // the rest stay as they are, and a long capture does not stop for
+    // summarising millions of passes again.
+    const size_t whole = capacity_ / 8 / kLargeBlock * kLargeBlock;
+    const size_t drop = whole > 0 ? whole : capacity_ / 8;
+    points_.erase(points_.begin(), points_.begin() + static_cast<long>(drop));
+    if (whole > 0) {
+      small_.erase(small_.begin(), small_.begin() + static_cast<long>(drop / kSmallBlock));
+      large_.erase(large_.begin(), large_.begin() + static_cast<long>(drop / kLargeBlock));
+    } else {
+      // The blocks start over from the new first pass.
+      small_.clear();
+      large_.clear();
+      for (size_t i = 0; i < points_.size(); ++i) Summarise(i);
+    }
   }
   Point p;
   p.time = pass.time;

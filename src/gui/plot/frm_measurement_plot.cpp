@@ -4,6 +4,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
 #include <QHBoxLayout>
@@ -14,6 +15,7 @@
 #include <QPen>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
@@ -52,6 +54,11 @@ constexpr int kValuePixelsPerTick = 20;
 // The spans of the span box, in seconds; the last, zero, shows everything.
 constexpr std::array<double, 5> kSpans = {10, 60, 600, 3600, 0};
 constexpr std::array<const char*, 5> kSpanNames = {"10 s", "1 min", "10 min", "1 h", "All"};
+
+// The drain empties the worker's buffer this often; the plot is redrawn
+// every few drains, so its cost stays the same at any sample rate.
+constexpr int kDrainMs = 50;
+constexpr int kDrainsPerRedraw = 4;
 
 // Six digits, as a single-precision value holds, with the program's mark.
 QString Number(double value, const NumberLocale& locale) {
@@ -151,9 +158,38 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, MainPanels& panels, QWidget* pa
     });
   }
   shows->addStretch(1);
+
+  // The fast capture's controls share the row of the check boxes.
+  QHBoxLayout* fast = shows;
+  cmdFast = new QPushButton("Fast Start", this);
+  cmdFast->setObjectName("cmdFast");
+  cmdFast->setToolTip(
+      "Reads only the registers each conversion changes, as fast as the board gives them. "
+      "The board is held by the capture until it is stopped.");
+  fast->addWidget(cmdFast);
+  cboFastRegisters = new QComboBox(this);
+  cboFastRegisters->setObjectName("cboFastRegisters");
+  cboFastRegisters->addItem("4 registers");
+  cboFastRegisters->setToolTip(
+      "Four: shunt, bus, power and current. Two: current and bus, the power computed, "
+      "about twice as many samples a second.");
+  cboFastRegisters->addItem("2 registers");
+  fast->addWidget(cboFastRegisters);
+  tmrFastDrain = new QTimer(this);
+  tmrFastDrain->setObjectName("tmrFastDrain");
+  tmrFastDrain->setInterval(kDrainMs);
+  fastRun_ = std::make_unique<FastPlotRun>(evm_);
+
+  // The capture's figures go in the cursor's row: a row more would take
+  // the height the charts' scales need.
+  auto* bottom = new QHBoxLayout;
+  layout->addLayout(bottom);
+  lblFastStatus = new QLabel(this);
+  lblFastStatus->setObjectName("lblFastStatus");
+  bottom->addWidget(lblFastStatus);
   lblCursor = new QLabel(this);
   lblCursor->setObjectName("lblCursor");
-  layout->addWidget(lblCursor);
+  bottom->addWidget(lblCursor, 1);
 
   connect(cmdStartStop, &QPushButton::clicked, this, [this] { StartStop(); });
   connect(cboSpan, &QComboBox::currentIndexChanged, this, [this] { Redraw(); });
@@ -163,6 +199,14 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, MainPanels& panels, QWidget* pa
     if (!on) Redraw();
   });
   connect(cmdLive, &QPushButton::clicked, this, [this] { ShowLive(); });
+  connect(cmdFast, &QPushButton::clicked, this, [this] {
+    if (FastRunning()) {
+      StopFast();
+    } else {
+      StartFast();
+    }
+  });
+  connect(tmrFastDrain, &QTimer::timeout, this, [this] { DrainFast(); });
   connect(cmdOpenLog, &QPushButton::clicked, this, [this] { ChooseLog(); });
   connect(cmdExportCsv, &QPushButton::clicked, this, [this] { ChooseExport(false); });
   connect(cmdExportPng, &QPushButton::clicked, this, [this] { ChooseExport(true); });
@@ -175,9 +219,83 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, MainPanels& panels, QWidget* pa
 
 frmMeasurementPlot::~frmMeasurementPlot() {
   evm_.measurement().RemovePassListener(listener_);
+  // The main window may be going too: it is told nothing now, but the run's
+  // thread is joined before the context it reads goes.
+  blockSignals(true);
+  fastRun_.reset();
+}
+
+void frmMeasurementPlot::closeEvent(QCloseEvent* event) {
+  StopFast();
+  QWidget::closeEvent(event);
+}
+
+bool frmMeasurementPlot::StartFast() {
+  if (FastRunning()) return true;
+  const std::string refused = fastRun_->Start(cboFastRegisters->currentIndex() == 1);
+  if (!refused.empty()) {
+    evm_.ui().MessageBox(refused, "Measurement Plot");
+    return false;
+  }
+  if (showingLog_) ShowLive();
+  fast_.Clear();
+  showingFast_ = true;
+  drainTurns_ = 0;
+  cmdLive->setEnabled(true);
+  cmdStartStop->setEnabled(false);
+  cboFastRegisters->setEnabled(false);
+  SetCaption(cmdFast, "Fast Stop");
+  ShowFastStatus();
+  emit linkHeld(true);
+  tmrFastDrain->start();
+  Redraw();
+  return true;
+}
+
+void frmMeasurementPlot::StopFast() {
+  if (!FastRunning()) return;
+  fastRun_->Stop();
+  FastEnded();
+}
+
+void frmMeasurementPlot::DrainFast() {
+  fastRun_->Drain(fast_);
+  const bool ended = !FastRunning();
+  ShowFastStatus();
+  if (ended || ++drainTurns_ % kDrainsPerRedraw == 0) {
+    if (!chkPause->isChecked() && ShowingFast()) Redraw();
+  }
+  if (ended) FastEnded();
+}
+
+void frmMeasurementPlot::FastEnded() {
+  tmrFastDrain->stop();
+  cmdStartStop->setEnabled(true);
+  cboFastRegisters->setEnabled(true);
+  SetCaption(cmdFast, "Fast Start");
+  ShowFastStatus();
+  if (ShowingFast()) Redraw();
+  emit linkHeld(false);
+  const std::string& why = fastRun_->EndText();
+  if (!why.empty()) evm_.ui().MessageBox(why, "Measurement Plot");
+}
+
+void frmMeasurementPlot::ShowFastStatus() {
+  const FastPlotRun& run = *fastRun_;
+  const QString figures = QString("%1 samples/s, %2 samples, %3 lost")
+                              .arg(QString::fromStdString(FixedText(run.Rate(), 1, evm_.locale())))
+                              .arg(run.Samples())
+                              .arg(run.Lost());
+  lblFastStatus->setText(
+      (FastRunning() ? QString("Fast capture: ") : QString("Fast capture stopped: ")) + figures);
 }
 
 void frmMeasurementPlot::OnPass(const MeasurementPass& pass) {
+  // A reading started anywhere is what the window shows again.
+  if (showingFast_) {
+    showingFast_ = false;
+    cmdLive->setEnabled(showingLog_);
+  }
   // Kept while a log is shown, for the way back to live.
   live_.Append(pass);
   SetCaption(cmdStartStop, evm_.measurement().ContinuousRead ? "Stop" : "Start");
@@ -186,6 +304,8 @@ void frmMeasurementPlot::OnPass(const MeasurementPass& pass) {
 
 void frmMeasurementPlot::ShowLive() {
   showingLog_ = false;
+  // A running capture is what is live; a finished one gives way to the reading.
+  showingFast_ = FastRunning();
   log_.Clear();
   cmdLive->setEnabled(false);
   setWindowTitle("Measurement Plot");
@@ -263,7 +383,9 @@ void frmMeasurementPlot::Redraw() {
     const QRectF plot = views[q]->chart()->plotArea();
     // A column of two pixels still shows every peak, at half the line to draw.
     const int columns = std::max(100, static_cast<int>(plot.width()) / 2);
-    const std::vector<PlotPoint> line = Decimate(series, range, quantity, from, to, columns);
+    std::vector<PlotPoint> line = Decimate(series, range, quantity, from, to, columns);
+    // A capture of two registers has no shunt voltage to draw.
+    std::erase_if(line, [](const PlotPoint& p) { return !std::isfinite(p.value); });
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(line.size()));
     for (const PlotPoint& p : line) points.append(QPointF(p.time - base, p.value));
@@ -286,6 +408,10 @@ void frmMeasurementPlot::Redraw() {
       return QString::fromStdString(FixedText(v, decimals, evm_.locale()));
     };
     const QString unit = Latin(kLooks[q].unit);
+    if (s.count > 0 && !std::isfinite(s.last)) {
+      lblStats[q]->setText("Not read in this capture.");
+      continue;
+    }
     lblStats[q]->setText(s.count == 0 ? QString("No passes in the span.")
                                       : QString("min %1 %5   mean %2 %5   max %3 %5   last %4 %5")
                                             .arg(figure(s.min), figure(s.mean), figure(s.max),

@@ -3,11 +3,13 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <string>
 
 #include "evm.h"
 #include "gui/plot/plot_line.h"
 #include "main_panels.h"
+#include "plot/fast_plot_run.h"
 #include "plot/measurement_series.h"
 
 class QCheckBox;
@@ -17,13 +19,15 @@ class QComboBox;
 class QLabel;
 class QLineSeries;
 class QPushButton;
+class QTimer;
 class QValueAxis;
 
 namespace evm::gui {
 
 // "Measurement Plot": the four quantities of the continuous reading against
 // time. It listens to the passes wherever the reading was started and never
-// reads the board itself.
+// reads the board itself, but in its fast capture, chosen explicitly, whose
+// worker thread holds the board until it is stopped.
 class frmMeasurementPlot : public QWidget {
   Q_OBJECT
  public:
@@ -44,11 +48,27 @@ class frmMeasurementPlot : public QWidget {
   std::array<PlotLine*, kQuantities> lines{};
   std::array<QLabel*, kQuantities> lblStats{};
   QLabel* lblCursor;
+  // The fast capture: start and stop, four registers or two, and live the
+  // rate the board gives and the samples lost.
+  QPushButton* cmdFast;
+  QComboBox* cboFastRegisters;
+  QLabel* lblFastStatus;
+  QTimer* tmrFastDrain;
 
   // What the window shows: the passes of the reading, or an opened log as
   // it was saved.
-  const MeasurementSeries& Series() const { return showingLog_ ? log_ : live_; }
+  const MeasurementSeries& Series() const {
+    return showingLog_ ? log_ : showingFast_ ? fast_ : live_;
+  }
   bool ShowingLog() const { return showingLog_; }
+  bool ShowingFast() const { return showingFast_ && !showingLog_; }
+  bool FastRunning() const { return fastRun_->Running(); }
+  const FastPlotRun& Fast() const { return *fastRun_; }
+  // False with the reason told when the board is busy or absent.
+  bool StartFast();
+  void StopFast();
+  // One turn of the drain timer: what the worker read goes into the plot.
+  void DrainFast();
   void ShowLive();
   // The passes the view shows: the span up to the newest pass, or up to the
   // moment of the pause.
@@ -61,12 +81,20 @@ class frmMeasurementPlot : public QWidget {
   void ShowCursorAt(double seconds);
   void Redraw();
 
+ signals:
+  // The fast capture took the board (true) or gave it back (false): the
+  // main window's register controls must leave the link alone meanwhile.
+  void linkHeld(bool held);
+
  protected:
+  void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
   void OnPass(const MeasurementPass& pass);
+  void FastEnded();
+  void ShowFastStatus();
   void StartStop();
   void ChooseLog();
   void ChooseExport(bool picture);
@@ -83,7 +111,11 @@ class frmMeasurementPlot : public QWidget {
   int listener_ = 0;
   MeasurementSeries live_;
   MeasurementSeries log_;
+  MeasurementSeries fast_{FastPlotRun::kSeriesCapacity};
+  std::unique_ptr<FastPlotRun> fastRun_;
+  int drainTurns_ = 0;
   bool showingLog_ = false;
+  bool showingFast_ = false;
   double pausedAt_ = 0;
   // Empty, there for the axes: what maps a mouse position to a time.
   std::array<QLineSeries*, kQuantities> axisSeries_{};

@@ -20,6 +20,7 @@
 #include "gui/calibration/calibration_views.h"
 #include "gui/plot/frm_measurement_plot.h"
 #include "gui/registers/register_views.h"
+#include "gui/shell/frm_choose_boards.h"
 #include "gui/shell/keyboard.h"
 #include "gui/shell/screen_fit.h"
 #include "shell/board_selection_file.h"
@@ -104,6 +105,16 @@ void formMain_QMA740::BuildMenus() {
     if (!measurementPlot) {
       measurementPlot = new frmMeasurementPlot(evm_, panels_, this);
       measurementPlot->setAttribute(Qt::WA_DeleteOnClose);
+      // The plot's fast capture holds the board on a thread of its own:
+      // whatever here would read or write a register waits for it.
+      connect(measurementPlot, &frmMeasurementPlot::linkHeld, this, [this](bool held) {
+        centralWidget()->setEnabled(!held);
+        for (QAction* a : {mnuSaveReg, mnuLoadReg, mnuReadAll, mnuStartRead, mnuChooseBoards}) {
+          a->setEnabled(!held);
+        }
+        // Already open, it could reopen the link under the capture.
+        if (chooseBoards) chooseBoards->setEnabled(!held);
+      });
     }
     ShowOnScreen(measurementPlot);
   });

@@ -118,6 +118,11 @@ bool OneColour(const QImage& image) {
 }
 
 // Lets the window system catch up: shows, layouts, the first activation.
+// Ten seconds of the fastest capture fill the plot's shortest span; the
+// turns bound the wait should the capture stall.
+constexpr long kTourFastSamples = 2500;
+constexpr long kTourFastTurns = 50'000'000;
+
 void Settle() {
   for (int i = 0; i < 3; ++i) QApplication::processEvents();
 }
@@ -298,6 +303,26 @@ void Tour(Evm& evm, TourUserInterface& ui, const QString& scriptFile, Photograph
     });
     plot->cmdStartStop->click();
     evm.measurement().RemovePassListener(stopper);
+  }
+  // The fast capture of two registers, shot while it runs and holds the
+  // board, before the script switches the device's supply off.
+  if (frmMeasurementPlot* plot = main.measurementPlot) {
+    plot->cboFastRegisters->setCurrentIndex(1);
+    if (plot->StartFast()) {
+      // Until the stop only the capture's thread may use the virtual clock:
+      // this thread drains, as the window's timer would.
+      for (long turn = 0; plot->FastRunning() && plot->Fast().Samples() < kTourFastSamples &&
+                          turn < kTourFastTurns;
+           ++turn) {
+        plot->DrainFast();
+      }
+      plot->Redraw();
+      camera.Shoot(plot, "frmMeasurementPlot_fast");
+      plot->StopFast();
+      plot->cmdLive->click();  // back to the passes of the continuous read
+    } else {
+      camera.Shoot(nullptr, "frmMeasurementPlot_fast");
+    }
   }
 
   UseTheBoardWindows(main);
