@@ -43,7 +43,8 @@ int main(int argc, char* argv[]) {
 
   const uint16_t vendorId = options.vendorId.value_or(evm::kDefaultBoardVendorId);
   if (options.screenshots) {
-    return evm::gui::ScreenshotMode({*options.screenshots, options.configDir, vendorId});
+    return evm::gui::ScreenshotMode(
+        {*options.screenshots, options.configDir, vendorId, options.simLoad});
   }
   evm::SystemClock clock;
   const evm::NumberLocale locale = evm::NumberLocaleOf(QLocale::system());

@@ -49,7 +49,10 @@ int RunLog(CliContext& ctx) {
     }
     PrintJson(ctx, json);
   } else {
-    ctx.out << file << ": " << log.logged << (log.logged == 1 ? " pass" : " passes") << " logged\n";
+    const bool fast = length.mode != AcquisitionMode::Passes;
+    const char* what = fast ? (log.logged == 1 ? " sample" : " samples")
+                            : (log.logged == 1 ? " pass" : " passes");
+    ctx.out << file << ": " << log.logged << what << " logged\n";
   }
   if (log.stopped) return Fail(ctx, kExitInterrupted, "interrupted");
   // A link that went silent during the run ended it with its error above.

@@ -46,7 +46,8 @@ def test_stream_gives_every_sample_in_bounded_blocks(bench, registers, shunt_rea
 
 
 def test_a_stream_that_is_not_read_loses_samples_and_says_so(bench):
-    blocks = bench.stream(seconds=30, block=1)
+    # A minute at 125 samples a second is more than the queue holds.
+    blocks = bench.stream(seconds=60, block=1)
     given = len(next(blocks))
     deadline = time.monotonic() + 10
     while blocks.lost == 0 and time.monotonic() < deadline:

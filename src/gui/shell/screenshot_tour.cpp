@@ -420,9 +420,11 @@ ScreenshotReport RunScreenshotTour(const ScreenshotTourOptions& options) {
   FakeClock clock(SystemClock().Now());
   PrepareStateFolder(stateFolder, clock.Now());
   TourUserInterface ui;
-  EvmSession session(
-      PlatformOptions{.simulate = true, .vendorId = options.vendorId, .simulatedBoards = 2}, clock,
-      ui, NumberLocale::Point(), stateFolder);
+  EvmSession session(PlatformOptions{.simulate = true,
+                                     .vendorId = options.vendorId,
+                                     .simulatedBoards = 2,
+                                     .simLoad = options.simLoad},
+                     clock, ui, NumberLocale::Point(), stateFolder);
   Evm& evm = session.Context();
   Photographer camera(options.outputFolder, report);
   Tour(evm, ui, scriptFile, camera);

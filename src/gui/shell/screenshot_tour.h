@@ -14,6 +14,8 @@ struct ScreenshotTourOptions {
   // State files of the run; a temporary folder when not given.
   std::optional<std::filesystem::path> stateFolder;
   uint16_t vendorId = 0;
+  // The simulated load, so a picture can show a load step or pulse.
+  std::string simLoad{};
 };
 
 struct ScreenshotReport {
