@@ -88,15 +88,7 @@ class Monitor:
                 if not m.acknowledged:
                     self._unacknowledged += 1
                 return _measurement(m)
-            failure = None
-            if status < 0 and status != _capi.ERR_CANCELLED:
-                text = _capi.read_text(_capi.run_last_error, self._run)
-                failure = _ERRORS.get(status, Error)(text)
-            self._finish()
-            if failure is not None:
-                raise failure
-            if status == _capi.DONE:
-                _warn_unacknowledged(self._unacknowledged, self._summary.passes, 2)
+            self._end(status)
             raise StopIteration
         finally:
             self._iterating.release()
@@ -112,6 +104,18 @@ class Monitor:
             bench._monitor = None
             raise
         self._run = run
+
+    def _end(self, status, stacklevel=3):
+        """The run is over: its failure is raised, its unanswered passes told."""
+        failure = None
+        if status < 0 and status != _capi.ERR_CANCELLED:
+            text = _capi.read_text(_capi.run_last_error, self._run)
+            failure = _ERRORS.get(status, Error)(text)
+        self._finish()
+        if failure is not None:
+            raise failure
+        if status == _capi.DONE:
+            _warn_unacknowledged(self._unacknowledged, self._summary.passes, stacklevel)
 
     def _finish(self):
         """Ends the run and frees it; the bench is free again. Once."""
@@ -208,15 +212,7 @@ class Stream(Monitor):
                 raise
             if status == _capi.OK:
                 return self._rows(count.value)
-            failure = None
-            if status < 0 and status != _capi.ERR_CANCELLED:
-                text = _capi.read_text(_capi.run_last_error, self._run)
-                failure = _ERRORS.get(status, Error)(text)
-            self._finish()
-            if failure is not None:
-                raise failure
-            if status == _capi.DONE:
-                _warn_unacknowledged(self._unacknowledged, self._summary.passes, 2)
+            self._end(status, stacklevel=3)
             if self._summary is not None and self._summary.lost:
                 warnings.warn(f"{self._summary.lost} of {self._summary.passes} samples were lost: "
                               "the loop did not keep up with the run", RuntimeWarning,
