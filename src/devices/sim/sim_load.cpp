@@ -91,8 +91,10 @@ std::optional<LoadProfile::Term> LoadProfile::ParseTerm(std::string_view text, s
     *why = "it sets neither amps nor volts";
     return std::nullopt;
   }
+  // A structured binding cannot be captured by every compiler this builds with.
+  const auto& allowed = keys;
   const auto need = [&](std::string_view key, bool positive, double& into) {
-    if (!keys.count(key)) return true;
+    if (!allowed.count(key)) return true;
     if (!values.count(key)) {
       *why = "it needs " + std::string(key) + "=";
       return false;
