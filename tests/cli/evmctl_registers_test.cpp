@@ -163,7 +163,7 @@ TEST_F(Evmctl, StopEndsEveryRunAndWaitAndKeepsTheWorkDone) {
       {{"--sim-fault", "reglink:no-reply", "read"},                 500,  130, 700,  "", ""},
       {{"--sim-fault", "reglink:no-reply", "read"},                 never, 1,  1200, "", ""},
       // Settle, the late answer and two USB frames for each register.
-      {{"--sim-fault", "reglink:slow-reply:500", "read"},           never, 0,  6 * (100 + 500 + 2), "", ""},
+      {{"--sim-fault", "reglink:slow-reply:500", "read"},           never, 0,  int64_t{6} * (100 + 500 + 2), "", ""},
       {{"--sim-fault", "reglink:slow-reply:1500", "read"},          never, 1,  1200, "", ""},
       // Six reports a pass: the link falls silent in the second.
       {{"--sim-fault", "reglink:no-reply@6", "log", File("mid.csv"), "--passes", "5"},

@@ -73,7 +73,7 @@ TEST(Zm5520Timing, ASetTakesTheTimesTheAdcFieldsSelectAndATriggerConvertsOnce) {
     d.nowUs += 1;
     EXPECT_EQ(d.Ready(), k.setUs > 0);
     d.Read(3);
-    d.nowUs += 10 * 70'000;
+    d.nowUs += int64_t{10} * 70'000;
     EXPECT_EQ(d.Ready(), k.mode > 4) << "only the continuous modes convert again";
   }
 }
@@ -168,7 +168,7 @@ TEST(SimFrames, ARegisterReadCostsTwoFramesOnTheFrameGrid) {
 TEST(SimFrames, TheBoardsTimeGoesOnAcrossMidnightAndAClockSetBack) {
   FakeClock clock({2026, 3, 28, 23, 59, 59});
   SimulatedEvm sim(clock);
-  constexpr int64_t k3h = 3 * 3600 * int64_t{1'000'000};
+  constexpr int64_t k3h = int64_t{3} * 3600 * 1'000'000;
   const struct {
     int64_t advanceUs;
     std::optional<DateTime> setTo;

@@ -29,7 +29,7 @@ void AddGeneral(std::string& line, double value) {
 }
 
 // Flushed to disk at this size, so a long run holds no more than this in memory.
-constexpr size_t kPendingLimit = 64 * 1024;
+constexpr size_t kPendingLimit = size_t{64} * 1024;
 
 std::error_code LastError() {
   return errno != 0 ? std::error_code(errno, std::generic_category())

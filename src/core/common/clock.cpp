@@ -103,7 +103,8 @@ double SystemClock::SecondsSinceMidnight() {
   const auto now = system_clock::now();
   const std::tm local = LocalTime(system_clock::to_time_t(now));
   const auto frac = duration_cast<microseconds>(now.time_since_epoch()).count() % 1000000;
-  return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + frac / 1e6;
+  return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec +
+         static_cast<double>(frac) / 1e6;
 }
 
 DateTime SystemClock::Now() {

@@ -161,6 +161,7 @@ std::optional<std::vector<uint8_t>> Zm5520Model::Read(uint8_t address7, uint8_t 
   if (!Powered() || address7 != address || pointer > 7) return std::nullopt;
   Update();
   std::vector<uint8_t> bytes;
+  bytes.reserve(static_cast<size_t>(std::max(count, 0)));
   const uint16_t value = Register(pointer);
   for (int i = 0; i < count; ++i) {
     bytes.push_back(i % 2 == 0 ? static_cast<uint8_t>(value >> 8) : static_cast<uint8_t>(value));
