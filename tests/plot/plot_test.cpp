@@ -198,6 +198,16 @@ TEST(MeasurementSeries, DamagedLogRecordsAreSkipped) {
   EXPECT_EQ(SeriesCsv(s, s.Span(0, 1e12)),
             "Time,Bus Voltage (V),Shunt Voltage (mV),Current (A),Power (W)\r\n"
             "2026-01-15 09:00:01.000,6,12.5,0.25,12.5\r\n");
+  // A capture of two registers read no shunt voltage: its field stays empty.
+  MeasurementSeries two;
+  two.Append(MeasurementPass{.time = s.At(0).time,
+                             .busVolts = 6,
+                             .shuntVolts = std::nan(""),
+                             .amperes = 0.25,
+                             .watts = 1.5});
+  EXPECT_EQ(SeriesCsv(two, two.Span(0, 1e12)),
+            "Time,Bus Voltage (V),Shunt Voltage (mV),Current (A),Power (W)\r\n"
+            "2026-01-15 09:00:01.000,6,,0.25,1.5\r\n");
 }
 
 TEST(AxisTicks, StepsAreOneTwoOrFiveTimesAPowerOfTenWithTheDecimalsTheyNeed) {

@@ -352,7 +352,8 @@ std::string SeriesCsv(const MeasurementSeries& series, MeasurementSeries::Range 
     out += TimeStampText(p.time);
     for (const float v : p.values) {
       out += ',';
-      AppendNumber(out, v);
+      // A quantity the capture did not read is an empty field, not "nan".
+      if (std::isfinite(v)) AppendNumber(out, v);
     }
     out += "\r\n";
   }
