@@ -217,6 +217,23 @@ Sample SampleAt(int seconds) {
   return s;
 }
 
+// A run of more than a day ends when its seconds are over, not when the
+// time of day comes round to where it began.
+TEST(RunLengthTest, ARunLongerThanADayEndsAfterItsSeconds) {
+  for (const double seconds : {3600.0, 86400.0, 90000.0, 3 * 86400.0}) {
+    FakeClock clock;
+    RunLength run;
+    run.seconds = seconds;
+    run.Start(clock);
+    double ran = 0;
+    while (!run.Over(0, clock) && ran < 5 * 86400) {
+      clock.AdvanceMs(600000);
+      ran += 600;
+    }
+    EXPECT_EQ(ran, seconds);
+  }
+}
+
 TEST(SampleBuffer, KeepsItsBoundDroppingOrWaiting) {
   SampleBuffer dropping(2, SampleBuffer::WhenFull::Drop);
   for (int i = 0; i < 5; ++i) ASSERT_TRUE(dropping.Push(SampleAt(i)));

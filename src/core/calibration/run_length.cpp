@@ -5,9 +5,12 @@ namespace evm {
 
 double RunLength::Elapsed(Clock& clock) const {
   constexpr double kSecondsPerDay = 86400;
-  double elapsed = clock.SecondsSinceMidnight() - start;
-  if (elapsed < 0) elapsed += kSecondsPerDay;
-  return elapsed;
+  const double now = clock.SecondsSinceMidnight();
+  // The time of day went back by more than half a day: midnight has passed
+  // since it was last asked (an hour back is the end of summer time).
+  if (now < last_ - kSecondsPerDay / 2) daysPassed_ += kSecondsPerDay;
+  last_ = now;
+  return now + daysPassed_ - start;
 }
 
 bool RunLength::Over(long done, Clock& clock) const {
