@@ -65,11 +65,7 @@ class Monitor:
         return self._summary
 
     def __next__(self):
-        if not self._iterating.acquire(False):
-            if self._closing:
-                raise StopIteration  # close() of another thread has it
-            raise Error("this monitor() is being iterated by another thread; iterate it from one "
-                        "thread at a time")
+        self._take_turn("monitor")
         try:
             if self._finished:
                 raise StopIteration
@@ -104,6 +100,14 @@ class Monitor:
             bench._monitor = None
             raise
         self._run = run
+
+    def _take_turn(self, name):
+        """One thread iterates at a time; a close() from another ends it."""
+        if not self._iterating.acquire(False):
+            if self._closing:
+                raise StopIteration  # close() of another thread has it
+            raise Error(f"this {name}() is being iterated by another thread; iterate it from "
+                        "one thread at a time")
 
     def _end(self, status, stacklevel=3):
         """The run is over: its failure is raised, its unanswered passes told."""
@@ -191,11 +195,7 @@ class Stream(Monitor):
         return self._lost
 
     def __next__(self):
-        if not self._iterating.acquire(False):
-            if self._closing:
-                raise StopIteration
-            raise Error("this stream() is being iterated by another thread; iterate it from one "
-                        "thread at a time")
+        self._take_turn("stream")
         try:
             if self._finished:
                 raise StopIteration
