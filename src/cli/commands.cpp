@@ -116,10 +116,10 @@ const std::vector<Command>& Commands() {
        "the log early with the passes done so far (exit status 130).\n"
        "With --fast every conversion of the device is read with no settle time\n"
        "into a CSV file of its own layout: a line '# started' with the time of\n"
-       "the first sample, the header time_s,bus_volts,shunt_volts,amps,watts,\n"
-       "shunt_raw,bus_raw,power_raw,current_raw, then one line per sample, its\n"
-       "time in seconds since the first (to the microsecond). --passes then\n"
-       "counts samples.\n",
+       "the first sample, a header naming the columns time_s, bus_volts,\n"
+       "shunt_volts, amps, watts, shunt_raw, bus_raw, power_raw and current_raw,\n"
+       "then one line per sample, its time in seconds since the first (to the\n"
+       "microsecond). --passes then counts samples.\n",
        {{"--passes", "N", ValueKind::WholeAbove0, {"log N passes"}, {}},
         {"--seconds", "S", ValueKind::SecondsAbove0, {"log for S seconds"}, {}},
         kFastOption,
