@@ -40,7 +40,7 @@ WINDOWS_QT_STAMP := $(WINDOWS_QT)/.zm5520-evm-complete
 VERSION := $(shell sed -n 's/^project[^ ]* VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps deps-windows build run test test-gui-shuffled test-asan fuzz clang-check package test-package bench wheel \
+.PHONY: all deps deps-windows build run test test-gui-shuffled test-asan fuzz clang-check package test-package bench bench-build wheel \
         soak format screenshots clean windows test-windows package-windows package-windows-cli sdk-windows windows-qt windows-gui setup-windows
 
 all: build
@@ -151,11 +151,13 @@ clang-check:
 	tools/clang-tidy.sh $(CLANG_DIR) $(TIDY_BASE)
 
 # A Release build of its own, so the test build keeps its configuration.
-bench: deps
-	cmake -S . -B $(BENCH_DIR) -G Ninja $(CCACHE) -DCMAKE_BUILD_TYPE=Release -DEVM_BUILD_BENCH=ON
-	cmake --build $(BENCH_DIR) --target evm_bench zm5520evm_python
+bench: bench-build
 	$(BENCH_DIR)/bench/evm_bench $(BENCH_ARGS)
 	PYTHONPATH=$(BENCH_DIR)/python $(PYTHON) bench/python_bench.py $(BENCH_DIR)/bench/evm_bench
+
+bench-build: deps
+	cmake -S . -B $(BENCH_DIR) -G Ninja $(CCACHE) -DCMAKE_BUILD_TYPE=Release -DEVM_BUILD_BENCH=ON
+	cmake --build $(BENCH_DIR) --target evm_bench zm5520evm_python
 
 # The Python package's wheels in $(BUILD_DIR)/dist: Linux's from the build,
 # Windows' from the mingw-w64 library (with any DLL it needs that Windows
