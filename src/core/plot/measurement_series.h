@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "calibration/measurement_pass.h"
+#include "acquisition/measurement_pass.h"
 #include "common/clock.h"
 
 namespace evm {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "calibration/continuous_read.h"
+#include "acquisition/continuous_read.h"
 #include "calibration/initial_calibration.h"
 #include "calibration/localize_decimal.h"
 #include "calibration/register_file.h"

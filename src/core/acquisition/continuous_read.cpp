@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "calibration/continuous_read.h"
+#include "acquisition/continuous_read.h"
 
 #include <system_error>
 
-#include "calibration/measurement_log.h"
+#include "acquisition/measurement_log.h"
 #include "calibration/register_file.h"
 #include "common/atomic_file.h"
 #include "common/utf8_path.h"
