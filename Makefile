@@ -9,7 +9,7 @@ BENCH_DIR ?= build-bench
 BUILD_TYPE ?= RelWithDebInfo
 # Debian's Python, which the package serves, whatever python3 the PATH finds first.
 PYTHON := /usr/bin/python3
-PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libhidapi-dev \
+PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libhidapi-dev libavahi-client-dev \
             libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev libasio-dev xvfb xauth \
             desktop-file-utils man-db file dpkg-dev lintian appstream python3-pytest python3-numpy python3-pyvisa python3-pyvisa-py \
             python3-build python3-wheel python3-setuptools python3-venv ccache \

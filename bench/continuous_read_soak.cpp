@@ -14,7 +14,7 @@
 #include <random>
 #include <string>
 
-#include "calibration/continuous_read.h"
+#include "acquisition/continuous_read.h"
 #include "devices/platform.h"
 #include "evm.h"
 #include "hid/board_ids.h"

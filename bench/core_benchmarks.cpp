@@ -4,8 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include "acquisition/acquisition.h"
+#include "acquisition/continuous_read.h"
 #include "bench_support.h"
-#include "calibration/continuous_read.h"
 #include "mnemonic/mnemonic_language.h"
 #include "registers/register_cycle.h"
 #include "script/evm_script_board.h"

@@ -12,8 +12,8 @@
 #include <fstream>
 #include <memory>
 
+#include "acquisition/continuous_read.h"
 #include "bench_support.h"
-#include "calibration/continuous_read.h"
 #include "gui/plot/frm_measurement_plot.h"
 #include "gui/script/frm_script.h"
 #include "gui/shell/form_main.h"

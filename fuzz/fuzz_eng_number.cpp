@@ -3,8 +3,8 @@
 // patterns and the general form, with the read-back of what is written.
 #include <cmath>
 
-#include "calibration/eng_number.h"
-#include "calibration/localize_decimal.h"
+#include "common/eng_number.h"
+#include "common/localize_decimal.h"
 #include "common/number_text.h"
 #include "common/write_records.h"
 #include "fuzz_support.h"

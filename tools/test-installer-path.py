@@ -106,7 +106,10 @@ def main():
             lines = [set_path(before), r"start /wait C:\setup.exe /S /PATH",
                      r"reg query HKCU\Environment /v Path",
                      f'if exist "{inst}\\zm5520evm.dll" if exist "{inst}\\python\\zm5520evm.whl" '
-                     "echo component installed"]
+                     "echo component installed",
+                     f'if exist "{inst}\\evmctl-console.cmd" if exist '
+                     '"%APPDATA%\\Microsoft\\Windows\\Start Menu\\Programs\\evmctl console.lnk" '
+                     "echo console entry installed"]
             if found is not None:
                 lines.append(set_path(found))
             lines.append(f'start /wait "" "{inst}\\uninstall.exe" /S')
@@ -118,6 +121,9 @@ def main():
                 if not os.path.exists(folder):
                     break
                 time.sleep(0.1)
+            if "console entry installed" not in output:
+                failed += 1
+                print(f"FAIL {name}: no Start-menu entry for the evmctl console")
             if "component installed" not in output or os.path.exists(folder):
                 failed += 1
                 print(f"FAIL {name}: the library and wheel were not installed and removed whole")

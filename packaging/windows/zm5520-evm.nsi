@@ -26,7 +26,11 @@ OutFile "${OUTFILE}"
 InstallDir "$LOCALAPPDATA\Programs\ZM5520-1 EVM"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 ShowInstDetails show
+; The GPL, shown before anything is installed; a silent install takes it as read.
+LicenseData "${__FILEDIR__}/../../LICENSE"
+LicenseForceSelection checkbox "I have read the licence"
 
+Page license
 Page components
 Page directory
 Page instfiles
@@ -44,6 +48,15 @@ Section "ZM5520/1 EVM" SecMain
     "$INSTDIR\zm5520-evm.exe" 0 SW_SHOWNORMAL "" "${PRODUCT}"
   CreateShortCut "$SMPROGRAMS\${MENU_NAME} (simulated).lnk" "$INSTDIR\zm5520-evm.exe" "--simulate" \
     "$INSTDIR\zm5520-evm.exe" 0 SW_SHOWNORMAL "" "${PRODUCT} (simulated)"
+  ; evmctl is a console program: double-clicked it prints its usage and its
+  ; window closes. This entry opens a console that stays, with evmctl on its
+  ; PATH whether or not the PATH option was chosen.
+  FileOpen $0 "$INSTDIR\evmctl-console.cmd" w
+  FileWrite $0 '@echo off$\r$\nset "PATH=%~dp0;%PATH%"$\r$\ncd /d "%USERPROFILE%"$\r$\n'
+  FileWrite $0 'echo evmctl is on the PATH of this console: try  evmctl --help  or  evmctl --simulate read$\r$\n'
+  FileClose $0
+  CreateShortCut "$SMPROGRAMS\evmctl console.lnk" "$SYSDIR\cmd.exe" '/k "$INSTDIR\evmctl-console.cmd"' \
+    "$SYSDIR\cmd.exe" 0 SW_SHOWNORMAL "" "A console with evmctl on its PATH"
 
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -90,6 +103,8 @@ Section "Uninstall"
 
   Delete "$SMPROGRAMS\${MENU_NAME}.lnk"
   Delete "$SMPROGRAMS\${MENU_NAME} (simulated).lnk"
+  Delete "$SMPROGRAMS\evmctl console.lnk"
+  Delete "$INSTDIR\evmctl-console.cmd"
   !include "${UNSDKFILES}"
   !include "${UNFILES}"
   Delete "$INSTDIR\uninstall.exe"
@@ -105,4 +120,12 @@ Function .onInit
   IfErrors path_option_done
     SectionSetFlags ${SecPath} ${SF_SELECTED}
   path_option_done:
+FunctionEnd
+
+; The last page offers to start the program; a silent install starts nothing.
+Function .onInstSuccess
+  IfSilent start_done
+  MessageBox MB_YESNO|MB_ICONQUESTION "${PRODUCT} is installed. Start it now?" IDNO start_done
+    Exec '"$INSTDIR\zm5520-evm.exe"'
+  start_done:
 FunctionEnd

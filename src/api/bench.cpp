@@ -5,15 +5,15 @@
 
 #include "acquisition/acquisition.h"
 #include "acquisition/fast_log.h"
+#include "acquisition/measurement_log.h"
+#include "acquisition/run_length.h"
 #include "api/bench_access.h"
 #include "api/bench_clock.h"
 #include "api/bench_ui.h"
-#include "calibration/eng_number.h"
 #include "calibration/initial_calibration.h"
-#include "calibration/measurement_log.h"
 #include "calibration/register_file.h"
-#include "calibration/run_length.h"
 #include "common/atomic_file.h"
+#include "common/eng_number.h"
 #include "common/hex_text.h"
 #include "common/number_text.h"
 #include "common/sha256.h"
@@ -353,6 +353,13 @@ struct Bench::Impl {
     throw NotAcknowledgedError(NotAcknowledged(options.deviceAddress, what + seeAlso));
   }
 
+  // A write refused: by a link gone silent, or by the device.
+  [[noreturn]] void ThrowWriteFailure(const WritesDone& done, const std::string& after = "") {
+    const std::string reg = "register " + Hex(static_cast<unsigned>(done.refusedReg), 2) + "h";
+    if (LinkSilent()) ThrowLinkFailure(" (writing " + reg + ")" + after);
+    throw NotAcknowledgedError("the device did not acknowledge the write of " + reg + after);
+  }
+
   // Runs the one pass loop on a thread of its own while this one tells
   // each sample to `onSample` (sample, scaling); the run's failure is thrown.
   template <typename OnSample>
@@ -493,9 +500,12 @@ WriteResult Bench::WriteRegister(int reg, uint16_t value) {
   const WriteCheck check = WriteRegisterVerified(m.evm->regLink(), address, reg, value);
   const std::string where =
       "register " + Hex(static_cast<unsigned>(reg), 2) + "h at address " + AddressText(address);
-  if (!check.written)
+  if (!check.written) {
+    if (m.LinkSilent()) m.ThrowLinkFailure(" (writing " + where + ")");
     throw NotAcknowledgedError("the device did not acknowledge the write of " + where);
+  }
   if (!check.readBack) {
+    if (m.LinkSilent()) m.ThrowLinkFailure(" (reading back " + where + ")");
     throw NotAcknowledgedError("the device did not acknowledge the read-back of " + where);
   }
   if (!check.Matches()) {
@@ -613,11 +623,11 @@ void Bench::ApplyCalibration(const CalibrationResult& calibration) {
   for (size_t i = 0; i < wanted.size(); ++i) wanted[i] = read.values[i];
   wanted[0] = calibration.config;
   wanted[kCalibrationRegister] = calibration.calibration;
-  const bool taken = WriteChangedRegisters(m.evm->regLink(), read, wanted);
+  const WritesDone done = WriteChangedRegisters(m.evm->regLink(), read, wanted);
+  // Nothing is read back after a refused write.
+  if (!done.AllTaken()) m.ThrowWriteFailure(done);
   const RegisterRead after = m.Read(kNormalLastReg);
-  if (!taken || !after.AllAcknowledged()) {
-    throw NotAcknowledgedError("the device did not acknowledge the write of register 05h");
-  }
+  if (!after.AllAcknowledged()) m.ThrowLinkFailure(" (reading back register 05h)");
   if (after.values[kCalibrationRegister] != calibration.calibration) {
     throw ReadBackError("register 05h reads back " + Hex(after.values[kCalibrationRegister], 4) +
                             ", not " + Hex(calibration.calibration, 4),
@@ -858,7 +868,11 @@ std::vector<uint16_t> Bench::LoadRegisters(const std::filesystem::path& file) {
   const RegisterRead present = m.ReadAcknowledged("; nothing loaded");
   std::array<int32_t, kDeviceRegs> wanted{};
   for (size_t i = 0; i < wanted.size(); ++i) wanted[i] = (*values)[i];
-  if (!WriteChangedRegisters(m.evm->regLink(), present, wanted)) m.ThrowLinkFailure(" every write");
+  if (const WritesDone done = WriteChangedRegisters(m.evm->regLink(), present, wanted);
+      !done.AllTaken()) {
+    m.ThrowWriteFailure(
+        done, done.taken == 0 ? "; nothing loaded" : "; the registers before it were loaded");
+  }
   return {values->begin(), values->end()};
 }
 

@@ -2,9 +2,9 @@
 #include <array>
 #include <cstdio>
 
-#include "calibration/eng_number.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
+#include "common/eng_number.h"
 #include "common/hex_text.h"
 #include "common/number_text.h"
 #include "registers/config_fields.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <cstdio>
 
-#include "calibration/run_length.h"
+#include "acquisition/run_length.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "common/utf8_path.h"
@@ -50,8 +50,8 @@ int RunLog(CliContext& ctx) {
     PrintJson(ctx, json);
   } else {
     const bool fast = length.mode != AcquisitionMode::Passes;
-    const char* what = fast ? (log.logged == 1 ? " sample" : " samples")
-                            : (log.logged == 1 ? " pass" : " passes");
+    const char* what =
+        fast ? (log.logged == 1 ? " sample" : " samples") : (log.logged == 1 ? " pass" : " passes");
     ctx.out << file << ": " << log.logged << what << " logged\n";
   }
   if (log.stopped) return Fail(ctx, kExitInterrupted, "interrupted");

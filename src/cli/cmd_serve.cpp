@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <optional>
+
 #include "cli/cli_session.h"
 #include "cli/commands.h"
+#include "scpi/mdns_announce.h"
 #include "scpi/scpi_instrument.h"
 #include "scpi/scpi_server.h"
 
@@ -14,7 +17,8 @@ int RunServe(CliContext& ctx) {
   }
   const std::string where = address.host + ":" + std::to_string(address.port);
   std::string why;
-  switch (scpi::CheckListenHost(address.host, why)) {
+  const scpi::HostReach reach = scpi::CheckListenHost(address.host, why);
+  switch (reach) {
     case scpi::HostReach::Unresolved:
       return Fail(ctx, kExitFailed, "cannot resolve '" + address.host + "': " + why);
     case scpi::HostReach::Remote:
@@ -45,6 +49,12 @@ int RunServe(CliContext& ctx) {
     ctx.err << "evmctl serve: " << e.what() << "\n";
   }
   ctx.err << "evmctl serve: listening on " << address.host << ":" << server.Port() << std::endl;
+  // Only an address other machines reach is worth announcing on the network.
+  std::optional<scpi::MdnsAnnouncement> announcement;
+  if (reach == scpi::HostReach::Remote) {
+    announcement.emplace(scpi::kScpiModel, server.Port(),
+                         [&server](const std::string& line) { server.Log(line); });
+  }
   static const std::atomic<bool> kNever{false};
   try {
     server.Run(ctx.io.stop ? *ctx.io.stop : kNever);

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "calibration/measurement_state.h"
+#include "acquisition/measurement_state.h"
 #include "common/clock.h"
 #include "common/i2c_results.h"
 #include "common/number_locale.h"

@@ -141,6 +141,7 @@ ScpiInstrument::~ScpiInstrument() {
 std::string ScpiInstrument::Execute(scpi::Session& session, std::string_view line) {
   // What the run told since the last line is queued before this line's own.
   Deliver();
+  linePass_.reset();
   return tree_.Execute(session, line);
 }
 
@@ -166,7 +167,17 @@ auto ScpiInstrument::Board(F&& f) -> decltype(f()) {
     throw Failure(scpi::kExecutionError,
                   "a monitor run holds the board until every client that INITiated it ABORts");
   }
+  // What a command does to the board may change what the next query measures.
+  linePass_.reset();
   return OnBoard(std::forward<F>(f));
+}
+
+const Measurement& ScpiInstrument::LinePass() {
+  if (!linePass_) {
+    Measurement m = Board([&] { return bench_.MeasureOnce(); });
+    linePass_ = std::move(m);
+  }
+  return *linePass_;
 }
 
 ScpiInstrument::Client& ScpiInstrument::ClientOf(scpi::Session& session) {
@@ -342,15 +353,23 @@ void ScpiInstrument::AddCommon() {
   });
   tree_.Add("SYSTem:ERRor[:NEXT]?", 0, 0,
             [](Call& c) { c.Answer(scpi::FormatError(c.session().status.errors.Pop())); });
+  tree_.Add("SYSTem:ERRor:COUNt?", 0, 0, [](Call& c) {
+    c.Answer(FormatNr1(static_cast<long long>(c.session().status.errors.Size())));
+  });
+  // Every queued error, oldest first, and the queue emptied.
+  tree_.Add("SYSTem:ERRor:ALL?", 0, 0, [](Call& c) {
+    scpi::ErrorQueue& errors = c.session().status.errors;
+    std::string text = scpi::FormatError(errors.Pop());
+    while (!errors.Empty()) text += "," + scpi::FormatError(errors.Pop());
+    c.Answer(text);
+  });
   tree_.Add("SYSTem:VERSion?", 0, 0, [](Call& c) { c.Answer("1999.0"); });
 }
 
 void ScpiInstrument::AddMeasure() {
   using Pick = double (*)(const Measurement&);
   const auto measure = [this](Pick pick) {
-    return [this, pick](Call& c) {
-      c.Answer(FormatNr3(pick(Board([&] { return bench_.MeasureOnce(); }))));
-    };
+    return [this, pick](Call& c) { c.Answer(FormatNr3(pick(LinePass()))); };
   };
   tree_.Add("MEASure:VOLTage[:BUS]?", 0, 0,
             measure([](const Measurement& m) { return m.busVolts; }));
@@ -360,8 +379,14 @@ void ScpiInstrument::AddMeasure() {
   tree_.Add("MEASure:POWer?", 0, 0, measure([](const Measurement& m) { return m.watts; }));
   tree_.Add("MEASure:ALL?", 0, 0, [this](Call& c) {
     std::string text;
-    AddPass(text, Board([&] { return bench_.MeasureOnce(); }));
+    AddPass(text, LinePass());
     c.Answer(text);
+  });
+  // A pass in FETCh?'s layout, for clients that read every instrument alike.
+  tree_.Add("READ?", 0, 0, [this](Call& c) {
+    const Measurement& m = LinePass();
+    c.Answer("1," + TimeText(m.timeSeconds) + "," +
+             List({m.busVolts, m.shuntVolts, m.amperes, m.watts}));
   });
 }
 
@@ -406,7 +431,16 @@ void ScpiInstrument::AddTestBoard() {
   tree_.Add("SOURce:VOLTage", 2, 2, [this](Call& c) {
     const auto channel = static_cast<DacChannel>(c.Whole(0, 0, 3));
     const double volts = c.Number(1, {0.05, 4.95, 0.05, "V"});
-    Board([&] { return bench_.SetDac(channel, volts, Reference::Factory5V); });
+    dacVolts_[static_cast<size_t>(channel)] =
+        Board([&] { return bench_.SetDac(channel, volts, Reference::Factory5V); });
+  });
+  tree_.Add("SOURce:VOLTage?", 1, 1, [this](Call& c) {
+    const auto channel = static_cast<size_t>(c.Whole(0, 0, 3));
+    if (!dacVolts_[channel]) {
+      throw Failure(scpi::kDataStale, "DAC channel " + std::to_string(channel) +
+                                          " was not set since the server started");
+    }
+    c.Answer(FormatNr3(*dacVolts_[channel]));
   });
   tree_.Add("MEASure:ADC?", 1, 1, [this](Call& c) {
     const auto which = static_cast<Converter>(c.Whole(0, 1, 2) - 1);
@@ -422,6 +456,25 @@ void ScpiInstrument::AddTestBoard() {
       bench_.SetMux(which, plus, minus);
       return 0;
     });
+    auto& set = mux_[static_cast<size_t>(which)];
+    set[0] = plus;
+    if (minus != MuxInput::Unchanged) set[1] = minus;
+  });
+  tree_.Add("ROUTe:MUX?", 1, 1, [this](Call& c) {
+    const auto which = static_cast<size_t>(c.Whole(0, 1, 2) - 1);
+    const auto word = [&](size_t input) -> std::string {
+      switch (mux_[which][input]) {
+        case MuxInput::Open: return "OPEN";
+        case MuxInput::Gnd: return "GND";
+        case MuxInput::Dac: return "DAC";
+        case MuxInput::Unchanged: break;
+      }
+      throw Failure(scpi::kDataStale, "the " + std::string(input == 0 ? "plus" : "minus") +
+                                          " input of converter " + std::to_string(which + 1) +
+                                          " was not set since the server started");
+    };
+    const std::string plus = word(0);
+    c.Answer(plus + "," + word(1));
   });
   tree_.Add("OUTPut:DUT[:STATe]", 1, 1, [this](Call& c) {
     const bool on = c.Boolean(0);
@@ -429,6 +482,12 @@ void ScpiInstrument::AddTestBoard() {
       bench_.SetSupply(on);
       return 0;
     });
+    supplyOn_ = on;
+  });
+  tree_.Add("OUTPut:DUT[:STATe]?", 0, 0, [this](Call& c) {
+    if (!supplyOn_)
+      throw Failure(scpi::kDataStale, "the supply was not switched since the server started");
+    c.Answer(*supplyOn_ ? "1" : "0");
   });
   const auto send = [this](Call& c) {
     const std::string text = c.Text(0);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <deque>
 #include <map>
@@ -74,6 +75,7 @@ class ScpiInstrument {
   void AddRegisters();
   void AddTestBoard();
   void AddMonitor();
+  const Measurement& LinePass();
   void Reset(scpi::Session& session);
   std::string Serial();
 
@@ -93,6 +95,14 @@ class ScpiInstrument {
   scpi::CommandTree tree_;
   const size_t capacity_;
   std::optional<CalibrationResult> calibration_;  // the last CALibrate:INITial
+  // The pass the measurement queries of the line being run share, so that
+  // `MEAS:VOLT?;CURR?` reads the device once; any other board command drops it.
+  std::optional<Measurement> linePass_;
+  // What this server set on the test board, for the query of each setting:
+  // the board cannot be asked. Unset (Unchanged) until a client sets it.
+  std::array<std::optional<double>, 4> dacVolts_;
+  std::array<std::array<MuxInput, 2>, 2> mux_{};
+  std::optional<bool> supplyOn_;
   std::string serial_;
 
   mutable std::mutex mutex_;

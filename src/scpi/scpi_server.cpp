@@ -337,6 +337,10 @@ uint16_t ScpiServer::Port() const {
   return impl_->port;
 }
 
+void ScpiServer::Log(std::string line) {
+  impl_->log.Line(std::move(line));
+}
+
 void ScpiServer::Run(const std::atomic<bool>& stop) {
   if (!impl_->acceptor.is_open()) throw ServeError("the server listens nowhere");
   impl_->Accept();

@@ -51,6 +51,8 @@ class ScpiServer {
   // Binds and listens; port 0 takes a free one. ServeError when it cannot.
   void Listen(const ListenAddress& address);
   uint16_t Port() const;
+  // A line for the log, from any thread; never blocks.
+  void Log(std::string line);
   // Serves until `stop` is raised (seen within 50 ms, and by the board's
   // waits through their clock), then closes every connection.
   void Run(const std::atomic<bool>& stop);

@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <vector>
 
+#include "api/bench_access.h"
+#include "common/clock.h"
 #include "support/temp_dir.h"
 
 namespace evm {
@@ -47,6 +51,117 @@ TEST(Bench, CalibrationAppliedScalesTheNextSession) {
   const RegisterSnapshot read = Bench::Open(Simulated(folder.path()))->ReadRegisters();
   EXPECT_NEAR(read.currentLsbAmps, 62.501e-6, 1e-12);
   EXPECT_NEAR(read.powerLsbWatts, 20 * 62.501e-6, 1e-12);
+}
+
+// What only the calculator and the Bench's copy of its result give: whether
+// the shunt range can overflow before the current register does, and the
+// largest power. The figures are worked by hand from the register's 15 bits
+// on the default range (320 mV, 32 V).
+TEST(Bench, CalculateGivesTheOverflowAndTheLargestPower) {
+  struct Case {
+    double rshunt, maxAmps, lsb;
+    bool overflowPossible;
+    double beforeOverflowAmps, maxPowerWatts;
+  };
+  constexpr Case kCases[] = {
+      // 32767 x 100 uA = 3.2767 A is 32.8 mV on 10 mOhm, under 320 mV.
+      {0.01, 2, 100e-6, true, 3.2767, 3.2767 * 32},
+      // 32767 x 1 mA passes 320 mV: the shunt range ends first, at 32 A.
+      {0.01, 30, 1e-3, false, 32, 32.0 * 32},
+  };
+  const auto bench = Bench::Open(Simulated());
+  const uint16_t config = bench->ReadConfig();
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.lsb);
+    const CalibrationResult r = Bench::Calculate(
+        {.rshuntOhms = c.rshunt, .maxExpectedAmps = c.maxAmps, .currentLsbAmps = c.lsb}, config);
+    ASSERT_TRUE(r.Ok()) << r.refusalMessage;
+    EXPECT_EQ(r.overflowPossible, c.overflowPossible);
+    EXPECT_NEAR(r.maxCurrentBeforeOverflowAmps, c.beforeOverflowAmps, 1e-3 * c.beforeOverflowAmps);
+    EXPECT_NEAR(r.maxPowerWatts, c.maxPowerWatts, 1e-3 * c.maxPowerWatts);
+  }
+}
+
+// A register 05h that reads back another value than written is a failure:
+// here register 00h's reset bit, written after 05h already held the value,
+// sets 05h back to 0.
+TEST(Bench, ApplyCalibrationChecksWhatRegister05hReadsBack) {
+  const auto bench = Bench::Open(Simulated());
+  CalibrationResult cal = Bench::Calculate(
+      {.rshuntOhms = 0.01, .maxExpectedAmps = 2, .currentLsbAmps = 100e-6}, bench->ReadConfig());
+  ASSERT_TRUE(cal.Ok());
+  bench->WriteRegister(kCalibrationRegister, cal.calibration);
+  cal.config |= 0x8000;
+  try {
+    bench->ApplyCalibration(cal);
+    ADD_FAILURE() << "no ReadBackError";
+  } catch (const ReadBackError& e) {
+    EXPECT_EQ(e.reg, kCalibrationRegister);
+    EXPECT_EQ(e.wanted, cal.calibration);
+    EXPECT_EQ(e.got, 0);
+  }
+}
+
+// A write the link does not answer ends the operation: nothing is written or
+// read back after it, so a silent link costs one time-out of 1 s and is
+// named as a silent link, wherever in the operation it goes silent.
+TEST(Bench, AWriteTheLinkDoesNotAnswerCostsOneTimeOutAndEndsTheOperation) {
+  enum Op { kWrite, kLoad, kCalibrate };
+  test::TempDir folder;
+  const fs::path file = folder.path() / "regs.txt";
+  CalibrationResult cal;
+  {
+    const auto clean = Bench::Open(Simulated());
+    clean->SaveRegisters(file);
+    cal = Bench::Calculate({.rshuntOhms = 0.01, .maxExpectedAmps = 2, .currentLsbAmps = 100e-6},
+                           clean->ReadConfig());
+  }
+  // The file changes registers 00h and 05h.
+  std::vector<std::string> lines;
+  {
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);)
+      lines.push_back(line.substr(0, line.find('\r')));
+  }
+  ASSERT_GT(lines.size(), 5u);
+  lines[0] = std::to_string(std::stoi(lines[0]) ^ 0x0008);
+  lines[5] = "40960";
+  {
+    std::ofstream out(file, std::ios::binary);
+    for (const std::string& line : lines) out << line << "\r\n";
+  }
+  constexpr int kTimeOutMs = 1000 + 200;  // with the frames of the write
+  for (const Op op : {kWrite, kLoad, kCalibrate}) {
+    const auto run = [&](const std::string& fault, int64_t& elapsedMs) {
+      FakeClock clock;
+      const auto bench = BenchAccess::Open(Simulated(std::nullopt, fault), clock);
+      const int64_t start = clock.ElapsedMs();
+      try {
+        switch (op) {
+          case kWrite: bench->WriteRegister(kCalibrationRegister, 0xA000); break;
+          case kLoad: bench->LoadRegisters(file); break;
+          case kCalibrate: bench->ApplyCalibration(cal); break;
+        }
+        elapsedMs = clock.ElapsedMs() - start;
+        return std::string();
+      } catch (const BoardSilentError& e) {
+        elapsedMs = clock.ElapsedMs() - start;
+        return std::string(e.what());
+      }
+    };
+    int64_t cleanMs = 0;
+    ASSERT_EQ(run("", cleanMs), "");
+    bool writeRefused = false;
+    for (int after = 0; after <= 40; ++after) {
+      const std::string fault = "reglink:no-reply@" + std::to_string(after);
+      SCOPED_TRACE(fault + " / op " + std::to_string(op));
+      int64_t ms = 0;
+      const std::string failure = run(fault, ms);
+      EXPECT_LE(ms, cleanMs + kTimeOutMs) << failure;
+      writeRefused = writeRefused || failure.find("(writing") != std::string::npos;
+    }
+    EXPECT_TRUE(writeRefused) << "op " << op << ": no fault struck a write";
+  }
 }
 
 // No state folder means no file is touched, not even in the working folder

@@ -3,9 +3,9 @@
 
 #include <cmath>
 
-#include "calibration/eng_number.h"
 #include "calibration/initial_calibration.h"
 #include "calibration/second_calibration.h"
+#include "common/eng_number.h"
 #include "registers/register_display.h"
 #include "registers/register_fixture.h"
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The register and interface-board commands of evmctl on the simulated EVM.
 
-#include "calibration/continuous_read.h"
-#include "calibration/measurement_log.h"
+#include "acquisition/continuous_read.h"
+#include "acquisition/measurement_log.h"
 #include "calibration/register_file.h"
 #include "cli/cli_fixture.h"
 #include "common/atomic_file.h"

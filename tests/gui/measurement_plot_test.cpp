@@ -11,7 +11,7 @@
 #include <QSet>
 #include <algorithm>
 
-#include "calibration/continuous_read.h"
+#include "acquisition/continuous_read.h"
 #include "common/atomic_file.h"
 #include "gui/main_window_fixture.h"
 #include "gui/plot/frm_measurement_plot.h"

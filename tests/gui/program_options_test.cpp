@@ -5,7 +5,7 @@
 
 #include <QLocale>
 
-#include "calibration/eng_number.h"
+#include "common/eng_number.h"
 #include "shell/main_load.h"
 
 namespace evm {

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <functional>
 
-#include "calibration/continuous_read.h"
+#include "acquisition/continuous_read.h"
 #include "plot/axis_ticks.h"
 #include "registers/register_fixture.h"
 

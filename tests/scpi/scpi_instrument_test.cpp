@@ -49,6 +49,79 @@ TEST(ScpiInstrument, MeasuresWithTheCalibrationItWritesOnABlankDevice) {
   EXPECT_EQ(i.NextError(), "0,\"No error\"");
 }
 
+// The time of the pass READ? answers with, which tells one pass from two.
+double PassTime(const std::string& read) {
+  return std::stod(read.substr(read.find(',') + 1));
+}
+
+TEST(ScpiInstrument, ALineReadsTheDeviceOnceUnlessItChangesTheBoard) {
+  struct Case {
+    const char* line;  // its first and last answers are READ?'s
+    bool onePass;
+  };
+  const Case cases[] = {
+      {"READ?;:MEAS:VOLT?;CURR?;POW?;VOLT:SHUN?;:MEAS:ALL?;:READ?", true},
+      {"READ?;:REG:READ? 0;:READ?", false},
+      {"READ?;:REG 5,#HA000;:READ?", false},
+      {"READ?;:SOUR:VOLT 0,1;:READ?", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    Instrument i;
+    const std::string answers = i.Run(c.line);
+    const std::string first = answers.substr(0, answers.find(';'));
+    const std::string last = answers.substr(answers.rfind(';') + 1);
+    ASSERT_EQ(first.rfind("1,", 0), 0u) << answers;
+    // A pass takes 0.6 s of settle time on the fake clock.
+    EXPECT_EQ(PassTime(last) == PassTime(first), c.onePass) << answers;
+    EXPECT_EQ(i.NextError(), "0,\"No error\"");
+  }
+  // The next line reads anew.
+  Instrument i;
+  const double first = PassTime(i.Run("READ?"));
+  EXPECT_LT(first, PassTime(i.Run("READ?")));
+}
+
+TEST(ScpiInstrument, AnswersTheQueryOfEverySettingItTook) {
+  struct Case {
+    const char* set;  // "" leaves it as the server started
+    const char* query;
+    const char* answer;  // "" : -230 and no answer
+  };
+  const Case cases[] = {
+      {"SOUR:VOLT 1,2.5", "SOUR:VOLT? 1", "2.50000E+00"},
+      {"SOUR:VOLT 1,2.5", "SOUR:VOLT? 2", ""},
+      {"", "SOUR:VOLT? 0", ""},
+      {"OUTP:DUT ON", "OUTP:DUT?", "1"},
+      {"OUTP:DUT ON;:OUTP:DUT:STAT OFF", "OUTP:DUT:STAT?", "0"},
+      {"", "OUTP:DUT?", ""},
+      {"ROUT:MUX 2,DAC,GND", "ROUT:MUX? 2", "DAC,GND"},
+      {"ROUT:MUX 1,OPEN,GND;:ROUT:MUX 1,DAC", "ROUT:MUX? 1", "DAC,GND"},
+      {"ROUT:MUX 1,DAC", "ROUT:MUX? 1", ""},  // the minus input was never set
+      {"ROUT:MUX 1,DAC,DAC", "ROUT:MUX? 2", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.set) + " / " + c.query);
+    Instrument i;
+    EXPECT_EQ(i.Run(c.set), "");
+    EXPECT_EQ(i.NextError(), "0,\"No error\"");
+    EXPECT_EQ(i.Run(c.query), c.answer);
+    EXPECT_EQ(i.NextError().substr(0, 5), *c.answer ? "0,\"No" : "-230,");
+  }
+}
+
+TEST(ScpiInstrument, CountsAndEmptiesTheErrorQueue) {
+  Instrument i;
+  EXPECT_EQ(i.Run("SYST:ERR:COUN?"), "0");
+  EXPECT_EQ(i.Run("SYST:ERR:ALL?"), "0,\"No error\"");
+  i.Run("FOO");
+  i.Run("REG:READ? 9");
+  EXPECT_EQ(i.Run("SYSTEM:ERROR:COUNT?"), "2");
+  const std::string all = i.Run("SYST:ERR:ALL?");
+  EXPECT_EQ(all.rfind("-113,\"Undefined header;FOO\",-222,", 0), 0u) << all;
+  EXPECT_EQ(i.Run("SYST:ERR:COUN?;:SYST:ERR?"), "0;0,\"No error\"");
+}
+
 TEST(ScpiInstrument, QueuesTheBoardsFaultsByTheirStandardNumbers) {
   struct Case {
     const char* fault;

@@ -26,9 +26,13 @@ class Server:
 
     def __init__(self, *options):
         self.dir = tempfile.TemporaryDirectory()
+        # --allow-remote listens where other machines reach it.
+        remote = "--allow-remote" in options
+        options = [o for o in options if o != "--allow-remote"]
+        listen = ["--listen", "0.0.0.0:0", "--allow-remote"] if remote else ["--listen", "127.0.0.1:0"]
         self.proc = subprocess.Popen(
             [*RUNNER, EVMCTL, "--simulate", "--config-dir", self.dir.name, *options,
-             "serve", "--listen", "127.0.0.1:0"],
+             "serve", *listen],
             stderr=subprocess.PIPE, text=True)
         self.log = []
         while True:
@@ -36,7 +40,7 @@ class Server:
             if not line:
                 raise RuntimeError("evmctl serve ended: " + "".join(self.log))
             self.log.append(line)
-            found = re.search(r"listening on 127\.0\.0\.1:(\d+)$", line)
+            found = re.search(r"listening on (?:127\.0\.0\.1|0\.0\.0\.0):(\d+)$", line)
             if found:
                 self.port = int(found.group(1))
                 return
@@ -166,6 +170,60 @@ class ServeTest(unittest.TestCase):
         self.assertLess(time.monotonic() - start, 3)
         self.assertEqual(self.error(first)[0], 0)
         self.assertIsNone(self.slow.proc.poll())
+
+    def test_the_readme_example_runs_as_written_within_its_time_outs(self):
+        readme = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "README.md")
+        with open(readme, encoding="utf-8") as f:
+            text = f.read()
+        block = re.search(r"```python\n(import pyvisa\n.*?)```", text, re.S).group(1)
+        lines = block.replace("5025", str(self.slow.port)).splitlines()
+        # As written, and with pyvisa's default time-out of 2 s.
+        for timeout in ("as written", "default"):
+            with self.subTest(timeout=timeout):
+                if timeout == "default":
+                    lines = [re.sub(r", timeout=\d+", "", line) for line in lines]
+                names = {}
+                for line in lines:
+                    commented = re.match(r"(.*?)\s+# (.*)$", line)
+                    code, comment = commented.groups() if commented else (line, "")
+                    # The comment is what the last statement on the line answers.
+                    *first, last = re.split(r";\s*(?=i\.)", code.strip())
+                    for statement in first:
+                        exec(statement, names)
+                    exec(last if last.startswith("import") else "answer = " + last, names)
+                    if "open_resource" in code:
+                        self.addCleanup(names["i"].close)
+                    if not comment.strip():
+                        continue
+                    want = comment.strip().strip("'")
+                    got = names["answer"]
+                    numbers = [float(v) for v in re.findall(r"[-+]?\d\.\d+E[-+]\d+", want)]
+                    if numbers:
+                        values = [float(v) for v in got.split(";")]
+                        self.assertEqual(len(values), len(numbers), got)
+                        for v, n in zip(values, numbers):
+                            self.assertAlmostEqual(v, n, delta=0.02 * abs(n), msg=line)
+                    else:
+                        self.assertEqual(got, want, line)
+                names["i"].close()
+
+    def test_a_server_others_reach_says_once_whether_mdns_announces_it(self):
+        # Whether or not an Avahi daemon runs here, the server serves.
+        server = Server("--sim-fast", "--allow-remote")
+        try:
+            inst = self.rm.open_resource(f"TCPIP::127.0.0.1::{server.port}::SOCKET",
+                                         read_termination="\n", write_termination="\n")
+            self.assertIn("ZM5520/1 EVM", inst.query("*IDN?"))
+            inst.close()
+            if os.path.exists("/run/avahi-daemon/socket"):
+                time.sleep(2)  # the daemon confirms the name on the network first
+        finally:
+            server.stop()
+            server.close()
+        lines = [line for line in "".join(server.log).splitlines() if "mDNS" in line]
+        self.assertEqual(len(lines), 1, lines)
+        self.assertRegex(lines[0], r"(announced over mDNS as '.+' \(_scpi-raw\._tcp, port \d+\)"
+                                   r"|not announced over mDNS: .+)$")
 
     @unittest.skipIf(RUNNER, "a signal from here ends the Wine process, not the program in it")
     def test_termination_ends_the_server_cleanly(self):

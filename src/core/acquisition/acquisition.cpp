@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "acquisition/conversion_time.h"
-#include "plot/measurement_series.h"
+#include "common/date_seconds.h"
 #include "registers/register_store.h"
 #include "reglink/register_link.h"
 

@@ -8,9 +8,9 @@
 #include <optional>
 #include <thread>
 
+#include "acquisition/run_length.h"
 #include "acquisition/sample.h"
 #include "acquisition/sample_buffer.h"
-#include "calibration/run_length.h"
 #include "common/clock.h"
 
 namespace evm {

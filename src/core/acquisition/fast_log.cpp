@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "common/atomic_file.h"
-#include "plot/measurement_series.h"
+#include "common/date_seconds.h"
 
 namespace evm {
 

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <optional>
 
-#include "calibration/eng_number.h"
-#include "calibration/localize_decimal.h"
 #include "calibration/restored_calibration.h"
+#include "common/eng_number.h"
+#include "common/localize_decimal.h"
 #include "common/number_text.h"
 #include "evm.h"
 #include "main_panels.h"

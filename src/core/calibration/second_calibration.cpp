@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
-#include "calibration/eng_number.h"
 #include "calibration/initial_calibration.h"
+#include "common/eng_number.h"
 #include "evm.h"
 #include "main_panels.h"
 #include "registers/register_cycle.h"

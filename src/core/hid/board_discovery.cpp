@@ -2,7 +2,6 @@
 #include "hid/board_discovery.h"
 
 #include "hid/board_ids.h"
-#include "shell/set_usb_address.h"
 
 namespace evm {
 

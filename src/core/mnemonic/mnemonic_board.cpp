@@ -41,10 +41,10 @@ std::string UsbDutWriter::SystemErrorText(uint32_t code) {
 }
 
 std::string UsbDutWriter::SearchDetail() {
-  if (!shell_.UsbAddress) {
+  if (!usbAddress_) {
     return "The interface board's USB address is not set: choose it in Set Address.";
   }
-  const uint16_t productId = *shell_.UsbAddress;
+  const uint16_t productId = *usbAddress_;
   std::string text = "Searched for the interface board, USB id " + HexText(boardVendorId_) + ":" +
                      HexText(productId) + ".";
   const std::string silent = " A board with this id is present but gave no valid answer.";
@@ -79,8 +79,7 @@ bool UsbDutWriter::FindMnemonicBoard() {
     const BoardChoice choice = ChooseBoard(
         boards,
         [this](const BoardListing& b) {
-          return b.vendorId == boardVendorId_ && shell_.UsbAddress &&
-                 b.productId == *shell_.UsbAddress;
+          return b.vendorId == boardVendorId_ && usbAddress_ && b.productId == *usbAddress_;
         },
         SelectedBoard);
     Trace("  " + choice.why);
@@ -132,8 +131,8 @@ bool UsbDutWriter::FindMnemonicBoard() {
     Trace("  Version Number: " + HexText(shown.versionNumber) + "h");
 
     // An address that was never set matches no board.
-    if (attributes && attributes->vendorId == boardVendorId_ && shell_.UsbAddress &&
-        attributes->productId == *shell_.UsbAddress && (target.empty() || *path == target)) {
+    if (attributes && attributes->vendorId == boardVendorId_ && usbAddress_ &&
+        attributes->productId == *usbAddress_ && (target.empty() || *path == target)) {
       Trace("  My device detected");
       MnemonicHidHandle = handle;
       DevicePath = *path;

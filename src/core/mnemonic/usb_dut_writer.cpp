@@ -22,12 +22,14 @@ std::string GeneralDateText(const DateTime& now) {
 }
 
 UsbDutWriter::UsbDutWriter(HidPlatform& hid, Clock& clock, UserInterface& ui, I2CResults& results,
-                           ShellState& shell, UsbDebugLog& log, uint16_t boardVendorId)
+                           std::optional<uint16_t>& usbAddress, bool& runWithoutUsb,
+                           UsbDebugLog& log, uint16_t boardVendorId)
     : hid_(hid),
       clock_(clock),
       ui_(ui),
       results_(results),
-      shell_(shell),
+      usbAddress_(usbAddress),
+      runWithoutUsb_(runWithoutUsb),
       log_(log),
       boardVendorId_(boardVendorId) {}
 
@@ -67,7 +69,7 @@ bool UsbDutWriter::EchoMatches() const {
 }
 
 bool UsbDutWriter::SendMnemonic(const std::string& text) {
-  if (shell_.RunWithoutUsb) {
+  if (runWithoutUsb_) {
     // Nothing is sent, so nothing was read: a converter reading or a script
     // check must not take the bytes of an earlier register read for an answer.
     results_.I2C_ReadData.fill(std::nullopt);
@@ -138,7 +140,7 @@ bool UsbDutWriter::ExchangeWithoutView(const std::string& text) {
   exchangeFailed_ = true;
   SetOutcome(false, false);
   results_.I2C_ReadData.fill(std::nullopt);
-  if (!shell_.RunWithoutUsb) ShowUsbProblem();
+  if (!runWithoutUsb_) ShowUsbProblem();
   return false;
 }
 
@@ -146,7 +148,7 @@ void UsbDutWriter::ShowUsbProblem() {
   ui_.SetUsbProblemDetail(SearchDetail());
   // The command is not repeated after the dialog, whatever the answer.
   switch (ui_.UsbProblemDialog()) {
-    case UsbProblemChoice::RunWithoutUsb: shell_.RunWithoutUsb = true; break;
+    case UsbProblemChoice::RunWithoutUsb: runWithoutUsb_ = true; break;
     case UsbProblemChoice::AbortProgram:
       if (onAbortProgram) onAbortProgram();
       break;

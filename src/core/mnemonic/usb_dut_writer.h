@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "common/board_outcome.h"
@@ -13,7 +14,6 @@
 #include "hid/hid_platform.h"
 #include "mnemonic/mnemonic_language.h"
 #include "mnemonic/usb_debug_log.h"
-#include "shell/shell_state.h"
 
 namespace evm {
 
@@ -33,8 +33,11 @@ class UsbDutWriter {
  public:
   static constexpr int kReadTimeoutMs = 6000;
 
+  // `usbAddress` and `runWithoutUsb` are the program's, shared with start-up
+  // and the Set Address window.
   UsbDutWriter(HidPlatform& hid, Clock& clock, UserInterface& ui, I2CResults& results,
-               ShellState& shell, UsbDebugLog& log, uint16_t boardVendorId);
+               std::optional<uint16_t>& usbAddress, bool& runWithoutUsb, UsbDebugLog& log,
+               uint16_t boardVendorId);
 
   // Language.
   void ParseMnemonic(const std::string& text);
@@ -126,7 +129,8 @@ class UsbDutWriter {
   Clock& clock_;
   UserInterface& ui_;
   I2CResults& results_;
-  ShellState& shell_;
+  std::optional<uint16_t>& usbAddress_;
+  bool& runWithoutUsb_;
   UsbDebugLog& log_;
   uint16_t boardVendorId_;
   bool eventCreated_ = false;

@@ -8,20 +8,15 @@
 #include <string_view>
 #include <vector>
 
-#include "calibration/measurement_pass.h"
+#include "acquisition/measurement_pass.h"
 #include "common/clock.h"
+#include "common/date_seconds.h"
 
 namespace evm {
 
 // The four quantities of a pass, in the order the plot lists them.
 enum class Quantity { BusVolts, ShuntMillivolts, Amperes, Watts };
 inline constexpr size_t kQuantities = 4;
-
-// Seconds since 1970-01-01 of a local date and time, for a time axis that
-// runs on over midnight.
-double SecondsOf(const DateTime& t);
-// "YYYY-MM-DD HH:MM:SS.mmm" of such seconds.
-std::string TimeStampText(double seconds);
 
 // The passes of a continuous reading, compact enough to hold a day of them:
 // one time and four single-precision values per pass, no per-point object.

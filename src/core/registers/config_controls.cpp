@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "calibration/localize_decimal.h"
+#include "common/localize_decimal.h"
 #include "common/number_text.h"
 #include "evm.h"
 #include "main_panels.h"

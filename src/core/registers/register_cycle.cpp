@@ -38,12 +38,20 @@ bool ReadAllRegs(Evm& evm, MainPanels& panels) {
   return everyReadAcknowledged;
 }
 
+namespace {
+
+// The bytes the grid's value is sent as: its high byte as value / 256.
+uint16_t WordOf(int32_t value) {
+  return static_cast<uint16_t>(((value / 256) & 0xFF) << 8 | (value & 0xFF));
+}
+
+}  // namespace
+
 bool WriteReg(Evm& evm, int n) {
   RegisterStore& store = evm.registers();
   const int32_t value = store.RegValue[static_cast<size_t>(n)];
-  const auto msb = static_cast<uint8_t>((value / 256) & 0xFF);
-  const auto lsb = static_cast<uint8_t>(value & 0xFF);
-  const bool written = evm.regLink().WriteRegWord(store.DeviceAddress, n, msb, lsb);
+  const bool written =
+      WriteRegisters(evm.regLink(), store.DeviceAddress, {{n, WordOf(value)}}).AllTaken();
   // The bit names describe the range the device works in, which a refused
   // write did not change.
   if (written) UpdateRangeBits(store, n);
@@ -53,19 +61,19 @@ bool WriteReg(Evm& evm, int n) {
 void WriteAllEdited(Evm& evm, MainPanels& panels) {
   RegisterStore& store = evm.registers();
   GridModel& grid = panels.registerPanel.gridReg;
-  bool anyWritten = false;
-  bool anyFailed = false;
+  std::vector<RegisterWrite> writes;
   for (int i = 0; i <= store.LastReg; ++i) {
     const auto s = static_cast<size_t>(i);
-    if (!store.RegEdited[s]) continue;
-    if (!WriteReg(evm, i)) {
-      // The registers not yet sent stay edited for the next try.
-      anyFailed = true;
-      break;
-    }
-    store.RegEdited[s] = false;
-    anyWritten = true;
+    if (store.RegEdited[s]) writes.push_back({i, WordOf(store.RegValue[s])});
   }
+  const WritesDone done = WriteRegisters(evm.regLink(), store.DeviceAddress, writes);
+  // The registers not yet sent stay edited for the next try.
+  for (size_t k = 0; k < done.taken; ++k) {
+    store.RegEdited[static_cast<size_t>(writes[k].reg)] = false;
+    UpdateRangeBits(store, writes[k].reg);
+  }
+  const bool anyWritten = done.taken > 0;
+  const bool anyFailed = !done.AllTaken();
   for (int i = 0; i <= store.LastReg; ++i) {
     const auto s = static_cast<size_t>(i);
     const std::string& name = store.RegName[s + 1];

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "calibration/localize_decimal.h"
 #include "common/hex_text.h"
+#include "common/localize_decimal.h"
 #include "common/number_text.h"
 #include "evm.h"
 #include "main_panels.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string_view>
 
-#include "calibration/eng_number.h"
+#include "common/eng_number.h"
 #include "registers/config_fields.h"
 
 namespace evm {

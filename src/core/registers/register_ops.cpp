@@ -41,8 +41,8 @@ Quantities Scale(const RegisterRead& read, const Scaling& scaling) {
 WriteCheck WriteRegisterVerified(RegisterLink& link, int deviceAddress, int reg, uint16_t value) {
   WriteCheck check;
   check.wanted = value;
-  check.written = link.WriteRegWord(deviceAddress, reg, static_cast<uint8_t>(value >> 8),
-                                    static_cast<uint8_t>(value & 0xFF));
+  check.written = WriteRegisters(link, deviceAddress, {{reg, value}}).AllTaken();
+  if (!check.written) return check;
   uint8_t data[2] = {0, 0};
   check.readBack = link.I2CRead(deviceAddress, reg, 2, data, RegisterLink::kRegisterSettleMs);
   if (check.readBack) check.got = static_cast<uint16_t>(data[0] * 256 + data[1]);
@@ -58,18 +58,28 @@ MeasurementRecord MeasureOnce(RegisterLink& link, Clock& clock, int deviceAddres
   return record;
 }
 
-bool WriteChangedRegisters(RegisterLink& link, const RegisterRead& present,
-                           const std::array<int32_t, kDeviceRegs>& wanted) {
-  bool allTaken = true;
+WritesDone WriteRegisters(RegisterLink& link, int deviceAddress,
+                          const std::vector<RegisterWrite>& writes) {
+  WritesDone done;
+  for (const RegisterWrite& w : writes) {
+    if (!link.WriteRegWord(deviceAddress, w.reg, static_cast<uint8_t>(w.value >> 8),
+                           static_cast<uint8_t>(w.value & 0xFF))) {
+      done.refusedReg = w.reg;
+      break;
+    }
+    ++done.taken;
+  }
+  return done;
+}
+
+WritesDone WriteChangedRegisters(RegisterLink& link, const RegisterRead& present,
+                                 const std::array<int32_t, kDeviceRegs>& wanted) {
+  std::vector<RegisterWrite> writes;
   for (int i = 0; i <= present.lastReg; ++i) {
     const auto s = static_cast<size_t>(i);
-    if (wanted[s] == present.values[s]) continue;
-    const auto value = static_cast<uint16_t>(wanted[s]);
-    allTaken = link.WriteRegWord(present.deviceAddress, i, static_cast<uint8_t>(value >> 8),
-                                 static_cast<uint8_t>(value & 0xFF)) &&
-               allTaken;
+    if (wanted[s] != present.values[s]) writes.push_back({i, static_cast<uint16_t>(wanted[s])});
   }
-  return allTaken;
+  return WriteRegisters(link, present.deviceAddress, writes);
 }
 
 }  // namespace evm

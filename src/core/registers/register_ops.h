@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "common/clock.h"
 #include "registers/register_store.h"
@@ -54,7 +55,23 @@ struct WriteCheck {
   bool Matches() const { return written && readBack && got == wanted; }
 };
 
+// Not read back when the write was refused: a link that went silent costs
+// one time-out, not two.
 WriteCheck WriteRegisterVerified(RegisterLink& link, int deviceAddress, int reg, uint16_t value);
+
+// The one way registers are written: in the order given, ending at the first
+// write the link or the device refuses, so that nothing is sent after it.
+struct RegisterWrite {
+  int reg = 0;
+  uint16_t value = 0;
+};
+struct WritesDone {
+  size_t taken = 0;     // the first `taken` writes went through
+  int refusedReg = -1;  // the register of the write refused, -1: none
+  bool AllTaken() const { return refusedReg < 0; }
+};
+WritesDone WriteRegisters(RegisterLink& link, int deviceAddress,
+                          const std::vector<RegisterWrite>& writes);
 
 // One pass of the continuous reading: the registers, what they mean, and when.
 struct MeasurementRecord {
@@ -67,8 +84,8 @@ MeasurementRecord MeasureOnce(RegisterLink& link, Clock& clock, int deviceAddres
                               const Scaling& scaling);
 
 // Registers 00h to `lastReg` of `wanted` that differ from `present` are
-// written, in ascending order; false when the device refused one.
-bool WriteChangedRegisters(RegisterLink& link, const RegisterRead& present,
-                           const std::array<int32_t, kDeviceRegs>& wanted);
+// written, in ascending order, up to the first refused.
+WritesDone WriteChangedRegisters(RegisterLink& link, const RegisterRead& present,
+                                 const std::array<int32_t, kDeviceRegs>& wanted);
 
 }  // namespace evm

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "calibration/eng_number.h"
+#include "common/eng_number.h"
 #include "common/hex_text.h"
 #include "common/i2c_results.h"
 #include "common/number_text.h"

@@ -6,11 +6,11 @@
 #include <utility>
 #include <vector>
 
-#include "calibration/continuous_read.h"
+#include "acquisition/continuous_read.h"
 #include "calibration/initial_calibration.h"
-#include "calibration/localize_decimal.h"
 #include "calibration/register_file.h"
 #include "common/atomic_file.h"
+#include "common/localize_decimal.h"
 #include "common/number_text.h"
 #include "registers/register_cycle.h"
 #include "registers/register_display.h"

@@ -38,17 +38,8 @@ void JumpersFromAddress(SetUsbAddressPanel& panel, ShellState& shell) {
 
 }  // namespace
 
-uint16_t UsbAddressBase(bool legacy) {
-  return legacy ? kLegacyUsbAddressBase : kStandardUsbAddressBase;
-}
-
 uint16_t UsbAddressFromJumpers(bool legacy, int jump4, int jump5) {
   return static_cast<uint16_t>(UsbAddressBase(legacy) + 2 * jump4 + jump5);
-}
-
-bool InUsbAddressRange(uint16_t address, bool legacy) {
-  const uint16_t base = UsbAddressBase(legacy);
-  return address >= base && address <= base + 3;
 }
 
 std::string ProductIdCaption(const std::optional<uint16_t>& address) {

@@ -6,12 +6,10 @@
 #include <optional>
 #include <string>
 
+#include "hid/board_ids.h"
 #include "shell/shell_state.h"
 
 namespace evm {
-
-inline constexpr uint16_t kStandardUsbAddressBase = 0x2F90;
-inline constexpr uint16_t kLegacyUsbAddressBase = 0x1234;
 
 // The controls of frmSetUSBAddress: the two jumper boxes, the legacy box and
 // the product-id caption.
@@ -22,10 +20,8 @@ struct SetUsbAddressPanel {
   std::string Label3;
 };
 
-uint16_t UsbAddressBase(bool legacy);
 // Base + 2 x JUMP4 + JUMP5.
 uint16_t UsbAddressFromJumpers(bool legacy, int jump4, int jump5);
-bool InUsbAddressRange(uint16_t address, bool legacy);
 
 // "MyProductID = 2F91h".
 std::string ProductIdCaption(const std::optional<uint16_t>& address);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/stored_calibration.h"
 
-#include "calibration/eng_number.h"
+#include "common/eng_number.h"
 
 namespace evm {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <utility>
 
-#include "calibration/eng_number.h"
 #include "common/atomic_file.h"
+#include "common/eng_number.h"
 #include "common/number_text.h"
 #include "common/utf8_path.h"
 #include "mnemonic/mnemonic_language.h"

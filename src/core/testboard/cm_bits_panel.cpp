@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "calibration/eng_number.h"
+#include "common/eng_number.h"
 #include "mnemonic/mnemonic_language.h"
 
 namespace evm {

@@ -5,8 +5,8 @@
 #include <charconv>
 #include <string>
 
-#include "calibration/eng_number.h"
 #include "common/atomic_file.h"
+#include "common/eng_number.h"
 #include "common/number_text.h"
 #include "common/write_records.h"
 

@@ -21,7 +21,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "calibration/continuous_read.h"
+#include "acquisition/continuous_read.h"
 #include "common/atomic_file.h"
 #include "gui/shell/keyboard.h"
 #include "gui/shell/screen_fit.h"

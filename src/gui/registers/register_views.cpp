@@ -20,7 +20,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "calibration/continuous_read.h"
+#include "acquisition/continuous_read.h"
 #include "calibration/initial_calibration.h"
 #include "calibration/register_file.h"
 #include "gui/registers/frm_help_with_reg.h"

@@ -21,7 +21,7 @@
 #include <optional>
 #include <utility>
 
-#include "calibration/continuous_read.h"
+#include "acquisition/continuous_read.h"
 #include "common/atomic_file.h"
 #include "common/clock.h"
 #include "devices/evm_session.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "calibration/localize_decimal.h"
+#include "common/localize_decimal.h"
 
 namespace evm {
 

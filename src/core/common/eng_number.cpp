@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "calibration/eng_number.h"
+#include "common/eng_number.h"
 
 #include <charconv>
 #include <cmath>

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "calibration/measurement_log.h"
-#include "calibration/measurement_pass.h"
+#include "acquisition/measurement_log.h"
+#include "acquisition/measurement_pass.h"
 
 namespace evm {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "calibration/continuous_read.h"
+#include "acquisition/continuous_read.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "calibration/run_length.h"
+#include "acquisition/run_length.h"
 
 namespace evm {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "calibration/measurement_log.h"
+#include "acquisition/measurement_log.h"
 
 #include <cerrno>
 #include <cstdio>

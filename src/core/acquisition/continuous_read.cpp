@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "calibration/continuous_read.h"
+#include "acquisition/continuous_read.h"
 
 #include <system_error>
 
-#include "calibration/measurement_log.h"
+#include "acquisition/measurement_log.h"
 #include "calibration/register_file.h"
 #include "common/atomic_file.h"
+#include "common/date_seconds.h"
 #include "common/utf8_path.h"
 #include "common/write_records.h"
 #include "evm.h"
 #include "main_panels.h"
-#include "plot/measurement_series.h"
 #include "registers/register_cycle.h"
 #include "registers/register_display.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "calibration/measurement_pass.h"
+#include "acquisition/measurement_pass.h"
 #include "common/clock.h"
 #include "registers/register_ops.h"
 
