@@ -11,6 +11,7 @@
 #include "api/bench_access.h"
 #include "api/bench_clock.h"
 #include "api/bench_ui.h"
+#include "api/run_statistics.h"
 #include "calibration/eng_number.h"
 #include "calibration/initial_calibration.h"
 #include "calibration/measurement_log.h"
@@ -677,28 +678,6 @@ constexpr size_t kTakeAtOnce = 256;
 
 StatSample StatSampleOf(double time, const Quantities& q) {
   return StatSample{time, {q.busVolts, q.shuntVolts, q.amperes, q.watts}};
-}
-
-QuantityStatistics QuantityOf(const QuantityStats& s) {
-  if (s.Empty()) return {};
-  return {static_cast<long>(s.count), s.min, s.mean, s.max, s.PeakToPeak(), s.Std()};
-}
-
-RunStatistics RunStatisticsOf(const Statistics& s) {
-  RunStatistics r;
-  r.samples = static_cast<long>(s.Samples());
-  r.seconds = s.Seconds();
-  r.lost = static_cast<long>(s.Lost());
-  r.firstTimeSeconds = s.Empty() ? 0 : s.FirstTime();
-  r.busVolts = QuantityOf(s.Of(StatQuantity::BusVolts));
-  r.shuntVolts = QuantityOf(s.Of(StatQuantity::ShuntVolts));
-  r.amps = QuantityOf(s.Of(StatQuantity::Amps));
-  r.watts = QuantityOf(s.Of(StatQuantity::Watts));
-  r.chargeAmpSeconds = s.ChargeAmpSeconds();
-  r.chargeMah = s.ChargeMah();
-  r.energyJoules = s.EnergyJoules();
-  r.energyWh = s.EnergyWh();
-  return r;
 }
 
 double RateOf(long count, double first, double last) {
