@@ -52,8 +52,10 @@ bool TriggeredCapture::Armed() const {
 }
 
 void TriggeredCapture::Trim(double now, size_t room) {
-  const double oldest = now - settings_.preSeconds - kTimeSlack;
-  while (!ring_.empty() && ring_.front().sample.time < oldest) ring_.pop_front();
+  // The oldest sample kept is the last at or before the pre-trigger time,
+  // so that time is covered whole even where the samples come unevenly.
+  const double oldest = now - settings_.preSeconds + kTimeSlack;
+  while (ring_.size() > 1 && ring_[1].sample.time <= oldest) ring_.pop_front();
   // Half for the pre-trigger samples, so the post-trigger ones always have room.
   while (!ring_.empty() && ring_.size() + room > maxSamples_ / 2) ring_.pop_front();
 }
@@ -83,8 +85,10 @@ std::optional<Capture> TriggeredCapture::Add(const Sample& sample, const Quantit
     Keep(sample, q);
     return std::nullopt;
   }
-  // The pre-trigger time counts back from the trigger itself.
+  // The pre-trigger time counts back from the trigger itself, which covers
+  // a time of 0 on its own.
   Trim(sample.time, 0);
+  if (settings_.preSeconds <= kTimeSlack) ring_.clear();
   Capture c;
   c.triggerTime = sample.time;
   c.triggerIndex = ring_.size();

@@ -33,8 +33,9 @@ struct CaptureSettings {
 // Why settings cannot be captured with, in words; empty when they can.
 std::string CaptureSettingsError(const CaptureSettings& settings);
 
-// One capture: the samples from `preSeconds` before the trigger to the
-// first at or after `postSeconds` past it, with their scaled values.
+// One capture: the samples from the last at or before `preSeconds` ahead of
+// the trigger to the first at or after `postSeconds` past it, with their
+// scaled values; so both times are covered whole.
 struct Capture {
   long number = 0;          // 1 for the first of a run
   double triggerTime = 0;   // the first sample past the level, in Sample::time's seconds

@@ -230,6 +230,20 @@ class LogSummary(_Result):
     @property
     def stopped(self) -> bool: ...
 
+class Capture(_Result):
+    @property
+    def number(self) -> int: ...
+    @property
+    def trigger_time(self) -> float: ...
+    @property
+    def trigger_index(self) -> int: ...
+    @property
+    def samples(self) -> npt.NDArray[np.void]: ...
+    @property
+    def file(self) -> Optional[str]: ...
+    @property
+    def truncated(self) -> bool: ...
+
 class DeviceInfo(_Result):
     @property
     def path(self) -> str: ...
@@ -372,6 +386,18 @@ class Bench:
         seconds: float = 0.0,
         on_pass: Optional[Callable[[Measurement], object]] = None,
     ) -> LogSummary: ...
+    def capture(
+        self,
+        trigger: str,
+        *,
+        pre: float = 0.0,
+        post: float = 0.0,
+        count: int = 1,
+        timeout: float = 0.0,
+        folder: Optional[StrPath] = None,
+        registers: int = 4,
+        on_capture: Optional[Callable[[Capture], object]] = None,
+    ) -> list[Capture]: ...
     def save_registers(self, file: StrPath) -> list[int]: ...
     def load_registers(self, file: StrPath) -> list[int]: ...
     def send(
