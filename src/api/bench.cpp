@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "acquisition/acquisition.h"
+#include "acquisition/capture.h"
 #include "acquisition/fast_log.h"
 #include "acquisition/measurement_log.h"
 #include "acquisition/run_length.h"
@@ -922,6 +923,99 @@ RunStatistics Bench::StatisticsOf(const std::vector<Measurement>& measurements) 
     }
   }
   return RunStatisticsOf(stats);
+}
+
+CaptureSummary Bench::Capture(const CaptureRequest& request, const CaptureCallback& onCapture,
+                              std::stop_token stop) {
+  Impl& m = *impl_;
+  // Everything the request says is checked before any board is touched.
+  std::string why;
+  const std::optional<TriggerCondition> trigger = ParseTrigger(request.trigger, &why);
+  if (!trigger) throw ParseError(why);
+  if (request.mode == AcquisitionMode::Passes) {
+    throw ParseError("a capture reads fast samples: the mode must be Fast or FastTwo");
+  }
+  if (trigger->source == TriggerSource::ShuntVolts && request.mode == AcquisitionMode::FastTwo) {
+    throw ParseError("the trigger '" + request.trigger +
+                     "' watches shunt_volts, which two registers do not read");
+  }
+  const CaptureSettings settings{.trigger = *trigger,
+                                 .preSeconds = request.preSeconds,
+                                 .postSeconds = request.postSeconds,
+                                 .count = request.count};
+  if (const std::string refused = CaptureSettingsError(settings); !refused.empty()) {
+    throw ParseError(refused);
+  }
+  if (!(request.timeoutSeconds >= 0 && request.timeoutSeconds <= 1e9)) {
+    throw ParseError("the time-out must be 0 (none) to 1e9 seconds");
+  }
+  const std::filesystem::path& folder = request.folder;
+  const std::string folderName = FileText(folder);
+  if (!folder.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (!ec && !std::filesystem::is_directory(folder, ec) && !ec) {
+      ec = std::make_error_code(std::errc::not_a_directory);
+    }
+    if (ec) {
+      throw FileError("cannot make the capture folder '" + folderName + "': " + ec.message(),
+                      folderName, ec);
+    }
+  }
+  // Enough captures end the run as a stop does, between samples.
+  std::stop_source enough;
+  std::stop_callback<std::function<void()>> forward(std::move(stop),
+                                                    [&enough] { enough.request_stop(); });
+  Impl::Operation op(m, enough.get_token());
+  m.ConnectRegisterLink();
+  TriggeredCapture capturer(settings);
+  CaptureSummary summary;
+  const MonitorLength length{.seconds = request.timeoutSeconds, .mode = request.mode};
+  Scaling runScaling;
+  auto deliver = [&](evm::Capture done) {
+    CaptureResult result;
+    result.number = done.number;
+    result.triggerTimeSeconds = done.triggerTime;
+    result.triggerTime = MicrosecondStampText(done.triggerTime);
+    result.triggerIndex = done.triggerIndex;
+    result.truncated = done.truncated;
+    if (!folder.empty()) {
+      std::error_code ec;
+      const auto file = SaveCapture(folder, done, *trigger, ec);
+      if (!file) {
+        throw FileError("capture " + std::to_string(done.number) + " could not be saved in '" +
+                            folderName + "': " + ec.message(),
+                        folderName, ec);
+      }
+      result.file = FileText(*file);
+    }
+    result.samples.reserve(done.samples.size());
+    for (const Sample& s : done.samples) result.samples.push_back(MeasurementOf(s, runScaling));
+    ++summary.captures;
+    if (capturer.Done()) enough.request_stop();
+    if (onCapture) onCapture(result);
+  };
+  const RunSummary run = m.Acquire(op, length, [&](const Sample& sample, const Scaling& scaling) {
+    if (!sample.acknowledged) return;
+    runScaling = scaling;
+    if (std::optional<evm::Capture> done = capturer.Add(sample, ScaleSample(sample, scaling))) {
+      deliver(std::move(*done));
+    }
+  });
+  // Asked before a cut capture counts as one.
+  const bool allTaken = capturer.Done();
+  // What the run's end cut short is kept too, marked truncated.
+  if (std::optional<evm::Capture> cut = capturer.Cut()) {
+    summary.cut = true;
+    deliver(std::move(*cut));
+  }
+  summary.samples = run.passes;
+  summary.unacknowledged = run.unacknowledged;
+  summary.lost = run.lost;
+  summary.rate = run.rate;
+  summary.stopped = run.stopped && !allTaken;
+  summary.timedOut = !summary.stopped && request.count > 0 && !allTaken;
+  return summary;
 }
 
 std::vector<uint16_t> Bench::SaveRegisters(const std::filesystem::path& file) {

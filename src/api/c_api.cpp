@@ -8,6 +8,7 @@
 #include <limits>
 #include <stop_token>
 #include <string_view>
+#include <vector>
 
 #include "acquisition/statistics.h"
 #include "api/c_api_support.h"
@@ -964,6 +965,66 @@ ZM_API zm_status zm_set_dac(zm_bench* bench, int32_t channel, double volts, int3
 
 ZM_API zm_status zm_set_supply(zm_bench* bench, int32_t on) {
   return Call(bench, [&](Bench& b, BenchCore&) { b.SetSupply(on != 0); });
+}
+
+ZM_API zm_status zm_capture(zm_bench* bench, const zm_capture_request* request,
+                            zm_capture_fn on_capture, void* user, zm_capture_summary* summary) {
+  if (summary) *summary = zm_capture_summary{};
+  bool timedOut = false;
+  const zm_status status = Call(bench, [&](Bench& b, BenchCore&) {
+    const zm_capture_request& r = Out(request, "request");
+    if (r.struct_size != sizeof(zm_capture_request)) {
+      Refuse(ZM_ERR_INVALID_ARGUMENT, "request->struct_size must be sizeof(zm_capture_request)");
+    }
+    const auto mode = evm::capi::ModeOfC(r.mode);
+    if (!mode) {
+      Refuse(ZM_ERR_INVALID_ARGUMENT, "mode must be a ZM_MODE_*, not " + std::to_string(r.mode));
+    }
+    if (r.count < 0) {
+      Refuse(ZM_ERR_INVALID_ARGUMENT,
+             "count must be 0 (no end) or more, not " + std::to_string(r.count));
+    }
+    evm::CaptureRequest q;
+    q.trigger = Text(r.trigger, "trigger");
+    q.preSeconds = r.pre_seconds;
+    q.postSeconds = r.post_seconds;
+    q.count = static_cast<long>(r.count);
+    q.timeoutSeconds = r.timeout_seconds;
+    q.mode = *mode;
+    if (r.folder && *r.folder) q.folder = evm::PathFromUtf8(r.folder);
+    // The caller's "enough" ends the run as a stop does, between samples.
+    std::stop_source enough;
+    evm::CaptureCallback told;
+    if (on_capture) {
+      told = [&](const evm::CaptureResult& c) {
+        zm_capture_info info{};
+        info.number = c.number;
+        info.samples = static_cast<int64_t>(c.samples.size());
+        info.trigger_index = static_cast<int64_t>(c.triggerIndex);
+        info.trigger_time_seconds = c.triggerTimeSeconds;
+        Fit(info.trigger_time, c.triggerTime);
+        info.truncated = c.truncated ? 1 : 0;
+        Fit(info.file, c.file);
+        std::vector<zm_measurement> samples(c.samples.size());
+        for (size_t i = 0; i < samples.size(); ++i) evm::capi::ToC(c.samples[i], samples[i]);
+        if (on_capture(user, &info, samples.data()) != 0) enough.request_stop();
+      };
+    }
+    const evm::CaptureSummary s = b.Capture(q, told, enough.get_token());
+    if (summary) {
+      summary->captures = s.captures;
+      summary->samples = s.samples;
+      summary->unacknowledged = s.unacknowledged;
+      summary->lost = s.lost;
+      summary->stopped = s.stopped ? 1 : 0;
+      summary->timed_out = s.timedOut ? 1 : 0;
+      summary->cut = s.cut ? 1 : 0;
+      summary->rate = s.rate;
+    }
+    if (s.stopped) throw evm::CancelledError("stopped");
+    timedOut = s.timedOut;
+  });
+  return status == ZM_OK && timedOut ? ZM_TIMEOUT : status;
 }
 
 }  // extern "C"

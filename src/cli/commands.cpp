@@ -20,6 +20,13 @@ const CommandOption kRegistersOption{
     {"with --fast: 4 reads shunt, bus, power and current; 2 reads current and",
      "bus voltage only (power computed from them, shunt not read)"},
     {"4", "2"}};
+const CommandOption kCaptureRegistersOption{
+    "--registers",
+    "N",
+    ValueKind::Choice,
+    {"4 reads shunt, bus, power and current; 2 reads current and bus",
+     "voltage only, at up to twice the rate (no shunt_volts trigger)"},
+    {"4", "2"}};
 }  // namespace
 
 const std::vector<Command>& Commands() {
@@ -167,6 +174,57 @@ const std::vector<Command>& Commands() {
        0,
        ValueKind::Text,
        RunMonitor},
+      {"capture",
+       "capture --trigger COND --out DIR [--pre S] [--post S] [--count N] [--timeout S] "
+       "[--registers 4|2]",
+       "save what happens around a level crossing",
+       "Reads fast samples, as monitor --fast does, until the trigger COND is\n"
+       "crossed, and saves the samples from --pre seconds before that instant\n"
+       "to --post seconds after it into a file of its own in DIR (made when\n"
+       "missing), named by the trigger's date and time (capture-YYYYMMDD-\n"
+       "HHMMSS.ffffff.csv), in the layout of log --fast with a second comment\n"
+       "line '# trigger' giving the trigger's time. COND is SOURCE>LEVEL\n"
+       "(rising past LEVEL), SOURCE<LEVEL (falling below it) or SOURCE~LEVEL\n"
+       "(either), SOURCE one of amps, bus_volts, shunt_volts and watts, LEVEL\n"
+       "in amperes, volts or watts: 'amps>0.5'. A value already past the level\n"
+       "when the capture starts needs to come back and cross it. The trigger\n"
+       "is armed once --pre seconds were read, and again after each capture;\n"
+       "the run ends after N captures (1 by default; 0: until Ctrl-C or the\n"
+       "time-out). Each capture is printed as it is saved (with --json one\n"
+       "object per line). A device whose register 05h is 0 gets the stored\n"
+       "calibration first. Exit status 1 when the time-out came before N\n"
+       "captures; 130 after Ctrl-C, the captures before it kept.\n",
+       {{"--trigger",
+         "COND",
+         ValueKind::Trigger,
+         {"the level crossing: amps>0.5, bus_volts<11, watts~2"},
+         {}},
+        {"--out", "DIR", ValueKind::Folder, {"the folder the capture files go in"}, {}},
+        {"--pre",
+         "S",
+         ValueKind::Span,
+         {"seconds kept before the trigger (0 to 3600, default 0)"},
+         {}},
+        {"--post",
+         "S",
+         ValueKind::Span,
+         {"seconds taken after the trigger (0 to 3600, default 0)"},
+         {}},
+        {"--count",
+         "N",
+         ValueKind::Count,
+         {"captures to take, re-armed after each (0: no end)"},
+         {}},
+        {"--timeout",
+         "S",
+         ValueKind::SecondsAbove0,
+         {"end the run after S seconds, captured or not"},
+         {}},
+        kCaptureRegistersOption},
+       0,
+       0,
+       ValueKind::Text,
+       RunCapture},
       {"save-regs",
        "save-regs FILE",
        "save the registers into a register file",

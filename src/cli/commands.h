@@ -29,6 +29,9 @@ enum class ValueKind {
   SimFault,       // one of `choices`, maybe with ":MS" and "@N" (see ParseSimFault)
   SimLoad,        // a load profile (see sim::LoadProfile)
   FrameMs,        // a USB frame of 0 to 1000 ms
+  Trigger,        // a capture's trigger, such as "amps>0.5" (see ParseTrigger)
+  Span,           // a capture's pre- or post-trigger time, 0 to 3600 s
+  Count,          // a whole number, 0 to 1e9
 };
 
 // An option of a command or of every command.
@@ -71,6 +74,7 @@ int RunEncode(CliContext& ctx);
 int RunCalibrate(CliContext& ctx);
 int RunLog(CliContext& ctx);
 int RunMonitor(CliContext& ctx);
+int RunCapture(CliContext& ctx);
 // The rate and the samples lost of a fast run, on standard error.
 void ReportRate(CliContext& ctx, const MonitorLength& length, long samples, double rate, long lost);
 int RunSaveRegs(CliContext& ctx);

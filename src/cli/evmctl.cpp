@@ -6,6 +6,7 @@
 #include <charconv>
 #include <map>
 
+#include "acquisition/capture.h"
 #include "cli/cli_context.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
@@ -118,6 +119,21 @@ std::string CheckValue(const CommandOption& o, std::string& text) {
       const auto v = ParseInvariantNumber(text);
       if (!v || !(*v >= 0) || *v > kMaxSimFrameMs) return quoted + " is not 0 to 1000 ms";
       return "";
+    }
+    case ValueKind::Trigger: {
+      std::string why;
+      return ParseTrigger(text, &why) ? "" : why;
+    }
+    case ValueKind::Span: {
+      const auto v = ParseInvariantNumber(text);
+      if (!v || !(*v >= 0) || *v > kMaxCaptureSeconds) return quoted + " is not 0 to 3600 seconds";
+      return "";
+    }
+    case ValueKind::Count: {
+      const auto n = text.find_first_not_of("0123456789") == std::string::npos
+                         ? NumberIn(text, -1, 1e9)
+                         : std::nullopt;
+      return n ? "" : quoted + " is not a whole number 0 or above";
     }
   }
   return "";

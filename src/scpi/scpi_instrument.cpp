@@ -9,6 +9,7 @@
 #include <system_error>
 #include <utility>
 
+#include "acquisition/capture.h"
 #include "calibration/initial_calibration.h"
 #include "common/hex_text.h"
 #include "mnemonic/mnemonic_language.h"
@@ -127,6 +128,7 @@ ScpiInstrument::ScpiInstrument(Bench& bench, size_t monitorCapacity)
   AddRegisters();
   AddTestBoard();
   AddMonitor();
+  AddTrigger();
 }
 
 ScpiInstrument::~ScpiInstrument() {
@@ -200,6 +202,12 @@ void ScpiInstrument::Initiate(scpi::Session& session) {
     Client& me = ClientOf(session);
     if (me.collecting) throw Failure(scpi::kInitIgnored, "this client's monitor is running");
     // A run that is ending takes nobody new: a new one starts once it has.
+    if (running_ && !stop_.stop_requested() && (triggeredRun_ || me.trigger.level)) {
+      throw Failure(scpi::kSettingsConflict,
+                    triggeredRun_ ? "another client's triggered capture holds the board"
+                                  : "another client's monitor holds the board; a triggered "
+                                    "capture needs it alone");
+    }
     if (running_ && !stop_.stop_requested()) {
       if (runMode_ != me.mode) {
         throw Failure(scpi::kSettingsConflict,
@@ -215,10 +223,15 @@ void ScpiInstrument::Initiate(scpi::Session& session) {
   JoinRun();
   std::lock_guard lock(mutex_);
   Client& me = ClientOf(session);
+  if (me.trigger.level) {
+    StartCapture(me);
+    return;
+  }
   me.samples.clear();
   me.collecting = true;
   stop_ = std::stop_source();
   running_ = true;
+  triggeredRun_ = false;
   runMode_ = me.mode;
   try {
     run_ = std::thread([this, mode = me.mode, stop = stop_.get_token()] { Produce(mode, stop); });
@@ -533,6 +546,10 @@ void ScpiInstrument::AddMonitor() {
     {
       std::lock_guard lock(mutex_);
       Client& me = ClientOf(c.session());
+      if (me.trigger.level || !me.captures.empty()) {
+        c.Answer(FetchCapture(me, most));
+        return;
+      }
       if (me.samples.empty() && !me.collecting) {
         throw Failure(scpi::kDataStale, "no samples in the monitor buffer; INITiate first");
       }
@@ -547,6 +564,205 @@ void ScpiInstrument::AddMonitor() {
     }
     c.Answer(FormatNr1(static_cast<long long>(n)) + text);
   });
+}
+
+namespace {
+
+const std::vector<std::string> kSourceWords = {"IMM",       "IMMEDIATE",   "AMPS",
+                                               "BUS_VOLTS", "SHUNT_VOLTS", "WATTS"};
+const std::vector<std::string> kSlopeWords = {"POS",      "POSITIVE", "NEG",
+                                              "NEGATIVE", "EITH",     "EITHER"};
+
+const char* UnitOf(TriggerSource source) {
+  switch (source) {
+    case TriggerSource::Amps: return "A";
+    case TriggerSource::Watts: return "W";
+    case TriggerSource::BusVolts:
+    case TriggerSource::ShuntVolts: break;
+  }
+  return "V";
+}
+
+}  // namespace
+
+void ScpiInstrument::AddTrigger() {
+  // Settings change only while this client collects nothing.
+  const auto setting = [this](Call& c, const std::function<void(TriggerSetup&)>& set) {
+    std::lock_guard lock(mutex_);
+    Client& me = ClientOf(c.session());
+    if (me.collecting) throw Failure(scpi::kSettingsConflict, "ABORt the capture first");
+    set(me.trigger);
+  };
+  const auto reading = [this](Call& c, const std::function<std::string(const TriggerSetup&)>& get) {
+    std::lock_guard lock(mutex_);
+    c.Answer(get(ClientOf(c.session()).trigger));
+  };
+  tree_.Add("TRIGger:SOURce", 1, 1, [setting](Call& c) {
+    const size_t word = c.Choice(0, kSourceWords);
+    setting(c, [word](TriggerSetup& t) {
+      t.level = word >= 2;
+      if (t.level) t.condition.source = static_cast<TriggerSource>(word - 2);
+    });
+  });
+  tree_.Add("TRIGger:SOURce?", 0, 0, [reading](Call& c) {
+    reading(c, [](const TriggerSetup& t) {
+      return t.level ? kSourceWords[2 + static_cast<size_t>(t.condition.source)] : "IMM";
+    });
+  });
+  tree_.Add("TRIGger:LEVel", 1, 1, [this, setting](Call& c) {
+    TriggerSource source;
+    {
+      std::lock_guard lock(mutex_);
+      source = ClientOf(c.session()).trigger.condition.source;
+    }
+    const double level = c.Number(0, {-1000, 1000, 0, UnitOf(source)});
+    setting(c, [level](TriggerSetup& t) { t.condition.level = level; });
+  });
+  tree_.Add("TRIGger:LEVel?", 0, 0, [reading](Call& c) {
+    reading(c, [](const TriggerSetup& t) { return FormatNr3(t.condition.level); });
+  });
+  tree_.Add("TRIGger:SLOPe", 1, 1, [setting](Call& c) {
+    const auto edge = static_cast<TriggerEdge>(c.Choice(0, kSlopeWords) / 2);
+    setting(c, [edge](TriggerSetup& t) { t.condition.edge = edge; });
+  });
+  tree_.Add("TRIGger:SLOPe?", 0, 0, [reading](Call& c) {
+    reading(c, [](const TriggerSetup& t) {
+      return kSlopeWords[2 * static_cast<size_t>(t.condition.edge)];
+    });
+  });
+  tree_.Add("TRIGger:PRE", 1, 1, [setting](Call& c) {
+    const double seconds = c.Number(0, {0, kMaxCaptureSeconds, 0, ""});
+    setting(c, [seconds](TriggerSetup& t) { t.preSeconds = seconds; });
+  });
+  tree_.Add("TRIGger:PRE?", 0, 0, [reading](Call& c) {
+    reading(c, [](const TriggerSetup& t) { return FormatNr3(t.preSeconds); });
+  });
+  tree_.Add("TRIGger:POST", 1, 1, [setting](Call& c) {
+    const double seconds = c.Number(0, {0, kMaxCaptureSeconds, 0, ""});
+    setting(c, [seconds](TriggerSetup& t) { t.postSeconds = seconds; });
+  });
+  tree_.Add("TRIGger:POST?", 0, 0, [reading](Call& c) {
+    reading(c, [](const TriggerSetup& t) { return FormatNr3(t.postSeconds); });
+  });
+  tree_.Add("TRIGger:COUNt", 1, 1, [setting](Call& c) {
+    const long count = static_cast<long>(c.Whole(0, 0, 1'000'000'000));
+    setting(c, [count](TriggerSetup& t) { t.count = count; });
+  });
+  tree_.Add("TRIGger:COUNt?", 0, 0, [reading](Call& c) {
+    reading(c, [](const TriggerSetup& t) { return FormatNr1(static_cast<long long>(t.count)); });
+  });
+  // The trigger of the capture the last FETCh? gave samples of: its time,
+  // and its place among the samples that FETCh? gave (0 for the first;
+  // below 0 when an earlier FETCh? of the same capture gave it).
+  tree_.Add("TRIGger:TIME?", 0, 0, [this](Call& c) {
+    std::lock_guard lock(mutex_);
+    const Client& me = ClientOf(c.session());
+    if (!me.lastTrigger) throw Failure(scpi::kDataStale, "no capture fetched yet");
+    c.Answer(TimeText(me.lastTrigger->first) + "," + FormatNr1(me.lastTrigger->second));
+  });
+}
+
+void ScpiInstrument::StartCapture(Client& me) {
+  const TriggerSetup& t = me.trigger;
+  CaptureRequest request;
+  request.trigger = TriggerText(t.condition);
+  request.preSeconds = t.preSeconds;
+  request.postSeconds = t.postSeconds;
+  request.count = t.count;
+  // The main window's passes are too slow to catch an edge with: a
+  // capture reads fast whatever the client's mode says.
+  request.mode = me.mode == AcquisitionMode::Passes ? AcquisitionMode::Fast : me.mode;
+  if (t.condition.source == TriggerSource::ShuntVolts && request.mode == AcquisitionMode::FastTwo) {
+    throw Failure(scpi::kSettingsConflict, "FAST2 does not read the shunt voltage to trigger on");
+  }
+  me.captures.clear();
+  me.capturedPoints = 0;
+  me.lastTrigger.reset();
+  me.collecting = true;
+  stop_ = std::stop_source();
+  running_ = true;
+  triggeredRun_ = true;
+  runMode_ = request.mode;
+  try {
+    run_ = std::thread([this, request, session = me.session, stop = stop_.get_token()] {
+      ProduceCaptures(request, session, stop);
+    });
+  } catch (const std::system_error& e) {
+    running_ = false;
+    triggeredRun_ = false;
+    me.collecting = false;
+    throw Failure(scpi::kExecutionError, std::string("no thread for the capture: ") + e.what());
+  }
+}
+
+void ScpiInstrument::ProduceCaptures(const CaptureRequest& request, const scpi::Session* session,
+                                     std::stop_token stop) {
+  std::exception_ptr failure;
+  try {
+    bench_.Capture(
+        request, [this, session](const CaptureResult& c) { CollectCapture(session, c); },
+        std::move(stop));
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  std::lock_guard lock(mutex_);
+  running_ = false;
+  triggeredRun_ = false;
+  const auto it = clients_.find(session);
+  if (it == clients_.end() || !it->second.collecting) return;
+  it->second.collecting = false;
+  // Its count taken, a capture run ends as asked; otherwise the board failed.
+  if (failure) it->second.pending.push_back(ErrorOf(failure));
+}
+
+void ScpiInstrument::CollectCapture(const scpi::Session* session, const CaptureResult& capture) {
+  std::lock_guard lock(mutex_);
+  const auto it = clients_.find(session);
+  if (it == clients_.end() || !it->second.collecting) return;
+  Client& me = it->second;
+  if (me.capturedPoints + capture.samples.size() > capacity_) {
+    // Captures nobody fetches end the run, not the server's memory.
+    me.collecting = false;
+    me.pending.push_back({scpi::kQueueOverflow,
+                          "capture " + std::to_string(capture.number) + " of " +
+                              std::to_string(capture.samples.size()) +
+                              " samples does not fit the buffer of " + std::to_string(capacity_) +
+                              " samples; FETCh? the captures and INITiate again"});
+    stop_.request_stop();
+    return;
+  }
+  CapturedPoints held;
+  held.triggerTime = capture.triggerTimeSeconds;
+  held.triggerIndex = static_cast<long long>(capture.triggerIndex);
+  for (const Measurement& m : capture.samples) {
+    held.points.push_back({m.timeSeconds, m.busVolts, m.shuntVolts, m.amperes, m.watts});
+  }
+  me.capturedPoints += held.points.size();
+  me.captures.push_back(std::move(held));
+}
+
+std::string ScpiInstrument::FetchCapture(Client& me, size_t most) {
+  if (me.captures.empty()) {
+    if (me.collecting) return "0";
+    throw Failure(scpi::kDataStale, "no capture in the buffer; INITiate first");
+  }
+  CapturedPoints& oldest = me.captures.front();
+  me.lastTrigger = {oldest.triggerTime, oldest.triggerIndex};
+  const size_t n = std::min(most, oldest.points.size());
+  std::string text = FormatNr1(static_cast<long long>(n));
+  text.reserve(n * 64);
+  for (size_t k = 0; k < n; ++k) {
+    const Point& p = oldest.points[k];
+    text += "," + TimeText(p.time) + "," + Value(p.busVolts) + "," + Value(p.shuntVolts) + "," +
+            Value(p.amperes) + "," + Value(p.watts);
+  }
+  oldest.points.erase(oldest.points.begin(),
+                      oldest.points.begin() + static_cast<std::ptrdiff_t>(n));
+  me.capturedPoints -= n;
+  // The rest of a capture fetched in parts counts from where it goes on.
+  oldest.triggerIndex -= static_cast<long long>(n);
+  if (oldest.points.empty()) me.captures.pop_front();
+  return text;
 }
 
 }  // namespace evm::scpi

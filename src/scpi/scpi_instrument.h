@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "acquisition/trigger.h"
 #include "scpi/scpi_errors.h"
 #include "scpi/scpi_tree.h"
 #include "zm5520evm/bench.h"
@@ -61,11 +62,31 @@ class ScpiInstrument {
     double amperes = 0;
     double watts = 0;
   };
+  // What TRIGger:... set: with a level source INITiate arms a triggered
+  // capture instead of the plain monitor.
+  struct TriggerSetup {
+    bool level = false;  // SOURce is a quantity, not IMMediate
+    TriggerCondition condition{};
+    double preSeconds = 0;
+    double postSeconds = 0;
+    long count = 1;  // 0: re-armed until ABORt
+  };
+  struct CapturedPoints {
+    double triggerTime = 0;
+    long long triggerIndex = 0;  // among `points`; below 0 once fetched past
+    std::deque<Point> points;
+  };
   struct Client {
     scpi::Session* session = nullptr;
     AcquisitionMode mode = AcquisitionMode::Passes;
     bool collecting = false;
     std::deque<Point> samples;
+    TriggerSetup trigger;
+    // Captures complete and not yet fetched, within the buffer's capacity.
+    std::deque<CapturedPoints> captures;
+    size_t capturedPoints = 0;
+    // The trigger of the capture FETCh? gave from last: time and index.
+    std::optional<std::pair<double, long long>> lastTrigger;
     // Told by the run's thread, reported on the server's.
     std::vector<scpi::QueuedError> pending;
   };
@@ -76,6 +97,7 @@ class ScpiInstrument {
   void AddTestBoard();
   void AddMonitor();
   const Measurement& LinePass();
+  void AddTrigger();
   void Reset(scpi::Session& session);
   std::string Serial();
 
@@ -89,6 +111,12 @@ class ScpiInstrument {
   void Abort(const scpi::Session& session, bool forget);
   void Produce(AcquisitionMode mode, std::stop_token stop);
   void Collect(const Measurement& m);
+  // A triggered capture run for one client (under mutex_, the run free).
+  void StartCapture(Client& me);
+  void ProduceCaptures(const CaptureRequest& request, const scpi::Session* session,
+                       std::stop_token stop);
+  void CollectCapture(const scpi::Session* session, const CaptureResult& capture);
+  std::string FetchCapture(Client& me, size_t most);
   void JoinRun();
 
   Bench& bench_;
@@ -109,6 +137,7 @@ class ScpiInstrument {
   std::map<const scpi::Session*, Client> clients_;
   bool running_ = false;  // from INITiate until the run's thread let go of the board
   AcquisitionMode runMode_ = AcquisitionMode::Passes;
+  bool triggeredRun_ = false;  // the run is one client's triggered capture
   std::stop_source stop_;
   std::thread run_;
 };

@@ -24,6 +24,8 @@ STRUCTS = {
     "zm_mnemonic_reply": _capi.MnemonicReply, "zm_script_result": _capi.ScriptResult,
     "zm_script_row": _capi.ScriptRow, "zm_run_details": _capi.RunDetails,
     "zm_quantity_statistics": _capi.QuantityStatistics, "zm_statistics": _capi.Statistics,
+    "zm_capture_request": _capi.CaptureRequest, "zm_capture_info": _capi.CaptureInfo,
+    "zm_capture_summary": _capi.CaptureSummary,
 }
 
 

@@ -62,6 +62,8 @@ struct BenchOptions {
 
 // Told for every pass of a monitor or log as it is read.
 using MeasurementCallback = std::function<void(const Measurement&)>;
+// Told for each capture as it completes, after it was saved.
+using CaptureCallback = std::function<void(const CaptureResult&)>;
 // Told for each mnemonic command as its answer comes, the unanswered one too.
 using ReplyCallback = std::function<void(const MnemonicReply&)>;
 // Told after each script row has run.
@@ -140,6 +142,17 @@ class ZM5520EVM_API Bench {
   // (NaN: not read): the same figures by the same code, for data that
   // comes from elsewhere. The times must not decrease.
   static RunStatistics StatisticsOf(const std::vector<Measurement>& measurements);
+  // Fast samples watched for the trigger until `count` captures are taken,
+  // the time-out is over or a stop is requested (stopped in the summary,
+  // not thrown). Each capture holds the samples from `preSeconds` before
+  // the trigger to the first at or after `postSeconds` past it; the trigger
+  // is armed once `preSeconds` have been read, and again right after each
+  // capture. ParseError for a trigger text or times it refuses, before any
+  // board is touched; FileError when the folder cannot be made or a capture
+  // cannot be written (the captures before it are on disk). As Monitor for
+  // a link that stops answering.
+  CaptureSummary Capture(const CaptureRequest& request, const CaptureCallback& onCapture = {},
+                         std::stop_token stop = {});
 
   // Register files: one decimal value per line. Returns the values saved.
   std::vector<uint16_t> SaveRegisters(const std::filesystem::path& file);

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -197,6 +198,49 @@ struct DeviceInfo {
   bool openable = false;
   std::string reason{};   // why it cannot be opened
   bool selected = false;  // the board a session takes by the stored or given choice
+};
+
+// A capture that starts itself when a level is crossed (Bench::Capture).
+struct CaptureRequest {
+  // "amps>0.5" fires when the current rises past 0.5 A, "bus_volts<11" when
+  // the bus voltage falls below 11 V, "watts~2" on either crossing of 2 W;
+  // shunt_volts too. A value already past the level at the start fires
+  // nothing until it comes back and crosses.
+  std::string trigger{};
+  double preSeconds = 0;      // kept before the trigger (0 to 3600)
+  double postSeconds = 0;     // taken after it (0 to 3600)
+  long count = 1;             // captures to take; 0: re-armed until stopped
+  double timeoutSeconds = 0;  // the run ends after this long whatever came; 0: never
+  AcquisitionMode mode = AcquisitionMode::Fast;  // Fast or FastTwo
+  // Each capture is saved here as a file of its own in the fast log's
+  // layout; empty saves none.
+  std::filesystem::path folder{};
+};
+
+// One capture, as it completes.
+struct CaptureResult {
+  long number = 0;            // 1 for the first of the run
+  std::string triggerTime{};  // "2026-01-15 09:00:00.123456", of the first sample past the level
+  double triggerTimeSeconds = 0;  // the same instant, as Measurement::timeSeconds
+  size_t triggerIndex = 0;        // that sample's place in `samples`
+  // The capture reached its bound of 1,048,576 samples before its post-trigger time.
+  bool truncated = false;
+  std::string file{};                  // the file it was saved to; empty when none
+  std::vector<Measurement> samples{};  // acknowledged samples only
+};
+
+struct CaptureSummary {
+  long captures = 0;
+  long samples = 0;         // read while watching, the unacknowledged ones too
+  long unacknowledged = 0;  // no measurement: left out of every capture
+  long lost = 0;            // read but never told (see RunSummary::lost)
+  bool stopped = false;     // ended by a stop request
+  // Ended by its time-out before `count` captures (never with a count of 0).
+  bool timedOut = false;
+  // The run ended within the post-trigger time of its last capture, which
+  // was told all the same, truncated (and counted in `captures`).
+  bool cut = false;
+  double rate = 0;  // samples a second
 };
 
 // One mnemonic command and the interface board's answer.

@@ -70,7 +70,8 @@ typedef int32_t zm_status;
 enum {
   ZM_OK = 0,
   ZM_DONE = 1,    /* zm_run_next: the run is over and every pass was given */
-  ZM_TIMEOUT = 2, /* zm_run_next: no pass came within the time asked */
+  ZM_TIMEOUT = 2, /* zm_run_next: no pass came within the time asked; zm_capture:
+                     its time-out came before its count of captures */
 
   ZM_ERR_NO_BOARD = -1,           /* no board of the kind, or not the one named */
   ZM_ERR_BOARD_NOT_OPENABLE = -2, /* there, but no permission or in use */
@@ -687,6 +688,62 @@ ZM_API zm_status zm_statistics_of(const double* time_seconds, const double* bus_
 ZM_API zm_status zm_log_mode_each(zm_bench* bench, const char* file, int32_t mode, int64_t passes,
                                   double seconds, double summary_seconds, zm_pass_fn on_pass,
                                   void* user, zm_log_summary* summary);
+/* ---- Triggered capture ------------------------------------------------- */
+
+/* What zm_capture watches for and keeps. */
+typedef struct zm_capture_request {
+  uint32_t struct_size; /* sizeof(zm_capture_request): set by the caller */
+  int32_t mode;         /* ZM_MODE_FAST or ZM_MODE_FAST_TWO */
+  /* "amps>0.5" (rising past 0.5 A), "bus_volts<11" (falling below 11 V),
+   * "watts~2" (either crossing); shunt_volts too (not with two registers). */
+  const char* trigger;
+  double pre_seconds;     /* kept before the trigger, 0 to 3600 */
+  double post_seconds;    /* taken after it, 0 to 3600 */
+  int64_t count;          /* captures to take; 0: re-armed until stopped */
+  double timeout_seconds; /* 0: none */
+  const char* folder;     /* each capture saved there as a file; NULL or "": none */
+} zm_capture_request;
+
+typedef struct zm_capture_info {
+  int64_t number;              /* 1 for the first */
+  int64_t samples;             /* measurements handed with it */
+  int64_t trigger_index;       /* the trigger's measurement among them */
+  double trigger_time_seconds; /* as zm_measurement.time_seconds */
+  char trigger_time[32];       /* "2026-01-15 09:00:00.123456" */
+  int32_t truncated;           /* ended at 1,048,576 samples, before its post-trigger time */
+  int32_t reserved;
+  char file[ZM_PATH_SIZE]; /* "" when not saved */
+} zm_capture_info;
+
+typedef struct zm_capture_summary {
+  int64_t captures;
+  int64_t samples; /* read while watching */
+  int64_t unacknowledged;
+  int64_t lost;
+  int32_t stopped;   /* ended by zm_stop() or the callback */
+  int32_t timed_out; /* the time-out came before `count` captures */
+  int32_t cut;       /* the run ended within the last capture's post-trigger
+                        time: it was told truncated, and is counted */
+  int32_t reserved;
+  double rate; /* samples a second */
+} zm_capture_summary;
+
+/* Told each capture as it completes (and was saved), on the calling
+ * thread: `samples` holds info->samples measurements, valid during the
+ * call only. A return other than 0 ends the run as zm_stop() does. Must
+ * not call into the bench. */
+typedef int32_t (*zm_capture_fn)(void* user, const zm_capture_info* info,
+                                 const zm_measurement* samples);
+
+/* Fast samples watched for the trigger; the pre-trigger time is kept in a
+ * bounded ring and the trigger armed once it is filled, and again after
+ * each capture. ZM_OK once `count` captures are taken (or, with a count
+ * of 0, at the time-out); ZM_TIMEOUT when the time-out came first;
+ * ZM_ERR_CANCELLED when stopped; ZM_ERR_PARSE for a trigger text or times
+ * it refuses, before any board is touched. *summary (NULL allowed) is
+ * filled in each case. */
+ZM_API zm_status zm_capture(zm_bench* bench, const zm_capture_request* request,
+                            zm_capture_fn on_capture, void* user, zm_capture_summary* summary);
 
 #ifdef __cplusplus
 }

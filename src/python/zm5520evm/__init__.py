@@ -35,6 +35,7 @@ from ._errors import (
     ReadBackError,
 )
 from ._results import (
+    Capture,
     CalibrationRefusal,
     CalibrationRequest,
     CalibrationRestore,
@@ -66,6 +67,7 @@ __all__ = [
     "Bench",
     "BoardNotOpenableError",
     "BoardSilentError",
+    "Capture",
     "CalibrationRefusal",
     "CalibrationRequest",
     "CalibrationRestore",

@@ -338,9 +338,50 @@ class ScriptRow(Structure):
 
 SCRIPT_COLUMNS = ("description", "step", "low", "high", "result", "verdict")
 
+
+class CaptureRequest(Structure):
+    _fields_ = [
+        ("struct_size", c_uint32),
+        ("mode", c_int32),
+        ("trigger", c_char_p),
+        ("pre_seconds", c_double),
+        ("post_seconds", c_double),
+        ("count", c_int64),
+        ("timeout_seconds", c_double),
+        ("folder", c_char_p),
+    ]
+
+
+class CaptureInfo(Structure):
+    _fields_ = [
+        ("number", c_int64),
+        ("samples", c_int64),
+        ("trigger_index", c_int64),
+        ("trigger_time_seconds", c_double),
+        ("trigger_time", c_char * 32),
+        ("truncated", c_int32),
+        ("reserved", c_int32),
+        ("file", c_char * PATH_SIZE),
+    ]
+
+
+class CaptureSummary(Structure):
+    _fields_ = [
+        ("captures", c_int64),
+        ("samples", c_int64),
+        ("unacknowledged", c_int64),
+        ("lost", c_int64),
+        ("stopped", c_int32),
+        ("timed_out", c_int32),
+        ("cut", c_int32),
+        ("reserved", c_int32),
+        ("rate", c_double),
+    ]
+
 # Callbacks of the calls that report as they go (0 goes on, else stops).
 PASS_FN = CFUNCTYPE(c_int32, c_void_p, POINTER(Measurement))
 ROW_FN = CFUNCTYPE(c_int32, c_void_p, POINTER(ScriptRow))
+CAPTURE_FN = CFUNCTYPE(c_int32, c_void_p, POINTER(CaptureInfo), POINTER(Measurement))
 
 _bench = c_void_p
 _run = c_void_p
@@ -406,6 +447,8 @@ _PROTOTYPES = {
                                    c_size_t, c_size_t, POINTER(Statistics)]),
     "zm_run_script_each": (c_int32, [_bench, c_char_p, c_double, ROW_FN, c_void_p,
                                      POINTER(ScriptResult)]),
+    "zm_capture": (c_int32, [_bench, POINTER(CaptureRequest), CAPTURE_FN, c_void_p,
+                             POINTER(CaptureSummary)]),
 }
 
 

@@ -323,3 +323,14 @@ ScriptResult._fields = ScriptResult._fields + ("passed",)
 # One row of measure()'s array.
 MEASURED_DTYPE = np.dtype([("time", "<f8"), ("bus_volts", "<f8"), ("shunt_volts", "<f8"),
                            ("amps", "<f8"), ("watts", "<f8"), ("acknowledged", "?")])
+
+Capture = _result("Capture", "One triggered capture (Bench.capture()).", [
+    ("number", "1 for the first of the run."),
+    ("trigger_time", "The trigger's instant in seconds, as samples['time'] counts them: the\n"
+                     "first sample past the level."),
+    ("trigger_index", "That sample's row in samples."),
+    ("samples", "A numpy array of MEASURED_DTYPE rows, from `pre` seconds before the\n"
+                "trigger to the first sample `post` seconds after it."),
+    ("file", "The file the capture was saved to; None when no folder was given."),
+    ("truncated", "Ended at 1,048,576 samples, before its post-trigger time."),
+])
