@@ -23,6 +23,9 @@ int RunLog(CliContext& ctx) {
   try {
     log = ctx.bench->Log(PathFromUtf8(file), length, [&](const Measurement& m) {
       const long done = ++shown;
+      if (m.acknowledged && m.raw.size() > kCalibrationRegister) {
+        NoteIfBlank(ctx, m.raw[kCalibrationRegister]);
+      }
       // A terminal line ten times a second is enough to follow a fast run.
       if (!ctx.io.progress || m.timeSeconds - lastShown < 0.1) return;
       lastShown = m.timeSeconds;
@@ -50,8 +53,8 @@ int RunLog(CliContext& ctx) {
     PrintJson(ctx, json);
   } else {
     const bool fast = length.mode != AcquisitionMode::Passes;
-    const char* what = fast ? (log.logged == 1 ? " sample" : " samples")
-                            : (log.logged == 1 ? " pass" : " passes");
+    const char* what =
+        fast ? (log.logged == 1 ? " sample" : " samples") : (log.logged == 1 ? " pass" : " passes");
     ctx.out << file << ": " << log.logged << what << " logged\n";
   }
   if (log.stopped) return Fail(ctx, kExitInterrupted, "interrupted");
