@@ -68,6 +68,8 @@ TEST(ZonedTime, SaysTheZoneOfEachWallClockTimeAndItsInstant) {
     EXPECT_NEAR(t.epochSeconds, k.epoch, 1e-6);
     EXPECT_NEAR(EpochSecondsOf(k.local), k.epoch, 1e-3);  // not rounded
   }
+  // A time of the program's clock, as a record keeps it.
+  EXPECT_EQ(ZonedTimeOf(DateTime{2026, 7, 15, 9, 0, 3}).iso, "2026-07-15T09:00:03+02:00");
   InZone newYork("EST5EDT,M3.2.0,M11.1.0");
   EXPECT_EQ(ZonedTimeOf(Local(2026, 1, 15, 9, 0, 0), 0).iso, "2026-01-15T09:00:00-05:00");
 }

@@ -2,6 +2,7 @@
 #include "common/zoned_time.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +60,14 @@ ZonedTime ZonedTimeOf(double localSeconds, int decimals) {
   std::snprintf(text + n, sizeof text - static_cast<size_t>(n), "%c%02ld:%02ld",
                 offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
   return {text, static_cast<double>(whole - offset) + static_cast<double>(fraction) / unit};
+}
+
+ZonedTime ZonedTimeOf(const DateTime& wallClock) {
+  using namespace std::chrono;
+  const sys_days day{year{wallClock.year} / wallClock.month / wallClock.day};
+  const double seconds = static_cast<double>(day.time_since_epoch().count()) * 86400.0 +
+                         wallClock.hour * 3600.0 + wallClock.minute * 60.0 + wallClock.second;
+  return ZonedTimeOf(seconds, 0);
 }
 
 }  // namespace evm

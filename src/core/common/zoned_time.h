@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "common/clock.h"
+
 namespace evm {
 
 // The clock counts local wall-clock time as seconds since 1970, which is
@@ -18,5 +20,7 @@ struct ZonedTime {
 ZonedTime ZonedTimeOf(double localSeconds, int decimals);
 // The instant alone.
 double EpochSecondsOf(double localSeconds) noexcept;
+// A time of the program's clock, to the second.
+ZonedTime ZonedTimeOf(const DateTime& wallClock);
 
 }  // namespace evm
