@@ -56,7 +56,7 @@ def plot(steps, data, file):
     left.plot(steps["set_volts"], steps["read_volts"] - steps["set_volts"], "o-")
     left.set_xlabel("DAC B (V)")
     left.set_ylabel("CNV1 - DAC B (V)")
-    right.plot(data["time"] - data["time"][0], data["amps"] * 1000)
+    right.plot(data["time_s"], data["amps"] * 1000)
     right.set_xlabel("time (s)")
     right.set_ylabel("current (mA)")
     figure.tight_layout()

@@ -105,10 +105,11 @@ std::string FileText(const std::filesystem::path& file) {
   return Utf8FromPath(file);
 }
 
-[[noreturn]] void ThrowUnreadable(const std::filesystem::path& file, const std::error_code& ec) {
+[[noreturn]] void ThrowUnreadable(const std::filesystem::path& file, const std::error_code& ec,
+                                  const std::string& lead = "") {
   const std::string name = FileText(file);
-  if (IsFileFault(ec)) throw FileError(FileFaultText(name, ec), name, ec);
-  throw FileError("cannot read '" + name + "': " + ec.message(), name, ec);
+  if (IsFileFault(ec)) throw FileError(lead + FileFaultText(name, ec), name, ec);
+  throw FileError(lead + "cannot read '" + name + "': " + ec.message(), name, ec);
 }
 
 [[noreturn]] void ThrowLogRefused(const std::filesystem::path& file, const std::error_code& ec) {
@@ -263,7 +264,10 @@ struct Bench::Impl {
       throw NoBoardError("interface board " + options.interfaceBoard + " not found");
     }
     throw NoBoardError("no interface board found (vendor id " + Hex(options.vendorId, 4) +
-                       ", product id " + Hex(*shell.UsbAddress, 4) + "; see --usb-address)");
+                       ", product id " + Hex(*shell.UsbAddress, 4) +
+                       (options.optionNames.usbAddress.empty()
+                            ? ")"
+                            : "; see " + options.optionNames.usbAddress + ")"));
   }
 
   // The failure of a test-board operation as its error; `device` is what
@@ -365,6 +369,72 @@ struct Bench::Impl {
     throw NotAcknowledgedError("the device did not acknowledge the write of " + reg + after);
   }
 
+  // One register alone: deciding on the calibration should not cost a pass.
+  uint16_t ReadOne(int reg) {
+    uint8_t data[2] = {0, 0};
+    if (!evm->regLink().I2CRead(options.deviceAddress, reg, 2, data,
+                                RegisterLink::kRegisterSettleMs)) {
+      ThrowLinkFailure("", SeeAddress());
+    }
+    return static_cast<uint16_t>(data[0] * 256 + data[1]);
+  }
+
+  CalibrationRestore RestoreIfBlank() {
+    CalibrationRestore r;
+    if (ReadOne(kCalibrationRegister) != 0) return r;
+    r.wasBlank = true;
+    const auto file =
+        options.stateFolder ? evm->StateFile(kSettingsFileName) : std::filesystem::path();
+    const StoredCalibration stored = ReadStoredCalibration(file, RangesOfConfig(ReadOne(0)));
+    const uint16_t value = stored.restored.calibration.calibration;
+    if (stored.restored.reached != RestoredStep::CurrentLsb || value == 0) {
+      r.message =
+          "register 05h is 0 and the stored calibration gives none: current and power read 0";
+      return r;
+    }
+    const WriteCheck check =
+        WriteRegisterVerified(evm->regLink(), options.deviceAddress, kCalibrationRegister, value);
+    if (!check.written || !check.readBack) {
+      if (LinkSilent()) throw BoardSilentError("the register link did not answer");
+      throw NotAcknowledgedError("the device did not acknowledge the write of register 05h");
+    }
+    if (!check.Matches()) {
+      throw ReadBackError(
+          "register 05h reads back " + Hex(check.got, 4) + ", not " + Hex(check.wanted, 4),
+          kCalibrationRegister, check.wanted, check.got);
+    }
+    // Without a state folder nothing is read back later: this session scales
+    // by what it wrote, as after ApplyCalibration.
+    if (!options.stateFolder) scaling = stored.restored.scaling;
+    r.wrote = value;
+    r.fromStoredInputs = stored.stored;
+    r.message = "register 05h was 0: wrote " + Hex(value, 4) + " (the " +
+                (stored.stored ? "stored" : "default") + " calibration)";
+    return r;
+  }
+
+  // The rule of BenchOptions::calibrateIfBlank, once a session, before the
+  // first measurement.
+  void CalibrateIfDue() {
+    if (blankChecked || !options.calibrateIfBlank) return;
+    CalibrationRestore done;
+    try {
+      done = RestoreIfBlank();
+    } catch (const NotAcknowledgedError&) {
+      // No device at the address: the measurement says so in its own way
+      // (a monitor's passes unacknowledged), and the next one asks again.
+      return;
+    }
+    blankChecked = true;
+    if (!done.message.empty()) Notice(done.message);
+  }
+
+  // The hint a caller can follow when the device does not answer at its address.
+  std::string SeeAddress() const {
+    const std::string& name = options.optionNames.deviceAddress;
+    return name.empty() ? "" : " (see " + name + ")";
+  }
+
   // Runs the one pass loop on a thread of its own while this one tells
   // each sample to `onSample` (sample, scaling); the run's failure is thrown.
   template <typename OnSample>
@@ -409,6 +479,7 @@ struct Bench::Impl {
   HidPlatform* hid = nullptr;
   Evm* evm = nullptr;
   std::optional<Scaling> scaling;
+  bool blankChecked = false;
   ScriptGrid lastScript;
   RunRecord lastRecord;
   std::mutex stopMutex;
@@ -470,11 +541,12 @@ RegisterSnapshot Bench::ReadRegisters(bool engineering) {
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectRegisterLink();
+  m.CalibrateIfDue();
   // A pass that is whole is given even when a stop came during it; one
   // that is not is the link's failure, stopped or not.
   const RegisterRead read = m.Read(engineering ? kEngineeringLastReg : kNormalLastReg);
   if (!read.AllAcknowledged()) {
-    m.ThrowLinkFailure("", " (see --address)");
+    m.ThrowLinkFailure("", m.SeeAddress());
   }
   const Scaling scaling = m.ScalingFor(read);
   const Quantities q = Scale(read, scaling);
@@ -568,57 +640,40 @@ CalibrationResult Bench::Calculate(const CalibrationRequest& request, uint16_t c
   const InitialCalibrationTexts& t = c.text;
   const CalibrationRequest& q = r.request;
   r.rows = {
-      {"rshunt", "Rshunt", request.rshuntOhms, q.rshuntText, "Ohms"},
-      {"max_shunt_voltage", "Max Shunt Voltage", c.maxShuntVolts, t.maxShunt, "V"},
-      {"max_bus_voltage", "Max Bus Voltage", c.maxBusVolts, t.maxBus, "V"},
-      {"max_possible_current", "Max Possible Current +/-", c.maxPossibleAmps, t.maxPossibleCurrent,
+      {"rshunt_ohms", "Rshunt", request.rshuntOhms, q.rshuntText, "Ohms"},
+      {"max_shunt_volts", "Max Shunt Voltage", c.maxShuntVolts, t.maxShunt, "V"},
+      {"max_bus_volts", "Max Bus Voltage", c.maxBusVolts, t.maxBus, "V"},
+      {"max_possible_amps", "Max Possible Current +/-", c.maxPossibleAmps, t.maxPossibleCurrent,
        "A"},
-      {"max_expected_current", "Max Expected Current +/-", request.maxExpectedAmps,
+      {"max_expected_amps", "Max Expected Current +/-", request.maxExpectedAmps,
        q.maxExpectedCurrentText, "A"},
-      {"min_current_lsb", "Min Current LSB (15 bit Resolution)", c.minCurrentLsb, t.minCurrentLsb,
-       "A/bit"},
-      {"max_current_lsb", "Max Current LSB (12 bit Resolution)", c.maxCurrentLsb, t.maxCurrentLsb,
-       "A/bit"},
-      {"current_lsb", "Current LSB", c.currentLsb, q.currentLsbText, "A/bit"},
+      {"min_current_lsb_amps", "Min Current LSB (15 bit Resolution)", c.minCurrentLsb,
+       t.minCurrentLsb, "A/bit"},
+      {"max_current_lsb_amps", "Max Current LSB (12 bit Resolution)", c.maxCurrentLsb,
+       t.maxCurrentLsb, "A/bit"},
+      {"current_lsb_amps", "Current LSB", c.currentLsb, q.currentLsbText, "A/bit"},
       {"calibration_hex", "Calibration Reg", static_cast<double>(c.calibration), t.calibrationHex,
        "Hex"},
       {"calibration", "Calibration Reg", static_cast<double>(c.calibration), t.calibrationDec,
        "Int"},
-      {"power_lsb", "Power LSB", c.powerLsb, t.powerLsb, "W/bit"},
-      {"max_current_before_overflow", "Max Current Before Overflow", c.maxCurrentBeforeOverflow,
-       t.maxCurrent, "A"},
+      {"power_lsb_watts", "Power LSB", c.powerLsb, t.powerLsb, "W/bit"},
+      {"max_current_before_overflow_amps", "Max Current Before Overflow",
+       c.maxCurrentBeforeOverflow, t.maxCurrent, "A"},
       {"max_current_before_overflow_hex", "Max Current Before Overflow",
        static_cast<double>(c.maxCurrentBeforeOverflowCode), t.maxCurrentHex, "hex"},
-      {"max_shunt_voltage_before_overflow", "Max Shunt Voltage Before Current Overflow",
+      {"max_shunt_before_overflow_volts", "Max Shunt Voltage Before Current Overflow",
        c.maxShuntBeforeOverflow, t.maxShuntNoOverflow, "V"},
-      {"max_power", "Max Power", c.maxPower, t.maxPower, "W"},
+      {"max_power_watts", "Max Power", c.maxPower, t.maxPower, "W"},
   };
   return r;
 }
 
 CalibrationRestore Bench::CalibrateIfBlank() {
-  const RegisterSnapshot read = ReadRegisters();
-  CalibrationRestore r;
-  if (read.registers[kCalibrationRegister].raw != 0) return r;
-  r.wasBlank = true;
-  const auto& folder = Options().stateFolder;
-  const StoredCalibration stored =
-      ReadStoredCalibration(folder ? *folder / kSettingsFileName : std::filesystem::path(),
-                            RangesOfConfig(read.registers[0].raw));
-  const uint16_t value = stored.restored.calibration.calibration;
-  if (stored.restored.reached != RestoredStep::CurrentLsb || value == 0) {
-    r.message = "register 05h is 0 and the stored calibration gives none: current and power read 0";
-    return r;
-  }
-  WriteRegister(kCalibrationRegister, value);
-  // Without a state folder nothing is read back later: this session scales
-  // by what it wrote, as after ApplyCalibration.
-  if (!folder) impl_->scaling = stored.restored.scaling;
-  r.wrote = value;
-  r.fromStoredInputs = stored.stored;
-  r.message = "register 05h was 0: wrote " + Hex(value, 4) + " (the " +
-              (stored.stored ? "stored" : "default") + " calibration)";
-  return r;
+  Impl& m = *impl_;
+  Impl::Operation op(m, {});
+  m.ConnectRegisterLink();
+  m.blankChecked = true;
+  return m.RestoreIfBlank();
 }
 
 void Bench::ApplyCalibration(const CalibrationResult& calibration) {
@@ -671,12 +726,13 @@ Measurement Bench::MeasureOnce() {
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectRegisterLink();
+  m.CalibrateIfDue();
   // One pass, scaled by the calibration on the ranges its own register 00h sets.
   Acquirer pass(m.evm->regLink(), *m.clock,
                 {.mode = AcquisitionMode::Passes, .deviceAddress = m.options.deviceAddress});
   const auto sample = pass.Next([&op] { return op.Stopped(); });
   op.ThrowIfStopped();
-  if (!sample || !sample->acknowledged) m.ThrowLinkFailure("", " (see --address)");
+  if (!sample || !sample->acknowledged) m.ThrowLinkFailure("", m.SeeAddress());
   return MeasurementOf(*sample, m.ScalingFor(sample->registers));
 }
 
@@ -767,7 +823,7 @@ RunSummary Bench::Impl::Acquire(Operation& op, const MonitorLength& length, OnSa
       // A failed transfer lets go of the board: one that is gone is not found again.
       ConnectRegisterLink();
       throw BoardSilentError("the register link did not answer");
-    case AcquisitionEnd::NotAcknowledged: ThrowLinkFailure("", " (see --address)");
+    case AcquisitionEnd::NotAcknowledged: ThrowLinkFailure("", SeeAddress());
     case AcquisitionEnd::PoweredDown:
       throw ParseError("register 00h = " + Hex(config, 4) +
                        " powers the device down: it converts nothing to measure fast");
@@ -783,6 +839,7 @@ RunSummary Bench::Monitor(const MonitorLength& length, const MeasurementCallback
   Impl& m = *impl_;
   Impl::Operation op(m, std::move(stop));
   m.ConnectRegisterLink();
+  m.CalibrateIfDue();
   // The stop is looked for between passes, so the pass in progress is told
   // whole and the run ends as if its count were done.
   return m.Acquire(op, length, [&](const Sample& sample, const Scaling& scaling) {
@@ -810,6 +867,7 @@ LogSummary Bench::Log(const std::filesystem::path& file, const MonitorLength& le
   if (const std::error_code target = CheckWritableTarget(file)) ThrowLogRefused(file, target);
   Impl::Operation op(m, std::move(stop));
   m.ConnectRegisterLink();
+  m.CalibrateIfDue();
   const bool fast = length.mode != AcquisitionMode::Passes;
   MeasurementLog passLog;
   FastLog fastLog;
@@ -827,7 +885,7 @@ LogSummary Bench::Log(const std::filesystem::path& file, const MonitorLength& le
     if (!open) {
       // No log of values the device never gave: the file is made only once
       // the device has given a first measurement.
-      if (!sample.acknowledged) m.ThrowLinkFailure("", " (see --address)");
+      if (!sample.acknowledged) m.ThrowLinkFailure("", m.SeeAddress());
       const bool opened =
           fast ? fastLog.Open(file, sample.time, logError) : passLog.Open(file, logError);
       if (!opened) ThrowLogRefused(file, logError);
@@ -845,7 +903,7 @@ LogSummary Bench::Log(const std::filesystem::path& file, const MonitorLength& le
     if (onPass) onPass(MeasurementOf(sample, scaling));
   });
   if (fast && open && !fastLog.Flush(logError)) throw writeFailed();
-  if (!open) m.ThrowLinkFailure("", " (see --address)");
+  if (!open) m.ThrowLinkFailure("", m.SeeAddress());
   summary.passes = run.passes;
   summary.stopped = run.stopped;
   summary.lost = run.lost;
@@ -1043,11 +1101,15 @@ std::vector<uint16_t> Bench::LoadRegisters(const std::filesystem::path& file) {
   // whatever is connected.
   std::error_code ec;
   const auto content = ReadWholeFile(file, ec, FileKind::Register);
-  if (!content) ThrowUnreadable(file, ec);
+  // The program's own message first, as the main window gives it; the
+  // reason is for the one who looks.
+  const std::string lead = std::string(kBadLoadFileMessage) + ": ";
+  if (!content) ThrowUnreadable(file, ec, lead);
   const auto values = ParseRegisterFile(*content);
   if (!values) {
-    throw ParseError("'" + FileText(file) + "' is not a register file (exactly " +
-                     std::to_string(kRegisterFileValues) + " whole numbers 0-65535, one per line)");
+    throw ParseError(lead + "'" + FileText(file) + "' is not a register file (" +
+                     std::to_string(kRegisterFileValues) +
+                     " whole numbers 0-65535 first, one per line)");
   }
   Impl::Operation op(m, {});
   m.ConnectRegisterLink();

@@ -6,6 +6,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#ifndef _WIN32
+#include <dlfcn.h>
+#endif
 #include <stop_token>
 #include <string_view>
 #include <vector>
@@ -14,6 +17,7 @@
 #include "api/c_api_support.h"
 #include "api/run_statistics.h"
 #include "common/utf8_path.h"
+#include "shell/state_folder.h"
 #include "zm5520evm/zm5520evm_version.h"
 
 using evm::Bench;
@@ -30,7 +34,7 @@ namespace {
 // Where zm_options ended in its first version: the least a caller's struct holds.
 constexpr size_t kOptionsSize = offsetof(zm_options, notice_user) + sizeof(void*);
 // Where it ends in this one; a caller's struct may end before or after.
-constexpr size_t kOptionsSizeNow = offsetof(zm_options, sim_frame_ms) + sizeof(double);
+constexpr size_t kOptionsSizeNow = offsetof(zm_options, calibrate_if_blank) + sizeof(int32_t);
 
 zm_options DefaultOptions() {
   zm_options o{};
@@ -42,6 +46,7 @@ zm_options DefaultOptions() {
   o.device_address = evm::kDefaultDeviceAddress;
   o.usb_address = -1;
   o.sim_frame_ms = 1.0;
+  o.calibrate_if_blank = 1;
   return o;
 }
 
@@ -268,6 +273,40 @@ ZM_API int32_t zm_check_version(int32_t major, int32_t minor) {
   return major == ZM5520EVM_VERSION_MAJOR && minor >= 0 && minor <= ZM5520EVM_VERSION_MINOR ? 1 : 0;
 }
 
+namespace {
+
+// Where this library lies, which in a build tree is where evmctl lies: so
+// both take the same state folder. Empty where the system does not say,
+// as ExecutableFolder is on Windows.
+std::filesystem::path LibraryFolder() {
+#ifdef _WIN32
+  return {};
+#else
+  static const char kHere = 0;
+  Dl_info info{};
+  if (dladdr(&kHere, &info) == 0 || !info.dli_fname) return {};
+  std::error_code ec;
+  const auto file = std::filesystem::canonical(info.dli_fname, ec);
+  return ec ? std::filesystem::path() : file.parent_path();
+#endif
+}
+
+}  // namespace
+
+ZM_API zm_status zm_default_state_folder(char* folder, size_t capacity, size_t* needed) {
+  std::string text;
+  if (const zm_status s = Static([&] {
+        const evm::StateFolderChoice choice =
+            evm::ChooseStateFolder(std::nullopt, LibraryFolder(), evm::UserConfigFolder());
+        if (!choice.problem.empty()) Refuse(ZM_ERR_FILE, choice.problem);
+        text = evm::Utf8FromPath(choice.folder);
+      });
+      s != ZM_OK) {
+    return s;
+  }
+  return CopyText(text, folder, capacity, needed);
+}
+
 ZM_API zm_status zm_options_init(zm_options* options) {
   return Static([&] { Out(options, "options") = DefaultOptions(); });
 }
@@ -321,6 +360,8 @@ ZM_API zm_status zm_open(const zm_options* options, zm_bench** bench) {
     }
     b.deviceAddress = o.device_address;
     if (o.usb_address >= 0) b.usbAddress = static_cast<uint16_t>(o.usb_address);
+    b.calibrateIfBlank = core->options.calibrate_if_blank != 0;
+    b.optionNames = {.deviceAddress = "device_address", .usbAddress = "usb_address"};
     // The core outlives the Bench, which is the one to call this.
     b.onNotice = [c = core.get()](const std::string& text) { c->Notice(text); };
     core->bench = Bench::Open(b);

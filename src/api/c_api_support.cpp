@@ -7,6 +7,8 @@
 #include <system_error>
 #include <utility>
 
+#include "common/zoned_time.h"
+
 namespace evm::capi {
 
 namespace {
@@ -180,7 +182,7 @@ zm_status CopyText(const std::string& text, char* buffer, size_t capacity,
 
 void ToC(const Measurement& m, zm_measurement& out) noexcept {
   out = zm_measurement{};
-  out.time_seconds = m.timeSeconds;
+  out.time_epoch_s = EpochSecondsOf(m.timeSeconds);
   Fit(out.time, m.time);
   out.acknowledged = m.acknowledged ? 1 : 0;
   out.shunt_volts = m.shuntVolts;

@@ -26,6 +26,8 @@ BenchOptions BenchOptionsOf(const CliOptions& o, const std::filesystem::path& st
   b.stateFolder = stateFolder;
   b.deviceAddress = o.deviceAddress;
   b.usbAddress = o.usbAddress;
+  b.calibrateIfBlank = !o.keepBlank;
+  b.optionNames = {.deviceAddress = "--address", .usbAddress = "--usb-address"};
   b.onNotice = [&err, command = o.command](const std::string& text) {
     err << "evmctl " << command << ": " << text << "\n";
   };

@@ -37,6 +37,7 @@ struct CliContext {
   std::optional<Json> document;
   bool streamed = false;
   std::string failure;  // the first error, as standard error shows it
+  bool blankNoted = false;
 };
 
 }  // namespace evm::cli

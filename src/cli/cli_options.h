@@ -50,6 +50,7 @@ struct CliOptions {
   std::string simLoad;      // the load profile of the simulated devices
   double simFrameMs = 1.0;  // the simulated USB frame
   bool simFast = false;     // the simulated EVM on virtual time
+  bool keepBlank = false;   // no calibration for a device whose 05h is 0
   std::string command;
   std::vector<std::string> args;  // the command's positional arguments
   // The command's own options by name ("--rshunt"), flags with an empty value.

@@ -26,6 +26,18 @@ int Fail(CliContext& ctx, const Error& error) {
   return Fail(ctx, code, error.what());
 }
 
+void NoteIfBlank(CliContext& ctx, uint16_t calibration) {
+  if (calibration != 0 || ctx.blankNoted) return;
+  ctx.blankNoted = true;
+  // The chip computes current and power only with a calibration.
+  ctx.err << "evmctl " << ctx.options.command
+          << ": note: register 05h (Full Scale Cal) is 0, so current and power read 0; "
+          << (ctx.options.keepBlank
+                  ? "without --keep-blank the stored calibration is written to it first\n"
+                  : "the stored calibration gives none: store one with 'evmctl calibrate ... "
+                    "--write'\n");
+}
+
 std::string NotAcknowledged(int deviceAddress, const std::string& what) {
   return "the device at address " + Hex(static_cast<unsigned>(deviceAddress), 2) +
          "h did not acknowledge" + what;

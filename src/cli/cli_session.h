@@ -22,6 +22,10 @@ MonitorLength RunLengthOf(const std::optional<std::string>& passesText,
 // "the device at address 40h did not acknowledge" and what follows.
 std::string NotAcknowledged(int deviceAddress, const std::string& what);
 
+// The note of a measurement whose register 05h is 0 (current and power read
+// 0), once a command; nothing for a calibrated one.
+void NoteIfBlank(CliContext& ctx, uint16_t calibration);
+
 // The command's --json answer, printed when it ends (see EndJsonOutput).
 void PrintJson(CliContext& ctx, const Json& json);
 // One line of a stream of documents, printed at once.

@@ -24,6 +24,7 @@ int RunDevices(CliContext& ctx) {
   const uint16_t vendor = ctx.options.vendorId;
   int boards = 0;
   int unopenable = 0;
+  // One shape with boards or without: the list is never the document itself.
   Json json = Json::array();
   for (const DeviceInfo& b : ctx.bench->Devices()) {
     const bool board = b.kind != DeviceKind::Other;
@@ -53,18 +54,16 @@ int RunDevices(CliContext& ctx) {
     }
     ctx.out << line << "\n";
   }
-  if (ctx.options.json) PrintJson(ctx, json);
-  if (unopenable > 0) {
-    ctx.err << "evmctl devices: " << unopenable
-            << " board(s) found but cannot be opened; on Linux give your user access with a "
-               "udev rule (see the README)\n";
-  }
+  if (ctx.options.json) PrintJson(ctx, Json{{"devices", json}});
+  const std::string locked =
+      std::to_string(unopenable) +
+      " board(s) found but cannot be opened; on Linux give your user access with a udev rule (see "
+      "the README)";
   if (boards == 0) {
-    if (unopenable == 0) {
-      ctx.err << "evmctl devices: no board with vendor id " << Hex4(vendor) << " found\n";
-    }
-    return kExitNoBoard;
+    return Fail(ctx, kExitNoBoard,
+                unopenable > 0 ? locked : "no board with vendor id " + Hex4(vendor) + " found");
   }
+  if (unopenable > 0) ctx.err << "evmctl devices: " << locked << "\n";
   return kExitOk;
 }
 

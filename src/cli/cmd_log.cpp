@@ -25,6 +25,9 @@ int RunLog(CliContext& ctx) {
     const auto summary = ctx.options.Value("--summary");
     const MeasurementCallback onPass = [&](const Measurement& m) {
       const long done = ++shown;
+      if (m.acknowledged && m.raw.size() > kCalibrationRegister) {
+        NoteIfBlank(ctx, m.raw[kCalibrationRegister]);
+      }
       // A terminal line ten times a second is enough to follow a fast run.
       if (!ctx.io.progress || m.timeSeconds - lastShown < 0.1) return;
       lastShown = m.timeSeconds;

@@ -1,27 +1,49 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/statistics_output.h"
+#include "common/zoned_time.h"
 #include "registers/register_map.h"
 
 namespace evm::cli {
 
 namespace {
 
-void PrintPass(CliContext& ctx, const Measurement& m) {
+// `start`: the time of the run's first pass, from which time_s counts.
+void PrintPass(CliContext& ctx, const Measurement& m, double start) {
+  if (m.acknowledged && m.raw.size() > kCalibrationRegister) {
+    NoteIfBlank(ctx, m.raw[kCalibrationRegister]);
+  }
   // A quantity the run did not read is null, not a number it never measured.
   const auto shunt =
       std::isnan(m.shuntVolts) ? Json(nullptr) : Json(JsonRound(m.shuntVolts, kShuntVoltsLsb));
   if (ctx.options.json) {
-    PrintJsonLine(ctx, Json{{"time", m.time},
+    const size_t point = m.time.find('.');
+    const ZonedTime time =
+        ZonedTimeOf(m.timeSeconds,
+                    point == std::string::npos ? 0 : static_cast<int>(m.time.size() - point - 1));
+    // A register the run did not read is null, as its quantity is.
+    const auto raw = [&m](int reg) {
+      return (m.registersRead >> reg & 1) != 0 && static_cast<size_t>(reg) < m.raw.size()
+                 ? Json(m.raw[static_cast<size_t>(reg)])
+                 : Json(nullptr);
+    };
+    PrintJsonLine(ctx, Json{{"time", time.iso},
+                            {"time_epoch_s", time.epochSeconds},
+                            {"time_s", JsonRound(m.timeSeconds - start, 1e-6)},
                             {"acknowledged", m.acknowledged},
                             {"bus_volts", JsonRound(m.busVolts, kBusVoltsLsb)},
                             {"shunt_volts", shunt},
-                            {"amperes", JsonRound(m.amperes, m.currentLsbAmps)},
-                            {"watts", JsonRound(m.watts, m.powerLsbWatts)}});
+                            {"amps", JsonRound(m.amperes, m.currentLsbAmps)},
+                            {"watts", JsonRound(m.watts, m.powerLsbWatts)},
+                            {"shunt_raw", raw(1)},
+                            {"bus_raw", raw(2)},
+                            {"power_raw", raw(3)},
+                            {"current_raw", raw(4)}});
   } else if (!m.acknowledged) {
     ctx.out << m.time << "  " << NotAcknowledged(ctx.options.deviceAddress, " every read") << "\n";
   } else {
@@ -58,8 +80,9 @@ int RunMonitor(CliContext& ctx) {
   std::stop_source outputGone;
   const RunSummary run = ctx.bench->Monitor(
       length,
-      [&](const Measurement& m) {
-        PrintPass(ctx, m);
+      [&, start = std::optional<double>()](const Measurement& m) mutable {
+        if (!start) start = m.timeSeconds;
+        PrintPass(ctx, m, *start);
         if (!ctx.out) outputGone.request_stop();
       },
       outputGone.get_token());

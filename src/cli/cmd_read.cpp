@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <cstdio>
+#include <utility>
 
 #include "cli/cli_session.h"
 #include "cli/commands.h"
@@ -14,23 +15,26 @@ int RunRead(CliContext& ctx) {
   const RegisterSnapshot read = ctx.bench->ReadRegisters(ctx.options.Flag("--engineering"));
   const double resolution[] = {0, kShuntVoltsLsb, kBusVoltsLsb, read.powerLsbWatts,
                                read.currentLsbAmps};
-  if (read.registers[kCalibrationRegister].raw == 0) {
-    // The chip computes current and power only with a calibration.
-    ctx.err << "evmctl read: note: register 05h (Full Scale Cal) is 0, so current and power "
-               "read 0; store a calibration with 'evmctl calibrate ... --write'\n";
-  }
+  NoteIfBlank(ctx, read.registers[kCalibrationRegister].raw);
 
   if (ctx.options.json) {
     const int address = read.deviceAddress;
     Json doc = {{"device_address", address},
                 {"device_address_hex", Hex(static_cast<unsigned>(address), 2)},
                 {"acknowledged", true},
-                {"current_lsb", JsonRound(read.currentLsbAmps)},
-                {"power_lsb", JsonRound(read.powerLsbWatts)},
-                {"registers", Json::array()}};
+                {"current_lsb_amps", JsonRound(read.currentLsbAmps)},
+                {"power_lsb_watts", JsonRound(read.powerLsbWatts)}};
+    // The quantities under the names monitor and the log give them.
+    constexpr std::pair<const char*, int> kQuantities[] = {
+        {"shunt_volts", 1}, {"bus_volts", 2}, {"watts", 3}, {"amps", 4}};
+    for (const auto& [key, reg] : kQuantities) {
+      const RegisterValue& r = read.registers[static_cast<size_t>(reg)];
+      doc[key] = r.scaled ? Json(JsonRound(*r.scaled, resolution[reg])) : Json(nullptr);
+    }
+    doc["registers"] = Json::array();
     for (const RegisterValue& r : read.registers) {
       Json reg = {{"register", r.reg}, {"address", "0" + std::to_string(r.reg) + "h"},
-                  {"name", r.name},    {"value", r.raw},
+                  {"name", r.name},    {"raw", r.raw},
                   {"hex", r.hex},      {"binary", r.binary},
                   {"scaled", nullptr}, {"unit", r.unit}};
       if (r.scaled) reg["scaled"] = JsonRound(*r.scaled, resolution[r.reg]);

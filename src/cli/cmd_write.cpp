@@ -19,7 +19,7 @@ int RunWrite(CliContext& ctx) {
     return Fail(ctx, kExitUsage, "VALUE '" + args[1] + "': " + kNotValidHexMessage);
   }
   if (value.value < 0 || value.value > 0xFFFF) {
-    return Fail(ctx, kExitUsage, "VALUE '" + args[1] + "' is larger than 16 bits (FFFF)");
+    return Fail(ctx, kExitUsage, "VALUE '" + args[1] + "': " + kLargerThan16BitsMessage);
   }
 
   const int n = static_cast<int>(reg.value);

@@ -15,6 +15,7 @@ namespace evm::cli {
 enum class ValueKind {
   Flag,           // no value
   Text,           // any text that is not empty
+  Mnemonic,       // any text, the empty one too: the mnemonic language judges it
   File,           // a file name
   Folder,         // a folder, or a name that is not there yet
   Number,         // engineering text (10m, 100u), read by the command

@@ -39,7 +39,8 @@ std::optional<double> NumberIn(const std::string& text, double above, double atM
 std::string CheckValue(const CommandOption& o, std::string& text) {
   const std::string quoted = "'" + text + "'";
   switch (o.kind) {
-    case ValueKind::Flag: return "";
+    case ValueKind::Flag:
+    case ValueKind::Mnemonic: return "";
     case ValueKind::Text:
     case ValueKind::Number:
     case ValueKind::File: return text.empty() ? "the value is empty; give " + o.valueName : "";
@@ -193,6 +194,7 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
   app.add_flag("--simulate", o.simulate);
   app.add_flag("--json", o.json);
   app.add_flag("--sim-fast", o.simFast);
+  app.add_flag("--keep-blank", o.keepBlank);
   const auto bind = [&](const std::string& name, auto& value) {
     return app.add_option(name, value)->transform(ValidatorOf(Common(name)));
   };

@@ -36,9 +36,15 @@ std::string HexBytes(const std::string& text) {
 }  // namespace
 
 void PrintJsonDocument(std::ostream& out, const Json& json) {
+  // Every document says first which layout it has, so a script can tell
+  // when a command's layout changed.
+  Json doc = json;
+  if (json.is_object() && !json.contains("schema")) {
+    doc = Json{{"schema", kJsonSchema}};
+    doc.update(json);
+  }
   // A file name outside UTF-8 is shown with replacement characters, which
   // name no file: its bytes go beside it, so a script can find the file.
-  Json doc = json;
   if (json.is_object()) {
     for (const auto& [key, value] : json.items()) {
       if (value.is_string() && !ValidUtf8(value.get<std::string>())) {

@@ -10,12 +10,15 @@ namespace evm::cli {
 struct CliContext;
 using Json = nlohmann::ordered_json;
 
+// The version of the layout of every command's document (its "schema").
+inline constexpr int kJsonSchema = 1;
+
 // With --json a command answers with one document on standard output (one
 // line per pass for monitor), failures included, while its messages stay on
 // standard error.
 Json ErrorDocument(const std::string& error, int exitStatus);
-// The document and a line break; text that is not UTF-8 is replaced, so the
-// output always parses.
+// The document and a line break, an object with "schema" first; text that
+// is not UTF-8 is replaced, so the output always parses.
 void PrintJsonDocument(std::ostream& out, const Json& json);
 // After the command: its document, with "error" and "exit" when it failed;
 // the error alone when it had none (or streamed its lines).

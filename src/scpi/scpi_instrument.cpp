@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <system_error>
 #include <utility>
 
@@ -13,9 +14,11 @@
 #include "calibration/initial_calibration.h"
 #include "common/hex_text.h"
 #include "mnemonic/mnemonic_language.h"
+#include "registers/register_display.h"
 #include "registers/register_store.h"
 #include "scpi/scpi_errors.h"
 #include "scpi/scpi_numbers.h"
+#include "testboard/calibration_board.h"
 
 namespace evm::scpi {
 
@@ -319,7 +322,9 @@ std::string ScpiInstrument::Serial() {
 
 void ScpiInstrument::Reset(scpi::Session& session) {
   Abort(session, true);
-  Board([&] { return bench_.CalibrateIfBlank(); });
+  // A device that lost its power since the first measurement lost its
+  // calibration too.
+  if (bench_.Options().calibrateIfBlank) Board([&] { return bench_.CalibrateIfBlank(); });
 }
 
 void ScpiInstrument::Forget(const scpi::Session& session) {
@@ -411,13 +416,17 @@ void ScpiInstrument::AddRegisters() {
   });
   tree_.Add("REGister[:WRITe]", 2, 2, [this](Call& c) {
     const int reg = static_cast<int>(c.Whole(0, 0, kEngineeringLastReg));
-    const auto value = static_cast<uint16_t>(c.Whole(1, 0, 0xFFFF));
+    // Too large a value is refused in the main window's words.
+    const long long wide = c.Whole(1, 0, std::numeric_limits<int32_t>::max());
+    if (wide > 0xFFFF) throw Failure(scpi::kDataOutOfRange, kLargerThan16BitsMessage);
+    const auto value = static_cast<uint16_t>(wide);
     Board([&] { return bench_.WriteRegister(reg, value); });
   });
   tree_.Add("CALibrate:INITial", 3, 3, [this](Call& c) {
     CalibrationRequest request;
     request.rshuntOhms = c.Number(0, {0, 1e6, 0.01, "OHM"});
-    request.maxExpectedAmps = c.Number(1, {0, 1e6, 2, "A"});
+    // Negative as the tab takes it: its magnitude is used.
+    request.maxExpectedAmps = c.Number(1, {-1e6, 1e6, 2, "A"});
     request.currentLsbAmps = c.Number(2, {0, 1e6, 100e-6, "A"});
     const CalibrationResult result =
         Bench::Calculate(request, Board([&] { return bench_.ReadConfig(); }));
@@ -443,7 +452,9 @@ void ScpiInstrument::AddTestBoard() {
   // The test board on its 5 V reference, as the Eval Control window starts.
   tree_.Add("SOURce:VOLTage", 2, 2, [this](Call& c) {
     const auto channel = static_cast<DacChannel>(c.Whole(0, 0, 3));
-    const double volts = c.Number(1, {0.05, 4.95, 0.05, "V"});
+    const double volts =
+        c.Number(1, {CalibrationBoard::kDacLowestVolts, CalibrationBoard::kDacHighest5VVolts,
+                     CalibrationBoard::kDacLowestVolts, "V"});
     dacVolts_[static_cast<size_t>(channel)] =
         Board([&] { return bench_.SetDac(channel, volts, Reference::Factory5V); });
   });

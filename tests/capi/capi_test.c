@@ -211,7 +211,7 @@ static void test_static_calls(void) {
   q.max_expected_amps = 2;
   q.current_lsb_amps = 100e-6;
   CHECK(zm_calculate(&q, 0x399F, &r) == ZM_OK && r.refusal == ZM_REFUSAL_NONE &&
-            r.calibration > 0 && r.row_count == 15 && strcmp(r.rows[0].key, "rshunt") == 0,
+            r.calibration > 0 && r.row_count == 15 && strcmp(r.rows[0].key, "rshunt_ohms") == 0,
         "calculate: refusal %d calibration %d rows %d", (int)r.refusal, (int)r.calibration,
         (int)r.row_count);
   q.rshunt_ohms = 0;
@@ -288,7 +288,7 @@ static void test_measure_into_array(void) {
               m[i].current_lsb_amps > 0 && strlen(m[i].time) == 23,
           "pass %u: %g A, %d raw, '%s'", (unsigned)i, m[i].amps, (int)m[i].raw_count, m[i].time);
     if (i > 0)
-      CHECK(m[i].time_seconds >= m[i - 1].time_seconds, "time goes back at %u", (unsigned)i);
+      CHECK(m[i].time_epoch_s >= m[i - 1].time_epoch_s, "time goes back at %u", (unsigned)i);
   }
   /* No count: the run ends with the pass that fills the array. */
   CHECK(zm_measure(b, 0, 0, m, 7, &count, &s) == ZM_OK && count == 7 && s.passes == 7 && s.full,
@@ -395,7 +395,7 @@ static void test_modes(void) {
             "mode %d sample %u: %d raw, shunt %g, %g A, '%s'", (int)k->mode, (unsigned)i,
             (int)m[i].raw_count, m[i].shunt_volts, m[i].amps, m[i].time);
       if (i > 0)
-        CHECK(m[i].time_seconds > m[i - 1].time_seconds, "mode %d: a time twice at %u",
+        CHECK(m[i].time_epoch_s > m[i - 1].time_epoch_s, "mode %d: a time twice at %u",
               (int)k->mode, (unsigned)i);
     }
 

@@ -154,7 +154,7 @@ TEST_F(Evmctl, StopEndsEveryRunAndWaitAndKeepsTheWorkDone) {
   // clang-format off
   const Case cases[] = {
       // A pass of 612 ms: six registers, each 100 ms settle and two USB frames.
-      {{"log", log, "--seconds", "100000"},    60000, 130, 61000, "98 passes, 60 s, last 0 A", "logged"},
+      {{"log", log, "--seconds", "100000"},    60000, 130, 61000, " passes, 60 s, last 1", "logged"},
       {{"script", loop, "--results", results}, 60000, 130, 61000, " rows run",
        "INTERRUPTED after row 2: 0 passed, 0 failed"},
       {{"monitor"},                            60000, 130, 61000, "", "current"},
@@ -162,11 +162,13 @@ TEST_F(Evmctl, StopEndsEveryRunAndWaitAndKeepsTheWorkDone) {
       {{"--sim-fault", "interface:no-reply", "script", convert},    500,  130, 700,  "", ""},
       {{"--sim-fault", "reglink:no-reply", "read"},                 500,  130, 700,  "", ""},
       {{"--sim-fault", "reglink:no-reply", "read"},                 never, 1,  1200, "", ""},
-      // Settle, the late answer and two USB frames for each register.
-      {{"--sim-fault", "reglink:slow-reply:500", "read"},           never, 0,  int64_t{6} * (100 + 500 + 2), "", ""},
+      // Settle, the late answer and two USB frames for each exchange: four
+      // to find the device blank and calibrate it, then six registers.
+      {{"--sim-fault", "reglink:slow-reply:500", "read"},           never, 0,  int64_t{10} * (100 + 500 + 2), "", ""},
       {{"--sim-fault", "reglink:slow-reply:1500", "read"},          never, 1,  1200, "", ""},
-      // Six reports a pass: the link falls silent in the second.
-      {{"--sim-fault", "reglink:no-reply@6", "log", File("mid.csv"), "--passes", "5"},
+      // Four reports to find the device blank and calibrate it, six a pass:
+      // the link falls silent in the second pass.
+      {{"--sim-fault", "reglink:no-reply@10", "log", File("mid.csv"), "--passes", "5"},
        never, 1, 60000, "", ""},
   };
   // clang-format on

@@ -54,8 +54,8 @@ TEST(StoredScaling, TheMainWindowAndEvmctlReadTheSameSettingsAlike) {
     const RegisterStore& store = window.evm.registers();
     EXPECT_NEAR(store.CurrentLsb, k.currentLsb, 1e-12);
     EXPECT_NEAR(store.PowerLsb, k.powerLsb, 1e-12);
-    EXPECT_NEAR(doc["current_lsb"].get<double>(), store.CurrentLsb, 1e-12);
-    EXPECT_NEAR(doc["power_lsb"].get<double>(), store.PowerLsb, 1e-12);
+    EXPECT_NEAR(doc["current_lsb_amps"].get<double>(), store.CurrentLsb, 1e-12);
+    EXPECT_NEAR(doc["power_lsb_watts"].get<double>(), store.PowerLsb, 1e-12);
   }
 }
 

@@ -14,6 +14,16 @@ EVMCTL = os.environ.get("EVMCTL", "")
 EXAMPLES = os.environ.get("EVM_EXAMPLES_DIR", "")
 
 
+@pytest.fixture(autouse=True)
+def own_state_folder(tmp_path_factory, monkeypatch):
+    """open()'s default state folder is the GUI's and evmctl's: a test that
+    does not name one keeps its state in a folder of its own all the same.
+    zm5520evm.default_state_folder() itself stays the real one."""
+    folder = tmp_path_factory.mktemp("state")
+    monkeypatch.setattr(zm5520evm._bench, "default_state_folder", lambda: folder)
+    return folder
+
+
 @pytest.fixture
 def bench(tmp_path):
     with zm5520evm.open(simulate=True, fake_clock=True, state_folder=tmp_path) as b:

@@ -32,6 +32,7 @@ int main(void) {
   FIELD(zm_options, notice_user);
   FIELD(zm_options, sim_load);
   FIELD(zm_options, sim_frame_ms);
+  FIELD(zm_options, calibrate_if_blank);
   STRUCT(zm_error_info);
   FIELD(zm_error_info, status);
   FIELD(zm_error_info, reg);
@@ -117,7 +118,7 @@ int main(void) {
   FIELD(zm_calibration_restore, reserved);
   FIELD(zm_calibration_restore, message);
   STRUCT(zm_measurement);
-  FIELD(zm_measurement, time_seconds);
+  FIELD(zm_measurement, time_epoch_s);
   FIELD(zm_measurement, time);
   FIELD(zm_measurement, acknowledged);
   FIELD(zm_measurement, raw_count);

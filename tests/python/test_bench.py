@@ -38,6 +38,12 @@ def missing_file(bench, folder):
     return bench.load_registers(folder / "missing.csv")
 
 
+def short_file(folder):
+    path = folder / "short.csv"
+    path.write_text("1\r\n" * 22)
+    return path
+
+
 def stopped(bench, _):
     bench.request_stop()
     try:
@@ -64,8 +70,20 @@ ERRORS = [
      "register 02h at address 40h reads back", {"reg": 2, "wanted": 0x1234}),
     (None, lambda b, d: b.encode("CMD NOSUCHWORD"), zm5520evm.ParseError, "'CMD NOSUCHWORD': ",
      {"position": 5}),
-    (None, lambda b, d: b.write_register(5, 0x10000), zm5520evm.ParseError, "65536", {}),
-    (None, missing_file, zm5520evm.FileError, "cannot read '", {"errno": errno.ENOENT}),
+    # The main window's own words where it has them, a reason after them.
+    (None, lambda b, d: b.write_register(5, 0x10000), zm5520evm.ParseError,
+     "value 65536: The value you entered is larger then 16 bits.  Register Length = 16 bit.", {}),
+    (None, missing_file, zm5520evm.FileError, "Bad File Name in Load File: cannot read '",
+     {"errno": errno.ENOENT}),
+    (None, lambda b, d: b.load_registers(short_file(d)), zm5520evm.ParseError,
+     "Bad File Name in Load File: ", {}),
+    (None, lambda b, d: b.encode(""), zm5520evm.ParseError, " is not a valid interface type.",
+     {}),
+    (None, lambda b, d: b.set_dac(zm5520evm.DacChannel.A, 4.95), zm5520evm.ParseError,
+     "4.9", {}),
+    # The hint names the caller's own argument.
+    ("reglink:non-zero-status", lambda b, d: b.read_registers(), zm5520evm.NotAcknowledgedError,
+     "did not acknowledge (see device_address)", {}),
     (None, stopped, zm5520evm.CancelledError, "stopped", {}),
     (None, lambda b, d: b.measure(), zm5520evm.ParseError, "give passes or seconds", {}),
 ]
@@ -103,7 +121,7 @@ def test_monitor_iterates_in_step_and_frees_the_bench(bench):
     with pytest.raises(zm5520evm.Error, match="a monitor\\(\\) is running"):
         bench.read_registers()
     rest = list(run)
-    assert len(rest) == 2 and rest[0].time_seconds > first.time_seconds
+    assert len(rest) == 2 and rest[0].time_epoch_s > first.time_epoch_s
     assert (run.summary.passes, run.summary.stopped) == (3, False)
     # Left early, the run ends and the bench is free again.
     for passes, _ in zip(bench.monitor(), range(5)):
@@ -115,14 +133,14 @@ def test_monitor_iterates_in_step_and_frees_the_bench(bench):
 
 
 def test_measure_holds_one_row_per_pass(bench):
-    # Opening gave the blank simulated device its default calibration (A000),
-    # so current reads at once.
+    # The first measurement gave the blank simulated device its default
+    # calibration (A000), so current reads at once.
     data = bench.measure(seconds=3)
     assert len(data) == 5  # a pass is six registers of 100 ms
     assert data["amps"] == pytest.approx(np.full(5, data["shunt_volts"][0] / 0.01), rel=0.01)
     assert data.nbytes == 5 * data.dtype.itemsize
     # Without a state folder too, scaled by the calibration it wrote.
-    with zm5520evm.open(simulate=True) as stateless:
+    with zm5520evm.open(simulate=True, state_folder=None) as stateless:
         assert stateless.measure(passes=2)["amps"] == pytest.approx([1.0, 1.0], rel=0.01)
     bench.write_register(5, 0)
     with pytest.warns(RuntimeWarning, match="register 05h"):
@@ -252,13 +270,13 @@ def test_a_long_run_comes_whole(length, assumed, rows, step, bench, monkeypatch)
         from zm5520evm import _bench
         monkeypatch.setattr(_bench, "_PASS_SECONDS", assumed)
     data = bench.measure(**length)
-    steps = np.diff(data["time"])
+    steps = np.diff(data["time_s"])
     assert steps.min() > 0.59 and steps.max() < step + 0.01
     if rows:
         assert len(data) == rows
     else:
         # Its first array held 141 passes, 86 s; the others hold the rest
         # but for the pass each one's start leaves out.
-        assert data["time"][-1] - data["time"][0] > 0.98 * length["seconds"]
+        assert data["time_s"][-1] - data["time_s"][0] > 0.98 * length["seconds"]
     with pytest.raises(zm5520evm.ParseError, match="at most 2097152 passes"):
         bench.measure(passes=2**21 + 1)

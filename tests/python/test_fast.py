@@ -22,7 +22,7 @@ def test_measure_reads_what_its_mode_reads(bench, fast, registers, shunt_read, f
     rows = bench.measure(seconds=1, fast=fast, registers=registers)
     assert len(rows) >= fewest
     assert rows["acknowledged"].all()
-    assert np.all(np.diff(rows["time"]) > 0), "a sample given twice"
+    assert np.all(np.diff(rows["time_s"]) > 0), "a sample given twice"
     assert np.isnan(rows["shunt_volts"]).all() != shunt_read
     assert np.allclose(rows["amps"], 1.0, atol=0.1)
     # Power is read, or computed from current and bus voltage: it is there either way.
@@ -41,7 +41,7 @@ def test_stream_gives_every_sample_in_bounded_blocks(bench, registers, shunt_rea
     assert summary.lost == 0 and not summary.stopped
     assert len(rows) == summary.passes >= 100
     assert summary.rate > 100
-    assert np.all(np.diff(rows["time"]) > 0)
+    assert np.all(np.diff(rows["time_s"]) > 0)
     assert np.isfinite(rows["shunt_volts"]).all() == shunt_read
 
 

@@ -4,6 +4,7 @@ board: the binding's conversion of every result type, field by field.
 Measured values differ by the simulated device's noise; the JSON rounds
 them to their resolution."""
 
+import datetime
 import os
 
 import numpy as np
@@ -16,18 +17,32 @@ KINDS = {"reglink": zm5520evm.DeviceKind.REG_LINK, "interface": zm5520evm.Device
          "other": zm5520evm.DeviceKind.OTHER}
 # Noise of the simulated conversions, as the evmctl tests allow it: two
 # conversions lie up to 4 shunt counts or 2 bus counts apart, and a little
-# more once their decimal texts are subtracted.
-NOISE = {1: 4e-5 + 1e-9, 2: 0.008 + 1e-9, 3: 1e-9, 4: 1e-9}
+# more once their decimal texts are subtracted; current follows the shunt
+# (4 mA at 100 uA a count) and power both.
+NOISE = {1: 4e-5 + 1e-9, 2: 0.008 + 1e-9, 3: 0.06, 4: 0.005}
+
+
+# The names a quantity has in every front end: evmctl's JSON, Python's
+# results and numpy fields.
+QUANTITIES = ("bus_volts", "shunt_volts", "amps", "watts")
+RAW_CODES = ("shunt_raw", "bus_raw", "power_raw", "current_raw")
+SCALING = ("current_lsb_amps", "power_lsb_watts")
 
 
 def check_read(doc, snapshot, _):
+    assert doc["schema"] == 1
     assert doc["device_address"] == snapshot.device_address
+    for name in SCALING:
+        assert doc[name] == pytest.approx(getattr(snapshot, name), rel=1e-9), name
+    by_unit = {r.reg: r.scaled for r in snapshot.registers}
+    for name, reg in zip(QUANTITIES, (2, 1, 4, 3)):
+        assert doc[name] == pytest.approx(by_unit[reg], abs=NOISE[reg]), name
     assert len(doc["registers"]) == len(snapshot.registers)
     for want, got in zip(doc["registers"], snapshot.registers):
         assert (want["register"], want["name"], want["unit"]) == (got.reg, got.name, got.unit)
         if want["scaled"] is None:
             assert got.scaled is None
-            assert (want["value"], want["hex"], want["binary"]) == (got.raw, got.hex, got.binary)
+            assert (want["raw"], want["hex"], want["binary"]) == (got.raw, got.hex, got.binary)
         else:
             assert got.scaled == pytest.approx(want["scaled"], abs=NOISE[got.reg])
 
@@ -41,6 +56,11 @@ def check_calibrate(doc, result, _):
         assert doc["text"][row.key] == row.text.strip()
         if not row.key.endswith("_hex"):
             assert doc[row.key] == pytest.approx(row.value, rel=1e-9)
+            # A row's key is the result's field of the same quantity.
+            if hasattr(result, row.key):
+                assert getattr(result, row.key) == pytest.approx(row.value, rel=1e-9), row.key
+    assert {r.key for r in result.rows if not r.key.endswith("_hex")} <= \
+        set(result._fields) | {"rshunt_ohms", "max_expected_amps"}
 
 
 def check_send(doc, replies, _):
@@ -56,14 +76,21 @@ def check_monitor(lines, passes, _):
     assert len(lines) == len(passes) == 1
     for want, got in zip(lines, passes):
         assert want["acknowledged"] and got.acknowledged
-        assert len(want["time"]) == len(got.time)
+        for name in QUANTITIES + RAW_CODES + ("time_epoch_s",):
+            assert name in want and getattr(got, name) is not None, name
+        # ISO 8601 with the zone, the same instant as the epoch seconds.
+        assert datetime.datetime.fromisoformat(want["time"]).timestamp() == \
+            pytest.approx(want["time_epoch_s"], abs=1e-3)
+        assert datetime.datetime.fromtimestamp(got.time_epoch_s).strftime(
+            "%Y-%m-%d %H:%M:%S") == got.time[:19]
         assert got.bus_volts == pytest.approx(want["bus_volts"], abs=NOISE[2])
         assert got.shunt_volts == pytest.approx(want["shunt_volts"], abs=NOISE[1])
 
 
 def check_measure(lines, data, _):
-    assert data.dtype.names == ("time", "bus_volts", "shunt_volts", "amps", "watts",
-                                "acknowledged")
+    assert data.dtype.names == ("time_s", "time_epoch_s") + QUANTITIES[:1] + \
+        ("shunt_volts", "amps", "watts", "acknowledged")
+    assert set(QUANTITIES) <= set(lines[0]) and "time_s" in lines[0]
     assert len(data) == len(lines) == 1
     assert data["acknowledged"].all()
     want = np.array([line["bus_volts"] for line in lines])
@@ -71,6 +98,7 @@ def check_measure(lines, data, _):
 
 
 def check_devices(doc, devices, _):
+    doc = doc["devices"]
     assert [(d["path"], d["vendor_id"], d["product_id"], d["serial"], d["product"],
              KINDS[d["kind"]], d["openable"], d["selected"]) for d in doc] == \
         [(d.path, d.vendor_id, d.product_id, d.serial, d.product, d.kind, d.openable,
@@ -146,7 +174,8 @@ def evmctl_runs(tmp_path_factory):
 @pytest.mark.filterwarnings("ignore:register 05h")
 @pytest.mark.parametrize("name,args,call,check", CASES, ids=[c[0] for c in CASES])
 def test_operation_gives_what_evmctl_gives(name, args, call, check, bench, evmctl_runs, tmp_path):
-    bench.write_register(5, 0)  # as blank as evmctl's device: open() calibrated this one
+    # Both devices start blank and get the default calibration before their
+    # first measurement.
     result = call(bench, tmp_path)
     doc = evmctl_document(evmctl_runs[name], lines=args[0] == "monitor")
     assert check(doc, result, tmp_path) is not False, (doc, result)

@@ -160,7 +160,7 @@ def amps_of(result):
 
 @pytest.mark.parametrize("name,call", RUNS, ids=[r[0] for r in RUNS])
 def test_passes_the_device_did_not_acknowledge_are_nan_and_counted_once(name, call, tmp_path):
-    with zm5520evm.open(simulate=True, sim_faults=["reglink:non-zero-status@34"]) as bench:
+    with zm5520evm.open(simulate=True, sim_faults=["reglink:non-zero-status@30"]) as bench:
         with warnings.catch_warnings(record=True) as told:
             warnings.simplefilter("always")
             result = call(bench, tmp_path)

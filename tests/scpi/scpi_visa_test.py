@@ -110,7 +110,7 @@ class ServeTest(unittest.TestCase):
         # the shunt voltage over the default 10 milliohm shunt.
         expected = regs[1]["scaled"] / 0.01
         # The simulated device is not noise-free: a few LSBs apart.
-        self.assertAlmostEqual(amps, expected, delta=100 * read["current_lsb"])
+        self.assertAlmostEqual(amps, expected, delta=100 * read["current_lsb_amps"])
         self.assertAlmostEqual(amps, 1.0, delta=0.02)
 
     def test_register_write_reads_back_and_two_commands_on_one_line(self):

@@ -40,6 +40,13 @@ struct SimulationOptions {
   double frameMs = 1.0;
 };
 
+// How the caller names the options a message may suggest ("--address" to
+// evmctl, "device_address" to a library caller); empty suggests none.
+struct OptionNames {
+  std::string deviceAddress{};
+  std::string usbAddress{};
+};
+
 struct BenchOptions {
   bool simulate = false;
   SimulationOptions simulation{};
@@ -58,6 +65,13 @@ struct BenchOptions {
   // Told what is worth knowing but fails nothing: an unreadable state file,
   // a stored board choice that is ignored, a step that needs a person.
   std::function<void(const std::string&)> onNotice{};
+  // A device loses register 05h with its power and then measures no
+  // current. Before the session's first measurement (ReadRegisters,
+  // MeasureOnce, Monitor, Log) a device whose 05h reads 0 gets the stored
+  // calibration, as CalibrateIfBlank gives it, and onNotice is told; false
+  // leaves the device as it is.
+  bool calibrateIfBlank = true;
+  OptionNames optionNames{};
 };
 
 // Told for every pass of a monitor or log as it is read.
@@ -107,7 +121,8 @@ class ZM5520EVM_API Bench {
   // A device after power-up has 0 in register 05h and so measures no
   // current: writes the calibration of the stored inputs (or the defaults)
   // then, as the main window does when it first opens. The board's failure
-  // is thrown.
+  // is thrown. Done by itself once a session unless calibrateIfBlank is off;
+  // call it again after the device may have lost its power.
   CalibrationRestore CalibrateIfBlank();
 
   // One pass; NotAcknowledgedError when the device gave no full pass.

@@ -60,7 +60,7 @@ struct CalibrationRequest {
 
 // One calculated row as the calibration tab shows it.
 struct CalibrationRow {
-  std::string key{};      // "max_shunt_voltage"
+  std::string key{};      // "max_shunt_volts", as in CalibrationResult
   std::string caption{};  // "Max Shunt Voltage"
   double value = 0;
   std::string text{};  // as the tab shows it

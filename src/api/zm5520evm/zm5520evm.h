@@ -149,14 +149,25 @@ typedef struct zm_options {
    * takes it ("step:at=2,amps=3;noise:amps=0.01"); "" a constant 1 A at 12 V. */
   char sim_load[ZM_PATH_SIZE];
   double sim_frame_ms; /* simulated: the USB frame, each way per report (default 1; 0 none) */
+  /* A device loses register 05h with its power and then measures no current.
+   * 1 (default): before the session's first measurement a device whose 05h
+   * reads 0 gets the stored calibration (as zm_calibrate_if_blank), and a
+   * notice says so; 0 leaves it as it is. */
+  int32_t calibrate_if_blank;
 } zm_options;
 
 /* Fills *options with the defaults, struct_size included. */
 ZM_API zm_status zm_options_init(zm_options* options);
 
+/* The state folder the GUI and evmctl use (their --config-dir aside), for
+ * zm_options.state_folder: the library's own folder in a build tree, else
+ * the user's configuration folder (created). ZM_ERR_FILE when there is none. */
+ZM_API zm_status zm_default_state_folder(char* folder, size_t capacity, size_t* needed);
+
 /* Opens a session. Opening a real bench touches no board: the first call
  * that needs one finds it. A simulated device starts, as a real one does,
- * with 0 in register 05h; zm_calibrate_if_blank() gives it a calibration.
+ * with 0 in register 05h; the first measurement gives it a calibration
+ * (see calibrate_if_blank).
  * On failure *bench is NULL and zm_last_error(NULL, ...) tells why. */
 ZM_API zm_status zm_open(const zm_options* options, zm_bench** bench);
 /* Ends an open run (zm_run_close), asks a call in progress on another
@@ -314,7 +325,7 @@ enum {
 };
 
 typedef struct zm_calibration_row {
-  char key[ZM_NAME_SIZE];     /* "max_shunt_voltage" */
+  char key[ZM_NAME_SIZE];     /* "max_shunt_volts", as the field of zm_calibration_result */
   char caption[ZM_NAME_SIZE]; /* "Max Shunt Voltage" */
   double value;
   char text[ZM_NAME_SIZE]; /* as the tab shows it */
@@ -371,7 +382,7 @@ ZM_API zm_status zm_calibrate_if_blank(zm_bench* bench, zm_calibration_restore* 
 /* ---- Measuring --------------------------------------------------------- */
 
 typedef struct zm_measurement {
-  double time_seconds;  /* seconds since 1970-01-01 of the local time shown in time */
+  double time_epoch_s;  /* the instant of time: seconds since 1970-01-01 00:00 UTC */
   char time[32];        /* "2026-01-15 09:00:00.000" (".000000" in the fast modes) */
   int32_t acknowledged; /* every register answered; the numbers are 0 otherwise */
   int32_t raw_count;    /* raw[0..raw_count-1] are registers 00h.. */

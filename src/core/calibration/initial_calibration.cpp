@@ -42,6 +42,10 @@ std::string MaxPossibleText(double r, double maxShuntVolts, const Numbers& n) {
   return FormatWithPattern(maxShuntVolts / r, "#.####", n.locale);
 }
 
+// Relative difference within which two numbers are one quantity: far below
+// the five significant digits the tab shows, far above a double's last bit.
+constexpr double kSameQuantity = 1e-12;
+
 // The third step's checks, in the tab's order; `cal` receives register 05h.
 CalibrationRefusal CheckCurrentLsb(double lsb, double r, double minShown, double maxShown,
                                    double& cal) {
@@ -237,7 +241,14 @@ InitialCalibration ComputeInitialCalibration(const CalibrationInputs& in,
   c.minCurrentLsb = n.Value(t.minCurrentLsb);
   c.maxCurrentLsb = n.Value(t.maxCurrentLsb);
 
+  // The tab compares the value of its box's text with those of the shown
+  // limits. A number given as a number is the same quantity when it is a
+  // shown limit but for the last bits of its binary form (61.037e-6 against
+  // the text "61.037u"): it compares as that limit.
   c.currentLsb = in.currentLsb;
+  for (const double shown : {c.minCurrentLsb, c.maxCurrentLsb}) {
+    if (std::fabs(c.currentLsb - shown) <= kSameQuantity * shown) c.currentLsb = shown;
+  }
   const LsbStep step =
       CurrentLsbStep(c.currentLsb, r, c.minCurrentLsb, c.maxCurrentLsb, t.maxShunt, t.maxBus, n);
   c.refusal = step.refusal;

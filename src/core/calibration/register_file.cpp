@@ -53,9 +53,9 @@ std::string FormatRegisterFile(const RegisterStore& store) {
 
 std::optional<RegisterFileValues> ParseRegisterFile(std::string_view content) {
   const auto fields = ReadRecordFields(content);
-  // Anything after the 23rd value would be sent nowhere: a file that holds
-  // more is not a register file.
-  if (fields.size() != kRegisterFileValues) return std::nullopt;
+  // The 23 values are read and the file closed: what follows them (a value
+  // added by hand) is never looked at.
+  if (fields.size() < kRegisterFileValues) return std::nullopt;
   RegisterFileValues values{};
   for (size_t i = 0; i < values.size(); ++i) {
     const RecordField& field = fields[i];

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/atomic_file.h"
+#include "common/zoned_time.h"
 
 namespace evm {
 
@@ -174,8 +175,8 @@ std::string RunRecordJson(const RunRecord& r) {
       {"boards",
        {{"register_link", TextOrNull(r.regLink)}, {"interface", TextOrNull(r.interfaceBoard)}}},
       {"program_version", r.programVersion},
-      {"start_time", IsoTime(r.start)},
-      {"end_time", IsoTime(r.end)},
+      {"start_time", ZonedTimeOf(r.start).iso},
+      {"end_time", ZonedTimeOf(r.end).iso},
       {"duration_s", Microseconds(r.seconds)},
       {"outcome", RunOutcomeName(r.outcome)},
       {"error", TextOrNull(r.error)},

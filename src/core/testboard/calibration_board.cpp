@@ -166,12 +166,12 @@ DacResult CalibrationBoard::SetDacOutput(DacChannel channel, double volts, Refer
   DacResult r{.upper = VrefVolts};
   if (mode == Reference::Factory5V) {
     VrefVolts = 5;
-    r.upper = 4.9;
-    r.lower = 0.05;
+    r.upper = kDacHighest5VVolts;
+    r.lower = kDacLowestVolts;
   } else if (mode == Reference::Factory3V) {
     VrefVolts = 3;
-    r.upper = 2.95;
-    r.lower = 0.05;
+    r.upper = kDacHighest3VVolts;
+    r.lower = kDacLowestVolts;
   }
   if (volts > r.upper || volts < r.lower) {
     r.outcome.failure = BoardFailure::OutOfRange;

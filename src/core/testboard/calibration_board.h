@@ -43,6 +43,10 @@ struct DacResult {
 class CalibrationBoard {
  public:
   static constexpr double kAutoCalTolerance = 0.0002;
+  // What the DAC may be set to on the factory references.
+  static constexpr double kDacLowestVolts = 0.05;
+  static constexpr double kDacHighest5VVolts = 4.9;
+  static constexpr double kDacHighest3VVolts = 2.95;
   static constexpr double kAutoCalSettleSeconds = 0.3;
   static constexpr const char* kOutOfRangeMessage =
       "Vin > max input voltage or Vin< min input voltage ";

@@ -22,7 +22,7 @@ on Windows) through ctypes: it loads the library beside it (a wheel, the
 build tree), else the installed one; ZM5520EVM_LIBRARY names another.
 """
 
-from ._bench import Bench, Monitor, Stream, open
+from ._bench import STATE_FOLDER, Bench, Monitor, Stream, default_state_folder, open
 from ._errors import (
     BoardNotOpenableError,
     BoardSilentError,
@@ -95,11 +95,13 @@ __all__ = [
     "RegisterSnapshot",
     "RegisterValue",
     "RunSummary",
+    "STATE_FOLDER",
     "ScriptResult",
     "ScriptRowResult",
     "Statistics",
     "Stream",
     "WriteResult",
+    "default_state_folder",
     "open",
     "statistics_of",
     "__version__",

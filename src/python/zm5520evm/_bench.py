@@ -11,10 +11,12 @@ library to stop, waits for the call to return and is raised then, leaving
 the bench usable. A monitor() polls its run in slices of the same length.
 """
 
+import collections
 import contextlib
 import ctypes
 import json
 import logging
+import os
 import pathlib
 import threading
 import warnings
@@ -25,6 +27,7 @@ import numpy as np
 
 from . import _capi
 from ._convert import (_C_MEASUREMENT, SLICE, _calibration_result, _check, _device, _error,
+                       _fill_rows,
                        _length, _measurement, _register_values, _reply, _warn_uncalibrated,
                        _warn_unacknowledged)
 from ._errors import Error, ParseError
@@ -46,7 +49,6 @@ _MAX_PASSES = 1 << 21
 # How long close() waits for a call of another thread to end once asked to
 # stop: a pass, a row or a wait slice, and a board's 1 s time-out.
 _CLOSE_WAIT = 5.0
-_VALUE_FIELDS = ("bus_volts", "shunt_volts", "amps", "watts")
 # The fast modes: room for this many samples a second in a run given in
 # seconds (the link allows about 250), growing by pieces past it; between
 # pieces the run starts again, which costs about one sample.
@@ -54,6 +56,13 @@ _FAST_RATE = 512
 _FAST_GAP = 0.004
 # What one stream() block holds at most by default: seconds of the fastest mode.
 _BLOCK = 1024
+# The main window's words for a register value past 16 bits.
+_LARGER_THAN_16_BITS = "The value you entered is larger then 16 bits.  Register Length = 16 bit."
+# The latest notices a Bench keeps for Bench.notices.
+_NOTICES_KEPT = 100
+# A library writes nothing on its own: the application configures logging.
+_LOG = logging.getLogger("zm5520evm")
+_LOG.addHandler(logging.NullHandler())
 
 class _Stopper:
     """What a call that runs on a thread of its own learns of its caller: a
@@ -105,8 +114,9 @@ class Bench:
     Use a Bench from one thread at a time; request_stop() and close() may
     come from any."""
 
-    def __init__(self, handle, real_time, options, notice_box, notice_fn):
+    def __init__(self, handle, real_time, options, notice_box, notice_fn, notices):
         self._handle = handle
+        self._notices = notices
         self._open = True
         self._real_time = real_time
         self._options = options
@@ -135,6 +145,31 @@ class Bench:
     @property
     def closed(self):
         return not self._open
+
+    @property
+    def notices(self):
+        """The latest notices of the session (at most 100), oldest first: a
+        state file that could not be read, a stored choice that was ignored,
+        a calibration written to a blank device."""
+        return list(self._notices)
+
+    def __repr__(self):
+        o = self._options
+        if o["simulate"]:
+            boards = (f"simulated EVM, {o['sim_boards']} board"
+                      f"{'' if o['sim_boards'] == 1 else 's'} of each kind")
+        else:
+            boards = "USB boards"
+        named = ", ".join(f"{key}={o[key]!r}" for key in ("reg_link", "interface_board")
+                          if o[key])
+        if named:
+            boards += ", " + named
+        elif not o["simulate"]:
+            boards += " (the stored choice, else the first found)"
+        folder = o["state_folder"]
+        return (f"<zm5520evm.Bench {boards}, device at {o['device_address']:02X}h, state folder "
+                f"{str(folder) if folder is not None else None!r}, "
+                f"{'open' if self._open else 'closed'}>")
 
     def __enter__(self):
         return self
@@ -301,7 +336,9 @@ class Bench:
     def write_register(self, reg, value):
         """Writes `value` to register `reg` and reads it back: a WriteResult, or
         ReadBackError when it reads back otherwise."""
-        if not 0 <= value <= 0xFFFF:
+        if value > 0xFFFF:
+            raise ParseError(f"value {value}: {_LARGER_THAN_16_BITS}")
+        if value < 0:
             raise ParseError(f"value {value} is not a 16-bit register value (0-65535)")
         result = _capi.WriteResult()
         self._call(_capi.write_register, reg, value, result)
@@ -412,16 +449,18 @@ class Bench:
             # Only a run in seconds that filled its array goes on.
             if passes or not summary.full or n == 0:
                 break
-            left_seconds = seconds - (array[n - 1].time_seconds - first.time_seconds + gap)
+            left_seconds = seconds - (array[n - 1].time_epoch_s - first.time_epoch_s + gap)
             if left_seconds <= 0:
                 break
         return total, unacknowledged, first, lost
 
     def measure(self, *, passes=0, seconds=0.0, fast=False, registers=4):
         """A continuous reading of `passes` passes or `seconds` seconds as a
-        numpy structured array, one row per pass, with the fields time
-        (seconds, as Measurement.time_seconds), bus_volts, shunt_volts, amps,
-        watts (float64) and acknowledged (bool).
+        numpy structured array, one row per pass, with the fields time_s
+        (seconds from the first row, as the fast log counts them),
+        time_epoch_s (as Measurement.time_epoch_s), bus_volts, shunt_volts,
+        amps, watts (float64, rounded to their resolution) and acknowledged
+        (bool).
 
         fast=True reads each conversion the device completes with no settle
         time (about 125 rows a second on a real board, set by the USB link
@@ -453,6 +492,7 @@ class Bench:
         # grows by pieces.
         pieces = [np.empty(passes, dtype=MEASURED_DTYPE)] if passes else []
         filled = [0]
+        start = []  # the first row's time, from which time_s counts
 
         def keep(array, n):
             view = np.frombuffer(array, dtype=_C_MEASUREMENT, count=n)
@@ -462,10 +502,9 @@ class Bench:
                 rows = np.empty(n, dtype=MEASURED_DTYPE)
                 pieces.append(rows)
             filled[0] += n
-            rows["time"] = view["time_seconds"]
-            rows["acknowledged"] = view["acknowledged"] != 0
-            for field in _VALUE_FIELDS:
-                rows[field] = view[field]
+            if not start:
+                start.append(view["time_epoch_s"][0])
+            _fill_rows(rows, view, start[0])
 
         total, unacknowledged, first, lost = self._long(self._passes, passes, seconds, keep,
                                                         mode)
@@ -474,10 +513,7 @@ class Bench:
         else:
             data = np.concatenate(pieces) if pieces else np.empty(0, dtype=MEASURED_DTYPE)
         if unacknowledged:
-            missing = ~data["acknowledged"]
-            for field in _VALUE_FIELDS:
-                data[field][missing] = np.nan
-            _warn_unacknowledged(int(missing.sum()), total, 2)
+            _warn_unacknowledged(int((~data["acknowledged"]).sum()), total, 2)
         _warn_lost(lost, total + lost, 2)
         if first is not None:
             _warn_uncalibrated(first, 2)
@@ -902,10 +938,37 @@ def _set_text(struct, field, value):
     setattr(struct, field, data)
 
 
+class _Hex(int):
+    """An int that help() shows as the README writes it."""
+
+    def __repr__(self):
+        return f"0x{int(self):X}"
+
+
+class _StateFolder:
+    """open()'s default state folder: the one the GUI and evmctl use."""
+
+    def __repr__(self):
+        return "STATE_FOLDER"
+
+
+STATE_FOLDER = _StateFolder()
+
+
+def default_state_folder():
+    """The folder where the GUI and evmctl keep the calibration, board choice
+    and USB address (their --config-dir aside), as a pathlib.Path; open()
+    uses it unless told otherwise. FileError when there is none."""
+    buffer = ctypes.create_string_buffer(4096)
+    needed = c_size_t(0)
+    _check(_capi.default_state_folder(buffer, len(buffer), byref(needed)))
+    return pathlib.Path(os.fsdecode(buffer.value))
+
+
 def open(*, simulate=False, fake_clock=True, sim_faults=(), sim_boards=1, reference_volts=5.0,
-         reg_link="", interface_board="", vendor_id=0x3A5F, state_folder=None,
-         device_address=0x40, usb_address=None, on_notice=None, sim_load=None,
-         sim_frame_ms=1.0):
+         reg_link="", interface_board="", vendor_id=_Hex(0x3A5F), state_folder=STATE_FOLDER,
+         device_address=_Hex(0x40), usb_address=None, on_notice=None, sim_load=None,
+         sim_frame_ms=1.0, calibrate_if_blank=True):
     """Opens a session with the EVM and returns its Bench.
 
     simulate: the simulated EVM (both boards and the device, in the process)
@@ -916,8 +979,9 @@ def open(*, simulate=False, fake_clock=True, sim_faults=(), sim_boards=1, refere
     sim_faults: with simulate, at most one fault a board shows for the whole
         session, as BOARD:FAULT: BOARD 'reglink' or 'interface', FAULT one of
         no-board, no-reply, wrong-reply-code, non-zero-status, write-failure,
-        read-failure, wrong-echo, garbage, unplug, no-permission
-        (e.g. ["reglink:no-reply"]).
+        read-failure, wrong-echo, garbage, unplug, no-permission,
+        slow-reply[:MS] (answering MS ms late, 2000 by default); BOARD:FAULT@N
+        starts it after N reports (e.g. ["reglink:no-reply"]).
     sim_boards: with simulate, the number of boards of each kind.
     reference_volts: with simulate, the test board's reference jumper (5 or 3).
     sim_load: with simulate, a load that changes over time, as
@@ -933,18 +997,25 @@ def open(*, simulate=False, fake_clock=True, sim_faults=(), sim_boards=1, refere
         number or path; empty takes the stored choice, else the first one found.
     vendor_id: the USB vendor id of the boards.
     state_folder: where the calibration, board choice and USB address of
-        earlier sessions are kept; None touches no state file.
+        earlier sessions are kept; STATE_FOLDER (the default) is the folder
+        the GUI and evmctl use (default_state_folder()), so a calibration one
+        of them stored scales this session too; None touches no state file.
     device_address: the ZM5520/1's 7-bit I2C address.
     usb_address: the interface board's product id for this session; None
         takes the stored one.
     on_notice: called with each notice (a state file that cannot be read, a
-        stored choice that is ignored); None logs them on the 'zm5520evm'
-        logger.
+        stored choice that is ignored, a calibration written to a blank
+        device). Every notice is also kept in Bench.notices and logged on the
+        'zm5520evm' logger; the package prints nothing.
+    calibrate_if_blank: a device loses register 05h with its power, and then
+        measures no current. True: before the session's first measurement a
+        device whose 05h reads 0 gets the stored (or default) calibration, as
+        the main window gives it when it opens, with a notice; False leaves
+        it as it is.
 
     Opening a real bench touches no board: the first call that needs one
     finds it. A simulated device starts, as a real one does, with 0 in
-    register 05h; opening it writes the stored (or default) calibration, as
-    the main window does, so that current and power read at once."""
+    register 05h."""
     faults = [sim_faults] if isinstance(sim_faults, str) else list(sim_faults)
     if len(faults) > 1:
         raise ParseError(f"one simulated fault at a time, not {len(faults)}")
@@ -952,7 +1023,10 @@ def open(*, simulate=False, fake_clock=True, sim_faults=(), sim_boards=1, refere
         raise ParseError("sim_faults works on the simulated EVM only; add simulate=True")
     if sim_load is not None and not simulate:
         raise ParseError("sim_load works on the simulated EVM only; add simulate=True")
-    folder = None if state_folder is None else pathlib.Path(state_folder)
+    if state_folder is STATE_FOLDER:
+        folder = default_state_folder()
+    else:
+        folder = None if state_folder is None else pathlib.Path(state_folder)
     options = _capi.Options()
     _capi.options_init(options)
     options.simulate = 1 if simulate else 0
@@ -963,19 +1037,20 @@ def open(*, simulate=False, fake_clock=True, sim_faults=(), sim_boards=1, refere
     options.device_address = device_address
     options.usb_address = -1 if usb_address is None else usb_address
     options.sim_frame_ms = sim_frame_ms
+    options.calibrate_if_blank = 1 if calibrate_if_blank else 0
     for field, value in (("sim_fault", faults[0] if faults else ""), ("reg_link", reg_link),
                          ("interface_board", interface_board),
                          ("state_folder", "" if folder is None else str(folder)),
                          ("sim_load", sim_load or "")):
         _set_text(options, field, value)
-    if on_notice is None:
-        on_notice = logging.getLogger("zm5520evm").warning
-    # The library holds the callback; the callable leaves with close().
-    box = [on_notice]
+    notices = collections.deque(maxlen=_NOTICES_KEPT)
+    told = [notices.append, _LOG.warning] + ([on_notice] if on_notice is not None else [])
+    # The library holds the callback; the callables leave with close().
+    box = list(told)
 
     def notice(_user, text):
-        for told in box:
-            told((text or b"").decode("utf-8", "replace"))
+        for tell in box:
+            tell((text or b"").decode("utf-8", "replace"))
 
     notice_fn = _capi.NOTICE_FN(notice)
     options.on_notice = notice_fn
@@ -986,15 +1061,5 @@ def open(*, simulate=False, fake_clock=True, sim_faults=(), sim_boards=1, refere
              "interface_board": interface_board, "vendor_id": vendor_id, "state_folder": folder,
              "device_address": device_address, "usb_address": usb_address, "sim_load": sim_load,
              "sim_frame_ms": sim_frame_ms}
-    bench = Bench(handle, not (simulate and fake_clock), given, box, notice_fn)
-    if simulate:
-        # The simulated device starts as a real one does, with no
-        # calibration; the main window gives it one when it opens, and so
-        # does this, so that a session measures current from its first call.
-        try:
-            done = bench.calibrate_if_blank()
-            if done.was_blank and not done.wrote:
-                on_notice(done.message)
-        except Error:
-            pass  # A simulated fault: the first call that needs the board reports it.
-    return bench
+    given["calibrate_if_blank"] = calibrate_if_blank
+    return Bench(handle, not (simulate and fake_clock), given, box, notice_fn, notices)

@@ -94,6 +94,7 @@ class Options(Structure):
         ("notice_user", c_void_p),
         ("sim_load", c_char * PATH_SIZE),
         ("sim_frame_ms", c_double),
+        ("calibrate_if_blank", c_int32),
     ]
 
 
@@ -215,7 +216,7 @@ class CalibrationRestore(Structure):
 
 class Measurement(Structure):
     _fields_ = [
-        ("time_seconds", c_double),
+        ("time_epoch_s", c_double),
         ("time", c_char * 32),
         ("acknowledged", c_int32),
         ("raw_count", c_int32),
@@ -391,6 +392,7 @@ _PROTOTYPES = {
     "zm_version": (c_char_p, []),
     "zm_check_version": (c_int32, [c_int32, c_int32]),
     "zm_options_init": (c_int32, [POINTER(Options)]),
+    "zm_default_state_folder": (c_int32, [c_char_p, c_size_t, _size_p]),
     "zm_open": (c_int32, [POINTER(Options), POINTER(_bench)]),
     "zm_close": (None, [_bench]),
     "zm_last_error": (c_int32, [_bench, c_char_p, c_size_t, _size_p]),

@@ -67,9 +67,31 @@ def _length(passes, seconds):
     return int(passes), float(seconds)
 
 
+# The resolution of the shunt and bus voltage registers, in volts.
+SHUNT_VOLTS_LSB = 1e-5
+BUS_VOLTS_LSB = 0.004
+
+
+def _decimals(resolution):
+    """The decimals that hold a value of this resolution and one digit more,
+    as evmctl's JSON writes it; None keeps the value as it is."""
+    if not resolution > 0 or not math.isfinite(resolution):
+        return None
+    return min(max(math.ceil(-math.log10(resolution)) + 1, 0), 17)
+
+
+def _rounded(value, resolution):
+    """0.00998 rather than 0.009980000000000001."""
+    places = _decimals(resolution)
+    return value if places is None or not math.isfinite(value) else round(value, places)
+
+
 def _register_values(snapshot):
+    resolution = (0, SHUNT_VOLTS_LSB, BUS_VOLTS_LSB, snapshot.power_lsb_watts,
+                  snapshot.current_lsb_amps)
     return [RegisterValue._make(r.reg, _capi.text(r.name), r.raw, _capi.text(r.hex),
-                                _capi.text(r.binary), r.scaled if r.has_scaled else None,
+                                _capi.text(r.binary),
+                                _rounded(r.scaled, resolution[r.reg]) if r.has_scaled else None,
                                 _capi.text(r.unit))
             for r in snapshot.registers[:snapshot.count]]
 
@@ -78,11 +100,33 @@ def _measurement(m):
     """A pass; the numbers of one the device did not acknowledge are NaN:
     they were never read."""
     if m.acknowledged:
-        values = (m.bus_volts, m.shunt_volts, m.amps, m.watts)
+        values = (_rounded(m.bus_volts, BUS_VOLTS_LSB), _rounded(m.shunt_volts, SHUNT_VOLTS_LSB),
+                  _rounded(m.amps, m.current_lsb_amps), _rounded(m.watts, m.power_lsb_watts))
     else:
         values = (math.nan,) * 4
-    return Measurement._make(_capi.text(m.time), m.time_seconds, bool(m.acknowledged), *values,
+    return Measurement._make(_capi.text(m.time), m.time_epoch_s, bool(m.acknowledged), *values,
                              list(m.raw[:m.raw_count]), m.current_lsb_amps, m.power_lsb_watts)
+
+
+def _fill_rows(rows, view, start):
+    """measure()'s and stream()'s rows from the library's measurements:
+    time_s from `start` (epoch seconds), each quantity rounded to its
+    resolution, NaN where the device did not acknowledge. Returns how many
+    it did not."""
+    rows["time_epoch_s"] = view["time_epoch_s"]
+    rows["time_s"] = np.round(view["time_epoch_s"] - start, 6)
+    rows["acknowledged"] = view["acknowledged"] != 0
+    for field, resolution in (("bus_volts", BUS_VOLTS_LSB), ("shunt_volts", SHUNT_VOLTS_LSB),
+                              ("amps", view["current_lsb_amps"][0] if len(view) else 0),
+                              ("watts", view["power_lsb_watts"][0] if len(view) else 0)):
+        places = _decimals(resolution)
+        rows[field] = view[field] if places is None else np.round(view[field], places)
+    missing = ~rows["acknowledged"]
+    count = int(missing.sum())
+    if count:
+        for field in ("bus_volts", "shunt_volts", "amps", "watts"):
+            rows[field][missing] = np.nan
+    return count
 
 
 def _calibration_result(c):
@@ -122,9 +166,9 @@ def _device(d):
 def _measurements_dtype():
     """The library's zm_measurement as numpy sees it, for the fields measure() keeps."""
     m = _capi.Measurement
-    names = ("time_seconds", "acknowledged", "raw_count", "shunt_volts", "bus_volts", "amps",
-             "watts")
-    formats = ("<f8", "<i4", "<i4", "<f8", "<f8", "<f8", "<f8")
+    names = ("time_epoch_s", "acknowledged", "raw_count", "shunt_volts", "bus_volts", "amps",
+             "watts", "current_lsb_amps", "power_lsb_watts")
+    formats = ("<f8", "<i4", "<i4", "<f8", "<f8", "<f8", "<f8", "<f8", "<f8")
     return np.dtype({"names": names + ("raw",), "formats": formats + (("<u2", 8),),
                      "offsets": [getattr(m, n).offset for n in names + ("raw",)],
                      "itemsize": ctypes.sizeof(m)})

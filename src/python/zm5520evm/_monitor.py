@@ -9,12 +9,11 @@ from ctypes import byref, c_size_t, c_void_p
 import numpy as np
 
 from . import _capi
-from ._convert import (_C_MEASUREMENT, _ERRORS, SLICE, _check, _measurement,
+from ._convert import (_C_MEASUREMENT, _ERRORS, SLICE, _check, _fill_rows, _measurement,
                        _warn_unacknowledged)
 from ._errors import Error
 from ._results import MEASURED_DTYPE, RunSummary
 
-_VALUE_FIELDS = ("bus_volts", "shunt_volts", "amps", "watts")
 
 _SLICE_MS = int(SLICE * 1000)
 # How long close() waits for the loop of another thread to let go of the
@@ -181,6 +180,7 @@ class Stream(Monitor):
         self._block = block
         self._array = (_capi.Measurement * block)()
         self._lost = 0
+        self._t0 = None  # the first row's time, from which time_s counts
 
     @property
     def lost(self):
@@ -224,13 +224,7 @@ class Stream(Monitor):
     def _rows(self, n):
         view = np.frombuffer(self._array, dtype=_C_MEASUREMENT, count=n)
         rows = np.empty(n, dtype=MEASURED_DTYPE)
-        rows["time"] = view["time_seconds"]
-        rows["acknowledged"] = view["acknowledged"] != 0
-        for field in _VALUE_FIELDS:
-            rows[field] = view[field]
-        missing = ~rows["acknowledged"]
-        if missing.any():
-            self._unacknowledged += int(missing.sum())
-            for field in _VALUE_FIELDS:
-                rows[field][missing] = np.nan
+        if self._t0 is None:
+            self._t0 = float(view["time_epoch_s"][0])
+        self._unacknowledged += _fill_rows(rows, view, self._t0)
         return rows

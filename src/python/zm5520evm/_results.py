@@ -179,7 +179,7 @@ CalibrationRequest = _result(
     ])
 
 CalibrationRow = _result("CalibrationRow", "One calculated row as the calibration tab shows it.", [
-    ("key", "'max_shunt_voltage', ..."),
+    ("key", "'max_shunt_volts', ..., as the CalibrationResult field."),
     ("caption", "'Max Shunt Voltage', ..."),
     ("value", None),
     ("text", "As the tab shows it."),
@@ -215,8 +215,8 @@ CalibrationResult = _result(
 CalibrationResult._fields = ("ok",) + CalibrationResult._fields
 
 Measurement = _result("Measurement", "One pass of the continuous reading.", [
-    ("time", "'2026-01-15 09:00:00.000'."),
-    ("time_seconds", "The same instant in seconds, for plotting (measure()'s 'time')."),
+    ("time", "Local time as the program shows it: '2026-01-15 09:00:00.000'."),
+    ("time_epoch_s", "The same instant in seconds since 1970-01-01 00:00 UTC."),
     ("acknowledged", "Every register answered; the numbers are NaN otherwise."),
     ("bus_volts", None),
     ("shunt_volts", None),
@@ -225,7 +225,9 @@ Measurement = _result("Measurement", "One pass of the continuous reading.", [
     ("raw", "Registers 00h-05h as read."),
     ("current_lsb_amps", "The scaling, and so the resolution, of `amps`; 0: none."),
     ("power_lsb_watts", None),
-])
+], {name: property(lambda self, reg=reg: self.raw[reg] if reg < len(self.raw) else None,
+                   doc=f"Register {reg:02X}h as read; None when it was not.")
+    for name, reg in (("shunt_raw", 1), ("bus_raw", 2), ("power_raw", 3), ("current_raw", 4))})
 
 RunSummary = _result("RunSummary", "How a monitor or stream run ended.", [
     ("passes", "Measurements read, the lost ones too."),
@@ -321,7 +323,8 @@ ScriptResult = _result("ScriptResult", "The rows of a script run and its verdict
 ScriptResult._fields = ScriptResult._fields + ("passed",)
 
 # One row of measure()'s array.
-MEASURED_DTYPE = np.dtype([("time", "<f8"), ("bus_volts", "<f8"), ("shunt_volts", "<f8"),
+MEASURED_DTYPE = np.dtype([("time_s", "<f8"), ("time_epoch_s", "<f8"), ("bus_volts", "<f8"),
+                           ("shunt_volts", "<f8"),
                            ("amps", "<f8"), ("watts", "<f8"), ("acknowledged", "?")])
 
 Capture = _result("Capture", "One triggered capture (Bench.capture()).", [
