@@ -55,6 +55,9 @@ QWidget* Page(QTabWidget* tabs, const char* name, const char* caption) {
 formMain_QMA740::formMain_QMA740(Evm& evm, QWidget* parent) : QMainWindow(parent), evm_(evm) {
   setObjectName("formMain_QMA740");
   setWindowTitle("ZM5520/1 EVM");
+  // Before any plot's listener, so a plot finds each pass already here.
+  passListener_ = evm_.measurement().AddPassListener(
+      [this](const MeasurementPass& pass) { passHistory_.Append(pass); });
   BuildMenus();
   BuildTabs();
   registerViews = new RegisterViews(evm, panels_, *this);
@@ -103,8 +106,10 @@ void formMain_QMA740::BuildMenus() {
   mnuMeasurementPlot = add(mnuEvmControls, "mnuMeasurementPlot", "&Measurement Plot");
   connect(mnuMeasurementPlot, &QAction::triggered, this, [this] {
     if (!measurementPlot) {
-      measurementPlot = new frmMeasurementPlot(evm_, panels_, this);
+      measurementPlot = new frmMeasurementPlot(evm_, panels_, passHistory_, this);
       measurementPlot->setAttribute(Qt::WA_DeleteOnClose);
+      // The reading's keys work while the plot, which shows it, is in front.
+      measurementPlot->addActions({mnuReadAll, mnuStartRead, mnuStopRead});
       // The plot's fast capture holds the board on a thread of its own:
       // whatever here would read or write a register waits for it.
       connect(measurementPlot, &frmMeasurementPlot::linkHeld, this, [this](bool held) {
@@ -217,6 +222,7 @@ void formMain_QMA740::BuildTabs() {
 }
 
 formMain_QMA740::~formMain_QMA740() {
+  evm_.measurement().RemovePassListener(passListener_);
   // The views draw into panels_, which is gone before QObject deletes the
   // children; so they go first, with their connections.
   delete registerViews;
@@ -260,6 +266,7 @@ void formMain_QMA740::RenderPanels() {
   registerViews->Render();
   calibrationViews->Render();
   lblStatus->setText(QString::fromStdString(StatusText(evm_)));
+  if (measurementPlot) measurementPlot->ShowReadingState();
 }
 
 void formMain_QMA740::ShowAbout() {
