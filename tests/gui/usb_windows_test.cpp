@@ -156,31 +156,40 @@ TEST(UsbWindows, DebugWindowShowsTheLogOncePerEventPass) {
   }
 }
 
-// Escape keeps the choice as the other ways out do; the window is hidden,
-// so showing it again does not read the file.
-TEST(UsbWindows, SetAddressStoresTheChoiceOnEveryWayOutAndShowingAgainKeepsIt) {
-  for (const bool escape : {false, true}) {
-    SCOPED_TRACE(escape ? "Escape" : "OK");
+// The button and the close box store the choice; Escape leaves the stored
+// address as it was. The window is hidden, so showing it again does not
+// read the file.
+TEST(UsbWindows, SetAddressStoresTheChoiceUnlessEscapedAndShowingAgainKeepsIt) {
+  enum class Way { Button, CloseBox, Escape };
+  const std::tuple<Way, const char*, const char*> cases[] = {
+      {Way::Button, "4660\r\n", "MyProductID = 1234h"},
+      {Way::CloseBox, "4660\r\n", "MyProductID = 1234h"},
+      {Way::Escape, "12176\r\n", "MyProductID = 2F90h"},
+  };
+  for (const auto& [way, stored, shownAgain] : cases) {
+    SCOPED_TRACE(shownAgain);
     Opened o;
     const auto file = o.c.evm.StateFile("EVM_Address_Settings.csv");
+    ASSERT_TRUE(WriteFileAtomically(file, "12176\r\n"));
     QPointer window = qobject_cast<frmSetUSBAddress*>(o.Open("mnuSetAddress", "frmSetUSBAddress"));
     ASSERT_TRUE(window);
     Click(window->Text5);
     EXPECT_EQ(window->Label3->text(), "MyProductID = 2F91h");
-    if (escape) {
-      QTest::keyClick(window, Qt::Key_Escape);
-    } else {
-      window->Check1->click();
-      EXPECT_EQ(*o.c.evm.shell().UsbAddress, 0x1234);
-      window->Command3->click();
-    }
+    window->Check1->click();
+    EXPECT_EQ(*o.c.evm.shell().UsbAddress, 0x1234);
+    if (way == Way::Escape) QTest::keyClick(window, Qt::Key_Escape);
+    if (way == Way::CloseBox) window->close();
+    if (way == Way::Button) window->Command3->click();
     QApplication::processEvents();
     ASSERT_TRUE(window);
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(*ReadWholeFile(file), escape ? "12177\r\n" : "4660\r\n");
+    EXPECT_EQ(*ReadWholeFile(file), stored);
+    EXPECT_EQ(*o.c.evm.shell().UsbAddress, way == Way::Escape ? 0x2F90 : 0x1234);
+    EXPECT_EQ(o.c.evm.shell().LegacyAddressing, way != Way::Escape);
     ASSERT_TRUE(WriteFileAtomically(file, "4661\r\n"));
     EXPECT_EQ(o.Open("mnuSetAddress", "frmSetUSBAddress"), window);
-    EXPECT_EQ(window->Label3->text(), escape ? "MyProductID = 2F91h" : "MyProductID = 1234h");
+    EXPECT_EQ(window->Label3->text(), shownAgain);
+    EXPECT_EQ(window->Check1->isChecked(), way != Way::Escape);
   }
 }
 
