@@ -193,6 +193,39 @@ TEST(UsbWindows, SetAddressStoresTheChoiceUnlessEscapedAndShowingAgainKeepsIt) {
   }
 }
 
+// Without a board the readings say so instead of showing zeros, and the
+// menu looks for the board again: in vain while it is still missing.
+TEST(UsbWindows, RunWithoutUsbShowsNoReadingsAndTryUsbAgainLeavesItOnceTheBoardIsThere) {
+  test::SimContext c;
+  sim::RegLinkBoard& link = *c.sim->RegLink();
+  c.sim->Unplug(link);
+  c.ui.usbProblemAnswers = {UsbProblemChoice::RunWithoutUsb};
+  formMain_QMA740 w{c.evm};
+  ASSERT_TRUE(w.Load());
+  w.show();
+  QApplication::setActiveWindow(&w);
+  QApplication::processEvents();
+  auto* shunt = w.findChild<QLineEdit*>("txtShunt_0");
+  ASSERT_NE(shunt, nullptr);
+  EXPECT_EQ(shunt->text(), "");
+  EXPECT_EQ(shunt->placeholderText(), "no board");
+  EXPECT_TRUE(w.txtDutNotAck->isVisible());
+  EXPECT_TRUE(w.txtDutNotAck->text().contains("Try USB Again"));
+  auto* bus = w.findChild<QLineEdit*>("txtVbus_0");
+  for (const bool plugged : {false, true}) {
+    if (plugged) c.sim->Replug(link);
+    c.ui.messages.clear();
+    ASSERT_TRUE(w.mnuTryUsbAgain->isEnabled());
+    w.mnuTryUsbAgain->trigger();
+    EXPECT_EQ(c.evm.shell().RunWithoutUsb, !plugged);
+    EXPECT_EQ(c.ui.messages.size(), plugged ? 0u : 1u) << "in vain, it says what it looked for";
+    EXPECT_EQ(w.mnuTryUsbAgain->isEnabled(), !plugged);
+    EXPECT_EQ(w.txtDutNotAck->isVisible(), !plugged);
+    EXPECT_EQ(shunt->placeholderText().isEmpty(), plugged);
+    EXPECT_EQ(bus->text().toDouble() > 11, plugged) << "the bus volts read: " << plugged;
+  }
+}
+
 TEST(UsbWindows, UsbProblemDialogGivesEachWayOutsChoiceAndOffersSetAddress) {
   test::TempDir dir;
   FakeClock clock;

@@ -143,6 +143,7 @@ void formMain_QMA740::BuildMenus() {
   cmdDac_Adc = add(mnuUsbControls, "cmdDac_Adc", "&DAC and ADC");
   cmdDUT_Writer = add(mnuUsbControls, "cmdDUT_Writer", "DUT &Writer");
   mnuSetAddress = add(mnuUsbControls, "mnuSetAddress", "Set &Address");
+  mnuTryUsbAgain = add(mnuUsbControls, "mnuTryUsbAgain", "&Try USB Again");
   mnuChooseBoards = add(mnuUsbControls, "mnuChooseBoards", "C&hoose Boards...");
   mnuDebug = add(mnuUsbControls, "mnuDebug", "De&bug");
 
@@ -267,6 +268,7 @@ void formMain_QMA740::RenderPanels() {
   calibrationViews->Render();
   lblStatus->setText(QString::fromStdString(StatusText(evm_)));
   if (measurementPlot) measurementPlot->ShowReadingState();
+  mnuTryUsbAgain->setEnabled(evm_.shell().RunWithoutUsb);
 }
 
 void formMain_QMA740::ShowAbout() {

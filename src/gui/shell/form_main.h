@@ -75,6 +75,8 @@ class formMain_QMA740 : public QMainWindow {
   QAction* cmdDac_Adc;
   QAction* cmdDUT_Writer;
   QAction* mnuSetAddress;
+  // Leaves "Run Without USB" when the register link is found.
+  QAction* mnuTryUsbAgain;
   QAction* mnuChooseBoards;
   QAction* mnuDebug;
   QAction* mnuAbout;
