@@ -1245,11 +1245,10 @@ ScriptResult Bench::Impl::RunScript(const std::filesystem::path& file, double ma
   m.ui.intercept = nullptr;
   result.boardAnswered = !m.evm->shell().RunWithoutUsb;
   result.stopped = op.Stopped();
-  for (int r = 1; r <= grid.ScriptLastRow; ++r) {
-    result.rows.push_back(m.RowOf(grid, r));
-    if (result.rows.back().verdict == "PASS") ++result.pass;
-    if (result.rows.back().verdict == "FAIL") ++result.fail;
-  }
+  for (int r = 1; r <= grid.ScriptLastRow; ++r) result.rows.push_back(m.RowOf(grid, r));
+  const VerdictCount verdicts = CountVerdicts(grid);
+  result.pass = verdicts.pass;
+  result.fail = verdicts.fail;
   recorder.Finish(grid, lastRecord);
   lastRecord.outcome =
       OutcomeOf(lastRecord, result.stopped, !result.boardAnswered, result.timedOut);

@@ -11,6 +11,7 @@
 #include "common/number_text.h"
 #include "common/utf8_path.h"
 #include "script/record_writers.h"
+#include "script/run_record.h"
 
 namespace evm::cli {
 
@@ -137,8 +138,7 @@ int RunOnOneBoard(CliContext& ctx) {
       ctx.out << "INTERRUPTED after row " << lastRow << ": " << run.pass << " passed, " << run.fail
               << " failed\n";
     } else {
-      ctx.out << (run.Passed() ? "PASS" : "FAIL") << ": " << run.pass << " passed, " << run.fail
-              << " failed\n";
+      ctx.out << VerdictLine(run.Passed(), {run.pass, run.fail}) << "\n";
     }
   }
 

@@ -270,6 +270,31 @@ TEST(FileDialogs, ChoosingAnExistingFileToWriteReplacesItWithoutAsking) {
   EXPECT_EQ(std::filesystem::path(*chosen), std::filesystem::path(existing));
 }
 
+// A name typed without a suffix gets the chosen filter's, so the same filter
+// lists the file when it is opened again.
+TEST(FileDialogs, ANameWithoutSuffixGetsTheChosenFiltersOne) {
+  test::TempDir dir;
+  const char* csvOrAll = "Csv Files (*.csv)|*.csv|All Files (*.*)|*.*";
+  const std::tuple<const char*, int, const char*, const char*> cases[] = {
+      {csvOrAll, 0, "regs1", "regs1.csv"},
+      {csvOrAll, 0, "regs1.txt", "regs1.txt"},
+      {csvOrAll, 1, "regs1", "regs1"},
+      {kResultsFilter, 0, "run", "run.txt"},
+  };
+  for (const auto& [filter, chosen, typed, saved] : cases) {
+    const auto file = SaveDialog({"Save", filter, dir.path().string(), ""}, [&](QFileDialog* d) {
+      // as the user picks a type and types a name
+      if (auto* types = d->findChild<QComboBox*>("fileTypeCombo")) {
+        for (int i = 0; i < chosen; ++i) QTest::keyClick(types, Qt::Key_Down);
+      }
+      if (auto* name = d->findChild<QLineEdit*>("fileNameEdit")) name->setText(typed);
+      static_cast<QDialog*>(d)->accept();
+    });
+    ASSERT_TRUE(file.has_value()) << typed;
+    EXPECT_EQ(std::filesystem::path(*file), dir.path() / saved) << filter << " " << chosen;
+  }
+}
+
 // The results filter names RSL but lists text files, the pattern it gives.
 TEST(FileDialogs, FiltersShowTheirNameAndListByTheirPattern) {
   QStringList shown;

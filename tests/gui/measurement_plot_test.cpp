@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTest>
 #include <algorithm>
 
 #include "acquisition/continuous_read.h"
@@ -166,6 +167,66 @@ TEST(MeasurementPlot, FiguresAreRoundWithTheProgramsDecimalMarkAndOnePrecision) 
       decimals.insert(m.captured(2).size());
     }
     EXPECT_EQ(decimals.size(), 1u) << stats.toStdString();
+  }
+}
+
+TEST(MeasurementPlot, OpensOnTheRunSoFarAndKeepsItWhenClosedAndOpenedAgain) {
+  PlotFixture f;
+  f.Read(5);
+  frmMeasurementPlot* plot = f.Plot();
+  EXPECT_EQ(plot->Series().Size(), 5u) << "the passes read before it opened";
+  EXPECT_EQ(plot->lines[2]->count(), 5);
+  plot->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  f.Read(2);
+  plot = f.Plot();
+  EXPECT_EQ(plot->Series().Size(), 7u) << "and those read while it was closed";
+  f.Read(1);
+  EXPECT_EQ(plot->lines[2]->count(), 8);
+}
+
+TEST(MeasurementPlot, TheReadingsKeysWorkWhileThePlotIsInFront) {
+  PlotFixture f;
+  frmMeasurementPlot* plot = f.Plot();
+  plot->activateWindow();
+  QApplication::setActiveWindow(plot);
+  // F6 runs the reading until F7, pressed in the plot after three passes.
+  int passes = 0;
+  const int id = f.c.evm.measurement().AddPassListener([&](const MeasurementPass&) {
+    if (++passes == 3) QTest::keyClick(plot, Qt::Key_F7);
+    if (passes > 10) cmdStopContinuousRead_Click(f.c.evm);  // F7 was not taken
+  });
+  QTest::keyClick(plot, Qt::Key_F6);
+  f.c.evm.measurement().RemovePassListener(id);
+  EXPECT_EQ(passes, 3);
+  EXPECT_EQ(plot->Series().Size(), 3u);
+  EXPECT_EQ(plot->cmdStartStop->text().remove('&'), "Start") << "the plot knows it ended";
+  f.c.sim->RegLink()->Device().SetRegisterForTest(5, 0x4321);
+  QTest::keyClick(plot, Qt::Key_F5);
+  EXPECT_EQ(f.c.evm.registers().RegValue[5], 0x4321) << "F5 read the registers";
+}
+
+TEST(MeasurementPlot, TimeAxesKeepTheirFiguresOnASmallScreenAndAtScaleTwo) {
+  PlotFixture f;
+  frmMeasurementPlot* plot = f.Plot();
+  f.Read(20);
+  // The window's room at 1024x700, and on 1600x1000 at scale 2, less a frame.
+  for (const QSize room : {QSize(914, 660), QSize(792, 470)}) {
+    plot->resize(room);
+    QApplication::processEvents();
+    plot->Redraw();
+    QApplication::processEvents();
+    int timeTitles = 0;
+    for (size_t q = 0; q < kQuantities; ++q) {
+      const QStringList figures = Figures(plot->views[q]);
+      timeTitles += static_cast<int>(figures.count("Time (s)"));
+      EXPECT_GE(figures.size(), 5) << room.height() << " chart " << q;
+      for (const QString& figure : figures) {
+        EXPECT_FALSE(figure.contains("...") || figure.contains(QChar(0x2026)))
+            << room.height() << " chart " << q << ": " << figure.toStdString();
+      }
+    }
+    EXPECT_EQ(timeTitles, 1) << "under the lowest chart";
   }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -62,6 +63,15 @@ TEST(ScriptWindow, TypedStepsRunAndShowTheirVerdicts) {
   EXPECT_EQ(s.Cell(2, 5), "15");
   EXPECT_EQ(s.Cell(2, 6), "PASS");
   EXPECT_TRUE(s.Button("Command2")->isEnabled()) << "buttons come back";
+  auto* verdicts = s.w.findChild<QLabel*>("lblVerdicts");
+  ASSERT_NE(verdicts, nullptr);
+  EXPECT_EQ(verdicts->text(), "PASS: 1 passed, 0 failed") << "the count evmctl prints";
+  // Two checks of the same byte, one out of its limits.
+  s.Type(3, 2, "result");
+  s.Type(3, 3, "30");
+  s.Type(3, 4, "40");
+  QTest::mouseClick(s.Button("Command2"), Qt::LeftButton);
+  EXPECT_EQ(verdicts->text(), "FAIL: 1 passed, 1 failed");
 
   emit s.Grid()->cellClicked(0, 1);
   EXPECT_EQ(s.Entry()->text(), "I2C CH2 S 91 ACKS R ACKM R ACKM P");

@@ -156,31 +156,73 @@ TEST(UsbWindows, DebugWindowShowsTheLogOncePerEventPass) {
   }
 }
 
-// Escape keeps the choice as the other ways out do; the window is hidden,
-// so showing it again does not read the file.
-TEST(UsbWindows, SetAddressStoresTheChoiceOnEveryWayOutAndShowingAgainKeepsIt) {
-  for (const bool escape : {false, true}) {
-    SCOPED_TRACE(escape ? "Escape" : "OK");
+// The button and the close box store the choice; Escape leaves the stored
+// address as it was. The window is hidden, so showing it again does not
+// read the file.
+TEST(UsbWindows, SetAddressStoresTheChoiceUnlessEscapedAndShowingAgainKeepsIt) {
+  enum class Way { Button, CloseBox, Escape };
+  const std::tuple<Way, const char*, const char*> cases[] = {
+      {Way::Button, "4660\r\n", "MyProductID = 1234h"},
+      {Way::CloseBox, "4660\r\n", "MyProductID = 1234h"},
+      {Way::Escape, "12176\r\n", "MyProductID = 2F90h"},
+  };
+  for (const auto& [way, stored, shownAgain] : cases) {
+    SCOPED_TRACE(shownAgain);
     Opened o;
     const auto file = o.c.evm.StateFile("EVM_Address_Settings.csv");
+    ASSERT_TRUE(WriteFileAtomically(file, "12176\r\n"));
     QPointer window = qobject_cast<frmSetUSBAddress*>(o.Open("mnuSetAddress", "frmSetUSBAddress"));
     ASSERT_TRUE(window);
     Click(window->Text5);
     EXPECT_EQ(window->Label3->text(), "MyProductID = 2F91h");
-    if (escape) {
-      QTest::keyClick(window, Qt::Key_Escape);
-    } else {
-      window->Check1->click();
-      EXPECT_EQ(*o.c.evm.shell().UsbAddress, 0x1234);
-      window->Command3->click();
-    }
+    window->Check1->click();
+    EXPECT_EQ(*o.c.evm.shell().UsbAddress, 0x1234);
+    if (way == Way::Escape) QTest::keyClick(window, Qt::Key_Escape);
+    if (way == Way::CloseBox) window->close();
+    if (way == Way::Button) window->Command3->click();
     QApplication::processEvents();
     ASSERT_TRUE(window);
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(*ReadWholeFile(file), escape ? "12177\r\n" : "4660\r\n");
+    EXPECT_EQ(*ReadWholeFile(file), stored);
+    EXPECT_EQ(*o.c.evm.shell().UsbAddress, way == Way::Escape ? 0x2F90 : 0x1234);
+    EXPECT_EQ(o.c.evm.shell().LegacyAddressing, way != Way::Escape);
     ASSERT_TRUE(WriteFileAtomically(file, "4661\r\n"));
     EXPECT_EQ(o.Open("mnuSetAddress", "frmSetUSBAddress"), window);
-    EXPECT_EQ(window->Label3->text(), escape ? "MyProductID = 2F91h" : "MyProductID = 1234h");
+    EXPECT_EQ(window->Label3->text(), shownAgain);
+    EXPECT_EQ(window->Check1->isChecked(), way != Way::Escape);
+  }
+}
+
+// Without a board the readings say so instead of showing zeros, and the
+// menu looks for the board again: in vain while it is still missing.
+TEST(UsbWindows, RunWithoutUsbShowsNoReadingsAndTryUsbAgainLeavesItOnceTheBoardIsThere) {
+  test::SimContext c;
+  sim::RegLinkBoard& link = *c.sim->RegLink();
+  c.sim->Unplug(link);
+  c.ui.usbProblemAnswers = {UsbProblemChoice::RunWithoutUsb};
+  formMain_QMA740 w{c.evm};
+  ASSERT_TRUE(w.Load());
+  w.show();
+  QApplication::setActiveWindow(&w);
+  QApplication::processEvents();
+  auto* shunt = w.findChild<QLineEdit*>("txtShunt_0");
+  ASSERT_NE(shunt, nullptr);
+  EXPECT_EQ(shunt->text(), "");
+  EXPECT_EQ(shunt->placeholderText(), "no board");
+  EXPECT_TRUE(w.txtDutNotAck->isVisible());
+  EXPECT_TRUE(w.txtDutNotAck->text().contains("Try USB Again"));
+  auto* bus = w.findChild<QLineEdit*>("txtVbus_0");
+  for (const bool plugged : {false, true}) {
+    if (plugged) c.sim->Replug(link);
+    c.ui.messages.clear();
+    ASSERT_TRUE(w.mnuTryUsbAgain->isEnabled());
+    w.mnuTryUsbAgain->trigger();
+    EXPECT_EQ(c.evm.shell().RunWithoutUsb, !plugged);
+    EXPECT_EQ(c.ui.messages.size(), plugged ? 0u : 1u) << "in vain, it says what it looked for";
+    EXPECT_EQ(w.mnuTryUsbAgain->isEnabled(), !plugged);
+    EXPECT_EQ(w.txtDutNotAck->isVisible(), !plugged);
+    EXPECT_EQ(shunt->placeholderText().isEmpty(), plugged);
+    EXPECT_EQ(bus->text().toDouble() > 11, plugged) << "the bus volts read: " << plugged;
   }
 }
 

@@ -137,6 +137,33 @@ TEST(ScriptFiles, SavedScriptsEndWithOneEmptyStepAndStoreQuotesAsApostrophes) {
   EXPECT_TRUE(ui.messages.empty());
 }
 
+// A results file reads the same on every PC: its figures carry a point,
+// whatever mark the locale that ran the script showed; the script keeps
+// what was typed.
+TEST(ScriptFiles, ResultsFilesWriteFiguresWithAPointAndLeaveOtherTextAlone) {
+  const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
+      // low, high, result as the grid holds them; the line's last four fields
+      {"2,49", "2,51", "2,496", "\"2.49\",\"2.51\",\"2.496\",\"PASS\""},
+      {"-1,5E-03", ",5", "12,", "\"-1.5E-03\",\".5\",\"12.\",\"PASS\""},
+      {"3F", "4000", "3FE8", "\"3F\",\"4000\",\"3FE8\",\"PASS\""},
+      {"", "1,2,3", "no read byte 2", "\"\",\"1,2,3\",\"no read byte 2\",\"PASS\""},
+      {"1,5E", ",", "2,4 (limit 'x' is not a number)",
+       "\"1,5E\",\",\",\"2,4 (limit 'x' is not a number)\",\"PASS\""},
+  };
+  for (const auto& [low, high, result, fields] : cases) {
+    ScriptGrid g = Typed({"read_cnv1"});
+    g.Cell(1, kColDescription) = "d,1";
+    g.Cell(1, kColLow) = low;
+    g.Cell(1, kColHigh) = high;
+    g.Cell(1, kColResult) = result;
+    g.Cell(1, kColVerdict) = "PASS";
+    EXPECT_EQ(FormatScriptLine(g, 1, kColVerdict),
+              std::string("\"d,1\",\"read_cnv1\",") + fields + "\r\n");
+    EXPECT_EQ(FormatScriptLine(g, 1, kColHigh),
+              std::string("\"d,1\",\"read_cnv1\",\"") + low + "\",\"" + high + "\"\r\n");
+  }
+}
+
 TEST(ScriptFiles, ALineWithThreeFieldsStopsTheLoadAndKeepsEarlierRows) {
   test::TempDir dir;
   test::RecordingUi ui;

@@ -231,6 +231,8 @@ const std::filesystem::path kDir = std::filesystem::path(EVM_TEST_DATA_DIR) / "s
 struct GoldenCase {
   std::string name;
   int64_t waitedMs;  // pauses, followed gotos and the reports wait on the clock
+  // The window's locale: the results file is the same under either mark.
+  NumberLocale locale = NumberLocale::Point();
 };
 
 class GoldenScript : public ::testing::TestWithParam<GoldenCase> {};
@@ -242,7 +244,7 @@ TEST_P(GoldenScript, ResultsMatchTheStoredFile) {
   EvmScriptBoard board(c.evm);
   ScriptGrid grid;
   ASSERT_TRUE(LoadScript(grid, kDir / (name + ".txt"), c.ui));
-  ScriptContext ctx{grid, board, c.ui, NumberLocale::Point()};
+  ScriptContext ctx{grid, board, c.ui, GetParam().locale};
   const int64_t before = c.clock.ElapsedMs();
   RunScript(ctx);
   EXPECT_EQ(c.clock.ElapsedMs() - before, GetParam().waitedMs);
@@ -260,6 +262,8 @@ TEST_P(GoldenScript, ResultsMatchTheStoredFile) {
 INSTANTIATE_TEST_SUITE_P(Files, GoldenScript,
                          // The pauses, and 2 ms of USB frames per report.
                          ::testing::Values(GoldenCase{"dac_to_cnv1", 500 + 14},
+                                           GoldenCase{"dac_to_cnv1", 500 + 14,
+                                                      NumberLocale::Comma()},
                                            GoldenCase{"empty_step_ends", 1500 + 4},
                                            GoldenCase{"dac_a_ranges_and_gotos", 26}));
 

@@ -167,6 +167,21 @@ RunOutcome OutcomeOf(const RunRecord& record, bool stopped, bool boardLost, bool
   return RunOutcome::Pass;
 }
 
+VerdictCount CountVerdicts(const ScriptGrid& grid) {
+  VerdictCount count;
+  for (int r = 1; r <= grid.ScriptLastRow && r < grid.Rows(); ++r) {
+    const std::string& verdict = grid.Cell(r, kColVerdict);
+    count.pass += verdict == "PASS";
+    count.fail += verdict == "FAIL";
+  }
+  return count;
+}
+
+std::string VerdictLine(bool passed, const VerdictCount& count) {
+  return std::string(passed ? "PASS" : "FAIL") + ": " + std::to_string(count.pass) + " passed, " +
+         std::to_string(count.fail) + " failed";
+}
+
 std::string IsoTime(const DateTime& t) {
   char text[32];
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour,

@@ -89,6 +89,15 @@ class RunRecorder {
 // stopped; otherwise what the steps say.
 RunOutcome OutcomeOf(const RunRecord& record, bool stopped, bool boardLost, bool timedOut);
 
+// The rows whose verdict column says PASS and FAIL, as a run left them.
+struct VerdictCount {
+  int pass = 0;
+  int fail = 0;
+};
+VerdictCount CountVerdicts(const ScriptGrid& grid);
+// "PASS: 3 passed, 0 failed", the line a run ends with in every front end.
+std::string VerdictLine(bool passed, const VerdictCount& count);
+
 // "2026-01-15T09:00:03", the station's local time.
 std::string IsoTime(const DateTime& time);
 

@@ -29,6 +29,32 @@ std::vector<RecordField> LineFields(std::string_view line) {
   return ReadRecordFields(line);
 }
 
+// A number as the grid shows it ("2,496" under a decimal comma, "-1,5E-3")
+// with a point; any other text as it is.
+std::string WithDecimalPoint(const std::string& cell) {
+  size_t i = cell.find_first_not_of(' ');
+  if (i == std::string::npos) return cell;
+  if (cell[i] == '-' || cell[i] == '+') ++i;
+  const auto digits = [&] {
+    const size_t from = i;
+    while (i < cell.size() && cell[i] >= '0' && cell[i] <= '9') ++i;
+    return i - from;
+  };
+  const size_t whole = digits();
+  if (i >= cell.size() || cell[i] != ',') return cell;
+  const size_t comma = i++;
+  if (whole + digits() == 0) return cell;
+  if (i < cell.size() && (cell[i] == 'E' || cell[i] == 'e')) {
+    ++i;
+    if (i < cell.size() && (cell[i] == '-' || cell[i] == '+')) ++i;
+    if (digits() == 0) return cell;
+  }
+  if (cell.find_first_not_of(' ', i) != std::string::npos) return cell;
+  std::string point = cell;
+  point[comma] = '.';
+  return point;
+}
+
 }  // namespace
 
 std::string FormatScriptLine(const ScriptGrid& grid, int row, int lastColumn) {
@@ -36,9 +62,15 @@ std::string FormatScriptLine(const ScriptGrid& grid, int row, int lastColumn) {
   for (int c = 1; c <= lastColumn; ++c) {
     if (c > 1) line += ",";
     line += '"';
+    // A results file travels between PCs: its limits and readings carry a
+    // point whatever the locale that ran the script. The script itself keeps
+    // what the user typed, which the interpreter reads either way.
+    const bool figure = lastColumn > kColHigh && c >= kColLow && c <= kColResult;
     // A quote inside would end the field early and the line would not load
     // again; the other files store it as a single quote too.
-    for (const char ch : grid.Cell(row, c)) line += ch == '"' ? '\'' : ch;
+    for (const char ch : figure ? WithDecimalPoint(grid.Cell(row, c)) : grid.Cell(row, c)) {
+      line += ch == '"' ? '\'' : ch;
+    }
     line += '"';
   }
   return line + "\r\n";

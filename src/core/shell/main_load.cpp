@@ -148,6 +148,18 @@ void FirstActivation(Evm& evm, MainPanels& panels) {
   evm.shell().FirstActivationDone = true;
 }
 
+std::string TryUsbAgain(Evm& evm, MainPanels& panels) {
+  ShellState& shell = evm.shell();
+  if (shell.RunWithoutUsb) {
+    if (!evm.regLink().OpenRegLink())
+      return "No register link board was found. " + UsbSearchDetail(evm);
+    shell.RunWithoutUsb = false;
+  }
+  ReadAllRegs(evm, panels);
+  RestoreCalibration(evm, panels);
+  return "";
+}
+
 bool StoreSettings(Evm& evm, MainPanels& panels, std::error_code& ec) {
   ec.clear();
   ShellState& shell = evm.shell();

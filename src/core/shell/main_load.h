@@ -43,6 +43,12 @@ bool StoreSettings(Evm& evm, MainPanels& panels, std::error_code& ec);
 // Runs once, when the main window is first activated after the load.
 void FirstActivation(Evm& evm, MainPanels& panels);
 
+// After "Run Without USB": looks for the register link again and, found,
+// leaves that mode and does what the first activation skipped without it
+// (the registers read, the stored calibration restored). Empty when it
+// worked, else what was searched for.
+std::string TryUsbAgain(Evm& evm, MainPanels& panels);
+
 // The one message for the state files the unload could not write, each
 // with the system's reason.
 std::string UnstoredStateMessage(

@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
@@ -51,6 +52,9 @@ constexpr std::array<QuantityLook, kQuantities> kLooks = {{
 // gets a scale.
 constexpr int kValuePixelsPerTick = 20;
 
+// Below this Qt Charts shortens the figures of a chart's scales to "...".
+constexpr int kLeastChartHeight = 120;
+
 // The spans of the span box, in seconds; the last, zero, shows everything.
 constexpr std::array<double, 5> kSpans = {10, 60, 600, 3600, 0};
 constexpr std::array<const char*, 5> kSpanNames = {"10 s", "1 min", "10 min", "1 h", "All"};
@@ -79,8 +83,9 @@ QString TimeText(double seconds) {
 
 }  // namespace
 
-frmMeasurementPlot::frmMeasurementPlot(Evm& evm, MainPanels& panels, QWidget* parent)
-    : QWidget(parent, Qt::Window), evm_(evm), panels_(panels) {
+frmMeasurementPlot::frmMeasurementPlot(Evm& evm, MainPanels& panels, const MeasurementSeries& live,
+                                       QWidget* parent)
+    : QWidget(parent, Qt::Window), evm_(evm), panels_(panels), live_(live) {
   setObjectName("frmMeasurementPlot");
   setWindowTitle("Measurement Plot");
   QWidget* page = ScrollingPage(this);
@@ -133,11 +138,11 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, MainPanels& panels, QWidget* pa
     axisSeries_[q] = new QLineSeries(chart);
     chart->addSeries(axisSeries_[q]);
     timeAxes_[q] = new QValueAxis(chart);
-    timeAxes_[q]->setTitleText("Time (s)");
     timeAxes_[q]->setLabelFormat("%.1f");
     valueAxes_[q] = new QValueAxis(chart);
     valueAxes_[q]->setTitleText(Latin(look.unit));
-    chart->setTitle(Latin(look.name));
+    // No chart title: the line of figures below names the quantity, and the
+    // height goes to the scales, which Qt Charts elides to "..." when short.
     valueAxes_[q]->setLabelFormat("%.6g");
     chart->addAxis(timeAxes_[q], Qt::AlignBottom);
     chart->addAxis(valueAxes_[q], Qt::AlignLeft);
@@ -145,7 +150,6 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, MainPanels& panels, QWidget* pa
     axisSeries_[q]->attachAxis(valueAxes_[q]);
     lines[q] = new PlotLine(chart, timeAxes_[q], valueAxes_[q], QPen(QColor(look.colour), 1));
     views[q] = new QChartView(chart, this);
-    views[q]->setMinimumHeight(120);
     views[q]->viewport()->setMouseTracking(true);
     views[q]->viewport()->installEventFilter(this);
     layout->addWidget(views[q], 1);
@@ -155,9 +159,11 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, MainPanels& panels, QWidget* pa
     connect(chkShow[q], &QCheckBox::toggled, this, [this, q](bool on) {
       views[q]->setVisible(on);
       lblStats[q]->setVisible(on);
+      TitleLowestTimeAxis();
     });
   }
   shows->addStretch(1);
+  TitleLowestTimeAxis();
 
   // The fast capture's controls share the row of the check boxes.
   QHBoxLayout* fast = shows;
@@ -211,7 +217,7 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, MainPanels& panels, QWidget* pa
   connect(cmdExportCsv, &QPushButton::clicked, this, [this] { ChooseExport(false); });
   connect(cmdExportPng, &QPushButton::clicked, this, [this] { ChooseExport(true); });
 
-  listener_ = evm_.measurement().AddPassListener([this](const MeasurementPass& p) { OnPass(p); });
+  listener_ = evm_.measurement().AddPassListener([this](const MeasurementPass&) { OnPass(); });
   MakeToolWindow(this);
   resize(900, 760);  // cut to the screen when it is shown
   Redraw();
@@ -290,16 +296,34 @@ void frmMeasurementPlot::ShowFastStatus() {
       (FastRunning() ? QString("Fast capture: ") : QString("Fast capture stopped: ")) + figures);
 }
 
-void frmMeasurementPlot::OnPass(const MeasurementPass& pass) {
+void frmMeasurementPlot::OnPass() {
   // A reading started anywhere is what the window shows again.
   if (showingFast_) {
     showingFast_ = false;
     cmdLive->setEnabled(showingLog_);
   }
-  // Kept while a log is shown, for the way back to live.
-  live_.Append(pass);
-  SetCaption(cmdStartStop, evm_.measurement().ContinuousRead ? "Stop" : "Start");
+  // The owner has appended it to live_, which goes on while a log is shown.
+  ShowReadingState();
   if (!chkPause->isChecked() && !showingLog_) Redraw();
+}
+
+void frmMeasurementPlot::ShowReadingState() {
+  SetCaption(cmdStartStop, evm_.measurement().ContinuousRead ? "Stop" : "Start");
+}
+
+void frmMeasurementPlot::TitleLowestTimeAxis() {
+  // One title for the time axes the charts share, under the lowest chart
+  // shown: each title would take the height of a row of figures.
+  bool titled = false;
+  for (size_t q = kQuantities; q-- > 0;) {
+    const bool title = !titled && chkShow[q]->isChecked();
+    timeAxes_[q]->setTitleText(title ? QString("Time (s)") : QString());
+    timeAxes_[q]->setTitleVisible(title);
+    // The title's row on top of the least height that keeps the figures.
+    views[q]->setMinimumHeight(kLeastChartHeight +
+                               (title ? QFontMetrics(timeAxes_[q]->titleFont()).height() + 4 : 0));
+    titled = titled || title;
+  }
 }
 
 void frmMeasurementPlot::ShowLive() {
@@ -364,11 +388,12 @@ void frmMeasurementPlot::Redraw() {
   if (series.Empty()) {
     for (PlotLine* line : lines) line->SetPoints({});
     const long unanswered = series.UnacknowledgedPasses();
-    for (QLabel* label : lblStats) {
-      label->setText(unanswered == 0 ? QString("No measurements yet.")
-                                     : QString("No measurements yet: %1 pass(es) the device did "
-                                               "not answer.")
-                                           .arg(unanswered));
+    for (size_t q = 0; q < kQuantities; ++q) {
+      lblStats[q]->setText(Latin(kLooks[q].name) + ":   " +
+                           (unanswered == 0 ? QString("no measurements yet.")
+                                            : QString("no measurements yet: %1 pass(es) the "
+                                                      "device did not answer.")
+                                                  .arg(unanswered)));
     }
     return;
   }
@@ -408,14 +433,16 @@ void frmMeasurementPlot::Redraw() {
       return QString::fromStdString(FixedText(v, decimals, evm_.locale()));
     };
     const QString unit = Latin(kLooks[q].unit);
+    const QString name = Latin(kLooks[q].name) + ":   ";
     if (s.count > 0 && !std::isfinite(s.last)) {
-      lblStats[q]->setText("Not read in this capture.");
+      lblStats[q]->setText(name + "not read in this capture.");
       continue;
     }
-    lblStats[q]->setText(s.count == 0 ? QString("No passes in the span.")
-                                      : QString("min %1 %5   mean %2 %5   max %3 %5   last %4 %5")
-                                            .arg(figure(s.min), figure(s.mean), figure(s.max),
-                                                 figure(s.last), unit));
+    lblStats[q]->setText(name + (s.count == 0 ? QString("no passes in the span.")
+                                              : QString("min %1 %5   mean %2 %5   max %3 %5   "
+                                                        "last %4 %5")
+                                                    .arg(figure(s.min), figure(s.mean),
+                                                         figure(s.max), figure(s.last), unit)));
   }
 }
 

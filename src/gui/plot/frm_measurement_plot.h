@@ -25,13 +25,15 @@ class QValueAxis;
 namespace evm::gui {
 
 // "Measurement Plot": the four quantities of the continuous reading against
-// time. It listens to the passes wherever the reading was started and never
-// reads the board itself, but in its fast capture, chosen explicitly, whose
-// worker thread holds the board until it is stopped.
+// time. It draws `live`, the passes its owner keeps however the reading was
+// started, so the run so far is there when the window opens; it never reads
+// the board itself, but in its fast capture, chosen explicitly, whose worker
+// thread holds the board until it is stopped.
 class frmMeasurementPlot : public QWidget {
   Q_OBJECT
  public:
-  frmMeasurementPlot(Evm& evm, MainPanels& panels, QWidget* parent = nullptr);
+  frmMeasurementPlot(Evm& evm, MainPanels& panels, const MeasurementSeries& live,
+                     QWidget* parent = nullptr);
   ~frmMeasurementPlot() override;
 
   QPushButton* cmdStartStop;
@@ -70,6 +72,8 @@ class frmMeasurementPlot : public QWidget {
   // One turn of the drain timer: what the worker read goes into the plot.
   void DrainFast();
   void ShowLive();
+  // The Start/Stop caption, for a reading started or stopped anywhere.
+  void ShowReadingState();
   // The passes the view shows: the span up to the newest pass, or up to the
   // moment of the pause.
   MeasurementSeries::Range Visible() const;
@@ -92,7 +96,8 @@ class frmMeasurementPlot : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void OnPass(const MeasurementPass& pass);
+  void OnPass();
+  void TitleLowestTimeAxis();
   void FastEnded();
   void ShowFastStatus();
   void StartStop();
@@ -109,7 +114,7 @@ class frmMeasurementPlot : public QWidget {
   // The main window's: its reading loop, which the Start button runs, draws there.
   MainPanels& panels_;
   int listener_ = 0;
-  MeasurementSeries live_;
+  const MeasurementSeries& live_;
   MeasurementSeries log_;
   MeasurementSeries fast_{FastPlotRun::kSeriesCapacity};
   std::unique_ptr<FastPlotRun> fastRun_;

@@ -34,6 +34,8 @@ namespace evm::gui {
 
 namespace {
 
+constexpr const char* kNoBoardText = "No board: Run Without USB (USB Controls, Try USB Again)";
+
 // The register grid wants its columns at their full widths; on a narrow
 // screen only the Name column gives way, so the bit map beside it stays in
 // view.
@@ -569,8 +571,10 @@ void RegisterViews::Render() {
   if (txtReg->isEnabled()) txtReg->selectAll();
   helpWithReg->lblLegend->setText(Q(panel.lblLegend));
 
-  form_.txtDutNotAck->setText(kDutNotAckText);
-  form_.txtDutNotAck->setVisible(panel.txtDutNotAckVisible);
+  // Without a board the band says so, and how to look for one again.
+  const bool noBoard = evm_.shell().RunWithoutUsb;
+  form_.txtDutNotAck->setText(noBoard ? QString(kNoBoardText) : QString(kDutNotAckText));
+  form_.txtDutNotAck->setVisible(noBoard || panel.txtDutNotAckVisible);
   form_.mnuEngineeringMode->setChecked(panel.mnuEngineeringMode);
   form_.mnuLogToFile->setChecked(evm_.measurement().mnuLogToFile);
   const uint32_t colour = StartButtonColour(evm_.measurement());
@@ -581,11 +585,17 @@ void RegisterViews::Render() {
             : QString("QPushButton { background-color: %1; }").arg(FromRgbValue(colour).name()));
   }
 
-  for (auto& [index, box] : txtShunt) box->setText(Q(panel.txtShunt[static_cast<size_t>(index)]));
-  for (auto& [index, box] : txtVbus) box->setText(Q(panel.txtVbus[static_cast<size_t>(index)]));
-  for (auto& [index, box] : txtPower) box->setText(Q(panel.txtPower[static_cast<size_t>(index)]));
-  cmd_I_shunt->setText(Q(panel.cmd_I_shunt));
-  txtCurrent2->setText(Q(panel.txtCurrent2));
+  // Without a board a reading box is empty and says so: a 0 there would
+  // look like a measurement.
+  const auto reading = [noBoard](QLineEdit* box, const std::string& text) {
+    box->setPlaceholderText(noBoard ? QString("no board") : QString());
+    box->setText(noBoard ? QString() : Q(text));
+  };
+  for (auto& [index, box] : txtShunt) reading(box, panel.txtShunt[static_cast<size_t>(index)]);
+  for (auto& [index, box] : txtVbus) reading(box, panel.txtVbus[static_cast<size_t>(index)]);
+  for (auto& [index, box] : txtPower) reading(box, panel.txtPower[static_cast<size_t>(index)]);
+  reading(cmd_I_shunt, panel.cmd_I_shunt);
+  reading(txtCurrent2, panel.txtCurrent2);
   txtFSC->setText(Q(panel.txtFSC));
 
   const std::pair<QComboBox*, int> lists[] = {

@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -117,6 +118,9 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   Command9 = button("Command9", "Exit Loop");
   cmdSaveRecord = button("cmdSaveRecord", "Save Record");
 
+  lblVerdicts = new QLabel(this);
+  lblVerdicts->setObjectName("lblVerdicts");
+
   auto* entry = new QHBoxLayout;
   entry->addWidget(Text1, 1);
   entry->addWidget(Command1);
@@ -132,6 +136,7 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   buttons->addWidget(cmdSaveRecord, 1, 2);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(MSFlexGrid1, 1);
+  layout->addWidget(lblVerdicts);
   layout->addLayout(entry);
   layout->addLayout(buttons);
   resize(860, 560);
@@ -177,6 +182,7 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
   });
   connect(Command4, &QPushButton::clicked, this, [this] {
     LoadScriptCommand(grid_, ui_);
+    lblVerdicts->clear();
     RenderAll();
   });
   connect(Command8, &QPushButton::clicked, this, [this] {
@@ -213,6 +219,8 @@ frmScript::frmScript(ScriptBoard& board, UserInterface& ui, NumberLocale locale,
       close();
       return;
     }
+    const VerdictCount verdicts = CountVerdicts(grid_);
+    lblVerdicts->setText(QString::fromStdString(VerdictLine(verdicts.fail == 0, verdicts)));
     Render();
     Text1->setFocus();
   });

@@ -13,6 +13,7 @@
 #include "script/script_grid.h"
 
 class QCloseEvent;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
@@ -47,6 +48,8 @@ class frmScript : public QWidget {
   QPushButton* Command8;
   QPushButton* Command9;
   QPushButton* cmdSaveRecord;
+  // The count of PASS and FAIL rows after a run, as evmctl ends one.
+  QLabel* lblVerdicts;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -55,6 +55,9 @@ QWidget* Page(QTabWidget* tabs, const char* name, const char* caption) {
 formMain_QMA740::formMain_QMA740(Evm& evm, QWidget* parent) : QMainWindow(parent), evm_(evm) {
   setObjectName("formMain_QMA740");
   setWindowTitle("ZM5520/1 EVM");
+  // Before any plot's listener, so a plot finds each pass already here.
+  passListener_ = evm_.measurement().AddPassListener(
+      [this](const MeasurementPass& pass) { passHistory_.Append(pass); });
   BuildMenus();
   BuildTabs();
   registerViews = new RegisterViews(evm, panels_, *this);
@@ -103,8 +106,10 @@ void formMain_QMA740::BuildMenus() {
   mnuMeasurementPlot = add(mnuEvmControls, "mnuMeasurementPlot", "&Measurement Plot");
   connect(mnuMeasurementPlot, &QAction::triggered, this, [this] {
     if (!measurementPlot) {
-      measurementPlot = new frmMeasurementPlot(evm_, panels_, this);
+      measurementPlot = new frmMeasurementPlot(evm_, panels_, passHistory_, this);
       measurementPlot->setAttribute(Qt::WA_DeleteOnClose);
+      // The reading's keys work while the plot, which shows it, is in front.
+      measurementPlot->addActions({mnuReadAll, mnuStartRead, mnuStopRead});
       // The plot's fast capture holds the board on a thread of its own:
       // whatever here would read or write a register waits for it.
       connect(measurementPlot, &frmMeasurementPlot::linkHeld, this, [this](bool held) {
@@ -138,6 +143,7 @@ void formMain_QMA740::BuildMenus() {
   cmdDac_Adc = add(mnuUsbControls, "cmdDac_Adc", "&DAC and ADC");
   cmdDUT_Writer = add(mnuUsbControls, "cmdDUT_Writer", "DUT &Writer");
   mnuSetAddress = add(mnuUsbControls, "mnuSetAddress", "Set &Address");
+  mnuTryUsbAgain = add(mnuUsbControls, "mnuTryUsbAgain", "&Try USB Again");
   mnuChooseBoards = add(mnuUsbControls, "mnuChooseBoards", "C&hoose Boards...");
   mnuDebug = add(mnuUsbControls, "mnuDebug", "De&bug");
 
@@ -217,6 +223,7 @@ void formMain_QMA740::BuildTabs() {
 }
 
 formMain_QMA740::~formMain_QMA740() {
+  evm_.measurement().RemovePassListener(passListener_);
   // The views draw into panels_, which is gone before QObject deletes the
   // children; so they go first, with their connections.
   delete registerViews;
@@ -260,6 +267,8 @@ void formMain_QMA740::RenderPanels() {
   registerViews->Render();
   calibrationViews->Render();
   lblStatus->setText(QString::fromStdString(StatusText(evm_)));
+  if (measurementPlot) measurementPlot->ShowReadingState();
+  mnuTryUsbAgain->setEnabled(evm_.shell().RunWithoutUsb);
 }
 
 void formMain_QMA740::ShowAbout() {

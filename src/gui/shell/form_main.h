@@ -6,6 +6,7 @@
 
 #include "evm.h"
 #include "main_panels.h"
+#include "plot/measurement_series.h"
 #include "shell/main_load.h"
 
 class QAction;
@@ -74,6 +75,8 @@ class formMain_QMA740 : public QMainWindow {
   QAction* cmdDac_Adc;
   QAction* cmdDUT_Writer;
   QAction* mnuSetAddress;
+  // Leaves "Run Without USB" when the register link is found.
+  QAction* mnuTryUsbAgain;
   QAction* mnuChooseBoards;
   QAction* mnuDebug;
   QAction* mnuAbout;
@@ -102,6 +105,9 @@ class formMain_QMA740 : public QMainWindow {
   QPointer<frmMeasurementPlot> measurementPlot;
   // "Set Address and Try Again" shows the address window modally.
   void ShowSetAddressModal();
+  // Every pass of the continuous reading since the program started, the
+  // oldest making room when it is full: the plot shows them when it opens.
+  const MeasurementSeries& PassHistory() const { return passHistory_; }
 
  protected:
   bool event(QEvent* e) override;
@@ -119,6 +125,8 @@ class formMain_QMA740 : public QMainWindow {
   MainPanels panels_;
   LoadOutcome outcome_ = LoadOutcome::Loaded;
   bool unloaded_ = false;
+  MeasurementSeries passHistory_;
+  int passListener_ = 0;
 };
 
 }  // namespace evm::gui

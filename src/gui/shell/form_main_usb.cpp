@@ -17,6 +17,7 @@
 #include "gui/testboard/frm_debug_usb.h"
 #include "gui/testboard/frm_eval_control.h"
 #include "gui/testboard/frm_usb_dut_writer.h"
+#include "shell/main_load.h"
 #include "shell/usb_address_file.h"
 
 namespace evm::gui {
@@ -62,6 +63,11 @@ void formMain_QMA740::BuildUsbControls() {
   connect(mnuChooseBoards, &QAction::triggered, this,
           [this] { ShowSingle(chooseBoards, this, evm_); });
   connect(mnuSetAddress, &QAction::triggered, this, [this] { ShowOnScreen(SetAddressWindow()); });
+  connect(mnuTryUsbAgain, &QAction::triggered, this, [this] {
+    const std::string missing = TryUsbAgain(evm_, panels_);
+    RenderPanels();
+    if (!missing.empty()) evm_.ui().MessageBox(missing, "Try USB Again");
+  });
 
   if (auto* qtUi = dynamic_cast<QtUserInterface*>(&evm_.ui())) {
     qtUi->SetAddressWindowOpener([this] { ShowSetAddressModal(); });

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -136,11 +137,30 @@ void frmSetUSBAddress::Render() {
   Label3->setText(QString::fromStdString(panel_.Label3));
 }
 
+void frmSetUSBAddress::showEvent(QShowEvent* event) {
+  shown_ = {shell_.UsbAddress, shell_.LegacyAddressing, panel_};
+  QDialog::showEvent(event);
+}
+
+void frmSetUSBAddress::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    // Escape takes the clicks back: the address the program looks for and
+    // the stored one stay as they were when the window came up.
+    shell_.UsbAddress = shown_.address;
+    shell_.LegacyAddressing = shown_.legacy;
+    panel_ = shown_.panel;
+    Render();
+    QDialog::done(QDialog::Rejected);
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
 void frmSetUSBAddress::done(int result) {
-  // Every way out (the button, Escape, the close box) ends here, and every
-  // one keeps the address; a file that cannot be written is not worth
-  // keeping the window up for. The window is only hidden, so it shows its
-  // state again without reading the file.
+  // The button and the close box end here, and both keep the address; a
+  // file that cannot be written is not worth keeping the window up for.
+  // The window is only hidden, so it shows its state again without reading
+  // the file.
   SetUsbAddressSave(shell_, addressFile_);
   QDialog::done(result);
 }

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QDialog>
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 
 #include "common/user_interface.h"
 #include "shell/set_usb_address.h"
@@ -34,6 +36,10 @@ class frmSetUSBAddress : public QDialog {
   QPushButton* Command1;
   QPushButton* Command3;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   void Render();
 
@@ -41,6 +47,14 @@ class frmSetUSBAddress : public QDialog {
   UserInterface& ui_;
   const std::filesystem::path addressFile_;
   SetUsbAddressPanel panel_;
+  // What the window showed and the program used when it was shown, for
+  // Escape to go back to.
+  struct Shown {
+    std::optional<uint16_t> address;
+    bool legacy = false;
+    SetUsbAddressPanel panel;
+  };
+  Shown shown_;
 };
 
 // "What is a Legacy Address".

@@ -6,6 +6,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStringList>
 #include <cstdio>
 
@@ -27,6 +28,16 @@ QString QtFileFilter(const std::string& filter) {
     filters << parts[i] + " (" + pattern + ")";
   }
   return filters.join(";;");
+}
+
+QString FilterSuffix(const QString& nameFilter) {
+  // Qt filters by the last parenthesised part.
+  const qsizetype open = nameFilter.lastIndexOf('(');
+  const qsizetype close = nameFilter.lastIndexOf(')');
+  if (open < 0 || close < open) return {};
+  const QRegularExpression onePattern("^\\s*\\*\\.([A-Za-z0-9]+)\\s*$");
+  const QRegularExpressionMatch m = onePattern.match(nameFilter.mid(open + 1, close - open - 1));
+  return m.hasMatch() ? m.captured(1) : QString();
 }
 
 QWidget* QtUserInterface::Owner() {
@@ -88,10 +99,25 @@ std::optional<std::string> QtUserInterface::SaveFileDialog(const FileDialogReque
   if (!request.defaultName.empty()) {
     start = QDir(start).filePath(QString::fromStdString(request.defaultName));
   }
+  QFileDialog dialog(Owner(), QString::fromStdString(request.title), start,
+                     QtFileFilter(request.filter));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
   // Files the program writes are replaced without a question.
-  const QString file = QFileDialog::getSaveFileName(
-      Owner(), QString::fromStdString(request.title), start, QtFileFilter(request.filter), nullptr,
-      QFileDialog::DontConfirmOverwrite | QFileDialog::HideNameFilterDetails);
+  dialog.setOptions(QFileDialog::DontConfirmOverwrite | QFileDialog::HideNameFilterDetails);
+  // A name typed without a suffix gets the chosen filter's, or the file
+  // would not be listed when it is opened again through the same filter.
+  // The dialog names a filter as it shows it, without the pattern it lists.
+  const auto suffixOf = [&dialog](const QString& shown) {
+    for (const QString& filter : dialog.nameFilters()) {
+      if (filter == shown || filter.startsWith(shown + " (")) return FilterSuffix(filter);
+    }
+    return FilterSuffix(shown);
+  };
+  dialog.setDefaultSuffix(suffixOf(dialog.selectedNameFilter()));
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                   [&](const QString& shown) { dialog.setDefaultSuffix(suffixOf(shown)); });
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  const QString file = dialog.selectedFiles().front();
   if (file.isEmpty()) return std::nullopt;
   return QDir::toNativeSeparators(file).toStdString();
 }

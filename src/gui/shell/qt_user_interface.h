@@ -42,5 +42,8 @@ class QtUserInterface final : public UserInterface {
 // "Text (*.txt)|*.txt|All (*.*)|*.*" as a Qt name filter list, each
 // description followed by its pattern in parentheses.
 QString QtFileFilter(const std::string& filter);
+// "csv" of "Csv Files (*.csv)"; empty unless the filter has one pattern of
+// one suffix.
+QString FilterSuffix(const QString& nameFilter);
 
 }  // namespace evm::gui
