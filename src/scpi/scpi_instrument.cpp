@@ -455,8 +455,10 @@ void ScpiInstrument::AddTestBoard() {
     const double volts =
         c.Number(1, {CalibrationBoard::kDacLowestVolts, CalibrationBoard::kDacHighest5VVolts,
                      CalibrationBoard::kDacLowestVolts, "V"});
-    dacVolts_[static_cast<size_t>(channel)] =
-        Board([&] { return bench_.SetDac(channel, volts, Reference::Factory5V); });
+    // A setting that failed leaves the channel at a value nobody knows.
+    auto& set = dacVolts_[static_cast<size_t>(channel)];
+    set.reset();
+    set = Board([&] { return bench_.SetDac(channel, volts, Reference::Factory5V); });
   });
   tree_.Add("SOURce:VOLTage?", 1, 1, [this](Call& c) {
     const auto channel = static_cast<size_t>(c.Whole(0, 0, 3));
@@ -476,13 +478,14 @@ void ScpiInstrument::AddTestBoard() {
     const auto plus = static_cast<MuxInput>(c.Choice(1, inputs) + 1);
     const auto minus =
         c.Count() > 2 ? static_cast<MuxInput>(c.Choice(2, inputs) + 1) : MuxInput::Unchanged;
+    auto& set = mux_[static_cast<size_t>(which)];
+    const auto known = set;
+    set = {};
     Board([&] {
       bench_.SetMux(which, plus, minus);
       return 0;
     });
-    auto& set = mux_[static_cast<size_t>(which)];
-    set[0] = plus;
-    if (minus != MuxInput::Unchanged) set[1] = minus;
+    set = {plus, minus != MuxInput::Unchanged ? minus : known[1]};
   });
   tree_.Add("ROUTe:MUX?", 1, 1, [this](Call& c) {
     const auto which = static_cast<size_t>(c.Whole(0, 1, 2) - 1);
@@ -502,6 +505,7 @@ void ScpiInstrument::AddTestBoard() {
   });
   tree_.Add("OUTPut:DUT[:STATe]", 1, 1, [this](Call& c) {
     const bool on = c.Boolean(0);
+    supplyOn_.reset();
     Board([&] {
       bench_.SetSupply(on);
       return 0;

@@ -120,19 +120,16 @@ TEST(Bench, AWriteTheLinkDoesNotAnswerCostsOneTimeOutAndEndsTheOperation) {
                            clean->ReadConfig());
   }
   // The file changes registers 00h and 05h.
-  std::vector<std::string> lines;
+  std::string text;
   {
     std::ifstream in(file);
-    for (std::string line; std::getline(in, line);)
-      lines.push_back(line.substr(0, line.find('\r')));
+    int n = 0;
+    for (std::string line; std::getline(in, line); ++n) {
+      line = line.substr(0, line.find('\r'));
+      text += (n == 0 ? std::to_string(std::stoi(line) ^ 8) : n == 5 ? "40960" : line) + "\r\n";
+    }
   }
-  ASSERT_GT(lines.size(), 5u);
-  lines[0] = std::to_string(std::stoi(lines[0]) ^ 0x0008);
-  lines[5] = "40960";
-  {
-    std::ofstream out(file, std::ios::binary);
-    for (const std::string& line : lines) out << line << "\r\n";
-  }
+  std::ofstream(file, std::ios::binary) << text;
   constexpr int kTimeOutMs = 1000 + 200;  // with the frames of the write
   for (const Op op : {kWrite, kLoad, kCalibrate}) {
     const auto run = [&](const std::string& fault, int64_t& elapsedMs) {

@@ -92,27 +92,32 @@ TEST(ScpiInstrument, ALineReadsTheDeviceOnceUnlessItChangesTheBoard) {
 
 TEST(ScpiInstrument, AnswersTheQueryOfEverySettingItTook) {
   struct Case {
+    const char* fault;
     const char* set;  // "" leaves it as the server started
     const char* query;
     const char* answer;  // "" : -230 and no answer
   };
   const Case cases[] = {
-      {"SOUR:VOLT 1,2.5", "SOUR:VOLT? 1", "2.50000E+00"},
-      {"SOUR:VOLT 1,2.5", "SOUR:VOLT? 2", ""},
-      {"", "SOUR:VOLT? 0", ""},
-      {"OUTP:DUT ON", "OUTP:DUT?", "1"},
-      {"OUTP:DUT ON;:OUTP:DUT:STAT OFF", "OUTP:DUT:STAT?", "0"},
-      {"", "OUTP:DUT?", ""},
-      {"ROUT:MUX 2,DAC,GND", "ROUT:MUX? 2", "DAC,GND"},
-      {"ROUT:MUX 1,OPEN,GND;:ROUT:MUX 1,DAC", "ROUT:MUX? 1", "DAC,GND"},
-      {"ROUT:MUX 1,DAC", "ROUT:MUX? 1", ""},  // the minus input was never set
-      {"ROUT:MUX 1,DAC,DAC", "ROUT:MUX? 2", ""},
+      {"", "SOUR:VOLT 1,2.5", "SOUR:VOLT? 1", "2.50000E+00"},
+      {"", "SOUR:VOLT 1,2.5", "SOUR:VOLT? 2", ""},
+      {"", "", "SOUR:VOLT? 0", ""},
+      {"", "OUTP:DUT ON", "OUTP:DUT?", "1"},
+      {"", "OUTP:DUT ON;:OUTP:DUT:STAT OFF", "OUTP:DUT:STAT?", "0"},
+      {"", "", "OUTP:DUT?", ""},
+      {"", "ROUT:MUX 2,DAC,GND", "ROUT:MUX? 2", "DAC,GND"},
+      {"", "ROUT:MUX 1,OPEN,GND;:ROUT:MUX 1,DAC", "ROUT:MUX? 1", "DAC,GND"},
+      {"", "ROUT:MUX 1,DAC", "ROUT:MUX? 1", ""},  // the minus input was never set
+      {"", "ROUT:MUX 1,DAC,DAC", "ROUT:MUX? 2", ""},
+      // A setting the board did not take is none.
+      {"interface:no-reply", "SOUR:VOLT 1,2.5", "SOUR:VOLT? 1", ""},
+      {"interface:no-reply", "OUTP:DUT ON", "OUTP:DUT?", ""},
+      {"interface:no-reply", "ROUT:MUX 2,DAC,GND", "ROUT:MUX? 2", ""},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.set) + " / " + c.query);
-    Instrument i;
+    SCOPED_TRACE(std::string(c.fault) + " / " + c.set + " / " + c.query);
+    Instrument i(c.fault);
     EXPECT_EQ(i.Run(c.set), "");
-    EXPECT_EQ(i.NextError(), "0,\"No error\"");
+    EXPECT_EQ(i.NextError().substr(0, 5), *c.fault ? "-241," : "0,\"No");
     EXPECT_EQ(i.Run(c.query), c.answer);
     EXPECT_EQ(i.NextError().substr(0, 5), *c.answer ? "0,\"No" : "-230,");
   }
