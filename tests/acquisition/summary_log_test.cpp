@@ -81,15 +81,5 @@ TEST(SummaryLog, OneRowPerIntervalThatAddsUpToTheRun) {
   EXPECT_NEAR(energy, whole.EnergyJoules(), 1e-5);
 }
 
-TEST(SummaryLog, RefusesWhatCannotBeALog) {
-  test::TempDir dir;
-  std::error_code ec;
-  SummaryLog noInterval(0);
-  EXPECT_FALSE(noInterval.Open(dir.path() / "a.csv", 0, ec));
-  SummaryLog intoAFolder(1);
-  EXPECT_FALSE(intoAFolder.Open(dir.path(), 0, ec));
-  EXPECT_TRUE(ec);
-}
-
 }  // namespace
 }  // namespace evm
