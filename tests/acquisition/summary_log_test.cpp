@@ -44,6 +44,7 @@ TEST(SummaryLog, OneRowPerIntervalThatAddsUpToTheRun) {
   // 4 per second for 3 s, then a gap of 2 s with lost samples only, then
   // half a second more; the shunt voltage not read.
   std::vector<StatSample> samples;
+  samples.reserve(14);
   for (int i = 0; i < 12; ++i) samples.push_back({start + i * 0.25, {12, NAN, 1.0 + i, 12.0 * i}});
   for (int i = 0; i < 2; ++i) samples.push_back({start + 5 + i * 0.25, {11, NAN, -2, -22}});
   for (const StatSample& s : samples) {
