@@ -934,28 +934,36 @@ LogSummary Bench::LogSummaries(const std::filesystem::path& file, const MonitorL
   summary.file = name;
   long droppedTold = 0;
   double lastTime = 0;
-  const RunSummary run = m.Acquire(op, length, [&](const Sample& sample, const Scaling& scaling) {
-    if (!open) {
-      if (!sample.acknowledged) m.ThrowLinkFailure("", " (see --address)");
-      if (!log.Open(file, sample.time, logError)) ThrowLogRefused(file, logError);
-      open = true;
-    }
-    lastTime = sample.time;
-    if (m.droppedSoFar > droppedTold) {
-      log.AddLost(sample.time, m.droppedSoFar - droppedTold);
-      droppedTold = m.droppedSoFar;
-    }
-    if (!sample.acknowledged) {
-      ++summary.unacknowledged;
-      if (m.LinkSilent()) ++summary.unanswered;
-      log.AddLost(sample.time, 1);
-    } else if (!log.Add(StatSampleOf(sample.time, ScaleSample(sample, scaling)), logError)) {
-      throw writeFailed();
-    } else {
-      ++summary.logged;
-    }
-    if (onPass) onPass(MeasurementOf(sample, scaling));
-  });
+  RunSummary run;
+  try {
+    run = m.Acquire(op, length, [&](const Sample& sample, const Scaling& scaling) {
+      if (!open) {
+        if (!sample.acknowledged) m.ThrowLinkFailure("", " (see --address)");
+        if (!log.Open(file, sample.time, logError)) ThrowLogRefused(file, logError);
+        open = true;
+      }
+      lastTime = sample.time;
+      if (m.droppedSoFar > droppedTold) {
+        log.AddLost(sample.time, m.droppedSoFar - droppedTold);
+        droppedTold = m.droppedSoFar;
+      }
+      if (!sample.acknowledged) {
+        ++summary.unacknowledged;
+        if (m.LinkSilent()) ++summary.unanswered;
+        log.AddLost(sample.time, 1);
+      } else if (!log.Add(StatSampleOf(sample.time, ScaleSample(sample, scaling)), logError)) {
+        throw writeFailed();
+      } else {
+        ++summary.logged;
+      }
+      if (onPass) onPass(MeasurementOf(sample, scaling));
+    });
+  } catch (...) {
+    // A board that failed part way still leaves the row of its last interval.
+    std::error_code ignored;
+    if (open) log.Finish(lastTime, ignored);
+    throw;
+  }
   if (!open) m.ThrowLinkFailure("", " (see --address)");
   // Drops after the last sample told: counted in the last row.
   if (run.lost > droppedTold) log.AddLost(lastTime, run.lost - droppedTold);

@@ -235,6 +235,40 @@ const ErrorRecord* RecordFor(const zm_bench* bench, ErrorRecord& copy) {
 
 }  // namespace
 
+namespace {
+
+zm_quantity_statistics QuantityToC(const evm::QuantityStatistics& q) {
+  return {q.samples, q.min, q.mean, q.max, q.stdDev, q.peakToPeak};
+}
+
+void StatisticsToC(const evm::RunStatistics& r, zm_statistics& out) {
+  const uint32_t size = out.struct_size;
+  out = zm_statistics{};
+  out.struct_size = size;
+  out.samples = r.samples;
+  out.lost = r.lost;
+  out.seconds = r.seconds;
+  out.first_time_seconds = r.firstTimeSeconds;
+  out.bus_volts = QuantityToC(r.busVolts);
+  out.shunt_volts = QuantityToC(r.shuntVolts);
+  out.amps = QuantityToC(r.amps);
+  out.watts = QuantityToC(r.watts);
+  out.charge_amp_seconds = r.chargeAmpSeconds;
+  out.charge_mah = r.chargeMah;
+  out.energy_joules = r.energyJoules;
+  out.energy_wh = r.energyWh;
+}
+
+zm_statistics& StatisticsOut(zm_statistics* stats) {
+  zm_statistics& out = Out(stats, "stats");
+  if (out.struct_size != sizeof(zm_statistics)) {
+    Refuse(ZM_ERR_INVALID_ARGUMENT, "stats->struct_size must be sizeof(zm_statistics)");
+  }
+  return out;
+}
+
+}  // namespace
+
 extern "C" {
 
 ZM_API const char* zm_status_name(zm_status status) {
@@ -718,40 +752,6 @@ ZM_API zm_status zm_log_each(zm_bench* bench, const char* file, int64_t passes, 
     if (s.stopped) throw evm::CancelledError("stopped");
   });
 }
-
-namespace {
-
-zm_quantity_statistics QuantityToC(const evm::QuantityStatistics& q) {
-  return {q.samples, q.min, q.mean, q.max, q.stdDev, q.peakToPeak};
-}
-
-void StatisticsToC(const evm::RunStatistics& r, zm_statistics& out) {
-  const uint32_t size = out.struct_size;
-  out = zm_statistics{};
-  out.struct_size = size;
-  out.samples = r.samples;
-  out.lost = r.lost;
-  out.seconds = r.seconds;
-  out.first_time_seconds = r.firstTimeSeconds;
-  out.bus_volts = QuantityToC(r.busVolts);
-  out.shunt_volts = QuantityToC(r.shuntVolts);
-  out.amps = QuantityToC(r.amps);
-  out.watts = QuantityToC(r.watts);
-  out.charge_amp_seconds = r.chargeAmpSeconds;
-  out.charge_mah = r.chargeMah;
-  out.energy_joules = r.energyJoules;
-  out.energy_wh = r.energyWh;
-}
-
-zm_statistics& StatisticsOut(zm_statistics* stats) {
-  zm_statistics& out = Out(stats, "stats");
-  if (out.struct_size != sizeof(zm_statistics)) {
-    Refuse(ZM_ERR_INVALID_ARGUMENT, "stats->struct_size must be sizeof(zm_statistics)");
-  }
-  return out;
-}
-
-}  // namespace
 
 ZM_API zm_status zm_last_statistics(zm_bench* bench, zm_statistics* stats) {
   return Call(bench, [&](Bench& b, BenchCore&) {

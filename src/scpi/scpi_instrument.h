@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "acquisition/statistics.h"
 #include "acquisition/trigger.h"
 #include "scpi/scpi_errors.h"
 #include "scpi/scpi_tree.h"
@@ -87,6 +88,9 @@ class ScpiInstrument {
     size_t capturedPoints = 0;
     // The trigger of the capture FETCh? gave from last: time and index.
     std::optional<std::pair<double, long long>> lastTrigger;
+    // Of every sample collected since its last INITiate, fetched or not:
+    // what CALCulate answers. Empty until the first INITiate.
+    std::optional<Statistics> stats;
     // Told by the run's thread, reported on the server's.
     std::vector<scpi::QueuedError> pending;
   };
@@ -98,6 +102,7 @@ class ScpiInstrument {
   void AddMonitor();
   const Measurement& LinePass();
   void AddTrigger();
+  void AddCalculate();
   void Reset(scpi::Session& session);
   std::string Serial();
 

@@ -50,7 +50,7 @@ Reference ReferenceOf(const std::vector<StatSample>& samples, size_t q) {
 }
 
 void ExpectNear(long double want, double got, const std::string& what) {
-  const double tolerance = 1e-12 * std::max(1.0L, std::fabs(want)) + 1e-15;
+  const double tolerance = 1e-12 * std::max(1.0, std::fabs(static_cast<double>(want))) + 1e-15;
   EXPECT_NEAR(static_cast<double>(want), got, tolerance) << what;
 }
 

@@ -44,6 +44,7 @@ TEST(SummaryLog, OneRowPerIntervalThatAddsUpToTheRun) {
   // 4 per second for 3 s, then a gap of 2 s with lost samples only, then
   // half a second more; the shunt voltage not read.
   std::vector<StatSample> samples;
+  samples.reserve(14);
   for (int i = 0; i < 12; ++i) samples.push_back({start + i * 0.25, {12, NAN, 1.0 + i, 12.0 * i}});
   for (int i = 0; i < 2; ++i) samples.push_back({start + 5 + i * 0.25, {11, NAN, -2, -22}});
   for (const StatSample& s : samples) {
@@ -79,16 +80,6 @@ TEST(SummaryLog, OneRowPerIntervalThatAddsUpToTheRun) {
   EXPECT_DOUBLE_EQ(Number(rows[2][15]), (9 + 10 + 11) * 0.25 + 12 * 2.25);
   EXPECT_NEAR(charge, whole.ChargeAmpSeconds(), 1e-6);
   EXPECT_NEAR(energy, whole.EnergyJoules(), 1e-5);
-}
-
-TEST(SummaryLog, RefusesWhatCannotBeALog) {
-  test::TempDir dir;
-  std::error_code ec;
-  SummaryLog noInterval(0);
-  EXPECT_FALSE(noInterval.Open(dir.path() / "a.csv", 0, ec));
-  SummaryLog intoAFolder(1);
-  EXPECT_FALSE(intoAFolder.Open(dir.path(), 0, ec));
-  EXPECT_TRUE(ec);
 }
 
 }  // namespace

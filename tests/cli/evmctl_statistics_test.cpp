@@ -89,6 +89,18 @@ TEST_F(EvmctlStatistics, SummaryLogHasARowPerInterval) {
   }
   EXPECT_EQ(samples, logged);
 
+  // A link that goes silent part way leaves the row of the last interval.
+  const std::string cut = File("cut.csv");
+  EXPECT_EQ(Sim({"--sim-fault", "reglink:no-reply@300", "log", cut, "--fast", "--seconds", "5",
+                 "--summary", "1s"})
+                .code,
+            1);
+  std::ifstream cutIn(PathFromUtf8(cut));
+  std::vector<std::string> cutLines;
+  while (std::getline(cutIn, line)) cutLines.push_back(line);
+  ASSERT_EQ(cutLines.size(), 3u);
+  EXPECT_GT(std::stol(cutLines[2].substr(cutLines[2].find(',') + 1)), 10);
+
   for (const char* bad : {"0s", "1x", "0.1ms", "s", "-1s"}) {
     const CliResult refused = Sim({"log", File("b.csv"), "--seconds", "1", "--summary", bad});
     EXPECT_EQ(refused.code, 2) << bad;
