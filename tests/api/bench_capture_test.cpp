@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/utf8_path.h"
 #include "support/temp_dir.h"
 #include "zm5520evm/bench.h"
 
@@ -43,7 +44,7 @@ TEST(BenchCapture, CatchesThePulseOnVirtualAndRealTime) {
     EXPECT_LT(c.samples[c.triggerIndex].busVolts, 11);
     EXPECT_GE(c.triggerTimeSeconds - c.samples.front().timeSeconds, 0.05 - 1e-6);
     EXPECT_GE(c.samples.back().timeSeconds - c.triggerTimeSeconds, 0.1 - 1e-6);
-    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::u8path(c.file)));  // saved first
+    EXPECT_TRUE(std::filesystem::is_regular_file(PathFromUtf8(c.file)));  // saved first
   }
 }
 
