@@ -6,6 +6,8 @@ values to their resolution, help and repr that say what they hold)."""
 import inspect
 import pathlib
 import re
+import subprocess
+import sys
 
 import pytest
 
@@ -37,19 +39,37 @@ def test_the_state_folder_is_the_one_evmctl_uses_unless_told_otherwise(own_state
     assert zm5520evm.open(simulate=True, state_folder=None).options["state_folder"] is None
 
 
-def test_the_library_prints_nothing_and_keeps_its_notices(tmp_path, capfd):
-    (tmp_path / "ZM5520_1EVM_Settings.csv").write_bytes(b"\xff\xfe not a settings file")
-    results = tmp_path / "results.txt"
-    results.write_text('"a","b","c","d","e","f"\r\n')
-    with zm5520evm.open(simulate=True, state_folder=tmp_path) as bench:
-        bench.read_registers()
-        with pytest.raises(zm5520evm.ParseError):
-            bench.set_dac(zm5520evm.DacChannel.B, 7)
-        with pytest.raises(zm5520evm.ParseError):
-            bench.run_script(results)
-        notices = bench.notices
-    assert capfd.readouterr().err == ""
-    assert any("Error Loading Script!" in n for n in notices), notices
+# A session with notices (a state file that cannot be read, a blank device
+# calibrated, a DAC value out of range, a results file given as a script),
+# in a Python of its own: pytest's own log handler would hide what the
+# package printed.
+QUIET_SESSION = """
+import pathlib, sys, zm5520evm
+folder = pathlib.Path(sys.argv[1])
+(folder / "ZM5520_1EVM_Settings.csv").write_bytes(b"\\xff\\xfe not a settings file")
+results = folder / "results.txt"
+results.write_text('"a","b","c","d","e","f"\\r\\n')
+with zm5520evm.open(simulate=True, state_folder=folder) as bench:
+    bench.read_registers()
+    for call in (lambda: bench.set_dac(zm5520evm.DacChannel.B, 7),
+                 lambda: bench.run_script(results)):
+        try:
+            call()
+        except zm5520evm.ParseError:
+            pass
+        else:
+            sys.exit("not refused")
+    print(len(bench.notices))
+    print("\\n".join(bench.notices))
+"""
+
+
+def test_the_library_prints_nothing_and_keeps_its_notices(tmp_path):
+    done = subprocess.run([sys.executable, "-c", QUIET_SESSION, str(tmp_path)],
+                          capture_output=True, text=True, timeout=60)
+    assert (done.returncode, done.stderr) == (0, "")
+    assert "Error Loading Script!" in done.stdout, done.stdout
+    assert "register 05h was 0" in done.stdout, done.stdout
 
 
 # field, resolution in decimals (the register's LSB and one digit more)
@@ -98,3 +118,18 @@ def test_help_shows_the_defaults_as_the_readme_writes_them_and_every_fault():
     assert len(names) >= 10, refused.value
     for name in names:
         assert name in zm5520evm.open.__doc__, name
+
+
+# An LSB at a shown limit is refused as the tab refuses the limit's text,
+# though the float given is not the text's value to the last bit.
+@pytest.mark.parametrize("lsb,refusal", [
+    (61.037e-6, zm5520evm.CalibrationRefusal.CURRENT_LSB),
+    (488.4e-6, zm5520evm.CalibrationRefusal.CURRENT_LSB),
+    (100e-6, zm5520evm.CalibrationRefusal.NONE),
+])
+def test_an_lsb_at_a_shown_limit_is_refused_in_the_tabs_words(lsb, refusal):
+    result = zm5520evm.Bench.calculate(rshunt_ohms=0.01, max_expected_amps=2,
+                                       current_lsb_amps=lsb, config=0x399F)
+    assert result.refusal == refusal
+    if refusal:
+        assert result.refusal_message == "You selected a resolution out of range"
