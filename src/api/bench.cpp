@@ -653,8 +653,9 @@ CalibrationRestore Bench::CalibrateIfBlank() {
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectRegisterLink();
+  const CalibrationRestore done = m.RestoreIfBlank();
   m.blankChecked = true;
-  return m.RestoreIfBlank();
+  return done;
 }
 
 void Bench::ApplyCalibration(const CalibrationResult& calibration) {
