@@ -672,8 +672,9 @@ CalibrationRestore Bench::CalibrateIfBlank() {
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectRegisterLink();
+  const CalibrationRestore done = m.RestoreIfBlank();
   m.blankChecked = true;
-  return m.RestoreIfBlank();
+  return done;
 }
 
 void Bench::ApplyCalibration(const CalibrationResult& calibration) {
@@ -1360,8 +1361,10 @@ double Bench::SetDac(DacChannel channel, double volts, Reference reference, bool
   op.ThrowIfStopped();
   switch (set.outcome.failure) {
     case BoardFailure::OutOfRange:
-      throw ParseError(name + ": " + Volts(volts) + " is out of range (" + Volts(set.lower) +
-                       " to " + Volts(set.upper) + " on this reference)");
+      // The Eval Control window's words, then what was out of range.
+      throw ParseError(std::string(CalibrationBoard::kOutOfRangeMessage) + "(" + name + ": " +
+                       Volts(volts) + "; " + Volts(set.lower) + " to " + Volts(set.upper) +
+                       " on this reference)");
     case BoardFailure::ReadBack: {
       const double got = set.readBack.value_or(0);
       throw ReadBackError(name + ": the auto-calibration missed " + Volts(volts) +

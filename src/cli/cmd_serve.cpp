@@ -39,6 +39,18 @@ int RunServe(CliContext& ctx) {
   } catch (const scpi::ServeError& e) {
     return Fail(ctx, kExitFailed, e.what());
   }
+  // The Bench's rule for a blank device, taken now rather than at the first
+  // query, so its note comes before the server's threads write the log; a
+  // missing board is no reason not to serve (its queries answer -241).
+  if (!ctx.options.keepBlank) {
+    try {
+      if (const CalibrationRestore done = ctx.bench->CalibrateIfBlank(); !done.message.empty()) {
+        ctx.err << "evmctl serve: " << done.message << "\n";
+      }
+    } catch (const Error& e) {
+      ctx.err << "evmctl serve: " << e.what() << "\n";
+    }
+  }
   ctx.err << "evmctl serve: listening on " << address.host << ":" << server.Port() << std::endl;
   // Only an address other machines reach is worth announcing on the network.
   std::optional<scpi::MdnsAnnouncement> announcement;

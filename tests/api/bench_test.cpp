@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -161,43 +160,6 @@ TEST(Bench, AWriteTheLinkDoesNotAnswerCostsOneTimeOutAndEndsTheOperation) {
       writeRefused = writeRefused || failure.find("(writing") != std::string::npos;
     }
     EXPECT_TRUE(writeRefused) << "op " << op << ": no fault struck a write";
-  }
-}
-
-// A device just powered up (register 05h is 0) gets the stored calibration
-// before the first measurement of a session, whichever it is, once, with a
-// notice; a bench told to leave it measures no current and writes nothing.
-TEST(Bench, ABlankDeviceIsCalibratedBeforeTheFirstMeasurementUnlessToldNot) {
-  using Measure = std::function<double(Bench&, const fs::path&)>;
-  const std::pair<const char*, Measure> operations[] = {
-      {"ReadRegisters",
-       [](Bench& b, const fs::path&) { return *b.ReadRegisters().registers[4].scaled; }},
-      {"MeasureOnce", [](Bench& b, const fs::path&) { return b.MeasureOnce().amperes; }},
-      {"Monitor",
-       [](Bench& b, const fs::path&) { return b.MonitorBatch({.passes = 2}).back().amperes; }},
-      {"Log",
-       [n = 0](Bench& b, const fs::path& dir) mutable {
-         double amps = 0;
-         b.Log(dir / ("log" + std::to_string(++n) + ".csv"), {.passes = 1},
-               [&amps](const Measurement& m) { amps = m.amperes; });
-         return amps;
-       }},
-  };
-  for (const auto& [name, measure] : operations) {
-    for (const bool rule : {true, false}) {
-      SCOPED_TRACE(std::string(name) + (rule ? "" : ", left blank"));
-      test::TempDir folder;
-      std::vector<std::string> notices;
-      BenchOptions o = Simulated(folder.path());
-      o.calibrateIfBlank = rule;
-      o.onNotice = [&notices](const std::string& text) { notices.push_back(text); };
-      auto bench = Bench::Open(o);
-      EXPECT_NEAR(measure(*bench, folder.path()), rule ? 1.0 : 0.0, 0.01);
-      EXPECT_NEAR(measure(*bench, folder.path()), rule ? 1.0 : 0.0, 0.01);
-      EXPECT_EQ(notices, rule ? std::vector<std::string>{"register 05h was 0: wrote A000 (the "
-                                                         "default calibration)"}
-                              : std::vector<std::string>{});
-    }
   }
 }
 

@@ -141,7 +141,8 @@ static const struct status_case status_cases[] = {
     {"", 5, "send", do_bad_mnemonic, ZM_ERR_PARSE, "NOT A COMMAND"},
     {"", 5, "load_registers", do_missing_file, ZM_ERR_FILE, "no-such-file.txt"},
     {"", 5, "read_config(NULL)", do_null_out, ZM_ERR_INVALID_ARGUMENT, "config is NULL"},
-    {"", 5, "set_dac 100 V", do_dac_out_of_range, ZM_ERR_PARSE, "is out of range"},
+    {"", 5, "set_dac 100 V", do_dac_out_of_range, ZM_ERR_PARSE,
+     "Vin > max input voltage or Vin< min input voltage (DAC A: 100 V"},
 };
 
 static void test_status_codes(void) {

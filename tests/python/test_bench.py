@@ -80,7 +80,7 @@ ERRORS = [
     (None, lambda b, d: b.encode(""), zm5520evm.ParseError, " is not a valid interface type.",
      {}),
     (None, lambda b, d: b.set_dac(zm5520evm.DacChannel.A, 4.95), zm5520evm.ParseError,
-     "4.9", {}),
+     "Vin > max input voltage or Vin< min input voltage (DAC A: 4.95 V; 0.05 V to 4.9 V", {}),
     # The hint names the caller's own argument.
     ("reglink:non-zero-status", lambda b, d: b.read_registers(), zm5520evm.NotAcknowledgedError,
      "did not acknowledge (see device_address)", {}),
