@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "zm5520evm/bench.h"
 
+#include <cmath>
 #include <mutex>
 
 #include "acquisition/acquisition.h"
 #include "acquisition/fast_log.h"
+#include "acquisition/statistics.h"
+#include "acquisition/summary_log.h"
 #include "api/bench_access.h"
 #include "api/bench_clock.h"
 #include "api/bench_ui.h"
+#include "api/run_statistics.h"
 #include "calibration/eng_number.h"
 #include "calibration/initial_calibration.h"
 #include "calibration/measurement_log.h"
@@ -357,6 +361,10 @@ struct Bench::Impl {
   // each sample to `onSample` (sample, scaling); the run's failure is thrown.
   template <typename OnSample>
   RunSummary Acquire(Operation& op, const MonitorLength& length, OnSample&& onSample);
+  // Of the acknowledged samples of the last Acquire, as they were told.
+  Statistics lastStats;
+  // What the bounded buffer of the run in progress has had to drop so far.
+  long droppedSoFar = 0;
 
   ScriptResult RunScript(const std::filesystem::path& file, double maxSeconds,
                          const ScriptRowCallback& onRow, std::stop_token callerStop,
@@ -668,6 +676,10 @@ namespace {
 constexpr size_t kRunBuffer = 4096;
 constexpr size_t kTakeAtOnce = 256;
 
+StatSample StatSampleOf(double time, const Quantities& q) {
+  return StatSample{time, {q.busVolts, q.shuntVolts, q.amperes, q.watts}};
+}
+
 double RateOf(long count, double first, double last) {
   return count > 1 && last > first ? static_cast<double>(count - 1) / (last - first) : 0;
 }
@@ -683,6 +695,8 @@ RunSummary Bench::Impl::Acquire(Operation& op, const MonitorLength& length, OnSa
   RunSummary summary;
   std::optional<Scaling> runScaling;
   double first = 0, last = 0;
+  lastStats = Statistics{};
+  droppedSoFar = 0;
   auto tell = [&](const Sample& sample) {
     // Scaled by the calibration the last session kept, on the ranges of
     // the device's own register 00h.
@@ -690,7 +704,12 @@ RunSummary Bench::Impl::Acquire(Operation& op, const MonitorLength& length, OnSa
     if (summary.passes == 0) first = sample.time;
     last = sample.time;
     ++summary.passes;
-    if (!sample.acknowledged) ++summary.unacknowledged;
+    if (sample.acknowledged) {
+      lastStats.Add(StatSampleOf(sample.time, ScaleSample(sample, *runScaling)));
+    } else {
+      ++summary.unacknowledged;
+      lastStats.CountLost(1);
+    }
     onSample(sample, runScaling.value_or(Scaling{}));
   };
   const std::function<bool()> stopped = [&op] { return op.Stopped(); };
@@ -713,6 +732,7 @@ RunSummary Bench::Impl::Acquire(Operation& op, const MonitorLength& length, OnSa
     try {
       // What was read before a stop is told; the reading ends within a sample.
       while (run.Buffer().Take(batch, kTakeAtOnce, std::chrono::milliseconds(50))) {
+        droppedSoFar = run.Buffer().Dropped();
         for (const Sample& sample : batch) tell(sample);
         batch.clear();
       }
@@ -723,6 +743,7 @@ RunSummary Bench::Impl::Acquire(Operation& op, const MonitorLength& length, OnSa
     run.Join();
     if (run.Failure()) std::rethrow_exception(run.Failure());
     summary.lost = run.Counts().dropped;
+    lastStats.CountLost(summary.lost);
     end = run.End();
     config = run.Config();
   }
@@ -819,6 +840,78 @@ LogSummary Bench::Log(const std::filesystem::path& file, const MonitorLength& le
   summary.lost = run.lost;
   summary.rate = run.rate;
   return summary;
+}
+
+LogSummary Bench::LogSummaries(const std::filesystem::path& file, const MonitorLength& length,
+                               double intervalSeconds, const MeasurementCallback& onPass,
+                               std::stop_token stop) {
+  Impl& m = *impl_;
+  const std::string name = FileText(file);
+  if (!(intervalSeconds > 0) || !std::isfinite(intervalSeconds)) {
+    throw ParseError("the summary interval must be above 0 seconds");
+  }
+  if (const std::error_code target = CheckWritableTarget(file)) ThrowLogRefused(file, target);
+  Impl::Operation op(m, std::move(stop));
+  m.ConnectRegisterLink();
+  SummaryLog log(intervalSeconds);
+  bool open = false;
+  std::error_code logError;
+  auto writeFailed = [&]() -> FileError {
+    return FileError(
+        "logging to '" + name + "' stopped after a failed write: " + logError.message(), name,
+        logError);
+  };
+  LogSummary summary;
+  summary.file = name;
+  long droppedTold = 0;
+  double lastTime = 0;
+  const RunSummary run = m.Acquire(op, length, [&](const Sample& sample, const Scaling& scaling) {
+    if (!open) {
+      if (!sample.acknowledged) m.ThrowLinkFailure("", " (see --address)");
+      if (!log.Open(file, sample.time, logError)) ThrowLogRefused(file, logError);
+      open = true;
+    }
+    lastTime = sample.time;
+    if (m.droppedSoFar > droppedTold) {
+      log.AddLost(sample.time, m.droppedSoFar - droppedTold);
+      droppedTold = m.droppedSoFar;
+    }
+    if (!sample.acknowledged) {
+      ++summary.unacknowledged;
+      if (m.LinkSilent()) ++summary.unanswered;
+      log.AddLost(sample.time, 1);
+    } else if (!log.Add(StatSampleOf(sample.time, ScaleSample(sample, scaling)), logError)) {
+      throw writeFailed();
+    } else {
+      ++summary.logged;
+    }
+    if (onPass) onPass(MeasurementOf(sample, scaling));
+  });
+  if (!open) m.ThrowLinkFailure("", " (see --address)");
+  // Drops after the last sample told: counted in the last row.
+  if (run.lost > droppedTold) log.AddLost(lastTime, run.lost - droppedTold);
+  if (!log.Finish(lastTime, logError)) throw writeFailed();
+  summary.passes = run.passes;
+  summary.stopped = run.stopped;
+  summary.lost = run.lost;
+  summary.rate = run.rate;
+  return summary;
+}
+
+RunStatistics Bench::LastStatistics() const {
+  return RunStatisticsOf(impl_->lastStats);
+}
+
+RunStatistics Bench::StatisticsOf(const std::vector<Measurement>& measurements) {
+  Statistics stats;
+  for (const Measurement& m : measurements) {
+    if (m.acknowledged) {
+      stats.Add(StatSample{m.timeSeconds, {m.busVolts, m.shuntVolts, m.amperes, m.watts}});
+    } else {
+      stats.CountLost(1);
+    }
+  }
+  return RunStatisticsOf(stats);
 }
 
 std::vector<uint16_t> Bench::SaveRegisters(const std::filesystem::path& file) {

@@ -2,11 +2,16 @@
 // The C interface over evm::Bench: every entry point catches everything, so
 // no exception crosses into a C caller, and owns nothing of the caller's.
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <stop_token>
 #include <string_view>
 
+#include "acquisition/statistics.h"
 #include "api/c_api_support.h"
+#include "api/run_statistics.h"
 #include "common/utf8_path.h"
 #include "zm5520evm/zm5520evm_version.h"
 
@@ -660,6 +665,132 @@ ZM_API zm_status zm_log_each(zm_bench* bench, const char* file, int64_t passes, 
       };
     }
     const evm::LogSummary s = b.Log(PathOf(file), length, told, enough.get_token());
+    if (summary) {
+      summary->passes = s.passes;
+      summary->logged = s.logged;
+      summary->unacknowledged = s.unacknowledged;
+      summary->unanswered = s.unanswered;
+      summary->stopped = s.stopped ? 1 : 0;
+      Fit(summary->file, s.file);
+    }
+    if (s.stopped) throw evm::CancelledError("stopped");
+  });
+}
+
+namespace {
+
+zm_quantity_statistics QuantityToC(const evm::QuantityStatistics& q) {
+  return {q.samples, q.min, q.mean, q.max, q.stdDev, q.peakToPeak};
+}
+
+void StatisticsToC(const evm::RunStatistics& r, zm_statistics& out) {
+  const uint32_t size = out.struct_size;
+  out = zm_statistics{};
+  out.struct_size = size;
+  out.samples = r.samples;
+  out.lost = r.lost;
+  out.seconds = r.seconds;
+  out.first_time_seconds = r.firstTimeSeconds;
+  out.bus_volts = QuantityToC(r.busVolts);
+  out.shunt_volts = QuantityToC(r.shuntVolts);
+  out.amps = QuantityToC(r.amps);
+  out.watts = QuantityToC(r.watts);
+  out.charge_amp_seconds = r.chargeAmpSeconds;
+  out.charge_mah = r.chargeMah;
+  out.energy_joules = r.energyJoules;
+  out.energy_wh = r.energyWh;
+}
+
+zm_statistics& StatisticsOut(zm_statistics* stats) {
+  zm_statistics& out = Out(stats, "stats");
+  if (out.struct_size != sizeof(zm_statistics)) {
+    Refuse(ZM_ERR_INVALID_ARGUMENT, "stats->struct_size must be sizeof(zm_statistics)");
+  }
+  return out;
+}
+
+}  // namespace
+
+ZM_API zm_status zm_last_statistics(zm_bench* bench, zm_statistics* stats) {
+  return Call(bench, [&](Bench& b, BenchCore&) {
+    StatisticsToC(b.LastStatistics(), StatisticsOut(stats));
+  });
+}
+
+ZM_API zm_status zm_statistics_of(const double* time_seconds, const double* bus_volts,
+                                  const double* shunt_volts, const double* amps,
+                                  const double* watts, const uint8_t* acknowledged, size_t stride,
+                                  size_t count, zm_statistics* stats) {
+  return Static([&] {
+    zm_statistics& out = StatisticsOut(stats);
+    if (count > 0 && !time_seconds) Refuse(ZM_ERR_INVALID_ARGUMENT, "time_seconds is NULL");
+    if (count > 0 && stride == 0) Refuse(ZM_ERR_INVALID_ARGUMENT, "stride is 0");
+    const std::array<const double*, evm::kStatQuantities> columns = {bus_volts, shunt_volts, amps,
+                                                                     watts};
+    // By bytes, so a column may be a field of the caller's structs.
+    auto at = [stride](const void* column, size_t i) {
+      return static_cast<const unsigned char*>(column) + i * stride;
+    };
+    auto value = [&](const double* column, size_t i) {
+      if (!column) return std::numeric_limits<double>::quiet_NaN();
+      double v;
+      std::memcpy(&v, at(column, i), sizeof v);
+      return v;
+    };
+    evm::Statistics s;
+    size_t i = 0;
+    while (i < count) {
+      // Runs of acknowledged rows go in blocks; the others are lost.
+      if (acknowledged && *at(acknowledged, i) == 0) {
+        s.CountLost(1);
+        ++i;
+        continue;
+      }
+      size_t n = 0;
+      while (i + n < count && n < evm::Statistics::kChunk &&
+             !(acknowledged && *at(acknowledged, i + n) == 0)) {
+        ++n;
+      }
+      s.AddChunk(n, [&, first = i](size_t k) {
+        evm::StatSample sample{value(time_seconds, first + k), {}};
+        for (size_t q = 0; q < evm::kStatQuantities; ++q) {
+          sample.values[q] = value(columns[q], first + k);
+        }
+        return sample;
+      });
+      i += n;
+    }
+    StatisticsToC(evm::RunStatisticsOf(s), out);
+  });
+}
+
+ZM_API zm_status zm_log_mode_each(zm_bench* bench, const char* file, int32_t mode, int64_t passes,
+                                  double seconds, double summary_seconds, zm_pass_fn on_pass,
+                                  void* user, zm_log_summary* summary) {
+  if (summary) *summary = zm_log_summary{};
+  return Call(bench, [&](Bench& b, BenchCore&) {
+    const auto acquisition = evm::capi::ModeOfC(mode);
+    if (!acquisition) {
+      Refuse(ZM_ERR_INVALID_ARGUMENT, "mode must be a ZM_MODE_*, not " + std::to_string(mode));
+    }
+    if (!(summary_seconds >= 0) || !std::isfinite(summary_seconds)) {
+      Refuse(ZM_ERR_INVALID_ARGUMENT, "summary_seconds must be 0 (no summary) or more");
+    }
+    evm::MonitorLength length = LengthOf(passes, seconds);
+    length.mode = *acquisition;
+    std::stop_source enough;
+    evm::MeasurementCallback told;
+    if (on_pass) {
+      told = [&](const evm::Measurement& m) {
+        zm_measurement pass;
+        evm::capi::ToC(m, pass);
+        if (on_pass(user, &pass) != 0) enough.request_stop();
+      };
+    }
+    const evm::LogSummary s =
+        summary_seconds > 0
+            ? b.LogSummaries(PathOf(file), length, summary_seconds, told, enough.get_token())
+            : b.Log(PathOf(file), length, told, enough.get_token());
     if (summary) {
       summary->passes = s.passes;
       summary->logged = s.logged;

@@ -4,6 +4,7 @@
 #include "calibration/run_length.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
+#include "common/number_text.h"
 #include "common/utf8_path.h"
 
 namespace evm::cli {
@@ -21,7 +22,8 @@ int RunLog(CliContext& ctx) {
   long shown = 0;
   double lastShown = 0;
   try {
-    log = ctx.bench->Log(PathFromUtf8(file), length, [&](const Measurement& m) {
+    const auto summary = ctx.options.Value("--summary");
+    const MeasurementCallback onPass = [&](const Measurement& m) {
       const long done = ++shown;
       // A terminal line ten times a second is enough to follow a fast run.
       if (!ctx.io.progress || m.timeSeconds - lastShown < 0.1) return;
@@ -30,7 +32,11 @@ int RunLog(CliContext& ctx) {
       std::snprintf(line, sizeof line, "%ld %s, %.0f s, last %.6g A", done,
                     done == 1 ? "pass" : "passes", elapsed.Elapsed(ctx.clock), m.amperes);
       Progress(ctx, line);
-    });
+    };
+    // The interval was checked and given in seconds by the parser.
+    log = summary ? ctx.bench->LogSummaries(PathFromUtf8(file), length,
+                                            ParseInvariantNumber(*summary).value_or(0), onPass)
+                  : ctx.bench->Log(PathFromUtf8(file), length, onPass);
   } catch (const Error&) {
     if (shown > 0) EndProgress(ctx);
     throw;
@@ -50,8 +56,8 @@ int RunLog(CliContext& ctx) {
     PrintJson(ctx, json);
   } else {
     const bool fast = length.mode != AcquisitionMode::Passes;
-    const char* what = fast ? (log.logged == 1 ? " sample" : " samples")
-                            : (log.logged == 1 ? " pass" : " passes");
+    const char* what =
+        fast ? (log.logged == 1 ? " sample" : " samples") : (log.logged == 1 ? " pass" : " passes");
     ctx.out << file << ": " << log.logged << what << " logged\n";
   }
   if (log.stopped) return Fail(ctx, kExitInterrupted, "interrupted");

@@ -4,6 +4,7 @@
 
 #include "cli/cli_session.h"
 #include "cli/commands.h"
+#include "cli/statistics_output.h"
 #include "registers/register_map.h"
 
 namespace evm::cli {
@@ -63,6 +64,8 @@ int RunMonitor(CliContext& ctx) {
       },
       outputGone.get_token());
   ReportRate(ctx, length, run.passes, run.rate, run.lost);
+  // Also of a run cut short: what was read is summed up as it was.
+  if (ctx.options.Flag("--stats")) PrintStatistics(ctx, ctx.bench->LastStatistics());
 
   // Ended by the user, not by its count: as log and script say.
   if (ctx.Stopped()) return Fail(ctx, kExitInterrupted, "interrupted");

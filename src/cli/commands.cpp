@@ -108,7 +108,7 @@ const std::vector<Command>& Commands() {
        ValueKind::Text,
        RunCalibrate},
       {"log",
-       "log FILE (--passes N | --seconds S) [--fast [--registers 4|2]]",
+       "log FILE (--passes N | --seconds S) [--fast [--registers 4|2]] [--summary T]",
        "log the registers continuously",
        "Reads the registers continuously into the log FILE, in the format of the\n"
        "main window's log, for N passes or S seconds. A pass in which the device\n"
@@ -119,17 +119,29 @@ const std::vector<Command>& Commands() {
        "the first sample, a header naming the columns time_s, bus_volts,\n"
        "shunt_volts, amps, watts, shunt_raw, bus_raw, power_raw and current_raw,\n"
        "then one line per sample, its time in seconds since the first (to the\n"
-       "microsecond). --passes then counts samples.\n",
+       "microsecond). --passes then counts samples.\n"
+       "With --summary T the file holds one row per interval of T instead of\n"
+       "one per measurement, for runs of days: the start of the interval in\n"
+       "seconds since the first sample (time_s), the count of its samples and\n"
+       "of those lost, min, mean and max of bus_volts, shunt_volts, amps and\n"
+       "watts, and the charge (charge_amp_seconds) and energy (energy_joules)\n"
+       "of the interval, each sample holding its value until the next.\n",
        {{"--passes", "N", ValueKind::WholeAbove0, {"log N passes"}, {}},
         {"--seconds", "S", ValueKind::SecondsAbove0, {"log for S seconds"}, {}},
         kFastOption,
-        kRegistersOption},
+        kRegistersOption,
+        {"--summary",
+         "T",
+         ValueKind::Interval,
+         {"one row of statistics per interval T (1s, 500ms, 5min, 1h) instead of",
+          "one per measurement"},
+         {}}},
        1,
        1,
        ValueKind::File,
        RunLog},
       {"monitor",
-       "monitor [--passes N | --seconds S] [--fast [--registers 4|2]]",
+       "monitor [--passes N | --seconds S] [--fast [--registers 4|2]] [--stats]",
        "print each pass of a continuous reading",
        "Reads the registers continuously and prints each pass as it is read:\n"
        "time, bus voltage, shunt voltage, current and power; with --json one\n"
@@ -140,11 +152,17 @@ const std::vector<Command>& Commands() {
        "time: about 125 samples a second at the fastest conversion time of\n"
        "register 00h (250 with --registers 2), one per conversion when the\n"
        "device is slower. At the end standard error tells the samples, the\n"
-       "rate and the samples lost. --passes then counts samples.\n",
+       "rate and the samples lost. --passes then counts samples.\n"
+       "With --stats the run ends with its statistics: min, mean, max,\n"
+       "standard deviation and peak-to-peak of each quantity, the samples, the\n"
+       "seconds they cover and those lost, the charge in A*s and mAh and the\n"
+       "energy in J and Wh; with --json as a last line {\"schema\": 1,\n"
+       "\"statistics\": {...}}.\n",
        {{"--passes", "N", ValueKind::WholeAbove0, {"end after N passes"}, {}},
         {"--seconds", "S", ValueKind::SecondsAbove0, {"end after S seconds"}, {}},
         kFastOption,
-        kRegistersOption},
+        kRegistersOption,
+        {"--stats", "", ValueKind::Flag, {"end with the statistics of the run"}, {}}},
        0,
        0,
        ValueKind::Text,

@@ -21,6 +21,7 @@ enum class ValueKind {
   WholeAbove0,    // a whole number of passes, 1 to 1e9
   SecondsAbove0,  // seconds above 0, up to 1e9
   ScriptSeconds,  // seconds above 0, up to a day
+  Interval,       // a time above 0 with its unit ("1s", "500ms", "5min", "1h"); given in seconds
   Hex7Bit,        // an I2C address, 0-7F; given to the command in decimal
   Hex16,          // a 16-bit id; given in decimal
   Boards,         // 1 to 99

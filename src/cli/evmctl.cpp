@@ -65,6 +65,27 @@ std::string CheckValue(const CommandOption& o, std::string& text) {
       return NumberIn(text, 0, 1e9) ? "" : quoted + " is not a number above 0";
     case ValueKind::ScriptSeconds:
       return NumberIn(text, 0, 86400) ? "" : quoted + " is not a number of seconds above 0";
+    case ValueKind::Interval: {
+      // The unit is what makes "1" and "1ms" differ: without one, seconds.
+      constexpr std::pair<const char*, double> kUnits[] = {
+          {"ms", 1e-3}, {"min", 60}, {"s", 1}, {"h", 3600}};
+      double scale = 1;
+      std::string number = text;
+      for (const auto& [unit, seconds] : kUnits) {
+        const std::string u = unit;
+        if (number.size() > u.size() && number.ends_with(u)) {
+          number.resize(number.size() - u.size());
+          scale = seconds;
+          break;
+        }
+      }
+      const auto v = NumberIn(number, 0, 1e9);
+      if (!v || !(*v * scale >= 1e-3)) {
+        return quoted + " is not a time of at least 1 ms (1s, 500ms, 5min, 1h)";
+      }
+      text = FormatInvariantExact(*v * scale);
+      return "";
+    }
     case ValueKind::Hex7Bit:
     case ValueKind::Hex16: {
       const auto v = ParseHex16(text);
@@ -187,7 +208,13 @@ int RunEvmctl(const std::vector<std::string>& args, const EvmctlIo& io) {
       if (option.kind == ValueKind::Flag) {
         p.app->add_flag(option.name, p.flags[option.name]);
       } else {
-        p.app->add_option(option.name, p.values[option.name])->check(ValidatorOf(option));
+        CLI::Option* added = p.app->add_option(option.name, p.values[option.name]);
+        // An interval reaches the command in seconds; the others as written.
+        if (option.kind == ValueKind::Interval) {
+          added->transform(ValidatorOf(option));
+        } else {
+          added->check(ValidatorOf(option));
+        }
       }
     }
     // A run is as long as its passes or its seconds, never both.

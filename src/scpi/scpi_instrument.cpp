@@ -74,6 +74,25 @@ std::string TimeText(double seconds) {
 
 const std::vector<std::string> kModeWords = {"PASS", "PASSES", "FAST", "FAST2"};
 
+// The quantity of a CALCulate query, current when none is given.
+const std::vector<std::string> kQuantityWords = {"BUS",   "CURR", "CURRENT", "SHUN",
+                                                 "SHUNT", "POW",  "POWER"};
+StatQuantity QuantityOfWord(size_t word) {
+  constexpr StatQuantity kOf[] = {
+      StatQuantity::BusVolts,   StatQuantity::Amps,  StatQuantity::Amps, StatQuantity::ShuntVolts,
+      StatQuantity::ShuntVolts, StatQuantity::Watts, StatQuantity::Watts};
+  return kOf[word];
+}
+
+// Nine digits after the point: a mean of 12 V keeps its microvolts, which
+// NR3's five would round away.
+std::string Precise(double v) {
+  if (std::isnan(v)) return "9.91000E+37";
+  char text[64];
+  std::snprintf(text, sizeof text, "%.9E", v);
+  return text;
+}
+
 AcquisitionMode ModeOfWord(size_t word) {
   return word < 2 ? AcquisitionMode::Passes
                   : (word == 2 ? AcquisitionMode::Fast : AcquisitionMode::FastTwo);
@@ -127,6 +146,7 @@ ScpiInstrument::ScpiInstrument(Bench& bench, size_t monitorCapacity)
   AddRegisters();
   AddTestBoard();
   AddMonitor();
+  AddCalculate();
 }
 
 ScpiInstrument::~ScpiInstrument() {
@@ -196,6 +216,7 @@ void ScpiInstrument::Initiate(scpi::Session& session) {
                           ", this client's mode is " + WordOfMode(me.mode));
       }
       me.samples.clear();
+      me.stats.emplace();
       me.collecting = true;
       return;
     }
@@ -205,6 +226,7 @@ void ScpiInstrument::Initiate(scpi::Session& session) {
   std::lock_guard lock(mutex_);
   Client& me = ClientOf(session);
   me.samples.clear();
+  me.stats.emplace();
   me.collecting = true;
   stop_ = std::stop_source();
   running_ = true;
@@ -276,6 +298,12 @@ void ScpiInstrument::Collect(const Measurement& m) {
       continue;
     }
     client.samples.push_back(p);
+    if (!client.stats) client.stats.emplace();
+    if (m.acknowledged) {
+      client.stats->Add(StatSample{p.time, {p.busVolts, p.shuntVolts, p.amperes, p.watts}});
+    } else {
+      client.stats->CountLost(1);
+    }
     anyone = true;
   }
   if (!anyone) stop_.request_stop();
@@ -487,6 +515,86 @@ void ScpiInstrument::AddMonitor() {
       me.samples.erase(me.samples.begin(), me.samples.begin() + static_cast<std::ptrdiff_t>(n));
     }
     c.Answer(FormatNr1(static_cast<long long>(n)) + text);
+  });
+}
+
+void ScpiInstrument::AddCalculate() {
+  // The statistics of this client's last acquisition, under the lock the
+  // run's thread adds to them with.
+  auto figures = [this](Call& c, auto&& answer) {
+    std::lock_guard lock(mutex_);
+    const Client& me = ClientOf(c.session());
+    if (!me.stats)
+      throw Failure(scpi::kDataStale, "no acquisition in this session; INITiate first");
+    c.Answer(answer(*me.stats));
+  };
+  auto quantity = [](Call& c) {
+    return c.Count() > 0 ? QuantityOfWord(c.Choice(0, kQuantityWords)) : StatQuantity::Amps;
+  };
+  // A quantity not read has no figures: the standard's "not a number".
+  auto of = [](const QuantityStats& q, double v) {
+    return q.Empty() ? Precise(std::nan("")) : Precise(v);
+  };
+  tree_.Add("CALCulate:AVERage:MINimum?", 0, 1, [=](Call& c) {
+    figures(c, [&](const Statistics& s) {
+      const auto& q = s.Of(quantity(c));
+      return of(q, q.min);
+    });
+  });
+  tree_.Add("CALCulate:AVERage:MAXimum?", 0, 1, [=](Call& c) {
+    figures(c, [&](const Statistics& s) {
+      const auto& q = s.Of(quantity(c));
+      return of(q, q.max);
+    });
+  });
+  tree_.Add("CALCulate:AVERage[:MEAN]?", 0, 1, [=](Call& c) {
+    figures(c, [&](const Statistics& s) {
+      const auto& q = s.Of(quantity(c));
+      return of(q, q.mean);
+    });
+  });
+  tree_.Add("CALCulate:AVERage:SDEViation?", 0, 1, [=](Call& c) {
+    figures(c, [&](const Statistics& s) {
+      const auto& q = s.Of(quantity(c));
+      return of(q, q.Std());
+    });
+  });
+  tree_.Add("CALCulate:AVERage:PTPeak?", 0, 1, [=](Call& c) {
+    figures(c, [&](const Statistics& s) {
+      const auto& q = s.Of(quantity(c));
+      return of(q, q.PeakToPeak());
+    });
+  });
+  tree_.Add("CALCulate:AVERage:COUNt?", 0, 0, [=](Call& c) {
+    figures(c, [](const Statistics& s) {
+      return FormatNr1(static_cast<long long>(s.Samples())) + "," +
+             FormatNr1(static_cast<long long>(s.Lost()));
+    });
+  });
+  tree_.Add("CALCulate:CHARge?", 0, 0, [=](Call& c) {
+    figures(c, [](const Statistics& s) {
+      return Precise(s.ChargeAmpSeconds()) + "," + Precise(s.ChargeMah());
+    });
+  });
+  tree_.Add("CALCulate:ENERgy?", 0, 0, [=](Call& c) {
+    figures(c, [](const Statistics& s) {
+      return Precise(s.EnergyJoules()) + "," + Precise(s.EnergyWh());
+    });
+  });
+  // Everything at once, in the order the README's table gives.
+  tree_.Add("CALCulate:STATistics?", 0, 0, [=](Call& c) {
+    figures(c, [&](const Statistics& s) {
+      std::string text = FormatNr1(static_cast<long long>(s.Samples())) + "," +
+                         Precise(s.Seconds()) + "," + FormatNr1(static_cast<long long>(s.Lost()));
+      for (size_t k = 0; k < kStatQuantities; ++k) {
+        const QuantityStats& q = s.Of(static_cast<StatQuantity>(k));
+        for (const double v : {q.min, q.mean, q.max, q.Std(), q.PeakToPeak()}) {
+          text += "," + of(q, v);
+        }
+      }
+      return text + "," + Precise(s.ChargeAmpSeconds()) + "," + Precise(s.ChargeMah()) + "," +
+             Precise(s.EnergyJoules()) + "," + Precise(s.EnergyWh());
+    });
   });
 }
 

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "acquisition/statistics.h"
 #include "scpi/scpi_errors.h"
 #include "scpi/scpi_tree.h"
 #include "zm5520evm/bench.h"
@@ -65,6 +66,9 @@ class ScpiInstrument {
     AcquisitionMode mode = AcquisitionMode::Passes;
     bool collecting = false;
     std::deque<Point> samples;
+    // Of every sample collected since its last INITiate, fetched or not:
+    // what CALCulate answers. Empty until the first INITiate.
+    std::optional<Statistics> stats;
     // Told by the run's thread, reported on the server's.
     std::vector<scpi::QueuedError> pending;
   };
@@ -74,6 +78,7 @@ class ScpiInstrument {
   void AddRegisters();
   void AddTestBoard();
   void AddMonitor();
+  void AddCalculate();
   void Reset(scpi::Session& session);
   std::string Serial();
 

@@ -181,5 +181,27 @@ int main(void) {
   FIELD(zm_run_details, reserved);
   FIELD(zm_run_details, lost);
   FIELD(zm_run_details, rate);
+  STRUCT(zm_quantity_statistics);
+  FIELD(zm_quantity_statistics, samples);
+  FIELD(zm_quantity_statistics, min);
+  FIELD(zm_quantity_statistics, mean);
+  FIELD(zm_quantity_statistics, max);
+  FIELD(zm_quantity_statistics, std);
+  FIELD(zm_quantity_statistics, peak_to_peak);
+  STRUCT(zm_statistics);
+  FIELD(zm_statistics, struct_size);
+  FIELD(zm_statistics, reserved);
+  FIELD(zm_statistics, samples);
+  FIELD(zm_statistics, lost);
+  FIELD(zm_statistics, seconds);
+  FIELD(zm_statistics, first_time_seconds);
+  FIELD(zm_statistics, bus_volts);
+  FIELD(zm_statistics, shunt_volts);
+  FIELD(zm_statistics, amps);
+  FIELD(zm_statistics, watts);
+  FIELD(zm_statistics, charge_amp_seconds);
+  FIELD(zm_statistics, charge_mah);
+  FIELD(zm_statistics, energy_joules);
+  FIELD(zm_statistics, energy_wh);
   return 0;
 }

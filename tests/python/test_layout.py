@@ -23,6 +23,7 @@ STRUCTS = {
     "zm_run_summary": _capi.RunSummary, "zm_log_summary": _capi.LogSummary,
     "zm_mnemonic_reply": _capi.MnemonicReply, "zm_script_result": _capi.ScriptResult,
     "zm_script_row": _capi.ScriptRow, "zm_run_details": _capi.RunDetails,
+    "zm_quantity_statistics": _capi.QuantityStatistics, "zm_statistics": _capi.Statistics,
 }
 
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <sstream>
 #include <vector>
 
@@ -204,6 +206,58 @@ TEST(ScpiInstrument, ClientsCollectIntoBuffersOfTheirOwn) {
   ASSERT_EQ(theirs.samples.size(), 3u);
   EXPECT_LT(mine.samples[1][0], theirs.samples[0][0]) << "the second run came later";
   EXPECT_EQ(Parse(i.Run("FETC?")).samples.size(), 1u) << "the one left of mine";
+}
+
+TEST(ScpiInstrument, CalculateGivesTheFiguresOfTheLastAcquisition) {
+  Instrument i("", 200);
+  EXPECT_EQ(i.Run("CALC:AVER?"), "");
+  EXPECT_EQ(i.NextError().rfind("-230,", 0), 0u) << "nothing acquired yet";
+  i.bench->CalibrateIfBlank();
+  i.Run("SENS:ACQ:MODE FAST2;:INIT");
+  i.scpi.WaitForRun();
+  i.NextError();  // the full buffer ended it
+  // The figures of the samples, also of those fetched.
+  const Fetched f = Parse(i.Run("FETC?"));
+  ASSERT_EQ(f.samples.size(), 200u);
+  double sum = 0, sumBus = 0, lo = 1e9, hi = -1e9;
+  for (const auto& sample : f.samples) {
+    sum += sample[3];
+    sumBus += sample[1];
+    lo = std::min(lo, sample[3]);
+    hi = std::max(hi, sample[3]);
+  }
+  struct Case {
+    const char* query;
+    double want;
+  };
+  const Case cases[] = {
+      {"CALC:AVER?", sum / 200},
+      {"CALC:AVER:MEAN? CURR", sum / 200},
+      {"CALC:AVER:MIN?", lo},
+      {"CALC:AVER:MAX? CURRENT", hi},
+      {"CALC:AVER:PTP?", hi - lo},
+      {"CALC:AVER:MEAN? BUS", sumBus / 200},
+      {"CALC:AVER:MEAN? SHUN", 9.91e37},  // not read in FAST2
+  };
+  for (const Case& c : cases) {
+    EXPECT_NEAR(std::stod(i.Run(c.query)), c.want, 1e-4 + 1e-9 * std::fabs(c.want)) << c.query;
+  }
+  EXPECT_EQ(i.Run("CALC:AVER:COUN?"), "200,0");
+  const double seconds = f.samples.back()[0] - f.samples.front()[0];
+  double charge = 0, mah = 0;
+  ASSERT_EQ(std::sscanf(i.Run("CALC:CHAR?").c_str(), "%lf,%lf", &charge, &mah), 2);
+  EXPECT_NEAR(charge, sum / 200 * seconds, 0.02 * charge);
+  EXPECT_NEAR(mah, charge / 3.6, 1e-9);
+  // Everything at once: 3 + 4 * 5 + 4 numbers.
+  const std::string all = i.Run("CALC:STAT?");
+  EXPECT_EQ(std::count(all.begin(), all.end(), ','), 26) << all;
+  EXPECT_EQ(all.substr(0, 4), "200,");
+  EXPECT_EQ(i.Run("CALC:AVER:MEAN? VOLT"), "");
+  EXPECT_EQ(i.NextError().rfind("-224,", 0), 0u);
+  // A new acquisition starts the figures again.
+  i.Run("INIT");
+  i.scpi.WaitForRun();
+  EXPECT_EQ(i.Run("CALC:AVER:COUN?"), "200,0");
 }
 
 TEST(ScpiInstrument, ARunTheBoardEndsTellsItsClientsWhy) {

@@ -124,6 +124,23 @@ class ZM5520EVM_API Bench {
   LogSummary Log(const std::filesystem::path& file, const MonitorLength& length,
                  const MeasurementCallback& onPass = {}, std::stop_token stop = {});
 
+  // A log of one row per `intervalSeconds` instead of one per measurement:
+  // min, mean and max of each quantity, the charge and energy of the
+  // interval and the count of its samples and of those lost (the layout is
+  // in the README). Refused as Log refuses, and an interval not above 0 is
+  // a ParseError. `logged` counts the measurements summarised.
+  LogSummary LogSummaries(const std::filesystem::path& file, const MonitorLength& length,
+                          double intervalSeconds, const MeasurementCallback& onPass = {},
+                          std::stop_token stop = {});
+  // The statistics of the acknowledged measurements of the last Monitor,
+  // MonitorBatch, Log or LogSummaries (also of one that was stopped or
+  // failed part way); all 0 before the first.
+  RunStatistics LastStatistics() const;
+  // The statistics of measurements given by their times and quantities
+  // (NaN: not read): the same figures by the same code, for data that
+  // comes from elsewhere. The times must not decrease.
+  static RunStatistics StatisticsOf(const std::vector<Measurement>& measurements);
+
   // Register files: one decimal value per line. Returns the values saved.
   std::vector<uint16_t> SaveRegisters(const std::filesystem::path& file);
   // Writes the registers the file changes; nothing when the file is not one.

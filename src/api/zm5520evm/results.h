@@ -153,6 +153,37 @@ struct LogSummary {
   double rate = 0;      // measurements per second, as in RunSummary
 };
 
+// Figures of one quantity over a run (see RunStatistics).
+struct QuantityStatistics {
+  long samples = 0;  // values of it; 0 when it was not read (min ... are 0 then)
+  double min = 0;
+  double mean = 0;  // of the values, each sample weighing the same
+  double max = 0;
+  double peakToPeak = 0;
+  double stdDev = 0;  // population standard deviation (divided by samples)
+};
+
+// The statistics of the measurements of a run, one pass over them. Charge
+// and energy integrate current and power with each sample holding its value
+// until the next one's time, so `seconds` runs from the first sample to the
+// last and chargeAmpSeconds / seconds is the time-weighted mean current.
+// Samples the device did not acknowledge, and those lost on the way, are
+// in `lost` and in no other figure.
+struct RunStatistics {
+  long samples = 0;
+  double seconds = 0;
+  long lost = 0;
+  double firstTimeSeconds = 0;  // of the first sample, as Measurement::timeSeconds
+  QuantityStatistics busVolts{};
+  QuantityStatistics shuntVolts{};
+  QuantityStatistics amps{};
+  QuantityStatistics watts{};
+  double chargeAmpSeconds = 0;
+  double chargeMah = 0;
+  double energyJoules = 0;
+  double energyWh = 0;
+};
+
 enum class DeviceKind { Other, RegLink, Interface };
 
 struct DeviceInfo {

@@ -631,6 +631,63 @@ ZM_API zm_status zm_run_take(zm_run* run, zm_measurement* measurements, size_t c
 /* The details of the run so far (or final, see zm_run_summary.finished). */
 ZM_API zm_status zm_run_details_get(zm_run* run, zm_run_details* details);
 
+/* ---- Statistics and summary logs -------------------------------------- */
+
+/* Figures of one quantity; samples 0 when it was not read (the rest 0). */
+typedef struct zm_quantity_statistics {
+  int64_t samples;
+  double min;
+  double mean; /* of the values, each sample weighing the same */
+  double max;
+  double std; /* population standard deviation (divided by samples) */
+  double peak_to_peak;
+} zm_quantity_statistics;
+
+/* The statistics of the acknowledged measurements of a run. Charge and
+ * energy integrate current and power with each sample holding its value
+ * until the next one's time; seconds runs from the first sample to the
+ * last. Measurements not acknowledged, and those lost on the way, are in
+ * lost and in no other figure. */
+typedef struct zm_statistics {
+  uint32_t struct_size; /* sizeof(zm_statistics): set by the caller */
+  int32_t reserved;
+  int64_t samples;
+  int64_t lost;
+  double seconds;
+  double first_time_seconds; /* as zm_measurement.time_seconds */
+  zm_quantity_statistics bus_volts;
+  zm_quantity_statistics shunt_volts;
+  zm_quantity_statistics amps;
+  zm_quantity_statistics watts;
+  double charge_amp_seconds;
+  double charge_mah;
+  double energy_joules;
+  double energy_wh;
+} zm_statistics;
+
+/* The statistics of the last measuring call or run of the bench (zm_measure*,
+ * zm_log*, zm_run_*), also of one that was stopped or failed part way: all
+ * 0 before the first. A run still open is refused with ZM_ERR_BUSY. */
+ZM_API zm_status zm_last_statistics(zm_bench* bench, zm_statistics* stats);
+
+/* The same figures of measurements held by the caller as columns that step
+ * by `stride` bytes (an array of structs, or columns of doubles with stride
+ * sizeof(double)): times in seconds that do not decrease, the quantities
+ * (NaN or a NULL column: not read), and `acknowledged` (one byte each, 0:
+ * lost; NULL: all acknowledged). No bench needed. */
+ZM_API zm_status zm_statistics_of(const double* time_seconds, const double* bus_volts,
+                                  const double* shunt_volts, const double* amps,
+                                  const double* watts, const uint8_t* acknowledged, size_t stride,
+                                  size_t count, zm_statistics* stats);
+
+/* zm_log_each in `mode` (ZM_MODE_*); with summary_seconds above 0 the file
+ * holds one row per interval of that many seconds (min, mean and max of each
+ * quantity, the interval's charge and energy, its samples and those lost; the
+ * layout is in the README) instead of one per measurement. */
+ZM_API zm_status zm_log_mode_each(zm_bench* bench, const char* file, int32_t mode, int64_t passes,
+                                  double seconds, double summary_seconds, zm_pass_fn on_pass,
+                                  void* user, zm_log_summary* summary);
+
 #ifdef __cplusplus
 }
 #endif

@@ -48,14 +48,17 @@ from ._results import (
     Measurement,
     MnemonicReply,
     MuxInput,
+    QuantityStatistics,
     Reference,
     RegisterSnapshot,
     RegisterValue,
     RunSummary,
     ScriptResult,
     ScriptRowResult,
+    Statistics,
     WriteResult,
 )
+from ._stats import Measured, statistics_of
 
 __version__ = Bench.version()
 
@@ -76,6 +79,7 @@ __all__ = [
     "Error",
     "FileError",
     "LogSummary",
+    "Measured",
     "Measurement",
     "MnemonicReply",
     "Monitor",
@@ -83,6 +87,7 @@ __all__ = [
     "NoBoardError",
     "NotAcknowledgedError",
     "ParseError",
+    "QuantityStatistics",
     "ReadBackError",
     "Reference",
     "RegisterSnapshot",
@@ -90,8 +95,10 @@ __all__ = [
     "RunSummary",
     "ScriptResult",
     "ScriptRowResult",
+    "Statistics",
     "Stream",
     "WriteResult",
     "open",
+    "statistics_of",
     "__version__",
 ]

@@ -29,6 +29,7 @@ from ._convert import (_C_MEASUREMENT, SLICE, _calibration_result, _check, _devi
                        _warn_unacknowledged)
 from ._errors import Error, ParseError
 from ._monitor import Monitor, Stream
+from ._stats import Measured, statistics_from_c
 from ._results import (MEASURED_DTYPE, CalibrationResult, CalibrationRestore, Converter,
                        DacChannel, LogSummary, MuxInput, Reference, RegisterSnapshot,
                        ScriptResult, ScriptRowResult, WriteResult)
@@ -440,7 +441,10 @@ class Bench:
         RuntimeWarning says:
 
             data = bench.measure(passes=100)
-            print(data['amps'].mean(), data['watts'].max())"""
+            print(data['amps'].mean(), data['watts'].max())
+
+        The array's stats() gives the Statistics of its rows (or of a slice
+        of them), by the library's one implementation."""
         if passes == 0 and seconds == 0:
             raise ParseError("give passes or seconds: measure() returns when the run is over")
         mode = _mode(fast, registers)
@@ -477,7 +481,7 @@ class Bench:
         _warn_lost(lost, total + lost, 2)
         if first is not None:
             _warn_uncalibrated(first, 2)
-        return data
+        return data.view(Measured)
 
     def stream(self, *, seconds=0.0, fast=True, registers=4, block=_BLOCK):
         """A run of `seconds` seconds (0: until the loop is left or the
@@ -516,7 +520,8 @@ class Bench:
         _warn_unacknowledged(unacknowledged, total, 2)
         return read
 
-    def log(self, file, *, passes=0, seconds=0.0, on_pass=None):
+    def log(self, file, *, passes=0, seconds=0.0, on_pass=None, summary=None, fast=False,
+            registers=4):
         """Reads continuously into the log file of the main window, for
         `passes` passes or `seconds` seconds; only fully acknowledged passes
         are written. on_pass(Measurement) is called for every pass; an
@@ -525,18 +530,37 @@ class Bench:
         did not acknowledge give a RuntimeWarning with their count, a register
         link that stops answering raises BoardSilentError. A file marked
         read-only, a folder or a device is refused (FileError) before any
-        board is touched."""
+        board is touched.
+
+        fast and registers as for measure(): the fast log's CSV, one line per
+        sample. summary=S (seconds above 0) writes one row per interval of S
+        seconds instead, for runs of days: its samples and those lost, min,
+        mean and max of each quantity, its charge and energy (the layout is
+        in the README); LogSummary.logged then counts the measurements
+        summed up.
+
+            bench.log("week.csv", seconds=7 * 86400, fast=True, summary=1.0)"""
         if passes == 0 and seconds == 0:
             raise ParseError("give passes or seconds")
         passes, seconds = _length(passes, seconds)
+        mode = _mode(fast, registers)
+        if summary is None:
+            interval = 0.0
+        else:
+            try:
+                interval = float(summary)
+            except (TypeError, ValueError):
+                raise ParseError(f"summary must be seconds above 0, not {summary!r}") from None
+            if not interval > 0 or interval == float("inf"):
+                raise ParseError(f"summary must be seconds above 0, not {summary!r}")
         name = _capi.path_bytes(file)
 
         def work(handle, stopper):
             summary = _capi.LogSummary()
             callback = (_capi.PASS_FN() if on_pass is None else  # NULL: none
                         _capi.PASS_FN(stopper.callback(on_pass, _measurement)))
-            status = _capi.log_each(handle, name, passes, seconds, callback, None,
-                                    byref(summary))
+            status = _capi.log_mode_each(handle, name, mode, passes, seconds, interval, callback,
+                                         None, byref(summary))
             stopper.raise_kept()
             # Stopped, it says so in its summary; a stop it never saw is a failure.
             if status < 0 and not (status == _capi.ERR_CANCELLED and summary.stopped):
@@ -547,6 +571,15 @@ class Bench:
         _warn_unacknowledged(s.unacknowledged, s.passes, 2)
         return LogSummary._make(_capi.text(s.file), s.passes, s.logged, s.unacknowledged,
                                 bool(s.stopped))
+
+    def last_stats(self):
+        """The Statistics of the acknowledged measurements of the last
+        measure(), monitor(), monitor_batch(), stream() or log() (also of
+        one stopped or failed part way); all 0 before the first."""
+        out = _capi.Statistics()
+        out.struct_size = ctypes.sizeof(_capi.Statistics)
+        self._call(_capi.last_statistics, byref(out))
+        return statistics_from_c(out)
 
     # ---- Register files ----------------------------------------------------
 

@@ -264,6 +264,36 @@ class LogSummary(Structure):
     ]
 
 
+class QuantityStatistics(Structure):
+    _fields_ = [
+        ("samples", c_int64),
+        ("min", c_double),
+        ("mean", c_double),
+        ("max", c_double),
+        ("std", c_double),
+        ("peak_to_peak", c_double),
+    ]
+
+
+class Statistics(Structure):
+    _fields_ = [
+        ("struct_size", c_uint32),
+        ("reserved", c_int32),
+        ("samples", c_int64),
+        ("lost", c_int64),
+        ("seconds", c_double),
+        ("first_time_seconds", c_double),
+        ("bus_volts", QuantityStatistics),
+        ("shunt_volts", QuantityStatistics),
+        ("amps", QuantityStatistics),
+        ("watts", QuantityStatistics),
+        ("charge_amp_seconds", c_double),
+        ("charge_mah", c_double),
+        ("energy_joules", c_double),
+        ("energy_wh", c_double),
+    ]
+
+
 class MnemonicReply(Structure):
     _fields_ = [
         ("index", c_int32),
@@ -369,6 +399,11 @@ _PROTOTYPES = {
     "zm_set_supply": (c_int32, [_bench, c_int32]),
     "zm_log_each": (c_int32, [_bench, c_char_p, c_int64, c_double, PASS_FN, c_void_p,
                               POINTER(LogSummary)]),
+    "zm_log_mode_each": (c_int32, [_bench, c_char_p, c_int32, c_int64, c_double, c_double,
+                                   PASS_FN, c_void_p, POINTER(LogSummary)]),
+    "zm_last_statistics": (c_int32, [_bench, POINTER(Statistics)]),
+    "zm_statistics_of": (c_int32, [c_void_p, c_void_p, c_void_p, c_void_p, c_void_p, c_void_p,
+                                   c_size_t, c_size_t, POINTER(Statistics)]),
     "zm_run_script_each": (c_int32, [_bench, c_char_p, c_double, ROW_FN, c_void_p,
                                      POINTER(ScriptResult)]),
 }

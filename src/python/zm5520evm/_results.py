@@ -9,9 +9,9 @@ import numpy as np
 __all__ = [
     "CalibrationRefusal", "CalibrationRequest", "CalibrationRestore", "CalibrationResult",
     "CalibrationRow", "Converter", "DacChannel", "DeviceInfo", "DeviceKind", "LogSummary",
-    "MEASURED_DTYPE", "Measurement", "MnemonicReply", "MuxInput", "Reference",
-    "RegisterSnapshot", "RegisterValue", "RunSummary", "ScriptResult", "ScriptRowResult",
-    "WriteResult",
+    "MEASURED_DTYPE", "Measurement", "MnemonicReply", "MuxInput", "QuantityStatistics",
+    "Reference", "RegisterSnapshot", "RegisterValue", "RunSummary", "ScriptResult",
+    "ScriptRowResult", "Statistics", "WriteResult",
 ]
 
 
@@ -241,6 +241,34 @@ LogSummary = _result("LogSummary", "How a log run ended.", [
     ("logged", "Passes written to the file."),
     ("unacknowledged", None),
     ("stopped", None),
+])
+
+QuantityStatistics = _result("QuantityStatistics", "Figures of one quantity over a run.", [
+    ("min", None),
+    ("mean", "Of the values, each sample weighing the same."),
+    ("max", None),
+    ("std", "Population standard deviation (divided by the count, as numpy's std())."),
+    ("peak_to_peak", "max - min."),
+])
+
+Statistics = _result("Statistics", """The statistics of the acknowledged measurements of a run.
+
+Charge and energy integrate current and power with each sample holding its
+value until the next one's time; `seconds` runs from the first sample to the
+last, so charge_amp_seconds / seconds is the time-weighted mean current.
+Measurements not acknowledged, and those lost on the way, count in `lost`
+only. A quantity that was not read is None.""", [
+    ("samples", None),
+    ("seconds", None),
+    ("lost", None),
+    ("bus_volts", "QuantityStatistics, or None when not read."),
+    ("shunt_volts", None),
+    ("amps", None),
+    ("watts", None),
+    ("charge_amp_seconds", None),
+    ("charge_mah", None),
+    ("energy_joules", None),
+    ("energy_wh", None),
 ])
 
 DeviceInfo = _result("DeviceInfo", "One HID device, the boards told apart.", [
