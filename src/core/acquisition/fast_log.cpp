@@ -53,9 +53,13 @@ std::string FastLog::Header(double startTime) {
 }
 
 std::string FastLog::Line(const Sample& sample, const Quantities& q) const {
+  return LineAt(start_, sample, q);
+}
+
+std::string FastLog::LineAt(double startTime, const Sample& sample, const Quantities& q) {
   std::string line;
   line.reserve(96);
-  AddFixed(line, sample.time - start_, 6);
+  AddFixed(line, sample.time - startTime, 6);
   line += ',';
   AddFixed(line, q.busVolts, 3);
   line += ',';

@@ -34,6 +34,8 @@ class FastLog {
 
   static std::string Header(double startTime);
   std::string Line(const Sample& sample, const Quantities& q) const;
+  // The line of a sample in a log whose first sample came at `startTime`.
+  static std::string LineAt(double startTime, const Sample& sample, const Quantities& q);
 
  private:
   std::ofstream file_;
