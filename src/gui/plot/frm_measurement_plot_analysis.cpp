@@ -26,6 +26,7 @@
 #include "common/number_text.h"
 #include "gui/plot/frm_measurement_plot.h"
 #include "gui/shell/keyboard.h"
+#include "plot/axis_ticks.h"
 
 namespace evm::gui {
 
@@ -50,6 +51,12 @@ constexpr double kGrabPixels = 6;
 // Six digits with the program's decimal mark, as the cursor's readout.
 QString Figure(double value, const NumberLocale& locale) {
   return QString::number(value, 'g', 6).replace('.', QChar(locale.decimalSeparator));
+}
+
+// A marker's time since the first sample, to the millisecond: the times
+// are seconds since 1970, whose difference carries rounding noise below that.
+QString MarkerTime(double seconds, const NumberLocale& locale) {
+  return QString::fromStdString(FixedText(seconds, 3, locale));
 }
 
 StatSample StatSampleOf(const MeasurementSeries::Point& p) {
@@ -284,8 +291,9 @@ QString frmMeasurementPlot::StatisticsText() const {
   QString text;
   if (markers_[0] && markers_[1] && !Series().Empty()) {
     const double base = Series().FirstTime();
-    text = QString("Between markers A %1 s and B %2 s: ")
-               .arg(figure(*markers_[0] - base), figure(*markers_[1] - base));
+    text =
+        QString("Between markers A %1 s and B %2 s: ")
+            .arg(MarkerTime(*markers_[0] - base, locale), MarkerTime(*markers_[1] - base, locale));
   } else {
     text = "Visible span: ";
   }
@@ -319,7 +327,7 @@ void frmMeasurementPlot::ShowStatistics() {
     const auto& at = markers_[static_cast<size_t>(m)];
     markers += QString("   %1%2 %3")
                    .arg(m == chosenMarker_ ? "*" : "", m == 0 ? "A" : "B",
-                        at ? Figure(*at - base, evm_.locale()) + " s" : "-");
+                        at ? MarkerTime(*at - base, evm_.locale()) + " s" : "-");
   }
   lblMarkers->setText(markers + "   (Ctrl+1, Ctrl+2, Ctrl+arrows; Ctrl+0 clears)");
 }
@@ -374,10 +382,12 @@ void frmMeasurementPlot::DrawHistogram() {
   const size_t q = IndexOf(histogram.Spec().quantity);
   histogramX_->setTitleText(QString("%1 (%2)").arg(kStatLooks[q].caption, kStatLooks[q].unit));
   if (histogram.Total() > 0) {
-    histogramX_->setRange(histogram.Spec().low, histogram.Spec().high);
-    histogramX_->setTickCount(6);
-    histogramX_->setLabelFormat("%.4g");
-    histogramY_->setRange(0, static_cast<double>(std::max<int64_t>(most, 1)) * 1.05);
+    const QRectF area = viewHistogram->chart()->plotArea();
+    SetAxis(histogramX_, histogram.Spec().low, histogram.Spec().high,
+            static_cast<int>(area.width()), 90, false);
+    // Counts are whole: never a step below one sample.
+    SetAxis(histogramY_, 0, static_cast<double>(std::max<int64_t>(most, 4)),
+            static_cast<int>(area.height()), 40, true);
   }
 }
 
