@@ -92,6 +92,26 @@ TEST(Keyboard, ReturnPressesTheButtonOfABoxAndTheFocusedButton) {
   EXPECT_TRUE(address->findChild<QPushButton*>("Command3")->isDefault());
 }
 
+// On the Calibrate tab the first Tab reaches Rshunt and the work goes on
+// from there; the register buttons below come last.
+TEST(Keyboard, CalibrateTabOrderStartsAtRshuntAndEndsWithTheRegisterButtons) {
+  Keyboard k;
+  k.w.SSTab1->setCurrentIndex(2);
+  // One round of the Tab key, from the tab bar back to it.
+  QStringList order;
+  QWidget* at = k.w.SSTab1->tabBar();
+  for (int i = 0; i < 40; ++i) {
+    at = Keyboard::FocusAfter(at, Qt::Key_Tab);
+    if (!at || at == k.w.SSTab1->tabBar()) break;
+    order << at->objectName();
+  }
+  EXPECT_EQ(order.mid(0, 4), (QStringList{"txtRshunt", "cmdEnterShuntR", "txtMaxExpectedCurrent",
+                                          "cmdEnterMaxExpCur"}))
+      << order.join(' ').toStdString();
+  EXPECT_EQ(order.mid(order.size() - 2), (QStringList{"Command8", "Command9"}))
+      << order.join(' ').toStdString();
+}
+
 // The letter after '&' in a button's caption; null for none.
 QChar Mnemonic(const QPushButton* button) {
   const qsizetype at = button->text().indexOf('&');

@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QChartView>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGraphicsTextItem>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QSet>
 #include <QTest>
 #include <algorithm>
+#include <filesystem>
 
 #include "acquisition/continuous_read.h"
 #include "common/atomic_file.h"
@@ -227,6 +229,128 @@ TEST(MeasurementPlot, TimeAxesKeepTheirFiguresOnASmallScreenAndAtScaleTwo) {
       }
     }
     EXPECT_EQ(timeTitles, 1) << "under the lowest chart";
+  }
+}
+
+// The keyboard alone places, chooses, moves and takes away the markers; the
+// statistics are those of the passes between them.
+TEST(MeasurementPlot, MarkersByKeyboardBoundTheStatistics) {
+  PlotFixture f;
+  frmMeasurementPlot* plot = f.Plot();
+  f.Read(41);
+  plot->cboSpan->setCurrentIndex(plot->cboSpan->count() - 1);  // every pass in view
+  plot->activateWindow();
+  QApplication::setActiveWindow(plot);
+  const MeasurementSeries& series = plot->Series();
+  const double first = series.FirstTime();
+  const double span = series.LastTime() - first;
+  // keys pressed, then A and B as fractions of the span (-1: not placed)
+  const std::tuple<const char*, double, double> steps[] = {
+      {"Ctrl+1", 0.5, -1},   {"Ctrl+2", 0.5, 0.75},          {"Ctrl+Right", 0.5, 0.76},
+      {"Ctrl+1", 0.5, 0.76}, {"Ctrl+Shift+Left", 0.4, 0.76}, {"Ctrl+Left", 0.39, 0.76},
+      {"Ctrl+0", -1, -1},
+  };
+  for (const auto& [keys, a, b] : steps) {
+    QTest::keySequence(plot, QKeySequence(keys));
+    for (const auto& [which, want] : {std::pair{0, a}, {1, b}}) {
+      const std::optional<double> at = plot->Marker(which);
+      EXPECT_EQ(at.has_value(), want >= 0) << keys << " marker " << which;
+      if (at && want >= 0) {
+        EXPECT_NEAR((*at - first) / span, want, 1e-6) << keys << " " << which;
+      }
+    }
+  }
+  // Both placed: the passes from A to B and no other, shunt volts in volts.
+  QTest::keySequence(plot, QKeySequence("Ctrl+1"));
+  QTest::keySequence(plot, QKeySequence("Ctrl+2"));
+  const Statistics stats = plot->MarkerStatistics();
+  const MeasurementSeries::Range between = series.Span(*plot->Marker(0), *plot->Marker(1));
+  ASSERT_GT(between.Count(), 5u);
+  EXPECT_LT(between.Count(), series.Size());
+  EXPECT_EQ(stats.Samples(), static_cast<int64_t>(between.Count()));
+  double shunt = 0, amps = 0;
+  for (size_t i = between.first; i < between.last; ++i) {
+    shunt += series.At(i).values[1] / 1000.0;
+    amps = std::max(amps, static_cast<double>(series.At(i).values[2]));
+  }
+  EXPECT_NEAR(stats.Of(StatQuantity::ShuntVolts).mean, shunt / between.Count(), 1e-9);
+  EXPECT_DOUBLE_EQ(stats.Of(StatQuantity::Amps).max, amps);
+  EXPECT_TRUE(plot->lblStatistics->text().startsWith("Between markers A "));
+}
+
+// The statistics and their copy carry the program's decimal mark; the
+// histogram counts every sample of the same span.
+TEST(MeasurementPlot, StatisticsCopyWithTheProgramsMarkAndTheHistogramCountsTheSpan) {
+  for (const NumberLocale locale : {NumberLocale::Point(), NumberLocale::Comma()}) {
+    PlotFixture f(locale);
+    frmMeasurementPlot* plot = f.Plot();
+    f.Read(12);
+    plot->cmdCopyStats->click();
+    const QString copied = QGuiApplication::clipboard()->text();
+    EXPECT_EQ(copied, plot->lblStatistics->text());
+    EXPECT_TRUE(copied.startsWith("Visible span: 12 samples")) << copied.toStdString();
+    const QChar mark(locale.decimalSeparator), other(locale.decimalSeparator == ',' ? '.' : ',');
+    EXPECT_TRUE(copied.contains(QRegularExpression(QString("mean 1\\d\\%1\\d+ V").arg(mark))))
+        << copied.toStdString();
+    EXPECT_FALSE(copied.contains(QRegularExpression(QString("\\d\\%1\\d").arg(other))))
+        << copied.toStdString();
+    for (const char* line :
+         {"bus_volts: min", "shunt_volts: min", "amps: min", "watts: min", "charge ", "energy "}) {
+      EXPECT_TRUE(copied.contains(line)) << line;
+    }
+    plot->chkHistogram->setChecked(true);
+    EXPECT_TRUE(plot->viewHistogram->isVisibleTo(plot));
+    EXPECT_EQ(plot->MarkerHistogram().Total(), 12);
+  }
+}
+
+// Armed on a pulse of the simulated load (3 A, 30 mV on the shunt): one capture saved and shown in
+// single shot, one per pulse when re-armed; no capture when the level is
+// never crossed.
+TEST(MeasurementPlot, TriggeredCaptureSavesAndShowsEachCapture) {
+  const char* pulses = "pulse:at=0.5,width=0.1,amps=3;pulse:at=1.2,width=0.1,amps=3";
+  // re-armed, level, captures saved when the samples end
+  const std::tuple<bool, const char*, long> cases[] = {
+      {false, "0.02", 1}, {true, "0.02", 2}, {false, "0.05", 0}};
+  for (const auto& [rearm, level, saved] : cases) {
+    SCOPED_TRACE(std::string(level) + (rearm ? " re-armed" : " single"));
+    evm::test::SimContext c(NumberLocale::Point(), {.simulate = true, .simLoad = pulses});
+    formMain_QMA740 w{c.evm};
+    ASSERT_TRUE(w.Load());
+    w.mnuMeasurementPlot->trigger();
+    frmMeasurementPlot* plot = w.measurementPlot;
+    const auto folder = c.dir.path() / "captures";
+    plot->txtCaptureFolder->setText(QString::fromStdString(folder.string()));
+    // The shunt voltage: the simulated device needs no calibration for it.
+    plot->cboTriggerSource->setCurrentIndex(static_cast<int>(TriggerSource::ShuntVolts));
+    plot->txtTriggerLevel->setText(level);
+    plot->txtPreSeconds->setText("0.05");
+    plot->txtPostSeconds->setText("0.2");
+    plot->chkRearm->setChecked(rearm);
+    plot->cmdArm->click();
+    ASSERT_TRUE(plot->Armed());
+    ASSERT_TRUE(plot->FastRunning());
+    for (int turn = 0; plot->FastRunning() && plot->Fast().Samples() < 1000 && turn < 1'000'000;
+         ++turn) {
+      plot->DrainFast();
+    }
+    plot->StopFast();
+    EXPECT_EQ(plot->CapturesSaved(), saved);
+    EXPECT_FALSE(plot->Armed()) << "disarmed when done or stopped";
+    long files = 0;
+    if (std::filesystem::exists(folder)) {
+      for (const auto& entry : std::filesystem::directory_iterator(folder))
+        files += entry.is_regular_file();
+    }
+    EXPECT_EQ(files, saved);
+    EXPECT_EQ(plot->ShowingLog(), saved > 0) << "the last capture is shown";
+    if (saved > 0) {
+      EXPECT_TRUE(plot->windowTitle().contains(QString("capture %1").arg(saved)));
+      // A at the trigger: the pre-trigger time before it.
+      EXPECT_NEAR(*plot->Marker(0) - plot->Series().FirstTime(), 0.05, 0.01);
+      EXPECT_GT(plot->MarkerStatistics().Of(StatQuantity::ShuntVolts).max, 0.025);
+    }
+    EXPECT_TRUE(c.ui.messages.empty()) << c.ui.messages.front().text;
   }
 }
 

@@ -261,6 +261,13 @@ TEST(Launcher, EachButtonOpensItsOneWindowAndButtonsWithoutOneAreDisabled) {
   QTest::mouseClick(script->findChild<QPushButton*>("Command2"), Qt::LeftButton);
   EXPECT_NE(l.c.sim->TestBoard().dacCode[1], 0) << "the step reached the interface board";
 
+  // A title bar shows the whole caption: its bold text and the bar's icon
+  // and buttons, at least 24 pixels each.
+  QFont bold = l.launcher->font();
+  bold.setBold(true);
+  EXPECT_GE(l.launcher->minimumWidth(),
+            QFontMetrics(bold).horizontalAdvance(l.launcher->windowTitle()) + 4 * 24);
+
   frmUSB_Template::Openers openers;
   openers.script = [] {};
   frmUSB_Template alone(openers);

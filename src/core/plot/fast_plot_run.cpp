@@ -92,6 +92,9 @@ void FastPlotRun::Drain(MeasurementSeries& series) {
   batch_.clear();
   const bool more = run_->Buffer().Take(batch_, kTakeAtOnce, std::chrono::milliseconds(0));
   feed_.Add(batch_, series);
+  if (watch_) {
+    for (const Sample& sample : batch_) watch_(sample, ScaleSample(sample, feed_.SampleScaling()));
+  }
   dropped_ = run_->Buffer().Dropped();
   if (!more) Finished();
 }

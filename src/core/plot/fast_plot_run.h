@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +30,7 @@ class FastPlotFeed {
 
   long Samples() const { return samples_; }
   long Unacknowledged() const { return unacknowledged_; }
+  const Scaling& SampleScaling() const { return scaling_; }
   // Samples per second over the newest second; 0 until two are in it.
   double Rate() const;
 
@@ -76,6 +78,10 @@ class FastPlotRun {
   long Dropped() const { return dropped_; }
   // Why the last run ended by itself; empty while running or after a Stop.
   const std::string& EndText() const { return endText_; }
+  // Every sample drained, with its scaled values, is handed to `watch` too
+  // (a triggered capture); empty: none is.
+  using SampleWatch = std::function<void(const Sample&, const Quantities&)>;
+  void Watch(SampleWatch watch) { watch_ = std::move(watch); }
 
  private:
   void Finished();
@@ -86,6 +92,7 @@ class FastPlotRun {
   long dropped_ = 0;
   std::string endText_;
   std::vector<Sample> batch_;
+  SampleWatch watch_;
 };
 
 }  // namespace evm

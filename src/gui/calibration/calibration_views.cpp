@@ -37,6 +37,11 @@ CalibrationViews::CalibrationViews(Evm& evm, MainPanels& panels, formMain_QMA740
   ReturnPresses(txtMeasShuntCurrent, cmdSecondCal);
   QWidget::setTabOrder(txtMeasShuntCurrent, cmdReadInitCalCurrent);
   QWidget::setTabOrder(cmdReadInitCalCurrent, cmdSecondCal);
+  // The register buttons below the frames were made first, with the
+  // register views; the tab's work starts at Rshunt.
+  QWidget* tab = form_.tabCalibrate;
+  TabLast(tab, {tab->findChild<QPushButton*>("Command8", Qt::FindDirectChildrenOnly),
+                tab->findChild<QPushButton*>("Command9", Qt::FindDirectChildrenOnly)});
 }
 
 QLineEdit* CalibrationViews::Input(QWidget* parent, const char* name,

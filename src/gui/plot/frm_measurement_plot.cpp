@@ -50,7 +50,7 @@ constexpr std::array<QuantityLook, kQuantities> kLooks = {{
 
 // A tick about every so many pixels of a value axis: a low chart still
 // gets a scale.
-constexpr int kValuePixelsPerTick = 20;
+constexpr int kValuePixelsPerTick = 25;
 
 // Below this Qt Charts shortens the figures of a chart's scales to "...".
 constexpr int kLeastChartHeight = 120;
@@ -196,6 +196,8 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, MainPanels& panels, const Measu
   lblCursor = new QLabel(this);
   lblCursor->setObjectName("lblCursor");
   bottom->addWidget(lblCursor, 1);
+  BuildAnalysis(layout);
+  BuildCapture(layout);
 
   connect(cmdStartStop, &QPushButton::clicked, this, [this] { StartStop(); });
   connect(cboSpan, &QComboBox::currentIndexChanged, this, [this] { Redraw(); });
@@ -219,7 +221,7 @@ frmMeasurementPlot::frmMeasurementPlot(Evm& evm, MainPanels& panels, const Measu
 
   listener_ = evm_.measurement().AddPassListener([this](const MeasurementPass&) { OnPass(); });
   MakeToolWindow(this);
-  resize(900, 760);  // cut to the screen when it is shown
+  resize(900, 900);  // cut to the screen when it is shown
   Redraw();
 }
 
@@ -245,6 +247,7 @@ bool frmMeasurementPlot::StartFast() {
   }
   if (showingLog_) ShowLive();
   fast_.Clear();
+  stopAfterCapture_ = false;
   showingFast_ = true;
   drainTurns_ = 0;
   cmdLive->setEnabled(true);
@@ -266,15 +269,28 @@ void frmMeasurementPlot::StopFast() {
 
 void frmMeasurementPlot::DrainFast() {
   fastRun_->Drain(fast_);
+  TakeCaptures();
   const bool ended = !FastRunning();
   ShowFastStatus();
   if (ended || ++drainTurns_ % kDrainsPerRedraw == 0) {
     if (!chkPause->isChecked() && ShowingFast()) Redraw();
   }
-  if (ended) FastEnded();
+  if (ended) {
+    FastEnded();
+  } else if (stopAfterCapture_) {
+    stopAfterCapture_ = false;
+    StopFast();
+  }
 }
 
 void frmMeasurementPlot::FastEnded() {
+  stopAfterCapture_ = false;
+  // What a capture in progress has is kept, cut short.
+  if (capture_) {
+    if (auto cut = capture_->Cut()) completed_.push_back(std::move(*cut));
+    TakeCaptures();
+    Disarm();
+  }
   tmrFastDrain->stop();
   cmdStartStop->setEnabled(true);
   cboFastRegisters->setEnabled(true);
@@ -328,6 +344,7 @@ void frmMeasurementPlot::TitleLowestTimeAxis() {
 
 void frmMeasurementPlot::ShowLive() {
   showingLog_ = false;
+  markers_ = {};
   // A running capture is what is live; a finished one gives way to the reading.
   showingFast_ = FastRunning();
   log_.Clear();
@@ -395,6 +412,9 @@ void frmMeasurementPlot::Redraw() {
                                                       "device did not answer.")
                                                   .arg(unanswered)));
     }
+    DrawMarkers();
+    ShowStatistics();
+    DrawHistogram();
     return;
   }
   double from = 0, to = 0;
@@ -444,6 +464,9 @@ void frmMeasurementPlot::Redraw() {
                                                     .arg(figure(s.min), figure(s.mean),
                                                          figure(s.max), figure(s.last), unit)));
   }
+  DrawMarkers();
+  ShowStatistics();
+  DrawHistogram();
 }
 
 void frmMeasurementPlot::ShowCursorAt(double seconds) {
@@ -466,11 +489,36 @@ void frmMeasurementPlot::ShowCursorAt(double seconds) {
 }
 
 bool frmMeasurementPlot::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseMove) {
-    for (size_t q = 0; q < kQuantities; ++q) {
-      if (watched != views[q]->viewport()) continue;
-      const QPointF at = static_cast<QMouseEvent*>(event)->position();
-      ShowCursorAt(views[q]->chart()->mapToValue(at, axisSeries_[q]).x());
+  const QEvent::Type type = event->type();
+  if (type == QEvent::Resize && !redrawPending_) {
+    // A chart's ticks follow its height: drawn again once the layout has
+    // settled, once for all the charts it moved.
+    redrawPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+      redrawPending_ = false;
+      Redraw();
+    });
+  }
+  if (type != QEvent::MouseMove && type != QEvent::MouseButtonPress &&
+      type != QEvent::MouseButtonRelease) {
+    return QWidget::eventFilter(watched, event);
+  }
+  for (size_t q = 0; q < kQuantities; ++q) {
+    if (watched != views[q]->viewport()) continue;
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const QPointF at = mouse->position();
+    const double seconds = views[q]->chart()->mapToValue(at, axisSeries_[q]).x();
+    const double time = Series().Empty() ? 0 : Series().FirstTime() + seconds;
+    if (type == QEvent::MouseMove) {
+      ShowCursorAt(seconds);
+      if (dragging_ >= 0 && (mouse->buttons() & Qt::LeftButton)) SetMarker(dragging_, time);
+    } else if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+      // On a marker: drag it; elsewhere A, or B with Shift, comes here.
+      const int near = MarkerNear(q, at.x());
+      dragging_ = near >= 0 ? near : (mouse->modifiers() & Qt::ShiftModifier) ? 1 : 0;
+      SetMarker(dragging_, time);
+    } else if (type == QEvent::MouseButtonRelease) {
+      dragging_ = -1;
     }
   }
   return QWidget::eventFilter(watched, event);
@@ -490,6 +538,7 @@ bool frmMeasurementPlot::OpenLog(const std::string& path) {
   }
   // Shown as it was saved; the reading's passes wait for "Live".
   log_ = std::move(loaded);
+  markers_ = {};
   showingLog_ = true;
   cmdLive->setEnabled(true);
   setWindowTitle("Measurement Plot - " + QString::fromStdString(path));

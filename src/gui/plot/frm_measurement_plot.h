@@ -4,8 +4,12 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "acquisition/capture.h"
+#include "acquisition/statistics.h"
 #include "evm.h"
 #include "gui/plot/plot_line.h"
 #include "main_panels.h"
@@ -16,6 +20,9 @@ class QCheckBox;
 class QChart;
 class QChartView;
 class QComboBox;
+class QGraphicsLineItem;
+class QLineEdit;
+class QVBoxLayout;
 class QLabel;
 class QLineSeries;
 class QPushButton;
@@ -50,6 +57,29 @@ class frmMeasurementPlot : public QWidget {
   std::array<PlotLine*, kQuantities> lines{};
   std::array<QLabel*, kQuantities> lblStats{};
   QLabel* lblCursor;
+  // Two markers, placed with the mouse (click: A, Shift+click: B, drag
+  // either) or the keys (Ctrl+1, Ctrl+2: place at the middle of the view or
+  // choose; Ctrl+Left/Right move the chosen one a hundredth of the view,
+  // with Shift a tenth; Ctrl+0 takes both away), and the statistics between
+  // them, or over the visible span without both.
+  QLabel* lblMarkers;
+  QLabel* lblStatistics;
+  QPushButton* cmdCopyStats;
+  // The histogram of one quantity over the same span.
+  QCheckBox* chkHistogram;
+  QComboBox* cboHistogram;
+  QChartView* viewHistogram;
+  // A triggered capture, on the fast capture's samples: each one saved to
+  // the folder and shown when it completes.
+  QComboBox* cboTriggerSource;
+  QComboBox* cboTriggerEdge;
+  QLineEdit* txtTriggerLevel;
+  QLineEdit* txtPreSeconds;
+  QLineEdit* txtPostSeconds;
+  QLineEdit* txtCaptureFolder;
+  QCheckBox* chkRearm;
+  QPushButton* cmdArm;
+  QLabel* lblCaptureStatus;
   // The fast capture: start and stop, four registers or two, and live the
   // rate the board gives and the samples lost.
   QPushButton* cmdFast;
@@ -85,6 +115,27 @@ class frmMeasurementPlot : public QWidget {
   void ShowCursorAt(double seconds);
   void Redraw();
 
+  // Marker 0 (A) or 1 (B), in the series' time; none when not placed.
+  std::optional<double> Marker(int which) const { return markers_[static_cast<size_t>(which)]; }
+  void SetMarker(int which, double time);
+  // Places `which` at the middle of the view, or chooses it when placed.
+  void PlaceMarker(int which);
+  // Moves the chosen marker by `fraction` of the visible span.
+  void MoveMarker(double fraction);
+  void ClearMarkers();
+  // The samples between the markers, or the visible ones.
+  MeasurementSeries::Range StatisticsRange() const;
+  Statistics MarkerStatistics() const;
+  // What lblStatistics shows and Copy puts on the clipboard.
+  QString StatisticsText() const;
+  Histogram MarkerHistogram() const;
+
+  // False with the reason told when the settings or the board refuse.
+  bool Arm();
+  void Disarm();
+  bool Armed() const { return capture_.has_value(); }
+  long CapturesSaved() const { return capturesSaved_; }
+
  signals:
   // The fast capture took the board (true) or gave it back (false): the
   // main window's register controls must leave the link alone meanwhile.
@@ -97,6 +148,15 @@ class frmMeasurementPlot : public QWidget {
 
  private:
   void OnPass();
+  void BuildAnalysis(QVBoxLayout* layout);
+  void BuildCapture(QVBoxLayout* layout);
+  void DrawMarkers();
+  void ShowStatistics();
+  void DrawHistogram();
+  void TakeCaptures();
+  void ShowCapture(const Capture& capture, const std::string& file);
+  // The marker a press at `x` pixels of chart q would drag, or -1.
+  int MarkerNear(size_t q, double x) const;
   void TitleLowestTimeAxis();
   void FastEnded();
   void ShowFastStatus();
@@ -127,6 +187,19 @@ class frmMeasurementPlot : public QWidget {
   std::array<QValueAxis*, kQuantities> timeAxes_{};
   std::array<QValueAxis*, kQuantities> valueAxes_{};
   std::array<int, kQuantities> valueDecimals_{3, 3, 3, 3};
+  std::array<std::optional<double>, 2> markers_{};
+  int chosenMarker_ = 0;
+  int dragging_ = -1;
+  std::array<std::array<QGraphicsLineItem*, 2>, kQuantities> markerLines_{};
+  QLineSeries* histogramLine_ = nullptr;
+  QValueAxis* histogramX_ = nullptr;
+  QValueAxis* histogramY_ = nullptr;
+  std::optional<TriggeredCapture> capture_;
+  std::vector<Capture> completed_;
+  long capturesSaved_ = 0;
+  // A single capture is in: the fast capture ends after the drain.
+  bool stopAfterCapture_ = false;
+  bool redrawPending_ = false;
 };
 
 }  // namespace evm::gui

@@ -1,12 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/script/frm_usb_template.h"
 
+#include <algorithm>
+
+#include <QFontMetrics>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "gui/shell/keyboard.h"
 
 namespace evm::gui {
+
+namespace {
+// A title bar's icon and its three buttons, with their gaps, at scale 1.
+constexpr int kTitleBarExtras = 160;
+}  // namespace
 
 frmUSB_Template::frmUSB_Template(Openers openers, QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName("frmUSB_Template");
@@ -27,7 +35,12 @@ frmUSB_Template::frmUSB_Template(Openers openers, QWidget* parent) : QWidget(par
   Command3 = add("Command3", "DUT Writer", openers.dutWriter);
   Command4 = add("Command4", "Control and Measure Bits", openers.controlBits);
   Command7 = add("Command7", "Script", openers.script);
-  setMinimumWidth(320);
+  // Wide enough for a title bar to show the whole caption: its bold text,
+  // the window's icon and three buttons.
+  QFont titleFont = font();
+  titleFont.setBold(true);
+  setMinimumWidth(
+      std::max(320, QFontMetrics(titleFont).horizontalAdvance(windowTitle()) + kTitleBarExtras));
   GiveMnemonics(this, {});
 }
 

@@ -43,6 +43,9 @@ QWidget* Page(QTabWidget* tabs, const char* name, const char* caption) {
   scroll->setObjectName(QString(name) + "Scroll");
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);
+  // No Tab stop of its own: the first Tab goes to the page's first control,
+  // and the area scrolls to whichever control has the focus.
+  scroll->setFocusPolicy(Qt::NoFocus);
   auto* page = new QWidget(scroll);
   page->setObjectName(name);
   scroll->setWidget(page);

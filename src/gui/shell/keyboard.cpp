@@ -102,4 +102,16 @@ void NoTabStop(QLineEdit* box) {
   box->setFocusPolicy(Qt::ClickFocus);
 }
 
+void TabLast(QWidget* page, std::initializer_list<QWidget*> last) {
+  QWidget* before = nullptr;
+  for (QWidget* w = page->nextInFocusChain(); w != page; w = w->nextInFocusChain()) {
+    const bool moved = std::find(last.begin(), last.end(), w) != last.end();
+    if (!moved && page->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus)) before = w;
+  }
+  for (QWidget* w : last) {
+    if (before) QWidget::setTabOrder(before, w);
+    before = w;
+  }
+}
+
 }  // namespace evm::gui

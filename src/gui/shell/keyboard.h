@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QApplication>
+#include <initializer_list>
 
 class QAbstractButton;
 class QLineEdit;
@@ -34,6 +35,10 @@ void ReturnPresses(QLineEdit* box, QPushButton* button);
 // A box that only shows a value: reachable by the mouse to copy from, but
 // no stop on the way of the Tab key.
 void NoTabStop(QLineEdit* box);
+
+// Moves `last` (in their order) behind every other Tab stop inside `page`,
+// wherever they were made.
+void TabLast(QWidget* page, std::initializer_list<QWidget*> last);
 
 // The wait cursor while the board is busy and the window cannot answer.
 class BusyCursor {
