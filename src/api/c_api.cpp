@@ -16,6 +16,7 @@
 #include "acquisition/statistics.h"
 #include "api/c_api_support.h"
 #include "api/run_statistics.h"
+#include "common/zoned_time.h"
 #include "common/utf8_path.h"
 #include "shell/state_folder.h"
 #include "zm5520evm/zm5520evm_version.h"
@@ -241,14 +242,17 @@ zm_quantity_statistics QuantityToC(const evm::QuantityStatistics& q) {
   return {q.samples, q.min, q.mean, q.max, q.stdDev, q.peakToPeak};
 }
 
-void StatisticsToC(const evm::RunStatistics& r, zm_statistics& out) {
+// `bench`: the times are the bench's own, told to C callers as epoch
+// seconds; otherwise they are the caller's and go back as they came.
+void StatisticsToC(const evm::RunStatistics& r, zm_statistics& out, bool bench) {
   const uint32_t size = out.struct_size;
   out = zm_statistics{};
   out.struct_size = size;
   out.samples = r.samples;
   out.lost = r.lost;
   out.seconds = r.seconds;
-  out.first_time_seconds = r.firstTimeSeconds;
+  out.first_time_epoch_s =
+      bench && r.samples > 0 ? evm::EpochSecondsOf(r.firstTimeSeconds) : r.firstTimeSeconds;
   out.bus_volts = QuantityToC(r.busVolts);
   out.shunt_volts = QuantityToC(r.shuntVolts);
   out.amps = QuantityToC(r.amps);
@@ -755,7 +759,7 @@ ZM_API zm_status zm_log_each(zm_bench* bench, const char* file, int64_t passes, 
 
 ZM_API zm_status zm_last_statistics(zm_bench* bench, zm_statistics* stats) {
   return Call(bench, [&](Bench& b, BenchCore&) {
-    StatisticsToC(b.LastStatistics(), StatisticsOut(stats));
+    StatisticsToC(b.LastStatistics(), StatisticsOut(stats), true);
   });
 }
 
@@ -802,7 +806,7 @@ ZM_API zm_status zm_statistics_of(const double* time_seconds, const double* bus_
       });
       i += n;
     }
-    StatisticsToC(evm::RunStatisticsOf(s), out);
+    StatisticsToC(evm::RunStatisticsOf(s), out, false);
   });
 }
 
@@ -1042,7 +1046,7 @@ ZM_API zm_status zm_capture(zm_bench* bench, const zm_capture_request* request,
         info.number = c.number;
         info.samples = static_cast<int64_t>(c.samples.size());
         info.trigger_index = static_cast<int64_t>(c.triggerIndex);
-        info.trigger_time_seconds = c.triggerTimeSeconds;
+        info.trigger_time_epoch_s = evm::EpochSecondsOf(c.triggerTimeSeconds);
         Fit(info.trigger_time, c.triggerTime);
         info.truncated = c.truncated ? 1 : 0;
         Fit(info.file, c.file);

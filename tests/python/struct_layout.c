@@ -195,7 +195,7 @@ int main(void) {
   FIELD(zm_statistics, samples);
   FIELD(zm_statistics, lost);
   FIELD(zm_statistics, seconds);
-  FIELD(zm_statistics, first_time_seconds);
+  FIELD(zm_statistics, first_time_epoch_s);
   FIELD(zm_statistics, bus_volts);
   FIELD(zm_statistics, shunt_volts);
   FIELD(zm_statistics, amps);
@@ -217,7 +217,7 @@ int main(void) {
   FIELD(zm_capture_info, number);
   FIELD(zm_capture_info, samples);
   FIELD(zm_capture_info, trigger_index);
-  FIELD(zm_capture_info, trigger_time_seconds);
+  FIELD(zm_capture_info, trigger_time_epoch_s);
   FIELD(zm_capture_info, trigger_time);
   FIELD(zm_capture_info, truncated);
   FIELD(zm_capture_info, reserved);

@@ -666,7 +666,8 @@ typedef struct zm_statistics {
   int64_t samples;
   int64_t lost;
   double seconds;
-  double first_time_seconds; /* as zm_measurement.time_seconds */
+  double first_time_epoch_s; /* zm_last_statistics: as zm_measurement.time_epoch_s;
+                              zm_statistics_of: the caller's first time */
   zm_quantity_statistics bus_volts;
   zm_quantity_statistics shunt_volts;
   zm_quantity_statistics amps;
@@ -719,7 +720,7 @@ typedef struct zm_capture_info {
   int64_t number;              /* 1 for the first */
   int64_t samples;             /* measurements handed with it */
   int64_t trigger_index;       /* the trigger's measurement among them */
-  double trigger_time_seconds; /* as zm_measurement.time_seconds */
+  double trigger_time_epoch_s; /* as zm_measurement.time_epoch_s */
   char trigger_time[32];       /* "2026-01-15 09:00:00.123456" */
   int32_t truncated;           /* ended at 1,048,576 samples, before its post-trigger time */
   int32_t reserved;

@@ -27,8 +27,7 @@ import numpy as np
 
 from . import _capi
 from ._convert import (_C_MEASUREMENT, SLICE, _calibration_result, _check, _device, _error,
-                       _fill_rows,
-                       _length, _measurement, _register_values, _reply, _warn_uncalibrated,
+                       _fill_rows, _length, _measurement, _register_values, _reply, _warn_uncalibrated,
                        _warn_unacknowledged)
 from ._errors import Error, ParseError
 from ._monitor import Monitor, Stream
@@ -662,16 +661,16 @@ class Bench:
         def convert(info, samples):
             n = info.samples
             rows = np.empty(n, dtype=MEASURED_DTYPE)
+            # time_s counts from the capture's first sample, as in its file.
+            start = info.trigger_time_epoch_s
             if n:
                 array = (_capi.Measurement * n).from_address(ctypes.addressof(samples.contents))
                 view = np.frombuffer(array, dtype=_C_MEASUREMENT, count=n)
-                rows["time"] = view["time_seconds"]
-                rows["acknowledged"] = view["acknowledged"] != 0
-                for field in _VALUE_FIELDS:
-                    rows[field] = view[field]
+                start = float(view["time_epoch_s"][0])
+                _fill_rows(rows, view, start)
             file = _capi.text(info.file)
-            return Capture._make(info.number, info.trigger_time_seconds, info.trigger_index, rows,
-                                 file or None, bool(info.truncated))
+            return Capture._make(info.number, round(info.trigger_time_epoch_s - start, 6),
+                                 info.trigger_index, rows, file or None, bool(info.truncated))
 
         def work(handle, stopper):
             def told(_user, info, samples):

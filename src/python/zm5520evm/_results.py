@@ -329,8 +329,8 @@ MEASURED_DTYPE = np.dtype([("time_s", "<f8"), ("time_epoch_s", "<f8"), ("bus_vol
 
 Capture = _result("Capture", "One triggered capture (Bench.capture()).", [
     ("number", "1 for the first of the run."),
-    ("trigger_time", "The trigger's instant in seconds, as samples['time'] counts them: the\n"
-                     "first sample past the level."),
+    ("trigger_time", "The trigger's instant in seconds, as samples['time_s'] counts them\n"
+                     "(from the capture's first sample): the first sample past the level."),
     ("trigger_index", "That sample's row in samples."),
     ("samples", "A numpy array of MEASURED_DTYPE rows, from `pre` seconds before the\n"
                 "trigger to the first sample `post` seconds after it."),
