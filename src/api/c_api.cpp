@@ -16,8 +16,8 @@
 #include "acquisition/statistics.h"
 #include "api/c_api_support.h"
 #include "api/run_statistics.h"
-#include "common/zoned_time.h"
 #include "common/utf8_path.h"
+#include "common/zoned_time.h"
 #include "shell/state_folder.h"
 #include "zm5520evm/zm5520evm_version.h"
 
