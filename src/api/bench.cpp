@@ -882,27 +882,36 @@ LogSummary Bench::Log(const std::filesystem::path& file, const MonitorLength& le
   };
   LogSummary summary;
   summary.file = name;
-  const RunSummary run = m.Acquire(op, length, [&](const Sample& sample, const Scaling& scaling) {
-    if (!open) {
-      // No log of values the device never gave: the file is made only once
-      // the device has given a first measurement.
-      if (!sample.acknowledged) m.ThrowLinkFailure("", m.SeeAddress());
-      const bool opened =
-          fast ? fastLog.Open(file, sample.time, logError) : passLog.Open(file, logError);
-      if (!opened) ThrowLogRefused(file, logError);
-      open = true;
-    }
-    if (!sample.acknowledged) {
-      ++summary.unacknowledged;
-      if (m.LinkSilent()) ++summary.unanswered;
-    } else if (fast ? !fastLog.Append(sample, ScaleSample(sample, scaling), logError)
-                    : !passLog.Append(RecordOfSample(sample, scaling), logError)) {
-      throw writeFailed();
-    } else {
-      ++summary.logged;
-    }
-    if (onPass) onPass(MeasurementOf(sample, scaling));
-  });
+  RunSummary run;
+  try {
+    run = m.Acquire(op, length, [&](const Sample& sample, const Scaling& scaling) {
+      if (!open) {
+        // No log of values the device never gave: the file is made only once
+        // the device has given a first measurement.
+        if (!sample.acknowledged) m.ThrowLinkFailure("", m.SeeAddress());
+        const bool opened =
+            fast ? fastLog.Open(file, sample.time, logError) : passLog.Open(file, logError);
+        if (!opened) ThrowLogRefused(file, logError);
+        open = true;
+      }
+      if (!sample.acknowledged) {
+        ++summary.unacknowledged;
+        if (m.LinkSilent()) ++summary.unanswered;
+      } else if (fast ? !fastLog.Append(sample, ScaleSample(sample, scaling), logError)
+                      : !passLog.Append(RecordOfSample(sample, scaling), logError)) {
+        throw writeFailed();
+      } else {
+        ++summary.logged;
+      }
+      if (onPass) onPass(MeasurementOf(sample, scaling));
+    });
+  } catch (...) {
+    // The samples read before a failure are data too: the fast log holds
+    // up to its buffer's worth that would otherwise never reach the file.
+    std::error_code ignored;
+    if (fast && open) fastLog.Flush(ignored);
+    throw;
+  }
   if (fast && open && !fastLog.Flush(logError)) throw writeFailed();
   if (!open) m.ThrowLinkFailure("", m.SeeAddress());
   summary.passes = run.passes;
@@ -923,6 +932,7 @@ LogSummary Bench::LogSummaries(const std::filesystem::path& file, const MonitorL
   if (const std::error_code target = CheckWritableTarget(file)) ThrowLogRefused(file, target);
   Impl::Operation op(m, std::move(stop));
   m.ConnectRegisterLink();
+  m.CalibrateIfDue();
   SummaryLog log(intervalSeconds);
   bool open = false;
   std::error_code logError;
@@ -939,7 +949,7 @@ LogSummary Bench::LogSummaries(const std::filesystem::path& file, const MonitorL
   try {
     run = m.Acquire(op, length, [&](const Sample& sample, const Scaling& scaling) {
       if (!open) {
-        if (!sample.acknowledged) m.ThrowLinkFailure("", " (see --address)");
+        if (!sample.acknowledged) m.ThrowLinkFailure("", m.SeeAddress());
         if (!log.Open(file, sample.time, logError)) ThrowLogRefused(file, logError);
         open = true;
       }
@@ -965,7 +975,7 @@ LogSummary Bench::LogSummaries(const std::filesystem::path& file, const MonitorL
     if (open) log.Finish(lastTime, ignored);
     throw;
   }
-  if (!open) m.ThrowLinkFailure("", " (see --address)");
+  if (!open) m.ThrowLinkFailure("", m.SeeAddress());
   // Drops after the last sample told: counted in the last row.
   if (run.lost > droppedTold) log.AddLost(lastTime, run.lost - droppedTold);
   if (!log.Finish(lastTime, logError)) throw writeFailed();
@@ -1035,6 +1045,9 @@ CaptureSummary Bench::Capture(const CaptureRequest& request, const CaptureCallba
                                                     [&enough] { enough.request_stop(); });
   Impl::Operation op(m, enough.get_token());
   m.ConnectRegisterLink();
+  // Blank, the device measures no current, and a trigger on amps or watts
+  // would wait for ever.
+  m.CalibrateIfDue();
   TriggeredCapture capturer(settings);
   CaptureSummary summary;
   const MonitorLength length{.seconds = request.timeoutSeconds, .mode = request.mode};

@@ -89,11 +89,6 @@ int RunCapture(CliContext& ctx) {
       request.trigger.find("shunt_volts") != std::string::npos) {
     return Fail(ctx, kExitUsage, "--registers 2 does not read shunt_volts to trigger on");
   }
-  // A device that has lost its calibration measures no current, and a
-  // trigger on amps or watts would wait for ever.
-  if (const CalibrationRestore done = ctx.bench->CalibrateIfBlank(); !done.message.empty()) {
-    ctx.err << "evmctl capture: " << done.message << "\n";
-  }
   const CaptureSummary summary =
       ctx.bench->Capture(request, [&](const CaptureResult& c) { PrintCapture(ctx, request, c); });
   char line[160];

@@ -163,6 +163,20 @@ TEST(Bench, AWriteTheLinkDoesNotAnswerCostsOneTimeOutAndEndsTheOperation) {
   }
 }
 
+// A fast log keeps what it read before the link went silent: its buffer
+// reaches the file on the failure too, not only at a normal end.
+TEST(Bench, AFastLogKeepsTheSamplesReadBeforeTheLinkWentSilent) {
+  test::TempDir folder;
+  const fs::path file = folder.path() / "fast.csv";
+  FakeClock clock;
+  const auto bench = BenchAccess::Open(Simulated(std::nullopt, "reglink:no-reply@400"), clock);
+  EXPECT_THROW(bench->Log(file, {.seconds = 60, .mode = AcquisitionMode::Fast}), BoardSilentError);
+  std::ifstream in(file);
+  long lines = 0;
+  for (std::string line; std::getline(in, line);) ++lines;
+  EXPECT_GT(lines, 2 + 50);  // '# started', the header, then the samples
+}
+
 // No state folder means no file is touched, not even in the working folder
 // (evmctl's reliability test keeps a read-only log as it was).
 TEST(Bench, WithoutAStateFolderNoFileIsTouched) {

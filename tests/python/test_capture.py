@@ -17,7 +17,6 @@ TRAIN = "pulse:at=2,width=0.1,amps=2;pulse:at=3,width=0.1,amps=2;pulse:at=4,widt
 def loaded(tmp_path):
     with zm5520evm.open(simulate=True, fake_clock=True, state_folder=tmp_path,
                         sim_load=TRAIN) as b:
-        b.calibrate_if_blank()
         yield b
 
 

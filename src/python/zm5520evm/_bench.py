@@ -639,8 +639,8 @@ class Bench:
         on_capture(Capture) is called as each completes; an exception it
         raises ends the run and is raised.
 
-        A device without a calibration (register 05h is 0) reads 0 A and 0 W,
-        so a trigger on amps or watts never fires: calibrate_if_blank() first.
+        A device without a calibration (register 05h is 0) gets the stored one
+        first, as every measurement does unless open(calibrate_if_blank=False).
 
             for c in bench.capture("amps>1.5", pre=0.05, post=0.2, timeout=10):
                 print(c.trigger_time, c.samples["amps"].max())"""
