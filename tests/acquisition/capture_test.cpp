@@ -214,7 +214,6 @@ TEST(Capture, ACaptureCutShortIsMarkedTruncated) {
       {0.5, 2, 4, 40, 1, false, 40, 20},
       // The run starts 0.21 s after the boards, and ends here at 1.16 s.
       {0.05, 0.2, 0.95, kMaxCaptureSamples, 0, true, 0, 7},
-      {0.05, 0.2, 1.5, kMaxCaptureSamples, 1, false, 0, 7},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.seconds);

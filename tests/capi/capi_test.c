@@ -329,15 +329,12 @@ static void test_poll_run(void) {
   CHECK(zm_run_next(run, &m, 0) == ZM_DONE, "done stays done");
   zm_run_free(run);
 
-  /* A caller that does not keep up: the queue keeps two, the rest is lost. */
+  /* Over but not yet freed, a run no longer holds the bench (what a full
+   * queue loses is test_modes' part). */
   CHECK(zm_run_start(b, 50, 0, 2, &run) == ZM_OK, "start");
   for (i = 0; i < 5000 && zm_run_summary_get(run, &s) == ZM_OK && !s.finished; ++i) sleep_ms(1);
-  CHECK(s.finished && s.passes == 50 && s.lost == 48, "passes %ld lost %ld", (long)s.passes,
-        (long)s.lost);
-  CHECK(zm_run_next(run, &m, 0) == ZM_OK && zm_run_next(run, &m, 0) == ZM_OK &&
-            zm_run_next(run, &m, 0) == ZM_DONE,
-        "two queued, then done");
-  CHECK(zm_read_config(b, &config) == ZM_OK, "the bench is free when the run is over");
+  CHECK(s.finished && zm_read_config(b, &config) == ZM_OK,
+        "the bench is free when the run is over");
   zm_run_close(run);
   zm_run_close(run);
   zm_run_free(run);

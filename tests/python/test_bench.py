@@ -109,8 +109,6 @@ def test_errors_are_also_the_builtin_a_program_catches():
                  "NotAcknowledgedError", "ReadBackError", "ParseError", "FileError",
                  "CancelledError"):
         assert getattr(zm5520evm, name).__mro__[1] is zm5520evm.Error
-    with pytest.raises(zm5520evm.ParseError, match="'reglink:nonsense' is not one of"):
-        zm5520evm.open(simulate=True, sim_faults=["reglink:nonsense"])
 
 
 @pytest.mark.filterwarnings("ignore:register 05h")
@@ -138,7 +136,6 @@ def test_measure_holds_one_row_per_pass(bench):
     data = bench.measure(seconds=3)
     assert len(data) == 5  # a pass is six registers of 100 ms
     assert data["amps"] == pytest.approx(np.full(5, data["shunt_volts"][0] / 0.01), rel=0.01)
-    assert data.nbytes == 5 * data.dtype.itemsize
     # Without a state folder too, scaled by the calibration it wrote.
     with zm5520evm.open(simulate=True, state_folder=None) as stateless:
         assert stateless.measure(passes=2)["amps"] == pytest.approx([1.0, 1.0], rel=0.01)

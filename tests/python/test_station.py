@@ -37,7 +37,6 @@ RUNS = [
      ["--sim-boards", "3", "--sim-fault", "interface#2:no-reply@5"], None, 1,
      {"out-IB0001.json": "PASS", "out-IB0002.json": "ERROR", "out-IB0003.json": "PASS"}),
     ("a FAIL", [], BAD_LIMITS, 1, {"out.json": "FAIL"}),
-    ("no interface board", ["--sim-fault", "interface:no-board"], None, 3, {"out.json": "ERROR"}),
 ]
 
 

@@ -29,14 +29,12 @@ def random_rows(n, seed, offset=0.0, spread=1.0):
                    bus=12 + 1e-3 * rng.standard_normal(n))
 
 
+# The figures themselves are the library's, checked against their
+# definitions there; here the rows reach it whole, a quantity not read
+# comes back as None, and uneven times weigh the charge.
 CASES = {
-    "one sample": rows_of([5.0], [1.5]),
-    "equal samples": rows_of(np.arange(500) * 0.004, np.full(500, 0.75)),
     "uneven time steps": rows_of([0, 0.001, 0.5, 0.502, 2.0], [1, 2, 1, -3, 1]),
-    "sign change of the current": rows_of(np.arange(1000) * 0.004,
-                                          np.where(np.arange(1000) < 400, 0.5, -0.25)),
-    "random": random_rows(200_000, 1),
-    "small noise on a large offset": random_rows(20_000, 2, offset=1000.0, spread=1e-6),
+    "random": random_rows(20_000, 1),
     "shunt not read": rows_of(np.arange(300) * 0.004, np.linspace(-1, 1, 300), shunt=np.nan),
 }
 
@@ -91,24 +89,18 @@ def test_a_run_gives_the_statistics_of_its_rows(bench, fast, registers):
     last = bench.last_stats()
     assert last.samples == s.samples
     assert last.amps.mean == pytest.approx(s.amps.mean, rel=1e-12)
-    # The rows' times are rounded to the microsecond, the run's are not.
+    # The rows' time_s is to the microsecond; the library's own times are not rounded.
     assert last.charge_amp_seconds == pytest.approx(s.charge_amp_seconds, rel=1e-6)
     assert last.amps.mean == pytest.approx(1.0, abs=0.1)
 
 
-def test_a_summary_log_has_one_row_per_interval(bench, tmp_path):
+def test_log_takes_a_summary_interval_and_refuses_a_bad_one(bench, tmp_path):
     file = tmp_path / "summary.csv"
     summary = bench.log(file, seconds=4, fast=True, summary=0.5)
+    # The rows themselves are the library's summary log, tested there.
     with open(file, newline="") as f:
-        lines = list(csv.reader(f))
-    assert lines[0][0].startswith("# started") and ",".join(lines[0]).endswith("interval 0.5 s")
-    header, rows = lines[1], lines[2:]
-    assert 8 <= len(rows) <= 9
-    assert sum(int(r[header.index("samples")]) for r in rows) == summary.logged
-    starts = [float(r[0]) for r in rows]
-    assert starts == [i * 0.5 for i in range(len(rows))]
-    charge = sum(float(r[header.index("charge_amp_seconds")]) for r in rows)
-    assert charge == pytest.approx(bench.last_stats().charge_amp_seconds, rel=1e-6)
+        assert next(csv.reader(f))[-1].endswith("interval 0.5 s")
+    assert summary.logged > 0
     for bad in (0, -1, "x", float("nan")):
         with pytest.raises(zm5520evm.ParseError):
             bench.log(file, seconds=1, summary=bad)

@@ -157,7 +157,6 @@ TEST(ScpiInstrument, QueuesTheBoardsFaultsByTheirStandardNumbers) {
       {"", "FETC?", "-230,"},
       {"", "ROUT:MUX 1,SKY", "-224,"},
       {"reglink:no-board", "MEAS:CURR?", "-241,\"Hardware missing;"},
-      {"reglink:no-reply", "REG:READ? 0", "-241,\"Hardware missing;"},
       {"interface:no-reply", "MEAS:ADC? 1", "-241,\"Hardware missing;"},
       // A device that does not acknowledge is a hardware error, whichever board it is on.
       {"reglink:non-zero-status", "REG:READ? 0", "-240,\"Hardware error;"},
