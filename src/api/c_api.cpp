@@ -273,6 +273,26 @@ zm_statistics& StatisticsOut(zm_statistics* stats) {
 
 }  // namespace
 
+namespace {
+
+// Where this library lies, which in a build tree is where evmctl lies: so
+// both take the same state folder. Empty where the system does not say,
+// as ExecutableFolder is on Windows.
+std::filesystem::path LibraryFolder() {
+#ifdef _WIN32
+  return {};
+#else
+  static const char kHere = 0;
+  Dl_info info{};
+  if (dladdr(&kHere, &info) == 0 || !info.dli_fname) return {};
+  std::error_code ec;
+  const auto file = std::filesystem::canonical(info.dli_fname, ec);
+  return ec ? std::filesystem::path() : file.parent_path();
+#endif
+}
+
+}  // namespace
+
 extern "C" {
 
 ZM_API const char* zm_status_name(zm_status status) {
@@ -310,26 +330,6 @@ ZM_API void zm_version_numbers(int32_t* major, int32_t* minor, int32_t* patch) {
 ZM_API int32_t zm_check_version(int32_t major, int32_t minor) {
   return major == ZM5520EVM_VERSION_MAJOR && minor >= 0 && minor <= ZM5520EVM_VERSION_MINOR ? 1 : 0;
 }
-
-namespace {
-
-// Where this library lies, which in a build tree is where evmctl lies: so
-// both take the same state folder. Empty where the system does not say,
-// as ExecutableFolder is on Windows.
-std::filesystem::path LibraryFolder() {
-#ifdef _WIN32
-  return {};
-#else
-  static const char kHere = 0;
-  Dl_info info{};
-  if (dladdr(&kHere, &info) == 0 || !info.dli_fname) return {};
-  std::error_code ec;
-  const auto file = std::filesystem::canonical(info.dli_fname, ec);
-  return ec ? std::filesystem::path() : file.parent_path();
-#endif
-}
-
-}  // namespace
 
 ZM_API zm_status zm_default_state_folder(char* folder, size_t capacity, size_t* needed) {
   std::string text;
