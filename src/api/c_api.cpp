@@ -731,30 +731,7 @@ ZM_API zm_status zm_log(zm_bench* bench, const char* file, int64_t passes, doubl
 
 ZM_API zm_status zm_log_each(zm_bench* bench, const char* file, int64_t passes, double seconds,
                              zm_pass_fn on_pass, void* user, zm_log_summary* summary) {
-  if (summary) *summary = zm_log_summary{};
-  return Call(bench, [&](Bench& b, BenchCore&) {
-    const evm::MonitorLength length = LengthOf(passes, seconds);
-    // The caller's "enough" ends the run as a stop does, between passes.
-    std::stop_source enough;
-    evm::MeasurementCallback told;
-    if (on_pass) {
-      told = [&](const evm::Measurement& m) {
-        zm_measurement pass;
-        evm::capi::ToC(m, pass);
-        if (on_pass(user, &pass) != 0) enough.request_stop();
-      };
-    }
-    const evm::LogSummary s = b.Log(PathOf(file), length, told, enough.get_token());
-    if (summary) {
-      summary->passes = s.passes;
-      summary->logged = s.logged;
-      summary->unacknowledged = s.unacknowledged;
-      summary->unanswered = s.unanswered;
-      summary->stopped = s.stopped ? 1 : 0;
-      Fit(summary->file, s.file);
-    }
-    if (s.stopped) throw evm::CancelledError("stopped");
-  });
+  return zm_log_mode_each(bench, file, ZM_MODE_PASSES, passes, seconds, 0, on_pass, user, summary);
 }
 
 ZM_API zm_status zm_last_statistics(zm_bench* bench, zm_statistics* stats) {
