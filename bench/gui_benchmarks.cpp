@@ -18,6 +18,7 @@
 #include "gui/script/frm_script.h"
 #include "gui/shell/form_main.h"
 #include "gui/testboard/frm_debug_usb.h"
+#include "plot/measurement_series.h"
 #include "script/evm_script_board.h"
 #include "script/script_files.h"
 
@@ -161,7 +162,8 @@ void BM_PlotPass(benchmark::State& state) {
   SimEvm s;
   const std::string log = (s.folder.path() / "log.csv").string();
   WritePlotLog(log, state.range(0));
-  gui::frmMeasurementPlot plot(s.evm, s.panels);
+  const MeasurementSeries noRunYet;
+  gui::frmMeasurementPlot plot(s.evm, s.panels, noRunYet);
   plot.resize(1000, 800);
   plot.show();
   ProcessEvents();
