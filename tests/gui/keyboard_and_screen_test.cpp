@@ -295,23 +295,28 @@ TEST(FileDialogs, ChoosingAnExistingFileToWriteReplacesItWithoutAsking) {
 TEST(FileDialogs, ANameWithoutSuffixGetsTheChosenFiltersOne) {
   test::TempDir dir;
   const char* csvOrAll = "Csv Files (*.csv)|*.csv|All Files (*.*)|*.*";
-  const std::tuple<const char*, int, const char*, const char*> cases[] = {
+  const struct {
+    const char* filter;
+    int chosen;
+    const char* typed;
+    const char* saved;
+  } cases[] = {
       {csvOrAll, 0, "regs1", "regs1.csv"},
       {csvOrAll, 0, "regs1.txt", "regs1.txt"},
       {csvOrAll, 1, "regs1", "regs1"},
       {kResultsFilter, 0, "run", "run.txt"},
   };
-  for (const auto& [filter, chosen, typed, saved] : cases) {
-    const auto file = SaveDialog({"Save", filter, dir.path().string(), ""}, [&](QFileDialog* d) {
+  for (const auto& c : cases) {
+    const auto file = SaveDialog({"Save", c.filter, dir.path().string(), ""}, [&](QFileDialog* d) {
       // as the user picks a type and types a name
       if (auto* types = d->findChild<QComboBox*>("fileTypeCombo")) {
-        for (int i = 0; i < chosen; ++i) QTest::keyClick(types, Qt::Key_Down);
+        for (int i = 0; i < c.chosen; ++i) QTest::keyClick(types, Qt::Key_Down);
       }
-      if (auto* name = d->findChild<QLineEdit*>("fileNameEdit")) name->setText(typed);
+      if (auto* name = d->findChild<QLineEdit*>("fileNameEdit")) name->setText(c.typed);
       static_cast<QDialog*>(d)->accept();
     });
-    ASSERT_TRUE(file.has_value()) << typed;
-    EXPECT_EQ(std::filesystem::path(*file), dir.path() / saved) << filter << " " << chosen;
+    ASSERT_TRUE(file.has_value()) << c.typed;
+    EXPECT_EQ(std::filesystem::path(*file), dir.path() / c.saved) << c.filter << " " << c.chosen;
   }
 }
 
