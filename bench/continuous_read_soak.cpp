@@ -170,12 +170,14 @@ int main(int argc, char** argv) {
   const evm::Soak s = evm::RunSoak(passes, folder);
   std::filesystem::remove_all(folder);
 
-  const double growth = s.rssAt1000 > 0 ? 100.0 * (s.rssEnd - s.rssAt1000) / s.rssAt1000 : 100;
+  const double growth = s.rssAt1000 > 0 ? 100.0 * static_cast<double>(s.rssEnd - s.rssAt1000) /
+                                              static_cast<double>(s.rssAt1000)
+                                        : 100;
   const bool memoryHolds = growth <= 5.0;
   const bool recordsHold = s.wrongRecords == 0 && s.records == s.acknowledged;
   std::printf("passes              %ld (%ld with a fault on the register link)\n", s.passes,
               s.faultyPasses);
-  std::printf("virtual time        %.1f s\n", s.virtualMs / 1000.0);
+  std::printf("virtual time        %.1f s\n", static_cast<double>(s.virtualMs) / 1000.0);
   std::printf("acknowledged passes %ld\n", s.acknowledged);
   std::printf("log records         %ld\n", s.records);
   std::printf("passes with a wrong record count %ld\n", s.wrongRecords);

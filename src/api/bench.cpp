@@ -672,7 +672,7 @@ CalibrationRestore Bench::CalibrateIfBlank() {
   Impl& m = *impl_;
   Impl::Operation op(m, {});
   m.ConnectRegisterLink();
-  const CalibrationRestore done = m.RestoreIfBlank();
+  CalibrationRestore done = m.RestoreIfBlank();
   m.blankChecked = true;
   return done;
 }

@@ -21,6 +21,7 @@ std::string Lines(const std::vector<int>& values, const char* separator = "\r\n"
 
 std::vector<int> Sequence(int count) {
   std::vector<int> v;
+  v.reserve(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) v.push_back(i * 1000);
   return v;
 }

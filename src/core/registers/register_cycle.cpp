@@ -33,7 +33,7 @@ bool ReadAllRegs(Evm& evm, MainPanels& panels) {
   for (int i = 0; i <= store.LastReg; ++i) ScaleReg(store, i);
   RefreshRegDisplay(evm, panels);
   for (int i = 0; i <= store.LastReg; ++i) {
-    panels.registerPanel.gridReg.SetText(i + 1, 1, store.RegName[static_cast<size_t>(i + 1)]);
+    panels.registerPanel.gridReg.SetText(i + 1, 1, store.RegName[static_cast<size_t>(i) + 1]);
   }
   return everyReadAcknowledged;
 }

@@ -17,7 +17,7 @@ namespace evm {
 namespace {
 
 std::string MarkedName(const RegisterStore& store, int reg) {
-  return " *** " + store.RegName[static_cast<size_t>(reg + 1)] + " *** ";
+  return " *** " + store.RegName[static_cast<size_t>(reg) + 1] + " *** ";
 }
 
 // Flags every register whose value changed since the last refresh and marks

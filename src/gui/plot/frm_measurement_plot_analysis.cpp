@@ -142,7 +142,7 @@ void frmMeasurementPlot::BuildAnalysis(QVBoxLayout* layout) {
   connect(cmdCopyStats, &QPushButton::clicked, this,
           [this] { QGuiApplication::clipboard()->setText(StatisticsText()); });
 
-  const auto key = [this](QKeySequence keys, auto act) {
+  const auto key = [this](const QKeySequence& keys, auto act) {
     auto* shortcut = new QShortcut(keys, this);
     shortcut->setContext(Qt::WindowShortcut);
     connect(shortcut, &QShortcut::activated, this, act);

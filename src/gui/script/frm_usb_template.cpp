@@ -16,7 +16,8 @@ namespace {
 constexpr int kTitleBarExtras = 160;
 }  // namespace
 
-frmUSB_Template::frmUSB_Template(Openers openers, QWidget* parent) : QWidget(parent, Qt::Window) {
+frmUSB_Template::frmUSB_Template(const Openers& openers, QWidget* parent)
+    : QWidget(parent, Qt::Window) {
   setObjectName("frmUSB_Template");
   setWindowTitle("USB DUT Write Software Template");
   auto* layout = new QVBoxLayout(this);

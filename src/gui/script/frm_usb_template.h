@@ -21,7 +21,7 @@ class frmUSB_Template : public QWidget {
     std::function<void()> script;
   };
 
-  explicit frmUSB_Template(Openers openers, QWidget* parent = nullptr);
+  explicit frmUSB_Template(const Openers& openers, QWidget* parent = nullptr);
 
   QPushButton* Command1;  // Set Address
   QPushButton* Command2;  // Eval Control
