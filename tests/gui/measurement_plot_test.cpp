@@ -354,5 +354,35 @@ TEST(MeasurementPlot, TriggeredCaptureSavesAndShowsEachCapture) {
   }
 }
 
+// The summary log: one row per interval of the passes, written until the
+// menu item is unchecked; a bad interval or a cancelled dialog logs nothing.
+TEST(SummaryLog, WritesOneRowPerIntervalOfThePassesUntilUnchecked) {
+  // the interval typed, whether a log is written
+  const std::tuple<const char*, bool> cases[] = {
+      {"1", true}, {"0,5", true}, {"0", false}, {"x", false}};
+  for (const auto& [interval, written] : cases) {
+    SCOPED_TRACE(interval);
+    PlotFixture f(NumberLocale::Comma());
+    const auto file = f.c.dir.path() / "summary.csv";
+    f.c.ui.inputAnswers = {std::string(interval)};
+    f.c.ui.saveFileAnswers = {file.string()};
+    f.w.mnuSummaryLog->trigger();
+    EXPECT_EQ(f.w.mnuSummaryLog->isChecked(), written);
+    f.Read(6);
+    f.w.mnuSummaryLog->trigger();
+    EXPECT_FALSE(f.w.mnuSummaryLog->isChecked());
+    EXPECT_EQ(std::filesystem::exists(file), written);
+    if (!written) continue;
+    const std::string text = ReadWholeFile(file).value_or("");
+    EXPECT_EQ(text.rfind("# started ", 0), 0u) << text;
+    EXPECT_NE(text.find("\ntime_s,samples,lost,"), std::string::npos) << text;
+    const auto rows = std::count(text.begin(), text.end(), '\n') - 2;
+    // Passes about a second apart: a row for each interval that has one.
+    EXPECT_GE(rows, 3) << text;
+    EXPECT_LE(rows, 6 * (std::string(interval) == "1" ? 1 : 2)) << text;
+    EXPECT_TRUE(f.c.ui.messages.empty()) << f.c.ui.messages.front().text;
+  }
+}
+
 }  // namespace
 }  // namespace evm::gui

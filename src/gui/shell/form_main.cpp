@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "common/number_text.h"
+#include "common/utf8_path.h"
 #include "gui/calibration/calibration_views.h"
 #include "gui/plot/frm_measurement_plot.h"
 #include "gui/registers/register_views.h"
@@ -59,8 +60,25 @@ formMain_QMA740::formMain_QMA740(Evm& evm, QWidget* parent) : QMainWindow(parent
   setObjectName("formMain_QMA740");
   setWindowTitle("ZM5520/1 EVM");
   // Before any plot's listener, so a plot finds each pass already here.
-  passListener_ = evm_.measurement().AddPassListener(
-      [this](const MeasurementPass& pass) { passHistory_.Append(pass); });
+  passListener_ = evm_.measurement().AddPassListener([this](const MeasurementPass& pass) {
+    passHistory_.Append(pass);
+    if (!summaryLog_) return;
+    std::error_code ec;
+    if (!summaryOpened_) summaryOpened_ = summaryLog_->Open(summaryPath_, pass.time, ec);
+    if (summaryOpened_ && !pass.acknowledged) summaryLog_->AddLost(pass.time, 1);
+    if (summaryOpened_ && pass.acknowledged) {
+      summaryLastTime_ = pass.time;
+      summaryOpened_ = summaryLog_->Add(
+          {pass.time, {pass.busVolts, pass.shuntVolts, pass.amperes, pass.watts}}, ec);
+    }
+    if (!summaryOpened_) {
+      summaryLog_.reset();
+      mnuSummaryLog->setChecked(false);
+      evm_.ui().MessageBox(
+          "The summary log \"" + summaryPath_.string() + "\" could not be written: " + ec.message(),
+          "Log Summary To File");
+    }
+  });
   BuildMenus();
   BuildTabs();
   registerViews = new RegisterViews(evm, panels_, *this);
@@ -104,6 +122,15 @@ void formMain_QMA740::BuildMenus() {
   mnuSaveReg = add(mnuEvmControls, "mnuSaveReg", "&Save Registers To File");
   mnuLoadReg = add(mnuEvmControls, "mnuLoadReg", "&Load Registers From File");
   mnuLogToFile = add(mnuEvmControls, "mnuLogToFile", "Lo&g ZM5520/1 To File");
+  mnuSummaryLog = add(mnuEvmControls, "mnuSummaryLog", "Log S&ummary To File...");
+  mnuSummaryLog->setCheckable(true);
+  connect(mnuSummaryLog, &QAction::triggered, this, [this](bool on) {
+    if (on) {
+      StartSummaryLog();
+    } else {
+      StopSummaryLog();
+    }
+  });
   mnuEngineeringMode = add(mnuEvmControls, "mnuEngineeringMode", "&Engineering Mode");
   mnuEngineeringMode->setCheckable(true);
   mnuMeasurementPlot = add(mnuEvmControls, "mnuMeasurementPlot", "&Measurement Plot");
@@ -225,8 +252,47 @@ void formMain_QMA740::BuildTabs() {
   registers->addWidget(Frame2, 2);
 }
 
+void formMain_QMA740::StartSummaryLog() {
+  mnuSummaryLog->setChecked(false);
+  const auto text =
+      evm_.ui().InputBox("Seconds per row of the summary log:", "Log Summary To File", "1");
+  if (!text) return;
+  auto seconds = ParseLocaleNumber(*text, evm_.locale());
+  if (!seconds) seconds = ParseInvariantNumber(*text);
+  if (!seconds || !(*seconds > 0)) {
+    evm_.ui().MessageBox("\"" + *text + "\" is not a number of seconds above 0.",
+                         "Log Summary To File");
+    return;
+  }
+  const auto file = evm_.ui().SaveFileDialog(
+      {"Log Summary To File", "Csv Files (*.csv)|*.csv|All Files (*.*)|*.*", "", "summary.csv"});
+  if (!file || file->empty()) return;
+  summaryPath_ = PathFromUtf8(*file);
+  summaryLog_ = std::make_unique<SummaryLog>(*seconds);
+  summaryOpened_ = false;
+  mnuSummaryLog->setChecked(true);
+}
+
+void formMain_QMA740::StopSummaryLog() {
+  mnuSummaryLog->setChecked(false);
+  if (!summaryLog_) return;
+  std::error_code ec;
+  const bool written = !summaryOpened_ || summaryLog_->Finish(summaryLastTime_, ec);
+  summaryLog_->Close();
+  summaryLog_.reset();
+  if (!written) {
+    evm_.ui().MessageBox(
+        "The summary log \"" + summaryPath_.string() + "\" could not be written: " + ec.message(),
+        "Log Summary To File");
+  }
+}
+
 formMain_QMA740::~formMain_QMA740() {
   evm_.measurement().RemovePassListener(passListener_);
+  if (summaryLog_) {
+    std::error_code ec;
+    if (summaryOpened_) summaryLog_->Finish(summaryLastTime_, ec);
+  }
   // The views draw into panels_, which is gone before QObject deletes the
   // children; so they go first, with their connections.
   delete registerViews;

@@ -3,7 +3,10 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <filesystem>
+#include <memory>
 
+#include "acquisition/summary_log.h"
 #include "evm.h"
 #include "main_panels.h"
 #include "plot/measurement_series.h"
@@ -65,6 +68,9 @@ class formMain_QMA740 : public QMainWindow {
   QAction* mnuSaveReg;
   QAction* mnuLoadReg;
   QAction* mnuLogToFile;
+  // One row per interval of the passes (min, mean, max, charge, energy),
+  // for runs of days: the log a spreadsheet still opens.
+  QAction* mnuSummaryLog;
   QAction* mnuEngineeringMode;
   QAction* mnuMeasurementPlot;
   QAction* mnuReadAll;
@@ -125,8 +131,14 @@ class formMain_QMA740 : public QMainWindow {
   MainPanels panels_;
   LoadOutcome outcome_ = LoadOutcome::Loaded;
   bool unloaded_ = false;
+  void StartSummaryLog();
+  void StopSummaryLog();
   MeasurementSeries passHistory_;
   int passListener_ = 0;
+  std::unique_ptr<SummaryLog> summaryLog_;
+  std::filesystem::path summaryPath_;
+  bool summaryOpened_ = false;
+  double summaryLastTime_ = 0;
 };
 
 }  // namespace evm::gui
